@@ -1,0 +1,154 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "KQBkApi.h"
+#include "VelkExport.h"
+#include "VelkRecords.h"
+#include "VelkServices.h"
+
+static_assert(sizeof(long) == sizeof(void*), "addresses travel in long message arguments");
+
+// Stock key -> index into one of the watch lists.
+using CKeyIndexMap = std::unordered_map<std::string, int>;
+
+// Key formats of the watch-list maps: decimal market for the system- and price-alert maps,
+// two lower-case hexadecimal digits for the magic-watch map.
+VELK_EXPORT std::string VelkDecimalKey(unsigned char market, const std::string& code);
+VELK_EXPORT std::string VelkHexKey(unsigned char market, const std::string& code);
+
+// The alert engine that the host application loads: it keeps the watch lists, evaluates every
+// quote against them, records the alerts and shows them in the alert list window.
+class VELK_EXPORT CVelkAlert {
+public:
+    CVelkAlert();
+    // An engine with its own services instead of the registered ones (tests, other hosts).
+    explicit CVelkAlert(const CVelkServices& services);
+    virtual ~CVelkAlert();
+
+    CVelkAlert(const CVelkAlert&) = delete;
+    CVelkAlert& operator=(const CVelkAlert&) = delete;
+
+    void SetSYSPath(CString& path);
+    void Start();
+    void SetNeedRegs();
+
+    void GetAlertCondition(Ta_OTHERALERT** out);
+    void GetSystemAlert(std::vector<Ta_VELKPRICEALERT>** out);
+    void GetPriceAlter(std::vector<Ta_VELKPRICEALERT>** out);
+    void GetMagicAlter(std::vector<Ta_VELKPRICEALERT>** out);
+    int GetAertStockInfo(Ta_VELKPRICEALERT stock, int a, int b);
+
+    void LoadDefaultCondition();
+    int LoadAlertCondition();
+    void SaveAlertCondition();
+    void SetAlertCondition();
+
+    void ProcessSystemAlert(Ta_VELKPRICETABLE* quote, int index);
+    void ProcessAlert(Ta_VELKPRICETABLE* quote, int index);
+    void AddAlertRecord(int reason, Ta_VELKPRICETABLE* quote, const long& time);
+    void AddAlertRecord();
+    void PopAlertDialog();
+    void HideAlertDialog();
+
+    void GetSSVStock();
+    void ChangeRegistSymbol();
+    int AddStock(int unused);
+
+    void vRecvNewMemory(const CMemoryInfo* info);
+    void vRecvTickRecovery(const CTickInfo* info);
+    void ClearAllData();
+
+    void AddStockToSystemAlert(const unsigned char& market, const CString& code);
+    void AddMStockToSystemAlert(const std::vector<CSymbolInfo>* stocks);
+
+    void GetNewMagicSignal(unsigned char market);
+
+    // Beside the host interface: the host hears of every alert as it is recorded.
+    void SetAlertObserver(IVelkAlertObserver* observer);
+
+    // Read access for the host and for tests.
+    int GetNewAlertFlag() const { return m_bNewAlert; }
+    const std::vector<Ta_ALERTRECORD>& GetAlertRecords() const { return m_vecAlertRecord; }
+    const Ta_ALERTSETTING& GetAlertSetting() const { return m_alertSetting; }
+    const Ta_SYSTEMSWITCH& GetSystemSwitch() const { return m_systemSwitch; }
+    int GetPriceAlertCount() const { return m_nPriceAlertCount; }
+    int GetMagicAlertCount() const { return m_nMagicAlertCount; }
+    const CKeyIndexMap& GetSystemAlertMap() const { return m_mapSystemAlert; }
+    const CKeyIndexMap& GetPriceAlertMap() const { return m_mapPriceAlert; }
+    const CKeyIndexMap& GetMagicAlertMap() const { return m_mapMagicAlert; }
+    const std::vector<CSymbolInfo>& GetRegisteredSymbols() const { return m_vecRegSymbol; }
+    const CKeyIndexMap& GetRegisteredSymbolMap() const { return m_mapRegSymbol; }
+    const CRecordingMessageBox& DefaultMessageBox() const { return m_defaultMessageBox; }
+    bool HasAlertWindow() const { return m_pAlertListDlg != nullptr; }
+    IAlertWindow* GetAlertWindow() const { return m_pAlertListDlg.get(); }
+    // Waits for a re-registration worker still running.
+    void WaitForRegistration();
+
+protected:
+    void vUnregisterSymbol(std::vector<CSymbolInfo>& symbols);
+    void GetUserID(CString& out);
+    // The quote travels as an address, as in a window message: pointer-sized on this platform.
+    int OnReceiveData(std::uintptr_t quote, long unused);
+    int OnReceiveAlertData(unsigned unused1, long unused2);
+    void GetMaxAndMinPrice(const CSymbolInfo& stock, float& high, float& low);
+    void SetMaxAndMinPrice(const CString& code, const double& high, const double& low);
+    // lParam is the address of a Ta_MAGICSIGNAL (long is pointer-sized on this platform).
+    int OnReceiveMaigc(unsigned wParam, long lParam);
+    int GetMagicSignalName(int number, CString& name);
+    int GetMagicSignalColor(int number, unsigned long& colour);
+    unsigned long _atocr(char* text);
+    int _htoi(char c);
+
+private:
+    int CalMagicIndexNo(const int& number);
+
+    std::string ConditionPath(const char* fileName) const;
+    void RebuildSystemAlertMap();
+    void RecordAlert(const Ta_ALERTRECORD& record);
+    // Re-registration: the symbols are collected on the calling thread and registered either
+    // there (ChangeRegistSymbol) or on the worker started after the settings sheet.
+    std::vector<CSymbolInfo> CollectWatchedSymbols() const;
+    void ApplyRegistration(std::vector<CSymbolInfo> symbols);
+    void StartRegistrationWorker();
+    IVelkMessageBox& MessageBox();
+
+    // Declared order of the engine's state.
+    std::int32_t m_bNewAlert = 0;
+    std::vector<Ta_VELKPRICEALERT> m_vecSystemAlert;
+    std::vector<Ta_VELKPRICEALERT> m_vecPriceAlert;
+    std::vector<Ta_VELKPRICEALERT> m_vecMagicAlert;
+    std::vector<Ta_ALERTRECORD> m_vecAlertRecord;
+    std::unique_ptr<IAlertWindow> m_pAlertListDlg;
+    Ta_ALERTSETTING m_alertSetting{};
+    Ta_SYSTEMSWITCH m_systemSwitch{};
+    CKeyIndexMap m_mapSystemAlert;
+    CKeyIndexMap m_mapPriceAlert;
+    CKeyIndexMap m_mapMagicAlert;
+    Ta_OTHERALERT m_otherAlert{};
+    std::int32_t m_nPriceAlertCount = 0;
+    std::int32_t m_nMagicAlertCount = 0;
+    CString m_strSysPath;
+    std::vector<CSymbolInfo> m_vecRegSymbol;
+    CKeyIndexMap m_mapRegSymbol;
+    std::vector<unsigned short> m_vecItemNo;
+    std::unordered_map<int, CString> m_mapMagicName;
+    std::unordered_map<int, std::uint32_t> m_mapMagicColor;
+    std::vector<Ta_VELKPRICETABLE> m_vecPending;
+
+    // Beside the declared state: services, observer and the re-registration worker.
+    CVelkServices m_services;
+    CRecordingMessageBox m_defaultMessageBox;
+    CSystemClock m_systemClock;
+    IVelkAlertObserver* m_pObserver = nullptr;
+    std::thread m_registrationWorker;
+};
+
+// The library-wide current magic signal record.
+VELK_EXPORT Ta_MAGICSIGNAL& VelkCurrentMagicSignal();

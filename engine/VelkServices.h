@@ -1,0 +1,132 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "VelkExport.h"
+#include "VelkRecords.h"
+
+class CSystemAlertStore;
+
+// Local date and time of day, as the engine needs them.
+struct Ta_LOCALTIME {
+    int year = 1970, month = 1, day = 1;
+    int hour = 0, minute = 0, second = 0;
+};
+
+class VELK_EXPORT IVelkClock {
+public:
+    virtual ~IVelkClock() = default;
+    virtual Ta_LOCALTIME Now() const = 0;
+};
+
+class VELK_EXPORT IVelkSound {
+public:
+    virtual ~IVelkSound() = default;
+    // The system speaker's beep.
+    virtual void Beep(unsigned frequencyHz, unsigned durationMs) = 0;
+    // Plays a wave file to its end before returning; a file that cannot be loaded plays a
+    // short default sound. Returns false when nothing could be played.
+    virtual bool PlayWaveFile(const std::string& pathGbk) = 0;
+};
+
+// Message box flags and answers, as the platform's message box knows them.
+namespace VelkMsgBox {
+constexpr unsigned kOk = 0x0;
+constexpr unsigned kYesNo = 0x4;
+constexpr unsigned kIconExclamation = 0x30;
+constexpr unsigned kIconInformation = 0x40;
+constexpr int kIdOk = 1;
+constexpr int kIdCancel = 2;
+constexpr int kIdYes = 6;
+constexpr int kIdNo = 7;
+} // namespace VelkMsgBox
+
+class VELK_EXPORT IVelkMessageBox {
+public:
+    virtual ~IVelkMessageBox() = default;
+    // Texts are GBK. Returns the button pressed (VelkMsgBox::kId...).
+    virtual int Show(const std::string& textGbk, const std::string& captionGbk, unsigned flags) = 0;
+};
+
+// The alert list window as the engine sees it. Destroying it writes the day's alert file.
+class VELK_EXPORT IAlertWindow {
+public:
+    virtual ~IAlertWindow() = default;
+    virtual void InsertAlertItem(const Ta_ALERTRECORD& record) = 0;
+    virtual void FillAlertList() = 0;
+    virtual void ClearAlertList() = 0;
+    virtual void ShowNormal() = 0;
+    virtual void Hide() = 0;
+    virtual bool IsVisible() const = 0;
+};
+
+// What the settings sheet is bound to; the pages work on copies and write back on OK.
+struct VELK_EXPORT CSettingsBinding {
+    std::string strSysPath;
+    std::vector<Ta_VELKPRICEALERT>* pSystemList = nullptr;
+    CSystemAlertStore* pSystemPage = nullptr;
+    std::vector<Ta_VELKPRICEALERT>* pMagicList = nullptr;
+    int* pMagicCount = nullptr;
+    std::vector<Ta_VELKPRICEALERT>* pPriceList = nullptr;
+    int* pPriceCount = nullptr;
+    Ta_OTHERALERT* pOptions = nullptr;
+};
+
+// The windows of the module, as the user interface registers them when the module loads.
+class VELK_EXPORT IVelkWindowing {
+public:
+    virtual ~IVelkWindowing() = default;
+    // Whether the calling thread's application has a main window to own the module's windows.
+    virtual bool HasMainWindow() const = 0;
+    // Creates the alert list window (resource switch, template, fill, centred on the owner).
+    virtual std::unique_ptr<IAlertWindow> CreateAlertWindow(std::vector<Ta_ALERTRECORD>* alerts,
+                                                            std::vector<Ta_VELKPRICEALERT>* prices) = 0;
+    virtual void BringMainWindowToFront() = 0;
+    // Runs the settings sheet modally; returns VelkMsgBox::kIdOk when it was confirmed.
+    virtual int RunSettingsSheet(CSettingsBinding& binding) = 0;
+};
+
+// Told of every alert at the moment the engine records it.
+class VELK_EXPORT IVelkAlertObserver {
+public:
+    virtual ~IVelkAlertObserver() = default;
+    virtual void OnAlertRecorded(const Ta_ALERTRECORD& record) = 0;
+};
+
+// The services an engine uses. Null members fall back to the defaults: no windows, a message
+// box that only records, silence, the system clock.
+struct VELK_EXPORT CVelkServices {
+    IVelkWindowing* pWindowing = nullptr;
+    IVelkMessageBox* pMessageBox = nullptr;
+    IVelkSound* pSound = nullptr;
+    const IVelkClock* pClock = nullptr;
+};
+
+// The user interface registers its services when the module loads and withdraws them at
+// unload; an engine takes the registered ones when it is constructed without its own.
+VELK_EXPORT void VelkRegisterServices(const CVelkServices& services);
+VELK_EXPORT CVelkServices VelkRegisteredServices();
+
+// The message box used when none is registered: it shows nothing, keeps the last box for
+// whoever looks, and answers OK.
+class VELK_EXPORT CRecordingMessageBox final : public IVelkMessageBox {
+public:
+    int Show(const std::string& textGbk, const std::string& captionGbk, unsigned flags) override;
+    int Count() const { return m_nCount; }
+    const std::string& LastText() const { return m_strLastText; }
+    const std::string& LastCaption() const { return m_strLastCaption; }
+    unsigned LastFlags() const { return m_nLastFlags; }
+
+private:
+    int m_nCount = 0;
+    std::string m_strLastText;
+    std::string m_strLastCaption;
+    unsigned m_nLastFlags = 0;
+};
+
+class VELK_EXPORT CSystemClock final : public IVelkClock {
+public:
+    Ta_LOCALTIME Now() const override;
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+// Quote item numbers that the module requests or picks out of rows.
+namespace QuoteItem {
+constexpr unsigned short kLastPrice = 125;
+constexpr unsigned short kPrevClose = 129;
+constexpr unsigned short kDayHigh = 130;
+constexpr unsigned short kDayLow = 131;
+constexpr unsigned short kLimitUp = 132;
+constexpr unsigned short kLimitDown = 133;
+constexpr unsigned short kTime = 143;
+constexpr unsigned short kSecondPrice = 182;
+constexpr unsigned short kMagicExtra = 184;
+constexpr unsigned short kMagicVolume = 410;
+constexpr unsigned short kVolume = 413;
+constexpr unsigned short kCode = 1018;
+constexpr unsigned short kName = 1019;
+constexpr unsigned short kMagicNumber = 1994;
+} // namespace QuoteItem

@@ -1,0 +1,97 @@
+#include "ProfileReader.h"
+
+#include <cctype>
+#include <cstdlib>
+
+#include "VelkFile.h"
+
+namespace {
+
+std::string Trim(const std::string& text)
+{
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && std::isspace(static_cast<unsigned char>(text[begin])))
+        ++begin;
+    while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1])))
+        --end;
+    return text.substr(begin, end - begin);
+}
+
+bool EqualNoCase(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+CProfileReader::CProfileReader(const std::string& path)
+{
+    m_bOpen = VelkReadFile(path, m_strText);
+}
+
+bool CProfileReader::Find(const std::string& section, const std::string& key,
+                          std::string& value) const
+{
+    bool inSection = false;
+    std::size_t pos = 0;
+    while (pos < m_strText.size()) {
+        std::size_t eol = m_strText.find('\n', pos);
+        if (eol == std::string::npos)
+            eol = m_strText.size();
+        std::string line = Trim(m_strText.substr(pos, eol - pos));
+        pos = eol + 1;
+        if (line.empty() || line[0] == ';')
+            continue;
+        if (line[0] == '[') {
+            std::size_t close = line.find(']');
+            inSection = close != std::string::npos &&
+                        EqualNoCase(Trim(line.substr(1, close - 1)), section);
+            continue;
+        }
+        if (!inSection)
+            continue;
+        std::size_t eq = line.find('=');
+        if (eq == std::string::npos)
+            continue;
+        if (EqualNoCase(Trim(line.substr(0, eq)), key)) {
+            value = Trim(line.substr(eq + 1));
+            // A value in quotes loses them, as the platform's reader does.
+            if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+                value.back() == value.front())
+                value = value.substr(1, value.size() - 2);
+            return true;
+        }
+    }
+    return false;
+}
+
+int CProfileReader::GetInt(const std::string& section, const std::string& key,
+                           int defaultValue) const
+{
+    std::string value;
+    if (!Find(section, key, value))
+        return defaultValue;
+    // The platform reads leading decimal digits (or a 0x number) and gives 0 for anything else.
+    if (value.size() > 2 && value[0] == '0' && (value[1] == 'x' || value[1] == 'X'))
+        return static_cast<int>(std::strtol(value.c_str() + 2, nullptr, 16));
+    return static_cast<int>(std::strtol(value.c_str(), nullptr, 10));
+}
+
+std::string CProfileReader::GetString(const std::string& section, const std::string& key,
+                                      const std::string& defaultValue, std::size_t maxChars) const
+{
+    std::string value;
+    if (!Find(section, key, value))
+        value = defaultValue;
+    if (value.size() > maxChars)
+        value.resize(maxChars);
+    return value;
+}

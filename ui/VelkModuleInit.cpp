@@ -1,0 +1,1 @@
+// The module's load-time initialiser.
