@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "CSystemAlertStore.h"
+#include "VelkEngineLock.h"
 #include "KQCommon.h"
 #include "VelkFile.h"
 
