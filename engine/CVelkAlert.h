@@ -107,6 +107,8 @@ protected:
     int _htoi(char c);
 
 private:
+    friend class CVelkAlertTestAccess; // tests reach the protected and private members
+
     int CalMagicIndexNo(const int& number);
 
     std::string ConditionPath(const char* fileName) const;
