@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+#include "VelkServices.h"
+
+// The one message box service of the user interface. The real one shows a QMessageBox with the
+// given text, caption, icon and buttons; tests install a recorder with scripted answers.
+IVelkMessageBox& VelkMessageBoxService();
+
+// Installs a service for the guard's lifetime and restores the previous one after.
+class CScopedMessageBoxService {
+public:
+    explicit CScopedMessageBoxService(IVelkMessageBox& service);
+    ~CScopedMessageBoxService();
+    CScopedMessageBoxService(const CScopedMessageBoxService&) = delete;
+    CScopedMessageBoxService& operator=(const CScopedMessageBoxService&) = delete;
+
+private:
+    IVelkMessageBox* m_pPrevious;
+};
