@@ -1,0 +1,114 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "VelkRecords.h"
+#include "VelkServices.h"
+
+// What the fake windows saw, in call order, shared by the windowing and every window it made
+// so that a test can check the order across both ("create", "show", "front", ...).
+struct CFakeWindowState {
+    std::vector<std::string> calls;
+    class CFakeAlertWindow* pWindow = nullptr; // the live alert window, null once destroyed
+    int nCreated = 0;
+    int nDestroyed = 0;
+    int nBroughtToFront = 0;
+};
+
+// An alert list window that records its calls. Like the real one it starts hidden, and
+// ClearAlertList empties the engine's alert list it was given.
+class CFakeAlertWindow final : public IAlertWindow {
+public:
+    CFakeAlertWindow(std::shared_ptr<CFakeWindowState> state, std::vector<Ta_ALERTRECORD>* alerts,
+                     std::vector<Ta_VELKPRICEALERT>* prices)
+        : m_pState(std::move(state)), m_pAlerts(alerts), m_pPrices(prices)
+    {
+        m_pState->pWindow = this;
+        ++m_pState->nCreated;
+        m_pState->calls.push_back("create");
+    }
+    ~CFakeAlertWindow() override
+    {
+        if (m_pState->pWindow == this)
+            m_pState->pWindow = nullptr;
+        ++m_pState->nDestroyed;
+        m_pState->calls.push_back("destroy");
+    }
+
+    void InsertAlertItem(const Ta_ALERTRECORD& record) override
+    {
+        m_inserted.push_back(record);
+        m_pState->calls.push_back("insert " + VelkFieldText(record.m_szCode));
+    }
+    void FillAlertList() override { m_pState->calls.push_back("fill"); }
+    void ClearAlertList() override
+    {
+        m_inserted.clear();
+        if (m_pAlerts)
+            m_pAlerts->clear();
+        m_pState->calls.push_back("clear");
+    }
+    void ShowNormal() override
+    {
+        m_bVisible = true;
+        m_pState->calls.push_back("show");
+    }
+    void Hide() override
+    {
+        m_bVisible = false;
+        m_pState->calls.push_back("hide");
+    }
+    bool IsVisible() const override { return m_bVisible; }
+
+    std::vector<Ta_ALERTRECORD>* Alerts() const { return m_pAlerts; }
+    std::vector<Ta_VELKPRICEALERT>* Prices() const { return m_pPrices; }
+
+    std::vector<Ta_ALERTRECORD> m_inserted; // newest last, as the engine handed them over
+    bool m_bVisible = false;
+
+private:
+    std::shared_ptr<CFakeWindowState> m_pState;
+    std::vector<Ta_ALERTRECORD>* m_pAlerts;
+    std::vector<Ta_VELKPRICEALERT>* m_pPrices;
+};
+
+// The module's windowing as a test sets it up: whether a main window exists, what the
+// settings sheet answers, and a record of what the engine asked for.
+class CFakeWindowing final : public IVelkWindowing {
+public:
+    bool HasMainWindow() const override { return m_bHasMainWindow; }
+    std::unique_ptr<IAlertWindow> CreateAlertWindow(std::vector<Ta_ALERTRECORD>* alerts,
+                                                    std::vector<Ta_VELKPRICEALERT>* prices) override
+    {
+        return std::make_unique<CFakeAlertWindow>(m_pState, alerts, prices);
+    }
+    void BringMainWindowToFront() override
+    {
+        ++m_pState->nBroughtToFront;
+        m_pState->calls.push_back("front");
+    }
+    int RunSettingsSheet(CSettingsBinding& binding) override
+    {
+        ++m_nSettingsRuns;
+        m_pState->calls.push_back("settings");
+        if (m_onSettings)
+            return m_onSettings(binding);
+        return m_nSettingsResult;
+    }
+
+    CFakeAlertWindow* Window() const { return m_pState->pWindow; }
+    const std::vector<std::string>& Calls() const { return m_pState->calls; }
+    CFakeWindowState& State() { return *m_pState; }
+
+    bool m_bHasMainWindow = true;
+    int m_nSettingsResult = VelkMsgBox::kIdCancel;
+    // When set, runs in place of the sheet (a test edits the binding and answers).
+    std::function<int(CSettingsBinding&)> m_onSettings;
+    int m_nSettingsRuns = 0;
+
+private:
+    std::shared_ptr<CFakeWindowState> m_pState = std::make_shared<CFakeWindowState>();
+};
