@@ -1,1 +1,484 @@
-#include "IHostBackend.h"
+#include "CQuoteStore.h"
+
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <mutex>
+#include <string_view>
+#include <utility>
+
+#include "QuoteItems.h"
+
+namespace {
+
+struct SymbolKey {
+    unsigned char market = 0;
+    CString code;
+};
+
+// Lets the quote path look a symbol up by the caller's code without building a key string.
+struct SymbolKeyView {
+    unsigned char market = 0;
+    std::string_view code;
+};
+
+struct SymbolKeyHash {
+    using is_transparent = void;
+    std::size_t operator()(const SymbolKeyView& key) const
+    {
+        return std::hash<std::string_view>()(key.code) ^ (std::size_t(key.market) * 0x9E3779B97F4A7C15ull);
+    }
+    std::size_t operator()(const SymbolKey& key) const { return (*this)(SymbolKeyView{key.market, key.code}); }
+};
+
+struct SymbolKeyEqual {
+    using is_transparent = void;
+    static SymbolKeyView View(const SymbolKey& key) { return {key.market, key.code}; }
+    static SymbolKeyView View(const SymbolKeyView& key) { return key; }
+    template <typename A, typename B>
+    bool operator()(const A& a, const B& b) const
+    {
+        const SymbolKeyView x = View(a), y = View(b);
+        return x.market == y.market && x.code == y.code;
+    }
+};
+
+template <typename T>
+using SymbolMap = std::unordered_map<SymbolKey, T, SymbolKeyHash, SymbolKeyEqual>;
+
+using Row = std::vector<X1Format>;
+
+// The current values of one symbol, kept sorted by item number: a symbol carries a few dozen
+// items at most, and a binary search over them beats hashing each of the nine per quote.
+struct Symbol {
+    std::vector<std::pair<unsigned short, X1Format>> items;
+
+    const X1Format* Find(unsigned short item) const
+    {
+        auto it = std::lower_bound(items.begin(), items.end(), item,
+                                   [](const auto& entry, unsigned short no) { return entry.first < no; });
+        return it != items.end() && it->first == item ? &it->second : nullptr;
+    }
+    void Set(const X1Format& value)
+    {
+        const unsigned short item = value.GetItemNo();
+        auto it = std::lower_bound(items.begin(), items.end(), item,
+                                   [](const auto& entry, unsigned short no) { return entry.first < no; });
+        if (it != items.end() && it->first == item)
+            it->second = value;
+        else
+            items.insert(it, {item, value});
+    }
+    bool HasData(unsigned short item) const
+    {
+        const X1Format* value = Find(item);
+        return value && value->GetKind() != X1Format::kNone;
+    }
+    CString Name() const
+    {
+        const X1Format* value = Find(QuoteItem::kName);
+        return value && value->GetKind() != X1Format::kNone ? CString(*value) : CString();
+    }
+};
+
+struct Market {
+    CString extName;
+    unsigned char level1 = 0;
+};
+
+struct MagicDay {
+    std::vector<Row> rows;
+    std::size_t delivered = 0;
+};
+
+struct UserGroup {
+    CString name;
+    std::vector<CSymbolInfo> stocks;
+};
+
+bool SameExtName(std::string_view a, std::string_view b)
+{
+    // Extension names are ASCII; GBK bytes (all >= 0x80) are compared as they are.
+    auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return fold(x) == fold(y); });
+}
+
+} // namespace
+
+struct CQuoteStore::Impl {
+    mutable std::shared_mutex mutex;
+
+    std::map<unsigned char, Market> markets;
+    SymbolMap<Symbol> symbols;
+    std::array<std::vector<CString>, 256> codeOrder; // per market, in the order symbols were added
+    SymbolMap<std::unordered_map<CString, std::vector<Row>>> ticks;
+    std::map<std::pair<unsigned char, CString>, MagicDay> magic;
+    std::vector<CString> magicNumbers;
+    std::vector<CString> magicNames;
+    int tradeDate = 0;
+    CString currentUser;
+    std::unordered_map<CString, std::vector<UserGroup>> groupsByUser;
+    SymbolMap<int> subscriptions;
+    CString sysPath;
+    std::unordered_map<CString, CString> langStrings;
+
+    Symbol& SymbolFor(unsigned char market, const CString& code)
+    {
+        auto it = symbols.find(SymbolKeyView{market, code});
+        if (it != symbols.end())
+            return it->second;
+        codeOrder[market].push_back(code);
+        return symbols[SymbolKey{market, code}];
+    }
+
+    const Symbol* FindSymbol(unsigned char market, const CString& code) const
+    {
+        auto it = symbols.find(SymbolKeyView{market, code});
+        return it == symbols.end() ? nullptr : &it->second;
+    }
+};
+
+CQuoteStore::CQuoteStore() : m_pImpl(std::make_unique<Impl>()) {}
+
+CQuoteStore::~CQuoteStore() = default;
+
+CQuoteStore& CQuoteStore::Instance()
+{
+    static CQuoteStore store;
+    return store;
+}
+
+void CQuoteStore::Reset()
+{
+    auto fresh = std::make_unique<Impl>();
+    std::unique_lock lock(m_pImpl->mutex);
+    std::swap(fresh->markets, m_pImpl->markets);
+    std::swap(fresh->symbols, m_pImpl->symbols);
+    std::swap(fresh->codeOrder, m_pImpl->codeOrder);
+    std::swap(fresh->ticks, m_pImpl->ticks);
+    std::swap(fresh->magic, m_pImpl->magic);
+    std::swap(fresh->magicNumbers, m_pImpl->magicNumbers);
+    std::swap(fresh->magicNames, m_pImpl->magicNames);
+    std::swap(fresh->tradeDate, m_pImpl->tradeDate);
+    std::swap(fresh->currentUser, m_pImpl->currentUser);
+    std::swap(fresh->groupsByUser, m_pImpl->groupsByUser);
+    std::swap(fresh->subscriptions, m_pImpl->subscriptions);
+    std::swap(fresh->sysPath, m_pImpl->sysPath);
+    std::swap(fresh->langStrings, m_pImpl->langStrings);
+}
+
+void CQuoteStore::AddMarket(unsigned char market, const CString& extName, unsigned char level1)
+{
+    std::unique_lock lock(m_pImpl->mutex);
+    m_pImpl->markets[market] = Market{extName, level1};
+}
+
+void CQuoteStore::AddSymbol(unsigned char market, const CString& code, const CString& name)
+{
+    const X1Format codeValue = X1Format::Text(QuoteItem::kCode, code);
+    const X1Format nameValue = X1Format::Text(QuoteItem::kName, name);
+    std::unique_lock lock(m_pImpl->mutex);
+    Symbol& symbol = m_pImpl->SymbolFor(market, code);
+    symbol.Set(codeValue);
+    symbol.Set(nameValue);
+}
+
+void CQuoteStore::SetItem(unsigned char market, const CString& code, const X1Format& value)
+{
+    std::unique_lock lock(m_pImpl->mutex);
+    m_pImpl->SymbolFor(market, code).Set(value);
+}
+
+void CQuoteStore::AddTick(unsigned char market, const CString& code, const CString& date,
+                          std::vector<X1Format> row)
+{
+    std::unique_lock lock(m_pImpl->mutex);
+    m_pImpl->ticks[SymbolKey{market, code}][date].push_back(std::move(row));
+}
+
+void CQuoteStore::AddMagicRow(unsigned char market, const CString& date, std::vector<X1Format> row)
+{
+    std::unique_lock lock(m_pImpl->mutex);
+    m_pImpl->magic[{market, date}].rows.push_back(std::move(row));
+}
+
+void CQuoteStore::SetMagicCatalogue(std::vector<CString> numbers, std::vector<CString> names)
+{
+    std::unique_lock lock(m_pImpl->mutex);
+    m_pImpl->magicNumbers = std::move(numbers);
+    m_pImpl->magicNames = std::move(names);
+}
+
+void CQuoteStore::SetTradeDate(int yyyymmdd)
+{
+    std::unique_lock lock(m_pImpl->mutex);
+    m_pImpl->tradeDate = yyyymmdd;
+}
+
+void CQuoteStore::SetCurrentUser(const CString& userID)
+{
+    std::unique_lock lock(m_pImpl->mutex);
+    m_pImpl->currentUser = userID;
+}
+
+void CQuoteStore::AddUserGroup(const CString& userID, const CString& group,
+                               std::vector<CSymbolInfo> stocks)
+{
+    std::unique_lock lock(m_pImpl->mutex);
+    std::vector<UserGroup>& groups = m_pImpl->groupsByUser[userID];
+    auto it = std::find_if(groups.begin(), groups.end(),
+                           [&](const UserGroup& g) { return g.name == group; });
+    if (it != groups.end())
+        it->stocks = std::move(stocks);
+    else
+        groups.push_back(UserGroup{group, std::move(stocks)});
+}
+
+void CQuoteStore::SetSysPath(const CString& path)
+{
+    CString trimmed = path;
+    while (trimmed.size() > 1 && (trimmed.back() == '/' || trimmed.back() == '\\'))
+        trimmed.pop_back();
+    std::unique_lock lock(m_pImpl->mutex);
+    m_pImpl->sysPath = std::move(trimmed);
+}
+
+void CQuoteStore::SetLangString(const CString& key, const CString& text)
+{
+    std::unique_lock lock(m_pImpl->mutex);
+    m_pImpl->langStrings[key] = text;
+}
+
+int CQuoteStore::SubscriptionCount(unsigned char market, const CString& code) const
+{
+    std::shared_lock lock(m_pImpl->mutex);
+    auto it = m_pImpl->subscriptions.find(SymbolKeyView{market, code});
+    return it == m_pImpl->subscriptions.end() ? 0 : it->second;
+}
+
+bool CQuoteStore::IsSubscribed(unsigned char market, const CString& code) const
+{
+    return SubscriptionCount(market, code) > 0;
+}
+
+bool CQuoteStore::GetItemDataByItemNo(unsigned char market, const CString& code,
+                                      const std::vector<unsigned short>& items,
+                                      std::vector<X1Format>& out, bool)
+{
+    out.clear();
+    std::shared_lock lock(m_pImpl->mutex);
+    const Symbol* symbol = m_pImpl->FindSymbol(market, code);
+    if (!symbol)
+        return false;
+    out.reserve(items.size());
+    for (unsigned short item : items) {
+        const X1Format* value = symbol->Find(item);
+        out.push_back(value ? *value : X1Format::None(item));
+    }
+    return true;
+}
+
+int CQuoteStore::SymbolRegister(std::vector<CSymbolInfo>& add, std::vector<CSymbolInfo>& remove)
+{
+    std::unique_lock lock(m_pImpl->mutex);
+    for (const CSymbolInfo& symbol : remove) {
+        auto it = m_pImpl->subscriptions.find(SymbolKeyView{symbol.m_byMarket, symbol.m_strCode});
+        if (it != m_pImpl->subscriptions.end() && --it->second <= 0)
+            m_pImpl->subscriptions.erase(it);
+    }
+    for (const CSymbolInfo& symbol : add)
+        ++m_pImpl->subscriptions[SymbolKey{symbol.m_byMarket, symbol.m_strCode}];
+    return static_cast<int>(add.size());
+}
+
+long CQuoteStore::GetTickerCount(unsigned char market, const CString& code, const CString& date)
+{
+    std::shared_lock lock(m_pImpl->mutex);
+    auto symbol = m_pImpl->ticks.find(SymbolKeyView{market, code});
+    if (symbol == m_pImpl->ticks.end())
+        return 0;
+    auto day = symbol->second.find(date);
+    return day == symbol->second.end() ? 0 : static_cast<long>(day->second.size());
+}
+
+long CQuoteStore::GetTickerByStartPos(std::vector<std::vector<X1Format>>& rows,
+                                      unsigned char market, const CString& code, long start,
+                                      long count, const CString& date)
+{
+    rows.clear();
+    std::shared_lock lock(m_pImpl->mutex);
+    auto symbol = m_pImpl->ticks.find(SymbolKeyView{market, code});
+    if (symbol == m_pImpl->ticks.end())
+        return 0;
+    auto day = symbol->second.find(date);
+    if (day == symbol->second.end() || count <= 0)
+        return 0;
+    // The window [start, start + count) is cut to the ticks that exist; computed in 64 bits so
+    // that a huge count cannot wrap.
+    const long long size = static_cast<long long>(day->second.size());
+    const long long first = std::max<long long>(start, 0);
+    const long long last = std::min<long long>(static_cast<long long>(start) + count, size);
+    if (first >= last)
+        return 0;
+    rows.assign(day->second.begin() + first, day->second.begin() + last);
+    return static_cast<long>(last - first);
+}
+
+bool CQuoteStore::GetMarketStatus(unsigned char, const CString&, CMarketStatus& status)
+{
+    std::shared_lock lock(m_pImpl->mutex);
+    if (m_pImpl->tradeDate == 0)
+        return false;
+    status.m_nTradeDate = m_pImpl->tradeDate;
+    return true;
+}
+
+bool CQuoteStore::GetMemoryState(unsigned char market, const CString& code)
+{
+    std::shared_lock lock(m_pImpl->mutex);
+    const Symbol* symbol = m_pImpl->FindSymbol(market, code);
+    return symbol && (symbol->HasData(QuoteItem::kLastPrice) || symbol->HasData(QuoteItem::kPrevClose));
+}
+
+long CQuoteStore::GetLastMagic(std::vector<std::vector<X1Format>>& rows, unsigned char market,
+                               long, const CString& date)
+{
+    rows.clear();
+    std::unique_lock lock(m_pImpl->mutex);
+    auto it = m_pImpl->magic.find({market, date});
+    if (it == m_pImpl->magic.end())
+        return 0;
+    MagicDay& day = it->second;
+    rows.assign(day.rows.begin() + static_cast<std::ptrdiff_t>(day.delivered), day.rows.end());
+    day.delivered = day.rows.size();
+    return static_cast<long>(rows.size());
+}
+
+bool CQuoteStore::GetMagicNo(std::vector<CString>& numbers, std::vector<CString>& names)
+{
+    std::shared_lock lock(m_pImpl->mutex);
+    numbers = m_pImpl->magicNumbers;
+    names = m_pImpl->magicNames;
+    return !numbers.empty();
+}
+
+bool CQuoteStore::GetSymbolFullName(CString& name, unsigned char market, const CString& code)
+{
+    std::shared_lock lock(m_pImpl->mutex);
+    const Symbol* symbol = m_pImpl->FindSymbol(market, code);
+    name = symbol ? symbol->Name() : CString();
+    return !name.empty();
+}
+
+bool CQuoteStore::GetServiceExName(CString& ext, unsigned char market)
+{
+    std::shared_lock lock(m_pImpl->mutex);
+    auto it = m_pImpl->markets.find(market);
+    if (it == m_pImpl->markets.end()) {
+        ext.clear();
+        return false;
+    }
+    ext = it->second.extName;
+    return true;
+}
+
+unsigned char CQuoteStore::GetServiceIDByExName(const CString& ext)
+{
+    if (ext.empty())
+        return 0;
+    std::shared_lock lock(m_pImpl->mutex);
+    for (const auto& [number, market] : m_pImpl->markets) {
+        if (SameExtName(market.extName, ext))
+            return number;
+    }
+    return 0;
+}
+
+bool CQuoteStore::GetSymbolID(std::vector<CString>& codes, std::vector<CString>& names,
+                              unsigned char market)
+{
+    codes.clear();
+    names.clear();
+    std::shared_lock lock(m_pImpl->mutex);
+    const std::vector<CString>& order = m_pImpl->codeOrder[market];
+    if (order.empty() && !m_pImpl->markets.contains(market))
+        return false;
+    codes.reserve(order.size());
+    names.reserve(order.size());
+    for (const CString& code : order) {
+        codes.push_back(code);
+        names.push_back(m_pImpl->FindSymbol(market, code)->Name());
+    }
+    return true;
+}
+
+bool CQuoteStore::GetUserInfo(tag_UserInfo& info)
+{
+    std::shared_lock lock(m_pImpl->mutex);
+    info.m_strUserID = m_pImpl->currentUser;
+    return !info.m_strUserID.empty();
+}
+
+bool CQuoteStore::GetSSVInfoByUserID(const CString& userID, std::vector<CString>& groups)
+{
+    groups.clear();
+    std::shared_lock lock(m_pImpl->mutex);
+    auto it = m_pImpl->groupsByUser.find(userID);
+    if (it == m_pImpl->groupsByUser.end())
+        return false;
+    for (const UserGroup& group : it->second)
+        groups.push_back(group.name);
+    return true;
+}
+
+bool CQuoteStore::GetSymbolIDVecBySSVName(const CString& userID, const CString& group,
+                                          std::vector<CSymbolInfo>& stocks)
+{
+    stocks.clear();
+    std::shared_lock lock(m_pImpl->mutex);
+    auto user = m_pImpl->groupsByUser.find(userID);
+    if (user == m_pImpl->groupsByUser.end())
+        return false;
+    for (const UserGroup& candidate : user->second) {
+        if (candidate.name == group) {
+            stocks = candidate.stocks;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CQuoteStore::DaGetMarketStatus(unsigned char market, CMarketStatus& status)
+{
+    return GetMarketStatus(market, CString(), status);
+}
+
+unsigned char CQuoteStore::ConvertToLevel1ServiceID(unsigned char market)
+{
+    std::shared_lock lock(m_pImpl->mutex);
+    auto it = m_pImpl->markets.find(market);
+    return it == m_pImpl->markets.end() ? market : it->second.level1;
+}
+
+bool CQuoteStore::GetAllServiceID(std::vector<unsigned char>& markets)
+{
+    markets.clear();
+    std::shared_lock lock(m_pImpl->mutex);
+    for (const auto& entry : m_pImpl->markets)
+        markets.push_back(entry.first);
+    return true;
+}
+
+CString CQuoteStore::GetSysPath(unsigned char)
+{
+    std::shared_lock lock(m_pImpl->mutex);
+    return m_pImpl->sysPath;
+}
+
+CString CQuoteStore::GetLangString(const CString& key)
+{
+    std::shared_lock lock(m_pImpl->mutex);
+    auto it = m_pImpl->langStrings.find(key);
+    return it == m_pImpl->langStrings.end() ? CString() : it->second;
+}

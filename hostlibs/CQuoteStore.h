@@ -25,15 +25,19 @@ public:
 
     // --- filling (all texts GBK) ---
     void AddMarket(unsigned char market, const CString& extName, unsigned char level1);
-    // Adds or replaces a symbol; its name becomes item 1019 and its code item 1018.
+    // Adds a symbol or renames a known one (its other items stay); the name becomes item 1019
+    // and the code item 1018. A market lists its symbols in the order they were first added.
     void AddSymbol(unsigned char market, const CString& code, const CString& name);
     // Sets one item of a symbol (adds the symbol without a name when unknown).
     void SetItem(unsigned char market, const CString& code, const X1Format& value);
     void AddTick(unsigned char market, const CString& code, const CString& date,
                  std::vector<X1Format> row);
+    // GetLastMagic hands out each market's and date's rows once: those added since its
+    // previous call for that market and date.
     void AddMagicRow(unsigned char market, const CString& date, std::vector<X1Format> row);
     void SetMagicCatalogue(std::vector<CString> numbers, std::vector<CString> names);
-    void SetTradeDate(int yyyymmdd); // the trading date of every market status
+    // The trading date of every market status; while it is 0 the status calls answer false.
+    void SetTradeDate(int yyyymmdd);
     void SetCurrentUser(const CString& userID);
     void AddUserGroup(const CString& userID, const CString& group,
                       std::vector<CSymbolInfo> stocks);
