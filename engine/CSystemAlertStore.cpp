@@ -1,1 +1,146 @@
-#include "CVelkAlert.h"
+#include "CSystemAlertStore.h"
+
+#include <cstring>
+
+#include "KQCommon.h"
+#include "VelkFile.h"
+
+namespace {
+
+constexpr std::size_t kHeaderSize = sizeof(Ta_SYSTEMSWITCH);
+constexpr std::size_t kRecordSize = sizeof(Ta_VELKPRICEALERT);
+
+std::size_t RecordCount(const std::string& bytes)
+{
+    return bytes.size() < kHeaderSize ? 0 : (bytes.size() - kHeaderSize) / kRecordSize;
+}
+
+// A record as stored: its texts are forced to end inside their fields before anyone forms a
+// key from them or hands them to a window.
+Ta_VELKPRICEALERT RecordAt(const std::string& bytes, std::size_t index)
+{
+    Ta_VELKPRICEALERT record{};
+    std::memcpy(&record, bytes.data() + kHeaderSize + index * kRecordSize, kRecordSize);
+    VelkTerminate(record.m_szCode);
+    VelkTerminate(record.m_szName);
+    return record;
+}
+
+void AppendBytes(std::string& out, const void* data, std::size_t size)
+{
+    out.append(static_cast<const char*>(data), size);
+}
+
+} // namespace
+
+CSystemAlertStore::CSystemAlertStore() : m_mapCode(17)
+{
+    m_switches.m_byNewHigh = 0;
+    m_switches.m_byNewLow = 0;
+    m_switches.m_byLimit = 1;
+    m_switches.m_nRange = 2;
+}
+
+CSystemAlertStore::~CSystemAlertStore() = default;
+
+void CSystemAlertStore::SetSystemPath(CString& path)
+{
+    m_strSysPath = path;
+}
+
+void CSystemAlertStore::SetAlertList(std::vector<Ta_VELKPRICEALERT>* engineList)
+{
+    m_mapCode.clear();
+    if (engineList) {
+        for (const Ta_VELKPRICEALERT& record : *engineList) {
+            m_vecStock.push_back(record);
+            m_mapCode.emplace(VelkFieldText(record.m_szCode), static_cast<int>(m_vecStock.size() - 1));
+        }
+    }
+    m_pEngineList = engineList;
+}
+
+int CSystemAlertStore::LoadSystemAlert()
+{
+    std::string bytes;
+    if (!VelkReadFile(FilePath(m_strSysPath), bytes))
+        return 0;
+    // A header cut short says nothing reliable about the switches; they stay as they were.
+    if (bytes.size() >= kHeaderSize)
+        std::memcpy(&m_switches, bytes.data(), kHeaderSize);
+    m_vecStock.clear();
+    std::size_t count = RecordCount(bytes);
+    m_vecStock.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        m_vecStock.push_back(RecordAt(bytes, i));
+        m_mapCode.emplace(VelkFieldText(m_vecStock.back().m_szCode), static_cast<int>(i));
+    }
+    return 1;
+}
+
+void CSystemAlertStore::SaveSystemAlert()
+{
+    std::string bytes;
+    bytes.reserve(kHeaderSize + m_vecStock.size() * kRecordSize);
+    AppendBytes(bytes, &m_switches, kHeaderSize);
+    m_mapCode.clear();
+    for (std::size_t i = 0; i < m_vecStock.size(); ++i) {
+        AppendBytes(bytes, &m_vecStock[i], kRecordSize);
+        m_mapCode.emplace(VelkFieldText(m_vecStock[i].m_szCode), static_cast<int>(i));
+    }
+    VelkReplaceFile(FilePath(m_strSysPath), bytes);
+}
+
+int CSystemAlertStore::ApplyAlertList()
+{
+    if (m_pEngineList)
+        *m_pEngineList = m_vecStock;
+    return static_cast<int>(m_vecStock.size());
+}
+
+std::string CSystemAlertStore::FilePath(const std::string& sysPath)
+{
+    return VelkJoinPath(sysPath.empty() ? s_KQGetSysPath(0) : sysPath, "System_alert.cfg");
+}
+
+int CSystemAlertStore::ReadSystemAlertKeys(const std::string& sysPath, CKeyIndexMap& keys)
+{
+    keys.clear();
+    std::string bytes;
+    if (!VelkReadFile(FilePath(sysPath), bytes))
+        return 0;
+    std::size_t count = RecordCount(bytes);
+    for (std::size_t i = 0; i < count; ++i) {
+        Ta_VELKPRICEALERT record = RecordAt(bytes, i);
+        keys.emplace(VelkDecimalKey(record.m_byMarket, VelkFieldText(record.m_szCode)),
+                     static_cast<int>(i));
+    }
+    return 1;
+}
+
+bool CSystemAlertStore::AppendRecord(const std::string& sysPath, const Ta_SYSTEMSWITCH& switches,
+                                     const Ta_VELKPRICEALERT& record)
+{
+    const std::string path = FilePath(sysPath);
+    std::string bytes;
+    if (!VelkReadFile(path, bytes)) {
+        // A file that is there but cannot be read is not ours to overwrite.
+        if (VelkFileExists(path))
+            return false;
+        bytes.clear();
+    }
+
+    std::string content;
+    if (bytes.size() < kHeaderSize) {
+        // No file, or one without a whole header: appending after it would shift every record.
+        content.reserve(kHeaderSize + kRecordSize);
+        AppendBytes(content, &switches, kHeaderSize);
+    } else {
+        // Bytes of a record cut off at the end are dropped so the new one starts on a record
+        // boundary and loads back as written.
+        content.reserve(bytes.size() + kRecordSize);
+        content.assign(bytes, 0, kHeaderSize + RecordCount(bytes) * kRecordSize);
+    }
+    AppendBytes(content, &record, kRecordSize);
+    return VelkReplaceFile(path, content);
+}
