@@ -1,1 +1,226 @@
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
 #include "CVelkAlert.h"
+#include "KQDaApi.h"
+#include "QuoteItems.h"
+#include "VelkEngineLock.h"
+
+namespace {
+
+// Positions of the values in the answer to the engine's nine item numbers.
+constexpr std::size_t kPosPrice = 0;
+constexpr std::size_t kPosPrice2 = 1;
+constexpr std::size_t kPosName = 2;
+constexpr std::size_t kPosVolume = 3;
+constexpr std::size_t kPosLimitUp = 4;
+constexpr std::size_t kPosLimitDown = 5;
+constexpr std::size_t kPosTime = 6;
+constexpr std::size_t kPosHigh = 7;
+constexpr std::size_t kPosLow = 8;
+constexpr std::size_t kItemCount = 9;
+
+// "%d%s" into a buffer the caller keeps, so a stock outside the maps costs no allocation
+// once the buffer has grown to the longest key seen.
+void FormatDecimalKey(std::string& key, unsigned char market, const std::string& code)
+{
+    char digits[4];
+    int n = std::snprintf(digits, sizeof digits, "%d", static_cast<int>(market));
+    key.assign(digits, n > 0 ? static_cast<std::size_t>(n) : 0);
+    key.append(code);
+}
+
+// The item number carried in a value's first two bytes.
+unsigned ItemNumberOf(const X1Format& value)
+{
+    const std::uint8_t b0 = value.Bytes()[0];
+    const std::uint8_t b1 = value.Bytes()[1];
+    return ((static_cast<unsigned>(b0 & 0x07) | (static_cast<unsigned>(b0 >> 6) << 3)) << 8) | b1;
+}
+
+} // namespace
+
+void CVelkAlert::vRecvNewMemory(const CMemoryInfo* info)
+{
+    if (!info)
+        return;
+    const unsigned char market = info->byGetServiceID();
+    const CString code = info->GetSymbolID();
+
+    thread_local std::string key;
+    FormatDecimalKey(key, market, code);
+    if (m_mapPriceAlert.find(key) == m_mapPriceAlert.end() &&
+        m_mapSystemAlert.find(key) == m_mapSystemAlert.end())
+        return;
+
+    std::vector<X1Format> values;
+    if (!BK_bGetItemDataByItemNo(market, code, m_vecItemNo, values, true, nullptr) ||
+        values.size() < kItemCount)
+        return;
+
+    const CString priceText = values[kPosPrice].s_GetAsString();
+    const CString price2Text = values[kPosPrice2].s_GetAsString();
+    const CString nameText = values[kPosName].s_GetAsString();
+    const CString volumeText = values[kPosVolume].s_GetAsString();
+    // No trade yet today: nothing to evaluate and no day's high or low to trust.
+    if (volumeText == "-" || volumeText == "0")
+        return;
+
+    Ta_VELKPRICETABLE quote{};
+    quote.m_nReserved = -1;
+    quote.m_nTime = -1;
+    quote.m_byMarket = market;
+    VelkCopyText(quote.m_szCode, code);
+    VelkCopyText(quote.m_szName, nameText);
+    quote.m_fPrice = static_cast<float>(std::atof(priceText.c_str()));
+    quote.m_fPrice2 = static_cast<float>(std::atof(price2Text.c_str()));
+    quote.m_fVolume = static_cast<float>(std::atof(volumeText.c_str()));
+    quote.m_fLimitUp = static_cast<float>(static_cast<double>(values[kPosLimitUp]));
+    quote.m_fLimitDown = static_cast<float>(static_cast<double>(values[kPosLimitDown]));
+    const X1Format& time = values[kPosTime];
+    quote.m_nTime = time.GetHour() * 3600 + time.GetMinute() * 60 + time.GetSecond();
+
+    const double high = values[kPosHigh];
+    const double low = values[kPosLow];
+    SetMaxAndMinPrice(code, high, low);
+
+    {
+        std::lock_guard<std::mutex> lock(VelkEngineLock());
+        m_vecPending.push_back(quote);
+    }
+    OnReceiveAlertData(0, 0);
+}
+
+int CVelkAlert::OnReceiveAlertData(unsigned, long)
+{
+    std::unique_ptr<Ta_VELKPRICETABLE> quote(new (std::nothrow) Ta_VELKPRICETABLE{});
+    if (!quote)
+        return 0;
+    {
+        std::lock_guard<std::mutex> lock(VelkEngineLock());
+        if (m_vecPending.empty())
+            return 0;
+        *quote = m_vecPending.front();
+    }
+    OnReceiveData(reinterpret_cast<std::uintptr_t>(quote.get()), 0);
+    quote.reset();
+    {
+        std::lock_guard<std::mutex> lock(VelkEngineLock());
+        if (!m_vecPending.empty())
+            m_vecPending.erase(m_vecPending.begin());
+    }
+    return 1;
+}
+
+int CVelkAlert::OnReceiveData(std::uintptr_t quoteAddress, long)
+{
+    auto* quote = reinterpret_cast<Ta_VELKPRICETABLE*>(quoteAddress);
+    if (!quote)
+        return 100;
+    const std::string key = VelkDecimalKey(quote->m_byMarket, VelkFieldText(quote->m_szCode));
+    auto price = m_mapPriceAlert.find(key);
+    if (price != m_mapPriceAlert.end())
+        ProcessAlert(quote, price->second);
+    auto system = m_mapSystemAlert.find(key);
+    if (system != m_mapSystemAlert.end())
+        ProcessSystemAlert(quote, system->second);
+    return 100;
+}
+
+void CVelkAlert::SetMaxAndMinPrice(const CString& code, const double& high, const double& low)
+{
+    // The same code may be listed under several markets; every such record is seeded.
+    for (Ta_VELKPRICEALERT& record : m_vecSystemAlert) {
+        if (record.m_fUpper != 0.0f || VelkFieldText(record.m_szCode) != code)
+            continue;
+        record.m_fUpper = static_cast<float>(high);
+        record.m_fLower = static_cast<float>(low);
+    }
+}
+
+void CVelkAlert::GetMaxAndMinPrice(const CSymbolInfo& stock, float& high, float& low)
+{
+    const unsigned char level1 = DA_byConvert2Level1ServiceID(stock.m_byMarket);
+
+    int year = 0, month = 0, day = 0;
+    CMarketStatus status;
+    if (BK_bGetMarketStatus(level1, stock.m_strCode, status, nullptr)) {
+        const int date = status.m_nTradeDate;
+        year = date / 10000;
+        month = (date % 10000) / 100;
+        day = date % 100;
+    } else {
+        const IVelkClock& clock = m_services.pClock ? *m_services.pClock : m_systemClock;
+        const Ta_LOCALTIME now = clock.Now();
+        year = now.year;
+        month = now.month;
+        day = now.day;
+    }
+    char dateText[40];
+    std::snprintf(dateText, sizeof dateText, "%04d%02d%02d", year, month, day);
+    const CString date = dateText;
+
+    const long count = BK_lGetTickerCount(level1, stock.m_strCode, date, true, true);
+    if (count <= 0)
+        return;
+    std::vector<std::vector<X1Format>> rows;
+    const long returned =
+        BK_lGetTickerByStartPos(rows, level1, stock.m_strCode, 0, count, date, true, true);
+    if (returned <= 0)
+        return;
+
+    const std::size_t usable = std::min(static_cast<std::size_t>(returned), rows.size());
+    bool found = false;
+    double highest = 0;
+    double lowest = 0;
+    for (std::size_t i = 0; i < usable; ++i) {
+        for (const X1Format& value : rows[i]) {
+            if (ItemNumberOf(value) != QuoteItem::kLastPrice)
+                continue;
+            const double price = value;
+            if (!found || price > highest)
+                highest = price;
+            if (!found || price < lowest)
+                lowest = price;
+            found = true;
+        }
+    }
+    if (!found)
+        return;
+    high = static_cast<float>(highest);
+    low = static_cast<float>(lowest);
+}
+
+void CVelkAlert::vRecvTickRecovery(const CTickInfo* info)
+{
+    if (!info)
+        return;
+    const unsigned char market = info->byGetServiceID();
+    const CString code = info->GetSymbolID();
+    auto found = m_mapSystemAlert.find(VelkDecimalKey(market, code));
+    if (found == m_mapSystemAlert.end())
+        return;
+
+    // The ticks replace whatever the record held, even when there are none: a high of 0
+    // lets the next notification seed it from the quote service.
+    const int index = found->second;
+    float high = 0;
+    float low = 0;
+    GetMaxAndMinPrice(CSymbolInfo(market, code), high, low);
+    if (index < 0 || static_cast<std::size_t>(index) >= m_vecSystemAlert.size())
+        return;
+    m_vecSystemAlert[index].m_fUpper = high;
+    m_vecSystemAlert[index].m_fLower = low;
+}
+
+void CVelkAlert::ClearAllData()
+{
+    if (m_pAlertListDlg)
+        m_pAlertListDlg->ClearAlertList();
+    for (Ta_VELKPRICEALERT& record : m_vecSystemAlert) {
+        record.m_fUpper = 0;
+        record.m_fLower = 0;
+    }
+}
