@@ -1,0 +1,48 @@
+#include <gtest/gtest.h>
+
+#include "TextCodec.h"
+
+namespace {
+// "万科Ａ" in GBK: 万 CDF2, 科 BFC6, full-width Ａ A3C1.
+const std::string kWankeGbk("\xCD\xF2\xBF\xC6\xA3\xC1");
+const std::string kWankeUtf8("万科Ａ");
+} // namespace
+
+TEST(TextCodec, RoundTripsChineseAndAscii)
+{
+    EXPECT_EQ(TextCodec::Utf8ToGbk(kWankeUtf8), kWankeGbk);
+    EXPECT_EQ(TextCodec::GbkToUtf8(kWankeGbk), kWankeUtf8);
+    EXPECT_EQ(TextCodec::GbkToUtf8("600103"), "600103");
+    EXPECT_EQ(TextCodec::Utf8ToGbk("达到涨停价"), "\xB4\xEF\xB5\xBD\xD5\xC7\xCD\xA3\xBC\xDB");
+    EXPECT_EQ(TextCodec::GbkToUtf8(""), "");
+}
+
+TEST(TextCodec, CutDoubleByteCharacterAtTheEndIsDropped)
+{
+    std::string cut = kWankeGbk.substr(0, 5); // 万科 and half of Ａ
+    EXPECT_EQ(TextCodec::GbkToUtf8(cut), "万科");
+    EXPECT_FALSE(TextCodec::IsValidGbk(cut));
+    EXPECT_TRUE(TextCodec::IsValidGbk(kWankeGbk));
+}
+
+TEST(TextCodec, BadBytesBecomeReplacementCharactersNotPrivateUse)
+{
+    // 0xFF is never GBK, nor is a lead byte before a space; the text around them survives.
+    std::string decoded = TextCodec::GbkToUtf8(std::string("A\xFF" "B\x81 C"));
+    EXPECT_EQ(decoded, "A\xEF\xBF\xBD" "B\xEF\xBF\xBD" " C");
+}
+
+TEST(TextCodec, CharactersWithoutGbkFormBecomeQuestionMarks)
+{
+    EXPECT_EQ(TextCodec::Utf8ToGbk("a😀b"), "a?b");
+    EXPECT_EQ(TextCodec::Utf8ToGbk(std::string("a\xC3" "b")), "a?b") << "malformed UTF-8";
+}
+
+TEST(TextCodec, CutGbkNeverSplitsACharacter)
+{
+    EXPECT_EQ(TextCodec::CutGbk(kWankeGbk, 5), kWankeGbk.substr(0, 4));
+    EXPECT_EQ(TextCodec::CutGbk(kWankeGbk, 4), kWankeGbk.substr(0, 4));
+    EXPECT_EQ(TextCodec::CutGbk(kWankeGbk, 6), kWankeGbk);
+    EXPECT_EQ(TextCodec::CutGbk("A" + kWankeGbk, 2), "A");
+    EXPECT_EQ(TextCodec::CutGbk("abc", 0), "");
+}
