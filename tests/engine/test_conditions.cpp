@@ -1,0 +1,310 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "EngineTestSupport.h"
+#include "VelkFile.h"
+
+namespace {
+
+Ta_ALERTSETTING SampleSetting()
+{
+    Ta_ALERTSETTING s{};
+    s.m_bPopupDialog = 0;
+    s.m_bSound = 0;
+    s.m_bNewHigh = 1;
+    s.m_bNewLow = 0;
+    s.m_bLimitPrice = 1;
+    s.m_fRiseRatio = 4.5f;
+    s.m_fFallRatio = -1.0f;
+    s.m_fVolumeRatio = 7.0f;
+    s.m_fSingleRatio = 3.0f;
+    s.m_fLargeAmount = 250.0f;
+    s.m_fLargeVolume = 0.5f;
+    return s;
+}
+
+Ta_OTHERALERT SampleOptions()
+{
+    Ta_OTHERALERT o{};
+    o.m_nSoundMode = 2;
+    VelkCopyText(o.m_szWavePath, "/sounds/ding.wav");
+    o.m_byPopup = 0;
+    return o;
+}
+
+Ta_VELKPRICEALERT SampleWatch(unsigned char market, const std::string& code, float upper, float lower)
+{
+    Ta_VELKPRICEALERT w = MakeWatch(market, code, "\xCD\xF2\xBF\xC6\xA3\xC1", upper, lower);
+    w.m_fPreClose = 9.87f;
+    w.m_fLast = 10.01f;
+    w.m_nMagic[3] = 1;
+    w.m_nMagic[17] = 1;
+    return w;
+}
+
+// An engine over its own quote service, with the system path pointing into a temp dir.
+class ConditionFiles : public ::testing::Test {
+protected:
+    ConditionFiles() : m_guard(m_store)
+    {
+        m_store.SetSysPath(m_hostSys.Path());
+    }
+
+    std::unique_ptr<CVelkAlert> MakeEngine()
+    {
+        auto engine = std::make_unique<CVelkAlert>(CVelkServices{});
+        std::string path = m_sys.Path();
+        engine->SetSYSPath(path);
+        return engine;
+    }
+
+    void WriteSys(const std::string& name, const std::string& bytes)
+    {
+        ASSERT_TRUE(VelkReplaceFile(m_sys.File(name), bytes));
+    }
+
+    std::string ReadSys(const std::string& name)
+    {
+        std::string bytes;
+        VelkReadFile(m_sys.File(name), bytes);
+        return bytes;
+    }
+
+    static std::vector<Ta_VELKPRICEALERT>& PriceList(CVelkAlert& engine)
+    {
+        std::vector<Ta_VELKPRICEALERT>* list = nullptr;
+        engine.GetPriceAlter(&list);
+        return *list;
+    }
+
+    static std::vector<Ta_VELKPRICEALERT>& MagicList(CVelkAlert& engine)
+    {
+        std::vector<Ta_VELKPRICEALERT>* list = nullptr;
+        engine.GetMagicAlter(&list);
+        return *list;
+    }
+
+    static Ta_OTHERALERT& Options(CVelkAlert& engine)
+    {
+        Ta_OTHERALERT* options = nullptr;
+        engine.GetAlertCondition(&options);
+        return *options;
+    }
+
+    static void ExpectDefaultRatios(const Ta_ALERTSETTING& s)
+    {
+        EXPECT_EQ(s.m_bSound, 1);
+        EXPECT_EQ(s.m_bNewHigh, 1);
+        EXPECT_EQ(s.m_bNewLow, 1);
+        EXPECT_EQ(s.m_bLimitPrice, 1);
+        EXPECT_FLOAT_EQ(s.m_fRiseRatio, -1.0f);
+        EXPECT_FLOAT_EQ(s.m_fFallRatio, -1.0f);
+        EXPECT_FLOAT_EQ(s.m_fVolumeRatio, 50.0f);
+        EXPECT_FLOAT_EQ(s.m_fSingleRatio, 2.0f);
+        EXPECT_FLOAT_EQ(s.m_fLargeAmount, 100.0f);
+        EXPECT_FLOAT_EQ(s.m_fLargeVolume, 0.1f);
+    }
+
+    CQuoteStore m_store;
+    CScopedHostBackend m_guard;
+    CTempDir m_sys;
+    CTempDir m_hostSys;
+};
+
+} // namespace
+
+TEST_F(ConditionFiles, StartWithoutFilesKeepsDefaults)
+{
+    auto engine = MakeEngine();
+    engine->Start();
+    EXPECT_TRUE(PriceList(*engine).empty());
+    EXPECT_TRUE(MagicList(*engine).empty());
+    ExpectDefaultRatios(engine->GetAlertSetting());
+    EXPECT_EQ(engine->GetAlertSetting().m_bPopupDialog, 1);
+    EXPECT_EQ(Options(*engine).m_nSoundMode, 1);
+    EXPECT_EQ(Options(*engine).m_byPopup, 1);
+    EXPECT_EQ(Options(*engine).m_szWavePath[0], '\0');
+    EXPECT_EQ(engine->GetSystemSwitch().m_byLimit, 1);
+    EXPECT_EQ(engine->GetSystemSwitch().m_nRange, 2);
+}
+
+TEST_F(ConditionFiles, HeaderOnlyAlertFileLoadsSettingsAndOptions)
+{
+    WriteSys("alert.cfg", RawBytes(SampleSetting()) + RawBytes(SampleOptions()));
+    WriteSys("Magic.cfg", "");
+    auto engine = MakeEngine();
+    EXPECT_EQ(engine->LoadAlertCondition(), 1) << "an empty Magic.cfg still counts as read";
+    EXPECT_EQ(std::memcmp(&engine->GetAlertSetting(), &SampleSetting(), 44), 0);
+    Ta_OTHERALERT expected = SampleOptions();
+    EXPECT_EQ(std::memcmp(&Options(*engine), &expected, 265), 0);
+    EXPECT_TRUE(PriceList(*engine).empty());
+    EXPECT_TRUE(MagicList(*engine).empty());
+    EXPECT_EQ(engine->GetPriceAlertCount(), 0);
+}
+
+TEST_F(ConditionFiles, WholeRecordsLoadAndTrailingBytesAreIgnored)
+{
+    Ta_VELKPRICEALERT a = SampleWatch(1, "600103", 3.0f, 2.5f);
+    Ta_VELKPRICEALERT b = SampleWatch(10, "000001", 12.0f, 0);
+    Ta_VELKPRICEALERT c = SampleWatch(1, "600103", 3.5f, 2.0f); // the same stock again
+    std::string file = RawBytes(SampleSetting()) + RawBytes(SampleOptions()) + RawBytes(a) +
+                       RawBytes(b) + RawBytes(c) + std::string(10, '\x7f');
+    ASSERT_EQ(file.size(), 309u + 151 * 3 + 10);
+    WriteSys("alert.cfg", file);
+    WriteSys("Magic.cfg", RawBytes(b) + RawBytes(a) + std::string(150, '\0'));
+
+    auto engine = MakeEngine();
+    EXPECT_EQ(engine->LoadAlertCondition(), 1);
+    ASSERT_EQ(PriceList(*engine).size(), 3u);
+    EXPECT_EQ(engine->GetPriceAlertCount(), 3);
+    EXPECT_EQ(std::memcmp(&PriceList(*engine)[1], &b, 151), 0);
+    EXPECT_EQ(engine->GetPriceAlertMap().at("1600103"), 2) << "the later record wins";
+    EXPECT_EQ(engine->GetPriceAlertMap().at("10000001"), 1);
+
+    ASSERT_EQ(MagicList(*engine).size(), 2u);
+    EXPECT_EQ(engine->GetMagicAlertCount(), 2);
+    EXPECT_EQ(engine->GetMagicAlertMap().at("0a000001"), 0) << "magic keys are hexadecimal";
+    EXPECT_EQ(engine->GetMagicAlertMap().at("01600103"), 1);
+    EXPECT_EQ(engine->GetMagicAlertMap().count("10000001"), 0u);
+}
+
+TEST_F(ConditionFiles, AlertFileWithoutMagicFileDefaultsOnlyTheRatiosThroughStart)
+{
+    Ta_VELKPRICEALERT a = SampleWatch(1, "600000", 8.0f, 7.0f);
+    WriteSys("alert.cfg", RawBytes(SampleSetting()) + RawBytes(SampleOptions()) + RawBytes(a));
+    auto engine = MakeEngine();
+    EXPECT_EQ(engine->LoadAlertCondition(), 0);
+    engine->Start();
+    ExpectDefaultRatios(engine->GetAlertSetting());
+    EXPECT_EQ(Options(*engine).m_nSoundMode, 2);
+    EXPECT_EQ(Options(*engine).m_byPopup, 0);
+    ASSERT_EQ(PriceList(*engine).size(), 1u);
+    EXPECT_EQ(std::memcmp(&PriceList(*engine)[0], &a, 151), 0);
+}
+
+TEST_F(ConditionFiles, MissingAlertFileKeepsWhatTheEngineHeld)
+{
+    Ta_VELKPRICEALERT a = SampleWatch(1, "600000", 8.0f, 7.0f);
+    WriteSys("alert.cfg", RawBytes(SampleSetting()) + RawBytes(SampleOptions()) + RawBytes(a));
+    WriteSys("Magic.cfg", RawBytes(a));
+    auto engine = MakeEngine();
+    ASSERT_EQ(engine->LoadAlertCondition(), 1);
+    std::filesystem::remove(m_sys.File("alert.cfg"));
+    std::filesystem::remove(m_sys.File("Magic.cfg"));
+    EXPECT_EQ(engine->LoadAlertCondition(), 0);
+    EXPECT_EQ(PriceList(*engine).size(), 1u);
+    EXPECT_EQ(MagicList(*engine).size(), 1u);
+    EXPECT_EQ(Options(*engine).m_nSoundMode, 2);
+}
+
+TEST_F(ConditionFiles, ShortAlertFileFillsOnlyWhatItHolds)
+{
+    Ta_ALERTSETTING s = SampleSetting();
+    WriteSys("alert.cfg", RawBytes(s).substr(0, 10));
+    WriteSys("Magic.cfg", "");
+    auto engine = MakeEngine();
+    EXPECT_EQ(engine->LoadAlertCondition(), 1);
+    EXPECT_EQ(engine->GetAlertSetting().m_bPopupDialog, 0);
+    EXPECT_EQ(engine->GetAlertSetting().m_bSound, 0);
+    EXPECT_EQ(engine->GetAlertSetting().m_bNewHigh, 1) << "the first two bytes of it came from the file";
+    EXPECT_FLOAT_EQ(engine->GetAlertSetting().m_fVolumeRatio, 50.0f);
+    EXPECT_EQ(Options(*engine).m_nSoundMode, 1);
+    EXPECT_TRUE(PriceList(*engine).empty());
+}
+
+TEST_F(ConditionFiles, UnterminatedTextFieldsAreCutInsideTheirWidth)
+{
+    Ta_VELKPRICEALERT w{};
+    w.m_byMarket = 1;
+    std::memset(w.m_szCode, '6', sizeof w.m_szCode);
+    std::memset(w.m_szName, 'N', sizeof w.m_szName);
+    Ta_OTHERALERT o{};
+    std::memset(o.m_szWavePath, 'p', sizeof o.m_szWavePath);
+    o.m_byPopup = 1;
+    WriteSys("alert.cfg", RawBytes(SampleSetting()) + RawBytes(o) + RawBytes(w));
+    WriteSys("Magic.cfg", RawBytes(w));
+    auto engine = MakeEngine();
+    ASSERT_EQ(engine->LoadAlertCondition(), 1);
+    const Ta_VELKPRICEALERT& loaded = PriceList(*engine).at(0);
+    EXPECT_EQ(VelkFieldText(loaded.m_szCode), std::string(11, '6'));
+    EXPECT_EQ(VelkFieldText(loaded.m_szName), std::string(49, 'N'));
+    EXPECT_EQ(engine->GetPriceAlertMap().count("1" + std::string(11, '6')), 1u);
+    EXPECT_EQ(engine->GetMagicAlertMap().count("01" + std::string(11, '6')), 1u);
+    EXPECT_EQ(std::strlen(Options(*engine).m_szWavePath), 259u);
+}
+
+TEST_F(ConditionFiles, SaveWritesTheExactLayout)
+{
+    Ta_VELKPRICEALERT a = SampleWatch(1, "600103", 3.0f, 2.5f);
+    Ta_VELKPRICEALERT b = SampleWatch(2, "000002", 20.0f, 18.0f);
+    WriteSys("alert.cfg", RawBytes(SampleSetting()) + RawBytes(SampleOptions()) + RawBytes(a) + RawBytes(b));
+    WriteSys("Magic.cfg", RawBytes(b));
+    auto engine = MakeEngine();
+    ASSERT_EQ(engine->LoadAlertCondition(), 1);
+
+    Ta_VELKPRICEALERT c = SampleWatch(10, "300750", 500.0f, 400.0f);
+    MagicList(*engine).push_back(c);
+    engine->SaveAlertCondition();
+
+    EXPECT_EQ(ReadSys("alert.cfg"),
+              RawBytes(SampleSetting()) + RawBytes(SampleOptions()) + RawBytes(a) + RawBytes(b));
+    EXPECT_EQ(ReadSys("Magic.cfg"), RawBytes(b) + RawBytes(c))
+        << "the magic list's length decides, not its count";
+    EXPECT_EQ(engine->GetMagicAlertMap().at("0a300750"), 1);
+}
+
+TEST_F(ConditionFiles, SaveNeverWritesMoreRecordsThanTheListHolds)
+{
+    WriteSys("alert.cfg", RawBytes(SampleSetting()) + RawBytes(SampleOptions()) +
+                              RawBytes(SampleWatch(1, "600000", 1, 0)) +
+                              RawBytes(SampleWatch(1, "600001", 1, 0)));
+    WriteSys("Magic.cfg", "");
+    auto engine = MakeEngine();
+    ASSERT_EQ(engine->LoadAlertCondition(), 1);
+    ASSERT_EQ(engine->GetPriceAlertCount(), 2);
+    PriceList(*engine).pop_back(); // the host shortened the list through its pointer
+    engine->SaveAlertCondition();
+    EXPECT_EQ(ReadSys("alert.cfg").size(), 309u + 151);
+
+    PriceList(*engine).push_back(SampleWatch(1, "600002", 1, 0));
+    PriceList(*engine).push_back(SampleWatch(1, "600003", 1, 0));
+    engine->SaveAlertCondition();
+    EXPECT_EQ(ReadSys("alert.cfg").size(), 309u + 151 * 2) << "the count member decides below the length";
+}
+
+TEST_F(ConditionFiles, SaveAndLoadRoundTrip)
+{
+    auto engine = MakeEngine();
+    engine->Start();
+    Options(*engine) = SampleOptions();
+    PriceList(*engine).push_back(SampleWatch(1, "600519", 2000.0f, 1500.0f));
+    MagicList(*engine).push_back(SampleWatch(1, "600519", 0, 0));
+    engine->SaveAlertCondition();
+    EXPECT_EQ(ReadSys("alert.cfg").size(), 309u) << "the count is still 0: only the page sets it";
+
+    auto second = MakeEngine();
+    second->Start();
+    EXPECT_EQ(Options(*second).m_nSoundMode, 2);
+    EXPECT_EQ(MagicList(*second).size(), 1u);
+    EXPECT_EQ(second->GetMagicAlertMap().count("01600519"), 1u);
+}
+
+TEST_F(ConditionFiles, EmptySystemPathUsesTheHostSystemDirectory)
+{
+    ASSERT_TRUE(VelkReplaceFile(m_hostSys.File("alert.cfg"),
+                                RawBytes(SampleSetting()) + RawBytes(SampleOptions())));
+    ASSERT_TRUE(VelkReplaceFile(m_hostSys.File("Magic.cfg"), std::string()));
+    CVelkAlert engine{CVelkServices{}};
+    EXPECT_EQ(engine.LoadAlertCondition(), 1);
+    EXPECT_EQ(engine.GetAlertSetting().m_bSound, 0);
+}
+
+TEST_F(ConditionFiles, UnwritableDirectoryIsSkippedSilently)
+{
+    auto engine = MakeEngine();
+    std::string nowhere = m_sys.Path() + "/missing/dir";
+    engine->SetSYSPath(nowhere);
+    engine->SaveAlertCondition();
+    EXPECT_FALSE(VelkFileExists(nowhere + "/alert.cfg"));
+}
