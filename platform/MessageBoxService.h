@@ -4,12 +4,13 @@
 
 #include "VelkServices.h"
 
+#include "VelkPlatformExport.h"
 // The one message box service of the user interface. The real one shows a QMessageBox with the
 // given text, caption, icon and buttons; tests install a recorder with scripted answers.
-IVelkMessageBox& VelkMessageBoxService();
+VELK_PLATFORM_API IVelkMessageBox& VelkMessageBoxService();
 
 // Installs a service for the guard's lifetime and restores the previous one after.
-class CScopedMessageBoxService {
+class VELK_PLATFORM_API CScopedMessageBoxService {
 public:
     explicit CScopedMessageBoxService(IVelkMessageBox& service);
     ~CScopedMessageBoxService();

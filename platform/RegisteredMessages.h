@@ -3,12 +3,13 @@
 #include <QEvent>
 #include <cstdint>
 
+#include "VelkPlatformExport.h"
 class QObject;
 class QWidget;
 
 // Window messages registered by name, process-wide: the same name always gives the same id,
 // and ids are custom Qt event types. A message carries wParam and lParam like the platform's.
-int VelkRegisterWindowMessage(const char* name);
+VELK_PLATFORM_API int VelkRegisterWindowMessage(const char* name);
 
 class CVelkMessageEvent : public QEvent {
 public:
@@ -25,13 +26,13 @@ private:
 };
 
 // The host's main window, which owns the module's windows and receives its messages.
-void VelkSetMainWindow(QWidget* window);
-QWidget* VelkMainWindow();
+VELK_PLATFORM_API void VelkSetMainWindow(QWidget* window);
+VELK_PLATFORM_API QWidget* VelkMainWindow();
 
 // Delivered at once; returns the receiver's result (0 when there is no receiver).
-std::intptr_t VelkSendMessage(QObject* target, int message, std::uintptr_t wParam, std::intptr_t lParam);
+VELK_PLATFORM_API std::intptr_t VelkSendMessage(QObject* target, int message, std::uintptr_t wParam, std::intptr_t lParam);
 // Queued; false when there is no receiver.
-bool VelkPostMessage(QObject* target, int message, std::uintptr_t wParam, std::intptr_t lParam);
+VELK_PLATFORM_API bool VelkPostMessage(QObject* target, int message, std::uintptr_t wParam, std::intptr_t lParam);
 
 // The event type of WM_COMMAND as the module posts it to the host (command id in wParam).
-int VelkCommandMessage();
+VELK_PLATFORM_API int VelkCommandMessage();

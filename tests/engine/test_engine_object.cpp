@@ -72,7 +72,7 @@ TEST_F(EngineObject, KeyFormats)
     EXPECT_EQ(VelkDecimalKey(0, ""), "0");
 }
 
-TEST_F(EngineObject, StartCanBeRepeatedAndReplacesTheLists)
+TEST_F(EngineObject, RepeatedStartWithoutFilesKeepsTheLists)
 {
     CVelkAlert engine{CVelkServices{}};
     std::string path = m_sys.Path();
