@@ -135,7 +135,8 @@ TEST_F(ConditionFiles, HeaderOnlyAlertFileLoadsSettingsAndOptions)
     WriteSys("Magic.cfg", "");
     auto engine = MakeEngine();
     EXPECT_EQ(engine->LoadAlertCondition(), 1) << "an empty Magic.cfg still counts as read";
-    EXPECT_EQ(std::memcmp(&engine->GetAlertSetting(), &SampleSetting(), 44), 0);
+    Ta_ALERTSETTING setting = SampleSetting();
+    EXPECT_EQ(std::memcmp(&engine->GetAlertSetting(), &setting, 44), 0);
     Ta_OTHERALERT expected = SampleOptions();
     EXPECT_EQ(std::memcmp(&Options(*engine), &expected, 265), 0);
     EXPECT_TRUE(PriceList(*engine).empty());
