@@ -314,11 +314,13 @@ long CQuoteStore::GetTickerByStartPos(std::vector<std::vector<X1Format>>& rows,
     auto day = symbol->second.find(date);
     if (day == symbol->second.end() || count <= 0)
         return 0;
-    // The window [start, start + count) is cut to the ticks that exist; computed in 64 bits so
-    // that a huge count cannot wrap.
-    const long long size = static_cast<long long>(day->second.size());
-    const long long first = std::max<long long>(start, 0);
-    const long long last = std::min<long long>(static_cast<long long>(start) + count, size);
+    // The window [start, start + count) is cut to the ticks that exist, without ever forming
+    // start + count for a start inside the day: a caller may pass the largest count there is.
+    const long size = static_cast<long>(day->second.size());
+    if (start >= size)
+        return 0;
+    const long first = std::max(start, 0L);
+    const long last = start >= 0 ? start + std::min(count, size - start) : std::min(start + count, size);
     if (first >= last)
         return 0;
     rows.assign(day->second.begin() + first, day->second.begin() + last);

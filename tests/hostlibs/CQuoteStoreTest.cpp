@@ -1,0 +1,272 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <vector>
+
+#include "CQuoteStore.h"
+#include "QuoteItems.h"
+
+namespace {
+
+using Rows = std::vector<std::vector<X1Format>>;
+
+std::vector<double> PricesOf(const Rows& rows)
+{
+    std::vector<double> prices;
+    for (const auto& row : rows)
+        prices.push_back(double(row.at(0)));
+    return prices;
+}
+
+class CQuoteStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_store.AddMarket(1, "sz", 1);
+        m_store.AddMarket(27, "SH", 27);
+        m_store.AddMarket(3, "szl2", 1);
+        m_store.AddSymbol(1, "000001", "PingAn");
+        m_store.SetItem(1, "000001", X1Format::Price(QuoteItem::kLastPrice, 12.34));
+        m_store.SetItem(1, "000001", X1Format::Volume(QuoteItem::kVolume, 5000));
+        m_store.SetItem(1, "000001", X1Format::Time(QuoteItem::kTime, 10, 1, 2));
+    }
+
+    CQuoteStore m_store;
+};
+
+} // namespace
+
+TEST_F(CQuoteStoreTest, ItemsComeBackInRequestOrderWithNoDataForMissingOnes)
+{
+    const std::vector<unsigned short> items = {QuoteItem::kTime, QuoteItem::kName, QuoteItem::kDayHigh,
+                                               QuoteItem::kLastPrice, QuoteItem::kVolume,
+                                               QuoteItem::kCode, QuoteItem::kLastPrice};
+    std::vector<X1Format> out;
+    ASSERT_TRUE(m_store.GetItemDataByItemNo(1, "000001", items, out, true));
+    ASSERT_EQ(out.size(), items.size());
+    for (std::size_t i = 0; i < items.size(); ++i)
+        EXPECT_EQ(out[i].GetItemNo(), items[i]) << i;
+    EXPECT_EQ(out[0].s_GetAsString(), "10:01:02");
+    EXPECT_EQ(out[1].s_GetAsString(), "PingAn");
+    EXPECT_EQ(out[2].s_GetAsString(), "-");
+    EXPECT_EQ(out[3].s_GetAsString(), "12.34");
+    EXPECT_EQ(out[4].s_GetAsString(), "5000");
+    EXPECT_EQ(out[5].s_GetAsString(), "000001");
+    EXPECT_EQ(out[6].s_GetAsString(), "12.34");
+}
+
+TEST_F(CQuoteStoreTest, UnknownSymbolAnswersFalseWithNothing)
+{
+    std::vector<X1Format> out = {X1Format::Price(125, 1)};
+    EXPECT_FALSE(m_store.GetItemDataByItemNo(1, "999999", {125}, out, true));
+    EXPECT_TRUE(out.empty());
+    EXPECT_FALSE(m_store.GetItemDataByItemNo(27, "000001", {125}, out, true)) << "market is part of the key";
+}
+
+TEST_F(CQuoteStoreTest, RenamingKeepsItemsAndListPosition)
+{
+    m_store.AddSymbol(1, "000002", "Vanke");
+    m_store.AddSymbol(1, "000001", "PingAn Bank");
+    std::vector<CString> codes, names;
+    ASSERT_TRUE(m_store.GetSymbolID(codes, names, 1));
+    EXPECT_EQ(codes, (std::vector<CString>{"000001", "000002"}));
+    EXPECT_EQ(names, (std::vector<CString>{"PingAn Bank", "Vanke"}));
+    std::vector<X1Format> out;
+    ASSERT_TRUE(m_store.GetItemDataByItemNo(1, "000001", {QuoteItem::kLastPrice}, out, true));
+    EXPECT_EQ(out.at(0).s_GetAsString(), "12.34");
+
+    EXPECT_TRUE(m_store.GetSymbolID(codes, names, 27)) << "known market without symbols";
+    EXPECT_TRUE(codes.empty());
+    EXPECT_FALSE(m_store.GetSymbolID(codes, names, 99));
+}
+
+TEST_F(CQuoteStoreTest, FullNameAndMemoryState)
+{
+    CString name = "stale";
+    EXPECT_TRUE(m_store.GetSymbolFullName(name, 1, "000001"));
+    EXPECT_EQ(name, "PingAn");
+    EXPECT_FALSE(m_store.GetSymbolFullName(name, 1, "404"));
+    EXPECT_EQ(name, "");
+
+    EXPECT_TRUE(m_store.GetMemoryState(1, "000001"));
+    EXPECT_FALSE(m_store.GetMemoryState(1, "404"));
+    m_store.AddSymbol(1, "000002", "Vanke");
+    EXPECT_FALSE(m_store.GetMemoryState(1, "000002"));
+    m_store.SetItem(1, "000002", X1Format::None(QuoteItem::kLastPrice));
+    EXPECT_FALSE(m_store.GetMemoryState(1, "000002")) << "an item without data is no price";
+    m_store.SetItem(1, "000002", X1Format::Price(QuoteItem::kPrevClose, 20));
+    EXPECT_TRUE(m_store.GetMemoryState(1, "000002"));
+}
+
+TEST_F(CQuoteStoreTest, TicksAreClippedToTheDay)
+{
+    for (int i = 0; i < 5; ++i)
+        m_store.AddTick(1, "000001", "20211201", {X1Format::Price(QuoteItem::kLastPrice, 10 + i)});
+    m_store.AddTick(1, "000001", "20211202", {X1Format::Price(QuoteItem::kLastPrice, 99)});
+
+    EXPECT_EQ(m_store.GetTickerCount(1, "000001", "20211201"), 5);
+    EXPECT_EQ(m_store.GetTickerCount(1, "000001", "20211130"), 0);
+    EXPECT_EQ(m_store.GetTickerCount(3, "000001", "20211201"), 0);
+
+    Rows rows;
+    EXPECT_EQ(m_store.GetTickerByStartPos(rows, 1, "000001", 0, 5, "20211201"), 5);
+    EXPECT_EQ(PricesOf(rows), (std::vector<double>{10, 11, 12, 13, 14}));
+    EXPECT_EQ(m_store.GetTickerByStartPos(rows, 1, "000001", 3, 10, "20211201"), 2);
+    EXPECT_EQ(PricesOf(rows), (std::vector<double>{13, 14}));
+    EXPECT_EQ(m_store.GetTickerByStartPos(rows, 1, "000001", -2, 4, "20211201"), 2);
+    EXPECT_EQ(PricesOf(rows), (std::vector<double>{10, 11}));
+    EXPECT_EQ(m_store.GetTickerByStartPos(rows, 1, "000001", 1, LONG_MAX, "20211201"), 4);
+    EXPECT_EQ(m_store.GetTickerByStartPos(rows, 1, "000001", LONG_MAX, LONG_MAX, "20211201"), 0);
+    EXPECT_TRUE(rows.empty());
+    EXPECT_EQ(m_store.GetTickerByStartPos(rows, 1, "000001", 5, 1, "20211201"), 0);
+    EXPECT_EQ(m_store.GetTickerByStartPos(rows, 1, "000001", 0, 0, "20211201"), 0);
+    EXPECT_EQ(m_store.GetTickerByStartPos(rows, 1, "000001", 0, -3, "20211201"), 0);
+    EXPECT_EQ(m_store.GetTickerByStartPos(rows, 1, "000001", 0, 9, "20211202"), 1);
+    EXPECT_EQ(PricesOf(rows), (std::vector<double>{99}));
+}
+
+TEST_F(CQuoteStoreTest, LastMagicHandsOutNewRowsOncePerMarketAndDate)
+{
+    auto row = [](int number) { return std::vector<X1Format>{X1Format::Integer(QuoteItem::kMagicNumber, number)}; };
+    m_store.AddMagicRow(27, "20211201", row(1));
+    m_store.AddMagicRow(27, "20211201", row(2));
+    m_store.AddMagicRow(26, "20211201", row(3));
+    m_store.AddMagicRow(27, "20211202", row(4));
+
+    Rows rows;
+    EXPECT_EQ(m_store.GetLastMagic(rows, 27, 1, "20211201"), 2);
+    EXPECT_EQ(PricesOf(rows), (std::vector<double>{1, 2}));
+    EXPECT_EQ(m_store.GetLastMagic(rows, 27, 1, "20211201"), 0);
+    EXPECT_TRUE(rows.empty());
+
+    m_store.AddMagicRow(27, "20211201", row(5));
+    EXPECT_EQ(m_store.GetLastMagic(rows, 27, 1, "20211201"), 1);
+    EXPECT_EQ(PricesOf(rows), (std::vector<double>{5}));
+
+    EXPECT_EQ(m_store.GetLastMagic(rows, 26, 1, "20211201"), 1);
+    EXPECT_EQ(PricesOf(rows), (std::vector<double>{3}));
+    EXPECT_EQ(m_store.GetLastMagic(rows, 27, 1, "20211202"), 1);
+    EXPECT_EQ(PricesOf(rows), (std::vector<double>{4}));
+    EXPECT_EQ(m_store.GetLastMagic(rows, 1, 1, "20211201"), 0);
+}
+
+TEST_F(CQuoteStoreTest, MagicCatalogueIsFalseUntilFilled)
+{
+    std::vector<CString> numbers, names;
+    EXPECT_FALSE(m_store.GetMagicNo(numbers, names));
+    m_store.SetMagicCatalogue({"0", "15"}, {"Golden", "Death"});
+    ASSERT_TRUE(m_store.GetMagicNo(numbers, names));
+    EXPECT_EQ(numbers, (std::vector<CString>{"0", "15"}));
+    EXPECT_EQ(names, (std::vector<CString>{"Golden", "Death"}));
+}
+
+TEST_F(CQuoteStoreTest, SubscriptionsCountAndNeverGoNegative)
+{
+    std::vector<CSymbolInfo> none, one = {{1, "000001"}}, twice = {{1, "000001"}, {1, "000001"}};
+    m_store.SymbolRegister(twice, none);
+    EXPECT_EQ(m_store.SubscriptionCount(1, "000001"), 2);
+    EXPECT_EQ(m_store.SubscriptionCount(27, "000001"), 0);
+    m_store.SymbolRegister(none, one);
+    EXPECT_EQ(m_store.SubscriptionCount(1, "000001"), 1);
+    m_store.SymbolRegister(none, twice);
+    EXPECT_EQ(m_store.SubscriptionCount(1, "000001"), 0);
+    EXPECT_FALSE(m_store.IsSubscribed(1, "000001"));
+    m_store.SymbolRegister(one, one);
+    EXPECT_EQ(m_store.SubscriptionCount(1, "000001"), 1) << "removal runs before the additions";
+    m_store.SymbolRegister(one, one);
+    EXPECT_EQ(m_store.SubscriptionCount(1, "000001"), 1);
+    EXPECT_TRUE(m_store.IsSubscribed(1, "000001"));
+
+    std::vector<CSymbolInfo> unknown = {{9, "X"}};
+    m_store.SymbolRegister(unknown, none);
+    EXPECT_TRUE(m_store.IsSubscribed(9, "X")) << "registration does not need quote data";
+}
+
+TEST_F(CQuoteStoreTest, MarketsLevelOneAndExtensionNames)
+{
+    EXPECT_EQ(m_store.ConvertToLevel1ServiceID(3), 1);
+    EXPECT_EQ(m_store.ConvertToLevel1ServiceID(27), 27);
+    EXPECT_EQ(m_store.ConvertToLevel1ServiceID(200), 200);
+
+    std::vector<unsigned char> markets = {42};
+    ASSERT_TRUE(m_store.GetAllServiceID(markets));
+    EXPECT_EQ(markets, (std::vector<unsigned char>{1, 3, 27}));
+
+    CString ext = "old";
+    EXPECT_TRUE(m_store.GetServiceExName(ext, 27));
+    EXPECT_EQ(ext, "SH");
+    EXPECT_FALSE(m_store.GetServiceExName(ext, 99));
+    EXPECT_EQ(ext, "");
+    EXPECT_EQ(m_store.GetServiceIDByExName("sh"), 27);
+    EXPECT_EQ(m_store.GetServiceIDByExName("SZ"), 1);
+    EXPECT_EQ(m_store.GetServiceIDByExName("SzL2"), 3);
+    EXPECT_EQ(m_store.GetServiceIDByExName("szl"), 0);
+    EXPECT_EQ(m_store.GetServiceIDByExName(""), 0);
+}
+
+TEST_F(CQuoteStoreTest, MarketStatusNeedsATradeDateAndCoversEveryMarket)
+{
+    CMarketStatus status;
+    status.m_nTradeDate = 7;
+    EXPECT_FALSE(m_store.GetMarketStatus(1, "000001", status));
+    EXPECT_FALSE(m_store.DaGetMarketStatus(27, status));
+    EXPECT_EQ(status.m_nTradeDate, 7);
+
+    m_store.SetTradeDate(20211201);
+    EXPECT_TRUE(m_store.DaGetMarketStatus(27, status));
+    EXPECT_EQ(status.m_nTradeDate, 20211201);
+    CMarketStatus other;
+    EXPECT_TRUE(m_store.GetMarketStatus(150, "anything", other));
+    EXPECT_EQ(other.m_nTradeDate, 20211201);
+}
+
+TEST_F(CQuoteStoreTest, UserGroupsKeepInsertionOrder)
+{
+    tag_UserInfo info;
+    EXPECT_FALSE(m_store.GetUserInfo(info));
+    m_store.SetCurrentUser("alice");
+    ASSERT_TRUE(m_store.GetUserInfo(info));
+    EXPECT_EQ(info.m_strUserID, "alice");
+
+    m_store.AddUserGroup("alice", "zeta", {{1, "000001"}});
+    m_store.AddUserGroup("alice", "alpha", {{27, "600000"}, {1, "000001"}});
+    m_store.AddUserGroup("alice", "mid", {});
+    m_store.AddUserGroup("alice", "zeta", {{1, "000002"}});
+    m_store.AddUserGroup("bob", "other", {});
+
+    std::vector<CString> groups;
+    ASSERT_TRUE(m_store.GetSSVInfoByUserID("alice", groups));
+    EXPECT_EQ(groups, (std::vector<CString>{"zeta", "alpha", "mid"}));
+    EXPECT_FALSE(m_store.GetSSVInfoByUserID("carol", groups));
+    EXPECT_TRUE(groups.empty());
+
+    std::vector<CSymbolInfo> stocks;
+    ASSERT_TRUE(m_store.GetSymbolIDVecBySSVName("alice", "alpha", stocks));
+    EXPECT_EQ(stocks, (std::vector<CSymbolInfo>{{27, "600000"}, {1, "000001"}}));
+    ASSERT_TRUE(m_store.GetSymbolIDVecBySSVName("alice", "zeta", stocks));
+    EXPECT_EQ(stocks, (std::vector<CSymbolInfo>{{1, "000002"}}));
+    EXPECT_FALSE(m_store.GetSymbolIDVecBySSVName("alice", "other", stocks));
+    EXPECT_FALSE(m_store.GetSymbolIDVecBySSVName("", "alpha", stocks));
+}
+
+TEST_F(CQuoteStoreTest, PathsStringsAndReset)
+{
+    m_store.SetSysPath("/opt/host/SYS/");
+    EXPECT_EQ(m_store.GetSysPath(0), "/opt/host/SYS");
+    m_store.SetSysPath("C:\\Host\\SYS\\");
+    EXPECT_EQ(m_store.GetSysPath(0), "C:\\Host\\SYS");
+    m_store.SetLangString("IDS_DIALOG-INPUT_TITLE", "Input");
+    EXPECT_EQ(m_store.GetLangString("IDS_DIALOG-INPUT_TITLE"), "Input");
+    EXPECT_EQ(m_store.GetLangString("IDS_NOPE"), "");
+
+    m_store.Reset();
+    std::vector<X1Format> out;
+    EXPECT_FALSE(m_store.GetItemDataByItemNo(1, "000001", {125}, out, true));
+    EXPECT_EQ(m_store.GetSysPath(0), "");
+    EXPECT_EQ(m_store.ConvertToLevel1ServiceID(3), 3);
+    std::vector<CString> codes, names;
+    EXPECT_FALSE(m_store.GetSymbolID(codes, names, 1));
+    m_store.AddSymbol(1, "000009", "Again");
+    ASSERT_TRUE(m_store.GetSymbolID(codes, names, 1));
+    EXPECT_EQ(codes, (std::vector<CString>{"000009"}));
+}

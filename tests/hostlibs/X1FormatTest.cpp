@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <type_traits>
+#include <vector>
+
+#include "KQCommon.h"
+
+namespace {
+
+unsigned ItemFromBytes(const X1Format& value)
+{
+    const unsigned b0 = value.Bytes()[0];
+    const unsigned b1 = value.Bytes()[1];
+    return (((b0 & 0x07) | ((b0 >> 6) << 3)) << 8) | b1;
+}
+
+X1Format FromRawBytes(const std::uint8_t (&bytes)[7])
+{
+    X1Format value;
+    std::memcpy(static_cast<void*>(&value), bytes, sizeof bytes);
+    return value;
+}
+
+} // namespace
+
+static_assert(std::is_trivially_copyable_v<X1Format>);
+
+TEST(X1FormatTest, EveryItemNumberIsReadBackFromTheLeadingBytesWhateverTheKind)
+{
+    for (unsigned item = 0; item <= 8191; ++item) {
+        const auto no = static_cast<unsigned short>(item);
+        const std::vector<X1Format> values = {
+            X1Format::None(no),         X1Format::Price(no, -1.5),      X1Format::Volume(no, 1e12),
+            X1Format::Integer(no, -1),  X1Format::Text(no, "T"),        X1Format::Time(no, 23, 59, 59),
+            X1Format::Date(no, 99991231),
+        };
+        for (const X1Format& value : values) {
+            ASSERT_EQ(ItemFromBytes(value), item) << "kind " << int(value.GetKind());
+            ASSERT_EQ(value.GetItemNo(), item);
+        }
+    }
+}
+
+TEST(X1FormatTest, KindSitsInBitsThreeToFiveAndPayloadLeavesTheItemAlone)
+{
+    const X1Format value = X1Format::Volume(0x1FFF, 1099511627775.0);
+    EXPECT_EQ((value.Bytes()[0] >> 3) & 0x07, X1Format::kVolume);
+    EXPECT_EQ(value.GetItemNo(), 0x1FFF);
+    for (int i = 2; i < 7; ++i)
+        EXPECT_EQ(value.Bytes()[i], 0xFF);
+}
+
+TEST(X1FormatTest, PricesDisplayWithTwoDecimalsAndConvertAsFloat)
+{
+    EXPECT_EQ(X1Format::Price(125, 10.5).s_GetAsString(), "10.50");
+    EXPECT_EQ(X1Format::Price(125, 3.14159).s_GetAsString(), "3.14");
+    EXPECT_EQ(X1Format::Price(125, -0.126).s_GetAsString(), "-0.13");
+    EXPECT_EQ(CString(X1Format::Price(125, 7)), "7.00");
+    EXPECT_DOUBLE_EQ(double(X1Format::Price(125, 3.14159)), double(3.14159f));
+}
+
+TEST(X1FormatTest, VolumesHoldFortyBitsAndRoundBadInput)
+{
+    const double big = double((std::uint64_t(1) << 33) + 5);
+    EXPECT_EQ(X1Format::Volume(413, big).s_GetAsString(), "8589934597");
+    EXPECT_DOUBLE_EQ(double(X1Format::Volume(413, big)), big);
+    EXPECT_EQ(X1Format::Volume(413, 1e15).s_GetAsString(), "1099511627775");
+    EXPECT_EQ(X1Format::Volume(413, 12.6).s_GetAsString(), "13");
+    EXPECT_EQ(X1Format::Volume(413, 12.4).s_GetAsString(), "12");
+    EXPECT_EQ(X1Format::Volume(413, -300).s_GetAsString(), "0");
+    EXPECT_EQ(X1Format::Volume(413, std::nan("")).s_GetAsString(), "0");
+    EXPECT_EQ(X1Format::Volume(413, 0).s_GetAsString(), "0");
+}
+
+TEST(X1FormatTest, IntegersAndDatesDisplayWhole)
+{
+    EXPECT_EQ(X1Format::Integer(1994, -42).s_GetAsString(), "-42");
+    EXPECT_DOUBLE_EQ(double(X1Format::Integer(1994, -42)), -42.0);
+    const int lowest = std::numeric_limits<std::int32_t>::min();
+    EXPECT_DOUBLE_EQ(double(X1Format::Integer(1, lowest)), double(lowest));
+    EXPECT_EQ(X1Format::Date(7, 20211201).s_GetAsString(), "20211201");
+    EXPECT_DOUBLE_EQ(double(X1Format::Date(7, 20211201)), 20211201.0);
+}
+
+TEST(X1FormatTest, TextsComeBackByteForByteAndAreInternedOnce)
+{
+    const CString gbkName = "\xC6\xBD\xB0\xB2\xD2\xF8\xD0\xD0"; // a bank's name in GBK
+    const X1Format name = X1Format::Text(1019, gbkName);
+    EXPECT_EQ(name.s_GetAsString(), gbkName);
+    EXPECT_EQ(CString(name), gbkName);
+    EXPECT_EQ(std::memcmp(name.Bytes(), X1Format::Text(1019, gbkName).Bytes(), 7), 0);
+    EXPECT_NE(std::memcmp(name.Bytes(), X1Format::Text(1019, gbkName + "A").Bytes(), 7), 0);
+    EXPECT_EQ(X1Format::Text(1019, "").s_GetAsString(), "");
+    const CString withNul("a\0b", 3);
+    EXPECT_EQ(X1Format::Text(1018, withNul).s_GetAsString(), withNul);
+}
+
+TEST(X1FormatTest, TextsConvertToNumbersLikeAtof)
+{
+    EXPECT_DOUBLE_EQ(double(X1Format::Text(125, "12.5")), 12.5);
+    EXPECT_DOUBLE_EQ(double(X1Format::Text(125, "8.25abc")), 8.25);
+    EXPECT_DOUBLE_EQ(double(X1Format::Text(125, "abc")), 0.0);
+}
+
+TEST(X1FormatTest, TimePartsFromTimesIntegersAndTexts)
+{
+    const X1Format time = X1Format::Time(143, 9, 35, 7);
+    EXPECT_EQ(time.s_GetAsString(), "09:35:07");
+    EXPECT_EQ(time.GetHour(), 9);
+    EXPECT_EQ(time.GetMinute(), 35);
+    EXPECT_EQ(time.GetSecond(), 7);
+    EXPECT_DOUBLE_EQ(double(time), 93507.0);
+
+    const X1Format hhmmss = X1Format::Integer(143, 140530);
+    EXPECT_EQ(hhmmss.GetHour() * 3600 + hhmmss.GetMinute() * 60 + hhmmss.GetSecond(), 50730);
+
+    const X1Format text = X1Format::Text(143, "14:05:30");
+    EXPECT_EQ(text.GetHour(), 14);
+    EXPECT_EQ(text.GetMinute(), 5);
+    EXPECT_EQ(text.GetSecond(), 30);
+
+    for (const X1Format& other : {X1Format::Price(143, 12.5), X1Format::Integer(143, -5),
+                                  X1Format::None(143), X1Format::Text(143, "later")}) {
+        EXPECT_EQ(other.GetHour(), 0);
+        EXPECT_EQ(other.GetMinute(), 0);
+        EXPECT_EQ(other.GetSecond(), 0);
+    }
+}
+
+TEST(X1FormatTest, OutOfRangeTimePartsAreClampedNotWrapped)
+{
+    const X1Format time = X1Format::Time(143, -1, 300, -7);
+    EXPECT_EQ(time.GetHour(), 0);
+    EXPECT_EQ(time.GetMinute(), 255);
+    EXPECT_EQ(time.GetSecond(), 0);
+}
+
+TEST(X1FormatTest, NoDataShowsDashAndCountsAsZero)
+{
+    for (const X1Format& none : {X1Format(), X1Format::None(125)}) {
+        EXPECT_EQ(none.GetKind(), X1Format::kNone);
+        EXPECT_EQ(none.s_GetAsString(), "-");
+        EXPECT_EQ(CString(none), "-");
+        EXPECT_DOUBLE_EQ(double(none), 0.0);
+    }
+    EXPECT_EQ(X1Format().GetItemNo(), 0);
+    EXPECT_EQ(X1Format::None(125).GetItemNo(), 125);
+}
+
+TEST(X1FormatTest, CorruptBytesReadAsNoDataOrEmptyText)
+{
+    const std::uint8_t unknownKind[7] = {0x38, 125, 1, 2, 3, 4, 5};
+    EXPECT_EQ(FromRawBytes(unknownKind).GetKind(), X1Format::kNone);
+    EXPECT_EQ(FromRawBytes(unknownKind).s_GetAsString(), "-");
+
+    const std::uint8_t strayText[7] = {0x20, 0x03, 0xFF, 0xFF, 0xFF, 0xFE, 0};
+    EXPECT_EQ(FromRawBytes(strayText).GetKind(), X1Format::kText);
+    EXPECT_EQ(FromRawBytes(strayText).s_GetAsString(), "");
+    EXPECT_DOUBLE_EQ(double(FromRawBytes(strayText)), 0.0);
+}
