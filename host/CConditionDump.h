@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+// The stored condition and day files as JSON, every field, texts in UTF-8. A missing file is
+// null; a short or damaged file gives the fields it holds whole, and the bytes past the last
+// whole record are counted as ignored, as the engine ignores them.
+class CConditionDump {
+public:
+    // alert.cfg, Magic.cfg and System_alert.cfg of a system directory.
+    static nlohmann::json DumpConditions(const std::string& sysDir);
+    // One day file of alert records.
+    static nlohmann::json DumpDayFile(const std::string& path);
+
+    static nlohmann::json DumpAlertCfg(const std::string& bytes);
+    static nlohmann::json DumpMagicCfg(const std::string& bytes);
+    static nlohmann::json DumpSystemAlertCfg(const std::string& bytes);
+    static nlohmann::json DumpAlertRecords(const std::string& bytes);
+};

@@ -1,0 +1,161 @@
+#include "CCsvReader.h"
+
+#include "VelkFile.h"
+
+namespace {
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+std::string Trim(const std::string& text)
+{
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && IsBlank(text[begin]))
+        ++begin;
+    while (end > begin && IsBlank(text[end - 1]))
+        --end;
+    return text.substr(begin, end - begin);
+}
+
+std::string Lower(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+std::string JoinColumns(const std::vector<std::string>& columns)
+{
+    std::string joined;
+    for (const std::string& column : columns) {
+        if (!joined.empty())
+            joined += ',';
+        joined += column;
+    }
+    return joined;
+}
+
+} // namespace
+
+CCsvReader::CCsvReader(const std::string& folder, const std::string& name)
+    : m_strPath(VelkJoinPath(folder, name)), m_strName(name)
+{
+}
+
+CCsvReader::OpenResult CCsvReader::Open(const std::vector<std::string>& columns)
+{
+    m_nColumns = columns.size();
+    if (!VelkFileExists(m_strPath))
+        return OpenResult::Missing;
+    if (!VelkReadFile(m_strPath, m_strContent)) {
+        m_strError = m_strName + ": cannot be read";
+        return OpenResult::Failed;
+    }
+    if (m_strContent.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        m_nPos = 3;
+
+    std::vector<std::string> header;
+    // An empty file has no header and no records.
+    if (m_nPos >= m_strContent.size())
+        return OpenResult::Ok;
+    std::size_t end = m_strContent.find('\n', m_nPos);
+    std::string line = m_strContent.substr(m_nPos, end == std::string::npos ? std::string::npos
+                                                                            : end - m_nPos);
+    m_nPos = end == std::string::npos ? m_strContent.size() : end + 1;
+    m_nLine = 1;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    if (!SplitLine(line, header))
+        return OpenResult::Failed;
+    bool same = header.size() == columns.size();
+    for (std::size_t i = 0; same && i < header.size(); ++i)
+        same = Lower(header[i]) == columns[i];
+    if (!same) {
+        Fail("the header must be \"" + JoinColumns(columns) + "\"");
+        return OpenResult::Failed;
+    }
+    return OpenResult::Ok;
+}
+
+bool CCsvReader::Next(std::vector<std::string>& fields)
+{
+    while (m_nPos < m_strContent.size() && !Failed()) {
+        std::size_t end = m_strContent.find('\n', m_nPos);
+        std::string line = m_strContent.substr(
+            m_nPos, end == std::string::npos ? std::string::npos : end - m_nPos);
+        m_nPos = end == std::string::npos ? m_strContent.size() : end + 1;
+        ++m_nLine;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (Trim(line).empty())
+            continue;
+        if (!SplitLine(line, fields))
+            return false;
+        if (fields.size() != m_nColumns) {
+            Fail(std::to_string(fields.size()) + " fields where " + std::to_string(m_nColumns) +
+                 " are expected");
+            return false;
+        }
+        return true;
+    }
+    return false;
+}
+
+void CCsvReader::Fail(const std::string& what)
+{
+    m_strError = m_strName + ":" + std::to_string(m_nLine) + ": " + what;
+}
+
+bool CCsvReader::SplitLine(const std::string& line, std::vector<std::string>& fields)
+{
+    fields.clear();
+    std::size_t i = 0;
+    for (;;) {
+        while (i < line.size() && IsBlank(line[i]))
+            ++i;
+        std::string field;
+        if (i < line.size() && line[i] == '"') {
+            ++i;
+            bool closed = false;
+            while (i < line.size()) {
+                if (line[i] == '"') {
+                    if (i + 1 < line.size() && line[i + 1] == '"') {
+                        field += '"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    closed = true;
+                    break;
+                }
+                field += line[i++];
+            }
+            if (!closed) {
+                Fail("a quoted field is not closed");
+                return false;
+            }
+            while (i < line.size() && IsBlank(line[i]))
+                ++i;
+            if (i < line.size() && line[i] != ',') {
+                Fail("text after a quoted field");
+                return false;
+            }
+        } else {
+            std::size_t comma = line.find(',', i);
+            field = Trim(line.substr(i, comma == std::string::npos ? std::string::npos : comma - i));
+            if (field.find('"') != std::string::npos) {
+                Fail("a quote inside an unquoted field");
+                return false;
+            }
+            i = comma == std::string::npos ? line.size() : comma;
+        }
+        fields.push_back(field);
+        if (i >= line.size())
+            return true;
+        ++i; // the comma
+    }
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+
+#include "CTradingDay.h"
+#include "VelkServices.h"
+
+class CQuoteStore;
+class CVelkAlert;
+
+// Plays the quote application for one trading day: fills the quote service from the day's
+// data, then drives an engine through the day in time order on the calling thread, as the
+// host application's user-interface thread would.
+class CDayReplay {
+public:
+    struct Totals {
+        int trades = 0;
+        int notifications = 0; // vRecvNewMemory calls, for subscribed stocks only
+        int signals = 0;
+    };
+
+    CDayReplay(const CTradingDay& day, CQuoteStore& store) : m_day(day), m_store(store) {}
+
+    // Empties the store and fills it: markets, symbols with their fixed items, the signal
+    // catalogue, the trade date, the users' stock groups, the system directory.
+    void FillStore(const std::string& sysDir);
+
+    // Constructs an engine with the given services, SetSYSPath, Start, replays the day and
+    // destroys the engine. The observer hears of every alert as it is recorded.
+    Totals Run(const CVelkServices& services, const std::string& sysDir,
+               IVelkAlertObserver* observer);
+
+    // Replays the day into an engine that is already started.
+    Totals Replay(CVelkAlert& engine);
+
+    // The user the account service reports: the one in UserInfo.cfg, else the first user of
+    // the stock groups.
+    static std::string CurrentUser(const std::string& sysDir, const CTradingDay& day);
+
+private:
+    const CTradingDay& m_day;
+    CQuoteStore& m_store;
+};

@@ -1,0 +1,143 @@
+#include "CHostCommandLine.h"
+
+#include <cstdlib>
+
+std::string CHostCommandLine::DefaultRoot()
+{
+    const char* data = std::getenv("XDG_DATA_HOME");
+    // The base directory specification ignores a relative XDG_DATA_HOME.
+    if (data && data[0] == '/')
+        return std::string(data) + "/velk-host";
+    const char* home = std::getenv("HOME");
+    if (home && home[0] == '/')
+        return std::string(home) + "/.local/share/velk-host";
+    return {};
+}
+
+std::string CHostCommandLine::Usage()
+{
+    return "Usage:\n"
+           "  velk-host --headless [--root DIR] --day DAYDIR\n"
+           "  velk-host dump [--root DIR]\n"
+           "  velk-host dump-day FILE\n"
+           "  velk-host --help\n"
+           "\n"
+           "velk-host plays the quote application for the VelkSystemAlert module. It fills an\n"
+           "in-memory quote service from a trading-day folder, starts the alert engine and\n"
+           "replays the day in time order, printing every alert as the engine records it:\n"
+           "  HH:MM:SS<TAB>market<TAB>code<TAB>name<TAB>price<TAB>volume<TAB>reason\n"
+           "in UTF-8 on standard output, one line per alert.\n"
+           "\n"
+           "Options:\n"
+           "  --headless     run without windows (the only mode of this build)\n"
+           "  --root DIR     the data directory. DIR/SYS is the system directory: the condition\n"
+           "                 files alert.cfg, Magic.cfg and System_alert.cfg, UserInfo.cfg and\n"
+           "                 StataBarInfo.ini. The replay works in DIR/bin, so the day's alert\n"
+           "                 file goes to DIR/Dat/Alert/YYYYMMDD.alt. DIR/SYS and DIR/bin are\n"
+           "                 created when missing. Default: $XDG_DATA_HOME/velk-host, or\n"
+           "                 ~/.local/share/velk-host.\n"
+           "  --day DAYDIR   the trading-day folder (below)\n"
+           "  --help         this text\n"
+           "\n"
+           "Commands:\n"
+           "  dump           prints alert.cfg, Magic.cfg and System_alert.cfg of DIR/SYS as\n"
+           "                 JSON, every field, texts in UTF-8; a missing file is null\n"
+           "  dump-day FILE  prints a day file of alert records (YYYYMMDD.alt) as JSON\n"
+           "\n"
+           "The trading-day folder holds CSV files in UTF-8, each with a header line:\n"
+           "  day.csv      trade_date                 (yyyymmdd; required)\n"
+           "  markets.csv  market,ext,level1          (required)\n"
+           "  symbols.csv  market,code,name,prev_close,limit_up,limit_down\n"
+           "  trades.csv   time,market,code,price,volume   (HH:MM:SS, shares of the trade)\n"
+           "  magic.csv    number,name                (the signal catalogue)\n"
+           "  signals.csv  time,market,code,number    (magic signals)\n"
+           "  groups.csv   user,group,market,code     (self-selected stock groups)\n"
+           "A missing optional file is empty. Every file is checked before the engine starts;\n"
+           "a malformed line stops the run with \"file:line: what is wrong\" on standard\n"
+           "error and exit status 2, and nothing under DIR is created or changed.\n"
+           "\n"
+           "Exit status: 0 done, 1 the data directory could not be prepared, 2 bad arguments\n"
+           "or a bad trading day.\n";
+}
+
+bool CHostCommandLine::Parse(const std::vector<std::string>& args)
+{
+    *this = CHostCommandLine();
+    bool rootGiven = false;
+    std::vector<std::string> positional;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= args.size()) {
+                m_strError = arg + " needs a value";
+                return false;
+            }
+            into = args[++i];
+            return true;
+        };
+        if (arg == "--help" || arg == "-h") {
+            m_command = Command::Help;
+            return true;
+        } else if (arg == "--headless") {
+            m_bHeadless = true;
+        } else if (arg == "--root") {
+            if (!value(m_strRoot))
+                return false;
+            rootGiven = true;
+        } else if (arg.rfind("--root=", 0) == 0) {
+            m_strRoot = arg.substr(7);
+            rootGiven = true;
+        } else if (arg == "--day") {
+            if (!value(m_strDay))
+                return false;
+        } else if (arg.rfind("--day=", 0) == 0) {
+            m_strDay = arg.substr(6);
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            m_strError = "unknown option " + arg;
+            return false;
+        } else {
+            positional.push_back(arg);
+        }
+    }
+
+    if (positional.empty()) {
+        if (!m_bHeadless && m_strDay.empty() && !rootGiven) {
+            m_strError = "nothing to do";
+            return false;
+        }
+        m_command = Command::Replay;
+        if (!m_bHeadless) {
+            m_strError = "this build has no windows; run the replay with --headless";
+            return false;
+        }
+        if (m_strDay.empty()) {
+            m_strError = "--day DAYDIR is missing";
+            return false;
+        }
+    } else if (positional[0] == "dump") {
+        m_command = Command::Dump;
+        if (positional.size() > 1 || !m_strDay.empty()) {
+            m_strError = "dump takes only --root DIR";
+            return false;
+        }
+    } else if (positional[0] == "dump-day") {
+        m_command = Command::DumpDay;
+        if (positional.size() != 2 || rootGiven || !m_strDay.empty()) {
+            m_strError = "dump-day takes one FILE";
+            return false;
+        }
+        m_strFile = positional[1];
+        return true;
+    } else {
+        m_strError = "unknown command " + positional[0];
+        return false;
+    }
+
+    if (!rootGiven)
+        m_strRoot = DefaultRoot();
+    if (m_strRoot.empty()) {
+        m_strError = "no --root DIR given and no data directory known (set HOME or XDG_DATA_HOME)";
+        return false;
+    }
+    return true;
+}

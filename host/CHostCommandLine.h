@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The command line of velk-host.
+class CHostCommandLine {
+public:
+    enum class Command { Help, Replay, Dump, DumpDay };
+
+    // False with Error() set when the arguments make no sense.
+    bool Parse(const std::vector<std::string>& args);
+
+    Command GetCommand() const { return m_command; }
+    bool Headless() const { return m_bHeadless; }
+    const std::string& Root() const { return m_strRoot; }
+    const std::string& Day() const { return m_strDay; }
+    const std::string& File() const { return m_strFile; }
+    const std::string& Error() const { return m_strError; }
+
+    static std::string Usage();
+    // $XDG_DATA_HOME/velk-host, else ~/.local/share/velk-host; empty when neither is known.
+    static std::string DefaultRoot();
+
+private:
+    Command m_command = Command::Help;
+    bool m_bHeadless = false;
+    std::string m_strRoot;
+    std::string m_strDay;
+    std::string m_strFile;
+    std::string m_strError;
+};

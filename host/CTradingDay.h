@@ -1,0 +1,87 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One trading day as the replay needs it, read from a folder of UTF-8 CSV files. Texts are
+// kept in GBK, as the quote service hands them out. Loading checks every file completely
+// before anything is used, so a bad day never starts an engine.
+class CTradingDay {
+public:
+    struct Market {
+        unsigned char market = 0;
+        std::string extGbk;
+        unsigned char level1 = 0;
+    };
+    struct Symbol {
+        unsigned char market = 0;
+        std::string code;
+        std::string nameGbk;
+        double prevClose = 0;
+        double limitUp = 0;
+        double limitDown = 0;
+    };
+    struct Trade {
+        int time = 0; // seconds since midnight
+        unsigned char market = 0;
+        std::string code;
+        double price = 0;
+        double volume = 0; // shares of this trade
+    };
+    struct MagicName {
+        std::int32_t number = 0;
+        std::string nameGbk;
+    };
+    struct Signal {
+        int time = 0;
+        unsigned char market = 0;
+        std::string code;
+        std::int32_t number = 0;
+    };
+    struct GroupMember {
+        std::string userGbk;
+        std::string groupGbk;
+        unsigned char market = 0;
+        std::string code;
+    };
+
+    // Reads and checks every file of the folder. On failure returns false and puts
+    // "file:line: what is wrong" (or "file: what is wrong") into error.
+    bool Load(const std::string& folder, std::string& error);
+
+    int TradeDate() const { return m_nTradeDate; }
+    // The trade date as the quote service's date text, yyyymmdd.
+    std::string TradeDateText() const;
+
+    const std::vector<Market>& Markets() const { return m_markets; }
+    const std::vector<Symbol>& Symbols() const { return m_symbols; }
+    // In time order; trades of one second keep their order in the file.
+    const std::vector<Trade>& Trades() const { return m_trades; }
+    const std::vector<MagicName>& MagicNames() const { return m_magicNames; }
+    const std::vector<Signal>& Signals() const { return m_signals; }
+    const std::vector<GroupMember>& Groups() const { return m_groups; }
+
+    // Parses "HH:MM:SS" into seconds since midnight; false for anything else.
+    static bool ParseTime(const std::string& text, int& seconds);
+
+private:
+    bool LoadDay(const std::string& folder, std::string& error);
+    bool LoadMarkets(const std::string& folder, std::string& error);
+    bool LoadSymbols(const std::string& folder, std::string& error);
+    bool LoadTrades(const std::string& folder, std::string& error);
+    bool LoadMagic(const std::string& folder, std::string& error);
+    bool LoadSignals(const std::string& folder, std::string& error);
+    bool LoadGroups(const std::string& folder, std::string& error);
+
+    bool IsMarket(unsigned char market) const;
+    bool IsSymbol(unsigned char market, const std::string& code) const;
+
+    int m_nTradeDate = 0;
+    std::vector<Market> m_markets;
+    std::vector<Symbol> m_symbols;
+    std::vector<Trade> m_trades;
+    std::vector<MagicName> m_magicNames;
+    std::vector<Signal> m_signals;
+    std::vector<GroupMember> m_groups;
+};
