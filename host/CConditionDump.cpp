@@ -9,7 +9,7 @@
 #include "VelkFile.h"
 #include "VelkRecords.h"
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 namespace {
 

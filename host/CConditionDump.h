@@ -10,12 +10,12 @@
 class CConditionDump {
 public:
     // alert.cfg, Magic.cfg and System_alert.cfg of a system directory.
-    static nlohmann::json DumpConditions(const std::string& sysDir);
+    static nlohmann::ordered_json DumpConditions(const std::string& sysDir);
     // One day file of alert records.
-    static nlohmann::json DumpDayFile(const std::string& path);
+    static nlohmann::ordered_json DumpDayFile(const std::string& path);
 
-    static nlohmann::json DumpAlertCfg(const std::string& bytes);
-    static nlohmann::json DumpMagicCfg(const std::string& bytes);
-    static nlohmann::json DumpSystemAlertCfg(const std::string& bytes);
-    static nlohmann::json DumpAlertRecords(const std::string& bytes);
+    static nlohmann::ordered_json DumpAlertCfg(const std::string& bytes);
+    static nlohmann::ordered_json DumpMagicCfg(const std::string& bytes);
+    static nlohmann::ordered_json DumpSystemAlertCfg(const std::string& bytes);
+    static nlohmann::ordered_json DumpAlertRecords(const std::string& bytes);
 };

@@ -47,7 +47,7 @@ std::string CHostCommandLine::Usage()
            "The trading-day folder holds CSV files in UTF-8, each with a header line:\n"
            "  day.csv      trade_date                 (yyyymmdd; required)\n"
            "  markets.csv  market,ext,level1          (required)\n"
-           "  symbols.csv  market,code,name,prev_close,limit_up,limit_down\n"
+           "  symbols.csv  market,code,name,prev_close,limit_up,limit_down  (empty price: 0)\n"
            "  trades.csv   time,market,code,price,volume   (HH:MM:SS, shares of the trade)\n"
            "  magic.csv    number,name                (the signal catalogue)\n"
            "  signals.csv  time,market,code,number    (magic signals)\n"

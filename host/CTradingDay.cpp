@@ -130,6 +130,17 @@ public:
 
     bool Price(const char* what, const std::string& text, double& value)
     {
+        if (text.empty())
+            return Fail(std::string("the ") + what + " is empty");
+        return OptionalPrice(what, text, value);
+    }
+
+    // Empty: not known, taken as 0 as the quote service shows an unknown price.
+    bool OptionalPrice(const char* what, const std::string& text, double& value)
+    {
+        value = 0;
+        if (text.empty())
+            return true;
         if (!ParseDouble(text, value))
             return Fail(std::string(what) + " " + Quoted(text) + " is not a number");
         if (value < 0)
@@ -312,9 +323,9 @@ bool CTradingDay::LoadSymbols(const std::string& folder, std::string& error)
         Symbol symbol;
         if (!check.Market(fields[0], symbol.market) || !check.Code(fields[1], symbol.code) ||
             !check.Text("name", fields[2], true, symbol.nameGbk) ||
-            !check.Price("prev_close", fields[3], symbol.prevClose) ||
-            !check.Price("limit_up", fields[4], symbol.limitUp) ||
-            !check.Price("limit_down", fields[5], symbol.limitDown))
+            !check.OptionalPrice("prev_close", fields[3], symbol.prevClose) ||
+            !check.OptionalPrice("limit_up", fields[4], symbol.limitUp) ||
+            !check.OptionalPrice("limit_down", fields[5], symbol.limitDown))
             break;
         if (!IsMarket(symbol.market)) {
             check.Fail("market " + fields[0] + " is not in markets.csv");

@@ -16,11 +16,11 @@ namespace {
 constexpr int kExitFailure = 1;
 constexpr int kExitBadInput = 2;
 
-void PrintJson(const nlohmann::json& value)
+void PrintJson(const nlohmann::ordered_json& value)
 {
     // Texts come out of GBK conversion and are valid UTF-8; replace keeps a stray byte from
     // ending the dump.
-    std::string text = value.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+    std::string text = value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
     text += '\n';
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
