@@ -5,6 +5,7 @@
 #include "VelkServices.h"
 
 #include "VelkPlatformExport.h"
+
 // The one message box service of the user interface. The real one shows a QMessageBox with the
 // given text, caption, icon and buttons; tests install a recorder with scripted answers.
 VELK_PLATFORM_API IVelkMessageBox& VelkMessageBoxService();
@@ -20,3 +21,7 @@ public:
 private:
     IVelkMessageBox* m_pPrevious;
 };
+
+// A message box that always passes on to whichever service is installed at the time of the
+// call; the engine holds this one, so a service installed later still takes its boxes.
+VELK_PLATFORM_API IVelkMessageBox& VelkMessageBoxDispatcher();

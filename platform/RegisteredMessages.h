@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "VelkPlatformExport.h"
+
 class QObject;
 class QWidget;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "VelkPlatformExport.h"
+
 // The framework's current resource module: windows the module creates take their templates,
 // bitmap and strings from the module only while it is switched to the module.
 enum class VelkResourceModule { Host, Module };

@@ -1,1 +1,40 @@
-// The module's load-time initialiser.
+// The module's load-time initialiser: the registered messages, and the windows, message boxes
+// and sound that every engine created from now on uses. Unloading the module withdraws them.
+
+#include <QFont>
+#include <QStringList>
+
+#include "CSdlSound.h"
+#include "CVelkWindowing.h"
+#include "MessageBoxService.h"
+#include "QtText.h"
+#include "RegisteredMessages.h"
+#include "VelkServices.h"
+
+namespace {
+
+struct CModuleInit {
+    CModuleInit()
+    {
+        VelkRegisterWindowMessage("MSG_ANALYSE");
+        VelkRegisterWindowMessage("KQMSG_INPUTCHANGESMYOL");
+        VelkRegisterWindowMessage("KQMSG_INPUTCOMMAND");
+        // The dialog templates ask for 宋体, which Debian does not have.
+        QFont::insertSubstitutions(VelkFromUtf8("宋体"),
+                                   QStringList{QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
+                                    QStringLiteral("AR PL UMing CN")});
+        CVelkServices services;
+        services.pWindowing = &windowing;
+        services.pMessageBox = &VelkMessageBoxDispatcher();
+        services.pSound = &sound;
+        VelkRegisterServices(services);
+    }
+    ~CModuleInit() { VelkRegisterServices(CVelkServices{}); }
+
+    CVelkWindowing windowing;
+    CSdlSound sound;
+};
+
+CModuleInit g_moduleInit;
+
+} // namespace

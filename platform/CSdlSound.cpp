@@ -1,0 +1,117 @@
+#include "CSdlSound.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+
+#include "TextCodec.h"
+#include "VelkFile.h"
+
+namespace {
+
+constexpr int kToneRate = 44100;
+// What plays when a wave file cannot be loaded.
+constexpr unsigned kDefaultFrequency = 1000;
+constexpr unsigned kDefaultDurationMs = 150;
+
+} // namespace
+
+CSdlSound::CSdlSound() = default;
+
+CSdlSound::~CSdlSound()
+{
+    if (m_bAudioUp)
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+bool CSdlSound::EnsureAudio()
+{
+    if (!m_bTriedInit) {
+        m_bTriedInit = true;
+        m_bAudioUp = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    }
+    return m_bAudioUp;
+}
+
+bool CSdlSound::Play(const SDL_AudioSpec& spec, const unsigned char* data, unsigned size)
+{
+    SDL_AudioSpec want = spec;
+    want.callback = nullptr;
+    want.userdata = nullptr;
+    if (want.samples == 0)
+        want.samples = 1024;
+    SDL_AudioSpec have{};
+    // No changes allowed: SDL converts, and the device plays the samples as given.
+    SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (device == 0)
+        return false;
+    if (SDL_QueueAudio(device, data, size) != 0) {
+        SDL_CloseAudioDevice(device);
+        return false;
+    }
+    const unsigned frameBytes = SDL_AUDIO_BITSIZE(spec.format) / 8 * std::max<unsigned>(spec.channels, 1);
+    const double soundMs = 1000.0 * size / frameBytes / std::max(spec.freq, 1);
+    const double bufferMs = 1000.0 * have.samples / std::max(have.freq, 1);
+    SDL_PauseAudioDevice(device, 0);
+    // The queue empties when the last buffer is handed to the device; that buffer still has to
+    // be played. The wait is bounded so that a stalled device cannot hold the caller.
+    const Uint64 start = SDL_GetTicks64();
+    const Uint64 limit = start + static_cast<Uint64>(soundMs + 2 * bufferMs + 200);
+    while (SDL_GetQueuedAudioSize(device) > 0 && SDL_GetTicks64() < limit)
+        SDL_Delay(2);
+    const Uint64 end = std::min<Uint64>(SDL_GetTicks64() + static_cast<Uint64>(bufferMs) + 1,
+                                        std::max<Uint64>(limit, SDL_GetTicks64()));
+    while (SDL_GetTicks64() < end)
+        SDL_Delay(1);
+    SDL_CloseAudioDevice(device);
+    return true;
+}
+
+bool CSdlSound::PlayTone(unsigned frequencyHz, unsigned durationMs)
+{
+    const std::size_t count = static_cast<std::size_t>(kToneRate) * durationMs / 1000;
+    if (count == 0 || frequencyHz == 0)
+        return false;
+    std::vector<std::int16_t> samples(count);
+    const double step = 2.0 * std::numbers::pi * frequencyHz / kToneRate;
+    for (std::size_t i = 0; i < count; ++i)
+        samples[i] = static_cast<std::int16_t>(std::lround(12000.0 * std::sin(step * static_cast<double>(i))));
+    SDL_AudioSpec spec{};
+    spec.freq = kToneRate;
+    spec.format = AUDIO_S16SYS;
+    spec.channels = 1;
+    spec.samples = 512;
+    return Play(spec, reinterpret_cast<const unsigned char*>(samples.data()),
+                static_cast<unsigned>(samples.size() * sizeof(std::int16_t)));
+}
+
+void CSdlSound::Beep(unsigned frequencyHz, unsigned durationMs)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!EnsureAudio())
+        return;
+    PlayTone(frequencyHz, durationMs);
+}
+
+bool CSdlSound::PlayWaveFile(const std::string& pathGbk)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!EnsureAudio())
+        return false;
+    // Paths come in GBK; the file system here names files in UTF-8.
+    std::string path = TextCodec::GbkToUtf8(pathGbk);
+    if (!pathGbk.empty() && !VelkFileExists(path) && VelkFileExists(pathGbk))
+        path = pathGbk;
+    SDL_AudioSpec spec{};
+    Uint8* buffer = nullptr;
+    Uint32 length = 0;
+    if (!path.empty() && SDL_LoadWAV(path.c_str(), &spec, &buffer, &length) != nullptr) {
+        bool played = Play(spec, buffer, length);
+        SDL_FreeWAV(buffer);
+        return played;
+    }
+    return PlayTone(kDefaultFrequency, kDefaultDurationMs);
+}

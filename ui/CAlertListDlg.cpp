@@ -1,0 +1,253 @@
+#include "CAlertListDlg.h"
+
+#include <QBitmap>
+#include <QEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPixmap>
+#include <QTableView>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "CAlertListModel.h"
+#include "KQDaApi.h"
+#include "MessageBoxService.h"
+#include "QtText.h"
+#include "RegisteredMessages.h"
+#include "TextCodec.h"
+#include "VelkFile.h"
+#include "ui_IDD_ALERTLIST_213.h"
+
+namespace {
+
+const char* const kAlertDir = "../Dat/Alert";
+constexpr unsigned char kDateMarket = 27;
+constexpr std::uintptr_t kSettingsCommand = 668;
+constexpr int kColumnWidths[CAlertListModel::kColumnCount] = {80, 60, 60, 60, 100};
+// The image list's pixel colour that stands for "transparent" (COLORREF 0x000020).
+const QColor kMaskColour(0x20, 0x00, 0x00);
+
+} // namespace
+
+CAlertListDlg::CAlertListDlg(std::vector<Ta_ALERTRECORD>* alerts,
+                             std::vector<Ta_VELKPRICEALERT>* prices, QWidget* owner)
+    : QDialog(owner), m_pForm(std::make_unique<Ui::CAlertListDlgForm>()), m_pAlerts(alerts),
+      m_pPrices(prices)
+{
+    m_pForm->setupUi(this);
+    setModal(false);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+
+    SetupList();
+    for (CXPButton* button : {m_pForm->m_btnClose, m_pForm->m_btnSettings, m_pForm->m_btnAnalyse})
+        button->setFont(m_pForm->m_listAlert->font());
+    LoadAlertFile();
+    SizeListToRows();
+
+    connect(m_pForm->m_btnClose, &QPushButton::clicked, this, &CAlertListDlg::reject);
+    connect(m_pForm->m_btnSettings, &QPushButton::clicked, this, &CAlertListDlg::OnSettings);
+    connect(m_pForm->m_btnAnalyse, &QPushButton::clicked, this, &CAlertListDlg::OnAnalyse);
+    connect(m_pForm->m_listAlert, &QAbstractItemView::doubleClicked, this,
+            [this](const QModelIndex& index) { AnalyseRow(index.row()); });
+
+    // No key acts in this window: every key reaching it or one of its controls stops here.
+    installEventFilter(this);
+    for (QWidget* child : findChildren<QWidget*>())
+        child->installEventFilter(this);
+}
+
+CAlertListDlg::~CAlertListDlg()
+{
+    SaveAlertFile();
+}
+
+void CAlertListDlg::SetupList()
+{
+    QTableView* list = m_pForm->m_listAlert;
+    m_pModel = new CAlertListModel(this);
+    m_pModel->SetAlerts(m_pAlerts);
+    list->setModel(m_pModel);
+
+    // The rows carry no image; the 16-pixel strip only decides how tall a row is.
+    QPixmap strip(QStringLiteral(":/velk/bitmap/134"));
+    if (!strip.isNull())
+        strip.setMask(strip.createMaskFromColor(kMaskColour, Qt::MaskInColor));
+    const int imageHeight = strip.isNull() ? 16 : strip.height();
+    const int rowHeight = std::max(imageHeight, list->fontMetrics().height()) + 2;
+    QHeaderView* rows = list->verticalHeader();
+    rows->hide();
+    rows->setMinimumSectionSize(1);
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(rowHeight);
+
+    QHeaderView* columns = list->horizontalHeader();
+    columns->setHighlightSections(false);
+    columns->setStretchLastSection(false);
+    for (int c = 0; c < CAlertListModel::kColumnCount; ++c)
+        list->setColumnWidth(c, kColumnWidths[c]);
+
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setTabKeyNavigation(false);
+
+    QPalette palette = list->palette();
+    palette.setColor(QPalette::Base, Qt::black);
+    palette.setColor(QPalette::AlternateBase, Qt::black);
+    palette.setColor(QPalette::Text, QColor(255, 0, 0));
+    // The selection stays visible when the list loses the focus.
+    palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     palette.color(QPalette::Active, QPalette::HighlightedText));
+    list->setPalette(palette);
+}
+
+void CAlertListDlg::SizeListToRows()
+{
+    QTableView* list = m_pForm->m_listAlert;
+    const int h = m_pModel->rowCount() > 0 ? list->rowHeight(0) : list->verticalHeader()->defaultSectionSize();
+    if (h <= 0)
+        return;
+    list->resize(list->width(), 9 * h + h / 4);
+}
+
+QTableView* CAlertListDlg::ListControl() const
+{
+    return m_pForm->m_listAlert;
+}
+
+QWidget* CAlertListDlg::Control(int controlId) const
+{
+    for (QWidget* child : findChildren<QWidget*>()) {
+        if (child->property("controlId").toInt() == controlId)
+            return child;
+    }
+    return nullptr;
+}
+
+std::string CAlertListDlg::DayFilePath()
+{
+    CMarketStatus status;
+    DA_bGetMarketStatus(kDateMarket, status);
+    const int date = status.m_nTradeDate;
+    char name[64];
+    std::snprintf(name, sizeof name, "%04d%02d%02d.alt", date / 10000, date % 10000 / 100, date % 100);
+    return VelkJoinPath(kAlertDir, name);
+}
+
+void CAlertListDlg::LoadAlertFile()
+{
+    if (!m_pAlerts)
+        return;
+    std::string bytes;
+    if (!VelkReadFile(DayFilePath(), bytes))
+        return;
+    const std::size_t count = bytes.size() / sizeof(Ta_ALERTRECORD);
+    m_pAlerts->reserve(m_pAlerts->size() + count);
+    for (std::size_t i = 0; i < count; ++i) {
+        Ta_ALERTRECORD record{};
+        std::memcpy(&record, bytes.data() + i * sizeof record, sizeof record);
+        m_pAlerts->push_back(record);
+    }
+}
+
+void CAlertListDlg::SaveAlertFile()
+{
+    if (!m_pAlerts)
+        return;
+    if (!VelkIsDirectory(kAlertDir) && !VelkCreateDirectories(kAlertDir))
+        return;
+    const std::vector<Ta_ALERTRECORD>& alerts = *m_pAlerts;
+    VelkReplaceFile(DayFilePath(), std::string_view(reinterpret_cast<const char*>(alerts.data()),
+                                                    alerts.size() * sizeof(Ta_ALERTRECORD)));
+}
+
+void CAlertListDlg::InsertAlertItem(const Ta_ALERTRECORD&)
+{
+    // The engine has already put the record at the front of its list, which the rows show.
+    QTableView* list = m_pForm->m_listAlert;
+    list->setUpdatesEnabled(false);
+    m_pModel->InsertFirstRow();
+    list->setUpdatesEnabled(true);
+}
+
+void CAlertListDlg::FillAlertList()
+{
+    QTableView* list = m_pForm->m_listAlert;
+    list->setUpdatesEnabled(false);
+    const bool showList = m_pAlerts && m_pPrices;
+    m_pModel->ResetRows(showList, [this, showList] {
+        if (showList) {
+            std::stable_sort(m_pAlerts->begin(), m_pAlerts->end(),
+                             [](const Ta_ALERTRECORD& a, const Ta_ALERTRECORD& b) { return a.m_nTime > b.m_nTime; });
+        }
+    });
+    list->setUpdatesEnabled(true);
+}
+
+void CAlertListDlg::ClearAlertList()
+{
+    m_pModel->ResetRows(false, [this] {
+        if (m_pAlerts)
+            m_pAlerts->clear();
+    });
+}
+
+void CAlertListDlg::reject()
+{
+    hide();
+}
+
+void CAlertListDlg::showEvent(QShowEvent* event)
+{
+    if (!event->spontaneous())
+        FillAlertList();
+    QDialog::showEvent(event);
+}
+
+bool CAlertListDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        // Accepted, so that no shortcut of the host fires either.
+        event->accept();
+        return true;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+        return true;
+    default:
+        return QDialog::eventFilter(watched, event);
+    }
+}
+
+void CAlertListDlg::OnAnalyse()
+{
+    const QModelIndexList rows = m_pForm->m_listAlert->selectionModel()->selectedRows();
+    if (rows.isEmpty()) {
+        VelkMessageBoxService().Show(TextCodec::Utf8ToGbk("请选择一个报警信号!"),
+                                     TextCodec::Utf8ToGbk("警告"),
+                                     VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
+        return;
+    }
+    int first = rows.front().row();
+    for (const QModelIndex& index : rows)
+        first = std::min(first, index.row());
+    AnalyseRow(first);
+}
+
+void CAlertListDlg::AnalyseRow(int row)
+{
+    if (!m_pAlerts || row < 0 || static_cast<std::size_t>(row) >= m_pAlerts->size())
+        return;
+    const Ta_ALERTRECORD& record = (*m_pAlerts)[static_cast<std::size_t>(row)];
+    CSymbolInfo symbol(record.m_byMarket, VelkFieldText(record.m_szCode));
+    VelkSendMessage(VelkMainWindow(), VelkRegisterWindowMessage("MSG_ANALYSE"), 0,
+                    reinterpret_cast<std::intptr_t>(&symbol));
+}
+
+void CAlertListDlg::OnSettings()
+{
+    VelkPostMessage(VelkMainWindow(), VelkCommandMessage(), kSettingsCommand, 0);
+}
