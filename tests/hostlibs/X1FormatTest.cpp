@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <type_traits>
@@ -60,6 +61,18 @@ TEST(X1FormatTest, PricesDisplayWithTwoDecimalsAndConvertAsFloat)
     EXPECT_EQ(X1Format::Price(125, -0.126).s_GetAsString(), "-0.13");
     EXPECT_EQ(CString(X1Format::Price(125, 7)), "7.00");
     EXPECT_DOUBLE_EQ(double(X1Format::Price(125, 3.14159)), double(3.14159f));
+}
+
+TEST(X1FormatTest, PriceTextRoundsLikePrintfAcrossTheRange)
+{
+    std::vector<double> prices = {0.125, 0.375, 2.675, 1e-9, -1e-9, 3.4e38, 123456.785};
+    for (int i = -200000; i <= 200000; i += 7)
+        prices.push_back(i / 1000.0);
+    char expected[64];
+    for (double price : prices) {
+        std::snprintf(expected, sizeof expected, "%.2f", double(float(price)));
+        ASSERT_EQ(X1Format::Price(125, price).s_GetAsString(), expected) << price;
+    }
 }
 
 TEST(X1FormatTest, VolumesHoldFortyBitsAndRoundBadInput)
