@@ -1,0 +1,188 @@
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <set>
+#include <spawn.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "TextCodec.h"
+#include "VelkRecords.h"
+
+extern char** environ;
+
+namespace hosttest {
+
+class CTempDir {
+public:
+    CTempDir()
+    {
+        std::string templ = (std::filesystem::temp_directory_path() / "velk-host-XXXXXX").string();
+        m_path = ::mkdtemp(templ.data()) ? templ : std::string();
+    }
+    ~CTempDir()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    const std::string& Path() const { return m_path; }
+    std::string File(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+inline void WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+template <typename Record>
+std::string Bytes(const Record& record)
+{
+    return std::string(reinterpret_cast<const char*>(&record), sizeof record);
+}
+
+inline Ta_VELKPRICEALERT Stock(unsigned char market, const std::string& code,
+                               const std::string& nameUtf8, float upper = 0, float lower = 0,
+                               std::initializer_list<int> magicOn = {})
+{
+    Ta_VELKPRICEALERT stock{};
+    stock.m_byMarket = market;
+    VelkCopyText(stock.m_szCode, code);
+    VelkCopyText(stock.m_szName, TextCodec::Utf8ToGbk(nameUtf8));
+    stock.m_fUpper = upper;
+    stock.m_fLower = lower;
+    for (int index : magicOn)
+        stock.m_nMagic[index] = 1;
+    return stock;
+}
+
+inline Ta_ALERTSETTING DefaultSetting()
+{
+    return Ta_ALERTSETTING{1, 1, 1, 1, 1, -1.0f, -1.0f, 50.0f, 2.0f, 100.0f, 0.1f};
+}
+
+// Options that keep a headless run quiet: no sound, no pop-up.
+inline Ta_OTHERALERT QuietOptions()
+{
+    Ta_OTHERALERT options{};
+    options.m_nSoundMode = 0;
+    options.m_byPopup = 0;
+    return options;
+}
+
+inline std::string AlertCfg(const std::vector<Ta_VELKPRICEALERT>& prices,
+                            const Ta_OTHERALERT& options = QuietOptions())
+{
+    std::string bytes = Bytes(DefaultSetting()) + Bytes(options);
+    for (const Ta_VELKPRICEALERT& stock : prices)
+        bytes += Bytes(stock);
+    return bytes;
+}
+
+inline std::string SystemAlertCfg(const std::vector<Ta_VELKPRICEALERT>& stocks,
+                                  std::uint8_t newHigh, std::uint8_t newLow, std::uint8_t limit,
+                                  std::int32_t range)
+{
+    Ta_SYSTEMSWITCH switches{newHigh, newLow, limit, range};
+    std::string bytes = Bytes(switches);
+    for (const Ta_VELKPRICEALERT& stock : stocks)
+        bytes += Bytes(stock);
+    return bytes;
+}
+
+inline std::string MagicCfg(const std::vector<Ta_VELKPRICEALERT>& stocks)
+{
+    std::string bytes;
+    for (const Ta_VELKPRICEALERT& stock : stocks)
+        bytes += Bytes(stock);
+    return bytes;
+}
+
+struct HostResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs velk-host with the arguments; its output goes through files in a scratch directory.
+inline HostResult RunHost(const std::vector<std::string>& args)
+{
+    CTempDir scratch;
+    const std::string outPath = scratch.File("stdout");
+    const std::string errPath = scratch.File("stderr");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<std::string> argv = {VELK_HOST_BINARY};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> raw;
+    for (std::string& arg : argv)
+        raw.push_back(arg.data());
+    raw.push_back(nullptr);
+    HostResult result;
+    pid_t pid = 0;
+    if (posix_spawn(&pid, VELK_HOST_BINARY, &actions, nullptr, raw.data(), environ) == 0) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    result.out = ReadFile(outPath);
+    result.err = ReadFile(errPath);
+    return result;
+}
+
+// Every path under a directory with its size, to see that a run changed nothing.
+inline std::set<std::string> Listing(const std::string& dir)
+{
+    std::set<std::string> entries;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(dir, ec);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        std::string entry = it->path().string();
+        if (it->is_regular_file())
+            entry += " " + std::to_string(it->file_size()) + " " + ReadFile(it->path().string());
+        entries.insert(entry);
+    }
+    return entries;
+}
+
+// A small trading day: one exchange, two stocks, the given trades and signals.
+inline void WriteDay(const std::string& dir, const std::string& trades,
+                     const std::string& signals = "", const std::string& magic = "")
+{
+    WriteFile(dir + "/day.csv", "trade_date\n20240105\n");
+    WriteFile(dir + "/markets.csv", "market,ext,level1\n1,SH,1\n2,SZ,2\n");
+    WriteFile(dir + "/symbols.csv",
+              "market,code,name,prev_close,limit_up,limit_down\n"
+              "1,600000,浦发银行,10.00,11.00,9.00\n"
+              "2,000001,平安银行,12.00,13.20,10.80\n");
+    WriteFile(dir + "/trades.csv", "time,market,code,price,volume\n" + trades);
+    if (!signals.empty())
+        WriteFile(dir + "/signals.csv", "time,market,code,number\n" + signals);
+    if (!magic.empty())
+        WriteFile(dir + "/magic.csv", "number,name\n" + magic);
+}
+
+} // namespace hosttest
