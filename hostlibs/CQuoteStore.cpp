@@ -145,8 +145,10 @@ CQuoteStore::~CQuoteStore() = default;
 
 CQuoteStore& CQuoteStore::Instance()
 {
-    static CQuoteStore store;
-    return store;
+    // Never destroyed: a host object that outlives static destruction at exit still unregisters
+    // its symbols through the free functions.
+    static CQuoteStore* store = new CQuoteStore;
+    return *store;
 }
 
 void CQuoteStore::Reset()

@@ -1,8 +1,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "CQuoteStore.h"
 #include "KQBkApi.h"
 #include "KQDaApi.h"
@@ -122,15 +120,4 @@ TEST(HostApiTest, WithoutAGuardTheFreeFunctionsAnswerFromTheStore)
     EXPECT_EQ(out.at(0).s_GetAsString(), "PuFa");
     EXPECT_EQ(s_KQGetSysPath(0), "/host/sys");
     store.Reset();
-}
-
-TEST(HostApiTest, NotificationsAnswerThroughTheirVirtuals)
-{
-    std::unique_ptr<CMemoryInfo> memory = std::make_unique<CMemoryInfo>(27, "600000");
-    const CMemoryInfo& memoryView = *memory;
-    EXPECT_EQ(memoryView.byGetServiceID(), 27);
-    EXPECT_EQ(memoryView.GetSymbolID(), "600000");
-    const CTickInfo tick(1, "000001");
-    EXPECT_EQ(tick.byGetServiceID(), 1);
-    EXPECT_EQ(tick.GetSymbolID(), "000001");
 }
