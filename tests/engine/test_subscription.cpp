@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <future>
@@ -170,23 +171,14 @@ TEST_F(SubscriptionTest, WorkerRegistersTheListsAsTheyWereWhenItStarted)
     auto engine = MakeEngine();
     TA::SetSystemList(*engine, {MakeWatch(1, "600000")});
     TA::SetPriceList(*engine, {MakeWatch(2, "000001", "", 10)});
-
-    std::promise<void> entered;
-    std::promise<void> release;
-    std::shared_future<void> released = release.get_future().share();
     EXPECT_CALL(m_backend, SymbolRegister(_, _)).Times(AnyNumber());
-    EXPECT_CALL(m_backend, SymbolRegister(Not(IsEmpty()), IsEmpty()))
-        .WillOnce([&](Symbols&, Symbols&) {
-            entered.set_value();
-            released.wait();
-            return 0;
-        });
+    EXPECT_CALL(m_backend,
+                SymbolRegister(ElementsAre(CSymbolInfo(1, "600000"), CSymbolInfo(2, "000001")), IsEmpty()));
+
     TA::StartRegistrationWorker(*engine);
-    entered.get_future().wait();
-    // The host changes the lists while the worker talks to the service.
+    // The host changes the lists at once, while the worker is still starting or registering.
     TA::SetSystemList(*engine, {MakeWatch(3, "300001"), MakeWatch(3, "300002")});
     TA::SetPriceList(*engine, {});
-    release.set_value();
     engine->WaitForRegistration();
     EXPECT_FALSE(TA::WorkerJoinable(*engine));
     EXPECT_EQ(engine->GetRegisteredSymbols(), Symbols({{1, "600000"}, {2, "000001"}}));
@@ -196,6 +188,7 @@ TEST_F(SubscriptionTest, ChangeRegistSymbolWaitsForAWorkerStillRunning)
 {
     auto engine = MakeEngine();
     TA::SetSystemList(*engine, {MakeWatch(1, "600000")});
+    std::atomic<bool> workerDone{false};
     std::promise<void> entered;
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
@@ -205,6 +198,7 @@ TEST_F(SubscriptionTest, ChangeRegistSymbolWaitsForAWorkerStillRunning)
             .WillOnce([&](Symbols&, Symbols&) {
                 entered.set_value();
                 released.wait();
+                workerDone = true;
                 return 0;
             });
         EXPECT_CALL(m_backend, SymbolRegister(IsEmpty(), ElementsAre(CSymbolInfo(1, "600000"))));
@@ -218,6 +212,7 @@ TEST_F(SubscriptionTest, ChangeRegistSymbolWaitsForAWorkerStillRunning)
         release.set_value();
     });
     engine->ChangeRegistSymbol();
+    EXPECT_TRUE(workerDone) << "returned before the worker had finished";
     releaser.join();
     EXPECT_EQ(engine->GetRegisteredSymbols(), Symbols({{1, "600000"}}));
 }
