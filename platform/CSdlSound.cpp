@@ -41,8 +41,8 @@ bool CSdlSound::Play(const SDL_AudioSpec& spec, const unsigned char* data, unsig
     SDL_AudioSpec want = spec;
     want.callback = nullptr;
     want.userdata = nullptr;
-    if (want.samples == 0)
-        want.samples = 1024;
+    // Small buffers: the call waits for the last one, and a paused device writes whole ones.
+    want.samples = 512;
     SDL_AudioSpec have{};
     // No changes allowed: SDL converts, and the device plays the samples as given.
     SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
@@ -83,7 +83,6 @@ bool CSdlSound::PlayTone(unsigned frequencyHz, unsigned durationMs)
     spec.freq = kToneRate;
     spec.format = AUDIO_S16SYS;
     spec.channels = 1;
-    spec.samples = 512;
     return Play(spec, reinterpret_cast<const unsigned char*>(samples.data()),
                 static_cast<unsigned>(samples.size() * sizeof(std::int16_t)));
 }

@@ -1,0 +1,376 @@
+#include <QAbstractItemModelTester>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "CAlertListDlg.h"
+#include "CAlertListModel.h"
+#include "QtText.h"
+#include "UiTestSupport.h"
+#include "VelkFile.h"
+
+namespace {
+
+QString Utf8(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
+class AlertListDlgTest : public ::testing::Test {
+protected:
+    AlertListDlgTest() : m_backend(m_store), m_boxes(m_recorder), m_main(&m_mainWindow)
+    {
+        m_store.SetTradeDate(20211201);
+    }
+
+    std::unique_ptr<CAlertListDlg> MakeDialog()
+    {
+        return std::make_unique<CAlertListDlg>(&m_alerts, &m_prices, &m_mainWindow);
+    }
+
+    QString Cell(CAlertListDlg& dlg, int row, int column)
+    {
+        return dlg.Model()->index(row, column).data().toString();
+    }
+
+    void ClickRow(CAlertListDlg& dlg, int row)
+    {
+        QTableView* list = dlg.ListControl();
+        QRect rect = list->visualRect(dlg.Model()->index(row, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+
+    // What the platform delivers for a double click: press, release, double click, release.
+    static void DoubleClick(QTableView* list, QPoint at)
+    {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    }
+
+    CScopedWorkDir m_dir;
+    CQuoteStore m_store;
+    CScopedHostBackend m_backend;
+    CScriptedMessageBox m_recorder;
+    CScopedMessageBoxService m_boxes;
+    CRecordingMainWindow m_mainWindow;
+    CScopedMainWindow m_main;
+    std::vector<Ta_ALERTRECORD> m_alerts;
+    std::vector<Ta_VELKPRICEALERT> m_prices;
+};
+
+TEST(AlertListFonts, SimplifiedChineseFontIsInstalled)
+{
+    // Without one every Chinese text renders as empty boxes, and nothing else would notice.
+    const QStringList families = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
+    ASSERT_FALSE(families.isEmpty());
+    // The template's "宋体" resolves to one of them.
+    CAlertListDlg dlg(nullptr, nullptr);
+    EXPECT_TRUE(families.contains(QFontInfo(dlg.font()).family()))
+        << QFontInfo(dlg.font()).family().toStdString();
+}
+
+TEST_F(AlertListDlgTest, CellsAreFormattedAlignedAndColoured)
+{
+    m_alerts = {MakeRecord(1, "600000", 34200, 10.5f, 123456.0f, "浦发银行", "达到上限价"),
+                MakeRecord(1, "600001", 86399, 0.004f, 49.0f)};
+    auto dlg = MakeDialog();
+    dlg->FillAlertList();
+    ASSERT_EQ(dlg->Model()->rowCount(), 2);
+    EXPECT_EQ(Cell(*dlg, 0, 0), Utf8("股票"));
+    EXPECT_EQ(Cell(*dlg, 0, 1), QStringLiteral("23:59:59"));
+    EXPECT_EQ(Cell(*dlg, 1, 0), Utf8("浦发银行"));
+    EXPECT_EQ(Cell(*dlg, 1, 1), QStringLiteral("09:30:00"));
+    EXPECT_EQ(Cell(*dlg, 1, 2), QStringLiteral("10.50"));
+    EXPECT_EQ(Cell(*dlg, 1, 3), QStringLiteral("1235"));
+    EXPECT_EQ(Cell(*dlg, 1, 4), Utf8("达到上限价"));
+    EXPECT_EQ(Cell(*dlg, 0, 2), QStringLiteral("0.00"));
+    EXPECT_EQ(Cell(*dlg, 0, 3), QStringLiteral("0"));
+
+    const char* headers[] = {"股票名称", "时间", "价格", "成交量", "预警原因"};
+    const int widths[] = {80, 60, 60, 60, 100};
+    const bool left[] = {true, false, false, false, true};
+    for (int c = 0; c < 5; ++c) {
+        EXPECT_EQ(dlg->Model()->headerData(c, Qt::Horizontal).toString(), Utf8(headers[c]));
+        EXPECT_EQ(dlg->ListControl()->columnWidth(c), widths[c]);
+        auto align = dlg->Model()->index(0, c).data(Qt::TextAlignmentRole).value<Qt::Alignment>();
+        EXPECT_EQ(bool(align & Qt::AlignLeft), left[c]) << c;
+        EXPECT_EQ(bool(align & Qt::AlignRight), !left[c]) << c;
+    }
+    EXPECT_EQ(dlg->Model()->index(0, 2).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(255, 0, 0));
+    EXPECT_EQ(dlg->Model()->index(0, 2).data(Qt::BackgroundRole).value<QBrush>().color(), QColor(0, 0, 0));
+    EXPECT_EQ(dlg->ListControl()->palette().color(QPalette::Base), QColor(0, 0, 0));
+    EXPECT_EQ(dlg->ListControl()->selectionBehavior(), QAbstractItemView::SelectRows);
+}
+
+TEST_F(AlertListDlgTest, NameCutInsideADoubleByteCharacterShowsOnlyWholeCharacters)
+{
+    Ta_ALERTRECORD record = MakeRecord(1, "600000", 36000);
+    std::string gbk = TextCodec::Utf8ToGbk("浦发");
+    gbk += gbk[0]; // the lead byte of a third character, cut off
+    VelkCopyText(record.m_szName, gbk);
+    m_alerts = {record};
+    auto dlg = MakeDialog();
+    dlg->FillAlertList();
+    EXPECT_EQ(Cell(*dlg, 0, 0), Utf8("浦发"));
+}
+
+TEST_F(AlertListDlgTest, ControlsCarryTheirTemplateIdsAndTexts)
+{
+    auto dlg = MakeDialog();
+    EXPECT_EQ(dlg->windowTitle(), Utf8("报警列表"));
+    EXPECT_EQ(dlg->Control(1108), dlg->ListControl());
+    struct {
+        int id;
+        const char* text;
+    } buttons[] = {{2, "关  闭"}, {1110, "设  置"}, {1106, "分  析"}};
+    for (const auto& b : buttons) {
+        auto* button = qobject_cast<QPushButton*>(dlg->Control(b.id));
+        ASSERT_NE(button, nullptr) << b.id;
+        EXPECT_EQ(button->text(), Utf8(b.text));
+        EXPECT_TRUE(button->inherits("CXPButton"));
+        EXPECT_EQ(button->font(), dlg->ListControl()->font());
+    }
+}
+
+TEST_F(AlertListDlgTest, ListShowsNineAndAQuarterRows)
+{
+    m_alerts = {MakeRecord(1, "600000", 100)};
+    for (bool empty : {true, false}) {
+        std::vector<Ta_ALERTRECORD> none;
+        CAlertListDlg dlg(empty ? &none : &m_alerts, &m_prices, &m_mainWindow);
+        dlg.FillAlertList();
+        const int h = dlg.ListControl()->verticalHeader()->defaultSectionSize();
+        EXPECT_GE(h, 16);
+        EXPECT_EQ(dlg.ListControl()->height(), 9 * h + h / 4);
+        if (!empty) {
+            EXPECT_EQ(dlg.ListControl()->rowHeight(0), h);
+        }
+    }
+}
+
+TEST_F(AlertListDlgTest, FillSortsTheEngineListLatestFirstInPlace)
+{
+    for (bool laterFirst : {true, false}) {
+        Ta_ALERTRECORD a = MakeRecord(1, "A", 36000), b = MakeRecord(1, "B", 35999);
+        m_alerts = laterFirst ? std::vector{a, b} : std::vector{b, a};
+        std::filesystem::remove_all(m_dir.AlertDir());
+        auto dlg = MakeDialog();
+        dlg->show();
+        ASSERT_EQ(dlg->Model()->rowCount(), 2);
+        EXPECT_EQ(Cell(*dlg, 0, 1), QStringLiteral("10:00:00"));
+        EXPECT_EQ(Cell(*dlg, 1, 1), QStringLiteral("09:59:59"));
+        EXPECT_EQ(VelkFieldText(m_alerts[0].m_szCode), "A");
+    }
+}
+
+TEST_F(AlertListDlgTest, FillWithoutThePriceListShowsNoRowsAndLeavesTheOrder)
+{
+    m_alerts = {MakeRecord(1, "A", 1), MakeRecord(1, "B", 2)};
+    CAlertListDlg dlg(&m_alerts, nullptr, &m_mainWindow);
+    dlg.FillAlertList();
+    EXPECT_EQ(dlg.Model()->rowCount(), 0);
+    EXPECT_EQ(VelkFieldText(m_alerts[0].m_szCode), "A");
+}
+
+TEST_F(AlertListDlgTest, InsertPutsTheEnginesNewFrontRecordOnTop)
+{
+    m_alerts = {MakeRecord(1, "OLD", 40000)};
+    auto dlg = MakeDialog();
+    dlg->FillAlertList();
+    QAbstractItemModelTester tester(dlg->Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    Ta_ALERTRECORD fresh = MakeRecord(2, "NEW", 30000);
+    m_alerts.insert(m_alerts.begin(), fresh);
+    dlg->InsertAlertItem(fresh);
+    ASSERT_EQ(dlg->Model()->rowCount(), 2);
+    EXPECT_EQ(Cell(*dlg, 0, 1), QStringLiteral("08:20:00"));
+    EXPECT_EQ(Cell(*dlg, 1, 1), QStringLiteral("11:06:40"));
+    // Showing again puts the rows back in time order.
+    dlg->show();
+    EXPECT_EQ(Cell(*dlg, 0, 1), QStringLiteral("11:06:40"));
+    dlg->ClearAlertList();
+    EXPECT_EQ(dlg->Model()->rowCount(), 0);
+    EXPECT_TRUE(m_alerts.empty());
+}
+
+TEST_F(AlertListDlgTest, DayFileSizesDecideTheRecordCount)
+{
+    const std::vector<Ta_ALERTRECORD> stored = {MakeRecord(1, "F1", 100), MakeRecord(1, "F2", 200)};
+    ASSERT_TRUE(VelkCreateDirectories(m_dir.AlertDir()));
+    for (std::size_t extra : {0u, 10u, 124u}) {
+        ASSERT_TRUE(VelkReplaceFile(m_dir.DayFile("20211201"), RecordsBytes(stored) + std::string(extra, 'x')));
+        m_alerts = {MakeRecord(1, "MEM", 300)};
+        {
+            auto dlg = MakeDialog();
+            ASSERT_EQ(m_alerts.size(), 3u) << extra;
+            EXPECT_EQ(VelkFieldText(m_alerts[1].m_szCode), "F1");
+            EXPECT_EQ(VelkFieldText(m_alerts[2].m_szCode), "F2");
+            EXPECT_EQ(std::memcmp(&m_alerts[2], &stored[1], sizeof(Ta_ALERTRECORD)), 0);
+        }
+        // Written back whole, without the trailing bytes.
+        std::string bytes;
+        ASSERT_TRUE(VelkReadFile(m_dir.DayFile("20211201"), bytes));
+        EXPECT_EQ(bytes.size(), 3 * sizeof(Ta_ALERTRECORD));
+    }
+}
+
+TEST_F(AlertListDlgTest, DestructionCreatesTheDirectoryAndWritesTheListInItsOrder)
+{
+    m_alerts = {MakeRecord(1, "B", 200), MakeRecord(1, "A", 100)};
+    const std::vector<Ta_ALERTRECORD> expected = m_alerts;
+    ASSERT_FALSE(VelkFileExists(m_dir.AlertDir()));
+    MakeDialog().reset();
+    std::string bytes;
+    ASSERT_TRUE(VelkReadFile(m_dir.DayFile("20211201"), bytes));
+    EXPECT_EQ(bytes, RecordsBytes(expected));
+}
+
+TEST_F(AlertListDlgTest, UnsetTradingDateUsesTheZeroFileName)
+{
+    m_store.SetTradeDate(0);
+    m_alerts = {MakeRecord(1, "A", 100)};
+    MakeDialog().reset();
+    EXPECT_TRUE(VelkFileExists(m_dir.DayFile("00000000")));
+}
+
+TEST_F(AlertListDlgTest, ClearLeavesAnEmptyDayFile)
+{
+    m_alerts = {MakeRecord(1, "A", 100)};
+    {
+        auto dlg = MakeDialog();
+        dlg->ClearAlertList();
+    }
+    std::string bytes = "x";
+    ASSERT_TRUE(VelkReadFile(m_dir.DayFile("20211201"), bytes));
+    EXPECT_TRUE(bytes.empty());
+}
+
+TEST_F(AlertListDlgTest, AnalyseWithoutSelectionWarnsAndSendsNothing)
+{
+    m_alerts = {MakeRecord(1, "600000", 100)};
+    auto dlg = MakeDialog();
+    dlg->show();
+    QTest::mouseClick(dlg->Control(1106), Qt::LeftButton);
+    ASSERT_EQ(m_recorder.m_boxes.size(), 1u);
+    EXPECT_EQ(m_recorder.m_boxes[0].text, "请选择一个报警信号!");
+    EXPECT_EQ(m_recorder.m_boxes[0].caption, "警告");
+    EXPECT_EQ(m_recorder.m_boxes[0].flags, VelkMsgBox::kIconExclamation);
+    EXPECT_TRUE(m_mainWindow.m_received.empty());
+}
+
+TEST_F(AlertListDlgTest, AnalyseAndDoubleClickSendTheChosenStock)
+{
+    m_alerts = {MakeRecord(1, "600000", 200), MakeRecord(2, "000001", 100)};
+    auto dlg = MakeDialog();
+    dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    const int analyse = VelkRegisterWindowMessage("MSG_ANALYSE");
+
+    ClickRow(*dlg, 1);
+    QTest::mouseClick(dlg->Control(1106), Qt::LeftButton);
+    ASSERT_EQ(m_mainWindow.m_received.size(), 1u);
+    EXPECT_EQ(m_mainWindow.m_received[0].message, analyse);
+    EXPECT_EQ(m_mainWindow.m_received[0].wParam, 0u);
+    EXPECT_EQ(m_mainWindow.m_received[0].symbol, CSymbolInfo(2, "000001"));
+
+    QTableView* list = dlg->ListControl();
+    QRect row0 = list->visualRect(dlg->Model()->index(0, 3));
+    DoubleClick(list, row0.center());
+    ASSERT_EQ(m_mainWindow.m_received.size(), 2u);
+    EXPECT_EQ(m_mainWindow.m_received[1].symbol, CSymbolInfo(1, "600000"));
+
+    // Below the last row there is nothing to analyse.
+    DoubleClick(list, QPoint(10, list->viewport()->height() - 2));
+    EXPECT_EQ(m_mainWindow.m_received.size(), 2u);
+    EXPECT_TRUE(m_recorder.m_boxes.empty());
+}
+
+TEST_F(AlertListDlgTest, SettingsPostsCommand668)
+{
+    auto dlg = MakeDialog();
+    dlg->show();
+    QTest::mouseClick(dlg->Control(1110), Qt::LeftButton);
+    EXPECT_TRUE(m_mainWindow.m_received.empty()); // posted, not sent
+    QTRY_COMPARE(m_mainWindow.m_received.size(), std::size_t(1));
+    EXPECT_EQ(m_mainWindow.m_received[0].message, VelkCommandMessage());
+    EXPECT_EQ(m_mainWindow.m_received[0].wParam, 668u);
+    EXPECT_EQ(m_mainWindow.m_received[0].lParam, 0);
+}
+
+TEST_F(AlertListDlgTest, WithoutMainWindowNothingIsSent)
+{
+    m_alerts = {MakeRecord(1, "600000", 200)};
+    auto dlg = std::make_unique<CAlertListDlg>(&m_alerts, &m_prices, nullptr);
+    VelkSetMainWindow(nullptr);
+    dlg->show();
+    ClickRow(*dlg, 0);
+    QTest::mouseClick(dlg->Control(1106), Qt::LeftButton);
+    QTest::mouseClick(dlg->Control(1110), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(m_mainWindow.m_received.empty());
+    EXPECT_TRUE(m_recorder.m_boxes.empty());
+}
+
+TEST_F(AlertListDlgTest, CloseHidesAndShowingAgainRefreshesFromTheEngine)
+{
+    m_alerts = {MakeRecord(1, "A", 100)};
+    auto dlg = MakeDialog();
+    QPointer<CAlertListDlg> alive(dlg.get());
+    dlg->show();
+    QTest::mouseClick(dlg->Control(2), Qt::LeftButton);
+    EXPECT_FALSE(dlg->isVisible());
+    dlg->show();
+    dlg->close();
+    EXPECT_FALSE(dlg->isVisible());
+    ASSERT_TRUE(alive);
+
+    m_alerts.push_back(MakeRecord(1, "B", 50000));
+    dlg->show();
+    ASSERT_EQ(dlg->Model()->rowCount(), 2);
+    EXPECT_EQ(Cell(*dlg, 0, 1), QStringLiteral("13:53:20"));
+}
+
+TEST_F(AlertListDlgTest, NoKeyActsInTheWindow)
+{
+    m_alerts = {MakeRecord(1, "A", 300), MakeRecord(1, "B", 200), MakeRecord(1, "C", 100)};
+    auto dlg = MakeDialog();
+    dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    ClickRow(*dlg, 0);
+    QTableView* list = dlg->ListControl();
+    ASSERT_EQ(list->currentIndex().row(), 0);
+
+    for (QWidget* target : {static_cast<QWidget*>(dlg.get()), static_cast<QWidget*>(list),
+                            dlg->Control(1106), dlg->Control(2)}) {
+        for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space, Qt::Key_Down})
+            QTest::keyClick(target, key);
+    }
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(list->currentIndex().row(), 0);
+    EXPECT_TRUE(m_mainWindow.m_received.empty());
+    EXPECT_TRUE(m_recorder.m_boxes.empty());
+}
+
+TEST_F(AlertListDlgTest, ModelStaysConsistentThroughFillInsertAndClear)
+{
+    m_alerts = {MakeRecord(1, "A", 1), MakeRecord(1, "B", 3), MakeRecord(1, "C", 2)};
+    auto dlg = MakeDialog();
+    QAbstractItemModelTester tester(dlg->Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    dlg->FillAlertList();
+    for (int i = 0; i < 3; ++i) {
+        Ta_ALERTRECORD r = MakeRecord(1, "N", 10 + i);
+        m_alerts.insert(m_alerts.begin(), r);
+        dlg->InsertAlertItem(r);
+    }
+    EXPECT_EQ(dlg->Model()->rowCount(), 6);
+    dlg->FillAlertList();
+    EXPECT_EQ(Cell(*dlg, 0, 1), QStringLiteral("00:00:12"));
+    dlg->ClearAlertList();
+    EXPECT_EQ(dlg->Model()->rowCount(), 0);
+}
+
+} // namespace
