@@ -265,6 +265,8 @@ TEST_F(MagicTest, RowsWithoutANamedStockRaiseNothing)
     AddRow(Row("600000", 9, 0, 0, 1, 1, 1));
     AddRow(Row("999999", 9, 0, 1, 1, 1, 1)); // unknown to the quote service
     AddRow({X1Format::Time(143, 9, 0, 2), X1Format::Integer(1994, 1)});
+    // Item 3066 shares its low bits with the code item 1018; only the full number counts.
+    AddRow({X1Format::Text(1018 + 2048, "600000"), X1Format::Integer(1994, 1)});
     m_engine->GetNewMagicSignal(kMarket);
     ASSERT_EQ(Alerts().size(), 1u);
     EXPECT_EQ(Alerts()[0].m_nTime, 9 * 3600);
