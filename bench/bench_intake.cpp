@@ -112,9 +112,21 @@ void BM_Unwatched(benchmark::State& state)
     state.counters["alerts"] = static_cast<double>(fixture.m_observer.m_nCount);
 }
 
+// seeded 0: the other monitored stocks have had no quote yet today (their high is 0), as early
+// in the day; seeded 1: every one has its high and low, as after each stock's first quote.
 void BM_Watched(benchmark::State& state)
 {
     CIntakeFixture fixture(static_cast<int>(state.range(0)));
+    if (state.range(1)) {
+        std::vector<Ta_VELKPRICEALERT>* list = nullptr;
+        fixture.m_pEngine->GetSystemAlert(&list);
+        for (Ta_VELKPRICEALERT& record : *list) {
+            if (record.m_fUpper == 0.0f) {
+                record.m_fUpper = 10.50f;
+                record.m_fLower = 9.50f;
+            }
+        }
+    }
     CMemoryInfo info(kMarket, fixture.m_strWatched);
     const X1Format prices[2] = {X1Format::Price(125, 10.00), X1Format::Price(125, 10.01)};
     std::size_t i = 0;
@@ -142,8 +154,8 @@ void BM_Floor(benchmark::State& state)
     const int n = static_cast<int>(state.range(0));
     std::unordered_map<std::string, int> map;
     for (int i = 0; i < n; ++i)
-        map[std::to_string(kMarket) + Code(i)] = i;
-    const std::string key = std::to_string(kMarket) + Code(state.range(1) ? n / 2 : n);
+        map[VelkDecimalKey(kMarket, Code(i))] = i;
+    const std::string key = VelkDecimalKey(kMarket, Code(state.range(1) ? n / 2 : n));
     for (auto _ : state) {
         auto it = map.find(key);
         benchmark::DoNotOptimize(it);
@@ -153,7 +165,10 @@ void BM_Floor(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_Unwatched)->Arg(10)->Arg(1000)->Arg(100000)->Unit(benchmark::kNanosecond);
-BENCHMARK(BM_Watched)->Arg(10)->Arg(1000)->Arg(100000)->Unit(benchmark::kNanosecond);
+BENCHMARK(BM_Watched)
+    ->ArgsProduct({{10, 1000, 100000}, {0, 1}})
+    ->ArgNames({"n", "seeded"})
+    ->Unit(benchmark::kNanosecond);
 BENCHMARK(BM_PriceUpdateOnly)->Unit(benchmark::kNanosecond);
 BENCHMARK(BM_Floor)
     ->ArgsProduct({{10, 1000, 100000}, {0, 1}})
