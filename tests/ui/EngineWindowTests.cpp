@@ -11,6 +11,7 @@
 #include "ResourceSwitch.h"
 #include "UiTestSupport.h"
 #include "VelkFile.h"
+#include "VelkServices.h"
 
 namespace {
 
@@ -194,6 +195,26 @@ TEST_F(EngineWindowTest, SettingsSheetIsNotBuiltAndAnswersCancel)
 {
     CSettingsBinding binding;
     EXPECT_EQ(m_windowing.RunSettingsSheet(binding), VelkMsgBox::kIdCancel);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(EngineWindowTest, LoadedModuleHandsEveryEngineItsWindowsAndMessageBoxes)
+{
+    const CVelkServices registered = VelkRegisteredServices();
+    EXPECT_NE(dynamic_cast<CVelkWindowing*>(registered.pWindowing), nullptr);
+    EXPECT_EQ(registered.pMessageBox, &VelkMessageBoxDispatcher());
+    EXPECT_NE(registered.pSound, nullptr);
+
+    CVelkAlert engine;
+    engine.PopAlertDialog();
+    ASSERT_NE(Dialog(engine), nullptr);
+    EXPECT_TRUE(Dialog(engine)->isVisible());
+    QTest::mouseClick(Dialog(engine)->Control(1106), Qt::LeftButton);
+    // The box goes to the service installed now, not to one fixed when the module loaded.
+    EXPECT_EQ(m_recorder.m_boxes.size(), 1u);
 }
 
 } // namespace
