@@ -1,3 +1,4 @@
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <unistd.h>
@@ -64,6 +65,10 @@ int RunReplay(const CHostCommandLine& options)
         std::fprintf(stderr, "velk-host: cannot enter %s\n", binDir.c_str());
         return kExitFailure;
     }
+
+    // A reader that goes away (velk-host ... | head) must not kill the replay half-way: the
+    // engine still has to be shut down, and that is when the day's alert file is written.
+    std::signal(SIGPIPE, SIG_IGN);
 
     CDayReplay replay(day, CQuoteStore::Instance());
     replay.FillStore(sysDir);

@@ -125,7 +125,8 @@ struct HostResult {
 };
 
 // Runs velk-host with the arguments; its output goes through files in a scratch directory.
-inline HostResult RunHost(const std::vector<std::string>& args)
+inline HostResult RunHost(const std::vector<std::string>& args,
+                          const std::vector<std::string>& extraEnv = {})
 {
     CTempDir scratch;
     const std::string outPath = scratch.File("stdout");
@@ -140,9 +141,22 @@ inline HostResult RunHost(const std::vector<std::string>& args)
     for (std::string& arg : argv)
         raw.push_back(arg.data());
     raw.push_back(nullptr);
+    std::vector<std::string> env = extraEnv;
+    for (char** e = environ; *e; ++e) {
+        std::string entry = *e;
+        bool replaced = false;
+        for (const std::string& extra : extraEnv)
+            replaced = replaced || entry.compare(0, extra.find('=') + 1, extra, 0, extra.find('=') + 1) == 0;
+        if (!replaced)
+            env.push_back(entry);
+    }
+    std::vector<char*> rawEnv;
+    for (std::string& entry : env)
+        rawEnv.push_back(entry.data());
+    rawEnv.push_back(nullptr);
     HostResult result;
     pid_t pid = 0;
-    if (posix_spawn(&pid, VELK_HOST_BINARY, &actions, nullptr, raw.data(), environ) == 0) {
+    if (posix_spawn(&pid, VELK_HOST_BINARY, &actions, nullptr, raw.data(), rawEnv.data()) == 0) {
         int status = 0;
         ::waitpid(pid, &status, 0);
         result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

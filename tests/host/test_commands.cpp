@@ -74,6 +74,18 @@ TEST(HostDump, ConditionFilesComeOutFieldByFieldInUtf8)
     EXPECT_TRUE(dump["System_alert.cfg"].is_null());
 }
 
+TEST(HostDump, RootDefaultsToTheUsersDataDirectory)
+{
+    CTempDir dir;
+    WriteFile(dir.File("velk-host/SYS/Magic.cfg"), MagicCfg({Stock(1, "600000", "浦发银行")}));
+
+    HostResult run = RunHost({"dump"}, {"XDG_DATA_HOME=" + dir.Path()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    json dump = json::parse(run.out);
+    ASSERT_EQ(dump["Magic.cfg"]["magic_alerts"].size(), 1u);
+    EXPECT_EQ(dump["Magic.cfg"]["magic_alerts"][0]["name"], "浦发银行");
+}
+
 TEST(HostDump, ShortFilesGiveTheWholeFieldsTheyHold)
 {
     CTempDir dir;
