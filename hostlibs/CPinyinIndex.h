@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "KQApiExport.h"
+
 // The keyboard wizard's search index. Each entry keeps its code folded to lower case and the
 // pinyin initials of its name in fixed-width slots, so one keystroke is a straight scan over
 // contiguous memory with no allocation.
-class CPinyinIndex {
+class KQ_API CPinyinIndex {
 public:
     static constexpr std::size_t kCodeWidth = 12;
     static constexpr std::size_t kNameWidth = 20;
