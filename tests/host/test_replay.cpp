@@ -115,6 +115,7 @@ TEST_F(ReplayTest, WorksInBinBesideSysAndLeavesTheConditionFilesAsTheyWere)
 }
 
 struct MalformedCase {
+    const char* name;
     const char* file;
     const char* content;
     const char* error;
@@ -152,38 +153,39 @@ TEST_P(MalformedDayTest, StopsBeforeTheEngineWithFileAndLineAndTouchesNothing)
 INSTANTIATE_TEST_SUITE_P(
     EveryFile, MalformedDayTest,
     ::testing::Values(
-        MalformedCase{"trades.csv",
+        MalformedCase{"TradePrice", "trades.csv",
                       "time,market,code,price,volume\n09:30:00,1,600000,10.00,100\n"
                       "09:31:00,1,600000,abc,100\n",
                       "trades.csv:3: price \"abc\" is not a number"},
-        MalformedCase{"trades.csv", "time,market,code,price,volume\n9:30,1,600000,10.00,100\n",
+        MalformedCase{"TradeTime", "trades.csv", "time,market,code,price,volume\n9:30,1,600000,10.00,100\n",
                       "trades.csv:2: time \"9:30\" is not HH:MM:SS"},
-        MalformedCase{"trades.csv", "time,market,code,price,volume\n09:30:00,7,600000,10.00,100\n",
+        MalformedCase{"TradeMarket", "trades.csv", "time,market,code,price,volume\n09:30:00,7,600000,10.00,100\n",
                       "trades.csv:2: market 7 is not in markets.csv"},
-        MalformedCase{"trades.csv",
+        MalformedCase{"TradeVolumeAfterBlankLine", "trades.csv",
                       "time,market,code,price,volume\n09:30:00,1,600000,10.00,100\n\n"
                       "09:31:00,1,600000,10.00,1.5\n",
                       "trades.csv:4: volume \"1.5\" is not a whole number of shares"},
-        MalformedCase{"trades.csv", "time,market,code,price,volume\n09:30:00,1,600001,10.00,100\n",
+        MalformedCase{"TradeUnknownStock", "trades.csv", "time,market,code,price,volume\n09:30:00,1,600001,10.00,100\n",
                       "trades.csv:2: stock 1 600001 is not in symbols.csv"},
-        MalformedCase{"symbols.csv",
+        MalformedCase{"SymbolEmptyCode", "symbols.csv",
                       "market,code,name,prev_close,limit_up,limit_down\n1,600000,A,1,1,1\n1,,B,1,1,1\n",
                       "symbols.csv:3: the code is empty"},
-        MalformedCase{"symbols.csv",
+        MalformedCase{"SymbolOpenQuote", "symbols.csv",
                       "market,code,name,prev_close,limit_up,limit_down\n1,600000,\"A,1,1,1\n",
                       "symbols.csv:2: a quoted field is not closed"},
-        MalformedCase{"markets.csv", "market,ext,level1\n1,SH\n",
+        MalformedCase{"MarketColumns", "markets.csv", "market,ext,level1\n1,SH\n",
                       "markets.csv:2: 2 fields where 3 are expected"},
-        MalformedCase{"markets.csv", "market,ext,level1\n1,SH,1\n256,XX,1\n",
+        MalformedCase{"MarketNumber", "markets.csv", "market,ext,level1\n1,SH,1\n256,XX,1\n",
                       "markets.csv:3: market \"256\" is not a number from 0 to 255"},
-        MalformedCase{"day.csv", "trade_date\n20241332\n",
+        MalformedCase{"DayDate", "day.csv", "trade_date\n20241332\n",
                       "day.csv:2: trade date \"20241332\" is not a date yyyymmdd"},
-        MalformedCase{"day.csv", nullptr, "day.csv: missing; it gives the trade date"},
-        MalformedCase{"signals.csv", "time,market,code,number\n09:30:00,1,600000,x\n",
+        MalformedCase{"DayMissing", "day.csv", nullptr, "day.csv: missing; it gives the trade date"},
+        MalformedCase{"SignalNumber", "signals.csv", "time,market,code,number\n09:30:00,1,600000,x\n",
                       "signals.csv:2: number \"x\" is not a whole number"},
-        MalformedCase{"magic.csv", "number,name\n3,金叉\n3,死叉\n",
+        MalformedCase{"MagicTwice", "magic.csv", "number,name\n3,金叉\n3,死叉\n",
                       "magic.csv:3: signal number 3 is listed twice"},
-        MalformedCase{"groups.csv", "user,grp,market,code\ndemo,g,1,600000\n",
-                      "groups.csv:1: the header must be \"user,group,market,code\""}));
+        MalformedCase{"GroupHeader", "groups.csv", "user,grp,market,code\ndemo,g,1,600000\n",
+                      "groups.csv:1: the header must be \"user,group,market,code\""}),
+    [](const ::testing::TestParamInfo<MalformedCase>& info) { return std::string(info.param.name); });
 
 } // namespace
