@@ -10,7 +10,6 @@
 #include "KQBkApi.h"
 #include "KQDaApi.h"
 #include "ProfileReader.h"
-#include "TextCodec.h"
 #include "VelkEngineLock.h"
 #include "VelkFile.h"
 
@@ -160,12 +159,13 @@ int CVelkAlert::OnReceiveMaigc(unsigned, long lParam)
     Ta_ALERTRECORD record{};
     record.m_byMarket = signal.m_byMarket;
     VelkCopyText(record.m_szCode, signal.m_strCode);
-    VelkCopyText(record.m_szName, TextCodec::CutGbk(signal.m_strName, sizeof record.m_szName - 1));
+    // Texts are cut to their field less one byte like every record's texts; the window shows
+    // only the whole characters of a cut name.
+    VelkCopyText(record.m_szName, signal.m_strName);
     record.m_nTime = SecondsOfText(signal.m_strTime);
     record.m_fPrice = signal.m_fPrice;
     record.m_fVolume = signal.m_fVolume;
-    VelkCopyText(record.m_szReason,
-                 TextCodec::CutGbk(signal.m_strSignalName, sizeof record.m_szReason - 1));
+    VelkCopyText(record.m_szReason, signal.m_strSignalName);
 
     RecordAlert(record);
     m_bNewAlert = 1;
