@@ -101,6 +101,23 @@ TEST_F(ReplayTest, SelfSelectedRangeMonitorsTheGroupsOfTheUserInUserInfo)
     EXPECT_EQ(run.out, "09:31:00\t2\t000001\t平安银行\t12.10\t200\t今日最高价\n");
 }
 
+TEST_F(ReplayTest, ReadsFilesWithByteOrderMarkCrLfAndQuotedFields)
+{
+    WriteFile(Sys("alert.cfg"), AlertCfg({Stock(1, "600000", "浦发银行", 10.50f, 0)}));
+    WriteDay(Day(), "");
+    WriteFile(Day() + "/symbols.csv", "\xEF\xBB\xBFmarket,code,name,prev_close,limit_up,limit_down\r\n"
+                                      "1,600000,\"浦发,\"\"银行\"\"\",10.00,,\r\n");
+    WriteFile(Day() + "/trades.csv", "Time,Market,Code,Price,Volume\r\n"
+                                     "09:30:00, 1 ,600000,10.00,100\r\n"
+                                     "\r\n"
+                                     "09:31:00,1,\"600000\",10.60,200\r\n");
+
+    HostResult run = Replay();
+
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "09:31:00\t1\t600000\t浦发,\"银行\"\t10.60\t300\t达到上限价\n");
+}
+
 TEST_F(ReplayTest, WorksInBinBesideSysAndLeavesTheConditionFilesAsTheyWere)
 {
     const std::string alertCfg = AlertCfg({Stock(1, "600000", "浦发银行", 10.50f, 0)});
