@@ -26,9 +26,14 @@ constexpr std::size_t kItemCount = 9;
 // once the buffer has grown to the longest key seen.
 void FormatDecimalKey(std::string& key, unsigned char market, const std::string& code)
 {
-    char digits[4];
-    int n = std::snprintf(digits, sizeof digits, "%d", static_cast<int>(market));
-    key.assign(digits, n > 0 ? static_cast<std::size_t>(n) : 0);
+    char digits[3];
+    std::size_t n = 0;
+    unsigned value = market;
+    do {
+        digits[2 - n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    key.assign(digits + 3 - n, n);
     key.append(code);
 }
 

@@ -307,21 +307,6 @@ TEST_F(EvaluationTest, SoundFollowsTheModeForEveryAlert)
     EXPECT_EQ(sound.m_listSizes, std::vector<std::size_t>({1, 2, 2, 3}));
 }
 
-TEST_F(EvaluationTest, TwoAlertsOnOneQuoteSoundTwiceInOrder)
-{
-    TA::Options(m_engine).m_nSoundMode = 1;
-    Switches(1, 1, 1);
-    WatchSystem(10.90f, 10.00f, 10.90f);
-    System(11.00f, 11.00f, 9.00f);
-    EXPECT_EQ(m_sound.m_calls, std::vector<std::string>({"beep 2000 50", "beep 2000 50"}));
-
-    CVelkAlert silent(CVelkServices{nullptr, nullptr, nullptr, &m_clock});
-    TA::Options(silent).m_nSoundMode = 2;
-    Ta_VELKPRICETABLE quote = MakeQuote(1, "600000", 10.0f, 100);
-    silent.AddAlertRecord(0, &quote, 100);
-    EXPECT_EQ(silent.GetAlertRecords().size(), 1u) << "no sound service is silence, not a fault";
-}
-
 TEST_F(EvaluationTest, FlagWithPopupOffDependsOnAVisibleWindow)
 {
     Ta_VELKPRICETABLE quote = MakeQuote(1, "600000", 10.0f, 100);

@@ -178,17 +178,6 @@ TEST_F(IntakeTest, NullNotificationsAndEmptyQueueAreHarmless)
     EXPECT_FLOAT_EQ(System(0).m_fUpper, 3);
 }
 
-TEST_F(IntakeTest, QueuedSnapshotIsEvaluatedAndRemoved)
-{
-    TA::SetSystemList(m_engine, {MakeWatch(1, "600000", "", 10, 9)});
-    TA::Pending(m_engine).push_back(MakeQuote(1, "600000", 10.5f, 100));
-    TA::Pending(m_engine).push_back(MakeQuote(1, "600000", 8.5f, 100));
-    EXPECT_EQ(TA::OnReceiveAlertData(m_engine), 1);
-    ASSERT_EQ(TA::Pending(m_engine).size(), 1u);
-    EXPECT_FLOAT_EQ(TA::Pending(m_engine)[0].m_fPrice, 8.5f) << "the front was taken";
-    EXPECT_FLOAT_EQ(System(0).m_fUpper, 10.5f);
-}
-
 TEST_F(IntakeTest, TickRecoveryTakesHighAndLowFromTradePricesOfTheTradingDay)
 {
     m_store.AddMarket(5, "SZ2", 1); // ticks live under the level-1 market
