@@ -396,6 +396,9 @@ bool CSelectStockDlg::eventFilter(QObject* pWatched, QEvent* pEvent)
         return true;
     if (pEvent->type() != QEvent::KeyPress)
         return QDialog::eventFilter(pWatched, pEvent);
+    // A disabled box takes no keys; event filters would otherwise still see them.
+    if (!m_pForm->m_editCode->isEnabled())
+        return true;
     const auto& key = *static_cast<QKeyEvent*>(pEvent);
     const int vk = VirtualKey(key);
     if (IsWizardKey(vk)) {
