@@ -71,9 +71,7 @@ void CAlertListDlg::SetupList()
     list->setModel(m_pModel);
 
     // The rows carry no image; the 16-pixel strip only decides how tall a row is.
-    QPixmap strip(QStringLiteral(":/velk/bitmap/134"));
-    if (!strip.isNull())
-        strip.setMask(strip.createMaskFromColor(kMaskColour, Qt::MaskInColor));
+    const QPixmap strip = LoadImageStrip();
     const int imageHeight = strip.isNull() ? 16 : strip.height();
     const int rowHeight = std::max(imageHeight, list->fontMetrics().height()) + 2;
     QHeaderView* rows = list->verticalHeader();
@@ -111,6 +109,14 @@ void CAlertListDlg::SizeListToRows()
     if (h <= 0)
         return;
     list->resize(list->width(), 9 * h + h / 4);
+}
+
+QPixmap CAlertListDlg::LoadImageStrip()
+{
+    QPixmap strip(QStringLiteral(":/velk/bitmap/134"));
+    if (!strip.isNull())
+        strip.setMask(strip.createMaskFromColor(kMaskColour, Qt::MaskInColor));
+    return strip;
 }
 
 QTableView* CAlertListDlg::ListControl() const

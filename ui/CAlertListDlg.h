@@ -9,6 +9,7 @@
 
 class CAlertListModel;
 class CXPButton;
+class QPixmap;
 class QTableView;
 namespace Ui {
 class CAlertListDlgForm;
@@ -31,6 +32,9 @@ public:
 
     // "../Dat/Alert/YYYYMMDD.alt" for the trading date the quote service reports.
     static std::string DayFilePath();
+
+    // Bitmap 134, the list's 16-pixel image strip, with its mask colour transparent.
+    static QPixmap LoadImageStrip();
 
     QTableView* ListControl() const;
     CAlertListModel* Model() const { return m_pModel; }

@@ -2,6 +2,8 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QHeaderView>
+#include <QImage>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -134,6 +136,16 @@ TEST_F(AlertListDlgTest, ControlsCarryTheirTemplateIdsAndTexts)
         EXPECT_TRUE(button->inherits("CXPButton"));
         EXPECT_EQ(button->font(), dlg->ListControl()->font());
     }
+}
+
+TEST(AlertListImages, StripIsSixteenPixelsWithTheMaskColourTransparent)
+{
+    const QImage strip = CAlertListDlg::LoadImageStrip().toImage();
+    ASSERT_FALSE(strip.isNull());
+    EXPECT_EQ(strip.height(), 16);
+    EXPECT_EQ(strip.width() % 16, 0);
+    EXPECT_EQ(qAlpha(strip.pixel(0, 0)), 0);
+    EXPECT_EQ(qAlpha(strip.pixel(7, 1)), 255);
 }
 
 TEST_F(AlertListDlgTest, ListShowsNineAndAQuarterRows)
