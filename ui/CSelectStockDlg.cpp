@@ -426,11 +426,10 @@ void CSelectStockDlg::OnKeyDown(const QKeyEvent& key)
     if (!m_pWizard) {
         m_pWizard = new CStockKeyWizzard(this);
         m_pWizard->Attach(this);
-    } else {
-        m_pWizard->activateWindow();
     }
     m_pWizard->show();
     m_pWizard->raise();
+    m_pWizard->activateWindow();
     const QRect r = frameGeometry();
     m_pWizard->move(r.left(), r.top() + r.height());
     QCoreApplication::postEvent(m_pWizard, new QKeyEvent(QEvent::KeyPress, key.key(), key.modifiers(),

@@ -407,3 +407,24 @@ TEST_F(SelectStockTest, ModalRunReturnsOkWithTheChosenGroup)
     EXPECT_EQ(dlg.DoModal(), 1);
     EXPECT_EQ(dlg.m_strGroup, Gbk("自选1"));
 }
+
+TEST_F(SelectStockTest, ModalRunTakesAStockPickedInTheWizard)
+{
+    CSelectStockDlg dlg;
+    QTimer::singleShot(0, [] {
+        auto* modal = dynamic_cast<CSelectStockDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(modal, nullptr);
+        QTest::keyClick(CodeBox(*modal), Qt::Key_6);
+        QCoreApplication::processEvents();
+        ASSERT_NE(modal->m_pWizard, nullptr);
+        QTest::keyClicks(WizardInput(modal->m_pWizard), QStringLiteral("00000"));
+        QTest::keyClick(WizardInput(modal->m_pWizard), Qt::Key_Return);
+        QCoreApplication::processEvents();
+        ClickOk(*modal);
+    });
+    EXPECT_EQ(dlg.DoModal(), 1);
+    EXPECT_EQ(dlg.m_strCode, "600000");
+    EXPECT_EQ(dlg.m_strName, Gbk("浦发银行"));
+    EXPECT_EQ(dlg.m_byMarket, 1);
+    EXPECT_EQ(m_boxes.Count(), 0);
+}
