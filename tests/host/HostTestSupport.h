@@ -175,8 +175,12 @@ inline std::set<std::string> Listing(const std::string& dir)
     for (auto it = std::filesystem::recursive_directory_iterator(dir, ec);
          it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
         std::string entry = it->path().string();
-        if (it->is_regular_file())
-            entry += " " + std::to_string(it->file_size()) + " " + ReadFile(it->path().string());
+        if (it->is_regular_file()) {
+            entry += ' ';
+            entry += std::to_string(it->file_size());
+            entry += ' ';
+            entry += ReadFile(it->path().string());
+        }
         entries.insert(entry);
     }
     return entries;
