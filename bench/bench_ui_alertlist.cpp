@@ -68,6 +68,36 @@ void BM_FillAlertList(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
+// The window's own work alone, before anything is painted.
+void BM_FillAlertListUnpainted(benchmark::State& state)
+{
+    CWindowFixture f(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        f.alerts = f.unsorted;
+        state.ResumeTiming();
+        f.dialog->FillAlertList();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_InsertAlertItemUnpainted(benchmark::State& state)
+{
+    CWindowFixture f(static_cast<std::size_t>(state.range(0)));
+    f.dialog->FillAlertList();
+    const Ta_ALERTRECORD fresh = f.alerts.back();
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (f.alerts.size() > static_cast<std::size_t>(state.range(0)) + 5000) {
+            f.alerts.resize(static_cast<std::size_t>(state.range(0)));
+            f.dialog->FillAlertList();
+        }
+        f.alerts.insert(f.alerts.begin(), fresh);
+        state.ResumeTiming();
+        f.dialog->InsertAlertItem(fresh);
+    }
+}
+
 // One new alert: the engine's front insert and the window's new top row, painted.
 void BM_InsertAlertItem(benchmark::State& state)
 {
@@ -104,6 +134,8 @@ void BM_ScrollWholeList(benchmark::State& state)
 }
 
 BENCHMARK(BM_FillAlertList)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FillAlertListUnpainted)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_InsertAlertItemUnpainted)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_InsertAlertItem)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ScrollWholeList)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 

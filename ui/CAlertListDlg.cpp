@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "CAlertListModel.h"
 #include "KQDaApi.h"
@@ -27,6 +28,25 @@ constexpr std::uintptr_t kSettingsCommand = 668;
 constexpr int kColumnWidths[CAlertListModel::kColumnCount] = {80, 60, 60, 60, 100};
 // The image list's pixel colour that stands for "transparent" (COLORREF 0x000020).
 const QColor kMaskColour(0x20, 0x00, 0x00);
+
+// The list is usually in order already (new alerts go on top); otherwise the times are sorted
+// with their positions and the records moved once, rather than moving whole records at every
+// step of the sort.
+void SortLatestFirst(std::vector<Ta_ALERTRECORD>& alerts)
+{
+    auto later = [](const Ta_ALERTRECORD& a, const Ta_ALERTRECORD& b) { return a.m_nTime > b.m_nTime; };
+    if (std::is_sorted(alerts.begin(), alerts.end(), later))
+        return;
+    std::vector<std::pair<std::int32_t, std::size_t>> keys(alerts.size());
+    for (std::size_t i = 0; i < alerts.size(); ++i)
+        keys[i] = {alerts[i].m_nTime, i};
+    std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::vector<Ta_ALERTRECORD> sorted;
+    sorted.reserve(alerts.size());
+    for (const auto& key : keys)
+        sorted.push_back(alerts[key.second]);
+    std::copy(sorted.begin(), sorted.end(), alerts.begin());
+}
 
 } // namespace
 
@@ -185,10 +205,8 @@ void CAlertListDlg::FillAlertList()
     list->setUpdatesEnabled(false);
     const bool showList = m_pAlerts && m_pPrices;
     m_pModel->ResetRows(showList, [this, showList] {
-        if (showList) {
-            std::stable_sort(m_pAlerts->begin(), m_pAlerts->end(),
-                             [](const Ta_ALERTRECORD& a, const Ta_ALERTRECORD& b) { return a.m_nTime > b.m_nTime; });
-        }
+        if (showList)
+            SortLatestFirst(*m_pAlerts);
     });
     list->setUpdatesEnabled(true);
 }
