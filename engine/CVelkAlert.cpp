@@ -143,12 +143,29 @@ void CVelkAlert::SetAlertObserver(IVelkAlertObserver* observer)
 
 void CVelkAlert::RebuildSystemAlertMap()
 {
+    m_nSystemCodeIndexed = static_cast<std::size_t>(-1);
     m_mapSystemAlert.clear();
     for (std::size_t i = 0; i < m_vecSystemAlert.size(); ++i) {
         const Ta_VELKPRICEALERT& record = m_vecSystemAlert[i];
         m_mapSystemAlert[VelkDecimalKey(record.m_byMarket, VelkFieldText(record.m_szCode))] =
             static_cast<int>(i);
     }
+}
+
+const std::vector<int>* CVelkAlert::SystemRecordsOfCode(const std::string& code)
+{
+    // The list may have grown or been replaced since the index was made (a stock added, a
+    // list applied, the host editing through its pointer); a changed length rebuilds it.
+    if (m_nSystemCodeIndexed != m_vecSystemAlert.size()) {
+        m_mapSystemCode.clear();
+        for (std::size_t i = 0; i < m_vecSystemAlert.size(); ++i) {
+            m_mapSystemCode[VelkFieldText(m_vecSystemAlert[i].m_szCode)].push_back(
+                static_cast<int>(i));
+        }
+        m_nSystemCodeIndexed = m_vecSystemAlert.size();
+    }
+    auto it = m_mapSystemCode.find(code);
+    return it == m_mapSystemCode.end() ? nullptr : &it->second;
 }
 
 IVelkMessageBox& CVelkAlert::MessageBox()

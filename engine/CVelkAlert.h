@@ -113,6 +113,7 @@ private:
 
     std::string ConditionPath(const char* fileName) const;
     void RebuildSystemAlertMap();
+    const std::vector<int>* SystemRecordsOfCode(const std::string& code);
     void RecordAlert(const Ta_ALERTRECORD& record);
     // Re-registration: the symbols are collected on the calling thread and registered either
     // there (ChangeRegistSymbol) or on the worker started after the settings sheet.
@@ -144,7 +145,11 @@ private:
     std::unordered_map<int, std::uint32_t> m_mapMagicColor;
     std::vector<Ta_VELKPRICETABLE> m_vecPending;
 
-    // Beside the declared state: services, observer and the re-registration worker.
+    // Beside the declared state: the system-alert records by code alone (seeding the day's
+    // high and low touches only the records of the notified code), services, observer and the
+    // re-registration worker.
+    std::unordered_map<std::string, std::vector<int>> m_mapSystemCode;
+    std::size_t m_nSystemCodeIndexed = static_cast<std::size_t>(-1);
     CVelkServices m_services;
     CRecordingMessageBox m_defaultMessageBox;
     CSystemClock m_systemClock;

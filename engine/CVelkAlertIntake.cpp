@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "CVelkAlert.h"
@@ -137,8 +138,13 @@ int CVelkAlert::OnReceiveData(std::uintptr_t quoteAddress, long)
 void CVelkAlert::SetMaxAndMinPrice(const CString& code, const double& high, const double& low)
 {
     // The same code may be listed under several markets; every such record is seeded.
-    for (Ta_VELKPRICEALERT& record : m_vecSystemAlert) {
-        if (record.m_fUpper != 0.0f || VelkFieldText(record.m_szCode) != code)
+    const std::vector<int>* indexes = SystemRecordsOfCode(code);
+    if (!indexes)
+        return;
+    for (int index : *indexes) {
+        Ta_VELKPRICEALERT& record = m_vecSystemAlert[static_cast<std::size_t>(index)];
+        if (record.m_fUpper != 0.0f ||
+            std::strncmp(record.m_szCode, code.c_str(), sizeof record.m_szCode) != 0)
             continue;
         record.m_fUpper = static_cast<float>(high);
         record.m_fLower = static_cast<float>(low);

@@ -166,6 +166,26 @@ TEST_F(IntakeTest, SeedingReachesEveryMarketOfTheCodeOnlyWhileTheHighIsZero)
     EXPECT_EQ(System(1).m_fLast, 0) << "only the notified market is evaluated";
 }
 
+TEST_F(IntakeTest, SeedingFollowsTheListWhenItIsReplacedOrGrows)
+{
+    TA::SetSystemList(m_engine, {MakeWatch(1, "600000")});
+    Quote(1, "600000", Answer(10.0f, X1Format::Volume(413, 5), 11, 9));
+    Quote(1, "600001", Answer(20.0f, X1Format::Volume(413, 5), 21, 19));
+    Notify(1, "600000");
+    ASSERT_FLOAT_EQ(System(0).m_fUpper, 11.0f);
+
+    // Same length, other stock: the records found by code must be those of the new list.
+    TA::SetSystemList(m_engine, {MakeWatch(1, "600001")});
+    Notify(1, "600001");
+    EXPECT_FLOAT_EQ(System(0).m_fUpper, 21.0f);
+
+    // A record appended through the host's pointer is found too.
+    TA::SystemList(m_engine).push_back(MakeWatch(2, "600001"));
+    Notify(1, "600001");
+    EXPECT_FLOAT_EQ(System(1).m_fUpper, 21.0f);
+    EXPECT_FLOAT_EQ(System(1).m_fLower, 19.0f);
+}
+
 TEST_F(IntakeTest, NullNotificationsAndEmptyQueueAreHarmless)
 {
     TA::SetSystemList(m_engine, {MakeWatch(1, "600000", "", 3, 2)});
