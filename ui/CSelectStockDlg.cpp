@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -79,7 +80,8 @@ bool ParseFloat(const std::string& text, float& value)
         ++p;
     double d = 0;
     const auto res = std::from_chars(p, end, d, std::chars_format::general);
-    if (res.ec != std::errc())
+    // "nan" and "inf" parse, but a NaN would slip through every range and order check.
+    if (res.ec != std::errc() || !std::isfinite(d))
         return false;
     if (d == 0.0 && first != '0')
         return false;

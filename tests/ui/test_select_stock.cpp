@@ -156,14 +156,20 @@ TEST_F(SelectStockTest, LimitPricesAreOrderedAndRangeCheckedLowerBoxFirst)
     EXPECT_EQ(m_boxes.Count(), 3);
     EXPECT_EQ(dlg->focusWidget(), UpperBox(*dlg));
 
-    UpperBox(*dlg)->setText(QStringLiteral("abc"));
-    ClickOk(*dlg);
-    EXPECT_EQ(m_boxes.LastText(), Gbk("请输入一个数。"));
+    for (const char* notANumber : {"abc", "", "nan", "5x", "0x10"}) {
+        const int before = m_boxes.Count();
+        UpperBox(*dlg)->setText(QString::fromLatin1(notANumber));
+        ClickOk(*dlg);
+        EXPECT_EQ(m_boxes.Count(), before + 1) << notANumber;
+        EXPECT_EQ(m_boxes.LastText(), Gbk("请输入一个数。")) << notANumber;
+        EXPECT_TRUE(dlg->isVisible());
+    }
 
     LowerBox(*dlg)->setText(QStringLiteral("5"));
     UpperBox(*dlg)->setText(QStringLiteral("5"));
+    const int refusals = m_boxes.Count();
     ClickOk(*dlg);
-    EXPECT_EQ(m_boxes.Count(), 4);
+    EXPECT_EQ(m_boxes.Count(), refusals);
     EXPECT_EQ(dlg->result(), QDialog::Accepted);
     EXPECT_FLOAT_EQ(dlg->m_fLower, 5.0f);
     EXPECT_FLOAT_EQ(dlg->m_fUpper, 5.0f);
