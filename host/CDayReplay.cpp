@@ -78,16 +78,20 @@ void CDayReplay::FillStore(const std::string& sysDir)
     m_store.SetCurrentUser(CurrentUser(sysDir, m_day));
 }
 
-CDayReplay::Totals CDayReplay::Run(const CVelkServices& services, const std::string& sysDir,
+CDayReplay::Totals CDayReplay::Run(const CVelkServices* services, const std::string& sysDir,
                                    IVelkAlertObserver* observer)
 {
-    auto engine = std::make_unique<CVelkAlert>(services);
+    auto engine = services ? std::make_unique<CVelkAlert>(*services) : std::make_unique<CVelkAlert>();
     CString path = sysDir;
     engine->SetSYSPath(path);
     engine->SetAlertObserver(observer);
     engine->Start();
+    if (m_afterEachCall)
+        m_afterEachCall();
     Totals totals = Replay(*engine);
     engine.reset();
+    if (m_afterEachCall)
+        m_afterEachCall();
     return totals;
 }
 
@@ -132,6 +136,8 @@ CDayReplay::Totals CDayReplay::Replay(CVelkAlert& engine)
                 CMemoryInfo info(trade.market, trade.code);
                 engine.vRecvNewMemory(&info);
                 ++totals.notifications;
+                if (m_afterEachCall)
+                    m_afterEachCall();
             }
         } else {
             const CTradingDay::Signal& signal = signals[s++];
@@ -146,6 +152,8 @@ CDayReplay::Totals CDayReplay::Replay(CVelkAlert& engine)
                                  X1Format::Integer(1994, signal.number)});
             engine.GetNewMagicSignal(signal.market);
             ++totals.signals;
+            if (m_afterEachCall)
+                m_afterEachCall();
         }
     }
     return totals;

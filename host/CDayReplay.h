@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "CTradingDay.h"
@@ -25,10 +26,15 @@ public:
     // catalogue, the trade date, the users' stock groups, the system directory.
     void FillStore(const std::string& sysDir);
 
-    // Constructs an engine with the given services, SetSYSPath, Start, replays the day and
-    // destroys the engine. The observer hears of every alert as it is recorded.
-    Totals Run(const CVelkServices& services, const std::string& sysDir,
+    // Constructs an engine with the given services, or with the default constructor (the
+    // services the module registered) when there are none; then SetSYSPath, Start, replays the
+    // day and destroys the engine. The observer hears of every alert as it is recorded.
+    Totals Run(const CVelkServices* services, const std::string& sysDir,
                IVelkAlertObserver* observer);
+
+    // Called after every notification handed to the engine, so that a host with an event queue
+    // can deliver what the engine's windows posted meanwhile.
+    void SetAfterEachCall(std::function<void()> afterEachCall) { m_afterEachCall = std::move(afterEachCall); }
 
     // Replays the day into an engine that is already started.
     Totals Replay(CVelkAlert& engine);
@@ -40,4 +46,5 @@ public:
 private:
     const CTradingDay& m_day;
     CQuoteStore& m_store;
+    std::function<void()> m_afterEachCall;
 };

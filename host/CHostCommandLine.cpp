@@ -17,7 +17,7 @@ std::string CHostCommandLine::DefaultRoot()
 std::string CHostCommandLine::Usage()
 {
     return "Usage:\n"
-           "  velk-host --headless [--root DIR] --day DAYDIR\n"
+           "  velk-host --headless [--silent] [--root DIR] --day DAYDIR\n"
            "  velk-host dump [--root DIR]\n"
            "  velk-host dump-day FILE\n"
            "  velk-host --help\n"
@@ -29,7 +29,26 @@ std::string CHostCommandLine::Usage()
            "in UTF-8 on standard output, one line per alert.\n"
            "\n"
            "Options:\n"
-           "  --headless     run without windows (the only mode of this build)\n"
+#ifdef VELK_HOST_HAS_UI
+           "  --headless     run without a screen (the only mode): the Qt application runs on\n"
+           "                 the offscreen platform unless QT_QPA_PLATFORM names another, and\n"
+           "                 the alert list window is created, unseen, whenever the pop-up\n"
+           "                 option of alert.cfg asks for it, exactly as in a real run. The\n"
+           "                 window reads DIR/Dat/Alert/YYYYMMDD.alt when it is created and\n"
+           "                 writes the day's alerts there when the engine is shut down at the\n"
+           "                 end of the replay, so replaying a day again adds to that file.\n"
+           "                 Without the pop-up option no window and no day file come about.\n"
+           "                 Message boxes are answered at once (OK, or Yes) and written to\n"
+           "                 standard error, as are the window's analyse and settings\n"
+           "                 requests (\"analyse MARKET CODE\", \"command 668\").\n"
+           "  --silent       no alert sounds; otherwise the sound mode of alert.cfg is played\n"
+           "                 on the default audio device (a 50 ms beep per alert in mode 1),\n"
+           "                 and nothing is played where there is no audio device\n"
+#else
+           "  --headless     run without windows (the only mode of this build): no alert list\n"
+           "                 window, hence no day file, and no sound\n"
+           "  --silent       no alert sounds (this build plays none anyway)\n"
+#endif
            "  --root DIR     the data directory. DIR/SYS is the system directory: the condition\n"
            "                 files alert.cfg, Magic.cfg and System_alert.cfg, UserInfo.cfg and\n"
            "                 StataBarInfo.ini. The replay works in DIR/bin, so the day's alert\n"
@@ -80,6 +99,8 @@ bool CHostCommandLine::Parse(const std::vector<std::string>& args)
             return true;
         } else if (arg == "--headless") {
             m_bHeadless = true;
+        } else if (arg == "--silent") {
+            m_bSilent = true;
         } else if (arg == "--root") {
             if (!value(m_strRoot))
                 return false;
@@ -107,7 +128,7 @@ bool CHostCommandLine::Parse(const std::vector<std::string>& args)
         }
         m_command = Command::Replay;
         if (!m_bHeadless) {
-            m_strError = "this build has no windows; run the replay with --headless";
+            m_strError = "velk-host has no windowed mode; run the replay with --headless";
             return false;
         }
         if (m_strDay.empty()) {

@@ -13,6 +13,7 @@ public:
 
     Command GetCommand() const { return m_command; }
     bool Headless() const { return m_bHeadless; }
+    bool Silent() const { return m_bSilent; }
     const std::string& Root() const { return m_strRoot; }
     const std::string& Day() const { return m_strDay; }
     const std::string& File() const { return m_strFile; }
@@ -25,6 +26,7 @@ public:
 private:
     Command m_command = Command::Help;
     bool m_bHeadless = false;
+    bool m_bSilent = false;
     std::string m_strRoot;
     std::string m_strDay;
     std::string m_strFile;

@@ -12,6 +12,10 @@
 #include "CTradingDay.h"
 #include "VelkFile.h"
 
+#ifdef VELK_HOST_HAS_UI
+#include "CQtHostSession.h"
+#endif
+
 namespace {
 
 constexpr int kExitFailure = 1;
@@ -36,9 +40,7 @@ std::string AbsolutePath(const std::string& path)
     return VelkJoinPath(buffer.data(), path);
 }
 
-// The replay with the engine's default services left out: no windows, no sound. The user
-// interface, when built in, wraps this same call in its application object.
-int RunReplay(const CHostCommandLine& options)
+int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
 {
     CTradingDay day;
     std::string error;
@@ -73,7 +75,24 @@ int RunReplay(const CHostCommandLine& options)
     CDayReplay replay(day, CQuoteStore::Instance());
     replay.FillStore(sysDir);
     CAlertPrinter printer(stdout);
-    replay.Run(CVelkServices{}, sysDir, &printer);
+#ifdef VELK_HOST_HAS_UI
+    // The engine runs with the module's own windows, message boxes and sound, as in the
+    // quote application; it is gone before the session tears down the main window.
+    CQtHostSession session(argc, argv);
+    replay.SetAfterEachCall([&session] { session.ProcessEvents(); });
+    if (options.Silent()) {
+        const CVelkServices services = CQtHostSession::EngineServices(true);
+        replay.Run(&services, sysDir, &printer);
+    } else {
+        replay.Run(nullptr, sysDir, &printer);
+    }
+#else
+    (void)argc;
+    (void)argv;
+    // Without the user interface the engine gets no windows and no sound.
+    const CVelkServices services{};
+    replay.Run(&services, sysDir, &printer);
+#endif
     return 0;
 }
 
@@ -98,7 +117,7 @@ int main(int argc, char** argv)
         PrintJson(CConditionDump::DumpDayFile(options.File()));
         return 0;
     case CHostCommandLine::Command::Replay:
-        return RunReplay(options);
+        return RunReplay(options, argc, argv);
     }
     return kExitFailure;
 }

@@ -1,0 +1,14 @@
+#include "CHostMessageBox.h"
+
+#include "TextCodec.h"
+
+int CHostMessageBox::Show(const std::string& textGbk, const std::string& captionGbk, unsigned flags)
+{
+    const bool yesNo = (flags & 0xF) == VelkMsgBox::kYesNo;
+    const int answer = yesNo ? VelkMsgBox::kIdYes : VelkMsgBox::kIdOk;
+    const std::string line = "message box [" + TextCodec::GbkToUtf8(captionGbk) + "] " +
+                             TextCodec::GbkToUtf8(textGbk) + (yesNo ? " -> yes\n" : " -> ok\n");
+    std::fwrite(line.data(), 1, line.size(), m_pLog);
+    std::fflush(m_pLog);
+    return answer;
+}

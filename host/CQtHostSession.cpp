@@ -1,0 +1,69 @@
+#include "CQtHostSession.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEvent>
+
+#include "RegisteredMessages.h"
+
+namespace {
+
+QtMessageHandler g_previousHandler = nullptr;
+
+// Complaints of the offscreen platform about what a screenless run cannot have: a stacking
+// order to raise a window in, a focus to activate it with, a session runtime directory. They
+// would come once per alert and bury the host's own messages; everything else goes through.
+void FilterHeadlessMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtWarningMsg &&
+        (message == QStringLiteral("This plugin does not support raise()") ||
+         message == QStringLiteral("This plugin does not support requestActivate()") ||
+         message.startsWith(QStringLiteral("QStandardPaths: XDG_RUNTIME_DIR not set"))))
+        return;
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+}
+
+} // namespace
+
+CQtHostSession::CQtHostSession(int& argc, char** argv) : m_messageBox(stderr)
+{
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (!platform || !*platform)
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    g_previousHandler = qInstallMessageHandler(FilterHeadlessMessages);
+    m_pApplication = std::make_unique<QApplication>(argc, argv);
+    // The last alert window closing must not end anything: the run ends when the day does.
+    QApplication::setQuitOnLastWindowClosed(false);
+    m_pMainWindow = std::make_unique<CHostMainWindow>(stderr);
+    VelkSetMainWindow(m_pMainWindow.get());
+    m_pMessageBoxScope = std::make_unique<CScopedMessageBoxService>(m_messageBox);
+}
+
+CQtHostSession::~CQtHostSession()
+{
+    ProcessEvents();
+    m_pMessageBoxScope.reset();
+    VelkSetMainWindow(nullptr);
+    m_pMainWindow.reset();
+    // Windows deleted late leave deferred deletions behind; they go before the application.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    m_pApplication.reset();
+    qInstallMessageHandler(g_previousHandler);
+}
+
+void CQtHostSession::ProcessEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+CVelkServices CQtHostSession::EngineServices(bool silent)
+{
+    CVelkServices services = VelkRegisteredServices();
+    if (silent)
+        services.pSound = nullptr;
+    return services;
+}

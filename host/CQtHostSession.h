@@ -1,0 +1,36 @@
+#pragma once
+
+#include <memory>
+
+#include "CHostMainWindow.h"
+#include "CHostMessageBox.h"
+#include "MessageBoxService.h"
+#include "VelkServices.h"
+
+class QApplication;
+
+// The Qt side of a headless run: the application object on the offscreen platform, the main
+// window the module's windows belong to, and message boxes that answer without waiting. It
+// must outlive every engine of the run; it is torn down in the reverse order of set-up.
+class CQtHostSession {
+public:
+    // Chooses the offscreen platform when QT_QPA_PLATFORM does not name one. argc and argv
+    // must outlive the session, as the application object keeps them.
+    CQtHostSession(int& argc, char** argv);
+    ~CQtHostSession();
+
+    CQtHostSession(const CQtHostSession&) = delete;
+    CQtHostSession& operator=(const CQtHostSession&) = delete;
+
+    // Delivers what has been posted so far (the settings command, repaints) and returns.
+    void ProcessEvents();
+
+    // The services the module registered when it loaded, without the sound when silent.
+    static CVelkServices EngineServices(bool silent);
+
+private:
+    std::unique_ptr<QApplication> m_pApplication;
+    std::unique_ptr<CHostMainWindow> m_pMainWindow;
+    CHostMessageBox m_messageBox;
+    std::unique_ptr<CScopedMessageBoxService> m_pMessageBoxScope;
+};
