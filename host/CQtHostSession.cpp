@@ -29,7 +29,7 @@ void FilterHeadlessMessages(QtMsgType type, const QMessageLogContext& context, c
 
 } // namespace
 
-CQtHostSession::CQtHostSession(int& argc, char** argv) : m_messageBox(stderr)
+CQtHostSession::CQtHostSession(int& argc, char** argv, std::FILE* log) : m_messageBox(log)
 {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if (!platform || !*platform)
@@ -38,7 +38,7 @@ CQtHostSession::CQtHostSession(int& argc, char** argv) : m_messageBox(stderr)
     m_pApplication = std::make_unique<QApplication>(argc, argv);
     // The last alert window closing must not end anything: the run ends when the day does.
     QApplication::setQuitOnLastWindowClosed(false);
-    m_pMainWindow = std::make_unique<CHostMainWindow>(stderr);
+    m_pMainWindow = std::make_unique<CHostMainWindow>(log);
     VelkSetMainWindow(m_pMainWindow.get());
     m_pMessageBoxScope = std::make_unique<CScopedMessageBoxService>(m_messageBox);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <memory>
 
 #include "CHostMainWindow.h"
@@ -15,8 +16,9 @@ class QApplication;
 class CQtHostSession {
 public:
     // Chooses the offscreen platform when QT_QPA_PLATFORM does not name one. argc and argv
-    // must outlive the session, as the application object keeps them.
-    CQtHostSession(int& argc, char** argv);
+    // must outlive the session, as the application object keeps them. The main window's
+    // requests and the message boxes are written to log.
+    CQtHostSession(int& argc, char** argv, std::FILE* log);
     ~CQtHostSession();
 
     CQtHostSession(const CQtHostSession&) = delete;

@@ -78,7 +78,7 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
 #ifdef VELK_HOST_HAS_UI
     // The engine runs with the module's own windows, message boxes and sound, as in the
     // quote application; it is gone before the session tears down the main window.
-    CQtHostSession session(argc, argv);
+    CQtHostSession session(argc, argv, stderr);
     replay.SetAfterEachCall([&session] { session.ProcessEvents(); });
     if (options.Silent()) {
         const CVelkServices services = CQtHostSession::EngineServices(true);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
@@ -11,6 +13,7 @@
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -120,19 +123,30 @@ inline std::string MagicCfg(const std::vector<Ta_VELKPRICEALERT>& stocks)
 
 struct HostResult {
     int status = -1;
+    bool timedOut = false;
     std::string out;
     std::string err;
 };
 
 // Runs velk-host with the arguments; its output goes through files in a scratch directory.
+// Its standard input is a pipe that stays open and silent, so a run that waits for an answer
+// hangs until the time limit, is killed and reports timedOut. extraEnv entries NAME=VALUE are
+// set, a bare NAME is removed from the environment.
 inline HostResult RunHost(const std::vector<std::string>& args,
-                          const std::vector<std::string>& extraEnv = {})
+                          const std::vector<std::string>& extraEnv = {},
+                          std::chrono::seconds limit = std::chrono::seconds(60))
 {
     CTempDir scratch;
     const std::string outPath = scratch.File("stdout");
     const std::string errPath = scratch.File("stderr");
+    int input[2] = {-1, -1};
+    if (::pipe(input) != 0)
+        return {};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input[0], 0);
+    posix_spawn_file_actions_addclose(&actions, input[0]);
+    posix_spawn_file_actions_addclose(&actions, input[1]);
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     std::vector<std::string> argv = {VELK_HOST_BINARY};
@@ -141,12 +155,16 @@ inline HostResult RunHost(const std::vector<std::string>& args,
     for (std::string& arg : argv)
         raw.push_back(arg.data());
     raw.push_back(nullptr);
-    std::vector<std::string> env = extraEnv;
+    std::vector<std::string> env;
+    for (const std::string& extra : extraEnv)
+        if (extra.find('=') != std::string::npos)
+            env.push_back(extra);
     for (char** e = environ; *e; ++e) {
         std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('='));
         bool replaced = false;
         for (const std::string& extra : extraEnv)
-            replaced = replaced || entry.compare(0, extra.find('=') + 1, extra, 0, extra.find('=') + 1) == 0;
+            replaced = replaced || extra.substr(0, extra.find('=')) == name;
         if (!replaced)
             env.push_back(entry);
     }
@@ -156,12 +174,24 @@ inline HostResult RunHost(const std::vector<std::string>& args,
     rawEnv.push_back(nullptr);
     HostResult result;
     pid_t pid = 0;
-    if (posix_spawn(&pid, VELK_HOST_BINARY, &actions, nullptr, raw.data(), rawEnv.data()) == 0) {
+    const bool spawned = posix_spawn(&pid, VELK_HOST_BINARY, &actions, nullptr, raw.data(), rawEnv.data()) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(input[0]);
+    if (spawned) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
         int status = 0;
-        ::waitpid(pid, &status, 0);
+        while (::waitpid(pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                result.timedOut = true;
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, &status, 0);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
         result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
-    posix_spawn_file_actions_destroy(&actions);
+    ::close(input[1]);
     result.out = ReadFile(outPath);
     result.err = ReadFile(errPath);
     return result;

@@ -1,0 +1,145 @@
+// Replays through the host built with the user interface: the alert list window comes and goes
+// with the engine as in the quote application, and with it the day's alert file.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "HostTestSupport.h"
+
+using namespace hosttest;
+
+namespace {
+
+// No screen of any kind: the host has to choose its platform itself.
+const std::vector<std::string> kNoScreen = {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"};
+
+std::vector<Ta_ALERTRECORD> Records(const std::string& bytes)
+{
+    std::vector<Ta_ALERTRECORD> records(bytes.size() / sizeof(Ta_ALERTRECORD));
+    for (std::size_t i = 0; i < records.size(); ++i)
+        std::memcpy(&records[i], bytes.data() + i * sizeof(Ta_ALERTRECORD), sizeof(Ta_ALERTRECORD));
+    return records;
+}
+
+// A record as the host prints it; fields are copied out, the record being packed.
+std::string Line(const Ta_ALERTRECORD& record)
+{
+    const int time = record.m_nTime;
+    const double price = record.m_fPrice;
+    const double volume = record.m_fVolume;
+    char text[64];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d\t%d\t", time / 3600, time / 60 % 60, time % 60,
+                  static_cast<int>(record.m_byMarket));
+    std::string line = text;
+    line += VelkFieldText(record.m_szCode) + '\t' + TextCodec::GbkToUtf8(VelkFieldText(record.m_szName)) + '\t';
+    std::snprintf(text, sizeof text, "%.2f\t%.0f\t", price, volume);
+    return line + text + TextCodec::GbkToUtf8(VelkFieldText(record.m_szReason));
+}
+
+std::vector<std::string> SortedLines(const std::string& out)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+std::vector<std::string> SortedLines(const std::vector<Ta_ALERTRECORD>& records)
+{
+    std::vector<std::string> lines;
+    for (const Ta_ALERTRECORD& record : records)
+        lines.push_back(Line(record));
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+class DayFileTest : public ::testing::Test {
+protected:
+    std::string Root() const { return m_dir.File("root"); }
+    std::string DayFile() const { return m_dir.File("root/Dat/Alert/20240105.alt"); }
+
+    void Conditions(bool popup)
+    {
+        Ta_OTHERALERT options = QuietOptions();
+        options.m_byPopup = popup ? 1 : 0;
+        // The beep of a real run; --silent keeps it off the test machine's speaker.
+        options.m_nSoundMode = 1;
+        WriteFile(m_dir.File("root/SYS/alert.cfg"),
+                  AlertCfg({Stock(1, "600000", "浦发银行", 10.50f, 9.50f)}, options));
+        WriteFile(m_dir.File("root/SYS/System_alert.cfg"),
+                  SystemAlertCfg({Stock(2, "000001", "平安银行")}, 1, 1, 1, 2));
+        WriteDay(m_dir.File("day"), "09:30:00,1,600000,10.00,1000\n"
+                                    "09:30:00,2,000001,12.00,100\n"
+                                    "09:31:00,1,600000,10.60,500\n"
+                                    "09:31:30,2,000001,12.50,800\n"
+                                    "09:33:00,1,600000,10.40,300\n"
+                                    "09:34:00,2,000001,11.90,100\n"
+                                    "09:35:00,1,600000,9.40,400\n");
+    }
+
+    HostResult Replay()
+    {
+        return RunHost({"--headless", "--silent", "--root", Root(), "--day", m_dir.File("day")}, kNoScreen);
+    }
+
+    CTempDir m_dir;
+};
+
+TEST_F(DayFileTest, PopUpRunWritesEveryPrintedAlertToTheDayFileWithoutWaiting)
+{
+    Conditions(true);
+
+    HostResult run = Replay();
+
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const std::vector<std::string> printed = SortedLines(run.out);
+    ASSERT_EQ(printed.size(), 4u) << run.out;
+    const std::string bytes = ReadFile(DayFile());
+    EXPECT_EQ(bytes.size(), 4 * sizeof(Ta_ALERTRECORD));
+    EXPECT_EQ(SortedLines(Records(bytes)), printed);
+    // The window keeps the list latest first.
+    const std::vector<Ta_ALERTRECORD> records = Records(bytes);
+    for (std::size_t i = 1; i < records.size(); ++i)
+        EXPECT_GE(+records[i - 1].m_nTime, +records[i].m_nTime) << i;
+}
+
+TEST_F(DayFileTest, SecondRunOfTheSameDayKeepsTheFirstRunsAlerts)
+{
+    Conditions(true);
+    HostResult first = Replay();
+    ASSERT_EQ(first.status, 0) << first.err;
+    const std::string firstBytes = ReadFile(DayFile());
+
+    HostResult second = Replay();
+
+    ASSERT_FALSE(second.timedOut);
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(second.out, first.out);
+    const std::string bytes = ReadFile(DayFile());
+    EXPECT_EQ(bytes.size(), 2 * firstBytes.size());
+    const std::vector<std::string> once = SortedLines(Records(firstBytes));
+    std::vector<std::string> twice = once;
+    twice.insert(twice.end(), once.begin(), once.end());
+    std::sort(twice.begin(), twice.end());
+    EXPECT_EQ(SortedLines(Records(bytes)), twice);
+}
+
+TEST_F(DayFileTest, RunWithoutPopUpOpensNoWindowAndWritesNoDayFile)
+{
+    Conditions(false);
+
+    HostResult run = Replay();
+
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(SortedLines(run.out).size(), 4u) << run.out;
+    EXPECT_FALSE(std::filesystem::exists(m_dir.File("root/Dat")));
+}
+
+} // namespace
