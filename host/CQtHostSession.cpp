@@ -39,6 +39,10 @@ CQtHostSession::CQtHostSession(int& argc, char** argv, std::FILE* log) : m_messa
     // The last alert window closing must not end anything: the run ends when the day does.
     QApplication::setQuitOnLastWindowClosed(false);
     m_pMainWindow = std::make_unique<CHostMainWindow>(log);
+    // The quote application's main window is on screen before any quote arrives; the alert
+    // list window is placed over it.
+    m_pMainWindow->resize(1024, 768);
+    m_pMainWindow->show();
     VelkSetMainWindow(m_pMainWindow.get());
     m_pMessageBoxScope = std::make_unique<CScopedMessageBoxService>(m_messageBox);
 }

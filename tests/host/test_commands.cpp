@@ -13,7 +13,7 @@ TEST(HostCommandLine, HelpDescribesEveryCommandAndExitsZero)
 {
     HostResult run = RunHost({"--help"});
     EXPECT_EQ(run.status, 0);
-    for (const char* word : {"--headless", "--root", "--day", "dump", "dump-day", "trades.csv",
+    for (const char* word : {"--headless", "--silent", "--root", "--day", "dump", "dump-day", "trades.csv",
                              "signals.csv", "groups.csv", "XDG_DATA_HOME"})
         EXPECT_NE(run.out.find(word), std::string::npos) << word;
 }
