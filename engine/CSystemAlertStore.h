@@ -4,13 +4,12 @@
 #include <vector>
 
 #include "CVelkAlert.h"
-#include "VelkExport.h"
 #include "VelkRecords.h"
 
 // The monitored-stock list of the system alert page and its file System_alert.cfg
 // (7 switch bytes, then 151-byte records). Start uses it without a window; the page derives
 // from it, so the file routines exist once.
-class VELK_EXPORT CSystemAlertStore {
+class CSystemAlertStore {
 public:
     CSystemAlertStore();
     virtual ~CSystemAlertStore();

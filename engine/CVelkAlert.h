@@ -20,8 +20,8 @@ using CKeyIndexMap = std::unordered_map<std::string, int>;
 
 // Key formats of the watch-list maps: decimal market for the system- and price-alert maps,
 // two lower-case hexadecimal digits for the magic-watch map.
-VELK_EXPORT std::string VelkDecimalKey(unsigned char market, const std::string& code);
-VELK_EXPORT std::string VelkHexKey(unsigned char market, const std::string& code);
+std::string VelkDecimalKey(unsigned char market, const std::string& code);
+std::string VelkHexKey(unsigned char market, const std::string& code);
 
 // The alert engine that the host application loads: it keeps the watch lists, evaluates every
 // quote against them, records the alerts and shows them in the alert list window.
@@ -158,4 +158,4 @@ private:
 };
 
 // The library-wide current magic signal record.
-VELK_EXPORT Ta_MAGICSIGNAL& VelkCurrentMagicSignal();
+Ta_MAGICSIGNAL& VelkCurrentMagicSignal();
