@@ -81,9 +81,14 @@ protected:
                                     "09:35:00,1,600000,9.40,400\n");
     }
 
-    HostResult Replay()
+    HostResult Replay(bool silent = true, const std::vector<std::string>& env = {})
     {
-        return RunHost({"--headless", "--silent", "--root", Root(), "--day", m_dir.File("day")}, kNoScreen);
+        std::vector<std::string> args = {"--headless", "--root", Root(), "--day", m_dir.File("day")};
+        if (silent)
+            args.push_back("--silent");
+        std::vector<std::string> fullEnv = kNoScreen;
+        fullEnv.insert(fullEnv.end(), env.begin(), env.end());
+        return RunHost(args, fullEnv);
     }
 
     CTempDir m_dir;
@@ -140,6 +145,26 @@ TEST_F(DayFileTest, RunWithoutPopUpOpensNoWindowAndWritesNoDayFile)
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(SortedLines(run.out).size(), 4u) << run.out;
     EXPECT_FALSE(std::filesystem::exists(m_dir.File("root/Dat")));
+}
+
+TEST_F(DayFileTest, AlertsBeepUnlessSilent)
+{
+    Conditions(false);
+    // SDL's disk driver stands in for a sound card and keeps what it played in a file.
+    const std::string played = m_dir.File("played.raw");
+    const std::vector<std::string> disk = {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + played};
+
+    HostResult silent = Replay(true, disk);
+    ASSERT_EQ(silent.status, 0) << silent.err;
+    EXPECT_FALSE(std::filesystem::exists(played));
+
+    HostResult sounding = Replay(false, disk);
+    ASSERT_EQ(sounding.status, 0) << sounding.err;
+    EXPECT_EQ(sounding.out, silent.out);
+    // The device is opened anew for every beep, and the driver starts its file anew with it:
+    // what is left is the last beep, 50 ms at 44.1 kHz in 16-bit samples at the least.
+    ASSERT_TRUE(std::filesystem::exists(played));
+    EXPECT_GE(std::filesystem::file_size(played), 2205u * 2u);
 }
 
 } // namespace
