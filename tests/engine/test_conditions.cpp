@@ -94,10 +94,10 @@ protected:
 
     static void ExpectDefaultRatios(const Ta_ALERTSETTING& s)
     {
-        EXPECT_EQ(s.m_bSound, 1);
-        EXPECT_EQ(s.m_bNewHigh, 1);
-        EXPECT_EQ(s.m_bNewLow, 1);
-        EXPECT_EQ(s.m_bLimitPrice, 1);
+        EXPECT_EQ(+s.m_bSound, 1);
+        EXPECT_EQ(+s.m_bNewHigh, 1);
+        EXPECT_EQ(+s.m_bNewLow, 1);
+        EXPECT_EQ(+s.m_bLimitPrice, 1);
         EXPECT_FLOAT_EQ(s.m_fRiseRatio, -1.0f);
         EXPECT_FLOAT_EQ(s.m_fFallRatio, -1.0f);
         EXPECT_FLOAT_EQ(s.m_fVolumeRatio, 50.0f);
@@ -121,12 +121,12 @@ TEST_F(ConditionFiles, StartWithoutFilesKeepsDefaults)
     EXPECT_TRUE(PriceList(*engine).empty());
     EXPECT_TRUE(MagicList(*engine).empty());
     ExpectDefaultRatios(engine->GetAlertSetting());
-    EXPECT_EQ(engine->GetAlertSetting().m_bPopupDialog, 1);
-    EXPECT_EQ(Options(*engine).m_nSoundMode, 1);
+    EXPECT_EQ(+engine->GetAlertSetting().m_bPopupDialog, 1);
+    EXPECT_EQ(+Options(*engine).m_nSoundMode, 1);
     EXPECT_EQ(Options(*engine).m_byPopup, 1);
     EXPECT_EQ(Options(*engine).m_szWavePath[0], '\0');
     EXPECT_EQ(engine->GetSystemSwitch().m_byLimit, 1);
-    EXPECT_EQ(engine->GetSystemSwitch().m_nRange, 2);
+    EXPECT_EQ(+engine->GetSystemSwitch().m_nRange, 2);
 }
 
 TEST_F(ConditionFiles, HeaderOnlyAlertFileLoadsSettingsAndOptions)
@@ -178,7 +178,7 @@ TEST_F(ConditionFiles, AlertFileWithoutMagicFileDefaultsOnlyTheRatiosThroughStar
     EXPECT_EQ(engine->LoadAlertCondition(), 0);
     engine->Start();
     ExpectDefaultRatios(engine->GetAlertSetting());
-    EXPECT_EQ(Options(*engine).m_nSoundMode, 2);
+    EXPECT_EQ(+Options(*engine).m_nSoundMode, 2);
     EXPECT_EQ(Options(*engine).m_byPopup, 0);
     ASSERT_EQ(PriceList(*engine).size(), 1u);
     EXPECT_EQ(std::memcmp(&PriceList(*engine)[0], &a, 151), 0);
@@ -196,7 +196,7 @@ TEST_F(ConditionFiles, MissingAlertFileKeepsWhatTheEngineHeld)
     EXPECT_EQ(engine->LoadAlertCondition(), 0);
     EXPECT_EQ(PriceList(*engine).size(), 1u);
     EXPECT_EQ(MagicList(*engine).size(), 1u);
-    EXPECT_EQ(Options(*engine).m_nSoundMode, 2);
+    EXPECT_EQ(+Options(*engine).m_nSoundMode, 2);
 }
 
 TEST_F(ConditionFiles, ShortAlertFileFillsOnlyWhatItHolds)
@@ -206,11 +206,11 @@ TEST_F(ConditionFiles, ShortAlertFileFillsOnlyWhatItHolds)
     WriteSys("Magic.cfg", "");
     auto engine = MakeEngine();
     EXPECT_EQ(engine->LoadAlertCondition(), 1);
-    EXPECT_EQ(engine->GetAlertSetting().m_bPopupDialog, 0);
-    EXPECT_EQ(engine->GetAlertSetting().m_bSound, 0);
-    EXPECT_EQ(engine->GetAlertSetting().m_bNewHigh, 1) << "the first two bytes of it came from the file";
+    EXPECT_EQ(+engine->GetAlertSetting().m_bPopupDialog, 0);
+    EXPECT_EQ(+engine->GetAlertSetting().m_bSound, 0);
+    EXPECT_EQ(+engine->GetAlertSetting().m_bNewHigh, 1) << "the first two bytes of it came from the file";
     EXPECT_FLOAT_EQ(engine->GetAlertSetting().m_fVolumeRatio, 50.0f);
-    EXPECT_EQ(Options(*engine).m_nSoundMode, 1);
+    EXPECT_EQ(+Options(*engine).m_nSoundMode, 1);
     EXPECT_TRUE(PriceList(*engine).empty());
 }
 
@@ -286,7 +286,7 @@ TEST_F(ConditionFiles, SaveAndLoadRoundTrip)
 
     auto second = MakeEngine();
     second->Start();
-    EXPECT_EQ(Options(*second).m_nSoundMode, 2);
+    EXPECT_EQ(+Options(*second).m_nSoundMode, 2);
     EXPECT_EQ(MagicList(*second).size(), 1u);
     EXPECT_EQ(second->GetMagicAlertMap().count("01600519"), 1u);
 }
@@ -298,7 +298,7 @@ TEST_F(ConditionFiles, EmptySystemPathUsesTheHostSystemDirectory)
     ASSERT_TRUE(VelkReplaceFile(m_hostSys.File("Magic.cfg"), std::string()));
     CVelkAlert engine{CVelkServices{}};
     EXPECT_EQ(engine.LoadAlertCondition(), 1);
-    EXPECT_EQ(engine.GetAlertSetting().m_bSound, 0);
+    EXPECT_EQ(+engine.GetAlertSetting().m_bSound, 0);
 }
 
 TEST_F(ConditionFiles, UnwritableDirectoryIsSkippedSilently)

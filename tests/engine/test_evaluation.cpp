@@ -132,8 +132,8 @@ TEST_F(EvaluationTest, SystemAlertUnseededHighAndLowRaiseNothingAndStayZero)
     System(12.0f);
     System(11.0f);
     EXPECT_TRUE(Reasons().empty());
-    EXPECT_EQ(SystemRecord().m_fUpper, 0);
-    EXPECT_EQ(SystemRecord().m_fLower, 0);
+    EXPECT_EQ(+SystemRecord().m_fUpper, 0);
+    EXPECT_EQ(+SystemRecord().m_fLower, 0);
     EXPECT_FLOAT_EQ(SystemRecord().m_fLast, 11.0f);
 }
 
@@ -234,7 +234,7 @@ TEST_F(EvaluationTest, AlertTimeIsTheQuoteTimeOrNowWhenBelowOne)
     }
     std::vector<std::int32_t> times;
     for (const Ta_ALERTRECORD& r : m_engine.GetAlertRecords())
-        times.push_back(r.m_nTime);
+        times.push_back(+r.m_nTime);
     EXPECT_EQ(times, std::vector<std::int32_t>({1, 45296, 32887, 32887}));
 }
 
@@ -252,7 +252,7 @@ TEST_F(EvaluationTest, RecordCopiesTheQuoteWithinItsFields)
     EXPECT_EQ(r.m_byMarket, 7);
     EXPECT_EQ(std::string(r.m_szCode), std::string(11, 'C'));
     EXPECT_EQ(std::string(r.m_szName), std::string(49, 'N'));
-    EXPECT_EQ(r.m_nTime, 100);
+    EXPECT_EQ(+r.m_nTime, 100);
     EXPECT_FLOAT_EQ(r.m_fPrice, 12.5f);
     EXPECT_FLOAT_EQ(r.m_fVolume, 4321.0f);
     EXPECT_EQ(std::string(r.m_szReason), VelkReasonText(3));

@@ -109,7 +109,7 @@ TEST_F(IntakeTest, NotificationBuildsTheSnapshotFromTheNineItems)
     EXPECT_STREQ(r.m_szName, "NAME");
     EXPECT_FLOAT_EQ(r.m_fPrice, 10.25f);
     EXPECT_FLOAT_EQ(r.m_fVolume, 1234.0f);
-    EXPECT_EQ(r.m_nTime, 45296) << "12:34:56 from item 143";
+    EXPECT_EQ(+r.m_nTime, 45296) << "12:34:56 from item 143";
     EXPECT_TRUE(TA::Pending(m_engine).empty());
     EXPECT_TRUE(m_probe.m_bLockFree) << "no evaluation under the engine lock";
 }
@@ -137,11 +137,11 @@ TEST_F(IntakeTest, VolumeOfZeroOrDashStopsBeforeSeedingButZeroPointZeroZeroDoesN
     TA::SetSystemList(m_engine, {MakeWatch(1, "600000")});
     Quote(1, "600000", Answer(10.0f, X1Format::None(413), 11, 9));
     Notify(1, "600000");
-    EXPECT_EQ(System(0).m_fUpper, 0) << "volume shown as -";
+    EXPECT_EQ(+System(0).m_fUpper, 0) << "volume shown as -";
     Quote(1, "600000", Answer(10.0f, X1Format::Volume(413, 0), 11, 9));
     Notify(1, "600000");
-    EXPECT_EQ(System(0).m_fUpper, 0) << "volume shown as 0";
-    EXPECT_EQ(System(0).m_fLast, 0) << "nothing evaluated";
+    EXPECT_EQ(+System(0).m_fUpper, 0) << "volume shown as 0";
+    EXPECT_EQ(+System(0).m_fLast, 0) << "nothing evaluated";
 
     Quote(1, "600000", Answer(10.0f, X1Format::Price(413, 0), 11, 9));
     Notify(1, "600000");
@@ -161,9 +161,9 @@ TEST_F(IntakeTest, SeedingReachesEveryMarketOfTheCodeOnlyWhileTheHighIsZero)
     EXPECT_FLOAT_EQ(System(1).m_fUpper, 11.0f);
     EXPECT_FLOAT_EQ(System(1).m_fLower, 9.0f);
     EXPECT_FLOAT_EQ(System(2).m_fUpper, 5.0f) << "a known high is not reseeded, even with low 0";
-    EXPECT_EQ(System(2).m_fLower, 0);
-    EXPECT_EQ(System(3).m_fUpper, 0);
-    EXPECT_EQ(System(1).m_fLast, 0) << "only the notified market is evaluated";
+    EXPECT_EQ(+System(2).m_fLower, 0);
+    EXPECT_EQ(+System(3).m_fUpper, 0);
+    EXPECT_EQ(+System(1).m_fLast, 0) << "only the notified market is evaluated";
 }
 
 TEST_F(IntakeTest, SeedingFollowsTheListWhenItIsReplacedOrGrows)
@@ -220,8 +220,8 @@ TEST_F(IntakeTest, TickRecoveryFallsBackToTheClockDateAndZeroesWithoutTicks)
     EXPECT_FLOAT_EQ(System(0).m_fUpper, 7.5f);
     EXPECT_FLOAT_EQ(System(0).m_fLower, 7.5f);
     Recover(1, "000002");
-    EXPECT_EQ(System(1).m_fUpper, 0);
-    EXPECT_EQ(System(1).m_fLower, 0);
+    EXPECT_EQ(+System(1).m_fUpper, 0);
+    EXPECT_EQ(+System(1).m_fLower, 0);
 }
 
 TEST_F(IntakeTest, ClearAllDataEmptiesTheWindowListOnlyWhenThereIsAWindow)
@@ -231,14 +231,14 @@ TEST_F(IntakeTest, ClearAllDataEmptiesTheWindowListOnlyWhenThereIsAWindow)
     m_engine.AddAlertRecord(0, &quote, 100);
     m_engine.ClearAllData();
     EXPECT_EQ(m_engine.GetAlertRecords().size(), 1u);
-    EXPECT_EQ(System(0).m_fUpper, 0);
-    EXPECT_EQ(System(0).m_fLower, 0);
+    EXPECT_EQ(+System(0).m_fUpper, 0);
+    EXPECT_EQ(+System(0).m_fLower, 0);
 
     m_engine.PopAlertDialog();
     System(0).m_fUpper = 5;
     m_engine.ClearAllData();
     EXPECT_TRUE(m_engine.GetAlertRecords().empty());
-    EXPECT_EQ(System(0).m_fUpper, 0);
+    EXPECT_EQ(+System(0).m_fUpper, 0);
 }
 
 class IntakeMockTest : public ::testing::Test {
@@ -283,8 +283,8 @@ TEST_F(IntakeMockTest, AnswerWithEightValuesIsIgnored)
         .WillOnce(DoAll(SetArgReferee<3>(eight), Return(true)));
     CMemoryInfo info(1, "600000");
     m_engine.vRecvNewMemory(&info);
-    EXPECT_EQ(TA::SystemList(m_engine)[0].m_fUpper, 0);
-    EXPECT_EQ(TA::SystemList(m_engine)[0].m_fLast, 0);
+    EXPECT_EQ(+TA::SystemList(m_engine)[0].m_fUpper, 0);
+    EXPECT_EQ(+TA::SystemList(m_engine)[0].m_fLast, 0);
 }
 
 TEST_F(IntakeMockTest, TickRecoveryForAPriceOnlyStockAsksNothing)

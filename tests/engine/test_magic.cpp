@@ -191,7 +191,7 @@ TEST_F(MagicTest, OnlySwitchedOnSignalsRaiseAndEveryMatchingRowRaises)
     AddRow(Row("600000", 10, 2, 0, 10.6, 600, 1));
     m_engine->GetNewMagicSignal(kMarket);
     EXPECT_EQ(Alerts().size(), 3u);
-    EXPECT_EQ(Alerts()[0].m_nTime, Alerts()[1].m_nTime);
+    EXPECT_EQ(+Alerts()[0].m_nTime, +Alerts()[1].m_nTime);
 
     // Another market's call does not match this market's watch.
     m_store.AddMagicRow(11, kDate, Row("600000", 10, 3, 0, 1, 1, 1));
@@ -226,7 +226,7 @@ TEST_F(MagicTest, AlertCarriesTheRowAndTheCatalogueName)
     EXPECT_EQ(a.m_byMarket, kMarket);
     EXPECT_EQ(VelkFieldText(a.m_szCode), "600000");
     EXPECT_EQ(VelkFieldText(a.m_szName), TextCodec::Utf8ToGbk("浦发银行"));
-    EXPECT_EQ(a.m_nTime, 50730);
+    EXPECT_EQ(+a.m_nTime, 50730);
     EXPECT_FLOAT_EQ(a.m_fPrice, 10.25f);
     EXPECT_FLOAT_EQ(a.m_fVolume, 12345.0f);
     EXPECT_EQ(VelkFieldText(a.m_szReason), TextCodec::Utf8ToGbk("放量"));
@@ -269,7 +269,7 @@ TEST_F(MagicTest, RowsWithoutANamedStockRaiseNothing)
     AddRow({X1Format::Text(1018 + 2048, "600000"), X1Format::Integer(1994, 1)});
     m_engine->GetNewMagicSignal(kMarket);
     ASSERT_EQ(Alerts().size(), 1u);
-    EXPECT_EQ(Alerts()[0].m_nTime, 9 * 3600);
+    EXPECT_EQ(+Alerts()[0].m_nTime, 9 * 3600);
     // The record itself keeps the last stock that could be named.
     EXPECT_EQ(VelkCurrentMagicSignal().m_strCode, "600000");
 }
@@ -301,7 +301,7 @@ TEST_F(MagicTest, ReceivingASignalRecordDirectly)
     signal.m_strSignalName = std::string(60, 'r');
     EXPECT_EQ(Access::OnReceiveMaigc(*m_engine, &signal), 1);
     ASSERT_EQ(Alerts().size(), 1u);
-    EXPECT_EQ(Alerts()[0].m_nTime, 34507);
+    EXPECT_EQ(+Alerts()[0].m_nTime, 34507);
     EXPECT_EQ(VelkFieldText(Alerts()[0].m_szCode), std::string(11, '1'));
     EXPECT_EQ(VelkFieldText(Alerts()[0].m_szName), signal.m_strName.substr(0, 49))
         << "texts are cut to the field less one byte";
@@ -309,7 +309,7 @@ TEST_F(MagicTest, ReceivingASignalRecordDirectly)
 
     signal.m_strTime = "00:00";
     Access::OnReceiveMaigc(*m_engine, &signal);
-    EXPECT_EQ(Alerts()[0].m_nTime, 0);
+    EXPECT_EQ(+Alerts()[0].m_nTime, 0);
 }
 
 } // namespace

@@ -74,7 +74,7 @@ TEST_F(StartTest, RangeZeroKeepsTheListAsItWas)
 
     m_engine->Start();
 
-    EXPECT_EQ(m_engine->GetSystemSwitch().m_nRange, 0);
+    EXPECT_EQ(+m_engine->GetSystemSwitch().m_nRange, 0);
     EXPECT_EQ(m_engine->GetSystemSwitch().m_byNewHigh, 1);
     EXPECT_EQ(m_engine->GetSystemSwitch().m_byLimit, 0);
     EXPECT_EQ(Codes(List()), (std::vector<std::string>{"1:000001"}));
@@ -115,7 +115,7 @@ TEST_F(StartTest, RangeOneFillsFromTheSelfSelectedGroups)
 
     m_engine->Start();
 
-    EXPECT_EQ(m_engine->GetSystemSwitch().m_nRange, 1);
+    EXPECT_EQ(+m_engine->GetSystemSwitch().m_nRange, 1);
     EXPECT_EQ(Codes(List()), (std::vector<std::string>{"1:000001", "1:600000"}));
     EXPECT_EQ(VelkFieldText(List()[1].m_szName), TextCodec::Utf8ToGbk("浦发银行"));
     EXPECT_EQ(m_engine->GetSystemAlertMap().at("1600000"), 1);
@@ -132,7 +132,7 @@ TEST_F(StartTest, WithoutTheListFileTheSwitchesFallBackAndTheListStays)
     EXPECT_EQ(s.m_byNewHigh, 0);
     EXPECT_EQ(s.m_byNewLow, 0);
     EXPECT_EQ(s.m_byLimit, 1);
-    EXPECT_EQ(s.m_nRange, 2);
+    EXPECT_EQ(+s.m_nRange, 2);
     EXPECT_EQ(Codes(List()), (std::vector<std::string>{"1:600000"}));
 }
 
@@ -152,15 +152,15 @@ TEST_F(StartTest, AlertFileWithoutMagicFileKeepsOptionsAndListButDefaultsTheRati
     m_engine->Start();
 
     const Ta_ALERTSETTING& loaded = m_engine->GetAlertSetting();
-    EXPECT_EQ(loaded.m_bSound, 1);
-    EXPECT_EQ(loaded.m_fRiseRatio, -1.0f);
-    EXPECT_EQ(loaded.m_fVolumeRatio, 50.0f);
+    EXPECT_EQ(+loaded.m_bSound, 1);
+    EXPECT_EQ(+loaded.m_fRiseRatio, -1.0f);
+    EXPECT_EQ(+loaded.m_fVolumeRatio, 50.0f);
     const Ta_OTHERALERT& kept = Access::Options(*m_engine);
-    EXPECT_EQ(kept.m_nSoundMode, 2);
+    EXPECT_EQ(+kept.m_nSoundMode, 2);
     EXPECT_EQ(VelkFieldText(kept.m_szWavePath), "ding.wav");
     EXPECT_EQ(kept.m_byPopup, 0);
     ASSERT_EQ(Access::PriceList(*m_engine).size(), 1u);
-    EXPECT_EQ(Access::PriceList(*m_engine)[0].m_fUpper, 12.0f);
+    EXPECT_EQ(+Access::PriceList(*m_engine)[0].m_fUpper, 12.0f);
     EXPECT_EQ(m_engine->GetPriceAlertMap().count("1600000"), 1u);
     EXPECT_TRUE(Access::MagicList(*m_engine).empty());
     EXPECT_TRUE(m_store.IsSubscribed(1, "600000"));

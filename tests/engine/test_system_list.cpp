@@ -106,7 +106,7 @@ TEST_F(SystemListTest, LoadTakesSwitchesAndWholeRecordsOnly)
     ASSERT_EQ(page.LoadSystemAlert(), 1);
     EXPECT_EQ(page.m_switches.m_byNewHigh, 1);
     EXPECT_EQ(page.m_switches.m_byLimit, 0);
-    EXPECT_EQ(page.m_switches.m_nRange, 1);
+    EXPECT_EQ(+page.m_switches.m_nRange, 1);
     EXPECT_TRUE(page.m_vecStock.empty());
 
     std::string bytes = RawBytes(Switches(0, 1, 1, 2)) + RawBytes(MakeWatch(1, "600000", "A")) +
@@ -114,7 +114,7 @@ TEST_F(SystemListTest, LoadTakesSwitchesAndWholeRecordsOnly)
     WriteFile(bytes);
     ASSERT_EQ(page.LoadSystemAlert(), 1);
     EXPECT_EQ(page.m_switches.m_byNewLow, 1);
-    EXPECT_EQ(page.m_switches.m_nRange, 2);
+    EXPECT_EQ(+page.m_switches.m_nRange, 2);
     ASSERT_EQ(page.m_vecStock.size(), 2u);
     EXPECT_EQ(VelkFieldText(page.m_vecStock[1].m_szCode), "000002");
     EXPECT_EQ(page.m_vecStock[1].m_byMarket, 2);
@@ -161,7 +161,7 @@ TEST_F(SystemListTest, MissingOrCutFileLeavesThePageAsItWas)
 
     EXPECT_EQ(page.LoadSystemAlert(), 0);
     EXPECT_EQ(page.m_vecStock.size(), 1u);
-    EXPECT_EQ(page.m_switches.m_nRange, 1);
+    EXPECT_EQ(+page.m_switches.m_nRange, 1);
     CKeyIndexMap keys{{"stale", 1}};
     EXPECT_EQ(CSystemAlertStore::ReadSystemAlertKeys(m_dir.Path(), keys), 0);
     EXPECT_TRUE(keys.empty());
@@ -171,7 +171,7 @@ TEST_F(SystemListTest, MissingOrCutFileLeavesThePageAsItWas)
     EXPECT_EQ(page.LoadSystemAlert(), 1);
     EXPECT_TRUE(page.m_vecStock.empty());
     EXPECT_EQ(page.m_switches.m_byLimit, 0);
-    EXPECT_EQ(page.m_switches.m_nRange, 1);
+    EXPECT_EQ(+page.m_switches.m_nRange, 1);
 }
 
 TEST_F(SystemListTest, SaveRewritesTheWholeListAndApplyReplacesTheEngineList)
@@ -227,13 +227,13 @@ TEST_F(SystemListTest, FirstAddCreatesHeaderWithCurrentSwitchesAndRegistersTheSt
     EXPECT_EQ(stored.m_byMarket, 1);
     EXPECT_EQ(VelkFieldText(stored.m_szCode), "600000");
     EXPECT_EQ(VelkFieldText(stored.m_szName), TextCodec::Utf8ToGbk("浦发银行"));
-    EXPECT_EQ(stored.m_fUpper, 0.0f);
+    EXPECT_EQ(+stored.m_fUpper, 0.0f);
 
     CSystemAlertStore page;
     CString path = m_dir.Path();
     page.SetSystemPath(path);
     ASSERT_EQ(page.LoadSystemAlert(), 1);
-    EXPECT_EQ(page.m_switches.m_nRange, 1);
+    EXPECT_EQ(+page.m_switches.m_nRange, 1);
     ASSERT_EQ(page.m_vecStock.size(), 1u);
 
     ASSERT_EQ(List().size(), 1u);

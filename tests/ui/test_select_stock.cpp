@@ -324,11 +324,11 @@ TEST_F(SelectStockTest, CandidateTableCutsCodesAndNamesAndTheCutExtensionComesBa
     ASSERT_NE(wizard, nullptr);
 
     const TaKeyRegisterTable& table = wizard->KeyTable();
-    EXPECT_EQ(table.nFlag, 1u);
-    EXPECT_EQ(table.nMsg, static_cast<std::uint32_t>(ChangeMessage()));
+    EXPECT_EQ(+table.nFlag, 1u);
+    EXPECT_EQ(+table.nMsg, static_cast<std::uint32_t>(ChangeMessage()));
     EXPECT_EQ(KQ_pWindowFromHandle(table.hNotifyWnd), dlg.get());
-    ASSERT_EQ(table.nCount, 4u);
-    EXPECT_EQ(table.nCapacity, 4u);
+    ASSERT_EQ(+table.nCount, 4u);
+    EXPECT_EQ(+table.nCapacity, 4u);
     const TaKeyRegisterItem* items = KQ_pGetKeyItems(table.pItems);
     ASSERT_NE(items, nullptr);
     EXPECT_STREQ(items[0].szCode, "600000.SH");
@@ -337,8 +337,8 @@ TEST_F(SelectStockTest, CandidateTableCutsCodesAndNamesAndTheCutExtensionComesBa
     EXPECT_STREQ(cut.szCode, "1234567.ABC");
     EXPECT_EQ(std::memcmp(cut.szName, longName.data(), 19), 0);
     EXPECT_EQ(cut.szName[19], '\0');
-    EXPECT_EQ(cut.dwData1, 0u);
-    EXPECT_EQ(cut.dwData2, 0u);
+    EXPECT_EQ(+cut.dwData1, 0u);
+    EXPECT_EQ(+cut.dwData2, 0u);
 
     QTest::keyClicks(WizardInput(wizard), QStringLiteral("234"));
     ASSERT_EQ(WizardList(wizard)->count(), 1);
