@@ -39,7 +39,7 @@ void SortLatestFirst(std::vector<Ta_ALERTRECORD>& alerts)
         return;
     std::vector<std::pair<std::int32_t, std::size_t>> keys(alerts.size());
     for (std::size_t i = 0; i < alerts.size(); ++i)
-        keys[i] = {alerts[i].m_nTime, i};
+        keys[i] = {std::int32_t{alerts[i].m_nTime}, i};
     std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
     std::vector<Ta_ALERTRECORD> sorted;
     sorted.reserve(alerts.size());
