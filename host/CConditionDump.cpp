@@ -44,10 +44,12 @@ public:
 
     const Record& Get() const { return m_record; }
 
+    // The field goes by member pointer: the record is packed, and a reference to one of its
+    // wider fields would be misaligned.
     template <typename Field>
-    void Put(json& out, const char* key, const Field& field, json value) const
+    void Put(json& out, const char* key, Field Record::*member, json value) const
     {
-        std::size_t end = reinterpret_cast<const char*>(&field) -
+        std::size_t end = reinterpret_cast<const char*>(&(m_record.*member)) -
                           reinterpret_cast<const char*>(&m_record) + sizeof(Field);
         if (end <= m_nHeld)
             out[key] = std::move(value);
@@ -63,17 +65,17 @@ json AlertSetting(const std::string& bytes)
     CPartialRecord<Ta_ALERTSETTING> r(bytes, 0);
     const Ta_ALERTSETTING& s = r.Get();
     json out = json::object();
-    r.Put(out, "popup_dialog", s.m_bPopupDialog, s.m_bPopupDialog);
-    r.Put(out, "sound", s.m_bSound, s.m_bSound);
-    r.Put(out, "new_high", s.m_bNewHigh, s.m_bNewHigh);
-    r.Put(out, "new_low", s.m_bNewLow, s.m_bNewLow);
-    r.Put(out, "limit_price", s.m_bLimitPrice, s.m_bLimitPrice);
-    r.Put(out, "rise_ratio", s.m_fRiseRatio, FloatValue(s.m_fRiseRatio));
-    r.Put(out, "fall_ratio", s.m_fFallRatio, FloatValue(s.m_fFallRatio));
-    r.Put(out, "volume_ratio", s.m_fVolumeRatio, FloatValue(s.m_fVolumeRatio));
-    r.Put(out, "single_ratio", s.m_fSingleRatio, FloatValue(s.m_fSingleRatio));
-    r.Put(out, "large_amount", s.m_fLargeAmount, FloatValue(s.m_fLargeAmount));
-    r.Put(out, "large_volume", s.m_fLargeVolume, FloatValue(s.m_fLargeVolume));
+    r.Put(out, "popup_dialog", &Ta_ALERTSETTING::m_bPopupDialog, +s.m_bPopupDialog);
+    r.Put(out, "sound", &Ta_ALERTSETTING::m_bSound, +s.m_bSound);
+    r.Put(out, "new_high", &Ta_ALERTSETTING::m_bNewHigh, +s.m_bNewHigh);
+    r.Put(out, "new_low", &Ta_ALERTSETTING::m_bNewLow, +s.m_bNewLow);
+    r.Put(out, "limit_price", &Ta_ALERTSETTING::m_bLimitPrice, +s.m_bLimitPrice);
+    r.Put(out, "rise_ratio", &Ta_ALERTSETTING::m_fRiseRatio, FloatValue(s.m_fRiseRatio));
+    r.Put(out, "fall_ratio", &Ta_ALERTSETTING::m_fFallRatio, FloatValue(s.m_fFallRatio));
+    r.Put(out, "volume_ratio", &Ta_ALERTSETTING::m_fVolumeRatio, FloatValue(s.m_fVolumeRatio));
+    r.Put(out, "single_ratio", &Ta_ALERTSETTING::m_fSingleRatio, FloatValue(s.m_fSingleRatio));
+    r.Put(out, "large_amount", &Ta_ALERTSETTING::m_fLargeAmount, FloatValue(s.m_fLargeAmount));
+    r.Put(out, "large_volume", &Ta_ALERTSETTING::m_fLargeVolume, FloatValue(s.m_fLargeVolume));
     return out;
 }
 
@@ -82,9 +84,9 @@ json OtherAlert(const std::string& bytes, std::size_t offset)
     CPartialRecord<Ta_OTHERALERT> r(bytes, offset);
     const Ta_OTHERALERT& o = r.Get();
     json out = json::object();
-    r.Put(out, "sound_mode", o.m_nSoundMode, o.m_nSoundMode);
-    r.Put(out, "wave_path", o.m_szWavePath, TextValue(o.m_szWavePath));
-    r.Put(out, "popup", o.m_byPopup, o.m_byPopup);
+    r.Put(out, "sound_mode", &Ta_OTHERALERT::m_nSoundMode, +o.m_nSoundMode);
+    r.Put(out, "wave_path", &Ta_OTHERALERT::m_szWavePath, TextValue(o.m_szWavePath));
+    r.Put(out, "popup", &Ta_OTHERALERT::m_byPopup, +o.m_byPopup);
     return out;
 }
 
@@ -93,18 +95,21 @@ json Switches(const std::string& bytes)
     CPartialRecord<Ta_SYSTEMSWITCH> r(bytes, 0);
     const Ta_SYSTEMSWITCH& s = r.Get();
     json out = json::object();
-    r.Put(out, "new_high", s.m_byNewHigh, s.m_byNewHigh);
-    r.Put(out, "new_low", s.m_byNewLow, s.m_byNewLow);
-    r.Put(out, "limit_price", s.m_byLimit, s.m_byLimit);
+    r.Put(out, "new_high", &Ta_SYSTEMSWITCH::m_byNewHigh, +s.m_byNewHigh);
+    r.Put(out, "new_low", &Ta_SYSTEMSWITCH::m_byNewLow, +s.m_byNewLow);
+    r.Put(out, "limit_price", &Ta_SYSTEMSWITCH::m_byLimit, +s.m_byLimit);
     std::int32_t range = s.m_nRange;
-    r.Put(out, "range", s.m_nRange, range);
+    r.Put(out, "range", &Ta_SYSTEMSWITCH::m_nRange, range);
     return out;
 }
 
 json Stock(const Ta_VELKPRICEALERT& s)
 {
+    // Copied out whole: the packed array's elements may sit at any address.
+    std::int32_t switches[sizeof s.m_nMagic / sizeof(std::int32_t)];
+    std::memcpy(switches, s.m_nMagic, sizeof switches);
     json magic = json::array();
-    for (std::int32_t value : s.m_nMagic)
+    for (std::int32_t value : switches)
         magic.push_back(value);
     return {{"market", s.m_byMarket},
             {"code", TextValue(s.m_szCode)},
@@ -181,7 +186,7 @@ json CConditionDump::DumpAlertRecords(const std::string& bytes)
             return json{{"market", r.m_byMarket},
                         {"code", TextValue(r.m_szCode)},
                         {"name", TextValue(r.m_szName)},
-                        {"time", r.m_nTime},
+                        {"time", +r.m_nTime},
                         {"time_text", clock},
                         {"price", FloatValue(r.m_fPrice)},
                         {"volume", FloatValue(r.m_fVolume)},
