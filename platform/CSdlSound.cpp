@@ -16,6 +16,9 @@ constexpr int kToneRate = 44100;
 // What plays when a wave file cannot be loaded.
 constexpr unsigned kDefaultFrequency = 1000;
 constexpr unsigned kDefaultDurationMs = 150;
+// After a device fails to open it is not asked again for a while: every attempt costs time
+// and, with ALSA, a burst of messages on standard error.
+constexpr Uint64 kReopenDelayMs = 30000;
 
 } // namespace
 
@@ -44,10 +47,15 @@ bool CSdlSound::Play(const SDL_AudioSpec& spec, const unsigned char* data, unsig
     // Small buffers: the call waits for the last one, and a paused device writes whole ones.
     want.samples = 512;
     SDL_AudioSpec have{};
+    if (m_nReopenAfter != 0 && SDL_GetTicks64() < m_nReopenAfter)
+        return false;
     // No changes allowed: SDL converts, and the device plays the samples as given.
     SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (device == 0)
+    if (device == 0) {
+        m_nReopenAfter = SDL_GetTicks64() + kReopenDelayMs;
         return false;
+    }
+    m_nReopenAfter = 0;
     if (SDL_QueueAudio(device, data, size) != 0) {
         SDL_CloseAudioDevice(device);
         return false;

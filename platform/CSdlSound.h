@@ -31,4 +31,6 @@ private:
     std::mutex m_mutex;
     bool m_bTriedInit = false;
     bool m_bAudioUp = false;
+    // SDL ticks before which no device is opened again after a failed open; 0 when none failed.
+    unsigned long long m_nReopenAfter = 0;
 };

@@ -147,6 +147,12 @@ TEST_F(SdlSoundTest, WithoutADeviceTheCallsReturnAtOnce)
     m_sound.Beep(2000, 500);
     EXPECT_FALSE(m_sound.PlayWaveFile(m_dir.File("missing.wav")));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+
+    // A device that failed is not asked again on the next alert, even once it would open.
+    Capture("later.raw");
+    m_sound.Beep(2000, 50);
+    EXPECT_TRUE(Captured().empty());
+    EXPECT_FALSE(VelkFileExists(m_strCapture));
 }
 
 } // namespace
