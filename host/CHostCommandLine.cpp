@@ -5,7 +5,7 @@
 std::string CHostCommandLine::DefaultRoot()
 {
     const char* data = std::getenv("XDG_DATA_HOME");
-    // The base directory specification ignores a relative XDG_DATA_HOME.
+    // XDG says a relative XDG_DATA_HOME is to be ignored.
     if (data && data[0] == '/')
         return std::string(data) + "/velk-host";
     const char* home = std::getenv("HOME");
