@@ -55,7 +55,9 @@ protected:
         std::string bytes;
         VelkReadFile(m_strCapture, bytes);
         std::vector<std::int16_t> samples(bytes.size() / 2);
-        std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+        // An empty vector's data() may be null, which memcpy must not be given even for 0 bytes.
+        if (!samples.empty())
+            std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
         return samples;
     }
 
