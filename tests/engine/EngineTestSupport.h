@@ -10,26 +10,9 @@
 #include "CQuoteStore.h"
 #include "CVelkAlert.h"
 #include "VelkServices.h"
+#include "support/CTempDir.h"
 
 // A fresh directory under the system temp dir, removed with the object.
-class CTempDir {
-public:
-    CTempDir()
-    {
-        std::string templ = (std::filesystem::temp_directory_path() / "velk-test-XXXXXX").string();
-        m_path = ::mkdtemp(templ.data()) ? templ : std::string();
-    }
-    ~CTempDir()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    const std::string& Path() const { return m_path; }
-    std::string File(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
 
 class CFixedClock final : public IVelkClock {
 public:

@@ -19,29 +19,13 @@
 
 #include "TextCodec.h"
 #include "VelkRecords.h"
+#include "support/CTempDir.h"
 
 extern char** environ;
 
 namespace hosttest {
 
-class CTempDir {
-public:
-    CTempDir()
-    {
-        std::string templ = (std::filesystem::temp_directory_path() / "velk-host-XXXXXX").string();
-        m_path = ::mkdtemp(templ.data()) ? templ : std::string();
-    }
-    ~CTempDir()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    const std::string& Path() const { return m_path; }
-    std::string File(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
+using ::CTempDir;
 
 inline void WriteFile(const std::string& path, const std::string& bytes)
 {

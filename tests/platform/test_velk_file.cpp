@@ -6,28 +6,9 @@
 #include <unistd.h>
 
 #include "VelkFile.h"
+#include "support/CTempDir.h"
 
 namespace {
-
-class CTempDir {
-public:
-    CTempDir()
-    {
-        std::string templ = (std::filesystem::temp_directory_path() / "velk-file-XXXXXX").string();
-        m_path = ::mkdtemp(templ.data());
-    }
-    ~CTempDir()
-    {
-        std::error_code ec;
-        std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, ec);
-        std::filesystem::remove_all(m_path, ec);
-    }
-    std::string File(const std::string& name) const { return m_path + "/" + name; }
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
 
 // Passes writes through until a byte budget is spent, then fails: a full disk midway.
 class CFailAfterSink final : public IByteSink {

@@ -11,26 +11,9 @@
 
 #include "CSdlSound.h"
 #include "VelkFile.h"
+#include "support/CTempDir.h"
 
 namespace {
-
-class CTempDir {
-public:
-    CTempDir()
-    {
-        std::string templ = (std::filesystem::temp_directory_path() / "velk-sound-XXXXXX").string();
-        m_path = ::mkdtemp(templ.data()) ? templ : std::string();
-    }
-    ~CTempDir()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    std::string File(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
 
 // SDL's disk driver writes what the device plays to SDL_DISKAUDIOFILE, in the format the
 // sound was opened with; the driver itself is chosen by the test's environment.
