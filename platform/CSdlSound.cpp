@@ -39,9 +39,9 @@ bool CSdlSound::EnsureAudio()
     return m_bAudioUp;
 }
 
-bool CSdlSound::Play(const SDL_AudioSpec& spec, const unsigned char* data, unsigned size)
+bool CSdlSound::Play(const SDL_AudioSpec& audio, const unsigned char* data, unsigned size)
 {
-    SDL_AudioSpec want = spec;
+    SDL_AudioSpec want = audio;
     want.callback = nullptr;
     want.userdata = nullptr;
     // Small buffers: the call waits for the last one, and a paused device writes whole ones.
@@ -60,8 +60,8 @@ bool CSdlSound::Play(const SDL_AudioSpec& spec, const unsigned char* data, unsig
         SDL_CloseAudioDevice(device);
         return false;
     }
-    const unsigned frameBytes = SDL_AUDIO_BITSIZE(spec.format) / 8 * std::max<unsigned>(spec.channels, 1);
-    const double soundMs = 1000.0 * size / frameBytes / std::max(spec.freq, 1);
+    const unsigned frameBytes = SDL_AUDIO_BITSIZE(audio.format) / 8 * std::max<unsigned>(audio.channels, 1);
+    const double soundMs = 1000.0 * size / frameBytes / std::max(audio.freq, 1);
     const double bufferMs = 1000.0 * have.samples / std::max(have.freq, 1);
     SDL_PauseAudioDevice(device, 0);
     // The queue empties when the last buffer is handed to the device; that buffer still has to
@@ -87,11 +87,11 @@ bool CSdlSound::PlayTone(unsigned frequencyHz, unsigned durationMs)
     const double step = 2.0 * std::numbers::pi * frequencyHz / kToneRate;
     for (std::size_t i = 0; i < count; ++i)
         samples[i] = static_cast<std::int16_t>(std::lround(12000.0 * std::sin(step * static_cast<double>(i))));
-    SDL_AudioSpec spec{};
-    spec.freq = kToneRate;
-    spec.format = AUDIO_S16SYS;
-    spec.channels = 1;
-    return Play(spec, reinterpret_cast<const unsigned char*>(samples.data()),
+    SDL_AudioSpec audio{};
+    audio.freq = kToneRate;
+    audio.format = AUDIO_S16SYS;
+    audio.channels = 1;
+    return Play(audio, reinterpret_cast<const unsigned char*>(samples.data()),
                 static_cast<unsigned>(samples.size() * sizeof(std::int16_t)));
 }
 
@@ -112,11 +112,11 @@ bool CSdlSound::PlayWaveFile(const std::string& pathGbk)
     std::string path = TextCodec::GbkToUtf8(pathGbk);
     if (!pathGbk.empty() && !VelkFileExists(path) && VelkFileExists(pathGbk))
         path = pathGbk;
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec audio{};
     Uint8* buffer = nullptr;
     Uint32 length = 0;
-    if (!path.empty() && SDL_LoadWAV(path.c_str(), &spec, &buffer, &length) != nullptr) {
-        bool played = Play(spec, buffer, length);
+    if (!path.empty() && SDL_LoadWAV(path.c_str(), &audio, &buffer, &length) != nullptr) {
+        bool played = Play(audio, buffer, length);
         SDL_FreeWAV(buffer);
         return played;
     }

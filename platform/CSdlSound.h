@@ -25,7 +25,7 @@ public:
 private:
     bool EnsureAudio();
     // Plays raw samples in the given format and waits until they have left the device.
-    bool Play(const SDL_AudioSpec& spec, const unsigned char* data, unsigned size);
+    bool Play(const SDL_AudioSpec& audio, const unsigned char* data, unsigned size);
     bool PlayTone(unsigned frequencyHz, unsigned durationMs);
 
     std::mutex m_mutex;
