@@ -175,6 +175,10 @@ void CAlertListDlg::LoadAlertFile()
     for (std::size_t i = 0; i < count; ++i) {
         Ta_ALERTRECORD record{};
         std::memcpy(&record, bytes.data() + i * sizeof record, sizeof record);
+        // The texts of a damaged file end inside their fields before anyone copies them.
+        VelkTerminate(record.m_szCode);
+        VelkTerminate(record.m_szName);
+        VelkTerminate(record.m_szReason);
         m_pAlerts->push_back(record);
     }
 }

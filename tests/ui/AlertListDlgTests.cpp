@@ -229,6 +229,24 @@ TEST_F(AlertListDlgTest, DayFileSizesDecideTheRecordCount)
     }
 }
 
+TEST_F(AlertListDlgTest, UnterminatedTextsOfADayFileEndInsideTheirFields)
+{
+    Ta_ALERTRECORD damaged = MakeRecord(1, "F1", 100);
+    std::memset(damaged.m_szCode, '6', sizeof damaged.m_szCode);
+    std::memset(damaged.m_szName, 'n', sizeof damaged.m_szName);
+    std::memset(damaged.m_szReason, 'r', sizeof damaged.m_szReason);
+    ASSERT_TRUE(VelkCreateDirectories(m_dir.AlertDir()));
+    ASSERT_TRUE(VelkReplaceFile(m_dir.DayFile("20211201"), RecordsBytes({damaged})));
+    m_alerts.clear();
+    auto dlg = MakeDialog();
+    ASSERT_EQ(m_alerts.size(), 1u);
+    EXPECT_EQ(std::strlen(m_alerts[0].m_szCode), 11u);
+    EXPECT_EQ(std::strlen(m_alerts[0].m_szName), 49u);
+    EXPECT_EQ(std::strlen(m_alerts[0].m_szReason), 49u);
+    dlg->FillAlertList();
+    EXPECT_EQ(Cell(*dlg, 0, 0), QString(49, QLatin1Char('n')));
+}
+
 TEST_F(AlertListDlgTest, DestructionCreatesTheDirectoryAndWritesTheListInItsOrder)
 {
     m_alerts = {MakeRecord(1, "B", 200), MakeRecord(1, "A", 100)};
