@@ -10,11 +10,15 @@
 // only miss, never find another array or window.
 namespace {
 
+struct ItemArray {
+    std::unique_ptr<TaKeyRegisterItem[]> entries;
+    std::uint32_t capacity = 0;
+};
+
 struct HandleTables {
     std::mutex mutex;
     std::uint32_t nNext = 1;
-    std::unordered_map<std::uint32_t, std::unique_ptr<TaKeyRegisterItem[]>> items;
-    std::unordered_map<std::uint32_t, std::uint32_t> capacities;
+    std::unordered_map<std::uint32_t, ItemArray> items;
     std::unordered_map<std::uint32_t, QPointer<QWidget>> windows;
     std::unordered_map<QWidget*, std::uint32_t> windowHandles;
 
@@ -46,8 +50,7 @@ std::uint32_t KQ_hAllocKeyItems(std::uint32_t count)
     const std::uint32_t handle = t.NextHandle();
     if (handle == 0)
         return 0;
-    t.items.emplace(handle, std::move(array));
-    t.capacities.emplace(handle, count);
+    t.items.emplace(handle, ItemArray{std::move(array), count});
     return handle;
 }
 
@@ -56,15 +59,15 @@ TaKeyRegisterItem* KQ_pGetKeyItems(std::uint32_t handle)
     HandleTables& t = Tables();
     std::lock_guard lock(t.mutex);
     const auto it = t.items.find(handle);
-    return it == t.items.end() ? nullptr : it->second.get();
+    return it == t.items.end() ? nullptr : it->second.entries.get();
 }
 
 std::uint32_t KQ_nGetKeyItemCapacity(std::uint32_t handle)
 {
     HandleTables& t = Tables();
     std::lock_guard lock(t.mutex);
-    const auto it = t.capacities.find(handle);
-    return it == t.capacities.end() ? 0 : it->second;
+    const auto it = t.items.find(handle);
+    return it == t.items.end() ? 0 : it->second.capacity;
 }
 
 void KQ_FreeKeyItems(std::uint32_t handle)
@@ -72,7 +75,6 @@ void KQ_FreeKeyItems(std::uint32_t handle)
     HandleTables& t = Tables();
     std::lock_guard lock(t.mutex);
     t.items.erase(handle);
-    t.capacities.erase(handle);
 }
 
 std::uint32_t KQ_hGetWindowHandle(QWidget* window)
