@@ -5,8 +5,12 @@
 
 #include "CAlertListDlg.h"
 #include "CAlertWindowHandle.h"
+#include "CVelkPropertyPage.h"
+#include "CVelkPropertySheet.h"
+#include "QtText.h"
 #include "RegisteredMessages.h"
 #include "ResourceSwitch.h"
+#include "VelkStringTable.h"
 
 bool CVelkWindowing::HasMainWindow() const
 {
@@ -39,7 +43,52 @@ void CVelkWindowing::BringMainWindowToFront()
     owner->activateWindow();
 }
 
-int CVelkWindowing::RunSettingsSheet(CSettingsBinding&)
+namespace {
+
+// The settings sheet's pages in tab order, by class name. A class that is not part of the
+// build has no tab.
+constexpr const char* kSheetPages[] = {"CSystemAlertDlg", "CMagicAlertDlg", "CAlertStockDlg", "COtherSettingDlg"};
+
+// The pages of one run: constructed after the sheet, destroyed before it in the reverse order
+// of their construction, whichever way the run ends.
+class CSheetPages {
+public:
+    CSheetPages() = default;
+    CSheetPages(const CSheetPages&) = delete;
+    CSheetPages& operator=(const CSheetPages&) = delete;
+    ~CSheetPages()
+    {
+        while (!m_pages.empty())
+            m_pages.pop_back();
+    }
+    void Add(std::unique_ptr<CVelkPropertyPage> page) { m_pages.push_back(std::move(page)); }
+    const std::vector<std::unique_ptr<CVelkPropertyPage>>& Pages() const { return m_pages; }
+
+private:
+    std::vector<std::unique_ptr<CVelkPropertyPage>> m_pages;
+};
+
+} // namespace
+
+int CVelkWindowing::RunSettingsSheet(CSettingsBinding& binding)
 {
-    return VelkMsgBox::kIdCancel;
+    // Nothing may leave the module by an exception: a page that fails to build or bind ends
+    // the run as a Cancel, with the pages made so far destroyed.
+    try {
+        const CResourceSwitch resources;
+        CVelkPropertySheet sheet(VelkFromGbk(VelkLoadString(VelkString::kSheetCaption)));
+        CSheetPages pages;
+        for (const char* className : kSheetPages) {
+            std::unique_ptr<CVelkPropertyPage> page = CVelkPageRegistry::Create(className);
+            if (!page)
+                continue;
+            page->BindSettings(binding);
+            pages.Add(std::move(page));
+        }
+        for (const auto& page : pages.Pages())
+            sheet.AddPage(page.get());
+        return sheet.DoModal() == 1 ? VelkMsgBox::kIdOk : VelkMsgBox::kIdCancel;
+    } catch (...) {
+        return VelkMsgBox::kIdCancel;
+    }
 }

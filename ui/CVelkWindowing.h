@@ -9,7 +9,7 @@ public:
     std::unique_ptr<IAlertWindow> CreateAlertWindow(std::vector<Ta_ALERTRECORD>* alerts,
                                                     std::vector<Ta_VELKPRICEALERT>* prices) override;
     void BringMainWindowToFront() override;
-    // The settings sheet is not part of this build yet: nothing is shown and the answer is
-    // Cancel, so the engine changes nothing.
+    // "报警参数设置": the pages registered for the sheet, bound to the engine's data, run
+    // modally without a parent; kIdOk after OK.
     int RunSettingsSheet(CSettingsBinding& binding) override;
 };

@@ -1,3 +1,4 @@
+#include <QPushButton>
 #include <QTableView>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -7,6 +8,8 @@
 #include "CAlertWindowHandle.h"
 #include "CVelkAlert.h"
 #include "CVelkAlertTestAccess.h"
+#include "CVelkPropertySheet.h"
+#include "QtText.h"
 #include "CVelkWindowing.h"
 #include "ResourceSwitch.h"
 #include "UiTestSupport.h"
@@ -191,10 +194,25 @@ TEST_F(EngineWindowTest, WindowDestroyedWithTheMainWindowLeavesTheEngineSafe)
     EXPECT_FALSE(engine->GetAlertWindow()->IsVisible());
 }
 
-TEST_F(EngineWindowTest, SettingsSheetIsNotBuiltAndAnswersCancel)
+TEST_F(EngineWindowTest, SettingsSheetRunsModallyWithoutParentUnderTheModulesResources)
 {
-    CSettingsBinding binding;
-    EXPECT_EQ(m_windowing.RunSettingsSheet(binding), VelkMsgBox::kIdCancel);
+    for (int button : {1, 2}) {
+        QTimer::singleShot(0, [button] {
+            auto* sheet = qobject_cast<CVelkPropertySheet*>(QApplication::activeModalWidget());
+            ASSERT_NE(sheet, nullptr);
+            EXPECT_EQ(sheet->windowTitle(), VelkFromUtf8("报警参数设置"));
+            EXPECT_EQ(sheet->parentWidget(), nullptr);
+            EXPECT_EQ(VelkCurrentResourceModule(), VelkResourceModule::Module);
+            for (QPushButton* b : sheet->findChildren<QPushButton*>()) {
+                if (b->property("controlId").toInt() == button)
+                    QTest::mouseClick(b, Qt::LeftButton);
+            }
+        });
+        CModalGuard guard;
+        CSettingsBinding binding;
+        EXPECT_EQ(m_windowing.RunSettingsSheet(binding), button == 1 ? VelkMsgBox::kIdOk : VelkMsgBox::kIdCancel);
+        EXPECT_EQ(VelkCurrentResourceModule(), VelkResourceModule::Host);
+    }
 }
 
 } // namespace

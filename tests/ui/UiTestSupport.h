@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QApplication>
+#include <QDialog>
 #include <QEvent>
+#include <QTimer>
 #include <QWidget>
+#include <gtest/gtest.h>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
@@ -112,3 +116,30 @@ inline std::string RecordsBytes(const std::vector<Ta_ALERTRECORD>& records)
         bytes += RawBytes(r);
     return bytes;
 }
+
+// A modal run that goes wrong (a box nobody answers, a click that missed) would hang until
+// CTest's timeout. The guard closes every modal window still open after the given time, from
+// the innermost out, and fails the test.
+class CModalGuard {
+public:
+    explicit CModalGuard(int milliseconds = 5000)
+    {
+        m_timer.setSingleShot(true);
+        QObject::connect(&m_timer, &QTimer::timeout, [] {
+            ADD_FAILURE() << "a modal window was still open when the guard ran out";
+            for (int i = 0; i < 16; ++i) {
+                QWidget* modal = QApplication::activeModalWidget();
+                if (!modal)
+                    break;
+                if (auto* dialog = qobject_cast<QDialog*>(modal))
+                    dialog->reject();
+                else
+                    modal->close();
+            }
+        });
+        m_timer.start(milliseconds);
+    }
+
+private:
+    QTimer m_timer;
+};
