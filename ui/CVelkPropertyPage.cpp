@@ -32,6 +32,14 @@ bool CVelkPropertyPage::CreatePageWindow()
         return false;
     m_bHasWindow = true;
     CreateControls();
+    // A tab is on screen before its window is created, and controls made under a visible
+    // widget stay hidden until shown.
+    if (isVisible()) {
+        for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (!child->testAttribute(Qt::WA_WState_ExplicitShowHide))
+                child->show();
+        }
+    }
     // The template's own geometry may not shrink or stretch the page.
     setFixedSize(m_templateSize);
     // Keys reach the focused control, which may be any descendant of the page; the

@@ -84,6 +84,7 @@ TEST_F(PropertySheetTest, PagesGetWindowsOnFirstActivationAndOnlyThoseApplyOnOk)
             EXPECT_EQ(modal->TabControl()->currentIndex(), 0);
             EXPECT_EQ(SheetButton(*modal, 0x3021), nullptr) << "no Apply button";
             modal->TabControl()->setCurrentIndex(2);
+            EXPECT_TRUE(modal->GetPage(2)->Control(7)->isVisible()) << "controls of a tab opened on screen";
             modal->TabControl()->setCurrentIndex(0);
             QTest::mouseClick(SheetButton(*modal, 1), Qt::LeftButton);
         });
