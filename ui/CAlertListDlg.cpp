@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "CAlertListModel.h"
+#include "CRowFocusDelegate.h"
 #include "KQDaApi.h"
 #include "MessageBoxService.h"
 #include "QtText.h"
@@ -56,6 +57,8 @@ CAlertListDlg::CAlertListDlg(std::vector<Ta_ALERTRECORD>* alerts,
       m_pPrices(prices)
 {
     m_pForm->setupUi(this);
+    // A template of fixed rectangles: the controls would not follow a resized window.
+    setFixedSize(size());
     setModal(false);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
@@ -107,6 +110,7 @@ void CAlertListDlg::SetupList()
         list->setColumnWidth(c, kColumnWidths[c]);
 
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setItemDelegate(new CRowFocusDelegate(list));
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list->setTabKeyNavigation(false);

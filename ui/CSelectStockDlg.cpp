@@ -7,8 +7,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
+#include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -20,6 +20,7 @@
 #include "QtText.h"
 #include "RegisteredMessages.h"
 #include "ResourceSwitch.h"
+#include "VelkDataExchange.h"
 #include "ui_IDD_SELECTSTOCK_180.h"
 
 namespace {
@@ -48,7 +49,7 @@ std::string Gbk(const char* utf8)
     return VelkToGbk(VelkFromUtf8(utf8));
 }
 
-// The caption of the framework's own messages and of the index refusal.
+// The caption of the index refusal, as of the framework's own messages.
 std::string ApplicationCaption()
 {
     return VelkToGbk(QCoreApplication::applicationName());
@@ -57,41 +58,6 @@ std::string ApplicationCaption()
 void Warn(const char* utf8Text)
 {
     VelkMessageBoxService().Show(Gbk(utf8Text), Gbk("警告"), VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
-}
-
-// Floats are shown the way the framework shows them: %g with float precision.
-QString FormatFloat(float value)
-{
-    char buf[32];
-    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 6);
-    return QString::fromLatin1(buf, static_cast<int>(res.ptr - buf));
-}
-
-// The framework's float parse: blanks around the number are allowed, anything else is not, and
-// a zero only counts when the text starts with a '0'.
-bool ParseFloat(const std::string& text, float& value)
-{
-    const char* p = text.c_str();
-    const char* end = p + text.size();
-    while (p < end && (*p == ' ' || *p == '\t'))
-        ++p;
-    const char first = p < end ? *p : '\0';
-    if (p < end && *p == '+')
-        ++p;
-    double d = 0;
-    const auto res = std::from_chars(p, end, d, std::chars_format::general);
-    // "nan" and "inf" parse, but a NaN would slip through every range and order check.
-    if (res.ec != std::errc() || !std::isfinite(d))
-        return false;
-    if (d == 0.0 && first != '0')
-        return false;
-    p = res.ptr;
-    while (p < end && (*p == ' ' || *p == '\t'))
-        ++p;
-    if (p != end)
-        return false;
-    value = static_cast<float>(d);
-    return true;
 }
 
 // The platform's virtual-key code of a Qt key, which decides what the code box does with it.
@@ -179,6 +145,8 @@ CSelectStockDlg::CSelectStockDlg(QWidget* pParent)
     : QDialog(pParent), m_pForm(std::make_unique<Ui::CSelectStockDlgForm>())
 {
     m_pForm->setupUi(this);
+    // The controls sit where the template puts them; a larger window would only add empty space.
+    setFixedSize(size());
     QLineEdit* code = m_pForm->m_editCode;
     // Keys never reach the box, and nothing may paste or drop text into it either.
     code->setReadOnly(true);
@@ -275,15 +243,16 @@ void CSelectStockDlg::PlaceGroupControls()
     const int d = clientTop + (clientBottom - clientTop) / 2 - labelHeight / 2 - 40;
 
     label->move(labelRect.left(), labelRect.top() + d);
-    const int labelBottom = labelRect.top() + d + labelHeight;
-    m_staticGroup->setGeometry(labelRect.left(), labelBottom + 2 * labelHeight, labelRect.width(),
-                               labelHeight);
 
     const QRect codeRect = code->geometry();
     code->move(codeRect.left(), codeRect.top() + d);
     const int codeBottom = codeRect.top() + d + codeRect.height();
     const int comboTop = codeBottom + labelHeight + 5;
     m_comboGroup->setGeometry(codeRect.left(), comboTop, 2 * codeRect.width(), codeRect.height());
+    // The group label takes the code label's left, width and height and is centred on the combo
+    // box it names, so the two read as one line whatever their heights.
+    m_staticGroup->setGeometry(labelRect.left(), comboTop + (codeRect.height() - labelHeight) / 2,
+                               labelRect.width(), labelHeight);
     // The dropped-down rectangle's bottom times eight sets how far the list reaches; a Qt combo
     // box keeps its own height and takes that reach as a number of visible rows.
     const int droppedBottom = comboTop + codeRect.height();
@@ -311,25 +280,6 @@ void CSelectStockDlg::FillGroups()
         m_comboGroup->setCurrentIndex(0);
 }
 
-bool CSelectStockDlg::ExchangePrice(QLineEdit* pBox, float& fValue)
-{
-    float value = 0;
-    const char* refusal = nullptr;
-    if (!ParseFloat(VelkToGbk(pBox->text()), value))
-        refusal = "请输入一个数。";
-    else if (value < kPriceMin || value > kPriceMax)
-        refusal = "请输入一个介于 0 和 9999 之间的数。";
-    if (refusal) {
-        VelkMessageBoxService().Show(Gbk(refusal), ApplicationCaption(),
-                                     VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
-        pBox->setFocus();
-        pBox->selectAll();
-        return false;
-    }
-    fValue = value;
-    return true;
-}
-
 bool CSelectStockDlg::DoDataExchange(bool bSaveAndValidate)
 {
     if (!m_comboGroup) {
@@ -344,14 +294,15 @@ bool CSelectStockDlg::DoDataExchange(bool bSaveAndValidate)
     QLabel* name = Label(kNameStatic);
     QLabel* preClose = Label(kPreCloseStatic);
     if (!bSaveAndValidate) {
-        lower->setText(FormatFloat(m_fLower));
-        upper->setText(FormatFloat(m_fUpper));
+        lower->setText(VelkFormatFloat(m_fLower));
+        upper->setText(VelkFormatFloat(m_fUpper));
         code->setText(VelkFromGbk(m_strCode));
         name->setText(VelkFromGbk(m_strName));
         preClose->setText(VelkFromGbk(m_strPreClose));
         return true;
     }
-    if (!ExchangePrice(lower, m_fLower) || !ExchangePrice(upper, m_fUpper))
+    if (!VelkExchangeFloat(lower, m_fLower, kPriceMin, kPriceMax) ||
+        !VelkExchangeFloat(upper, m_fUpper, kPriceMin, kPriceMax))
         return false;
     m_strCode = VelkToGbk(code->text());
     m_strName = VelkToGbk(name->text());
@@ -378,6 +329,15 @@ void CSelectStockDlg::OnOK()
 void CSelectStockDlg::OnCancel()
 {
     QDialog::reject();
+}
+
+void CSelectStockDlg::done(int nResult)
+{
+    // The wizard is a window of its own: it would stay on screen after the dialog until the
+    // dialog object goes.
+    if (m_pWizard)
+        m_pWizard->hide();
+    QDialog::done(nResult);
 }
 
 void CSelectStockDlg::accept()

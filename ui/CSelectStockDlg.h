@@ -65,12 +65,12 @@ protected:
     void showEvent(QShowEvent* pEvent) override;
     void accept() override;
     void reject() override;
+    void done(int nResult) override;
 
 private:
     void OnStockChosen(const Ta_SELECTSTOCK* pRecord);
     void PlaceGroupControls();
     void FillGroups();
-    bool ExchangePrice(QLineEdit* pBox, float& fValue);
     QLineEdit* Edit(int controlId) const;
     QLabel* Label(int controlId) const;
 

@@ -4,7 +4,9 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QPixmap>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QStyleFactory>
 #include <QTableView>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -21,6 +23,20 @@ QString Utf8(const char* text)
 {
     return QString::fromUtf8(text);
 }
+
+// Keeps the rectangle of every focus frame drawn with it.
+class CFocusFrameProbe final : public QProxyStyle {
+public:
+    CFocusFrameProbe() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override
+    {
+        if (element == PE_FrameFocusRect)
+            m_frames.push_back(option->rect);
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+    mutable std::vector<QRect> m_frames;
+};
 
 class AlertListDlgTest : public ::testing::Test {
 protected:
@@ -106,6 +122,30 @@ TEST_F(AlertListDlgTest, CellsAreFormattedAlignedAndColoured)
     EXPECT_EQ(dlg->Model()->index(0, 2).data(Qt::BackgroundRole).value<QBrush>().color(), QColor(0, 0, 0));
     EXPECT_EQ(dlg->ListControl()->palette().color(QPalette::Base), QColor(0, 0, 0));
     EXPECT_EQ(dlg->ListControl()->selectionBehavior(), QAbstractItemView::SelectRows);
+}
+
+TEST_F(AlertListDlgTest, TheFocusFrameGoesRoundTheWholeCurrentRow)
+{
+    m_alerts = {MakeRecord(1, "600000", 36001), MakeRecord(1, "600001", 36000)};
+    CFocusFrameProbe probe;
+    auto dlg = MakeDialog();
+    QTableView* list = dlg->ListControl();
+    list->setStyle(&probe);
+    dlg->show();
+    dlg->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
+    list->setFocus();
+    ASSERT_TRUE(list->hasFocus());
+    const int rowWidth = list->horizontalHeader()->length();
+    for (int column : {0, 2, 4}) {
+        list->selectionModel()->setCurrentIndex(dlg->Model()->index(1, column), QItemSelectionModel::NoUpdate);
+        probe.m_frames.clear();
+        list->viewport()->repaint();
+        ASSERT_FALSE(probe.m_frames.empty()) << column;
+        const QRect row = list->visualRect(dlg->Model()->index(1, 0));
+        for (const QRect& frame : probe.m_frames)
+            EXPECT_EQ(frame, QRect(0, row.top(), rowWidth, row.height())) << column;
+    }
 }
 
 TEST_F(AlertListDlgTest, NameCutInsideADoubleByteCharacterShowsOnlyWholeCharacters)

@@ -7,10 +7,16 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "CAlertListDlg.h"
 #include "CQuoteStore.h"
 #include "CSelectStockDlg.h"
 #include "CSelectStockEvent.h"
@@ -19,6 +25,7 @@
 #include "MessageBoxService.h"
 #include "RegisteredMessages.h"
 #include "TextCodec.h"
+#include "UiTestSupport.h"
 #include "VelkServices.h"
 
 namespace {
@@ -380,6 +387,14 @@ TEST_F(SelectStockTest, APickIsRefusedForAForeignMessageAndLostQuietlyWithoutIts
 
 TEST_F(SelectStockTest, GroupModeHidesThePricesAndPlacesTheGroupsUnderTheCode)
 {
+    // The price dialog keeps the template's rectangles: the reference for the moves.
+    auto price = Open(0);
+    EXPECT_FALSE(Ctl<QLabel>(*price, 3001)->isVisible());
+    EXPECT_FALSE(Ctl<QComboBox>(*price, 3002)->isVisible());
+    const QRect label = price->Control(12021)->geometry();
+    const QRect code = CodeBox(*price)->geometry();
+    const QRect name = price->Control(1114)->geometry();
+
     auto dlg = Open(1);
     for (int id : {12013, 12014, 1101, 1102, 12020, 12019})
         EXPECT_FALSE(dlg->Control(id)->isVisible()) << id;
@@ -388,16 +403,54 @@ TEST_F(SelectStockTest, GroupModeHidesThePricesAndPlacesTheGroupsUnderTheCode)
     EXPECT_TRUE(groupLabel->isVisible());
     EXPECT_TRUE(combo->isVisible());
     EXPECT_EQ(groupLabel->text(), QString::fromUtf8("自选股:"));
-    const QRect code = CodeBox(*dlg)->geometry();
-    EXPECT_GT(combo->geometry().top(), code.bottom());
-    EXPECT_EQ(combo->geometry().left(), code.left());
-    EXPECT_EQ(combo->width(), 2 * code.width());
-    EXPECT_LE(combo->geometry().bottom(), Ctl<QPushButton>(*dlg, 1)->geometry().top());
-    EXPECT_TRUE(dlg->rect().contains(groupLabel->geometry()));
 
-    auto price = Open(0);
-    EXPECT_FALSE(Ctl<QLabel>(*price, 3001)->isVisible());
-    EXPECT_FALSE(Ctl<QComboBox>(*price, 3002)->isVisible());
+    const int d = dlg->rect().height() / 2 - label.height() / 2 - 40;
+    EXPECT_EQ(dlg->Control(12021)->geometry(), label.translated(0, d));
+    EXPECT_EQ(CodeBox(*dlg)->geometry(), code.translated(0, d));
+    EXPECT_EQ(dlg->Control(1114)->geometry(), name.translated(0, d));
+    const int comboTop = code.top() + d + code.height() + label.height() + 5;
+    EXPECT_EQ(combo->geometry(), QRect(code.left(), comboTop, 2 * code.width(), code.height()));
+    // The label lines up with the combo box it names.
+    const QRect placed = groupLabel->geometry();
+    EXPECT_EQ(placed.left(), label.left());
+    EXPECT_EQ(placed.size(), label.size());
+    EXPECT_LE(std::abs((placed.top() + placed.bottom()) - (combo->geometry().top() + combo->geometry().bottom())), 1);
+    EXPECT_LE(combo->geometry().bottom(), Ctl<QPushButton>(*dlg, 1)->geometry().top());
+}
+
+TEST_F(SelectStockTest, TheWizardGoesWithItsDialogWhicheverWayTheDialogEnds)
+{
+    const std::vector<std::pair<const char*, std::function<void(CSelectStockDlg&)>>> endings{
+        {"OK", [](CSelectStockDlg& dlg) { ClickOk(dlg); }},
+        {"Cancel", [](CSelectStockDlg& dlg) { QTest::mouseClick(Ctl<QPushButton>(dlg, 2), Qt::LeftButton); }},
+        {"Escape in the code box", [](CSelectStockDlg& dlg) { QTest::keyClick(CodeBox(dlg), Qt::Key_Escape); }},
+        {"closed", [](CSelectStockDlg& dlg) { dlg.close(); }},
+    };
+    for (const auto& [how, end] : endings) {
+        auto dlg = Open();
+        Choose(*dlg, 1, "600000");
+        QTest::keyClick(CodeBox(*dlg), Qt::Key_6);
+        QCoreApplication::processEvents();
+        ASSERT_NE(dlg->m_pWizard, nullptr) << how;
+        ASSERT_TRUE(dlg->m_pWizard->isVisible()) << how;
+        end(*dlg);
+        EXPECT_FALSE(dlg->isVisible()) << how;
+        EXPECT_FALSE(dlg->m_pWizard->isVisible()) << how;
+    }
+}
+
+TEST_F(SelectStockTest, DialogsOfFixedTemplatesCannotBeResized)
+{
+    auto stock = Open(1);
+    CAlertListDlg list(nullptr, nullptr);
+    list.show();
+    for (QDialog* dialog : std::initializer_list<QDialog*>{stock.get(), &list}) {
+        const QSize size = dialog->size();
+        EXPECT_EQ(dialog->minimumSize(), size) << dialog->windowTitle().toStdString();
+        EXPECT_EQ(dialog->maximumSize(), size) << dialog->windowTitle().toStdString();
+        dialog->resize(size + QSize(120, 80));
+        EXPECT_EQ(dialog->size(), size) << dialog->windowTitle().toStdString();
+    }
 }
 
 TEST_F(SelectStockTest, ModalRunReturnsOkWithTheChosenGroup)
@@ -410,6 +463,7 @@ TEST_F(SelectStockTest, ModalRunReturnsOkWithTheChosenGroup)
         Ctl<QComboBox>(*modal, 3002)->setCurrentIndex(1);
         ClickOk(*modal);
     });
+    CModalGuard guard;
     EXPECT_EQ(dlg.DoModal(), 1);
     EXPECT_EQ(dlg.m_strGroup, Gbk("自选1"));
 }
@@ -428,6 +482,7 @@ TEST_F(SelectStockTest, ModalRunTakesAStockPickedInTheWizard)
         QCoreApplication::processEvents();
         ClickOk(*modal);
     });
+    CModalGuard guard;
     EXPECT_EQ(dlg.DoModal(), 1);
     EXPECT_EQ(dlg.m_strCode, "600000");
     EXPECT_EQ(dlg.m_strName, Gbk("浦发银行"));
