@@ -1,0 +1,350 @@
+#include "CSystemAlertDlg.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QPalette>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "CAlertListDlg.h"
+#include "CSelectStockDlg.h"
+#include "KQBkApi.h"
+#include "KQDaApi.h"
+#include "MessageBoxService.h"
+#include "QtText.h"
+#include "TextCodec.h"
+#include "VelkServices.h"
+#include "VelkStringTable.h"
+#include "ui_IDD_SYSTEMALERT_12004.h"
+
+namespace {
+
+constexpr int kRangeAllShares = 12000;
+constexpr int kRangeSelfSelected = 12001;
+constexpr int kRangeSelfSet = 12002;
+constexpr int kAdd = 1090;
+constexpr int kDelete = 1088;
+constexpr int kClear = 1087;
+constexpr int kDefault = 1107;
+constexpr int kItemName = 1019;
+constexpr int kImageWidth = 16;
+
+// 299 x 155 dialog units.
+const QSize kTemplateSize(449, 233);
+
+int ShortcutCommand(int key)
+{
+    switch (key) {
+    case Qt::Key_A: return kAdd;
+    case Qt::Key_C: return kClear;
+    case Qt::Key_D: return kDelete;
+    default: return 0;
+    }
+}
+
+} // namespace
+
+VELK_IMPLEMENT_DYNCREATE(CSystemAlertDlg)
+
+CSystemAlertDlg::CSystemAlertDlg() : CVelkPropertyPage(IDD, "系统预警", kTemplateSize) {}
+
+CSystemAlertDlg::~CSystemAlertDlg() = default;
+
+void CSystemAlertDlg::BindSettings(CSettingsBinding& binding)
+{
+    CString path = binding.strSysPath;
+    SetSystemPath(path);
+    SetAlertList(binding.pSystemList);
+    // Until the file is read the page shows the switches in force, not its defaults.
+    if (binding.pSystemPage)
+        m_switches = binding.pSystemPage->m_switches;
+    m_pSheetStore = binding.pSystemPage;
+}
+
+void CSystemAlertDlg::CreateControls()
+{
+    m_pForm = std::make_unique<Ui::CSystemAlertDlgForm>();
+    m_pForm->setupUi(this);
+    m_listStock = m_pForm->m_listStock;
+    m_btnDelete = m_pForm->m_btnDelete;
+    m_btnClear = m_pForm->m_btnClear;
+    m_btnAdd = m_pForm->m_btnAdd;
+    m_btnDefault = m_pForm->m_btnDefault;
+
+    // The radio group's index is the monitor range.
+    m_pRangeGroup = new QButtonGroup(this);
+    m_pRangeGroup->addButton(m_pForm->m_radioAllShares, 0);
+    m_pRangeGroup->addButton(m_pForm->m_radioSelfSelected, 1);
+    m_pRangeGroup->addButton(m_pForm->m_radioSelfSet, 2);
+
+    OnCommand(kRangeAllShares, [this] { OnRadioAllShares(); });
+    OnCommand(kRangeSelfSelected, [this] { OnRadioSelfSelected(); });
+    OnCommand(kRangeSelfSet, [this] { OnRadioSelfSet(); });
+    OnCommand(kAdd, [this] { OnAdd(); });
+    OnCommand(kDelete, [this] { OnDelete(); });
+    OnCommand(kClear, [this] { OnClear(); });
+    OnCommand(kDefault, [this] { OnDefault(); });
+}
+
+bool CSystemAlertDlg::OnInitDialog()
+{
+    CVelkPropertyPage::OnInitDialog();
+    InitListCtrl();
+    LoadSystemAlert();
+    m_bNewHigh = m_switches.m_byNewHigh;
+    m_bNewLow = m_switches.m_byNewLow;
+    m_bLimit = m_switches.m_byLimit;
+    m_nRange = m_switches.m_nRange;
+    UpdateData(false);
+    // Under any other range the list stays empty on screen; the stocks are kept all the same.
+    if (m_nRange == 2)
+        FillList();
+    UpdateControls();
+    return true;
+}
+
+void CSystemAlertDlg::InitListCtrl()
+{
+    const QPixmap strip = CAlertListDlg::LoadImageStrip();
+    m_imageList.clear();
+    for (int x = 0; x + kImageWidth <= strip.width(); x += kImageWidth)
+        m_imageList.emplace_back(strip.copy(x, 0, kImageWidth, strip.height()));
+    m_listStock->setIconSize(QSize(kImageWidth, kImageWidth));
+    // List mode: names run down a column and on into the next (uic cannot set this one).
+    m_listStock->setWrapping(true);
+    // The selection stays visible when the list loses the focus.
+    QPalette palette = m_listStock->palette();
+    palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     palette.color(QPalette::Active, QPalette::HighlightedText));
+    m_listStock->setPalette(palette);
+}
+
+void CSystemAlertDlg::DoDataExchange(bool bSaveAndValidate)
+{
+    QCheckBox* newHigh = m_pForm->m_checkNewHigh;
+    QCheckBox* newLow = m_pForm->m_checkNewLow;
+    QCheckBox* limit = m_pForm->m_checkLimit;
+    if (bSaveAndValidate) {
+        // A range the page does not know (a damaged file) checks no button; it is kept as it
+        // was rather than turned into "none".
+        const int checked = m_pRangeGroup->checkedId();
+        if (checked >= 0)
+            m_nRange = checked;
+        m_bNewHigh = newHigh->isChecked() ? 1 : 0;
+        m_bNewLow = newLow->isChecked() ? 1 : 0;
+        m_bLimit = limit->isChecked() ? 1 : 0;
+        return;
+    }
+    if (QAbstractButton* button = m_pRangeGroup->button(m_nRange)) {
+        button->setChecked(true);
+    } else {
+        m_pRangeGroup->setExclusive(false);
+        for (QAbstractButton* b : m_pRangeGroup->buttons())
+            b->setChecked(false);
+        m_pRangeGroup->setExclusive(true);
+    }
+    newHigh->setChecked(m_bNewHigh != 0);
+    newLow->setChecked(m_bNewLow != 0);
+    limit->setChecked(m_bLimit != 0);
+}
+
+void CSystemAlertDlg::FillList()
+{
+    m_listStock->clear();
+    m_mapCode.clear();
+    const QIcon icon = m_imageList.empty() ? QIcon() : m_imageList.front();
+    for (std::size_t i = 0; i < m_vecStock.size(); ++i) {
+        const Ta_VELKPRICEALERT& record = m_vecStock[i];
+        m_listStock->insertItem(static_cast<int>(i),
+                                new QListWidgetItem(icon, VelkFromGbk(VelkFieldText(record.m_szName))));
+        m_mapCode[VelkFieldText(record.m_szCode)] = static_cast<int>(i);
+    }
+    if (m_listStock->count() > 0) {
+        QListWidgetItem* last = m_listStock->item(m_listStock->count() - 1);
+        m_listStock->scrollToItem(last);
+        // Single selection: the last item becomes the only one selected.
+        m_listStock->setCurrentItem(last);
+    }
+    // The list may only now be enabled, and a disabled list takes no focus.
+    UpdateControls();
+    m_listStock->setFocus();
+}
+
+void CSystemAlertDlg::UpdateControls()
+{
+    UpdateData(true);
+    const bool selfSet = m_nRange == 2;
+    const bool hasItems = m_listStock->count() > 0;
+    m_btnDelete->setEnabled(hasItems && selfSet);
+    m_btnClear->setEnabled(hasItems && selfSet);
+    m_btnAdd->setEnabled(selfSet);
+    m_listStock->setEnabled(selfSet);
+}
+
+void CSystemAlertDlg::OnRadioAllShares()
+{
+    UpdateControls();
+}
+
+void CSystemAlertDlg::OnRadioSelfSelected()
+{
+    m_listStock->clear();
+    UpdateControls();
+}
+
+void CSystemAlertDlg::OnRadioSelfSet()
+{
+    FillList();
+    UpdateControls();
+}
+
+bool CSystemAlertDlg::AppendStock(unsigned char market, const std::string& code, const std::string& name, int& n)
+{
+    Ta_VELKPRICEALERT record{};
+    record.m_byMarket = market;
+    VelkCopyText(record.m_szCode, code);
+    VelkCopyText(record.m_szName, TextCodec::CutGbk(name, sizeof record.m_szName - 1));
+    // Membership goes by the code as it is stored, whatever the market.
+    const std::string storedCode = VelkFieldText(record.m_szCode);
+    if (storedCode.empty() || m_mapCode.count(storedCode))
+        return false;
+    const QIcon icon = m_imageList.empty() ? QIcon() : m_imageList.front();
+    m_listStock->insertItem(n, new QListWidgetItem(icon, VelkFromGbk(VelkFieldText(record.m_szName))));
+    m_vecStock.push_back(record);
+    m_mapCode[storedCode] = n;
+    ++n;
+    return true;
+}
+
+void CSystemAlertDlg::OnAdd()
+{
+    CSelectStockDlg dlg(nullptr);
+    dlg.m_nMode = 1;
+    int n = m_listStock->count();
+    const int result = dlg.DoModal();
+    // The release of a shortcut's letter went to the stock dialog, not through this page.
+    VelkShortcutLatch() = 1;
+    if (result != VelkMsgBox::kIdOk)
+        return;
+
+    if (!dlg.m_strCode.empty() && !dlg.m_strName.empty()) {
+        Ta_VELKPRICEALERT probe{};
+        VelkCopyText(probe.m_szCode, dlg.m_strCode);
+        if (m_mapCode.count(VelkFieldText(probe.m_szCode))) {
+            VelkMessageBoxService().Show(VelkLoadString(VelkString::kAlreadyListed), TextCodec::Utf8ToGbk("警告"),
+                                         VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
+            return;
+        }
+        AppendStock(dlg.m_byMarket, dlg.m_strCode, dlg.m_strName, n);
+    }
+
+    if (!dlg.m_strGroup.empty()) {
+        tag_UserInfo user;
+        DA_bGetUserInfo(user);
+        std::vector<CSymbolInfo> stocks;
+        if (!DA_bGetSymbolIDVecBySSVName(user.m_strUserID, dlg.m_strGroup, stocks))
+            stocks.clear();
+        const std::vector<unsigned short> items{kItemName};
+        for (const CSymbolInfo& stock : stocks) {
+            std::vector<X1Format> values;
+            if (!BK_bGetItemDataByItemNo(stock.m_byMarket, stock.m_strCode, items, values, true, nullptr))
+                continue;
+            // Members already listed are passed over without a word.
+            AppendStock(stock.m_byMarket, stock.m_strCode, values.empty() ? CString() : values[0].s_GetAsString(),
+                        n);
+        }
+    }
+    UpdateControls();
+}
+
+void CSystemAlertDlg::OnDelete()
+{
+    const QList<QListWidgetItem*> selected = m_listStock->selectedItems();
+    if (selected.isEmpty())
+        return;
+    const int row = m_listStock->row(selected.front());
+    if (row < 0 || static_cast<std::size_t>(row) >= m_vecStock.size())
+        return;
+    m_mapCode.erase(VelkFieldText(m_vecStock[static_cast<std::size_t>(row)].m_szCode));
+    m_vecStock.erase(m_vecStock.begin() + row);
+    delete m_listStock->takeItem(row);
+    FillList();
+    UpdateControls();
+}
+
+void CSystemAlertDlg::OnClear()
+{
+    m_listStock->clear();
+    m_vecStock.clear();
+    m_mapCode.clear();
+    UpdateControls();
+}
+
+void CSystemAlertDlg::OnDefault()
+{
+    m_bLimit = 1;
+    m_bNewHigh = 0;
+    m_bNewLow = 0;
+    UpdateData(false);
+}
+
+void CSystemAlertDlg::Commit()
+{
+    UpdateData(true);
+    m_switches.m_byNewHigh = m_bNewHigh != 0 ? 1 : 0;
+    m_switches.m_byNewLow = m_bNewLow != 0 ? 1 : 0;
+    m_switches.m_byLimit = m_bLimit != 0 ? 1 : 0;
+    m_switches.m_nRange = m_nRange;
+    // Saved and applied whatever the range: the self-set stocks are kept for when it returns.
+    SaveSystemAlert();
+    ApplyAlertList();
+    if (m_pSheetStore) {
+        m_pSheetStore->m_switches = m_switches;
+        m_pSheetStore->m_vecStock = m_vecStock;
+        m_pSheetStore->m_mapCode = m_mapCode;
+    }
+}
+
+void CSystemAlertDlg::OnOK()
+{
+    Commit();
+    CVelkPropertyPage::OnOK();
+}
+
+bool CSystemAlertDlg::OnApply()
+{
+    Commit();
+    return CVelkPropertyPage::OnApply();
+}
+
+bool CSystemAlertDlg::PreTranslateMessage(QKeyEvent* pKey)
+{
+    m_bKeyAnswered = false;
+    if (VelkShortcutFires(*pKey, {Qt::Key_A, Qt::Key_C, Qt::Key_D})) {
+        m_bKeyAnswered = true;
+        if (m_btnAdd->isEnabled())
+            PostCommand(ShortcutCommand(pKey->key()));
+    }
+    return CVelkPropertyPage::PreTranslateMessage(pKey);
+}
+
+void CSystemAlertDlg::keyPressEvent(QKeyEvent* pEvent)
+{
+    const bool answered = m_bKeyAnswered;
+    m_bKeyAnswered = false;
+    // Qt hands a key that a control ignores on to its parent; only keys meant for the page
+    // window itself count here. A key the latch answered, or a held key repeating, is not
+    // answered again.
+    if (QApplication::focusWidget() == this && !answered && !pEvent->isAutoRepeat() &&
+        (pEvent->modifiers() & Qt::ControlModifier)) {
+        const int command = ShortcutCommand(pEvent->key());
+        QPushButton* button = command == kAdd ? m_btnAdd : command == kClear ? m_btnClear : m_btnDelete;
+        if (command != 0 && button->isEnabled())
+            PostCommand(command);
+    }
+    CVelkPropertyPage::keyPressEvent(pEvent);
+}
