@@ -139,7 +139,7 @@ bool CMagicAlertDlg::OnInitDialog()
     // The boxes follow the selection however the user changes it, by mouse or by keyboard.
     connect(m_listStock, &QListWidget::itemSelectionChanged, this, [this] {
         if (!m_bUpdating)
-            ShowSelectionSwitches();
+            OnClickStockList();
     });
     connect(m_listSignal, &QListWidget::currentRowChanged, this, [this] {
         if (!m_bUpdating)
@@ -249,6 +249,11 @@ void CMagicAlertDlg::RefreshStockList()
 void CMagicAlertDlg::ShowSelectionSwitches()
 {
     SetCheckStates(SelectedSwitches());
+}
+
+void CMagicAlertDlg::OnClickStockList()
+{
+    ShowSelectionSwitches();
 }
 
 void CMagicAlertDlg::OnSelchangeSignalList()

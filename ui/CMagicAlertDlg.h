@@ -48,6 +48,7 @@ protected:
 private:
     void RefreshStockList();
     void ShowSelectionSwitches();
+    void OnClickStockList();
     void OnSelchangeSignalList();
     void OnInvert();
     void OnAdd();
