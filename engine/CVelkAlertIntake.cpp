@@ -8,6 +8,7 @@
 #include "KQDaApi.h"
 #include "QuoteItems.h"
 #include "VelkEngineLock.h"
+#include "VelkNumber.h"
 
 namespace {
 
@@ -80,9 +81,9 @@ void CVelkAlert::vRecvNewMemory(const CMemoryInfo* info)
     quote.m_byMarket = market;
     VelkCopyText(quote.m_szCode, code);
     VelkCopyText(quote.m_szName, nameText);
-    quote.m_fPrice = static_cast<float>(std::atof(priceText.c_str()));
-    quote.m_fPrice2 = static_cast<float>(std::atof(price2Text.c_str()));
-    quote.m_fVolume = static_cast<float>(std::atof(volumeText.c_str()));
+    quote.m_fPrice = static_cast<float>(VelkAtof(priceText));
+    quote.m_fPrice2 = static_cast<float>(VelkAtof(price2Text));
+    quote.m_fVolume = static_cast<float>(VelkAtof(volumeText));
     quote.m_fLimitUp = static_cast<float>(static_cast<double>(values[kPosLimitUp]));
     quote.m_fLimitDown = static_cast<float>(static_cast<double>(values[kPosLimitDown]));
     const X1Format& time = values[kPosTime];

@@ -11,6 +11,7 @@
 #include "KQDaApi.h"
 #include "ProfileReader.h"
 #include "VelkEngineLock.h"
+#include "VelkNumber.h"
 #include "VelkFile.h"
 
 namespace {
@@ -53,7 +54,7 @@ int TextToInt(const std::string& text)
 
 float TextToFloat(const std::string& text)
 {
-    return static_cast<float>(std::strtod(text.c_str(), nullptr));
+    return static_cast<float>(VelkAtof(text));
 }
 
 // Seconds of the day from "hh:mm:ss": the hours before the first colon, the minutes after it,

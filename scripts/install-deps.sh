@@ -6,13 +6,13 @@ set -euo pipefail
 packages=(
   g++ make cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev
+  nlohmann-json3-dev locales
   qt6-base-dev
   libsdl2-dev
   fonts-wqy-microhei
 )
 if [ "${VELK_BUILD_UI:-ON}" = "OFF" ]; then
-  packages=(g++ make cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev)
+  packages=(g++ make cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev locales)
 fi
 
 missing=()
