@@ -465,6 +465,19 @@ bool VelkReadBlocks(const std::string& path, std::uint64_t offset, std::size_t b
     return ok;
 }
 
+bool VelkKeepCopy(const std::string& path, const std::string& copyPath)
+{
+    if (VelkFileExists(copyPath))
+        return true;
+    // The link goes to the file a symbolic link points at, not to the link.
+    if (::linkat(AT_FDCWD, path.c_str(), AT_FDCWD, copyPath.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        return true;
+    if (errno == EEXIST)
+        return true;
+    std::string bytes;
+    return VelkReadFile(path, bytes) && !VelkFileExists(copyPath) && VelkReplaceFile(copyPath, bytes);
+}
+
 bool VelkReadFile(const std::string& path, std::string& bytes)
 {
     bytes.clear();

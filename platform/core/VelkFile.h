@@ -49,6 +49,11 @@ bool VelkWriteFileTail(const std::string& path, std::uint64_t offset, std::strin
 bool VelkReadBlocks(const std::string& path, std::uint64_t offset, std::size_t blockSize,
                     const std::function<bool(const char* block)>& callback);
 
+// Keeps the present content of a file under another name that is not taken yet: a second link
+// to it where the file system has them, else a copy. A name that is taken keeps what it holds.
+// True when the other name holds a kept content afterwards.
+bool VelkKeepCopy(const std::string& path, const std::string& copyPath);
+
 // Reads a whole file; false when it cannot be opened (the content is then empty).
 bool VelkReadFile(const std::string& path, std::string& bytes);
 bool VelkFileExists(const std::string& path);
