@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -16,6 +14,7 @@
 #include "EngineTestSupport.h"
 #include "TextCodec.h"
 #include "VelkFile.h"
+#include "support/CFileSizeLimit.h"
 
 namespace {
 
@@ -45,28 +44,6 @@ Ta_VELKPRICEALERT StoredRecord(const std::string& bytes, std::size_t i)
     std::memcpy(&record, bytes.data() + 7 + i * 151, sizeof record);
     return record;
 }
-
-// Lets writes to regular files fail beyond a size, for as long as the guard lives.
-class CFileSizeLimit {
-public:
-    explicit CFileSizeLimit(rlim_t bytes)
-    {
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~CFileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int);
-};
 
 class SystemListTest : public ::testing::Test {
 protected:

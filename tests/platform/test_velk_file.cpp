@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <optional>
 #include <sys/file.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "VelkFile.h"
+#include "support/CFileSizeLimit.h"
 #include "support/CTempDir.h"
 #include "support/CUnprivilegedRun.h"
 
@@ -103,28 +103,6 @@ void Age(const std::string& path, int seconds)
     times[1] = times[0];
     ::utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
-
-// Lets writes to regular files fail beyond a size, for as long as the guard lives.
-class CFileSizeLimit {
-public:
-    explicit CFileSizeLimit(rlim_t bytes)
-    {
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~CFileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int);
-};
 
 } // namespace
 
@@ -240,8 +218,9 @@ TEST(VelkFile, SymbolicLinksAreFollowedToTheirTarget)
         std::filesystem::create_directory(dir.File("SYS"));
         std::filesystem::create_directory(dir.File("dotfiles"));
         const std::string target = dir.File(c.target);
-        if (c.targetExists)
+        if (c.targetExists) {
             ASSERT_TRUE(VelkReplaceFile(target, std::string("old")));
+        }
         for (const auto& [name, text] : c.links) {
             const std::string linkText = text[0] == '@' ? dir.Path() + text.substr(1) : text;
             std::filesystem::create_symlink(linkText, dir.File("SYS/" + name));
