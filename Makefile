@@ -1,9 +1,11 @@
-# The two commands of the README: `make demo` and `make check`.
+# The two commands of the README: `make demo` and `make check`; `make killtest` runs the long
+# round of saves killed at random moments.
 BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+KILLS ?= 1000
 
-.PHONY: all deps configure build check demo clean
+.PHONY: all deps configure build check demo killtest clean
 
 all: build
 
@@ -21,6 +23,10 @@ check: build
 
 demo: build
 	@bash scripts/run-demo.sh $(BUILD_DIR)
+
+# Saves killed at random moments, KILLS times in all (CTest runs a short round).
+killtest: build
+	@VELK_KILLS=$(KILLS) $(BUILD_DIR)/tests/kill/velk_kill_tests
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -149,6 +149,9 @@ void CVelkAlert::GetNewMagicSignal(unsigned char market)
         int k = CalMagicIndexNo(number);
         if (k < 0 || k >= kMagicSwitches || m_vecMagicAlert[watched->second].m_nMagic[k] == 0)
             continue;
+        // Held for the whole recording: the sound, the window's rows and, for the first alert,
+        // the creation of the alert list window, which asks the quote service for the trading
+        // date. Nothing reached from here takes the lock again.
         std::lock_guard<std::mutex> lock(VelkEngineLock());
         OnReceiveMaigc(0, reinterpret_cast<long>(&signal));
     }

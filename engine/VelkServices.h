@@ -66,6 +66,8 @@ public:
 struct VELK_EXPORT CSettingsBinding {
     std::string strSysPath;
     std::vector<Ta_VELKPRICEALERT>* pSystemList = nullptr;
+    // The system alert page's file routines: the page saves System_alert.cfg through them, and
+    // the engine takes back the switches and whether that save failed (m_bSaveFailed).
     CSystemAlertStore* pSystemPage = nullptr;
     std::vector<Ta_VELKPRICEALERT>* pMagicList = nullptr;
     int* pMagicCount = nullptr;

@@ -239,6 +239,21 @@ TEST_F(IntakeTest, SeedingFollowsTheListWhenItIsReplacedOrGrows)
     Notify(1, "600001");
     EXPECT_FLOAT_EQ(System(1).m_fUpper, 21.0f);
     EXPECT_FLOAT_EQ(System(1).m_fLower, 19.0f);
+
+    // Rewritten in place in another order, same length: every quote still seeds and is
+    // evaluated against its own stock's record.
+    TA::SetSystemList(m_engine, {MakeWatch(1, "600000"), MakeWatch(1, "600001")});
+    Notify(1, "600000");
+    Notify(1, "600001");
+    TA::SystemList(m_engine) = {MakeWatch(1, "600001"), MakeWatch(1, "600000")};
+    Notify(1, "600000");
+    EXPECT_FLOAT_EQ(System(1).m_fUpper, 11.0f);
+    EXPECT_FLOAT_EQ(System(1).m_fLast, 10.0f);
+    EXPECT_EQ(+System(0).m_fUpper, 0);
+    EXPECT_EQ(+System(0).m_fLast, 0);
+    Notify(1, "600001");
+    EXPECT_FLOAT_EQ(System(0).m_fUpper, 21.0f);
+    EXPECT_FLOAT_EQ(System(0).m_fLast, 20.0f);
 }
 
 TEST_F(IntakeTest, NullNotificationsAndEmptyQueueAreHarmless)

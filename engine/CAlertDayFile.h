@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "VelkRecords.h"
+
+// The day's alert file "YYYYMMDD.alt": the alert records of the trading day back to back, in
+// the order of the engine's alert list, written whole by the alert list window.
+class CAlertDayFile {
+public:
+    // "<dir>/YYYYMMDD.alt" for a yyyymmdd trading date.
+    static std::string PathFor(const std::string& dir, int tradeDate);
+    // Appends the file's whole records to alerts; their texts end inside their fields. False
+    // when the file cannot be read.
+    static bool Load(const std::string& path, std::vector<Ta_ALERTRECORD>& alerts);
+    // Replaces the file with the alerts. A file that is not a whole number of records is
+    // damaged: it is kept first as "<file>.damaged" (one kept earlier stays as it is).
+    static bool Save(const std::string& path, const std::vector<Ta_ALERTRECORD>& alerts);
+    static std::string DamagedPath(const std::string& path);
+};
