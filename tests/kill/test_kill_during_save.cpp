@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "CAlertDayFile.h"
+#include "CMagicStatusTable.h"
 #include "CQuoteStore.h"
 #include "CSystemAlertStore.h"
 #include "CVelkAlert.h"
@@ -121,6 +122,15 @@ std::vector<CFileKind> FileKinds()
                  VelkCopyText(alerts[i].m_szCode, "600000");
              }
              return CAlertDayFile::Save(CAlertDayFile::PathFor(dir, 20240105), alerts);
+         }},
+        {"MagicStatus.cfg", {"MagicStatus.cfg"}, false, false,
+         [](const std::string& dir, int state) {
+             CMagicStatusTable table;
+             CMagicStatusTable::Entries entries;
+             for (std::int32_t key = 0; key < (state == 0 ? 3 : 400); ++key)
+                 entries[key * 7] = state;
+             table.SetEntries(std::move(entries));
+             return table.Save(VelkJoinPath(dir, "MagicStatus.cfg"));
          }},
     };
 }
@@ -289,7 +299,7 @@ int SavesOnAFullFileSystem(const std::vector<CFileKind>& kinds, std::vector<std:
 {
     CTempDir mountPoint;
     if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        ::mount("velk-full", mountPoint.Path().c_str(), "tmpfs", 0, "size=32k") != 0) {
+        ::mount("velk-full", mountPoint.Path().c_str(), "tmpfs", 0, "size=64k") != 0) {
         std::fprintf(stderr, "cannot mount a tmpfs: %s\n", std::strerror(errno));
         return 77;
     }
