@@ -141,6 +141,12 @@ void CVelkAlert::SetAlertObserver(IVelkAlertObserver* observer)
     m_pObserver = observer;
 }
 
+void CVelkAlert::GetRatioSetting(Ta_ALERTSETTING** out)
+{
+    if (out)
+        *out = &m_alertSetting;
+}
+
 void CVelkAlert::RebuildSystemAlertMap()
 {
     m_nSystemCodeIndexed = static_cast<std::size_t>(-1);

@@ -12,6 +12,14 @@
 #include "ResourceSwitch.h"
 #include "VelkStringTable.h"
 
+// The alert setting page may be left out of a build; the host is then not offered it.
+#if __has_include("CAlertSettingDlg.h")
+#include "CAlertSettingDlg.h"
+#define VELK_HAS_ALERT_SETTING_PAGE 1
+#else
+#define VELK_HAS_ALERT_SETTING_PAGE 0
+#endif
+
 bool CVelkWindowing::HasMainWindow() const
 {
     return VelkMainWindow() != nullptr;
@@ -87,6 +95,47 @@ int CVelkWindowing::RunSettingsSheet(CSettingsBinding& binding)
         }
         for (const auto& page : pages.Pages())
             sheet.AddPage(page.get());
+        return sheet.DoModal() == 1 ? VelkMsgBox::kIdOk : VelkMsgBox::kIdCancel;
+    } catch (...) {
+        return VelkMsgBox::kIdCancel;
+    }
+}
+
+namespace {
+
+constexpr const char* kAlertSettingPage = "CAlertSettingDlg";
+
+// The page has no operation of its own for the record it writes: its creator sets it.
+bool AimAlertSettingPage([[maybe_unused]] CVelkPropertyPage& page, [[maybe_unused]] Ta_ALERTSETTING* setting)
+{
+#if VELK_HAS_ALERT_SETTING_PAGE
+    if (auto* settingPage = dynamic_cast<CAlertSettingDlg*>(&page)) {
+        settingPage->m_pSetting = setting;
+        return true;
+    }
+#endif
+    return false;
+}
+
+} // namespace
+
+bool CVelkWindowing::HasAlertSettingPage() const
+{
+    return VELK_HAS_ALERT_SETTING_PAGE && CVelkPageRegistry::IsRegistered(kAlertSettingPage);
+}
+
+int CVelkWindowing::RunAlertSettingPage(Ta_ALERTSETTING* setting)
+{
+    if (!setting || !HasAlertSettingPage())
+        return VelkMsgBox::kIdCancel;
+    try {
+        const CResourceSwitch resources;
+        CVelkPropertySheet sheet(VelkFromUtf8("报警比率设置"));
+        // Constructed after the sheet, destroyed before it.
+        std::unique_ptr<CVelkPropertyPage> page = CVelkPageRegistry::Create(kAlertSettingPage);
+        if (!page || !AimAlertSettingPage(*page, setting))
+            return VelkMsgBox::kIdCancel;
+        sheet.AddPage(page.get());
         return sheet.DoModal() == 1 ? VelkMsgBox::kIdOk : VelkMsgBox::kIdCancel;
     } catch (...) {
         return VelkMsgBox::kIdCancel;
