@@ -56,7 +56,9 @@ void CBoardKeyWizzard::Open(const QKeyEvent& key)
     show();
     raise();
     activateWindow();
-    QCoreApplication::postEvent(this, new QKeyEvent(QEvent::KeyPress, key.key(), key.modifiers(), key.text()));
+    // At once, so that the keys typed next land after it.
+    QKeyEvent handed(QEvent::KeyPress, key.key(), key.modifiers(), key.text());
+    QCoreApplication::sendEvent(this, &handed);
 }
 
 bool CBoardKeyWizzard::OnInitDialog()
