@@ -91,7 +91,6 @@ CDesktopMainWindow::CDesktopMainWindow(std::string sysDir, QSettings* settings, 
     m_sound.SetEnabled(!silent && (!m_pSettings || m_pSettings->value(Key(kKeySound), true).toBool()));
 
     setWindowTitle(VelkFromUtf8("VelkSystemAlert 行情回放"));
-    setWindowIcon(QIcon::fromTheme(QStringLiteral("velk-host"), style()->standardIcon(QStyle::SP_ComputerIcon)));
     m_pController = new CReplayController(this);
     m_pBoard = new CQuoteBoard(this);
     setCentralWidget(m_pBoard);

@@ -177,7 +177,9 @@ int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Velk"));
     QApplication::setApplicationName(QStringLiteral("velk-host"));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("velk-host")));
+    QIcon icon(QStringLiteral(":/velk-host/velk-host-256.png"));
+    icon.addFile(QStringLiteral(":/velk-host/velk-host-64.png"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("velk-host"), icon));
     // Pictures never change what the user's runs keep.
     std::unique_ptr<QSettings> settings = screenshots ? nullptr : std::make_unique<QSettings>();
 
