@@ -13,12 +13,14 @@ namespace {
 
 QtMessageHandler g_previousHandler = nullptr;
 
-// Besides a stacking order and a focus, a screenless run has no session runtime directory.
+// What a screenless run cannot have: a stacking order, a focus, a window manager to take size
+// hints, a session runtime directory.
 void FilterHeadlessMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     if (type == QtWarningMsg &&
         (message == QStringLiteral("This plugin does not support raise()") ||
          message == QStringLiteral("This plugin does not support requestActivate()") ||
+         message == QStringLiteral("This plugin does not support propagateSizeHints()") ||
          message.startsWith(QStringLiteral("QStandardPaths: XDG_RUNTIME_DIR not set"))))
         return;
     if (g_previousHandler)

@@ -19,6 +19,8 @@
 #include "CQuoteBoardModel.h"
 #include "CReplayController.h"
 #include "CVelkAlert.h"
+#include "KQBkApi.h"
+#include "QuoteItems.h"
 #include "QtText.h"
 
 namespace {
@@ -150,13 +152,31 @@ bool CScreenshots::Take(QStringList& written, QString& error)
         return false;
     m_window.HideAlertList();
 
+    // The chart shows most when its stock reached a limit price: the limit line is then on
+    // the chart too. Among those, or else among all, the stock with the most alerts.
     std::map<std::pair<unsigned char, std::string>, int> alertsPerStock;
     for (const Ta_ALERTRECORD& alert : engine->GetAlertRecords())
         ++alertsPerStock[{alert.m_byMarket, VelkFieldText(alert.m_szCode)}];
-    auto most = alertsPerStock.begin();
-    for (auto it = alertsPerStock.begin(); it != alertsPerStock.end(); ++it)
-        if (it->second > most->second)
+    auto reachedLimit = [](const std::pair<unsigned char, std::string>& stock) {
+        std::vector<X1Format> values;
+        if (!BK_bGetItemDataByItemNo(stock.first, stock.second,
+                                     {QuoteItem::kDayHigh, QuoteItem::kDayLow, QuoteItem::kLimitUp, QuoteItem::kLimitDown},
+                                     values, true, nullptr) ||
+            values.size() < 4)
+            return false;
+        const double high = values[0], low = values[1], up = values[2], down = values[3];
+        return (up > 0 && high >= up) || (down > 0 && low > 0 && low <= down);
+    };
+    auto most = alertsPerStock.end();
+    bool mostAtLimit = false;
+    for (auto it = alertsPerStock.begin(); it != alertsPerStock.end(); ++it) {
+        const bool atLimit = reachedLimit(it->first);
+        if (most == alertsPerStock.end() || (atLimit && !mostAtLimit) ||
+            (atLimit == mostAtLimit && it->second > most->second)) {
             most = it;
+            mostAtLimit = atLimit;
+        }
+    }
     if (most != alertsPerStock.end()) {
         if (CIntradayChart* chart = m_window.OpenChart(most->first.first, most->first.second)) {
             chart->resize(kChartWidth, kChartHeight);
