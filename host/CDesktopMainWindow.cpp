@@ -433,18 +433,24 @@ void CDesktopMainWindow::UpdateActions()
 
 void CDesktopMainWindow::OpenSettings()
 {
-    if (m_pEngine)
-        m_pEngine->SetAlertCondition();
+    // One sheet at a time: a second request while it runs (a command posted meanwhile) is void.
+    if (!m_pEngine || m_bInSettings)
+        return;
+    m_bInSettings = true;
+    m_pEngine->SetAlertCondition();
+    m_bInSettings = false;
 }
 
 void CDesktopMainWindow::OpenRatioSettings()
 {
-    if (!m_pEngine || !m_services.pWindowing)
+    if (!m_pEngine || !m_services.pWindowing || m_bInSettings)
         return;
+    m_bInSettings = true;
     Ta_ALERTSETTING* setting = nullptr;
     m_pEngine->GetRatioSetting(&setting);
     if (m_services.pWindowing->RunAlertSettingPage(setting) == VelkMsgBox::kIdOk)
         m_pEngine->SaveAlertCondition();
+    m_bInSettings = false;
 }
 
 void CDesktopMainWindow::ShowAlertList()

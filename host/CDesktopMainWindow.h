@@ -92,6 +92,7 @@ private:
     std::unique_ptr<CVelkAlert> m_pEngine;
     QString m_strDayFolder;
     int m_nAlertsSoFar = 0;
+    bool m_bInSettings = false;
     int m_nBadgeShown = -1;
     std::size_t m_nChartAlertsSeen = 0;
     long long m_nChartTradesSeen = -1;

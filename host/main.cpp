@@ -116,14 +116,17 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
 
 #ifdef VELK_HOST_HAS_UI
 
+// A window nobody can see would keep the program running with no way to close it: the
+// offscreen and minimal platforms are no display.
 bool HasDisplay()
 {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
         const char* value = std::getenv(name);
         if (value && *value)
             return true;
     }
-    return false;
+    const std::string platform = std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "";
+    return !platform.empty() && platform.rfind("offscreen", 0) != 0 && platform.rfind("minimal", 0) != 0;
 }
 
 // The demo day and its conditions, installed beside velk-host.

@@ -72,6 +72,7 @@ struct RefusedCase {
     const char* name;
     std::vector<std::string> args;
     const char* error;
+    const char* platform = nullptr;
 };
 
 class HostDesktopRefusesTest : public ::testing::TestWithParam<RefusedCase> {};
@@ -85,7 +86,10 @@ TEST_P(HostDesktopRefusesTest, ExitsTwoWithTheReasonAndCreatesNothing)
     for (const std::string& arg : GetParam().args)
         args.push_back(arg == "DAY" ? dir.File("day") : arg == "BAD" ? dir.File("bad") : arg);
 
-    HostResult run = RunHost(args, kNoScreen);
+    std::vector<std::string> env = kNoScreen;
+    if (GetParam().platform)
+        env.push_back(std::string("QT_QPA_PLATFORM=") + GetParam().platform);
+    HostResult run = RunHost(args, env, std::chrono::seconds(20));
 
     ASSERT_FALSE(run.timedOut);
     EXPECT_EQ(run.status, 2);
@@ -96,6 +100,7 @@ TEST_P(HostDesktopRefusesTest, ExitsTwoWithTheReasonAndCreatesNothing)
 INSTANTIATE_TEST_SUITE_P(
     WindowedRuns, HostDesktopRefusesTest,
     ::testing::Values(RefusedCase{"NoDisplay", {"--day", "DAY"}, "no display"},
+                      RefusedCase{"OnlyOffscreen", {"--day", "DAY"}, "no display", "offscreen"},
                       RefusedCase{"BadDay", {"--day", "BAD", "--screenshots", "pics"}, "day.csv:2:"},
                       RefusedCase{"PicturesWithoutDay", {"--screenshots", "pics"}, "--screenshots needs --day"},
                       RefusedCase{"PicturesHeadless", {"--headless", "--day", "DAY", "--screenshots", "pics"},
