@@ -9,6 +9,7 @@
 #include <QSettings>
 #include <QSortFilterProxyModel>
 #include <QTableView>
+#include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
 #include <memory>
@@ -101,10 +102,10 @@ protected:
         m_pMainScope.reset();
     }
 
-    static void WriteConditions(const std::string& sys)
+    static void WriteConditions(const std::string& sys, bool popup = true)
     {
         Ta_OTHERALERT options = QuietOptions();
-        options.m_byPopup = 1;
+        options.m_byPopup = popup ? 1 : 0;
         WriteFile(sys + "/alert.cfg", AlertCfg({Stock(1, "600000", "浦发银行", 10.50f, 9.50f)}, options));
         WriteFile(sys + "/System_alert.cfg", SystemAlertCfg({Stock(2, "000001", "平安银行")}, 1, 1, 1, 2));
         WriteFile(sys + "/Magic.cfg", MagicCfg({Stock(1, "600000", "浦发银行", 0, 0, {3})}));
@@ -115,6 +116,13 @@ protected:
     CReplayController& Controller() const { return *m_pWindow->Controller(); }
     CQuoteBoardModel& Board() const { return *m_pWindow->Board()->Model(); }
     QAction* Action(const char* name) const { return m_pWindow->findChild<QAction*>(QString::fromLatin1(name)); }
+    QString StatusText(const char* start) const
+    {
+        for (QLabel* label : m_pWindow->findChildren<QLabel*>())
+            if (label->text().startsWith(VelkFromUtf8(start)))
+                return label->text();
+        return {};
+    }
 
     QString Cell(const char* code, int column) const
     {
@@ -183,6 +191,7 @@ TEST_F(DesktopTest, FullSpeedFillsTheBoardAndTheAlertListAsTheHeadlessRunPrints)
     EXPECT_GE(printed.size(), 5u);
     EXPECT_EQ(shown, printed);
     EXPECT_EQ(m_pWindow->AlertsSoFar(), static_cast<int>(printed.size()));
+    EXPECT_EQ(StatusText("报警"), VelkFromUtf8("报警 %1 条").arg(printed.size()));
 }
 
 TEST_F(DesktopTest, PauseHoldsTheClockAndEachStepReplaysExactlyOneSecond)
@@ -347,6 +356,165 @@ TEST_F(DesktopTest, ContextMenuAddsTheStockToTheMonitoredList)
     EXPECT_EQ(VelkFieldText(monitored->back().m_szCode), "600000");
     // Kept with the monitored stocks for the next start.
     EXPECT_EQ(ReadFile(Sys() + "/System_alert.cfg").size(), 7 + 2 * sizeof(Ta_VELKPRICEALERT));
+}
+
+TEST_F(DesktopTest, BadgeMarksAnUnseenAlertUntilTheAlertListIsShown)
+{
+    WriteConditions(Sys(), false);
+    ASSERT_TRUE(m_pWindow->OpenDay(QString::fromStdString(Day())));
+    QAction* alertList = Action("actionShowAlerts");
+    EXPECT_FALSE(alertList->toolTip().contains(VelkFromUtf8("新报警")));
+
+    while (m_pWindow->AlertsSoFar() == 0 && Controller().GetState() == CReplayController::State::Paused)
+        Controller().StepSecond();
+    ASSERT_GT(m_pWindow->AlertsSoFar(), 0);
+    EXPECT_EQ(m_pWindow->Engine()->GetNewAlertFlag(), 1);
+    EXPECT_TRUE(alertList->toolTip().contains(VelkFromUtf8("新报警")));
+    EXPECT_TRUE(AlertListWindow() == nullptr || !AlertListWindow()->isVisible());
+
+    alertList->trigger();
+    ASSERT_NE(AlertListWindow(), nullptr);
+    EXPECT_TRUE(AlertListWindow()->isVisible());
+    EXPECT_EQ(m_pWindow->Engine()->GetNewAlertFlag(), 0);
+    EXPECT_FALSE(alertList->toolTip().contains(VelkFromUtf8("新报警")));
+    Action("actionHideAlerts")->trigger();
+    EXPECT_FALSE(AlertListWindow()->isVisible());
+}
+
+TEST_F(DesktopTest, AnotherDayEndsTheFirstWhoseEngineWritesItsDayFileAndABadFolderKeepsTheDayInPlace)
+{
+    PlayToTheEnd();
+    const int alerts = m_pWindow->AlertsSoFar();
+    ASSERT_GT(alerts, 0);
+    CVelkAlert* engine = m_pWindow->Engine();
+
+    WriteFile(m_work.Temp().File("bad/day.csv"), "trade_date\n20240105\n");
+    WriteFile(m_work.Temp().File("bad/markets.csv"), "market,ext,level1\n1,SH\n");
+    QString error;
+    EXPECT_FALSE(m_pWindow->OpenDay(QString::fromStdString(m_work.Temp().File("bad")), &error));
+    EXPECT_EQ(error, QStringLiteral("markets.csv:2: 2 fields where 3 are expected"));
+    EXPECT_EQ(m_pWindow->Engine(), engine);
+    EXPECT_EQ(Controller().GetState(), CReplayController::State::Finished);
+    EXPECT_EQ(Cell("600000", CQuoteBoardModel::kLast), QStringLiteral("9.40"));
+    EXPECT_FALSE(std::filesystem::exists(m_work.DayFile("20240105")));
+
+    const std::string second = m_work.Temp().File("second");
+    WriteDay(second, "09:40:00,2,000001,12.30,100\n");
+    ASSERT_TRUE(m_pWindow->OpenDay(QString::fromStdString(second)));
+    EXPECT_EQ(ReadFile(m_work.DayFile("20240105")).size(), alerts * sizeof(Ta_ALERTRECORD));
+    EXPECT_EQ(Controller().GetState(), CReplayController::State::Paused);
+    EXPECT_EQ(Controller().Clock(), 9 * 3600 + 40 * 60 - 1);
+    EXPECT_EQ(Cell("600000", CQuoteBoardModel::kLast), QStringLiteral("-"));
+    EXPECT_EQ(m_pWindow->AlertsSoFar(), 0);
+    Controller().StepSecond();
+    EXPECT_EQ(Cell("000001", CQuoteBoardModel::kLast), QStringLiteral("12.30"));
+    EXPECT_EQ(Controller().GetState(), CReplayController::State::Finished);
+}
+
+TEST_F(DesktopTest, ADayWithoutTradesListsItsStocksAndOffersNothingToPlay)
+{
+    const std::string empty = m_work.Temp().File("empty");
+    WriteDay(empty, "");
+    ASSERT_TRUE(m_pWindow->OpenDay(QString::fromStdString(empty)));
+
+    EXPECT_EQ(Board().rowCount(), 2);
+    EXPECT_EQ(Controller().GetState(), CReplayController::State::Finished);
+    for (const char* name : {"actionPlay", "actionPause", "actionStep", "actionPlayPause"})
+        EXPECT_FALSE(Action(name)->isEnabled()) << name;
+    EXPECT_TRUE(Action("actionNewDay")->isEnabled());
+    Controller().StepSecond();
+    Controller().Play();
+    EXPECT_EQ(Controller().Clock(), -1);
+    EXPECT_EQ(Controller().Progress(), 1000);
+}
+
+TEST_F(DesktopTest, ASecondOfThousandsOfTradesStillLetsTheEventLoopTurn)
+{
+    std::string trades;
+    for (int i = 0; i < 20000; ++i)
+        trades += "09:30:00,1,600000," + std::to_string(10.00 + (i % 7) * 0.01) + ",100\n";
+    trades += "09:30:00,1,600000,10.50,100\n";
+    const std::string busy = m_work.Temp().File("busy");
+    WriteDay(busy, trades);
+    ASSERT_TRUE(m_pWindow->OpenDay(QString::fromStdString(busy)));
+
+    // Between two turns of the loop the replay stands somewhere inside the second.
+    std::vector<long long> seen;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] { seen.push_back(Controller().TradesReplayed()); });
+    watcher.start(0);
+    PlayToTheEnd();
+    watcher.stop();
+
+    EXPECT_EQ(Cell("600000", CQuoteBoardModel::kLast), QStringLiteral("10.50"));
+    EXPECT_EQ(Cell("600000", CQuoteBoardModel::kVolume), QStringLiteral("20001"));
+    EXPECT_EQ(Controller().TradesReplayed(), 20001);
+    EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [](long long n) { return n > 0 && n < 20001; }))
+        << seen.size() << " turns";
+}
+
+struct BoardCase {
+    const char* code;
+    double prevClose, last;
+    const char* lastText, *change, *percent;
+    QColor colour;
+};
+
+TEST(DesktopBoard, ColoursChangesAndSortOrderFollowThePreviousClose)
+{
+    CQuoteStore& store = CQuoteStore::Instance();
+    store.Reset();
+    store.AddMarket(1, "SH", 1);
+    const BoardCase cases[] = {
+        {"600001", 10.00, 10.50, "10.50", "+0.50", "+5.00%", CQuoteBoardModel::kRising},
+        {"600002", 10.00, 10.00, "10.00", "0.00", "0.00%", CQuoteBoardModel::kUnchanged},
+        {"600003", 20.00, 19.00, "19.00", "-1.00", "-5.00%", CQuoteBoardModel::kFalling},
+        {"600004", 8.00, 0, "-", "-", "-", CQuoteBoardModel::kUnchanged},
+        {"600005", 0, 5.00, "5.00", "-", "-", CQuoteBoardModel::kUnchanged},
+    };
+    for (const BoardCase& c : cases) {
+        store.AddSymbol(1, c.code, "x");
+        store.SetItem(1, c.code, X1Format::Price(129, c.prevClose));
+        if (c.last > 0) {
+            store.SetItem(1, c.code, X1Format::Price(125, c.last));
+            store.SetItem(1, c.code, X1Format::Volume(413, 250));
+        }
+    }
+    CQuoteBoardModel model;
+    model.Reload();
+    ASSERT_EQ(model.rowCount(), 5);
+    for (const BoardCase& c : cases) {
+        SCOPED_TRACE(c.code);
+        const int row = model.RowOf(1, c.code);
+        EXPECT_EQ(model.index(row, CQuoteBoardModel::kLast).data().toString(), QString::fromLatin1(c.lastText));
+        EXPECT_EQ(model.index(row, CQuoteBoardModel::kChange).data().toString(), QString::fromLatin1(c.change));
+        EXPECT_EQ(model.index(row, CQuoteBoardModel::kChangePercent).data().toString(), QString::fromLatin1(c.percent));
+        EXPECT_EQ(model.index(row, CQuoteBoardModel::kLast).data(Qt::ForegroundRole).value<QColor>(), c.colour);
+    }
+
+    QSortFilterProxyModel proxy;
+    proxy.setSourceModel(&model);
+    proxy.setSortRole(CQuoteBoardModel::kSortRole);
+    proxy.sort(CQuoteBoardModel::kChangePercent, Qt::DescendingOrder);
+    QStringList order;
+    for (int r = 0; r < 3; ++r)
+        order << proxy.index(r, CQuoteBoardModel::kCode).data().toString();
+    EXPECT_EQ(order, QStringList({QStringLiteral("600001"), QStringLiteral("600002"), QStringLiteral("600003")}));
+
+    // A trade shows at the next flush, on its row alone; a stock the board does not list is
+    // passed over.
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    store.SetItem(1, "600004", X1Format::Price(125, 8.80));
+    model.MarkTraded(1, "600004");
+    model.MarkTraded(1, "600004");
+    model.MarkTraded(1, "688999");
+    EXPECT_EQ(model.index(model.RowOf(1, "600004"), CQuoteBoardModel::kLast).data().toString(), QStringLiteral("-"));
+    model.Flush();
+    ASSERT_EQ(changed.size(), 1);
+    EXPECT_EQ(changed.front().front().value<QModelIndex>().row(), model.RowOf(1, "600004"));
+    EXPECT_EQ(model.index(model.RowOf(1, "600004"), CQuoteBoardModel::kChangePercent).data().toString(),
+              QStringLiteral("+10.00%"));
+    store.Reset();
 }
 
 struct WizardCase {
