@@ -2,6 +2,9 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QCheckBox>
+#include <QChart>
+#include <QValueAxis>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -270,6 +273,26 @@ TEST_F(DesktopTest, AnalyseOpensAChartWhoseMarkersAreExactlyThatStocksAlerts)
     const QModelIndex row = m_pWindow->Board()->Proxy()->mapFromSource(Board().index(Board().RowOf(1, "600000"), 0));
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(row).center());
     EXPECT_EQ(m_pWindow->Charts().size(), 1u);
+}
+
+TEST_F(DesktopTest, ChartRangeCentresOnThePreviousCloseAndTakesInTheLimitsWhenAsked)
+{
+    PlayToTheEnd();
+    CIntradayChart* chart = m_pWindow->OpenChart(2, "000001");
+    ASSERT_NE(chart, nullptr);
+    auto* axis = qobject_cast<QValueAxis*>(chart->Chart()->axes(Qt::Vertical, nullptr).front());
+    ASSERT_NE(axis, nullptr);
+    // Trades from 11.90 to 12.50 around 12.00: the range holds them, not the limits.
+    EXPECT_GT(axis->max(), 12.50);
+    EXPECT_LT(axis->max(), 13.20);
+    EXPECT_LT(axis->min(), 11.90);
+    EXPECT_GT(axis->min(), 10.80);
+
+    chart->findChild<QCheckBox*>()->setChecked(true);
+    EXPECT_GE(axis->max(), 13.20);
+    EXPECT_LE(axis->min(), 10.80);
+    chart->findChild<QCheckBox*>()->setChecked(false);
+    EXPECT_LT(axis->max(), 13.20);
 }
 
 TEST_F(DesktopTest, SettingsHoldTheReplayAndNewDayClearsTheEnginesDay)
