@@ -541,11 +541,17 @@ TEST(DesktopBoard, ColoursChangesAndSortOrderFollowThePreviousClose)
 }
 
 struct WizardCase {
+    const char* name;
     const char* filter;
     const char* typed;
     unsigned char market;
     const char* code;
 };
+
+void PrintTo(const WizardCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class DesktopWizardTest : public DesktopTest, public ::testing::WithParamInterface<WizardCase> {};
 
@@ -574,9 +580,11 @@ TEST_P(DesktopWizardTest, TypingOnTheBoardJumpsToThePickedStock)
 }
 
 INSTANTIATE_TEST_SUITE_P(CodesAndInitials, DesktopWizardTest,
-                         ::testing::Values(WizardCase{"", "600000", 1, "600000"}, WizardCase{"", "pfyh", 1, "600000"},
-                                           WizardCase{"", "PAYH", 2, "000001"},
-                                           WizardCase{"平安", "600000", 1, "600000"}));
+                         ::testing::Values(WizardCase{"Code", "", "600000", 1, "600000"},
+                                           WizardCase{"Initials", "", "pfyh", 1, "600000"},
+                                           WizardCase{"CapitalInitials", "", "PAYH", 2, "000001"},
+                                           WizardCase{"StockHiddenByTheFilter", "平安", "600000", 1, "600000"}),
+                         [](const ::testing::TestParamInfo<WizardCase>& info) { return std::string(info.param.name); });
 
 TEST(DesktopSettings, SpeedGeometryAndSoundAreKeptForTheNextRun)
 {

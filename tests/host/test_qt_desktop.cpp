@@ -75,6 +75,11 @@ struct RefusedCase {
     const char* platform = nullptr;
 };
 
+void PrintTo(const RefusedCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 class HostDesktopRefusesTest : public ::testing::TestWithParam<RefusedCase> {};
 
 TEST_P(HostDesktopRefusesTest, ExitsTwoWithTheReasonAndCreatesNothing)
