@@ -142,6 +142,12 @@ void CVelkAlert::SetAlertObserver(IVelkAlertObserver* observer)
     m_pObserver = observer;
 }
 
+void CVelkAlert::GetRatioSetting(Ta_ALERTSETTING** out)
+{
+    if (out)
+        *out = &m_alertSetting;
+}
+
 void CVelkAlert::RebuildSystemAlertMap()
 {
     m_bSystemCodesIndexed = false;

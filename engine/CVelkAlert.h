@@ -73,6 +73,9 @@ public:
 
     // Beside the host interface: the host hears of every alert as it is recorded.
     void SetAlertObserver(IVelkAlertObserver* observer);
+    // Beside the host interface: the ratio settings, for a host that edits them on the alert
+    // setting page; SaveAlertCondition stores them with the conditions.
+    void GetRatioSetting(Ta_ALERTSETTING** out);
 
     // Read access for the host and for tests.
     int GetNewAlertFlag() const { return m_bNewAlert; }

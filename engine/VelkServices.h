@@ -88,6 +88,14 @@ public:
     virtual void BringMainWindowToFront() = 0;
     // Runs the settings sheet modally; returns VelkMsgBox::kIdOk when it was confirmed.
     virtual int RunSettingsSheet(CSettingsBinding& binding) = 0;
+    // The alert setting page on ratio settings that it writes on OK, for the host; a build
+    // without the page offers nothing and answers Cancel.
+    virtual bool HasAlertSettingPage() const { return false; }
+    virtual int RunAlertSettingPage(Ta_ALERTSETTING* setting)
+    {
+        (void)setting;
+        return VelkMsgBox::kIdCancel;
+    }
 };
 
 // Told of every alert at the moment the engine records it.

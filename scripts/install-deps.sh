@@ -7,7 +7,9 @@ packages=(
   g++ make cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev locales
-  qt6-base-dev
+  qt6-base-dev qt6-charts-dev
+  # Qt Charts finds Qt OpenGL through CMake, whose files Debian keeps in this package.
+  libqt6opengl6-dev
   libsdl2-dev
   fonts-wqy-microhei
 )
