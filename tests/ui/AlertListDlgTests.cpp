@@ -379,7 +379,8 @@ TEST_F(AlertListDlgTest, SettingsPostsCommand668)
     dlg->show();
     QTest::mouseClick(dlg->Control(1110), Qt::LeftButton);
     EXPECT_TRUE(m_mainWindow.m_received.empty()); // posted, not sent
-    QTRY_COMPARE(m_mainWindow.m_received.size(), std::size_t(1));
+    // QTRY_* report to QTest, which GoogleTest never hears: a timeout would pass silently.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_mainWindow.m_received.size() == 1; }));
     EXPECT_EQ(m_mainWindow.m_received[0].message, VelkCommandMessage());
     EXPECT_EQ(m_mainWindow.m_received[0].wParam, 668u);
     EXPECT_EQ(m_mainWindow.m_received[0].lParam, 0);
