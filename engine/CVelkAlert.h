@@ -75,7 +75,7 @@ public:
 
     // Read access for the host and for tests.
     int GetNewAlertFlag() const { return m_bNewAlert; }
-    const std::vector<Ta_ALERTRECORD>& GetAlertRecords() const { return m_vecAlertRecord; }
+    const CAlertRecordList& GetAlertRecords() const { return m_vecAlertRecord; }
     const Ta_ALERTSETTING& GetAlertSetting() const { return m_alertSetting; }
     const Ta_SYSTEMSWITCH& GetSystemSwitch() const { return m_systemSwitch; }
     int GetPriceAlertCount() const { return m_nPriceAlertCount; }
@@ -127,7 +127,7 @@ private:
     std::vector<Ta_VELKPRICEALERT> m_vecSystemAlert;
     std::vector<Ta_VELKPRICEALERT> m_vecPriceAlert;
     std::vector<Ta_VELKPRICEALERT> m_vecMagicAlert;
-    std::vector<Ta_ALERTRECORD> m_vecAlertRecord;
+    CAlertRecordList m_vecAlertRecord;
     std::unique_ptr<IAlertWindow> m_pAlertListDlg;
     Ta_ALERTSETTING m_alertSetting{};
     Ta_SYSTEMSWITCH m_systemSwitch{};

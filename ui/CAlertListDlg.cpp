@@ -26,13 +26,18 @@ const char* const kAlertDir = "../Dat/Alert";
 constexpr unsigned char kDateMarket = 27;
 constexpr std::uintptr_t kSettingsCommand = 668;
 constexpr int kColumnWidths[CAlertListModel::kColumnCount] = {80, 60, 60, 60, 100};
+// New rows wait at most one frame of a 60 Hz screen.
+constexpr int kNewRowsDelayMs = 16;
+// The day file is written in pieces of whole records.
+constexpr std::size_t kRecordsPerWrite = 512;
 // The image list's pixel colour that stands for "transparent" (COLORREF 0x000020).
 const QColor kMaskColour(0x20, 0x00, 0x00);
 
 // The list is usually in order already (new alerts go on top); otherwise the times are sorted
-// with their positions and the records moved once, rather than moving whole records at every
-// step of the sort.
-void SortLatestFirst(std::vector<Ta_ALERTRECORD>& alerts)
+// with their positions and every record is moved once, along the cycles of the permutation,
+// rather than at every step of the sort or through a second copy of a list that may hold a
+// million records.
+void SortLatestFirst(CAlertRecordList& alerts)
 {
     auto later = [](const Ta_ALERTRECORD& a, const Ta_ALERTRECORD& b) { return a.m_nTime > b.m_nTime; };
     if (std::is_sorted(alerts.begin(), alerts.end(), later))
@@ -41,17 +46,27 @@ void SortLatestFirst(std::vector<Ta_ALERTRECORD>& alerts)
     for (std::size_t i = 0; i < alerts.size(); ++i)
         keys[i] = {std::int32_t{alerts[i].m_nTime}, i};
     std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-    std::vector<Ta_ALERTRECORD> sorted;
-    sorted.reserve(alerts.size());
-    for (const auto& key : keys)
-        sorted.push_back(alerts[key.second]);
-    std::copy(sorted.begin(), sorted.end(), alerts.begin());
+    // Position i receives the record that was at keys[i].second.
+    std::vector<bool> placed(alerts.size(), false);
+    for (std::size_t start = 0; start < alerts.size(); ++start) {
+        if (placed[start])
+            continue;
+        const Ta_ALERTRECORD held = alerts[start];
+        std::size_t to = start;
+        for (std::size_t from = keys[to].second; from != start; from = keys[to].second) {
+            alerts[to] = alerts[from];
+            placed[to] = true;
+            to = from;
+        }
+        alerts[to] = held;
+        placed[to] = true;
+    }
 }
 
 } // namespace
 
-CAlertListDlg::CAlertListDlg(std::vector<Ta_ALERTRECORD>* alerts,
-                             std::vector<Ta_VELKPRICEALERT>* prices, QWidget* owner)
+CAlertListDlg::CAlertListDlg(CAlertRecordList* alerts, std::vector<Ta_VELKPRICEALERT>* prices,
+                             QWidget* owner)
     : QDialog(owner), m_pForm(std::make_unique<Ui::CAlertListDlgForm>()), m_pAlerts(alerts),
       m_pPrices(prices)
 {
@@ -61,6 +76,9 @@ CAlertListDlg::CAlertListDlg(std::vector<Ta_ALERTRECORD>* alerts,
                    Qt::WindowCloseButtonHint);
 
     SetupList();
+    m_newRowsTimer.setSingleShot(true);
+    m_newRowsTimer.setInterval(kNewRowsDelayMs);
+    connect(&m_newRowsTimer, &QTimer::timeout, m_pModel, &CAlertListModel::FlushNewRows);
     for (CXPButton* button : {m_pForm->m_btnClose, m_pForm->m_btnSettings, m_pForm->m_btnAnalyse})
         button->setFont(m_pForm->m_listAlert->font());
     LoadAlertFile();
@@ -171,7 +189,6 @@ void CAlertListDlg::LoadAlertFile()
     if (!VelkReadFile(DayFilePath(), bytes))
         return;
     const std::size_t count = bytes.size() / sizeof(Ta_ALERTRECORD);
-    m_pAlerts->reserve(m_pAlerts->size() + count);
     for (std::size_t i = 0; i < count; ++i) {
         Ta_ALERTRECORD record{};
         std::memcpy(&record, bytes.data() + i * sizeof record, sizeof record);
@@ -189,22 +206,33 @@ void CAlertListDlg::SaveAlertFile()
         return;
     if (!VelkIsDirectory(kAlertDir) && !VelkCreateDirectories(kAlertDir))
         return;
-    const std::vector<Ta_ALERTRECORD>& alerts = *m_pAlerts;
-    VelkReplaceFile(DayFilePath(), std::string_view(reinterpret_cast<const char*>(alerts.data()),
-                                                    alerts.size() * sizeof(Ta_ALERTRECORD)));
+    const CAlertRecordList& alerts = *m_pAlerts;
+    VelkReplaceFile(DayFilePath(), [&alerts](IByteSink& sink) {
+        constexpr std::size_t kPieceBytes = kRecordsPerWrite * sizeof(Ta_ALERTRECORD);
+        std::string piece;
+        piece.reserve(kPieceBytes);
+        for (const Ta_ALERTRECORD& record : alerts) {
+            piece.append(reinterpret_cast<const char*>(&record), sizeof record);
+            if (piece.size() >= kPieceBytes) {
+                if (!sink.Write(piece.data(), piece.size()))
+                    return false;
+                piece.clear();
+            }
+        }
+        return piece.empty() || sink.Write(piece.data(), piece.size());
+    });
 }
 
 void CAlertListDlg::InsertAlertItem(const Ta_ALERTRECORD&)
 {
-    // The engine has already put the record at the front of its list, which the rows show.
-    QTableView* list = m_pForm->m_listAlert;
-    list->setUpdatesEnabled(false);
-    m_pModel->InsertFirstRow();
-    list->setUpdatesEnabled(true);
+    m_pModel->NoteFrontRecord();
+    if (!m_newRowsTimer.isActive())
+        m_newRowsTimer.start();
 }
 
 void CAlertListDlg::FillAlertList()
 {
+    m_newRowsTimer.stop();
     QTableView* list = m_pForm->m_listAlert;
     list->setUpdatesEnabled(false);
     const bool showList = m_pAlerts && m_pPrices;
@@ -217,6 +245,7 @@ void CAlertListDlg::FillAlertList()
 
 void CAlertListDlg::ClearAlertList()
 {
+    m_newRowsTimer.stop();
     m_pModel->ResetRows(false, [this] {
         if (m_pAlerts)
             m_pAlerts->clear();
@@ -267,10 +296,10 @@ void CAlertListDlg::OnAnalyse()
 
 void CAlertListDlg::AnalyseRow(int row)
 {
-    if (!m_pAlerts || row < 0 || static_cast<std::size_t>(row) >= m_pAlerts->size())
+    const Ta_ALERTRECORD* record = m_pModel->RecordAt(row);
+    if (!record)
         return;
-    const Ta_ALERTRECORD& record = (*m_pAlerts)[static_cast<std::size_t>(row)];
-    CSymbolInfo symbol(record.m_byMarket, VelkFieldText(record.m_szCode));
+    CSymbolInfo symbol(record->m_byMarket, VelkFieldText(record->m_szCode));
     VelkSendMessage(VelkMainWindow(), VelkRegisterWindowMessage("MSG_ANALYSE"), 0,
                     reinterpret_cast<std::intptr_t>(&symbol));
 }

@@ -17,7 +17,7 @@ bool CVelkWindowing::HasMainWindow() const
     return VelkMainWindow() != nullptr;
 }
 
-std::unique_ptr<IAlertWindow> CVelkWindowing::CreateAlertWindow(std::vector<Ta_ALERTRECORD>* alerts,
+std::unique_ptr<IAlertWindow> CVelkWindowing::CreateAlertWindow(CAlertRecordList* alerts,
                                                                 std::vector<Ta_VELKPRICEALERT>* prices)
 {
     CResourceSwitch resources;

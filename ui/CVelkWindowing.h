@@ -6,7 +6,7 @@
 class CVelkWindowing final : public IVelkWindowing {
 public:
     bool HasMainWindow() const override;
-    std::unique_ptr<IAlertWindow> CreateAlertWindow(std::vector<Ta_ALERTRECORD>* alerts,
+    std::unique_ptr<IAlertWindow> CreateAlertWindow(CAlertRecordList* alerts,
                                                     std::vector<Ta_VELKPRICEALERT>* prices) override;
     void BringMainWindowToFront() override;
     // "报警参数设置": the pages registered for the sheet, bound to the engine's data, run

@@ -13,7 +13,7 @@ public:
     static std::vector<Ta_VELKPRICEALERT>& SystemList(CVelkAlert& e) { return e.m_vecSystemAlert; }
     static std::vector<Ta_VELKPRICEALERT>& PriceList(CVelkAlert& e) { return e.m_vecPriceAlert; }
     static std::vector<Ta_VELKPRICEALERT>& MagicList(CVelkAlert& e) { return e.m_vecMagicAlert; }
-    static std::vector<Ta_ALERTRECORD>& AlertRecords(CVelkAlert& e) { return e.m_vecAlertRecord; }
+    static CAlertRecordList& AlertRecords(CVelkAlert& e) { return e.m_vecAlertRecord; }
     static Ta_SYSTEMSWITCH& SystemSwitch(CVelkAlert& e) { return e.m_systemSwitch; }
     static Ta_OTHERALERT& Options(CVelkAlert& e) { return e.m_otherAlert; }
     static CKeyIndexMap& SystemMap(CVelkAlert& e) { return e.m_mapSystemAlert; }

@@ -13,7 +13,8 @@ namespace {
 using TA = CVelkAlertTestAccess;
 
 // Reason codes as read back from the alert list (newest first); -1 for a text no code has.
-std::vector<int> ReasonsOf(const std::vector<Ta_ALERTRECORD>& records)
+template <typename Records>
+std::vector<int> ReasonsOf(const Records& records)
 {
     std::vector<int> reasons;
     for (const Ta_ALERTRECORD& r : records) {

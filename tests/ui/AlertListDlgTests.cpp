@@ -60,7 +60,7 @@ protected:
     CScopedMessageBoxService m_boxes;
     CRecordingMainWindow m_mainWindow;
     CScopedMainWindow m_main;
-    std::vector<Ta_ALERTRECORD> m_alerts;
+    CAlertRecordList m_alerts;
     std::vector<Ta_VELKPRICEALERT> m_prices;
 };
 
@@ -152,7 +152,7 @@ TEST_F(AlertListDlgTest, ListShowsNineAndAQuarterRows)
 {
     m_alerts = {MakeRecord(1, "600000", 100)};
     for (bool empty : {true, false}) {
-        std::vector<Ta_ALERTRECORD> none;
+        CAlertRecordList none;
         CAlertListDlg dlg(empty ? &none : &m_alerts, &m_prices, &m_mainWindow);
         dlg.FillAlertList();
         const int h = dlg.ListControl()->verticalHeader()->defaultSectionSize();
@@ -168,7 +168,7 @@ TEST_F(AlertListDlgTest, FillSortsTheEngineListLatestFirstInPlace)
 {
     for (bool laterFirst : {true, false}) {
         Ta_ALERTRECORD a = MakeRecord(1, "A", 36000), b = MakeRecord(1, "B", 35999);
-        m_alerts = laterFirst ? std::vector{a, b} : std::vector{b, a};
+        m_alerts = laterFirst ? CAlertRecordList{a, b} : CAlertRecordList{b, a};
         std::filesystem::remove_all(m_dir.AlertDir());
         auto dlg = MakeDialog();
         dlg->show();
@@ -195,9 +195,9 @@ TEST_F(AlertListDlgTest, InsertPutsTheEnginesNewFrontRecordOnTop)
     dlg->FillAlertList();
     QAbstractItemModelTester tester(dlg->Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     Ta_ALERTRECORD fresh = MakeRecord(2, "NEW", 30000);
-    m_alerts.insert(m_alerts.begin(), fresh);
+    m_alerts.push_front(fresh);
     dlg->InsertAlertItem(fresh);
-    ASSERT_EQ(dlg->Model()->rowCount(), 2);
+    QTRY_COMPARE(dlg->Model()->rowCount(), 2);
     EXPECT_EQ(Cell(*dlg, 0, 1), QStringLiteral("08:20:00"));
     EXPECT_EQ(Cell(*dlg, 1, 1), QStringLiteral("11:06:40"));
     // Showing again puts the rows back in time order.
@@ -250,7 +250,7 @@ TEST_F(AlertListDlgTest, UnterminatedTextsOfADayFileEndInsideTheirFields)
 TEST_F(AlertListDlgTest, DestructionCreatesTheDirectoryAndWritesTheListInItsOrder)
 {
     m_alerts = {MakeRecord(1, "B", 200), MakeRecord(1, "A", 100)};
-    const std::vector<Ta_ALERTRECORD> expected = m_alerts;
+    const std::vector<Ta_ALERTRECORD> expected(m_alerts.begin(), m_alerts.end());
     ASSERT_FALSE(VelkFileExists(m_dir.AlertDir()));
     MakeDialog().reset();
     std::string bytes;
@@ -393,10 +393,10 @@ TEST_F(AlertListDlgTest, ModelStaysConsistentThroughFillInsertAndClear)
     dlg->FillAlertList();
     for (int i = 0; i < 3; ++i) {
         Ta_ALERTRECORD r = MakeRecord(1, "N", 10 + i);
-        m_alerts.insert(m_alerts.begin(), r);
+        m_alerts.push_front(r);
         dlg->InsertAlertItem(r);
     }
-    EXPECT_EQ(dlg->Model()->rowCount(), 6);
+    QTRY_COMPARE(dlg->Model()->rowCount(), 6);
     dlg->FillAlertList();
     EXPECT_EQ(Cell(*dlg, 0, 1), QStringLiteral("00:00:12"));
     dlg->ClearAlertList();
