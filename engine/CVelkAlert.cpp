@@ -56,6 +56,7 @@ CVelkAlert::CVelkAlert(const CVelkServices& services)
     m_vecItemNo = {125, 182, 1019, 413, 132, 133, 143, 130, 131};
 
     m_mapSystemAlert.clear();
+    m_bWatchIndexStale = true;
     // The pop-up switch has no default of its own; it starts on, like the other switches.
     m_alertSetting.m_bPopupDialog = 1;
     LoadDefaultCondition();
@@ -72,6 +73,7 @@ CVelkAlert::~CVelkAlert()
     // The window writes the day's alert file as it is destroyed.
     m_pAlertListDlg.reset();
     m_mapPriceAlert.clear();
+    m_bWatchIndexStale = true;
     vUnregisterSymbol(m_vecRegSymbol);
     m_mapMagicColor.clear();
 }
@@ -144,6 +146,7 @@ void CVelkAlert::SetAlertObserver(IVelkAlertObserver* observer)
 void CVelkAlert::RebuildSystemAlertMap()
 {
     m_nSystemCodeIndexed = static_cast<std::size_t>(-1);
+    m_bWatchIndexStale = true;
     m_mapSystemAlert.clear();
     for (std::size_t i = 0; i < m_vecSystemAlert.size(); ++i) {
         const Ta_VELKPRICEALERT& record = m_vecSystemAlert[i];
@@ -152,20 +155,50 @@ void CVelkAlert::RebuildSystemAlertMap()
     }
 }
 
-const std::vector<int>* CVelkAlert::SystemRecordsOfCode(const std::string& code)
+CWatchIndex::Entry CVelkAlert::WatchedStock(const std::string& key)
+{
+    // Every change the engine makes to the maps marks the index stale; a changed size catches
+    // any other.
+    if (m_bWatchIndexStale || m_nWatchIndexedPrices != m_mapPriceAlert.size() ||
+        m_nWatchIndexedSystem != m_mapSystemAlert.size()) {
+        m_watchIndex.Build(m_mapPriceAlert, m_mapSystemAlert);
+        m_nWatchIndexedPrices = m_mapPriceAlert.size();
+        m_nWatchIndexedSystem = m_mapSystemAlert.size();
+        m_bWatchIndexStale = false;
+    }
+    if (m_watchIndex.Complete()) {
+        const CWatchIndex::Entry* entry = m_watchIndex.Find(key);
+        return entry ? *entry : CWatchIndex::Entry{};
+    }
+    CWatchIndex::Entry entry;
+    if (auto price = m_mapPriceAlert.find(key); price != m_mapPriceAlert.end())
+        entry.price = price->second;
+    if (auto system = m_mapSystemAlert.find(key); system != m_mapSystemAlert.end())
+        entry.system = system->second;
+    return entry;
+}
+
+void CVelkAlert::IndexSystemCodes()
 {
     // The list may have grown or been replaced since the index was made (a stock added, a
     // list applied, the host editing through its pointer); a changed length rebuilds it.
-    if (m_nSystemCodeIndexed != m_vecSystemAlert.size()) {
-        m_mapSystemCode.clear();
-        for (std::size_t i = 0; i < m_vecSystemAlert.size(); ++i) {
-            m_mapSystemCode[VelkFieldText(m_vecSystemAlert[i].m_szCode)].push_back(
-                static_cast<int>(i));
-        }
-        m_nSystemCodeIndexed = m_vecSystemAlert.size();
+    if (m_nSystemCodeIndexed == m_vecSystemAlert.size())
+        return;
+    m_mapSystemCode.clear();
+    m_vecSameCode.assign(m_vecSystemAlert.size(), -1);
+    std::unordered_map<std::string, int> last;
+    for (std::size_t i = 0; i < m_vecSystemAlert.size(); ++i) {
+        const int index = static_cast<int>(i);
+        const std::string code = VelkFieldText(m_vecSystemAlert[i].m_szCode);
+        const bool firstOfCode = m_mapSystemCode.emplace(code, index).second;
+        int& previous = last[code];
+        if (!firstOfCode)
+            m_vecSameCode[static_cast<std::size_t>(previous)] = index;
+        previous = index;
     }
-    auto it = m_mapSystemCode.find(code);
-    return it == m_mapSystemCode.end() ? nullptr : &it->second;
+    for (const auto& [code, lastIndex] : last)
+        m_vecSameCode[static_cast<std::size_t>(lastIndex)] = m_mapSystemCode[code];
+    m_nSystemCodeIndexed = m_vecSystemAlert.size();
 }
 
 IVelkMessageBox& CVelkAlert::MessageBox()

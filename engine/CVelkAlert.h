@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "CWatchIndex.h"
 #include "KQBkApi.h"
 #include "VelkExport.h"
 #include "VelkRecords.h"
@@ -113,7 +114,12 @@ private:
 
     std::string ConditionPath(const char* fileName) const;
     void RebuildSystemAlertMap();
-    const std::vector<int>* SystemRecordsOfCode(const std::string& code);
+    // Where a stock key is in the price-alert and system-alert maps.
+    CWatchIndex::Entry WatchedStock(const std::string& key);
+    void IndexSystemCodes();
+    // Seeds the day's high and low of every system-alert record that shares the code of record
+    // first (first included) and has no high yet.
+    void SeedHighLow(int first, const std::string& code, double high, double low);
     void RecordAlert(const Ta_ALERTRECORD& record);
     // Re-registration: the symbols are collected on the calling thread and registered either
     // there (ChangeRegistSymbol) or on the worker started after the settings sheet.
@@ -146,10 +152,18 @@ private:
     std::vector<Ta_VELKPRICETABLE> m_vecPending;
 
     // Beside the declared state: the system-alert records by code alone (seeding the day's
-    // high and low touches only the records of the notified code), services, observer and the
-    // re-registration worker.
-    std::unordered_map<std::string, std::vector<int>> m_mapSystemCode;
+    // high and low touches only the records of the notified code): the first record of each
+    // code, and a ring through the records that share one, so that a notification which has
+    // found its record reaches the others without a second lookup. Then services, observer and
+    // the re-registration worker.
+    std::unordered_map<std::string, int> m_mapSystemCode;
+    std::vector<int> m_vecSameCode;
     std::size_t m_nSystemCodeIndexed = static_cast<std::size_t>(-1);
+    // The price-alert and system-alert maps in one flat table, rebuilt after either changes.
+    CWatchIndex m_watchIndex;
+    bool m_bWatchIndexStale = true;
+    std::size_t m_nWatchIndexedPrices = 0;
+    std::size_t m_nWatchIndexedSystem = 0;
     CVelkServices m_services;
     CRecordingMessageBox m_defaultMessageBox;
     CSystemClock m_systemClock;

@@ -57,11 +57,12 @@ void CVelkAlert::vRecvNewMemory(const CMemoryInfo* info)
 
     thread_local std::string key;
     FormatDecimalKey(key, market, code);
-    if (m_mapPriceAlert.find(key) == m_mapPriceAlert.end() &&
-        m_mapSystemAlert.find(key) == m_mapSystemAlert.end())
+    const CWatchIndex::Entry watched = WatchedStock(key);
+    if (watched.price < 0 && watched.system < 0)
         return;
 
-    std::vector<X1Format> values;
+    // Kept between notifications: a whole market notifies without an allocation for the answer.
+    thread_local std::vector<X1Format> values;
     if (!BK_bGetItemDataByItemNo(market, code, m_vecItemNo, values, true, nullptr) ||
         values.size() < kItemCount)
         return;
@@ -90,7 +91,16 @@ void CVelkAlert::vRecvNewMemory(const CMemoryInfo* info)
 
     const double high = values[kPosHigh];
     const double low = values[kPosLow];
-    SetMaxAndMinPrice(code, high, low);
+    // The notified stock's own record leads to the others of its code; a stock that is only
+    // price-alerted looks its code up.
+    IndexSystemCodes();
+    const int first = watched.system;
+    if (first >= 0 && static_cast<std::size_t>(first) < m_vecSystemAlert.size() &&
+        std::strncmp(m_vecSystemAlert[static_cast<std::size_t>(first)].m_szCode, code.c_str(),
+                     sizeof m_vecSystemAlert[0].m_szCode) == 0)
+        SeedHighLow(first, code, high, low);
+    else
+        SetMaxAndMinPrice(code, high, low);
 
     {
         std::lock_guard<std::mutex> lock(VelkEngineLock());
@@ -126,29 +136,34 @@ int CVelkAlert::OnReceiveData(std::uintptr_t quoteAddress, long)
     if (!quote)
         return 100;
     const std::string key = VelkDecimalKey(quote->m_byMarket, VelkFieldText(quote->m_szCode));
-    auto price = m_mapPriceAlert.find(key);
-    if (price != m_mapPriceAlert.end())
-        ProcessAlert(quote, price->second);
-    auto system = m_mapSystemAlert.find(key);
-    if (system != m_mapSystemAlert.end())
-        ProcessSystemAlert(quote, system->second);
+    const CWatchIndex::Entry watched = WatchedStock(key);
+    if (watched.price >= 0)
+        ProcessAlert(quote, watched.price);
+    if (watched.system >= 0)
+        ProcessSystemAlert(quote, watched.system);
     return 100;
 }
 
 void CVelkAlert::SetMaxAndMinPrice(const CString& code, const double& high, const double& low)
 {
     // The same code may be listed under several markets; every such record is seeded.
-    const std::vector<int>* indexes = SystemRecordsOfCode(code);
-    if (!indexes)
-        return;
-    for (int index : *indexes) {
+    IndexSystemCodes();
+    auto first = m_mapSystemCode.find(code);
+    if (first != m_mapSystemCode.end())
+        SeedHighLow(first->second, code, high, low);
+}
+
+void CVelkAlert::SeedHighLow(int first, const std::string& code, double high, double low)
+{
+    int index = first;
+    do {
         Ta_VELKPRICEALERT& record = m_vecSystemAlert[static_cast<std::size_t>(index)];
-        if (record.m_fUpper != 0.0f ||
-            std::strncmp(record.m_szCode, code.c_str(), sizeof record.m_szCode) != 0)
-            continue;
-        record.m_fUpper = static_cast<float>(high);
-        record.m_fLower = static_cast<float>(low);
-    }
+        if (record.m_fUpper == 0.0f && std::strncmp(record.m_szCode, code.c_str(), sizeof record.m_szCode) == 0) {
+            record.m_fUpper = static_cast<float>(high);
+            record.m_fLower = static_cast<float>(low);
+        }
+        index = m_vecSameCode[static_cast<std::size_t>(index)];
+    } while (index != first && index >= 0);
 }
 
 void CVelkAlert::GetMaxAndMinPrice(const CSymbolInfo& stock, float& high, float& low)

@@ -39,6 +39,7 @@ void CVelkAlert::AddStockToSystemAlert(const unsigned char& market, const CStrin
 
     m_vecSystemAlert.push_back(record);
     m_mapSystemAlert[key] = static_cast<int>(m_vecSystemAlert.size() - 1);
+    m_bWatchIndexStale = true;
 
     std::vector<CSymbolInfo> add{CSymbolInfo(market, storedCode)};
     std::vector<CSymbolInfo> remove;

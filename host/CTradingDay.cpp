@@ -241,11 +241,22 @@ bool CTradingDay::IsMarket(unsigned char market) const
                        [market](const Market& m) { return m.market == market; });
 }
 
+std::string CTradingDay::SymbolKey(unsigned char market, const std::string& code)
+{
+    std::string key(1, static_cast<char>(market));
+    key += code;
+    return key;
+}
+
+int CTradingDay::FindSymbol(unsigned char market, const std::string& code) const
+{
+    auto it = m_symbolIndex.find(SymbolKey(market, code));
+    return it == m_symbolIndex.end() ? -1 : static_cast<int>(it->second);
+}
+
 bool CTradingDay::IsSymbol(unsigned char market, const std::string& code) const
 {
-    return std::any_of(m_symbols.begin(), m_symbols.end(), [&](const Symbol& s) {
-        return s.market == market && s.code == code;
-    });
+    return FindSymbol(market, code) >= 0;
 }
 
 bool CTradingDay::LoadDay(const std::string& folder, std::string& error)
@@ -318,7 +329,6 @@ bool CTradingDay::LoadSymbols(const std::string& folder, std::string& error)
         reader.Open({"market", "code", "name", "prev_close", "limit_up", "limit_down"});
     CFieldChecker check(reader);
     std::vector<std::string> fields;
-    std::set<std::pair<unsigned char, std::string>> seen;
     while (opened == CCsvReader::OpenResult::Ok && reader.Next(fields)) {
         Symbol symbol;
         if (!check.Market(fields[0], symbol.market) || !check.Code(fields[1], symbol.code) ||
@@ -331,7 +341,8 @@ bool CTradingDay::LoadSymbols(const std::string& folder, std::string& error)
             check.Fail("market " + fields[0] + " is not in markets.csv");
             break;
         }
-        if (!seen.insert({symbol.market, symbol.code}).second) {
+        if (!m_symbolIndex.emplace(SymbolKey(symbol.market, symbol.code), static_cast<std::uint32_t>(m_symbols.size()))
+                 .second) {
             check.Fail("stock " + fields[0] + " " + symbol.code + " is listed twice");
             break;
         }
@@ -351,28 +362,36 @@ bool CTradingDay::LoadTrades(const std::string& folder, std::string& error)
     CCsvReader::OpenResult opened = reader.Open({"time", "market", "code", "price", "volume"});
     CFieldChecker check(reader);
     std::vector<std::string> fields;
+    unsigned char market = 0;
+    std::string code;
     while (opened == CCsvReader::OpenResult::Ok && reader.Next(fields)) {
         Trade trade;
-        if (!check.Time(fields[0], trade.time) || !check.Market(fields[1], trade.market) ||
-            !check.Code(fields[2], trade.code) || !check.Price("price", fields[3], trade.price) ||
+        int time = 0;
+        if (!check.Time(fields[0], time) || !check.Market(fields[1], market) ||
+            !check.Code(fields[2], code) || !check.Price("price", fields[3], trade.price) ||
             !check.Volume(fields[4], trade.volume))
             break;
-        if (!IsMarket(trade.market)) {
+        if (!IsMarket(market)) {
             check.Fail("market " + fields[1] + " is not in markets.csv");
             break;
         }
-        if (!IsSymbol(trade.market, trade.code)) {
-            check.Fail("stock " + fields[1] + " " + trade.code + " is not in symbols.csv");
+        const int symbol = FindSymbol(market, code);
+        if (symbol < 0) {
+            check.Fail("stock " + fields[1] + " " + code + " is not in symbols.csv");
             break;
         }
-        m_trades.push_back(std::move(trade));
+        trade.time = time;
+        trade.symbol = static_cast<std::uint32_t>(symbol);
+        m_trades.push_back(trade);
     }
     if (reader.Failed()) {
         error = reader.Error();
         return false;
     }
-    std::stable_sort(m_trades.begin(), m_trades.end(),
-                     [](const Trade& a, const Trade& b) { return a.time < b.time; });
+    // Trade files are normally written in time order; only one that is not is sorted.
+    auto earlier = [](const Trade& a, const Trade& b) { return a.time < b.time; };
+    if (!std::is_sorted(m_trades.begin(), m_trades.end(), earlier))
+        std::stable_sort(m_trades.begin(), m_trades.end(), earlier);
     return true;
 }
 

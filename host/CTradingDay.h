@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // One trading day as the replay needs it, read from a folder of UTF-8 CSV files. Texts are
@@ -22,13 +24,18 @@ public:
         double limitUp = 0;
         double limitDown = 0;
     };
+    // A day holds millions of trades: each is 24 bytes and names its stock by position in
+    // Symbols() (SymbolOf).
     struct Trade {
-        int time = 0; // seconds since midnight
-        unsigned char market = 0;
-        std::string code;
+        std::int32_t time = 0; // seconds since midnight
+        std::uint32_t symbol = 0;
         double price = 0;
         double volume = 0; // shares of this trade
     };
+    // In blocks, so that a long day neither moves its trades as it grows nor keeps room for as
+    // many again.
+    using TradeList = std::deque<Trade>;
+    static_assert(sizeof(Trade) == 24);
     struct MagicName {
         std::int32_t number = 0;
         std::string nameGbk;
@@ -56,8 +63,11 @@ public:
 
     const std::vector<Market>& Markets() const { return m_markets; }
     const std::vector<Symbol>& Symbols() const { return m_symbols; }
+    // The position of a stock in Symbols(), or -1.
+    int FindSymbol(unsigned char market, const std::string& code) const;
+    const Symbol& SymbolOf(const Trade& trade) const { return m_symbols[trade.symbol]; }
     // In time order; trades of one second keep their order in the file.
-    const std::vector<Trade>& Trades() const { return m_trades; }
+    const TradeList& Trades() const { return m_trades; }
     const std::vector<MagicName>& MagicNames() const { return m_magicNames; }
     const std::vector<Signal>& Signals() const { return m_signals; }
     const std::vector<GroupMember>& Groups() const { return m_groups; }
@@ -76,11 +86,14 @@ private:
 
     bool IsMarket(unsigned char market) const;
     bool IsSymbol(unsigned char market, const std::string& code) const;
+    static std::string SymbolKey(unsigned char market, const std::string& code);
 
     int m_nTradeDate = 0;
     std::vector<Market> m_markets;
     std::vector<Symbol> m_symbols;
-    std::vector<Trade> m_trades;
+    // Market byte and code -> position in m_symbols.
+    std::unordered_map<std::string, std::uint32_t> m_symbolIndex;
+    TradeList m_trades;
     std::vector<MagicName> m_magicNames;
     std::vector<Signal> m_signals;
     std::vector<GroupMember> m_groups;

@@ -79,7 +79,7 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
     // The engine runs with the module's own windows, message boxes and sound, as in the
     // quote application; it is gone before the session tears down the main window.
     CQtHostSession session(argc, argv, stderr);
-    replay.SetAfterEachCall([&session] { session.ProcessEvents(); });
+    replay.SetAfterEachCall([&session] { session.ProcessEventsEachFrame(); });
     if (options.Silent()) {
         const CVelkServices services = CQtHostSession::EngineServices(true);
         replay.Run(&services, sysDir, &printer);

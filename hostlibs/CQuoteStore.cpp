@@ -52,6 +52,9 @@ using Row = std::vector<X1Format>;
 // items at most, and a binary search over them beats hashing each of the nine per quote.
 struct Symbol {
     std::vector<std::pair<unsigned short, X1Format>> items;
+    // The symbol's count in the subscriptions, kept here as well: the quote path asks right
+    // after updating the symbol, and finds the answer in the node it has just touched.
+    int subscriptions = 0;
 
     const X1Format* Find(unsigned short item) const
     {
@@ -122,6 +125,7 @@ struct CQuoteStore::Impl {
     SymbolMap<int> subscriptions;
     CString sysPath;
     std::unordered_map<CString, CString> langStrings;
+    const ITickHistory* tickHistory = nullptr;
 
     Symbol& SymbolFor(unsigned char market, const CString& code)
     {
@@ -129,7 +133,26 @@ struct CQuoteStore::Impl {
         if (it != symbols.end())
             return it->second;
         codeOrder[market].push_back(code);
-        return symbols[SymbolKey{market, code}];
+        Symbol& symbol = symbols[SymbolKey{market, code}];
+        auto subscribed = subscriptions.find(SymbolKeyView{market, code});
+        symbol.subscriptions = subscribed == subscriptions.end() ? 0 : subscribed->second;
+        return symbol;
+    }
+
+    void SetSubscriptions(unsigned char market, const CString& code, int count)
+    {
+        auto symbol = symbols.find(SymbolKeyView{market, code});
+        if (symbol != symbols.end())
+            symbol->second.subscriptions = count;
+    }
+
+    const std::vector<Row>* OwnTicks(unsigned char market, const CString& code, const CString& date) const
+    {
+        auto symbol = ticks.find(SymbolKeyView{market, code});
+        if (symbol == ticks.end())
+            return nullptr;
+        auto day = symbol->second.find(date);
+        return day == symbol->second.end() ? nullptr : &day->second;
     }
 
     const Symbol* FindSymbol(unsigned char market, const CString& code) const
@@ -168,6 +191,7 @@ void CQuoteStore::Reset()
     std::swap(fresh->subscriptions, m_pImpl->subscriptions);
     std::swap(fresh->sysPath, m_pImpl->sysPath);
     std::swap(fresh->langStrings, m_pImpl->langStrings);
+    std::swap(fresh->tickHistory, m_pImpl->tickHistory);
 }
 
 void CQuoteStore::AddMarket(unsigned char market, const CString& extName, unsigned char level1)
@@ -190,6 +214,26 @@ void CQuoteStore::SetItem(unsigned char market, const CString& code, const X1For
 {
     std::unique_lock lock(m_pImpl->mutex);
     m_pImpl->SymbolFor(market, code).Set(value);
+}
+
+void CQuoteStore::SetItems(unsigned char market, const CString& code, std::span<const X1Format> values)
+{
+    std::unique_lock lock(m_pImpl->mutex);
+    Symbol& symbol = m_pImpl->SymbolFor(market, code);
+    for (const X1Format& value : values)
+        symbol.Set(value);
+}
+
+void CQuoteStore::SetTickHistory(const ITickHistory* history)
+{
+    std::unique_lock lock(m_pImpl->mutex);
+    m_pImpl->tickHistory = history;
+}
+
+const ITickHistory* CQuoteStore::TickHistory() const
+{
+    std::shared_lock lock(m_pImpl->mutex);
+    return m_pImpl->tickHistory;
 }
 
 void CQuoteStore::AddTick(unsigned char market, const CString& code, const CString& date,
@@ -255,6 +299,8 @@ void CQuoteStore::SetLangString(const CString& key, const CString& text)
 int CQuoteStore::SubscriptionCount(unsigned char market, const CString& code) const
 {
     std::shared_lock lock(m_pImpl->mutex);
+    if (const Symbol* symbol = m_pImpl->FindSymbol(market, code))
+        return symbol->subscriptions;
     auto it = m_pImpl->subscriptions.find(SymbolKeyView{market, code});
     return it == m_pImpl->subscriptions.end() ? 0 : it->second;
 }
@@ -286,22 +332,26 @@ int CQuoteStore::SymbolRegister(std::vector<CSymbolInfo>& add, std::vector<CSymb
     std::unique_lock lock(m_pImpl->mutex);
     for (const CSymbolInfo& symbol : remove) {
         auto it = m_pImpl->subscriptions.find(SymbolKeyView{symbol.m_byMarket, symbol.m_strCode});
-        if (it != m_pImpl->subscriptions.end() && --it->second <= 0)
+        if (it == m_pImpl->subscriptions.end())
+            continue;
+        const int left = --it->second;
+        if (left <= 0)
             m_pImpl->subscriptions.erase(it);
+        m_pImpl->SetSubscriptions(symbol.m_byMarket, symbol.m_strCode, std::max(left, 0));
     }
     for (const CSymbolInfo& symbol : add)
-        ++m_pImpl->subscriptions[SymbolKey{symbol.m_byMarket, symbol.m_strCode}];
+        m_pImpl->SetSubscriptions(symbol.m_byMarket, symbol.m_strCode,
+                                  ++m_pImpl->subscriptions[SymbolKey{symbol.m_byMarket, symbol.m_strCode}]);
     return static_cast<int>(add.size());
 }
 
 long CQuoteStore::GetTickerCount(unsigned char market, const CString& code, const CString& date)
 {
     std::shared_lock lock(m_pImpl->mutex);
-    auto symbol = m_pImpl->ticks.find(SymbolKeyView{market, code});
-    if (symbol == m_pImpl->ticks.end())
-        return 0;
-    auto day = symbol->second.find(date);
-    return day == symbol->second.end() ? 0 : static_cast<long>(day->second.size());
+    const std::vector<Row>* rows = m_pImpl->OwnTicks(market, code, date);
+    if (rows)
+        return static_cast<long>(rows->size());
+    return m_pImpl->tickHistory ? m_pImpl->tickHistory->TickCount(market, code, date) : 0;
 }
 
 long CQuoteStore::GetTickerByStartPos(std::vector<std::vector<X1Format>>& rows,
@@ -310,23 +360,24 @@ long CQuoteStore::GetTickerByStartPos(std::vector<std::vector<X1Format>>& rows,
 {
     rows.clear();
     std::shared_lock lock(m_pImpl->mutex);
-    auto symbol = m_pImpl->ticks.find(SymbolKeyView{market, code});
-    if (symbol == m_pImpl->ticks.end())
-        return 0;
-    auto day = symbol->second.find(date);
-    if (day == symbol->second.end() || count <= 0)
+    const std::vector<Row>* own = m_pImpl->OwnTicks(market, code, date);
+    const ITickHistory* history = own ? nullptr : m_pImpl->tickHistory;
+    if ((!own && !history) || count <= 0)
         return 0;
     // The window [start, start + count) is cut to the ticks that exist, without ever forming
     // start + count for a start inside the day: a caller may pass the largest count there is.
-    const long size = static_cast<long>(day->second.size());
+    const long size = own ? static_cast<long>(own->size()) : history->TickCount(market, code, date);
     if (start >= size)
         return 0;
     const long first = std::max(start, 0L);
     const long last = start >= 0 ? start + std::min(count, size - start) : std::min(start + count, size);
     if (first >= last)
         return 0;
-    rows.assign(day->second.begin() + first, day->second.begin() + last);
-    return static_cast<long>(last - first);
+    if (own)
+        rows.assign(own->begin() + first, own->begin() + last);
+    else
+        history->TickRows(market, code, date, first, last, rows);
+    return static_cast<long>(rows.size());
 }
 
 bool CQuoteStore::GetMarketStatus(unsigned char, const CString&, CMarketStatus& status)

@@ -36,11 +36,16 @@ std::unique_ptr<IAlertWindow> CVelkWindowing::CreateAlertWindow(CAlertRecordList
 
 void CVelkWindowing::BringMainWindowToFront()
 {
+    constexpr qint64 kFrameMs = 16;
     QWidget* owner = VelkMainWindow();
     if (!owner)
         return;
+    if (owner == m_pLastRaised && m_lastRaise.isValid() && m_lastRaise.elapsed() < kFrameMs)
+        return;
     owner->raise();
     owner->activateWindow();
+    m_pLastRaised = owner;
+    m_lastRaise.start();
 }
 
 namespace {

@@ -125,6 +125,51 @@ TEST_F(CQuoteStoreTest, TicksAreClippedToTheDay)
     EXPECT_EQ(PricesOf(rows), (std::vector<double>{99}));
 }
 
+// Ticks kept by whoever replays the day: prices 10, 11, ... on 20211201 for 1/000001 only.
+class CCountingTickHistory final : public ITickHistory {
+public:
+    long TickCount(unsigned char market, const CString& code, const CString& date) const override
+    {
+        return market == 1 && code == "000001" && date == "20211201" ? m_nTicks : 0;
+    }
+    void TickRows(unsigned char, const CString&, const CString&, long first, long last, Rows& rows) const override
+    {
+        for (long i = first; i < last; ++i)
+            rows.push_back({X1Format::Price(QuoteItem::kLastPrice, 10.0 + static_cast<double>(i))});
+    }
+    long m_nTicks = 5;
+};
+
+TEST_F(CQuoteStoreTest, TicksOfAHistoryAreClippedLikeOwnRowsWhichComeFirst)
+{
+    CCountingTickHistory history;
+    m_store.SetTickHistory(&history);
+    const struct {
+        long start, count;
+        std::vector<double> prices;
+    } windows[] = {{0, 5, {10, 11, 12, 13, 14}}, {3, 10, {13, 14}}, {-2, 4, {10, 11}},
+                   {1, LONG_MAX, {11, 12, 13, 14}}, {LONG_MAX, LONG_MAX, {}}, {5, 1, {}}, {0, -3, {}}};
+    Rows rows;
+    for (const auto& w : windows) {
+        EXPECT_EQ(m_store.GetTickerByStartPos(rows, 1, "000001", w.start, w.count, "20211201"),
+                  static_cast<long>(w.prices.size()))
+            << w.start << " " << w.count;
+        EXPECT_EQ(PricesOf(rows), w.prices) << w.start << " " << w.count;
+    }
+    EXPECT_EQ(m_store.GetTickerCount(1, "000001", "20211201"), 5);
+    history.m_nTicks = 7;
+    EXPECT_EQ(m_store.GetTickerCount(1, "000001", "20211201"), 7) << "the history is asked each time";
+    EXPECT_EQ(m_store.GetTickerCount(1, "000001", "20211202"), 0);
+
+    m_store.AddTick(1, "000001", "20211201", {X1Format::Price(QuoteItem::kLastPrice, 99)});
+    EXPECT_EQ(m_store.GetTickerByStartPos(rows, 1, "000001", 0, 10, "20211201"), 1);
+    EXPECT_EQ(PricesOf(rows), (std::vector<double>{99}));
+
+    m_store.Reset();
+    EXPECT_EQ(m_store.TickHistory(), nullptr);
+    EXPECT_EQ(m_store.GetTickerCount(1, "000001", "20211201"), 0);
+}
+
 TEST_F(CQuoteStoreTest, LastMagicHandsOutNewRowsOncePerMarketAndDate)
 {
     auto row = [](int number) { return std::vector<X1Format>{X1Format::Integer(QuoteItem::kMagicNumber, number)}; };
@@ -180,6 +225,13 @@ TEST_F(CQuoteStoreTest, SubscriptionsCountAndNeverGoNegative)
     std::vector<CSymbolInfo> unknown = {{9, "X"}};
     m_store.SymbolRegister(unknown, none);
     EXPECT_TRUE(m_store.IsSubscribed(9, "X")) << "registration does not need quote data";
+    // Quote data arriving later, and a removal after it, keep the count.
+    m_store.SetItem(9, "X", X1Format::Price(QuoteItem::kLastPrice, 1));
+    EXPECT_EQ(m_store.SubscriptionCount(9, "X"), 1);
+    m_store.SymbolRegister(none, unknown);
+    EXPECT_FALSE(m_store.IsSubscribed(9, "X"));
+    m_store.SymbolRegister(unknown, none);
+    EXPECT_TRUE(m_store.IsSubscribed(9, "X"));
 }
 
 TEST_F(CQuoteStoreTest, MarketsLevelOneAndExtensionNames)
