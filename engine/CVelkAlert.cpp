@@ -155,22 +155,36 @@ void CVelkAlert::RebuildSystemAlertMap()
     }
 }
 
-CWatchIndex::Entry CVelkAlert::WatchedStock(const std::string& key)
+CVelkAlert::WatchedStock CVelkAlert::FindWatchedStock(const std::string& key)
 {
     // Every change the engine makes to the maps marks the index stale; a changed size catches
     // any other.
     if (m_bWatchIndexStale || m_nWatchIndexedPrices != m_mapPriceAlert.size() ||
         m_nWatchIndexedSystem != m_mapSystemAlert.size()) {
-        m_watchIndex.Build(m_mapPriceAlert, m_mapSystemAlert);
+        m_watchIndex.Clear(m_mapPriceAlert.size() + m_mapSystemAlert.size());
+        m_bWatchIndexComplete = true;
+        for (const auto& [mapKey, index] : m_mapPriceAlert) {
+            WatchedStock* stock = m_watchIndex.Insert(mapKey);
+            m_bWatchIndexComplete = m_bWatchIndexComplete && stock;
+            if (stock)
+                stock->price = index;
+        }
+        for (const auto& [mapKey, index] : m_mapSystemAlert) {
+            WatchedStock* stock = m_watchIndex.Insert(mapKey);
+            m_bWatchIndexComplete = m_bWatchIndexComplete && stock;
+            if (stock)
+                stock->system = index;
+        }
         m_nWatchIndexedPrices = m_mapPriceAlert.size();
         m_nWatchIndexedSystem = m_mapSystemAlert.size();
         m_bWatchIndexStale = false;
     }
-    if (m_watchIndex.Complete()) {
-        const CWatchIndex::Entry* entry = m_watchIndex.Find(key);
-        return entry ? *entry : CWatchIndex::Entry{};
+    if (m_bWatchIndexComplete) {
+        const WatchedStock* stock = m_watchIndex.Find(key);
+        return stock ? *stock : WatchedStock{};
     }
-    CWatchIndex::Entry entry;
+    // A key too long for the table (no stock code is) sends every lookup to the maps.
+    WatchedStock entry;
     if (auto price = m_mapPriceAlert.find(key); price != m_mapPriceAlert.end())
         entry.price = price->second;
     if (auto system = m_mapSystemAlert.find(key); system != m_mapSystemAlert.end())

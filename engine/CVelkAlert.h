@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "CWatchIndex.h"
+#include "CShortKeyTable.h"
 #include "KQBkApi.h"
 #include "VelkExport.h"
 #include "VelkRecords.h"
@@ -114,8 +114,13 @@ private:
 
     std::string ConditionPath(const char* fileName) const;
     void RebuildSystemAlertMap();
-    // Where a stock key is in the price-alert and system-alert maps.
-    CWatchIndex::Entry WatchedStock(const std::string& key);
+    // Where a stock key is in the price-alert and system-alert maps: its index in each list,
+    // -1 where it is not in the map (map values are list indexes, never negative).
+    struct WatchedStock {
+        int price = -1;
+        int system = -1;
+    };
+    WatchedStock FindWatchedStock(const std::string& key);
     void IndexSystemCodes();
     // Seeds the day's high and low of every system-alert record that shares the code of record
     // first (first included) and has no high yet.
@@ -159,8 +164,11 @@ private:
     std::unordered_map<std::string, int> m_mapSystemCode;
     std::vector<int> m_vecSameCode;
     std::size_t m_nSystemCodeIndexed = static_cast<std::size_t>(-1);
-    // The price-alert and system-alert maps in one flat table, rebuilt after either changes.
-    CWatchIndex m_watchIndex;
+    // The price-alert and system-alert maps in one flat table, rebuilt after either changes: a
+    // whole market finds each notified stock cold in memory, and one probe there costs a cache
+    // miss where a lookup in each map costs several.
+    CShortKeyTable<WatchedStock> m_watchIndex;
+    bool m_bWatchIndexComplete = false;
     bool m_bWatchIndexStale = true;
     std::size_t m_nWatchIndexedPrices = 0;
     std::size_t m_nWatchIndexedSystem = 0;

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,6 +39,19 @@ void FormatDecimalKey(std::string& key, unsigned char market, const std::string&
     key.append(code);
 }
 
+// Starts loading the cache lines that the evaluation reads of a watch record: its code and its
+// four prices. Across a whole market the record is cold; its lines arrive while the quote is
+// fetched and converted instead of holding the evaluation up.
+void PrefetchRecord(const std::vector<Ta_VELKPRICEALERT>& list, int index)
+{
+    if (index < 0 || static_cast<std::size_t>(index) >= list.size())
+        return;
+    const char* record = reinterpret_cast<const char*>(&list[static_cast<std::size_t>(index)]);
+    __builtin_prefetch(record + offsetof(Ta_VELKPRICEALERT, m_szCode));
+    __builtin_prefetch(record + offsetof(Ta_VELKPRICEALERT, m_fUpper));
+    __builtin_prefetch(record + offsetof(Ta_VELKPRICEALERT, m_nMagic) - 1);
+}
+
 // The item number carried in a value's first two bytes.
 unsigned ItemNumberOf(const X1Format& value)
 {
@@ -57,9 +71,11 @@ void CVelkAlert::vRecvNewMemory(const CMemoryInfo* info)
 
     thread_local std::string key;
     FormatDecimalKey(key, market, code);
-    const CWatchIndex::Entry watched = WatchedStock(key);
+    const WatchedStock watched = FindWatchedStock(key);
     if (watched.price < 0 && watched.system < 0)
         return;
+    PrefetchRecord(m_vecSystemAlert, watched.system);
+    PrefetchRecord(m_vecPriceAlert, watched.price);
 
     // Kept between notifications: a whole market notifies without an allocation for the answer.
     thread_local std::vector<X1Format> values;
@@ -136,7 +152,7 @@ int CVelkAlert::OnReceiveData(std::uintptr_t quoteAddress, long)
     if (!quote)
         return 100;
     const std::string key = VelkDecimalKey(quote->m_byMarket, VelkFieldText(quote->m_szCode));
-    const CWatchIndex::Entry watched = WatchedStock(key);
+    const WatchedStock watched = FindWatchedStock(key);
     if (watched.price >= 0)
         ProcessAlert(quote, watched.price);
     if (watched.system >= 0)

@@ -250,8 +250,8 @@ std::string CTradingDay::SymbolKey(unsigned char market, const std::string& code
 
 int CTradingDay::FindSymbol(unsigned char market, const std::string& code) const
 {
-    auto it = m_symbolIndex.find(SymbolKey(market, code));
-    return it == m_symbolIndex.end() ? -1 : static_cast<int>(it->second);
+    const std::uint32_t* index = m_symbolIndex.Find(SymbolKey(market, code));
+    return index ? static_cast<int>(*index) : -1;
 }
 
 bool CTradingDay::IsSymbol(unsigned char market, const std::string& code) const
@@ -341,12 +341,14 @@ bool CTradingDay::LoadSymbols(const std::string& folder, std::string& error)
             check.Fail("market " + fields[0] + " is not in markets.csv");
             break;
         }
-        if (!m_symbolIndex.emplace(SymbolKey(symbol.market, symbol.code), static_cast<std::uint32_t>(m_symbols.size()))
-                 .second) {
+        if (IsSymbol(symbol.market, symbol.code)) {
             check.Fail("stock " + fields[0] + " " + symbol.code + " is listed twice");
             break;
         }
         symbol.nameGbk = TextCodec::CutGbk(symbol.nameGbk, kMaxNameBytes);
+        // Codes are checked to 11 characters, so the key always fits.
+        if (std::uint32_t* index = m_symbolIndex.Insert(SymbolKey(symbol.market, symbol.code)))
+            *index = static_cast<std::uint32_t>(m_symbols.size());
         m_symbols.push_back(std::move(symbol));
     }
     if (reader.Failed()) {

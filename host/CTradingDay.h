@@ -3,8 +3,9 @@
 #include <cstdint>
 #include <deque>
 #include <string>
-#include <unordered_map>
 #include <vector>
+
+#include "CShortKeyTable.h"
 
 // One trading day as the replay needs it, read from a folder of UTF-8 CSV files. Texts are
 // kept in GBK, as the quote service hands them out. Loading checks every file completely
@@ -91,8 +92,8 @@ private:
     int m_nTradeDate = 0;
     std::vector<Market> m_markets;
     std::vector<Symbol> m_symbols;
-    // Market byte and code -> position in m_symbols.
-    std::unordered_map<std::string, std::uint32_t> m_symbolIndex;
+    // Market byte and code -> position in m_symbols. Every trade of the file is looked up here.
+    CShortKeyTable<std::uint32_t> m_symbolIndex;
     TradeList m_trades;
     std::vector<MagicName> m_magicNames;
     std::vector<Signal> m_signals;

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <functional>
 #include <mutex>
 #include <string_view>
 #include <utility>
 
+#include "CShortKeyTable.h"
 #include "QuoteItems.h"
 
 namespace {
@@ -113,7 +115,10 @@ struct CQuoteStore::Impl {
     mutable std::shared_mutex mutex;
 
     std::map<unsigned char, Market> markets;
-    SymbolMap<Symbol> symbols;
+    // By market byte and code, flat: the quote path looks a symbol up at every trade, each time
+    // a different one. Codes too long for the table's keys go to the map.
+    CShortKeyTable<Symbol> symbols;
+    SymbolMap<Symbol> longSymbols;
     std::array<std::vector<CString>, 256> codeOrder; // per market, in the order symbols were added
     SymbolMap<std::unordered_map<CString, std::vector<Row>>> ticks;
     std::map<std::pair<unsigned char, CString>, MagicDay> magic;
@@ -127,23 +132,43 @@ struct CQuoteStore::Impl {
     std::unordered_map<CString, CString> langStrings;
     const ITickHistory* tickHistory = nullptr;
 
+    // The table's key of a symbol: the market byte, then the code; empty when it does not fit.
+    struct ShortKey {
+        char bytes[CShortKeyTable<Symbol>::kMaxKey];
+        std::size_t size = 0;
+        ShortKey(unsigned char market, const CString& code)
+        {
+            if (code.size() + 1 > sizeof bytes)
+                return;
+            bytes[0] = static_cast<char>(market);
+            std::memcpy(bytes + 1, code.data(), code.size());
+            size = code.size() + 1;
+        }
+        std::string_view View() const { return {bytes, size}; }
+    };
+
+    // Valid until the next symbol is added.
     Symbol& SymbolFor(unsigned char market, const CString& code)
     {
-        auto it = symbols.find(SymbolKeyView{market, code});
-        if (it != symbols.end())
-            return it->second;
+        if (Symbol* known = FindSymbol(market, code))
+            return *known;
         codeOrder[market].push_back(code);
-        Symbol& symbol = symbols[SymbolKey{market, code}];
+        const ShortKey key(market, code);
+        Symbol* symbol = key.size ? symbols.Insert(key.View()) : &longSymbols[SymbolKey{market, code}];
         auto subscribed = subscriptions.find(SymbolKeyView{market, code});
-        symbol.subscriptions = subscribed == subscriptions.end() ? 0 : subscribed->second;
-        return symbol;
+        symbol->subscriptions = subscribed == subscriptions.end() ? 0 : subscribed->second;
+        return *symbol;
     }
 
     void SetSubscriptions(unsigned char market, const CString& code, int count)
     {
-        auto symbol = symbols.find(SymbolKeyView{market, code});
-        if (symbol != symbols.end())
-            symbol->second.subscriptions = count;
+        if (Symbol* symbol = FindSymbol(market, code))
+            symbol->subscriptions = count;
+    }
+
+    Symbol* FindSymbol(unsigned char market, const CString& code)
+    {
+        return const_cast<Symbol*>(std::as_const(*this).FindSymbol(market, code));
     }
 
     const std::vector<Row>* OwnTicks(unsigned char market, const CString& code, const CString& date) const
@@ -157,8 +182,11 @@ struct CQuoteStore::Impl {
 
     const Symbol* FindSymbol(unsigned char market, const CString& code) const
     {
-        auto it = symbols.find(SymbolKeyView{market, code});
-        return it == symbols.end() ? nullptr : &it->second;
+        const ShortKey key(market, code);
+        if (key.size)
+            return symbols.Find(key.View());
+        auto it = longSymbols.find(SymbolKeyView{market, code});
+        return it == longSymbols.end() ? nullptr : &it->second;
     }
 };
 
@@ -180,6 +208,7 @@ void CQuoteStore::Reset()
     std::unique_lock lock(m_pImpl->mutex);
     std::swap(fresh->markets, m_pImpl->markets);
     std::swap(fresh->symbols, m_pImpl->symbols);
+    std::swap(fresh->longSymbols, m_pImpl->longSymbols);
     std::swap(fresh->codeOrder, m_pImpl->codeOrder);
     std::swap(fresh->ticks, m_pImpl->ticks);
     std::swap(fresh->magic, m_pImpl->magic);

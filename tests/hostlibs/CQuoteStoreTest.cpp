@@ -80,6 +80,37 @@ TEST_F(CQuoteStoreTest, RenamingKeepsItemsAndListPosition)
     EXPECT_FALSE(m_store.GetSymbolID(codes, names, 99));
 }
 
+TEST_F(CQuoteStoreTest, ManySymbolsOfEveryCodeLengthKeepTheirItemsNamesAndOrder)
+{
+    // Enough symbols that the store's tables grow several times, codes short and long, and the
+    // same code in two markets.
+    CQuoteStore store;
+    std::vector<CString> codes;
+    for (int i = 0; i < 3000; ++i)
+        codes.push_back(std::to_string(i) + CString(static_cast<std::size_t>(i % 20), 'x'));
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        for (unsigned char market : {1, 2}) {
+            store.AddSymbol(market, codes[i], "n" + codes[i]);
+            store.SetItem(market, codes[i], X1Format::Price(QuoteItem::kLastPrice, market * 10000.0 + double(i)));
+        }
+    }
+    std::vector<CSymbolInfo> subscribe = {{2, codes[7]}, {2, codes[2999]}};
+    std::vector<CSymbolInfo> none;
+    store.SymbolRegister(subscribe, none);
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        for (unsigned char market : {1, 2}) {
+            std::vector<X1Format> out;
+            ASSERT_TRUE(store.GetItemDataByItemNo(market, codes[i], {QuoteItem::kLastPrice}, out, true)) << codes[i];
+            EXPECT_EQ(double(out.at(0)), market * 10000.0 + double(i)) << codes[i];
+            EXPECT_EQ(store.IsSubscribed(market, codes[i]), market == 2 && (i == 7 || i == 2999)) << codes[i];
+        }
+    }
+    std::vector<CString> listed, names;
+    ASSERT_TRUE(store.GetSymbolID(listed, names, 2));
+    EXPECT_EQ(listed, codes);
+    EXPECT_EQ(names.at(2999), "n" + codes[2999]);
+}
+
 TEST_F(CQuoteStoreTest, FullNameAndMemoryState)
 {
     CString name = "stale";
