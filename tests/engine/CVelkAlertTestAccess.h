@@ -37,6 +37,7 @@ public:
         e.m_vecPriceAlert = std::move(list);
         e.m_nPriceAlertCount = static_cast<std::int32_t>(e.m_vecPriceAlert.size());
         e.m_mapPriceAlert.clear();
+        e.m_bWatchIndexStale = true;
         for (std::size_t i = 0; i < e.m_vecPriceAlert.size(); ++i) {
             const Ta_VELKPRICEALERT& r = e.m_vecPriceAlert[i];
             e.m_mapPriceAlert[VelkDecimalKey(r.m_byMarket, VelkFieldText(r.m_szCode))] =

@@ -6,8 +6,12 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QTableView>
+#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
 
 #include "CAlertListDlg.h"
 #include "CAlertListModel.h"
@@ -249,13 +253,18 @@ TEST_F(AlertListDlgTest, UnterminatedTextsOfADayFileEndInsideTheirFields)
 
 TEST_F(AlertListDlgTest, DestructionCreatesTheDirectoryAndWritesTheListInItsOrder)
 {
-    m_alerts = {MakeRecord(1, "B", 200), MakeRecord(1, "A", 100)};
-    const std::vector<Ta_ALERTRECORD> expected(m_alerts.begin(), m_alerts.end());
-    ASSERT_FALSE(VelkFileExists(m_dir.AlertDir()));
-    MakeDialog().reset();
-    std::string bytes;
-    ASSERT_TRUE(VelkReadFile(m_dir.DayFile("20211201"), bytes));
-    EXPECT_EQ(bytes, RecordsBytes(expected));
+    // Two records, and more than three of the pieces the file is written in.
+    for (int count : {2, 3 * 512 + 7}) {
+        std::filesystem::remove_all(m_dir.AlertDir());
+        m_alerts.clear();
+        for (int i = 0; i < count; ++i)
+            m_alerts.push_back(MakeRecord(1, std::to_string(i), 50000 - i));
+        const std::vector<Ta_ALERTRECORD> expected(m_alerts.begin(), m_alerts.end());
+        MakeDialog().reset();
+        std::string bytes;
+        ASSERT_TRUE(VelkReadFile(m_dir.DayFile("20211201"), bytes));
+        EXPECT_TRUE(bytes == RecordsBytes(expected)) << count;
+    }
 }
 
 TEST_F(AlertListDlgTest, UnsetTradingDateUsesTheZeroFileName)
@@ -383,6 +392,62 @@ TEST_F(AlertListDlgTest, NoKeyActsInTheWindow)
     EXPECT_EQ(list->currentIndex().row(), 0);
     EXPECT_TRUE(m_mainWindow.m_received.empty());
     EXPECT_TRUE(m_recorder.m_boxes.empty());
+}
+
+TEST_F(AlertListDlgTest, FillSortsALargeShuffledListWithoutLosingARecord)
+{
+    // The day file joined to the session's alerts: many records, times out of order, some equal.
+    std::mt19937 random(7);
+    std::vector<std::pair<std::int32_t, std::string>> keys;
+    for (int i = 0; i < 20000; ++i) {
+        const std::int32_t time = 34200 + static_cast<std::int32_t>(random() % 3000);
+        m_alerts.push_back(MakeRecord(1, std::to_string(i), time));
+        keys.emplace_back(time, std::to_string(i));
+    }
+    auto dlg = MakeDialog();
+    dlg->FillAlertList();
+    ASSERT_EQ(m_alerts.size(), keys.size());
+    std::vector<std::pair<std::int32_t, std::string>> after;
+    for (std::size_t i = 0; i < m_alerts.size(); ++i) {
+        after.emplace_back(m_alerts[i].m_nTime, VelkFieldText(m_alerts[i].m_szCode));
+        if (i > 0) {
+            ASSERT_GE(+m_alerts[i - 1].m_nTime, +m_alerts[i].m_nTime) << i;
+        }
+    }
+    std::sort(keys.begin(), keys.end());
+    std::sort(after.begin(), after.end());
+    EXPECT_TRUE(after == keys) << "every record is still there once";
+    EXPECT_EQ(dlg->Model()->rowCount(), 20000);
+}
+
+TEST_F(AlertListDlgTest, ABurstOfAlertsIsOneInsertionAndRowsKeepTheirRecordsUntilThen)
+{
+    m_alerts = {MakeRecord(1, "600000", 30000), MakeRecord(2, "000001", 29000)};
+    auto dlg = MakeDialog();
+    dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    QSignalSpy inserted(dlg->Model(), &QAbstractItemModel::rowsInserted);
+    for (int i = 0; i < 300; ++i) {
+        Ta_ALERTRECORD record = MakeRecord(3, "N" + std::to_string(i), 31000 + i);
+        m_alerts.push_front(record);
+        dlg->InsertAlertItem(record);
+    }
+    // Until the rows are announced, row 0 still shows, and analyses, what it showed.
+    ASSERT_EQ(dlg->Model()->rowCount(), 2);
+    EXPECT_EQ(Cell(*dlg, 0, 1), QStringLiteral("08:20:00"));
+    QTableView* list = dlg->ListControl();
+    DoubleClick(list, list->visualRect(dlg->Model()->index(1, 0)).center());
+    ASSERT_EQ(m_mainWindow.m_received.size(), 1u);
+    EXPECT_EQ(m_mainWindow.m_received[0].symbol, CSymbolInfo(2, "000001"));
+
+    QTRY_COMPARE(dlg->Model()->rowCount(), 302);
+    EXPECT_EQ(inserted.count(), 1);
+    EXPECT_EQ(Cell(*dlg, 0, 1), QStringLiteral("08:41:39"));
+    EXPECT_EQ(Cell(*dlg, 301, 1), QStringLiteral("08:03:20"));
+    ClickRow(*dlg, 0);
+    QTest::mouseClick(dlg->Control(1106), Qt::LeftButton);
+    ASSERT_EQ(m_mainWindow.m_received.size(), 2u);
+    EXPECT_EQ(m_mainWindow.m_received[1].symbol, CSymbolInfo(3, "N299"));
 }
 
 TEST_F(AlertListDlgTest, ModelStaysConsistentThroughFillInsertAndClear)
