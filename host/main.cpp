@@ -79,7 +79,10 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
     // The engine runs with the module's own windows, message boxes and sound, as in the
     // quote application; it is gone before the session tears down the main window.
     CQtHostSession session(argc, argv, stderr);
-    replay.SetAfterEachCall([&session] { session.ProcessEventsEachFrame(); });
+    replay.SetAfterEachCall([&session, &printer] {
+        session.ProcessEventsEachFrame();
+        printer.FlushEachFrame();
+    });
     if (options.Silent()) {
         const CVelkServices services = CQtHostSession::EngineServices(true);
         replay.Run(&services, sysDir, &printer);
@@ -90,6 +93,7 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
     (void)argc;
     (void)argv;
     // Without the user interface the engine gets no windows and no sound.
+    replay.SetAfterEachCall([&printer] { printer.FlushEachFrame(); });
     const CVelkServices services{};
     replay.Run(&services, sysDir, &printer);
 #endif
