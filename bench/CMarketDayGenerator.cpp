@@ -56,7 +56,8 @@ std::string Cents(int cents)
 std::string Clock(int seconds)
 {
     char text[16];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", seconds / 3600, seconds / 60 % 60, seconds % 60);
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", seconds / 3600, seconds / 60 % 60,
+                  seconds % 60);
     return text;
 }
 
@@ -87,7 +88,10 @@ std::vector<Stock> MakeStocks(int count, CRandom& random)
 
 class CFileWriter {
 public:
-    explicit CFileWriter(const std::string& path) : m_file(std::fopen(path.c_str(), "wb"), &std::fclose) {}
+    explicit CFileWriter(const std::string& path)
+        : m_file(std::fopen(path.c_str(), "wb"), &std::fclose)
+    {
+    }
     bool IsOpen() const { return m_file != nullptr; }
     void Add(const std::string& text)
     {
@@ -106,7 +110,8 @@ public:
 private:
     void Flush()
     {
-        if (!m_buffer.empty() && std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_file.get()) != m_buffer.size())
+        if (!m_buffer.empty() &&
+            std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_file.get()) != m_buffer.size())
             m_ok = false;
         m_buffer.clear();
     }
@@ -123,8 +128,7 @@ bool WriteText(const std::string& path, const std::string& text, std::string& er
     return false;
 }
 
-template <typename Record>
-void Append(std::string& out, const Record& record)
+template <typename Record> void Append(std::string& out, const Record& record)
 {
     out.append(reinterpret_cast<const char*>(&record), sizeof record);
 }
@@ -140,8 +144,8 @@ Ta_VELKPRICEALERT WatchRecord(const Stock& s)
 }
 
 // alert.cfg and System_alert.cfg of one system directory.
-bool WriteSystemDirectory(const std::string& sysDir, const std::vector<Stock>& stocks, int priceAlerts,
-                          bool watched, bool popup, std::string& error)
+bool WriteSystemDirectory(const std::string& sysDir, const std::vector<Stock>& stocks,
+                          int priceAlerts, bool watched, bool popup, std::string& error)
 {
     if (!VelkCreateDirectories(sysDir)) {
         error = sysDir + ": cannot be created";
@@ -155,7 +159,8 @@ bool WriteSystemDirectory(const std::string& sysDir, const std::vector<Stock>& s
     Append(alert, setting);
     Append(alert, options);
     if (watched && priceAlerts > 0) {
-        const std::size_t step = std::max<std::size_t>(1, stocks.size() / static_cast<std::size_t>(priceAlerts));
+        const std::size_t step =
+            std::max<std::size_t>(1, stocks.size() / static_cast<std::size_t>(priceAlerts));
         int written = 0;
         for (std::size_t i = 0; i < stocks.size() && written < priceAlerts; i += step, ++written) {
             Ta_VELKPRICEALERT record = WatchRecord(stocks[i]);
@@ -181,8 +186,8 @@ bool WriteSystemDirectory(const std::string& sysDir, const std::vector<Stock>& s
 
 std::string CMarketDayGenerator::Name() const
 {
-    return "market-" + std::to_string(m_shape.stocks) + "x" + std::to_string(m_shape.trades) + "-s" +
-           std::to_string(m_shape.seed) + "-p" + std::to_string(m_shape.priceAlerts);
+    return "market-" + std::to_string(m_shape.stocks) + "x" + std::to_string(m_shape.trades) +
+           "-s" + std::to_string(m_shape.seed) + "-p" + std::to_string(m_shape.priceAlerts);
 }
 
 bool CMarketDayGenerator::IsWritten(const std::string& folder) const
@@ -207,10 +212,12 @@ bool CMarketDayGenerator::Write(const std::string& folder, std::string& error) c
 
     std::string symbols = "market,code,name,prev_close,limit_up,limit_down\n";
     for (const Stock& s : stocks)
-        symbols += std::to_string(s.market) + "," + s.code + "," + s.nameUtf8 + "," + Cents(s.prevClose) + "," +
-                   Cents(s.limitUp) + "," + Cents(s.limitDown) + "\n";
-    if (!WriteText(VelkJoinPath(dayDir, "day.csv"), "trade_date\n" + std::to_string(kTradeDate) + "\n", error) ||
-        !WriteText(VelkJoinPath(dayDir, "markets.csv"), "market,ext,level1\n1,SH,1\n2,SZ,2\n", error) ||
+        symbols += std::to_string(s.market) + "," + s.code + "," + s.nameUtf8 + "," +
+                   Cents(s.prevClose) + "," + Cents(s.limitUp) + "," + Cents(s.limitDown) + "\n";
+    if (!WriteText(VelkJoinPath(dayDir, "day.csv"),
+                   "trade_date\n" + std::to_string(kTradeDate) + "\n", error) ||
+        !WriteText(VelkJoinPath(dayDir, "markets.csv"), "market,ext,level1\n1,SH,1\n2,SZ,2\n",
+                   error) ||
         !WriteText(VelkJoinPath(dayDir, "symbols.csv"), symbols, error))
         return false;
 
@@ -226,8 +233,9 @@ bool CMarketDayGenerator::Write(const std::string& folder, std::string& error) c
     for (long long k = 0; k < total; ++k) {
         // Spread evenly over both sessions, so the file is in time order.
         const long long second = k * (2 * kSessionSeconds) / total;
-        const int time = second < kSessionSeconds ? kMorningOpen + static_cast<int>(second)
-                                                  : kAfternoonOpen + static_cast<int>(second - kSessionSeconds);
+        const int time = second < kSessionSeconds
+                             ? kMorningOpen + static_cast<int>(second)
+                             : kAfternoonOpen + static_cast<int>(second - kSessionSeconds);
         Stock& s = stocks[static_cast<std::size_t>(random.Below(m_shape.stocks))];
         int step = random.Below(5) - 2;
         if (s.bias != 0 && random.Below(2) == 0)
@@ -251,8 +259,10 @@ bool CMarketDayGenerator::Write(const std::string& folder, std::string& error) c
         return false;
     }
 
-    if (!WriteSystemDirectory(VelkJoinPath(folder, "watched/SYS"), stocks, m_shape.priceAlerts, true, false, error) ||
-        !WriteSystemDirectory(VelkJoinPath(folder, "popup/SYS"), stocks, m_shape.priceAlerts, true, true, error) ||
+    if (!WriteSystemDirectory(VelkJoinPath(folder, "watched/SYS"), stocks, m_shape.priceAlerts,
+                              true, false, error) ||
+        !WriteSystemDirectory(VelkJoinPath(folder, "popup/SYS"), stocks, m_shape.priceAlerts, true,
+                              true, error) ||
         !WriteSystemDirectory(VelkJoinPath(folder, "none/SYS"), stocks, 0, false, false, error))
         return false;
     return WriteText(VelkJoinPath(folder, "COMPLETE"), Name() + "\n", error);

@@ -16,9 +16,9 @@ class CMarketDayGenerator {
 public:
     struct Shape {
         std::uint64_t seed = 20240102;
-        int stocks = 5000;       // split evenly over markets 1 (SH) and 2 (SZ)
+        int stocks = 5000; // split evenly over markets 1 (SH) and 2 (SZ)
         long long trades = 1'000'000;
-        int priceAlerts = 1000;  // on every (stocks / priceAlerts)-th stock
+        int priceAlerts = 1000; // on every (stocks / priceAlerts)-th stock
     };
 
     explicit CMarketDayGenerator(const Shape& shape) : m_shape(shape) {}

@@ -254,7 +254,8 @@ RunResult RunInChild(const std::string& folder, const std::string& mode, int& ar
     if (child == 0) {
         ::close(fds[0]);
         const RunResult result = RunOnce(folder, mode, argc, argv);
-        const bool written = ::write(fds[1], &result, sizeof result) == static_cast<ssize_t>(sizeof result);
+        const bool written =
+            ::write(fds[1], &result, sizeof result) == static_cast<ssize_t>(sizeof result);
         ::_exit(written ? 0 : 1);
     }
     ::close(fds[1]);
@@ -296,10 +297,11 @@ int RunBenchmark(const Options& options, int& argc, char** argv)
         const std::string folder = PrepareDay(options, trades);
         if (folder.empty())
             return 1;
-        std::printf("\n%lld trades, %d stocks, seed %llu, median of %d runs\n", trades, options.stocks,
-                    static_cast<unsigned long long>(options.seed), options.runs);
-        std::printf("%-8s %8s %8s %8s %11s %8s %9s %9s %9s %8s %8s\n", "mode", "load s", "replay s", "total s",
-                    "trades/s", "cpu s", "cpu tr/s", "notified", "alerts", "peak MB", "B/trade");
+        std::printf("\n%lld trades, %d stocks, seed %llu, median of %d runs\n", trades,
+                    options.stocks, static_cast<unsigned long long>(options.seed), options.runs);
+        std::printf("%-8s %8s %8s %8s %11s %8s %9s %9s %9s %8s %8s\n", "mode", "load s", "replay s",
+                    "total s", "trades/s", "cpu s", "cpu tr/s", "notified", "alerts", "peak MB",
+                    "B/trade");
         std::vector<ModeSummary> summaries;
         for (const std::string& mode : options.modes) {
             std::vector<double> loads;
@@ -328,11 +330,12 @@ int RunBenchmark(const Options& options, int& argc, char** argv)
             const RunResult& r = summary.last;
             const double total = summary.load + summary.replay;
             // Peak memory above the start, less the alert records, per trade of the day.
-            const double perTrade =
-                (static_cast<double>(r.peakKb - r.startKb) * 1024.0 - static_cast<double>(r.alerts) * sizeof(Ta_ALERTRECORD)) /
-                static_cast<double>(std::max(1L, r.trades));
-            std::printf("%-8s %8.3f %8.3f %8.3f %11.0f %8.3f %9.0f %9ld %9ld %8.1f %8.1f\n", mode.c_str(),
-                        summary.load, summary.replay, total, static_cast<double>(r.trades) / total, cpu,
+            const double perTrade = (static_cast<double>(r.peakKb - r.startKb) * 1024.0 -
+                                     static_cast<double>(r.alerts) * sizeof(Ta_ALERTRECORD)) /
+                                    static_cast<double>(std::max(1L, r.trades));
+            std::printf("%-8s %8.3f %8.3f %8.3f %11.0f %8.3f %9.0f %9ld %9ld %8.1f %8.1f\n",
+                        mode.c_str(), summary.load, summary.replay, total,
+                        static_cast<double>(r.trades) / total, cpu,
                         static_cast<double>(r.trades) / cpu, r.notifications, r.alerts,
                         static_cast<double>(r.peakKb) / 1024.0, perTrade);
             summaries.push_back(summary);
@@ -353,20 +356,26 @@ int RunBenchmark(const Options& options, int& argc, char** argv)
                         (watched->replayCpu - none->replayCpu) * 1e9 / notified);
             std::printf("watched / nothing watched, end to end: %.2fx wall, %.2fx cpu\n",
                         (watched->load + watched->replay) / (none->load + none->replay),
-                        (watched->loadCpu + watched->replayCpu) / (none->loadCpu + none->replayCpu));
+                        (watched->loadCpu + watched->replayCpu) /
+                            (none->loadCpu + none->replayCpu));
         }
         if (watched && popup)
             std::printf("pop-up window / without, end to end: %.2fx wall, %.2fx cpu\n",
                         (popup->load + popup->replay) / (watched->load + watched->replay),
-                        (popup->loadCpu + popup->replayCpu) / (watched->loadCpu + watched->replayCpu));
+                        (popup->loadCpu + popup->replayCpu) /
+                            (watched->loadCpu + watched->replayCpu));
         if (watched)
-            watchedTotals.push_back({trades, watched->load + watched->replay, watched->loadCpu + watched->replayCpu});
+            watchedTotals.push_back(
+                {trades, watched->load + watched->replay, watched->loadCpu + watched->replayCpu});
     }
     for (std::size_t i = 1; i < watchedTotals.size(); ++i)
-        std::printf("watched, %lld -> %lld trades (%.2fx): %.2fx the wall time, %.2fx the cpu time\n",
-                    watchedTotals[0].trades, watchedTotals[i].trades,
-                    static_cast<double>(watchedTotals[i].trades) / static_cast<double>(watchedTotals[0].trades),
-                    watchedTotals[i].wall / watchedTotals[0].wall, watchedTotals[i].cpu / watchedTotals[0].cpu);
+        std::printf(
+            "watched, %lld -> %lld trades (%.2fx): %.2fx the wall time, %.2fx the cpu time\n",
+            watchedTotals[0].trades, watchedTotals[i].trades,
+            static_cast<double>(watchedTotals[i].trades) /
+                static_cast<double>(watchedTotals[0].trades),
+            watchedTotals[i].wall / watchedTotals[0].wall,
+            watchedTotals[i].cpu / watchedTotals[0].cpu);
     return 0;
 }
 
@@ -421,15 +430,19 @@ int RunSoak(const Options& options)
         const long newAlerts = observer.m_nAlerts - alertsAtFirst;
         const double growth = static_cast<double>(heapAtEnd) - static_cast<double>(heapAtFirst);
         const double records = static_cast<double>(newAlerts) * sizeof(Ta_ALERTRECORD);
-        std::printf("soak: %ld notifications over %d days in %.1f s, %ld alerts\n", notifications, days,
-                    Seconds(start, Clock::now()), observer.m_nAlerts);
+        std::printf("soak: %ld notifications over %d days in %.1f s, %ld alerts\n", notifications,
+                    days, Seconds(start, Clock::now()), observer.m_nAlerts);
         std::printf("heap in use after %ld notifications: %.1f MB (RSS %.1f MB)\n", kFirst,
-                    static_cast<double>(heapAtFirst) / 1048576.0, static_cast<double>(rssAtFirst) / 1024.0);
+                    static_cast<double>(heapAtFirst) / 1048576.0,
+                    static_cast<double>(rssAtFirst) / 1024.0);
         std::printf("heap in use at the end:                %.1f MB (RSS %.1f MB)\n",
-                    static_cast<double>(heapAtEnd) / 1048576.0, static_cast<double>(rssAtEnd) / 1024.0);
-        std::printf("grown by %.1f MB for %ld new alert records of %.1f MB: %.1f bytes a record, %.1f MB beyond them\n",
+                    static_cast<double>(heapAtEnd) / 1048576.0,
+                    static_cast<double>(rssAtEnd) / 1024.0);
+        std::printf("grown by %.1f MB for %ld new alert records of %.1f MB: %.1f bytes a record, "
+                    "%.1f MB beyond them\n",
                     growth / 1048576.0, newAlerts, records / 1048576.0,
-                    newAlerts > 0 ? growth / static_cast<double>(newAlerts) : 0.0, (growth - records) / 1048576.0);
+                    newAlerts > 0 ? growth / static_cast<double>(newAlerts) : 0.0,
+                    (growth - records) / 1048576.0);
     }
     std::error_code ec;
     std::filesystem::remove_all(root, ec);
@@ -442,13 +455,15 @@ int main(int argc, char** argv)
 {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fputs("usage: bench_market_day [--trades N[,N...]] [--stocks N] [--seed N] [--runs N] [--data DIR]\n"
+        std::fputs("usage: bench_market_day [--trades N[,N...]] [--stocks N] [--seed N] [--runs N] "
+                   "[--data DIR]\n"
                    "                        [--modes none,watched,popup] [--soak NOTIFICATIONS]\n",
                    stderr);
         return 2;
     }
 #ifndef VELK_BENCH_HAS_UI
-    options.modes.erase(std::remove(options.modes.begin(), options.modes.end(), "popup"), options.modes.end());
+    options.modes.erase(std::remove(options.modes.begin(), options.modes.end(), "popup"),
+                        options.modes.end());
 #endif
     int qtArgc = 1;
     return options.soak > 0 ? RunSoak(options) : RunBenchmark(options, qtArgc, argv);

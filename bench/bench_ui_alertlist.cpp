@@ -134,8 +134,16 @@ void BM_ScrollWholeList(benchmark::State& state)
 }
 
 BENCHMARK(BM_FillAlertList)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_FillAlertListUnpainted)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_InsertAlertItemUnpainted)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FillAlertListUnpainted)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_InsertAlertItemUnpainted)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_InsertAlertItem)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ScrollWholeList)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 

@@ -17,7 +17,9 @@ bool ParseCount(const char* text, long long& value)
 
 int Usage()
 {
-    std::fputs("usage: velk-gen-market-day FOLDER [--stocks N] [--trades N] [--price-alerts N] [--seed N]\n", stderr);
+    std::fputs("usage: velk-gen-market-day FOLDER [--stocks N] [--trades N] [--price-alerts N] "
+               "[--seed N]\n",
+               stderr);
     return 2;
 }
 

@@ -73,7 +73,6 @@ CVelkAlert::~CVelkAlert()
     // The window writes the day's alert file as it is destroyed.
     m_pAlertListDlg.reset();
     m_mapPriceAlert.clear();
-    m_bWatchIndexStale = true;
     vUnregisterSymbol(m_vecRegSymbol);
     m_mapMagicColor.clear();
 }

@@ -113,7 +113,7 @@ void CVelkAlert::vRecvNewMemory(const CMemoryInfo* info)
     const int first = watched.system;
     if (first >= 0 && static_cast<std::size_t>(first) < m_vecSystemAlert.size() &&
         std::strncmp(m_vecSystemAlert[static_cast<std::size_t>(first)].m_szCode, code.c_str(),
-                     sizeof m_vecSystemAlert[0].m_szCode) == 0)
+                     sizeof(Ta_VELKPRICEALERT::m_szCode)) == 0)
         SeedHighLow(first, code, high, low);
     else
         SetMaxAndMinPrice(code, high, low);
@@ -174,7 +174,8 @@ void CVelkAlert::SeedHighLow(int first, const std::string& code, double high, do
     int index = first;
     do {
         Ta_VELKPRICEALERT& record = m_vecSystemAlert[static_cast<std::size_t>(index)];
-        if (record.m_fUpper == 0.0f && std::strncmp(record.m_szCode, code.c_str(), sizeof record.m_szCode) == 0) {
+        if (record.m_fUpper == 0.0f &&
+            std::strncmp(record.m_szCode, code.c_str(), sizeof record.m_szCode) == 0) {
             record.m_fUpper = static_cast<float>(high);
             record.m_fLower = static_cast<float>(low);
         }

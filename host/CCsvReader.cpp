@@ -135,7 +135,8 @@ bool CCsvReader::ReadLine(std::string& line)
         const char* begin = m_strBuffer.data() + m_nPos;
         const std::size_t available = m_strBuffer.size() - m_nPos;
         const void* end = std::memchr(begin, '\n', available);
-        const std::size_t length = end ? static_cast<std::size_t>(static_cast<const char*>(end) - begin) : available;
+        const std::size_t length =
+            end ? static_cast<std::size_t>(static_cast<const char*>(end) - begin) : available;
         line.append(begin, length);
         m_nPos += end ? length + 1 : length;
         any = true;

@@ -137,9 +137,10 @@ CDayReplay::Totals CDayReplay::Replay(CVelkAlert& engine)
                 state.low = trade.price;
             state.traded = true;
 
-            const X1Format items[] = {X1Format::Price(125, state.last), X1Format::Price(182, state.last),
-                                      X1Format::Volume(413, state.volume), X1Format::Price(130, state.high),
-                                      X1Format::Price(131, state.low), TimeItem(143, trade.time)};
+            const X1Format items[] = {
+                X1Format::Price(125, state.last),    X1Format::Price(182, state.last),
+                X1Format::Volume(413, state.volume), X1Format::Price(130, state.high),
+                X1Format::Price(131, state.low),     TimeItem(143, trade.time)};
             m_store.SetItems(symbol.market, symbol.code, items);
             ++m_vecReplayed[trade.symbol];
             ++totals.trades;
@@ -158,7 +159,8 @@ CDayReplay::Totals CDayReplay::Replay(CVelkAlert& engine)
             double volume = 0;
             if (index >= 0) {
                 const SymbolState& state = m_vecStates[static_cast<std::size_t>(index)];
-                last = state.traded ? state.last : m_day.Symbols()[static_cast<std::size_t>(index)].prevClose;
+                last = state.traded ? state.last
+                                    : m_day.Symbols()[static_cast<std::size_t>(index)].prevClose;
                 volume = state.volume;
             }
             m_store.AddMagicRow(signal.market, m_strDate,
@@ -182,16 +184,18 @@ long CDayReplay::TickCount(unsigned char market, const CString& code, const CStr
     return index < 0 ? 0 : static_cast<long>(m_vecReplayed[static_cast<std::size_t>(index)]);
 }
 
-void CDayReplay::TickRows(unsigned char market, const CString& code, const CString& date, long first, long last,
-                          std::vector<std::vector<X1Format>>& rows) const
+void CDayReplay::TickRows(unsigned char market, const CString& code, const CString& date,
+                          long first, long last, std::vector<std::vector<X1Format>>& rows) const
 {
     const long count = TickCount(market, code, date);
     if (first < 0 || last > count || first >= last)
         return;
-    const std::size_t begin = m_vecSymbolStart[static_cast<std::size_t>(m_day.FindSymbol(market, code))];
+    const std::size_t begin =
+        m_vecSymbolStart[static_cast<std::size_t>(m_day.FindSymbol(market, code))];
     rows.reserve(rows.size() + static_cast<std::size_t>(last - first));
     for (long i = first; i < last; ++i) {
-        const CTradingDay::Trade& trade = m_day.Trades()[m_vecBySymbol[begin + static_cast<std::size_t>(i)]];
+        const CTradingDay::Trade& trade =
+            m_day.Trades()[m_vecBySymbol[begin + static_cast<std::size_t>(i)]];
         rows.push_back({X1Format::Price(125, trade.price), TimeItem(143, trade.time),
                         X1Format::Volume(413, trade.volume)});
     }

@@ -60,8 +60,8 @@ private:
     };
 
     long TickCount(unsigned char market, const CString& code, const CString& date) const override;
-    void TickRows(unsigned char market, const CString& code, const CString& date, long first, long last,
-                  std::vector<std::vector<X1Format>>& rows) const override;
+    void TickRows(unsigned char market, const CString& code, const CString& date, long first,
+                  long last, std::vector<std::vector<X1Format>>& rows) const override;
 
     const CTradingDay& m_day;
     CQuoteStore& m_store;

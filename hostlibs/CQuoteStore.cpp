@@ -154,7 +154,8 @@ struct CQuoteStore::Impl {
             return *known;
         codeOrder[market].push_back(code);
         const ShortKey key(market, code);
-        Symbol* symbol = key.size ? symbols.Insert(key.View()) : &longSymbols[SymbolKey{market, code}];
+        Symbol* symbol =
+            key.size ? symbols.Insert(key.View()) : &longSymbols[SymbolKey{market, code}];
         auto subscribed = subscriptions.find(SymbolKeyView{market, code});
         symbol->subscriptions = subscribed == subscriptions.end() ? 0 : subscribed->second;
         return *symbol;
@@ -171,7 +172,8 @@ struct CQuoteStore::Impl {
         return const_cast<Symbol*>(std::as_const(*this).FindSymbol(market, code));
     }
 
-    const std::vector<Row>* OwnTicks(unsigned char market, const CString& code, const CString& date) const
+    const std::vector<Row>* OwnTicks(unsigned char market, const CString& code,
+                                     const CString& date) const
     {
         auto symbol = ticks.find(SymbolKeyView{market, code});
         if (symbol == ticks.end())
@@ -245,7 +247,8 @@ void CQuoteStore::SetItem(unsigned char market, const CString& code, const X1For
     m_pImpl->SymbolFor(market, code).Set(value);
 }
 
-void CQuoteStore::SetItems(unsigned char market, const CString& code, std::span<const X1Format> values)
+void CQuoteStore::SetItems(unsigned char market, const CString& code,
+                           std::span<const X1Format> values)
 {
     std::unique_lock lock(m_pImpl->mutex);
     Symbol& symbol = m_pImpl->SymbolFor(market, code);
@@ -369,8 +372,9 @@ int CQuoteStore::SymbolRegister(std::vector<CSymbolInfo>& add, std::vector<CSymb
         m_pImpl->SetSubscriptions(symbol.m_byMarket, symbol.m_strCode, std::max(left, 0));
     }
     for (const CSymbolInfo& symbol : add)
-        m_pImpl->SetSubscriptions(symbol.m_byMarket, symbol.m_strCode,
-                                  ++m_pImpl->subscriptions[SymbolKey{symbol.m_byMarket, symbol.m_strCode}]);
+        m_pImpl->SetSubscriptions(
+            symbol.m_byMarket, symbol.m_strCode,
+            ++m_pImpl->subscriptions[SymbolKey{symbol.m_byMarket, symbol.m_strCode}]);
     return static_cast<int>(add.size());
 }
 

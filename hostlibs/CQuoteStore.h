@@ -18,10 +18,12 @@ class KQ_API ITickHistory {
 public:
     virtual ~ITickHistory() = default;
     // How many ticks the stock has on the date so far.
-    virtual long TickCount(unsigned char market, const CString& code, const CString& date) const = 0;
+    virtual long TickCount(unsigned char market, const CString& code,
+                           const CString& date) const = 0;
     // Appends ticks [first, last) of the stock on the date, 0 <= first < last <= TickCount.
-    virtual void TickRows(unsigned char market, const CString& code, const CString& date, long first,
-                          long last, std::vector<std::vector<X1Format>>& rows) const = 0;
+    virtual void TickRows(unsigned char market, const CString& code, const CString& date,
+                          long first, long last,
+                          std::vector<std::vector<X1Format>>& rows) const = 0;
 };
 
 // The in-memory quote, account and common service that a host (or a test) fills. It answers

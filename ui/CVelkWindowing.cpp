@@ -17,8 +17,8 @@ bool CVelkWindowing::HasMainWindow() const
     return VelkMainWindow() != nullptr;
 }
 
-std::unique_ptr<IAlertWindow> CVelkWindowing::CreateAlertWindow(CAlertRecordList* alerts,
-                                                                std::vector<Ta_VELKPRICEALERT>* prices)
+std::unique_ptr<IAlertWindow>
+CVelkWindowing::CreateAlertWindow(CAlertRecordList* alerts, std::vector<Ta_VELKPRICEALERT>* prices)
 {
     CResourceSwitch resources;
     QWidget* owner = VelkMainWindow();

@@ -10,8 +10,8 @@
 class CVelkWindowing final : public IVelkWindowing {
 public:
     bool HasMainWindow() const override;
-    std::unique_ptr<IAlertWindow> CreateAlertWindow(CAlertRecordList* alerts,
-                                                    std::vector<Ta_VELKPRICEALERT>* prices) override;
+    std::unique_ptr<IAlertWindow>
+    CreateAlertWindow(CAlertRecordList* alerts, std::vector<Ta_VELKPRICEALERT>* prices) override;
     // With the pop-up option every alert asks; a burst of alerts raises the main window once a
     // frame, as nothing can be seen to change in between.
     void BringMainWindowToFront() override;

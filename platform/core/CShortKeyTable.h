@@ -13,8 +13,7 @@
 // stock cold in memory: here that costs one cache miss, where a node-based map walks a bucket,
 // the node before and the node itself. Keys are never removed; Clear empties the table. Values
 // move when the table grows: a pointer from Insert or Find holds until the next Insert.
-template <typename Value>
-class CShortKeyTable {
+template <typename Value> class CShortKeyTable {
 public:
     static constexpr std::size_t kMaxKey = 15;
 
@@ -64,8 +63,7 @@ private:
     };
 
     // The slot holding the key, or the empty slot where it would go.
-    template <typename Slots>
-    static auto& SlotIn(Slots& table, std::string_view key)
+    template <typename Slots> static auto& SlotIn(Slots& table, std::string_view key)
     {
         const std::size_t mask = table.size() - 1;
         for (std::size_t i = std::hash<std::string_view>()(key) & mask;; i = (i + 1) & mask) {

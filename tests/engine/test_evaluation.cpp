@@ -13,8 +13,7 @@ namespace {
 using TA = CVelkAlertTestAccess;
 
 // Reason codes as read back from the alert list (newest first); -1 for a text no code has.
-template <typename Records>
-std::vector<int> ReasonsOf(const Records& records)
+template <typename Records> std::vector<int> ReasonsOf(const Records& records)
 {
     std::vector<int> reasons;
     for (const Ta_ALERTRECORD& r : records) {
@@ -397,10 +396,14 @@ TEST_F(EvaluationTest, RecordedAlertGoesOnTopOfListWindowAndObserver)
         ASSERT_EQ(m_windowing.Window()->m_inserted.size(), list.size());
         ASSERT_EQ(m_log.m_records.size(), list.size());
         for (int i = 0; i < count; ++i) {
-            ASSERT_EQ(VelkFieldText(list[static_cast<std::size_t>(i)].m_szCode), std::to_string(count - 1 - i)) << i;
-            ASSERT_EQ(VelkFieldText(m_windowing.Window()->m_inserted[static_cast<std::size_t>(i)].m_szCode),
+            ASSERT_EQ(VelkFieldText(list[static_cast<std::size_t>(i)].m_szCode),
+                      std::to_string(count - 1 - i))
+                << i;
+            ASSERT_EQ(VelkFieldText(
+                          m_windowing.Window()->m_inserted[static_cast<std::size_t>(i)].m_szCode),
                       std::to_string(i));
-            ASSERT_EQ(VelkFieldText(m_log.m_records[static_cast<std::size_t>(i)].m_szCode), std::to_string(i));
+            ASSERT_EQ(VelkFieldText(m_log.m_records[static_cast<std::size_t>(i)].m_szCode),
+                      std::to_string(i));
         }
     }
     EXPECT_EQ(m_engine.GetNewAlertFlag(), 0) << "recording alone neither sounds nor flags";

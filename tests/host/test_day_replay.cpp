@@ -19,7 +19,8 @@ namespace {
 std::string Clock(int seconds)
 {
     char text[16];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", seconds / 3600, seconds / 60 % 60, seconds % 60);
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", seconds / 3600, seconds / 60 % 60,
+                  seconds % 60);
     return text;
 }
 
@@ -35,8 +36,9 @@ TEST(DayReader, LargeTradeFileIsReadWholeAndAnErrorNamesItsLine)
     for (int i = 0; i < kTrades; ++i) {
         const int time = 9 * 3600 + 30 * 60 + i / 2;
         const bool first = i % 2 == 0;
-        std::string row = Clock(time) + (first ? ",1,600000," : ",2,\"000001\",") + std::to_string(10 + i % 7) +
-                          "." + std::to_string(i % 100) + "," + std::to_string(100 * (1 + i % 13));
+        std::string row = Clock(time) + (first ? ",1,600000," : ",2,\"000001\",") +
+                          std::to_string(10 + i % 7) + "." + std::to_string(i % 100) + "," +
+                          std::to_string(100 * (1 + i % 13));
         row += i % 3 == 0 ? "\r\n" : "\n";
         trades += row;
         ++line;
@@ -56,7 +58,8 @@ TEST(DayReader, LargeTradeFileIsReadWholeAndAnErrorNamesItsLine)
             std::size_t at = 0;
             for (int l = 2; l < damagedLine; ++l)
                 at = content.find('\n', at) + 1;
-            const std::size_t price = content.find(',', content.find(',', content.find(',', at) + 1) + 1) + 1;
+            const std::size_t price =
+                content.find(',', content.find(',', content.find(',', at) + 1) + 1) + 1;
             content.replace(price, content.find(',', price) - price, "x");
         }
         WriteDay(dir.File("day"), content);
@@ -65,7 +68,8 @@ TEST(DayReader, LargeTradeFileIsReadWholeAndAnErrorNamesItsLine)
         const bool loaded = day.Load(dir.File("day"), error);
         if (damaged) {
             EXPECT_FALSE(loaded);
-            EXPECT_EQ(error.rfind("trades.csv:" + std::to_string(damagedLine) + ": ", 0), 0u) << error;
+            EXPECT_EQ(error.rfind("trades.csv:" + std::to_string(damagedLine) + ": ", 0), 0u)
+                << error;
             continue;
         }
         ASSERT_TRUE(loaded) << error;
@@ -75,7 +79,8 @@ TEST(DayReader, LargeTradeFileIsReadWholeAndAnErrorNamesItsLine)
             const CTradingDay::Symbol& symbol = day.SymbolOf(trade);
             ASSERT_EQ(trade.time, 9 * 3600 + 30 * 60 + i / 2) << i;
             ASSERT_EQ(symbol.code, i % 2 == 0 ? "600000" : "000001") << i;
-            ASSERT_DOUBLE_EQ(trade.price, 10 + i % 7 + (i % 100) / (i % 100 < 10 ? 10.0 : 100.0)) << i;
+            ASSERT_DOUBLE_EQ(trade.price, 10 + i % 7 + (i % 100) / (i % 100 < 10 ? 10.0 : 100.0))
+                << i;
             ASSERT_EQ(trade.volume, 100.0 * (1 + i % 13)) << i;
         }
     }
@@ -109,7 +114,8 @@ TEST(DayReplayTicks, TheQuoteServiceAnswersTicksFromTheTradesReplayedSoFar)
                               store.GetTickerCount(2, "600000", "20240105")});
         });
         EXPECT_EQ(replay.Replay(engine).notifications, 4);
-        EXPECT_EQ(counts, (std::vector<std::vector<long>>{{1, 0, 0, 0}, {1, 1, 0, 0}, {2, 1, 0, 0}, {3, 1, 0, 0}}));
+        EXPECT_EQ(counts, (std::vector<std::vector<long>>{
+                              {1, 0, 0, 0}, {1, 1, 0, 0}, {2, 1, 0, 0}, {3, 1, 0, 0}}));
 
         std::vector<std::vector<X1Format>> rows;
         ASSERT_EQ(store.GetTickerByStartPos(rows, 1, "600000", 1, 5, "20240105"), 2);

@@ -88,8 +88,8 @@ protected:
         for (int k = 1; k <= swings; ++k) {
             for (int side : {1, -1}) {
                 const int second = 9 * 3600 + 30 * 60 + 2 * k + (side < 0);
-                std::snprintf(line, sizeof line, "%02d:%02d:%02d,2,000001,%.2f,100\n", second / 3600,
-                              second / 60 % 60, second % 60, 12.0 + side * 0.01 * k);
+                std::snprintf(line, sizeof line, "%02d:%02d:%02d,2,000001,%.2f,100\n",
+                              second / 3600, second / 60 % 60, second % 60, 12.0 + side * 0.01 * k);
                 trades += line;
             }
         }

@@ -91,7 +91,8 @@ TEST_F(CQuoteStoreTest, ManySymbolsOfEveryCodeLengthKeepTheirItemsNamesAndOrder)
     for (std::size_t i = 0; i < codes.size(); ++i) {
         for (unsigned char market : {1, 2}) {
             store.AddSymbol(market, codes[i], "n" + codes[i]);
-            store.SetItem(market, codes[i], X1Format::Price(QuoteItem::kLastPrice, market * 10000.0 + double(i)));
+            store.SetItem(market, codes[i],
+                          X1Format::Price(QuoteItem::kLastPrice, market * 10000.0 + double(i)));
         }
     }
     std::vector<CSymbolInfo> subscribe = {{2, codes[7]}, {2, codes[2999]}};
@@ -100,9 +101,12 @@ TEST_F(CQuoteStoreTest, ManySymbolsOfEveryCodeLengthKeepTheirItemsNamesAndOrder)
     for (std::size_t i = 0; i < codes.size(); ++i) {
         for (unsigned char market : {1, 2}) {
             std::vector<X1Format> out;
-            ASSERT_TRUE(store.GetItemDataByItemNo(market, codes[i], {QuoteItem::kLastPrice}, out, true)) << codes[i];
+            ASSERT_TRUE(
+                store.GetItemDataByItemNo(market, codes[i], {QuoteItem::kLastPrice}, out, true))
+                << codes[i];
             EXPECT_EQ(double(out.at(0)), market * 10000.0 + double(i)) << codes[i];
-            EXPECT_EQ(store.IsSubscribed(market, codes[i]), market == 2 && (i == 7 || i == 2999)) << codes[i];
+            EXPECT_EQ(store.IsSubscribed(market, codes[i]), market == 2 && (i == 7 || i == 2999))
+                << codes[i];
         }
     }
     std::vector<CString> listed, names;
@@ -163,7 +167,8 @@ public:
     {
         return market == 1 && code == "000001" && date == "20211201" ? m_nTicks : 0;
     }
-    void TickRows(unsigned char, const CString&, const CString&, long first, long last, Rows& rows) const override
+    void TickRows(unsigned char, const CString&, const CString&, long first, long last,
+                  Rows& rows) const override
     {
         for (long i = first; i < last; ++i)
             rows.push_back({X1Format::Price(QuoteItem::kLastPrice, 10.0 + static_cast<double>(i))});
@@ -178,8 +183,13 @@ TEST_F(CQuoteStoreTest, TicksOfAHistoryAreClippedLikeOwnRowsWhichComeFirst)
     const struct {
         long start, count;
         std::vector<double> prices;
-    } windows[] = {{0, 5, {10, 11, 12, 13, 14}}, {3, 10, {13, 14}}, {-2, 4, {10, 11}},
-                   {1, LONG_MAX, {11, 12, 13, 14}}, {LONG_MAX, LONG_MAX, {}}, {5, 1, {}}, {0, -3, {}}};
+    } windows[] = {{0, 5, {10, 11, 12, 13, 14}},
+                   {3, 10, {13, 14}},
+                   {-2, 4, {10, 11}},
+                   {1, LONG_MAX, {11, 12, 13, 14}},
+                   {LONG_MAX, LONG_MAX, {}},
+                   {5, 1, {}},
+                   {0, -3, {}}};
     Rows rows;
     for (const auto& w : windows) {
         EXPECT_EQ(m_store.GetTickerByStartPos(rows, 1, "000001", w.start, w.count, "20211201"),
@@ -189,7 +199,8 @@ TEST_F(CQuoteStoreTest, TicksOfAHistoryAreClippedLikeOwnRowsWhichComeFirst)
     }
     EXPECT_EQ(m_store.GetTickerCount(1, "000001", "20211201"), 5);
     history.m_nTicks = 7;
-    EXPECT_EQ(m_store.GetTickerCount(1, "000001", "20211201"), 7) << "the history is asked each time";
+    EXPECT_EQ(m_store.GetTickerCount(1, "000001", "20211201"), 7)
+        << "the history is asked each time";
     EXPECT_EQ(m_store.GetTickerCount(1, "000001", "20211202"), 0);
 
     m_store.AddTick(1, "000001", "20211201", {X1Format::Price(QuoteItem::kLastPrice, 99)});

@@ -46,7 +46,13 @@ TEST(ShortKeyTable, KeepsEveryKeyThroughGrowthAndClear)
 TEST(ShortKeyTable, KeysDifferingOnlyInLengthOrAfterANulAreDistinct)
 {
     CShortKeyTable<int> table;
-    const std::string keys[] = {"1600000", "16000001", "160000", std::string("\0" "600000", 7), std::string("\0", 1),
+    const std::string keys[] = {"1600000",
+                                "16000001",
+                                "160000",
+                                std::string("\0"
+                                            "600000",
+                                            7),
+                                std::string("\0", 1),
                                 std::string(15, 'k')};
     int n = 0;
     for (const std::string& key : keys)

@@ -38,7 +38,8 @@ TEST(TextCodec, ThreadsConvertAtTheSameTimeWithoutDisturbingEachOther)
     bool firstOk = true;
     bool secondOk = true;
     std::thread first(work, kWankeGbk, kWankeUtf8, std::ref(firstOk));
-    std::thread second(work, std::string("\xB4\xEF\xB5\xBD"), std::string("达到"), std::ref(secondOk));
+    std::thread second(work, std::string("\xB4\xEF\xB5\xBD"), std::string("达到"),
+                       std::ref(secondOk));
     first.join();
     second.join();
     EXPECT_TRUE(firstOk);

@@ -5,8 +5,8 @@
 #include <QImage>
 #include <QPixmap>
 #include <QPushButton>
-#include <QTableView>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTest>
 #include <gtest/gtest.h>
 
