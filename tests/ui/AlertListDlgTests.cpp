@@ -409,7 +409,7 @@ TEST_F(AlertListDlgTest, FillSortsALargeShuffledListWithoutLosingARecord)
     ASSERT_EQ(m_alerts.size(), keys.size());
     std::vector<std::pair<std::int32_t, std::string>> after;
     for (std::size_t i = 0; i < m_alerts.size(); ++i) {
-        after.emplace_back(m_alerts[i].m_nTime, VelkFieldText(m_alerts[i].m_szCode));
+        after.emplace_back(+m_alerts[i].m_nTime, VelkFieldText(m_alerts[i].m_szCode));
         if (i > 0) {
             ASSERT_GE(+m_alerts[i - 1].m_nTime, +m_alerts[i].m_nTime) << i;
         }
