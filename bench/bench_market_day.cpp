@@ -78,6 +78,14 @@ long PeakRssKb()
     return usage.ru_maxrss;
 }
 
+constexpr long kFirstMillion = 1'000'000;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitizedHeap = true;
+#else
+constexpr bool kSanitizedHeap = false;
+#endif
+
 std::size_t HeapInUse()
 {
     return mallinfo2().uordblks;
@@ -379,6 +387,11 @@ int RunBenchmark(const Options& options, int& argc, char** argv)
     return 0;
 }
 
+// What the heap grew by between the first million notifications and the end, against the alert
+// records recorded in between.
+void PrintHeapGrowth(std::size_t heapAtFirst, long rssAtFirst, std::size_t heapAtEnd, long rssAtEnd,
+                     long newAlerts);
+
 int RunSoak(const Options& options)
 {
     const std::string folder = PrepareDay(options, options.trades.front());
@@ -396,13 +409,12 @@ int RunSoak(const Options& options)
     replay.FillStore(sysDir);
     CCountingObserver observer;
 
-    constexpr long kFirst = 1'000'000;
     long notifications = 0;
     long alertsAtFirst = 0;
     std::size_t heapAtFirst = 0;
     long rssAtFirst = 0;
     replay.SetAfterEachCall([&] {
-        if (++notifications == kFirst) {
+        if (++notifications == kFirstMillion) {
             alertsAtFirst = observer.m_nAlerts;
             heapAtFirst = HeapInUse();
             rssAtFirst = CurrentRssKb();
@@ -428,25 +440,34 @@ int RunSoak(const Options& options)
         const std::size_t heapAtEnd = HeapInUse();
         const long rssAtEnd = CurrentRssKb();
         const long newAlerts = observer.m_nAlerts - alertsAtFirst;
-        const double growth = static_cast<double>(heapAtEnd) - static_cast<double>(heapAtFirst);
-        const double records = static_cast<double>(newAlerts) * sizeof(Ta_ALERTRECORD);
         std::printf("soak: %ld notifications over %d days in %.1f s, %ld alerts\n", notifications,
                     days, Seconds(start, Clock::now()), observer.m_nAlerts);
-        std::printf("heap in use after %ld notifications: %.1f MB (RSS %.1f MB)\n", kFirst,
-                    static_cast<double>(heapAtFirst) / 1048576.0,
-                    static_cast<double>(rssAtFirst) / 1024.0);
-        std::printf("heap in use at the end:                %.1f MB (RSS %.1f MB)\n",
-                    static_cast<double>(heapAtEnd) / 1048576.0,
-                    static_cast<double>(rssAtEnd) / 1024.0);
-        std::printf("grown by %.1f MB for %ld new alert records of %.1f MB: %.1f bytes a record, "
-                    "%.1f MB beyond them\n",
-                    growth / 1048576.0, newAlerts, records / 1048576.0,
-                    newAlerts > 0 ? growth / static_cast<double>(newAlerts) : 0.0,
-                    (growth - records) / 1048576.0);
+        if (kSanitizedHeap)
+            std::printf("the address sanitizer keeps the heap itself: nothing to count here; "
+                        "LeakSanitizer looks for leaks at exit\n");
+        else
+            PrintHeapGrowth(heapAtFirst, rssAtFirst, heapAtEnd, rssAtEnd, newAlerts);
     }
     std::error_code ec;
     std::filesystem::remove_all(root, ec);
     return 0;
+}
+
+void PrintHeapGrowth(std::size_t heapAtFirst, long rssAtFirst, std::size_t heapAtEnd, long rssAtEnd,
+                     long newAlerts)
+{
+    const double growth = static_cast<double>(heapAtEnd) - static_cast<double>(heapAtFirst);
+    const double records = static_cast<double>(newAlerts) * sizeof(Ta_ALERTRECORD);
+    std::printf("heap in use after %ld notifications: %.1f MB (RSS %.1f MB)\n", kFirstMillion,
+                static_cast<double>(heapAtFirst) / 1048576.0,
+                static_cast<double>(rssAtFirst) / 1024.0);
+    std::printf("heap in use at the end:                %.1f MB (RSS %.1f MB)\n",
+                static_cast<double>(heapAtEnd) / 1048576.0, static_cast<double>(rssAtEnd) / 1024.0);
+    std::printf("grown by %.1f MB for %ld new alert records of %.1f MB: %.1f bytes a record, "
+                "%.1f MB beyond them\n",
+                growth / 1048576.0, newAlerts, records / 1048576.0,
+                newAlerts > 0 ? growth / static_cast<double>(newAlerts) : 0.0,
+                (growth - records) / 1048576.0);
 }
 
 } // namespace
