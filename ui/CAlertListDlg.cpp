@@ -33,27 +33,56 @@ constexpr std::size_t kRecordsPerWrite = 512;
 // The image list's pixel colour that stands for "transparent" (COLORREF 0x000020).
 const QColor kMaskColour(0x20, 0x00, 0x00);
 
-// The list is usually in order already (new alerts go on top); otherwise the times are sorted
-// with their positions and every record is moved once, along the cycles of the permutation,
-// rather than at every step of the sort or through a second copy of a list that may hold a
-// million records.
+// The order that sorts the list latest first, records of equal times keeping their order:
+// order[i] is the position of the record that belongs at position i. Alert times are seconds of
+// the day, so a counting sort does it in two passes; a time outside the day (a damaged file)
+// sends the whole list through a comparison sort.
+std::vector<std::size_t> LatestFirstOrder(const CAlertRecordList& alerts)
+{
+    constexpr std::int32_t kSecondsPerDay = 86400;
+    std::vector<std::size_t> order(alerts.size());
+    const bool withinDay = std::all_of(alerts.begin(), alerts.end(), [](const Ta_ALERTRECORD& r) {
+        return r.m_nTime >= 0 && r.m_nTime < kSecondsPerDay;
+    });
+    if (!withinDay) {
+        std::vector<std::int32_t> times(alerts.size());
+        for (std::size_t i = 0; i < alerts.size(); ++i) {
+            times[i] = alerts[i].m_nTime;
+            order[i] = i;
+        }
+        std::stable_sort(order.begin(), order.end(),
+                         [&times](std::size_t a, std::size_t b) { return times[a] > times[b]; });
+        return order;
+    }
+    // Slot k holds the records of time kSecondsPerDay - 1 - k.
+    std::vector<std::size_t> next(kSecondsPerDay + 1, 0);
+    for (const Ta_ALERTRECORD& record : alerts)
+        ++next[static_cast<std::size_t>(kSecondsPerDay - record.m_nTime)];
+    for (std::size_t k = 1; k < next.size(); ++k)
+        next[k] += next[k - 1];
+    for (std::size_t i = 0; i < alerts.size(); ++i)
+        order[next[static_cast<std::size_t>(kSecondsPerDay - 1 - alerts[i].m_nTime)]++] = i;
+    return order;
+}
+
+// The list is usually in order already (new alerts go on top); otherwise every record is moved
+// once, along the cycles of the permutation, rather than at every step of a sort or through a
+// second copy of a list that may hold a million records.
 void SortLatestFirst(CAlertRecordList& alerts)
 {
-    auto later = [](const Ta_ALERTRECORD& a, const Ta_ALERTRECORD& b) { return a.m_nTime > b.m_nTime; };
+    auto later = [](const Ta_ALERTRECORD& a, const Ta_ALERTRECORD& b) {
+        return a.m_nTime > b.m_nTime;
+    };
     if (std::is_sorted(alerts.begin(), alerts.end(), later))
         return;
-    std::vector<std::pair<std::int32_t, std::size_t>> keys(alerts.size());
-    for (std::size_t i = 0; i < alerts.size(); ++i)
-        keys[i] = {std::int32_t{alerts[i].m_nTime}, i};
-    std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-    // Position i receives the record that was at keys[i].second.
+    const std::vector<std::size_t> order = LatestFirstOrder(alerts);
     std::vector<bool> placed(alerts.size(), false);
     for (std::size_t start = 0; start < alerts.size(); ++start) {
         if (placed[start])
             continue;
         const Ta_ALERTRECORD held = alerts[start];
         std::size_t to = start;
-        for (std::size_t from = keys[to].second; from != start; from = keys[to].second) {
+        for (std::size_t from = order[to]; from != start; from = order[to]) {
             alerts[to] = alerts[from];
             placed[to] = true;
             to = from;
