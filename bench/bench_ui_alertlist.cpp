@@ -20,13 +20,13 @@
 
 namespace {
 
-std::vector<Ta_ALERTRECORD> MakeAlerts(std::size_t count)
+CAlertRecordList MakeAlerts(std::size_t count)
 {
     std::mt19937 random(42);
     std::uniform_int_distribution<int> time(9 * 3600, 15 * 3600);
     const std::string name = TextCodec::Utf8ToGbk("浦发银行");
     const std::string reason = TextCodec::Utf8ToGbk("今日最高价");
-    std::vector<Ta_ALERTRECORD> alerts(count);
+    CAlertRecordList alerts(count);
     for (std::size_t i = 0; i < count; ++i) {
         Ta_ALERTRECORD& r = alerts[i];
         r.m_byMarket = 1;
@@ -48,8 +48,8 @@ struct CWindowFixture {
         dialog->show();
         QApplication::processEvents();
     }
-    std::vector<Ta_ALERTRECORD> alerts;
-    std::vector<Ta_ALERTRECORD> unsorted;
+    CAlertRecordList alerts;
+    CAlertRecordList unsorted;
     std::vector<Ta_VELKPRICEALERT> prices;
     std::unique_ptr<CAlertListDlg> dialog;
 };
@@ -92,7 +92,7 @@ void BM_InsertAlertItemUnpainted(benchmark::State& state)
             f.alerts.resize(static_cast<std::size_t>(state.range(0)));
             f.dialog->FillAlertList();
         }
-        f.alerts.insert(f.alerts.begin(), fresh);
+        f.alerts.push_front(fresh);
         state.ResumeTiming();
         f.dialog->InsertAlertItem(fresh);
     }
@@ -111,7 +111,7 @@ void BM_InsertAlertItem(benchmark::State& state)
             f.dialog->FillAlertList();
         }
         state.ResumeTiming();
-        f.alerts.insert(f.alerts.begin(), fresh);
+        f.alerts.push_front(fresh);
         f.dialog->InsertAlertItem(fresh);
         QApplication::processEvents();
     }
@@ -133,10 +133,18 @@ void BM_ScrollWholeList(benchmark::State& state)
     }
 }
 
-BENCHMARK(BM_FillAlertList)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_FillAlertListUnpainted)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_InsertAlertItemUnpainted)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_InsertAlertItem)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FillAlertList)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FillAlertListUnpainted)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_InsertAlertItemUnpainted)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_InsertAlertItem)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ScrollWholeList)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 } // namespace

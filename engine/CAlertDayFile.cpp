@@ -2,9 +2,14 @@
 
 #include <cstdio>
 #include <cstring>
-#include <string_view>
 
 #include "VelkFile.h"
+
+namespace {
+
+constexpr std::size_t kRecordsPerWrite = 512;
+
+} // namespace
 
 std::string CAlertDayFile::PathFor(const std::string& dir, int tradeDate)
 {
@@ -14,13 +19,12 @@ std::string CAlertDayFile::PathFor(const std::string& dir, int tradeDate)
     return VelkJoinPath(dir, name);
 }
 
-bool CAlertDayFile::Load(const std::string& path, std::vector<Ta_ALERTRECORD>& alerts)
+bool CAlertDayFile::Load(const std::string& path, CAlertRecordList& alerts)
 {
     std::string bytes;
     if (!VelkReadFile(path, bytes))
         return false;
     const std::size_t count = bytes.size() / sizeof(Ta_ALERTRECORD);
-    alerts.reserve(alerts.size() + count);
     for (std::size_t i = 0; i < count; ++i) {
         Ta_ALERTRECORD record{};
         std::memcpy(&record, bytes.data() + i * sizeof record, sizeof record);
@@ -33,7 +37,7 @@ bool CAlertDayFile::Load(const std::string& path, std::vector<Ta_ALERTRECORD>& a
     return true;
 }
 
-bool CAlertDayFile::Save(const std::string& path, const std::vector<Ta_ALERTRECORD>& alerts)
+bool CAlertDayFile::Save(const std::string& path, const CAlertRecordList& alerts)
 {
     // The bytes of a cut-off record were not loaded and would be gone with the rewrite. When
     // they cannot be kept (a folder that takes no new files) the day's alerts are written all
@@ -41,8 +45,22 @@ bool CAlertDayFile::Save(const std::string& path, const std::vector<Ta_ALERTRECO
     std::uint64_t size = 0;
     if (VelkFileSize(path, size) && size % sizeof(Ta_ALERTRECORD) != 0)
         VelkKeepCopy(path, DamagedPath(path));
-    return VelkReplaceFile(path, std::string_view(reinterpret_cast<const char*>(alerts.data()),
-                                                  alerts.size() * sizeof(Ta_ALERTRECORD)));
+    // The records are not contiguous; they go out in pieces, so that a day of a million alerts
+    // needs no second copy in memory.
+    return VelkReplaceFile(path, [&alerts](IByteSink& sink) {
+        constexpr std::size_t kPieceBytes = kRecordsPerWrite * sizeof(Ta_ALERTRECORD);
+        std::string piece;
+        piece.reserve(kPieceBytes);
+        for (const Ta_ALERTRECORD& record : alerts) {
+            piece.append(reinterpret_cast<const char*>(&record), sizeof record);
+            if (piece.size() >= kPieceBytes) {
+                if (!sink.Write(piece.data(), piece.size()))
+                    return false;
+                piece.clear();
+            }
+        }
+        return piece.empty() || sink.Write(piece.data(), piece.size());
+    });
 }
 
 std::string CAlertDayFile::DamagedPath(const std::string& path)

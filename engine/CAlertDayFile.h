@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "VelkRecords.h"
 
@@ -13,9 +12,9 @@ public:
     static std::string PathFor(const std::string& dir, int tradeDate);
     // Appends the file's whole records to alerts; their texts end inside their fields. False
     // when the file cannot be read.
-    static bool Load(const std::string& path, std::vector<Ta_ALERTRECORD>& alerts);
+    static bool Load(const std::string& path, CAlertRecordList& alerts);
     // Replaces the file with the alerts. A file that is not a whole number of records is
     // damaged: it is kept first as "<file>.damaged" (one kept earlier stays as it is).
-    static bool Save(const std::string& path, const std::vector<Ta_ALERTRECORD>& alerts);
+    static bool Save(const std::string& path, const CAlertRecordList& alerts);
     static std::string DamagedPath(const std::string& path);
 };

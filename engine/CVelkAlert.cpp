@@ -1,6 +1,7 @@
 #include "CVelkAlert.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "CSystemAlertStore.h"
 #include "VelkEngineLock.h"
@@ -57,6 +58,7 @@ CVelkAlert::CVelkAlert(const CVelkServices& services)
     m_vecItemNo = {125, 182, 1019, 413, 132, 133, 143, 130, 131};
 
     m_mapSystemAlert.clear();
+    m_bWatchIndexStale = true;
     // The pop-up switch has no default of its own; it starts on, like the other switches.
     m_alertSetting.m_bPopupDialog = 1;
     LoadDefaultCondition();
@@ -150,7 +152,8 @@ void CVelkAlert::GetRatioSetting(Ta_ALERTSETTING** out)
 
 void CVelkAlert::RebuildSystemAlertMap()
 {
-    m_bSystemCodesIndexed = false;
+    m_nSystemCodeIndexed = static_cast<std::size_t>(-1);
+    m_bWatchIndexStale = true;
     m_mapSystemAlert.clear();
     for (std::size_t i = 0; i < m_vecSystemAlert.size(); ++i) {
         const Ta_VELKPRICEALERT& record = m_vecSystemAlert[i];
@@ -164,52 +167,105 @@ bool CVelkAlert::SystemRecordIs(int index, unsigned char market, const std::stri
     if (index < 0 || static_cast<std::size_t>(index) >= m_vecSystemAlert.size())
         return false;
     const Ta_VELKPRICEALERT& record = m_vecSystemAlert[static_cast<std::size_t>(index)];
-    return record.m_byMarket == market && VelkFieldText(record.m_szCode) == code;
+    return record.m_byMarket == market && code.size() < sizeof record.m_szCode &&
+           std::strncmp(record.m_szCode, code.c_str(), sizeof record.m_szCode) == 0;
+}
+
+CVelkAlert::WatchedStock CVelkAlert::FindWatchedStock(unsigned char market, const std::string& code,
+                                                      const std::string& key)
+{
+    WatchedStock watched = LookUpWatchIndex(key);
+    if (watched.system >= 0 && !SystemRecordIs(watched.system, market, code)) {
+        RebuildSystemAlertMap();
+        watched = LookUpWatchIndex(key);
+    }
+    return watched;
 }
 
 int CVelkAlert::SystemIndexOf(unsigned char market, const std::string& code)
 {
-    const std::string key = VelkDecimalKey(market, code);
-    auto found = m_mapSystemAlert.find(key);
-    if (found == m_mapSystemAlert.end())
-        return -1;
-    if (!SystemRecordIs(found->second, market, code)) {
-        RebuildSystemAlertMap();
-        found = m_mapSystemAlert.find(key);
-        if (found == m_mapSystemAlert.end())
-            return -1;
+    return FindWatchedStock(market, code, VelkDecimalKey(market, code)).system;
+}
+
+CVelkAlert::WatchedStock CVelkAlert::LookUpWatchIndex(const std::string& key)
+{
+    // Every change the engine makes to the maps marks the index stale; a changed size catches
+    // any other.
+    if (m_bWatchIndexStale || m_nWatchIndexedPrices != m_mapPriceAlert.size() ||
+        m_nWatchIndexedSystem != m_mapSystemAlert.size()) {
+        m_watchIndex.Clear(m_mapPriceAlert.size() + m_mapSystemAlert.size());
+        m_bWatchIndexComplete = true;
+        for (const auto& [mapKey, index] : m_mapPriceAlert) {
+            WatchedStock* stock = m_watchIndex.Insert(mapKey);
+            m_bWatchIndexComplete = m_bWatchIndexComplete && stock;
+            if (stock)
+                stock->price = index;
+        }
+        for (const auto& [mapKey, index] : m_mapSystemAlert) {
+            WatchedStock* stock = m_watchIndex.Insert(mapKey);
+            m_bWatchIndexComplete = m_bWatchIndexComplete && stock;
+            if (stock)
+                stock->system = index;
+        }
+        m_nWatchIndexedPrices = m_mapPriceAlert.size();
+        m_nWatchIndexedSystem = m_mapSystemAlert.size();
+        m_bWatchIndexStale = false;
     }
-    return found->second;
+    if (m_bWatchIndexComplete) {
+        const WatchedStock* stock = m_watchIndex.Find(key);
+        return stock ? *stock : WatchedStock{};
+    }
+    // A key too long for the table (no stock code is) sends every lookup to the maps.
+    WatchedStock entry;
+    if (auto price = m_mapPriceAlert.find(key); price != m_mapPriceAlert.end())
+        entry.price = price->second;
+    if (auto system = m_mapSystemAlert.find(key); system != m_mapSystemAlert.end())
+        entry.system = system->second;
+    return entry;
 }
 
 void CVelkAlert::IndexSystemCodes()
 {
+    // Every change the engine makes to the list drops the index; a changed length catches the
+    // host growing or shrinking it through its pointer, and SameCodeRingHolds a reordering.
+    if (m_nSystemCodeIndexed == m_vecSystemAlert.size())
+        return;
     m_mapSystemCode.clear();
-    for (std::size_t i = 0; i < m_vecSystemAlert.size(); ++i)
-        m_mapSystemCode[VelkFieldText(m_vecSystemAlert[i].m_szCode)].push_back(static_cast<int>(i));
-    m_nSystemCodesIndexed = m_vecSystemAlert.size();
-    m_bSystemCodesIndexed = true;
+    m_vecSameCode.assign(m_vecSystemAlert.size(), -1);
+    std::unordered_map<std::string, int> last;
+    for (std::size_t i = 0; i < m_vecSystemAlert.size(); ++i) {
+        const int index = static_cast<int>(i);
+        const std::string code = VelkFieldText(m_vecSystemAlert[i].m_szCode);
+        const bool firstOfCode = m_mapSystemCode.emplace(code, index).second;
+        int& previous = last[code];
+        if (!firstOfCode)
+            m_vecSameCode[static_cast<std::size_t>(previous)] = index;
+        previous = index;
+    }
+    for (const auto& [code, lastIndex] : last)
+        m_vecSameCode[static_cast<std::size_t>(lastIndex)] = m_mapSystemCode[code];
+    m_nSystemCodeIndexed = m_vecSystemAlert.size();
 }
 
-const std::vector<int>* CVelkAlert::SystemRecordsOfCode(const std::string& code)
+void CVelkAlert::AppendToSystemCodeIndex(int index)
 {
-    // Every change the engine makes to the list drops the index. The host may change the list
-    // through its pointer as well: a changed length, or a listed position that no longer holds
-    // the code (the list reordered in place), makes the index anew. Checking only the positions
-    // found keeps a quote's cost independent of the list's length.
-    if (!m_bSystemCodesIndexed || m_nSystemCodesIndexed != m_vecSystemAlert.size())
-        IndexSystemCodes();
-    auto it = m_mapSystemCode.find(code);
-    if (it == m_mapSystemCode.end())
-        return nullptr;
-    for (int index : it->second) {
-        if (VelkFieldText(m_vecSystemAlert[static_cast<std::size_t>(index)].m_szCode) != code) {
-            IndexSystemCodes();
-            it = m_mapSystemCode.find(code);
-            return it == m_mapSystemCode.end() ? nullptr : &it->second;
-        }
+    // Only an index of the list as it was before this record grows with it; any other is made
+    // anew at its next use.
+    if (m_nSystemCodeIndexed + 1 != m_vecSystemAlert.size()) {
+        m_nSystemCodeIndexed = static_cast<std::size_t>(-1);
+        return;
     }
-    return &it->second;
+    m_vecSameCode.push_back(index);
+    const std::string code = VelkFieldText(m_vecSystemAlert[static_cast<std::size_t>(index)].m_szCode);
+    auto [first, added] = m_mapSystemCode.emplace(code, index);
+    if (!added) {
+        int lastOfCode = first->second;
+        while (m_vecSameCode[static_cast<std::size_t>(lastOfCode)] != first->second)
+            lastOfCode = m_vecSameCode[static_cast<std::size_t>(lastOfCode)];
+        m_vecSameCode[static_cast<std::size_t>(lastOfCode)] = index;
+        m_vecSameCode[static_cast<std::size_t>(index)] = first->second;
+    }
+    m_nSystemCodeIndexed = m_vecSystemAlert.size();
 }
 
 IVelkMessageBox& CVelkAlert::MessageBox()

@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "CShortKeyTable.h"
 #include "KQBkApi.h"
 #include "VelkExport.h"
 #include "VelkRecords.h"
@@ -79,7 +80,7 @@ public:
 
     // Read access for the host and for tests.
     int GetNewAlertFlag() const { return m_bNewAlert; }
-    const std::vector<Ta_ALERTRECORD>& GetAlertRecords() const { return m_vecAlertRecord; }
+    const CAlertRecordList& GetAlertRecords() const { return m_vecAlertRecord; }
     const Ta_ALERTSETTING& GetAlertSetting() const { return m_alertSetting; }
     const Ta_SYSTEMSWITCH& GetSystemSwitch() const { return m_systemSwitch; }
     int GetPriceAlertCount() const { return m_nPriceAlertCount; }
@@ -122,12 +123,25 @@ private:
     void WarnUnsavedFiles(const std::vector<std::string>& paths);
     void AddSystemStocks(const CSymbolInfo* stocks, std::size_t count);
     void RebuildSystemAlertMap();
-    // The system-alert record of a stock by the map, checked against the record itself: a list
-    // reordered in place through the host's pointer has the maps rebuilt. -1 when not listed.
+    // Where a stock key is in the price-alert and system-alert maps: its index in each list,
+    // -1 where it is not in the map (map values are list indexes, never negative).
+    struct WatchedStock {
+        int price = -1;
+        int system = -1;
+    };
+    // The maps' entries of a stock, the system-alert one checked against the record it names:
+    // the host may reorder or rewrite the list in place through its pointer, and a position
+    // that no longer holds the stock has the maps rebuilt.
+    WatchedStock FindWatchedStock(unsigned char market, const std::string& code, const std::string& key);
+    WatchedStock LookUpWatchIndex(const std::string& key);
     int SystemIndexOf(unsigned char market, const std::string& code);
     bool SystemRecordIs(int index, unsigned char market, const std::string& code) const;
-    const std::vector<int>* SystemRecordsOfCode(const std::string& code);
     void IndexSystemCodes();
+    void AppendToSystemCodeIndex(int index);
+    // Seeds the day's high and low of every system-alert record that shares the code of record
+    // first (first included) and has no high yet.
+    void SeedHighLow(int first, const std::string& code, double high, double low);
+    bool SameCodeRingHolds(int first, const std::string& code) const;
     void RecordAlert(const Ta_ALERTRECORD& record);
     // Re-registration: the symbols are collected on the calling thread and registered either
     // there (ChangeRegistSymbol) or on the worker started after the settings sheet.
@@ -141,7 +155,7 @@ private:
     std::vector<Ta_VELKPRICEALERT> m_vecSystemAlert;
     std::vector<Ta_VELKPRICEALERT> m_vecPriceAlert;
     std::vector<Ta_VELKPRICEALERT> m_vecMagicAlert;
-    std::vector<Ta_ALERTRECORD> m_vecAlertRecord;
+    CAlertRecordList m_vecAlertRecord;
     std::unique_ptr<IAlertWindow> m_pAlertListDlg;
     Ta_ALERTSETTING m_alertSetting{};
     Ta_SYSTEMSWITCH m_systemSwitch{};
@@ -160,11 +174,21 @@ private:
     std::vector<Ta_VELKPRICETABLE> m_vecPending;
 
     // Beside the declared state: the system-alert records by code alone (seeding the day's
-    // high and low touches only the records of the notified code), services, observer and the
-    // re-registration worker.
-    std::unordered_map<std::string, std::vector<int>> m_mapSystemCode;
-    bool m_bSystemCodesIndexed = false;
-    std::size_t m_nSystemCodesIndexed = 0;
+    // high and low touches only the records of the notified code): the first record of each
+    // code, and a ring through the records that share one, so that a notification which has
+    // found its record reaches the others without a second lookup. Then services, observer and
+    // the re-registration worker.
+    std::unordered_map<std::string, int> m_mapSystemCode;
+    std::vector<int> m_vecSameCode;
+    std::size_t m_nSystemCodeIndexed = static_cast<std::size_t>(-1);
+    // The price-alert and system-alert maps in one flat table, rebuilt after either changes: a
+    // whole market finds each notified stock cold in memory, and one probe there costs a cache
+    // miss where a lookup in each map costs several.
+    CShortKeyTable<WatchedStock> m_watchIndex;
+    bool m_bWatchIndexComplete = false;
+    bool m_bWatchIndexStale = true;
+    std::size_t m_nWatchIndexedPrices = 0;
+    std::size_t m_nWatchIndexedSystem = 0;
     CVelkServices m_services;
     CRecordingMessageBox m_defaultMessageBox;
     CSystemClock m_systemClock;

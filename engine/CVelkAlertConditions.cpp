@@ -63,6 +63,7 @@ int CVelkAlert::LoadAlertCondition()
             bytes.size() < kAlertHeaderSize ? 0 : (bytes.size() - kAlertHeaderSize) / kRecordSize;
         m_nPriceAlertCount = static_cast<std::int32_t>(count);
         m_mapPriceAlert.clear();
+        m_bWatchIndexStale = true;
         m_vecPriceAlert.clear();
         m_vecPriceAlert.reserve(count);
         for (std::size_t i = 0; i < count; ++i) {
@@ -108,6 +109,7 @@ std::vector<std::string> CVelkAlert::WriteConditionFiles()
     AppendBytes(bytes, &m_alertSetting, sizeof m_alertSetting);
     AppendBytes(bytes, &m_otherAlert, sizeof m_otherAlert);
     m_mapPriceAlert.clear();
+    m_bWatchIndexStale = true;
     for (std::size_t i = 0; i < count; ++i) {
         const Ta_VELKPRICEALERT& record = m_vecPriceAlert[i];
         AppendBytes(bytes, &record, kRecordSize);

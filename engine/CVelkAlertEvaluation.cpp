@@ -136,7 +136,7 @@ void CVelkAlert::AddAlertRecord()
 
 void CVelkAlert::RecordAlert(const Ta_ALERTRECORD& record)
 {
-    m_vecAlertRecord.insert(m_vecAlertRecord.begin(), record);
+    m_vecAlertRecord.push_front(record);
     if (m_pAlertListDlg)
         m_pAlertListDlg->InsertAlertItem(record);
     if (m_pObserver)

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -39,6 +40,19 @@ void FormatDecimalKey(std::string& key, unsigned char market, const std::string&
     key.append(code);
 }
 
+// Starts loading the cache lines that the evaluation reads of a watch record: its code and its
+// four prices. Across a whole market the record is cold; its lines arrive while the quote is
+// fetched and converted instead of holding the evaluation up.
+void PrefetchRecord(const std::vector<Ta_VELKPRICEALERT>& list, int index)
+{
+    if (index < 0 || static_cast<std::size_t>(index) >= list.size())
+        return;
+    const char* record = reinterpret_cast<const char*>(&list[static_cast<std::size_t>(index)]);
+    __builtin_prefetch(record + offsetof(Ta_VELKPRICEALERT, m_szCode));
+    __builtin_prefetch(record + offsetof(Ta_VELKPRICEALERT, m_fUpper));
+    __builtin_prefetch(record + offsetof(Ta_VELKPRICEALERT, m_nMagic) - 1);
+}
+
 // The item number carried in a value's first two bytes.
 unsigned ItemNumberOf(const X1Format& value)
 {
@@ -58,11 +72,14 @@ void CVelkAlert::vRecvNewMemory(const CMemoryInfo* info)
 
     thread_local std::string key;
     FormatDecimalKey(key, market, code);
-    if (m_mapPriceAlert.find(key) == m_mapPriceAlert.end() &&
-        m_mapSystemAlert.find(key) == m_mapSystemAlert.end())
+    const WatchedStock watched = FindWatchedStock(market, code, key);
+    if (watched.price < 0 && watched.system < 0)
         return;
+    PrefetchRecord(m_vecSystemAlert, watched.system);
+    PrefetchRecord(m_vecPriceAlert, watched.price);
 
-    std::vector<X1Format> values;
+    // Kept between notifications: a whole market notifies without an allocation for the answer.
+    thread_local std::vector<X1Format> values;
     if (!BK_bGetItemDataByItemNo(market, code, m_vecItemNo, values, true, nullptr) ||
         values.size() < kItemCount)
         return;
@@ -91,7 +108,16 @@ void CVelkAlert::vRecvNewMemory(const CMemoryInfo* info)
 
     const double high = values[kPosHigh];
     const double low = values[kPosLow];
-    SetMaxAndMinPrice(code, high, low);
+    // The notified stock's own record leads to the others of its code; a stock that is only
+    // price-alerted looks its code up.
+    IndexSystemCodes();
+    const int first = watched.system;
+    if (first >= 0 && static_cast<std::size_t>(first) < m_vecSystemAlert.size() &&
+        std::strncmp(m_vecSystemAlert[static_cast<std::size_t>(first)].m_szCode, code.c_str(),
+                     sizeof(Ta_VELKPRICEALERT::m_szCode)) == 0)
+        SeedHighLow(first, code, high, low);
+    else
+        SetMaxAndMinPrice(code, high, low);
 
     {
         std::lock_guard<std::mutex> lock(VelkEngineLock());
@@ -126,32 +152,63 @@ int CVelkAlert::OnReceiveData(std::uintptr_t quoteAddress, long)
     auto* quote = reinterpret_cast<Ta_VELKPRICETABLE*>(quoteAddress);
     if (!quote)
         return 100;
-    const std::string key = VelkDecimalKey(quote->m_byMarket, VelkFieldText(quote->m_szCode));
-    auto price = m_mapPriceAlert.find(key);
-    if (price != m_mapPriceAlert.end())
-        ProcessAlert(quote, price->second);
-    const int system = SystemIndexOf(quote->m_byMarket, VelkFieldText(quote->m_szCode));
-    if (system >= 0)
-        ProcessSystemAlert(quote, system);
+    const std::string code = VelkFieldText(quote->m_szCode);
+    const WatchedStock watched = FindWatchedStock(quote->m_byMarket, code, VelkDecimalKey(quote->m_byMarket, code));
+    if (watched.price >= 0)
+        ProcessAlert(quote, watched.price);
+    if (watched.system >= 0)
+        ProcessSystemAlert(quote, watched.system);
     return 100;
 }
 
 void CVelkAlert::SetMaxAndMinPrice(const CString& code, const double& high, const double& low)
 {
     // The same code may be listed under several markets; every such record is seeded.
-    const std::vector<int>* indexes = SystemRecordsOfCode(code);
-    if (!indexes || !VelkIsUsablePrice(high) || !VelkIsUsablePrice(low))
+    IndexSystemCodes();
+    auto first = m_mapSystemCode.find(code);
+    if (first != m_mapSystemCode.end())
+        SeedHighLow(first->second, code, high, low);
+}
+
+bool CVelkAlert::SameCodeRingHolds(int first, const std::string& code) const
+{
+    int index = first;
+    do {
+        if (index < 0 || static_cast<std::size_t>(index) >= m_vecSystemAlert.size() ||
+            std::strncmp(m_vecSystemAlert[static_cast<std::size_t>(index)].m_szCode, code.c_str(),
+                         sizeof(Ta_VELKPRICEALERT::m_szCode)) != 0)
+            return false;
+        index = m_vecSameCode[static_cast<std::size_t>(index)];
+    } while (index != first);
+    return true;
+}
+
+void CVelkAlert::SeedHighLow(int first, const std::string& code, double high, double low)
+{
+    if (!VelkIsUsablePrice(high) || !VelkIsUsablePrice(low))
         return;
-    for (int index : *indexes) {
+    // A record of the ring that no longer holds the code: the host reordered the list in place.
+    // The index is made anew and the code's records found again.
+    if (!SameCodeRingHolds(first, code)) {
+        m_nSystemCodeIndexed = static_cast<std::size_t>(-1);
+        IndexSystemCodes();
+        auto found = m_mapSystemCode.find(code);
+        if (found == m_mapSystemCode.end())
+            return;
+        first = found->second;
+    }
+    int index = first;
+    do {
         Ta_VELKPRICEALERT& record = m_vecSystemAlert[static_cast<std::size_t>(index)];
         // A high or low that is no price (a damaged list) is as good as unknown.
         const bool known = record.m_fUpper != 0.0f && VelkIsUsablePrice(record.m_fUpper) &&
                            VelkIsUsablePrice(record.m_fLower);
-        if (known || std::strncmp(record.m_szCode, code.c_str(), sizeof record.m_szCode) != 0)
-            continue;
-        record.m_fUpper = static_cast<float>(high);
-        record.m_fLower = static_cast<float>(low);
-    }
+        if (!known) {
+            record.m_fUpper = static_cast<float>(high);
+            record.m_fLower = static_cast<float>(low);
+        }
+        index = m_vecSameCode[static_cast<std::size_t>(index)];
+    } while (index != first);
 }
 
 void CVelkAlert::GetMaxAndMinPrice(const CSymbolInfo& stock, float& high, float& low)

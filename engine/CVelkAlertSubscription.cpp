@@ -99,7 +99,7 @@ void CVelkAlert::GetUserID(CString& out)
 void CVelkAlert::GetSSVStock()
 {
     m_vecSystemAlert.clear();
-    m_bSystemCodesIndexed = false;
+    m_nSystemCodeIndexed = static_cast<std::size_t>(-1);
 
     CString userID;
     GetUserID(userID);

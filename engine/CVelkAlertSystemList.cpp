@@ -71,20 +71,17 @@ void CVelkAlert::AddSystemStocks(const CSymbolInfo* stocks, std::size_t count)
     std::vector<CSymbolInfo> add;
     add.reserve(records.size());
     m_vecSystemAlert.reserve(m_vecSystemAlert.size() + records.size());
-    // The codes' index grows with the list, so that adding to a long list does not cost the
-    // next quote a new index.
-    const bool codesIndexed = m_bSystemCodesIndexed && m_nSystemCodesIndexed == m_vecSystemAlert.size();
     for (const Ta_VELKPRICEALERT& record : records) {
         const CString storedCode = VelkFieldText(record.m_szCode);
         const int index = static_cast<int>(m_vecSystemAlert.size());
         m_vecSystemAlert.push_back(record);
         m_mapSystemAlert[VelkDecimalKey(record.m_byMarket, storedCode)] = index;
-        if (codesIndexed)
-            m_mapSystemCode[storedCode].push_back(index);
+        // The codes' index grows with the list, so that adding to a long list does not cost
+        // the next quote a new index.
+        AppendToSystemCodeIndex(index);
         add.emplace_back(record.m_byMarket, storedCode);
     }
-    m_bSystemCodesIndexed = codesIndexed;
-    m_nSystemCodesIndexed = m_vecSystemAlert.size();
+    m_bWatchIndexStale = true;
     if (!written)
         WarnUnsavedFiles({CSystemAlertStore::FilePath(m_strSysPath)});
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <limits>
 #include <string>
 
@@ -127,6 +128,10 @@ static_assert(offsetof(Ta_ALERTRECORD, m_nTime) == 63);
 static_assert(offsetof(Ta_ALERTRECORD, m_fPrice) == 67);
 static_assert(offsetof(Ta_ALERTRECORD, m_fVolume) == 71);
 static_assert(offsetof(Ta_ALERTRECORD, m_szReason) == 75);
+
+// The engine's alert list, newest first. A busy day records hundreds of thousands of alerts, each
+// at the front: a deque takes them there without moving the ones before.
+using CAlertRecordList = std::deque<Ta_ALERTRECORD>;
 
 static_assert(sizeof(Ta_SYSTEMSWITCH) == 7);
 static_assert(offsetof(Ta_SYSTEMSWITCH, m_byNewHigh) == 0);

@@ -83,8 +83,8 @@ public:
     // Whether the calling thread's application has a main window to own the module's windows.
     virtual bool HasMainWindow() const = 0;
     // Creates the alert list window (resource switch, template, fill, centred on the owner).
-    virtual std::unique_ptr<IAlertWindow> CreateAlertWindow(std::vector<Ta_ALERTRECORD>* alerts,
-                                                            std::vector<Ta_VELKPRICEALERT>* prices) = 0;
+    virtual std::unique_ptr<IAlertWindow>
+    CreateAlertWindow(CAlertRecordList* alerts, std::vector<Ta_VELKPRICEALERT>* prices) = 0;
     virtual void BringMainWindowToFront() = 0;
     // Runs the settings sheet modally; returns VelkMsgBox::kIdOk when it was confirmed.
     virtual int RunSettingsSheet(CSettingsBinding& binding) = 0;

@@ -30,12 +30,34 @@ std::string CAlertPrinter::FormatLine(const Ta_ALERTRECORD& record)
     return line;
 }
 
+CAlertPrinter::~CAlertPrinter()
+{
+    Flush();
+}
+
 void CAlertPrinter::OnAlertRecorded(const Ta_ALERTRECORD& record)
 {
     ++m_nCount;
     std::string line = FormatLine(record);
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), m_pOut);
-    // Whoever reads the host's output sees each alert as it happens, not at exit.
+    m_bUnflushed = true;
+    FlushEachFrame();
+}
+
+void CAlertPrinter::FlushEachFrame()
+{
+    constexpr std::chrono::milliseconds kFrame(16);
+    if (m_bUnflushed && std::chrono::steady_clock::now() - m_lastFlush >= kFrame)
+        Flush();
+}
+
+void CAlertPrinter::Flush()
+{
+    if (!m_bUnflushed)
+        return;
+    // Whoever reads the host's output sees the alerts as they happen, not at exit.
     std::fflush(m_pOut);
+    m_bUnflushed = false;
+    m_lastFlush = std::chrono::steady_clock::now();
 }

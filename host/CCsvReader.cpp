@@ -1,8 +1,12 @@
 #include "CCsvReader.h"
 
+#include <cstring>
+
 #include "VelkFile.h"
 
 namespace {
+
+constexpr std::size_t kReadSize = 1 << 16;
 
 bool IsBlank(char c)
 {
@@ -18,6 +22,14 @@ std::string Trim(const std::string& text)
     while (end > begin && IsBlank(text[end - 1]))
         --end;
     return text.substr(begin, end - begin);
+}
+
+bool IsBlankLine(const std::string& line)
+{
+    for (char c : line)
+        if (!IsBlank(c))
+            return false;
+    return true;
 }
 
 std::string Lower(std::string text)
@@ -52,21 +64,21 @@ CCsvReader::OpenResult CCsvReader::Open(const std::vector<std::string>& columns,
     m_nColumns = columns.size();
     if (!VelkFileExists(m_strPath))
         return OpenResult::Missing;
-    if (!VelkReadFile(m_strPath, m_strContent)) {
+    m_file.reset(VelkIsDirectory(m_strPath) ? nullptr : std::fopen(m_strPath.c_str(), "rb"));
+    if (!m_file) {
         m_strError = m_strName + ": cannot be read";
         return OpenResult::Failed;
     }
-    if (m_strContent.compare(0, 3, "\xEF\xBB\xBF") == 0)
+    if (!Refill() && Failed())
+        return OpenResult::Failed;
+    if (m_strBuffer.compare(0, 3, "\xEF\xBB\xBF") == 0)
         m_nPos = 3;
 
     std::vector<std::string> header;
     // An empty file has no header and no records.
-    if (m_nPos >= m_strContent.size())
-        return OpenResult::Ok;
-    std::size_t end = m_strContent.find('\n', m_nPos);
-    std::string line = m_strContent.substr(m_nPos, end == std::string::npos ? std::string::npos
-                                                                            : end - m_nPos);
-    m_nPos = end == std::string::npos ? m_strContent.size() : end + 1;
+    std::string line;
+    if (!ReadLine(line))
+        return Failed() ? OpenResult::Failed : OpenResult::Ok;
     m_nLine = 1;
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
@@ -91,15 +103,12 @@ CCsvReader::OpenResult CCsvReader::Open(const std::vector<std::string>& columns,
 
 bool CCsvReader::Next(std::vector<std::string>& fields)
 {
-    while (m_nPos < m_strContent.size() && !Failed()) {
-        std::size_t end = m_strContent.find('\n', m_nPos);
-        std::string line = m_strContent.substr(
-            m_nPos, end == std::string::npos ? std::string::npos : end - m_nPos);
-        m_nPos = end == std::string::npos ? m_strContent.size() : end + 1;
+    std::string& line = m_strLine;
+    while (!Failed() && ReadLine(line)) {
         ++m_nLine;
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        if (Trim(line).empty())
+        if (IsBlankLine(line))
             continue;
         if (!SplitLine(line, fields))
             return false;
@@ -111,6 +120,37 @@ bool CCsvReader::Next(std::vector<std::string>& fields)
         return true;
     }
     return false;
+}
+
+bool CCsvReader::Refill()
+{
+    m_strBuffer.resize(kReadSize);
+    const std::size_t n = m_file ? std::fread(m_strBuffer.data(), 1, kReadSize, m_file.get()) : 0;
+    m_strBuffer.resize(n);
+    m_nPos = 0;
+    if (n == 0 && m_file && std::ferror(m_file.get()))
+        m_strError = m_strName + ": cannot be read";
+    return n > 0;
+}
+
+bool CCsvReader::ReadLine(std::string& line)
+{
+    line.clear();
+    bool any = false;
+    for (;;) {
+        if (m_nPos >= m_strBuffer.size() && !Refill())
+            return any && !Failed();
+        const char* begin = m_strBuffer.data() + m_nPos;
+        const std::size_t available = m_strBuffer.size() - m_nPos;
+        const void* end = std::memchr(begin, '\n', available);
+        const std::size_t length =
+            end ? static_cast<std::size_t>(static_cast<const char*>(end) - begin) : available;
+        line.append(begin, length);
+        m_nPos += end ? length + 1 : length;
+        any = true;
+        if (end)
+            return true;
+    }
 }
 
 void CCsvReader::Fail(const std::string& what)

@@ -1,12 +1,16 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 // Reads one CSV file of a trading day: a header line naming the columns, then one record a
 // line. Fields are separated by commas and may be double-quoted ("" inside quotes is one
 // quote); blank lines are skipped, a UTF-8 byte-order mark and CR line ends are accepted.
+// The file is read in pieces as the records are taken, so a day of millions of trades is never
+// in memory as text.
 class CCsvReader {
 public:
     enum class OpenResult { Ok, Missing, Failed };
@@ -14,7 +18,7 @@ public:
     // name is the file's name inside folder, used as given in every message.
     CCsvReader(const std::string& folder, const std::string& name);
 
-    // Reads the file and checks its header against the expected column names, which may be
+    // Opens the file and checks its header against the expected column names, which may be
     // followed by the optional ones, in their order, as far as the file has them. Missing: the
     // file does not exist. Failed: Error() says why.
     OpenResult Open(const std::vector<std::string>& columns,
@@ -37,11 +41,17 @@ public:
 
 private:
     bool SplitLine(const std::string& line, std::vector<std::string>& fields);
+    // The next line without its line end; false at the end of the file or on a read error
+    // (then Failed() is true).
+    bool ReadLine(std::string& line);
+    bool Refill();
 
     std::string m_strPath;
     std::string m_strName;
-    std::string m_strContent;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> m_file{nullptr, &std::fclose};
+    std::string m_strBuffer;
     std::size_t m_nPos = 0;
+    std::string m_strLine;
     int m_nLine = 0;
     std::size_t m_nColumns = 0;
     std::string m_strError;

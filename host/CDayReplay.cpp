@@ -13,17 +13,6 @@
 
 namespace {
 
-using SymbolKey = std::pair<unsigned char, std::string>;
-
-// What the quote service knows of one stock at the current moment of the replay.
-struct SymbolState {
-    double last = 0;
-    double high = 0;
-    double low = 0;
-    double volume = 0; // cumulative shares of the day
-    bool traded = false;
-};
-
 X1Format TimeItem(unsigned short item, int seconds)
 {
     return X1Format::Time(item, seconds / 3600, seconds / 60 % 60, seconds % 60);
@@ -31,18 +20,31 @@ X1Format TimeItem(unsigned short item, int seconds)
 
 } // namespace
 
-// Where the replay stands in the day, and what the quote service knows of every stock so far.
-struct CDayReplay::Cursor {
-    std::string date;
-    std::size_t trade = 0;
-    std::size_t signal = 0;
-    std::map<SymbolKey, SymbolState> states;
-    std::map<SymbolKey, double> prevClose;
-};
+CDayReplay::CDayReplay(const CTradingDay& day, CQuoteStore& store)
+    : m_day(day), m_store(store), m_strDate(day.TradeDateText())
+{
+    // A counting sort of the trades by stock; each stock's trades keep their time order.
+    const std::size_t symbols = m_day.Symbols().size();
+    const CTradingDay::TradeList& trades = m_day.Trades();
+    m_vecSymbolStart.assign(symbols + 1, 0);
+    for (const CTradingDay::Trade& trade : trades)
+        ++m_vecSymbolStart[trade.symbol + 1];
+    for (std::size_t s = 0; s < symbols; ++s)
+        m_vecSymbolStart[s + 1] += m_vecSymbolStart[s];
+    std::vector<std::uint32_t> next(m_vecSymbolStart.begin(), m_vecSymbolStart.end() - 1);
+    m_vecBySymbol.resize(trades.size());
+    std::uint32_t position = 0;
+    for (const CTradingDay::Trade& trade : trades)
+        m_vecBySymbol[next[trade.symbol]++] = position++;
+    m_vecStates.resize(symbols);
+    m_vecReplayed.assign(symbols, 0);
+}
 
-CDayReplay::CDayReplay(const CTradingDay& day, CQuoteStore& store) : m_day(day), m_store(store) {}
-
-CDayReplay::~CDayReplay() = default;
+CDayReplay::~CDayReplay()
+{
+    if (m_store.TickHistory() == this)
+        m_store.SetTickHistory(nullptr);
+}
 
 std::string CDayReplay::CurrentUser(const std::string& sysDir, const CTradingDay& day)
 {
@@ -92,6 +94,7 @@ void CDayReplay::FillStore(const std::string& sysDir)
     for (const auto& key : groupOrder)
         m_store.AddUserGroup(key.first, key.second, groups[key]);
     m_store.SetCurrentUser(CurrentUser(sysDir, m_day));
+    m_store.SetTickHistory(this);
 }
 
 CDayReplay::Totals CDayReplay::Run(const CVelkServices* services, const std::string& sysDir,
@@ -119,30 +122,28 @@ CDayReplay::Totals CDayReplay::Replay(CVelkAlert& engine)
 
 void CDayReplay::BeginReplay()
 {
-    m_pCursor = std::make_unique<Cursor>();
-    m_pCursor->date = m_day.TradeDateText();
-    for (const CTradingDay::Symbol& symbol : m_day.Symbols())
-        m_pCursor->prevClose[{symbol.market, symbol.code}] = symbol.prevClose;
+    std::fill(m_vecStates.begin(), m_vecStates.end(), SymbolState{});
+    std::fill(m_vecReplayed.begin(), m_vecReplayed.end(), 0);
+    m_nNextTrade = 0;
+    m_nNextSignal = 0;
 }
 
 int CDayReplay::NextEventTime() const
 {
-    const std::size_t t = m_pCursor ? m_pCursor->trade : 0;
-    const std::size_t s = m_pCursor ? m_pCursor->signal : 0;
-    const std::vector<CTradingDay::Trade>& trades = m_day.Trades();
+    const CTradingDay::TradeList& trades = m_day.Trades();
     const std::vector<CTradingDay::Signal>& signals = m_day.Signals();
-    if (t < trades.size() && s < signals.size())
-        return std::min(trades[t].time, signals[s].time);
-    if (t < trades.size())
-        return trades[t].time;
-    if (s < signals.size())
-        return signals[s].time;
-    return -1;
+    const bool trade = m_nNextTrade < trades.size();
+    const bool signal = m_nNextSignal < signals.size();
+    if (trade && signal)
+        return std::min(trades[m_nNextTrade].time, signals[m_nNextSignal].time);
+    if (trade)
+        return trades[m_nNextTrade].time;
+    return signal ? signals[m_nNextSignal].time : -1;
 }
 
 int CDayReplay::FirstEventTime() const
 {
-    const std::vector<CTradingDay::Trade>& trades = m_day.Trades();
+    const CTradingDay::TradeList& trades = m_day.Trades();
     const std::vector<CTradingDay::Signal>& signals = m_day.Signals();
     if (trades.empty())
         return signals.empty() ? -1 : signals.front().time;
@@ -151,7 +152,7 @@ int CDayReplay::FirstEventTime() const
 
 int CDayReplay::LastEventTime() const
 {
-    const std::vector<CTradingDay::Trade>& trades = m_day.Trades();
+    const CTradingDay::TradeList& trades = m_day.Trades();
     const std::vector<CTradingDay::Signal>& signals = m_day.Signals();
     if (trades.empty())
         return signals.empty() ? -1 : signals.back().time;
@@ -160,15 +161,11 @@ int CDayReplay::LastEventTime() const
 
 CDayReplay::Totals CDayReplay::AdvanceTo(CVelkAlert& engine, int time, std::size_t maxEvents)
 {
-    if (!m_pCursor)
-        BeginReplay();
-    Cursor& cursor = *m_pCursor;
     Totals totals;
-    const std::string& date = cursor.date;
-    const std::vector<CTradingDay::Trade>& trades = m_day.Trades();
+    const CTradingDay::TradeList& trades = m_day.Trades();
     const std::vector<CTradingDay::Signal>& signals = m_day.Signals();
-    std::size_t& t = cursor.trade;
-    std::size_t& s = cursor.signal;
+    std::size_t& t = m_nNextTrade;
+    std::size_t& s = m_nNextSignal;
     for (std::size_t done = 0; done < maxEvents && (t < trades.size() || s < signals.size()); ++done) {
         // A trade and a signal of the same second: the trade first, so that the signal row
         // carries the price it was computed from.
@@ -176,7 +173,8 @@ CDayReplay::Totals CDayReplay::AdvanceTo(CVelkAlert& engine, int time, std::size
             if (trades[t].time > time)
                 break;
             const CTradingDay::Trade& trade = trades[t++];
-            SymbolState& state = cursor.states[{trade.market, trade.code}];
+            const CTradingDay::Symbol& symbol = m_day.SymbolOf(trade);
+            SymbolState& state = m_vecStates[trade.symbol];
             state.last = trade.price;
             state.volume += trade.volume;
             if (!state.traded || trade.price > state.high)
@@ -185,20 +183,17 @@ CDayReplay::Totals CDayReplay::AdvanceTo(CVelkAlert& engine, int time, std::size
                 state.low = trade.price;
             state.traded = true;
 
-            m_store.SetItem(trade.market, trade.code, X1Format::Price(125, state.last));
-            m_store.SetItem(trade.market, trade.code, X1Format::Price(182, state.last));
-            m_store.SetItem(trade.market, trade.code, X1Format::Volume(413, state.volume));
-            m_store.SetItem(trade.market, trade.code, X1Format::Price(130, state.high));
-            m_store.SetItem(trade.market, trade.code, X1Format::Price(131, state.low));
-            m_store.SetItem(trade.market, trade.code, TimeItem(143, trade.time));
-            m_store.AddTick(trade.market, trade.code, date,
-                            {X1Format::Price(125, trade.price), TimeItem(143, trade.time),
-                             X1Format::Volume(413, trade.volume)});
+            const X1Format items[] = {
+                X1Format::Price(125, state.last),    X1Format::Price(182, state.last),
+                X1Format::Volume(413, state.volume), X1Format::Price(130, state.high),
+                X1Format::Price(131, state.low),     TimeItem(143, trade.time)};
+            m_store.SetItems(symbol.market, symbol.code, items);
+            ++m_vecReplayed[trade.symbol];
             ++totals.trades;
             if (m_afterEachTrade)
-                m_afterEachTrade(trade.market, trade.code);
-            if (m_store.IsSubscribed(trade.market, trade.code)) {
-                CMemoryInfo info(trade.market, trade.code);
+                m_afterEachTrade(symbol.market, symbol.code);
+            if (m_store.IsSubscribed(symbol.market, symbol.code)) {
+                CMemoryInfo info(symbol.market, symbol.code);
                 engine.vRecvNewMemory(&info);
                 ++totals.notifications;
                 if (m_afterEachCall)
@@ -208,12 +203,17 @@ CDayReplay::Totals CDayReplay::AdvanceTo(CVelkAlert& engine, int time, std::size
             if (signals[s].time > time)
                 break;
             const CTradingDay::Signal& signal = signals[s++];
-            SymbolKey key{signal.market, signal.code};
-            auto state = cursor.states.find(key);
+            const int index = m_day.FindSymbol(signal.market, signal.code);
             // Before the stock's first trade its quote shows the previous close.
-            double last = state != cursor.states.end() ? state->second.last : cursor.prevClose[key];
-            double volume = state != cursor.states.end() ? state->second.volume : 0.0;
-            m_store.AddMagicRow(signal.market, date,
+            double last = 0;
+            double volume = 0;
+            if (index >= 0) {
+                const SymbolState& state = m_vecStates[static_cast<std::size_t>(index)];
+                last = state.traded ? state.last
+                                    : m_day.Symbols()[static_cast<std::size_t>(index)].prevClose;
+                volume = state.volume;
+            }
+            m_store.AddMagicRow(signal.market, m_strDate,
                                 {X1Format::Text(1018, signal.code), TimeItem(143, signal.time),
                                  X1Format::Price(125, last), X1Format::Volume(410, volume),
                                  X1Format::Integer(1994, signal.number)});
@@ -224,4 +224,29 @@ CDayReplay::Totals CDayReplay::AdvanceTo(CVelkAlert& engine, int time, std::size
         }
     }
     return totals;
+}
+
+long CDayReplay::TickCount(unsigned char market, const CString& code, const CString& date) const
+{
+    if (date != m_strDate)
+        return 0;
+    const int index = m_day.FindSymbol(market, code);
+    return index < 0 ? 0 : static_cast<long>(m_vecReplayed[static_cast<std::size_t>(index)]);
+}
+
+void CDayReplay::TickRows(unsigned char market, const CString& code, const CString& date,
+                          long first, long last, std::vector<std::vector<X1Format>>& rows) const
+{
+    const long count = TickCount(market, code, date);
+    if (first < 0 || last > count || first >= last)
+        return;
+    const std::size_t begin =
+        m_vecSymbolStart[static_cast<std::size_t>(m_day.FindSymbol(market, code))];
+    rows.reserve(rows.size() + static_cast<std::size_t>(last - first));
+    for (long i = first; i < last; ++i) {
+        const CTradingDay::Trade& trade =
+            m_day.Trades()[m_vecBySymbol[begin + static_cast<std::size_t>(i)]];
+        rows.push_back({X1Format::Price(125, trade.price), TimeItem(143, trade.time),
+                        X1Format::Volume(413, trade.volume)});
+    }
 }

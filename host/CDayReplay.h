@@ -1,21 +1,22 @@
 #pragma once
 
+#include <cstdint>
 #include <cstddef>
 #include <functional>
 #include <limits>
-#include <memory>
 #include <string>
+#include <vector>
 
+#include "CQuoteStore.h"
 #include "CTradingDay.h"
 #include "VelkServices.h"
 
-class CQuoteStore;
 class CVelkAlert;
 
 // Plays the quote application for one trading day: fills the quote service from the day's
 // data, then drives an engine through the day in time order on the calling thread, as the
 // host application's user-interface thread would.
-class CDayReplay {
+class CDayReplay : private ITickHistory {
 public:
     struct Totals {
         int trades = 0;
@@ -24,12 +25,13 @@ public:
     };
 
     CDayReplay(const CTradingDay& day, CQuoteStore& store);
-    ~CDayReplay();
+    ~CDayReplay() override;
     CDayReplay(const CDayReplay&) = delete;
     CDayReplay& operator=(const CDayReplay&) = delete;
 
     // Empties the store and fills it: markets, symbols with their fixed items, the signal
-    // catalogue, the trade date, the users' stock groups, the system directory.
+    // catalogue, the trade date, the users' stock groups, the system directory. From then on
+    // the store answers tick requests from the trades replayed so far.
     void FillStore(const std::string& sysDir);
 
     // Constructs an engine with the given services, or with the default constructor (the
@@ -48,7 +50,7 @@ public:
         m_afterEachTrade = std::move(afterEachTrade);
     }
 
-    // Replays the day into an engine that is already started.
+    // Replays the day from its start into an engine that is already started.
     Totals Replay(CVelkAlert& engine);
 
     // The day step by step, for a host whose replay clock is driven by its user: BeginReplay
@@ -69,11 +71,33 @@ public:
     static std::string CurrentUser(const std::string& sysDir, const CTradingDay& day);
 
 private:
-    struct Cursor;
+    // What the quote service knows of one stock at the current moment of the replay.
+    struct SymbolState {
+        double last = 0;
+        double high = 0;
+        double low = 0;
+        double volume = 0; // cumulative shares of the day
+        bool traded = false;
+    };
+
+    long TickCount(unsigned char market, const CString& code, const CString& date) const override;
+    void TickRows(unsigned char market, const CString& code, const CString& date, long first,
+                  long last, std::vector<std::vector<X1Format>>& rows) const override;
 
     const CTradingDay& m_day;
     CQuoteStore& m_store;
     std::function<void()> m_afterEachCall;
     std::function<void(unsigned char, const std::string&)> m_afterEachTrade;
-    std::unique_ptr<Cursor> m_pCursor;
+    std::string m_strDate;
+    // Where the replay stands: the next trade and the next signal of the day.
+    std::size_t m_nNextTrade = 0;
+    std::size_t m_nNextSignal = 0;
+    // The trades of stock s, in time order, are m_vecBySymbol[m_vecSymbolStart[s] ..
+    // m_vecSymbolStart[s + 1]) (positions in the day's trades): the tick history costs four
+    // bytes a trade instead of a copied row.
+    std::vector<std::uint32_t> m_vecSymbolStart;
+    std::vector<std::uint32_t> m_vecBySymbol;
+    // Per stock: the quote so far, and how many of its trades have been replayed.
+    std::vector<SymbolState> m_vecStates;
+    std::vector<std::uint32_t> m_vecReplayed;
 };

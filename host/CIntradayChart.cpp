@@ -206,7 +206,7 @@ double CIntradayChart::MinuteVolume(int minuteStart) const
     return it == m_minutes.end() ? 0.0 : it->second.first;
 }
 
-void CIntradayChart::Refresh(const std::vector<Ta_ALERTRECORD>& alerts)
+void CIntradayChart::Refresh(const CAlertRecordList& alerts)
 {
     const std::size_t before = m_prices.size();
     ReadNewTicks();
@@ -331,7 +331,7 @@ void CIntradayChart::UpdateRanges()
     m_pVolumeAxis->setRange(0, maxLots > 0 ? maxLots * 4.0 : 1.0);
 }
 
-void CIntradayChart::UpdateMarkers(const std::vector<Ta_ALERTRECORD>& alerts)
+void CIntradayChart::UpdateMarkers(const CAlertRecordList& alerts)
 {
     std::vector<Marker> markers;
     for (const Ta_ALERTRECORD& alert : alerts) {

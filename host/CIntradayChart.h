@@ -40,7 +40,7 @@ public:
     unsigned char Market() const { return m_byMarket; }
     const std::string& Code() const { return m_strCode; }
 
-    void Refresh(const std::vector<Ta_ALERTRECORD>& alerts);
+    void Refresh(const CAlertRecordList& alerts);
 
     // The alerts shown, in the order of the engine's list.
     const std::vector<Marker>& Markers() const { return m_markers; }
@@ -59,7 +59,7 @@ public:
 private:
     void ReadFixedItems();
     void ReadNewTicks();
-    void UpdateMarkers(const std::vector<Ta_ALERTRECORD>& alerts);
+    void UpdateMarkers(const CAlertRecordList& alerts);
     void UpdateVolume();
     void UpdateRanges();
     void UpdateHeader();

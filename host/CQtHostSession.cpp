@@ -69,6 +69,14 @@ void CQtHostSession::QuietOffscreenPlatform()
 void CQtHostSession::ProcessEvents()
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+    m_lastEvents = std::chrono::steady_clock::now();
+}
+
+void CQtHostSession::ProcessEventsEachFrame()
+{
+    constexpr std::chrono::milliseconds kFrame(16);
+    if (std::chrono::steady_clock::now() - m_lastEvents >= kFrame)
+        ProcessEvents();
 }
 
 CVelkServices CQtHostSession::EngineServices(bool silent)

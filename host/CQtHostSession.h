@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
 
@@ -26,6 +27,9 @@ public:
 
     // Delivers what has been posted so far (the settings command, repaints) and returns.
     void ProcessEvents();
+    // The same once a frame has passed since the last delivery, as the quote application's
+    // event loop gets its turn between quotes; cheap enough to call after every quote.
+    void ProcessEventsEachFrame();
 
     // The services the module registered when it loaded, without the sound when silent.
     static CVelkServices EngineServices(bool silent);
@@ -40,4 +44,5 @@ private:
     std::unique_ptr<CHostMainWindow> m_pMainWindow;
     CHostMessageBox m_messageBox;
     std::unique_ptr<CScopedMessageBoxService> m_pMessageBoxScope;
+    std::chrono::steady_clock::time_point m_lastEvents;
 };

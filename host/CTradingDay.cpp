@@ -272,9 +272,22 @@ bool CTradingDay::IsMarket(unsigned char market) const
                        [market](const Market& m) { return m.market == market; });
 }
 
+std::string CTradingDay::SymbolKey(unsigned char market, const std::string& code)
+{
+    std::string key(1, static_cast<char>(market));
+    key += code;
+    return key;
+}
+
+int CTradingDay::FindSymbol(unsigned char market, const std::string& code) const
+{
+    const std::uint32_t* index = m_symbolIndex.Find(SymbolKey(market, code));
+    return index ? static_cast<int>(*index) : -1;
+}
+
 bool CTradingDay::IsSymbol(unsigned char market, const std::string& code) const
 {
-    return m_symbolIndex.count({market, code}) != 0;
+    return FindSymbol(market, code) >= 0;
 }
 
 bool CTradingDay::TakePriceDecimals(std::size_t symbol, const char* what, const std::string& text,
@@ -384,13 +397,16 @@ bool CTradingDay::LoadSymbols(const std::string& folder, std::string& error)
             check.Fail("market " + std::to_string(symbol.market) + " is not in markets.csv");
             break;
         }
-        const std::size_t index = m_symbols.size();
-        if (!m_symbolIndex.emplace(std::make_pair(symbol.market, symbol.code), index).second) {
+        if (IsSymbol(symbol.market, symbol.code)) {
             check.Fail("stock " + std::to_string(symbol.market) + " " + symbol.code +
                        " is listed twice");
             break;
         }
         symbol.nameGbk = TextCodec::CutGbk(symbol.nameGbk, kMaxNameBytes);
+        const std::size_t index = m_symbols.size();
+        // Codes are checked to 11 characters, so the key always fits.
+        if (std::uint32_t* slot = m_symbolIndex.Insert(SymbolKey(symbol.market, symbol.code)))
+            *slot = static_cast<std::uint32_t>(index);
         m_symbols.push_back(std::move(symbol));
         m_decimalsGiven.push_back(given);
         const Symbol& added = m_symbols.back();
@@ -412,32 +428,38 @@ bool CTradingDay::LoadTrades(const std::string& folder, std::string& error)
     CCsvReader::OpenResult opened = reader.Open({"time", "market", "code", "price", "volume"});
     CFieldChecker check(reader);
     std::vector<std::string> fields;
+    unsigned char market = 0;
+    std::string code;
     while (opened == CCsvReader::OpenResult::Ok && reader.Next(fields)) {
         Trade trade;
-        if (!check.Time(fields[0], trade.time) || !check.Market(fields[1], trade.market) ||
-            !check.Code(fields[2], trade.code) || !check.Price("price", fields[3], trade.price) ||
+        int time = 0;
+        if (!check.Time(fields[0], time) || !check.Market(fields[1], market) ||
+            !check.Code(fields[2], code) || !check.Price("price", fields[3], trade.price) ||
             !check.Volume(fields[4], trade.volume))
             break;
-        if (!IsMarket(trade.market)) {
-            check.Fail("market " + std::to_string(trade.market) + " is not in markets.csv");
+        if (!IsMarket(market)) {
+            check.Fail("market " + std::to_string(market) + " is not in markets.csv");
             break;
         }
-        auto symbol = m_symbolIndex.find({trade.market, trade.code});
-        if (symbol == m_symbolIndex.end()) {
-            check.Fail("stock " + std::to_string(trade.market) + " " + trade.code +
-                       " is not in symbols.csv");
+        const int symbol = FindSymbol(market, code);
+        if (symbol < 0) {
+            check.Fail("stock " + std::to_string(market) + " " + code + " is not in symbols.csv");
             break;
         }
-        if (!TakePriceDecimals(symbol->second, "price", fields[3], trade.price, reader))
+        if (!TakePriceDecimals(static_cast<std::size_t>(symbol), "price", fields[3], trade.price, reader))
             break;
-        m_trades.push_back(std::move(trade));
+        trade.time = time;
+        trade.symbol = static_cast<std::uint32_t>(symbol);
+        m_trades.push_back(trade);
     }
     if (reader.Failed()) {
         error = reader.Error();
         return false;
     }
-    std::stable_sort(m_trades.begin(), m_trades.end(),
-                     [](const Trade& a, const Trade& b) { return a.time < b.time; });
+    // Trade files are normally written in time order; only one that is not is sorted.
+    auto earlier = [](const Trade& a, const Trade& b) { return a.time < b.time; };
+    if (!std::is_sorted(m_trades.begin(), m_trades.end(), earlier))
+        std::stable_sort(m_trades.begin(), m_trades.end(), earlier);
     return true;
 }
 

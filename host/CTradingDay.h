@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
+#include <deque>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "CShortKeyTable.h"
 
 class CCsvReader;
 
@@ -28,13 +30,18 @@ public:
         // The decimals its prices are quoted with: 2 for stocks, 3 for funds and ETFs.
         int decimals = 2;
     };
+    // A day holds millions of trades: each is 24 bytes and names its stock by position in
+    // Symbols() (SymbolOf).
     struct Trade {
-        int time = 0; // seconds since midnight
-        unsigned char market = 0;
-        std::string code;
+        std::int32_t time = 0; // seconds since midnight
+        std::uint32_t symbol = 0;
         double price = 0;
         double volume = 0; // shares of this trade
     };
+    // In blocks, so that a long day neither moves its trades as it grows nor keeps room for as
+    // many again.
+    using TradeList = std::deque<Trade>;
+    static_assert(sizeof(Trade) == 24);
     struct MagicName {
         std::int32_t number = 0;
         std::string nameGbk;
@@ -62,8 +69,11 @@ public:
 
     const std::vector<Market>& Markets() const { return m_markets; }
     const std::vector<Symbol>& Symbols() const { return m_symbols; }
+    // The position of a stock in Symbols(), or -1.
+    int FindSymbol(unsigned char market, const std::string& code) const;
+    const Symbol& SymbolOf(const Trade& trade) const { return m_symbols[trade.symbol]; }
     // In time order; trades of one second keep their order in the file.
-    const std::vector<Trade>& Trades() const { return m_trades; }
+    const TradeList& Trades() const { return m_trades; }
     const std::vector<MagicName>& MagicNames() const { return m_magicNames; }
     const std::vector<Signal>& Signals() const { return m_signals; }
     const std::vector<GroupMember>& Groups() const { return m_groups; }
@@ -86,16 +96,18 @@ private:
     // symbols.csv gave them; a price with more than its decimals, or than 3, is refused.
     bool TakePriceDecimals(std::size_t symbol, const char* what, const std::string& text,
                            double price, CCsvReader& reader);
+    static std::string SymbolKey(unsigned char market, const std::string& code);
 
     int m_nTradeDate = 0;
     std::vector<Market> m_markets;
     std::vector<Symbol> m_symbols;
-    std::vector<Trade> m_trades;
+    // Market byte and code -> position in m_symbols. Every trade of the file is looked up here.
+    CShortKeyTable<std::uint32_t> m_symbolIndex;
+    TradeList m_trades;
     std::vector<MagicName> m_magicNames;
     std::vector<Signal> m_signals;
     std::vector<GroupMember> m_groups;
 
-    // While loading: the symbols by market and code, and which gave their decimals.
-    std::map<std::pair<unsigned char, std::string>, std::size_t> m_symbolIndex;
+    // While loading: which symbols had their decimals given in symbols.csv.
     std::vector<bool> m_decimalsGiven;
 };

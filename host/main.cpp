@@ -97,7 +97,10 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
     // The engine runs with the module's own windows, message boxes and sound, as in the
     // quote application; it is gone before the session tears down the main window.
     CQtHostSession session(argc, argv, stderr);
-    replay.SetAfterEachCall([&session] { session.ProcessEvents(); });
+    replay.SetAfterEachCall([&session, &printer] {
+        session.ProcessEventsEachFrame();
+        printer.FlushEachFrame();
+    });
     if (options.Silent()) {
         const CVelkServices services = CQtHostSession::EngineServices(true);
         replay.Run(&services, sysDir, &printer);
@@ -108,6 +111,7 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
     (void)argc;
     (void)argv;
     // Without the user interface the engine gets no windows and no sound.
+    replay.SetAfterEachCall([&printer] { printer.FlushEachFrame(); });
     const CVelkServices services{};
     replay.Run(&services, sysDir, &printer);
 #endif

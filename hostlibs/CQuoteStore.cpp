@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <functional>
 #include <mutex>
 #include <string_view>
 #include <utility>
 
+#include "CShortKeyTable.h"
 #include "QuoteItems.h"
 
 namespace {
@@ -53,6 +55,9 @@ using Row = std::vector<X1Format>;
 struct Symbol {
     std::vector<std::pair<unsigned short, X1Format>> items;
     int decimals = -1; // -1: prices keep the decimals they were stored with
+    // The symbol's count in the subscriptions, kept here as well: the quote path asks right
+    // after updating the symbol, and finds the answer in the node it has just touched.
+    int subscriptions = 0;
 
     const X1Format* Find(unsigned short item) const
     {
@@ -115,7 +120,10 @@ struct CQuoteStore::Impl {
     mutable std::shared_mutex mutex;
 
     std::map<unsigned char, Market> markets;
-    SymbolMap<Symbol> symbols;
+    // By market byte and code, flat: the quote path looks a symbol up at every trade, each time
+    // a different one. Codes too long for the table's keys go to the map.
+    CShortKeyTable<Symbol> symbols;
+    SymbolMap<Symbol> longSymbols;
     std::array<std::vector<CString>, 256> codeOrder; // per market, in the order symbols were added
     SymbolMap<std::unordered_map<CString, std::vector<Row>>> ticks;
     std::map<std::pair<unsigned char, CString>, MagicDay> magic;
@@ -127,20 +135,65 @@ struct CQuoteStore::Impl {
     SymbolMap<int> subscriptions;
     CString sysPath;
     std::unordered_map<CString, CString> langStrings;
+    const ITickHistory* tickHistory = nullptr;
 
+    // The table's key of a symbol: the market byte, then the code; empty when it does not fit.
+    struct ShortKey {
+        char bytes[CShortKeyTable<Symbol>::kMaxKey];
+        std::size_t size = 0;
+        ShortKey(unsigned char market, const CString& code)
+        {
+            if (code.size() + 1 > sizeof bytes)
+                return;
+            bytes[0] = static_cast<char>(market);
+            std::memcpy(bytes + 1, code.data(), code.size());
+            size = code.size() + 1;
+        }
+        std::string_view View() const { return {bytes, size}; }
+    };
+
+    // Valid until the next symbol is added.
     Symbol& SymbolFor(unsigned char market, const CString& code)
     {
-        auto it = symbols.find(SymbolKeyView{market, code});
-        if (it != symbols.end())
-            return it->second;
+        if (Symbol* known = FindSymbol(market, code))
+            return *known;
         codeOrder[market].push_back(code);
-        return symbols[SymbolKey{market, code}];
+        const ShortKey key(market, code);
+        Symbol* symbol =
+            key.size ? symbols.Insert(key.View()) : &longSymbols[SymbolKey{market, code}];
+        auto subscribed = subscriptions.find(SymbolKeyView{market, code});
+        symbol->subscriptions = subscribed == subscriptions.end() ? 0 : subscribed->second;
+        return *symbol;
+    }
+
+    void SetSubscriptions(unsigned char market, const CString& code, int count)
+    {
+        if (Symbol* symbol = FindSymbol(market, code))
+            symbol->subscriptions = count;
+    }
+
+    Symbol* FindSymbol(unsigned char market, const CString& code)
+    {
+        return const_cast<Symbol*>(std::as_const(*this).FindSymbol(market, code));
+    }
+
+    const std::vector<Row>* OwnTicks(unsigned char market, const CString& code,
+                                     const CString& date) const
+    {
+        auto symbol = ticks.find(SymbolKeyView{market, code});
+        if (symbol == ticks.end())
+            return nullptr;
+        auto day = symbol->second.find(date);
+        return day == symbol->second.end() ? nullptr : &day->second;
     }
 
     const Symbol* FindSymbol(unsigned char market, const CString& code) const
     {
-        auto it = symbols.find(SymbolKeyView{market, code});
-        return it == symbols.end() ? nullptr : &it->second;
+        const ShortKey key(market, code);
+        if (key.size)
+            return symbols.Find(key.View());
+        auto it = longSymbols.find(SymbolKeyView{market, code});
+        return it == longSymbols.end() ? nullptr : &it->second;
     }
 };
 
@@ -162,6 +215,7 @@ void CQuoteStore::Reset()
     std::unique_lock lock(m_pImpl->mutex);
     std::swap(fresh->markets, m_pImpl->markets);
     std::swap(fresh->symbols, m_pImpl->symbols);
+    std::swap(fresh->longSymbols, m_pImpl->longSymbols);
     std::swap(fresh->codeOrder, m_pImpl->codeOrder);
     std::swap(fresh->ticks, m_pImpl->ticks);
     std::swap(fresh->magic, m_pImpl->magic);
@@ -173,6 +227,7 @@ void CQuoteStore::Reset()
     std::swap(fresh->subscriptions, m_pImpl->subscriptions);
     std::swap(fresh->sysPath, m_pImpl->sysPath);
     std::swap(fresh->langStrings, m_pImpl->langStrings);
+    std::swap(fresh->tickHistory, m_pImpl->tickHistory);
 }
 
 void CQuoteStore::AddMarket(unsigned char market, const CString& extName, unsigned char level1)
@@ -201,6 +256,27 @@ void CQuoteStore::SetPriceDecimals(unsigned char market, const CString& code, in
 {
     std::unique_lock lock(m_pImpl->mutex);
     m_pImpl->SymbolFor(market, code).decimals = std::clamp(decimals, 0, X1Format::kMaxDecimals);
+}
+
+void CQuoteStore::SetItems(unsigned char market, const CString& code,
+                           std::span<const X1Format> values)
+{
+    std::unique_lock lock(m_pImpl->mutex);
+    Symbol& symbol = m_pImpl->SymbolFor(market, code);
+    for (const X1Format& value : values)
+        symbol.Set(value);
+}
+
+void CQuoteStore::SetTickHistory(const ITickHistory* history)
+{
+    std::unique_lock lock(m_pImpl->mutex);
+    m_pImpl->tickHistory = history;
+}
+
+const ITickHistory* CQuoteStore::TickHistory() const
+{
+    std::shared_lock lock(m_pImpl->mutex);
+    return m_pImpl->tickHistory;
 }
 
 void CQuoteStore::AddTick(unsigned char market, const CString& code, const CString& date,
@@ -266,6 +342,8 @@ void CQuoteStore::SetLangString(const CString& key, const CString& text)
 int CQuoteStore::SubscriptionCount(unsigned char market, const CString& code) const
 {
     std::shared_lock lock(m_pImpl->mutex);
+    if (const Symbol* symbol = m_pImpl->FindSymbol(market, code))
+        return symbol->subscriptions;
     auto it = m_pImpl->subscriptions.find(SymbolKeyView{market, code});
     return it == m_pImpl->subscriptions.end() ? 0 : it->second;
 }
@@ -297,22 +375,27 @@ int CQuoteStore::SymbolRegister(std::vector<CSymbolInfo>& add, std::vector<CSymb
     std::unique_lock lock(m_pImpl->mutex);
     for (const CSymbolInfo& symbol : remove) {
         auto it = m_pImpl->subscriptions.find(SymbolKeyView{symbol.m_byMarket, symbol.m_strCode});
-        if (it != m_pImpl->subscriptions.end() && --it->second <= 0)
+        if (it == m_pImpl->subscriptions.end())
+            continue;
+        const int left = --it->second;
+        if (left <= 0)
             m_pImpl->subscriptions.erase(it);
+        m_pImpl->SetSubscriptions(symbol.m_byMarket, symbol.m_strCode, std::max(left, 0));
     }
     for (const CSymbolInfo& symbol : add)
-        ++m_pImpl->subscriptions[SymbolKey{symbol.m_byMarket, symbol.m_strCode}];
+        m_pImpl->SetSubscriptions(
+            symbol.m_byMarket, symbol.m_strCode,
+            ++m_pImpl->subscriptions[SymbolKey{symbol.m_byMarket, symbol.m_strCode}]);
     return static_cast<int>(add.size());
 }
 
 long CQuoteStore::GetTickerCount(unsigned char market, const CString& code, const CString& date)
 {
     std::shared_lock lock(m_pImpl->mutex);
-    auto symbol = m_pImpl->ticks.find(SymbolKeyView{market, code});
-    if (symbol == m_pImpl->ticks.end())
-        return 0;
-    auto day = symbol->second.find(date);
-    return day == symbol->second.end() ? 0 : static_cast<long>(day->second.size());
+    const std::vector<Row>* rows = m_pImpl->OwnTicks(market, code, date);
+    if (rows)
+        return static_cast<long>(rows->size());
+    return m_pImpl->tickHistory ? m_pImpl->tickHistory->TickCount(market, code, date) : 0;
 }
 
 long CQuoteStore::GetTickerByStartPos(std::vector<std::vector<X1Format>>& rows,
@@ -321,28 +404,29 @@ long CQuoteStore::GetTickerByStartPos(std::vector<std::vector<X1Format>>& rows,
 {
     rows.clear();
     std::shared_lock lock(m_pImpl->mutex);
-    auto symbol = m_pImpl->ticks.find(SymbolKeyView{market, code});
-    if (symbol == m_pImpl->ticks.end())
-        return 0;
-    auto day = symbol->second.find(date);
-    if (day == symbol->second.end() || count <= 0)
+    const std::vector<Row>* own = m_pImpl->OwnTicks(market, code, date);
+    const ITickHistory* history = own ? nullptr : m_pImpl->tickHistory;
+    if ((!own && !history) || count <= 0)
         return 0;
     // The window [start, start + count) is cut to the ticks that exist, without ever forming
     // start + count for a start inside the day: a caller may pass the largest count there is.
-    const long size = static_cast<long>(day->second.size());
+    const long size = own ? static_cast<long>(own->size()) : history->TickCount(market, code, date);
     if (start >= size)
         return 0;
     const long first = std::max(start, 0L);
     const long last = start >= 0 ? start + std::min(count, size - start) : std::min(start + count, size);
     if (first >= last)
         return 0;
-    rows.assign(day->second.begin() + first, day->second.begin() + last);
+    if (own)
+        rows.assign(own->begin() + first, own->begin() + last);
+    else
+        history->TickRows(market, code, date, first, last, rows);
     if (const Symbol* shown = m_pImpl->FindSymbol(market, code); shown && shown->decimals >= 0) {
         for (Row& row : rows)
             for (X1Format& value : row)
                 value = shown->Shown(value);
     }
-    return static_cast<long>(last - first);
+    return static_cast<long>(rows.size());
 }
 
 bool CQuoteStore::GetMarketStatus(unsigned char, const CString&, CMarketStatus& status)

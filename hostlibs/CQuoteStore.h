@@ -4,11 +4,27 @@
 #include <map>
 #include <memory>
 #include <shared_mutex>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "IHostBackend.h"
+
+// Ticks kept outside the store: a replayed day answers from its own trades instead of having
+// each one copied into the store as a row. Asked under the store's lock, from the thread that
+// asks the store.
+class KQ_API ITickHistory {
+public:
+    virtual ~ITickHistory() = default;
+    // How many ticks the stock has on the date so far.
+    virtual long TickCount(unsigned char market, const CString& code,
+                           const CString& date) const = 0;
+    // Appends ticks [first, last) of the stock on the date, 0 <= first < last <= TickCount.
+    virtual void TickRows(unsigned char market, const CString& code, const CString& date,
+                          long first, long last,
+                          std::vector<std::vector<X1Format>>& rows) const = 0;
+};
 
 // The in-memory quote, account and common service that a host (or a test) fills. It answers
 // every call of the host libraries. Reads may run on one thread while another registers.
@@ -34,8 +50,14 @@ public:
     // items, ticks, magic rows) is shown with them. Until this is called a price keeps the
     // decimals it was stored with. Adds the symbol without a name when unknown.
     void SetPriceDecimals(unsigned char market, const CString& code, int decimals);
+    // Sets several items of one symbol at once, as a trade changes them together.
+    void SetItems(unsigned char market, const CString& code, std::span<const X1Format> values);
     void AddTick(unsigned char market, const CString& code, const CString& date,
                  std::vector<X1Format> row);
+    // Where the ticks of a stock and date without rows of their own come from; null for none.
+    // The history must outlive its use or be withdrawn. Reset withdraws it.
+    void SetTickHistory(const ITickHistory* history);
+    const ITickHistory* TickHistory() const;
     // GetLastMagic hands out each market's and date's rows once: those added since its
     // previous call for that market and date.
     void AddMagicRow(unsigned char market, const CString& date, std::vector<X1Format> row);

@@ -26,32 +26,74 @@ const char* const kAlertDir = "../Dat/Alert";
 constexpr unsigned char kDateMarket = 27;
 constexpr std::uintptr_t kSettingsCommand = 668;
 constexpr int kColumnWidths[CAlertListModel::kColumnCount] = {80, 60, 60, 60, 100};
+// New rows wait at most one frame of a 60 Hz screen.
+constexpr int kNewRowsDelayMs = 16;
 // The image list's pixel colour that stands for "transparent" (COLORREF 0x000020).
 const QColor kMaskColour(0x20, 0x00, 0x00);
 
-// The list is usually in order already (new alerts go on top); otherwise the times are sorted
-// with their positions and the records moved once, rather than moving whole records at every
-// step of the sort.
-void SortLatestFirst(std::vector<Ta_ALERTRECORD>& alerts)
+// The order that sorts the list latest first, records of equal times keeping their order:
+// order[i] is the position of the record that belongs at position i. Alert times are seconds of
+// the day, so a counting sort does it in two passes; a time outside the day (a damaged file)
+// sends the whole list through a comparison sort.
+std::vector<std::size_t> LatestFirstOrder(const CAlertRecordList& alerts)
 {
-    auto later = [](const Ta_ALERTRECORD& a, const Ta_ALERTRECORD& b) { return a.m_nTime > b.m_nTime; };
+    constexpr std::int32_t kSecondsPerDay = 86400;
+    std::vector<std::size_t> order(alerts.size());
+    const bool withinDay = std::all_of(alerts.begin(), alerts.end(), [](const Ta_ALERTRECORD& r) {
+        return r.m_nTime >= 0 && r.m_nTime < kSecondsPerDay;
+    });
+    if (!withinDay) {
+        std::vector<std::int32_t> times(alerts.size());
+        for (std::size_t i = 0; i < alerts.size(); ++i) {
+            times[i] = alerts[i].m_nTime;
+            order[i] = i;
+        }
+        std::stable_sort(order.begin(), order.end(),
+                         [&times](std::size_t a, std::size_t b) { return times[a] > times[b]; });
+        return order;
+    }
+    // Slot k holds the records of time kSecondsPerDay - 1 - k.
+    std::vector<std::size_t> next(kSecondsPerDay + 1, 0);
+    for (const Ta_ALERTRECORD& record : alerts)
+        ++next[static_cast<std::size_t>(kSecondsPerDay - record.m_nTime)];
+    for (std::size_t k = 1; k < next.size(); ++k)
+        next[k] += next[k - 1];
+    for (std::size_t i = 0; i < alerts.size(); ++i)
+        order[next[static_cast<std::size_t>(kSecondsPerDay - 1 - alerts[i].m_nTime)]++] = i;
+    return order;
+}
+
+// The list is usually in order already (new alerts go on top); otherwise every record is moved
+// once, along the cycles of the permutation, rather than at every step of a sort or through a
+// second copy of a list that may hold a million records.
+void SortLatestFirst(CAlertRecordList& alerts)
+{
+    auto later = [](const Ta_ALERTRECORD& a, const Ta_ALERTRECORD& b) {
+        return a.m_nTime > b.m_nTime;
+    };
     if (std::is_sorted(alerts.begin(), alerts.end(), later))
         return;
-    std::vector<std::pair<std::int32_t, std::size_t>> keys(alerts.size());
-    for (std::size_t i = 0; i < alerts.size(); ++i)
-        keys[i] = {std::int32_t{alerts[i].m_nTime}, i};
-    std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-    std::vector<Ta_ALERTRECORD> sorted;
-    sorted.reserve(alerts.size());
-    for (const auto& key : keys)
-        sorted.push_back(alerts[key.second]);
-    std::copy(sorted.begin(), sorted.end(), alerts.begin());
+    const std::vector<std::size_t> order = LatestFirstOrder(alerts);
+    std::vector<bool> placed(alerts.size(), false);
+    for (std::size_t start = 0; start < alerts.size(); ++start) {
+        if (placed[start])
+            continue;
+        const Ta_ALERTRECORD held = alerts[start];
+        std::size_t to = start;
+        for (std::size_t from = order[to]; from != start; from = order[to]) {
+            alerts[to] = alerts[from];
+            placed[to] = true;
+            to = from;
+        }
+        alerts[to] = held;
+        placed[to] = true;
+    }
 }
 
 } // namespace
 
-CAlertListDlg::CAlertListDlg(std::vector<Ta_ALERTRECORD>* alerts,
-                             std::vector<Ta_VELKPRICEALERT>* prices, QWidget* owner)
+CAlertListDlg::CAlertListDlg(CAlertRecordList* alerts, std::vector<Ta_VELKPRICEALERT>* prices,
+                             QWidget* owner)
     : QDialog(owner), m_pForm(std::make_unique<Ui::CAlertListDlgForm>()), m_pAlerts(alerts),
       m_pPrices(prices)
 {
@@ -63,6 +105,9 @@ CAlertListDlg::CAlertListDlg(std::vector<Ta_ALERTRECORD>* alerts,
                    Qt::WindowCloseButtonHint);
 
     SetupList();
+    m_newRowsTimer.setSingleShot(true);
+    m_newRowsTimer.setInterval(kNewRowsDelayMs);
+    connect(&m_newRowsTimer, &QTimer::timeout, m_pModel, &CAlertListModel::FlushNewRows);
     for (CXPButton* button : {m_pForm->m_btnClose, m_pForm->m_btnSettings, m_pForm->m_btnAnalyse})
         button->setFont(m_pForm->m_listAlert->font());
     LoadAlertFile();
@@ -180,15 +225,14 @@ void CAlertListDlg::SaveAlertFile()
 
 void CAlertListDlg::InsertAlertItem(const Ta_ALERTRECORD&)
 {
-    // The engine has already put the record at the front of its list, which the rows show.
-    QTableView* list = m_pForm->m_listAlert;
-    list->setUpdatesEnabled(false);
-    m_pModel->InsertFirstRow();
-    list->setUpdatesEnabled(true);
+    m_pModel->NoteFrontRecord();
+    if (!m_newRowsTimer.isActive())
+        m_newRowsTimer.start();
 }
 
 void CAlertListDlg::FillAlertList()
 {
+    m_newRowsTimer.stop();
     QTableView* list = m_pForm->m_listAlert;
     list->setUpdatesEnabled(false);
     const bool showList = m_pAlerts && m_pPrices;
@@ -201,6 +245,7 @@ void CAlertListDlg::FillAlertList()
 
 void CAlertListDlg::ClearAlertList()
 {
+    m_newRowsTimer.stop();
     m_pModel->ResetRows(false, [this] {
         if (m_pAlerts)
             m_pAlerts->clear();
@@ -251,10 +296,10 @@ void CAlertListDlg::OnAnalyse()
 
 void CAlertListDlg::AnalyseRow(int row)
 {
-    if (!m_pAlerts || row < 0 || static_cast<std::size_t>(row) >= m_pAlerts->size())
+    const Ta_ALERTRECORD* record = m_pModel->RecordAt(row);
+    if (!record)
         return;
-    const Ta_ALERTRECORD& record = (*m_pAlerts)[static_cast<std::size_t>(row)];
-    CSymbolInfo symbol(record.m_byMarket, VelkFieldText(record.m_szCode));
+    CSymbolInfo symbol(record->m_byMarket, VelkFieldText(record->m_szCode));
     VelkSendMessage(VelkMainWindow(), VelkRegisterWindowMessage("MSG_ANALYSE"), 0,
                     reinterpret_cast<std::intptr_t>(&symbol));
 }

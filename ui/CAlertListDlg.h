@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QTimer>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,10 +23,12 @@ class CAlertListDlg final : public QDialog {
     Q_OBJECT
 public:
     // The lists belong to the engine; the window reads, sorts, extends and empties them in place.
-    CAlertListDlg(std::vector<Ta_ALERTRECORD>* alerts, std::vector<Ta_VELKPRICEALERT>* prices,
+    CAlertListDlg(CAlertRecordList* alerts, std::vector<Ta_VELKPRICEALERT>* prices,
                   QWidget* owner = nullptr);
     ~CAlertListDlg() override;
 
+    // The record is already at the front of the engine's list. Its row goes on top within a
+    // frame, together with every other alert of that frame, and is painted with them.
     void InsertAlertItem(const Ta_ALERTRECORD& record);
     void FillAlertList();
     void ClearAlertList();
@@ -59,6 +62,7 @@ private:
 
     std::unique_ptr<Ui::CAlertListDlgForm> m_pForm;
     CAlertListModel* m_pModel = nullptr;
-    std::vector<Ta_ALERTRECORD>* m_pAlerts = nullptr;
+    QTimer m_newRowsTimer;
+    CAlertRecordList* m_pAlerts = nullptr;
     std::vector<Ta_VELKPRICEALERT>* m_pPrices = nullptr;
 };

@@ -27,18 +27,27 @@ CAlertListModel::CAlertListModel(QObject* parent) : QAbstractTableModel(parent)
 {
 }
 
-void CAlertListModel::SetAlerts(std::vector<Ta_ALERTRECORD>* alerts)
+void CAlertListModel::SetAlerts(CAlertRecordList* alerts)
 {
     beginResetModel();
     m_pAlerts = alerts;
     m_nRows = 0;
+    m_nPending = 0;
     endResetModel();
 }
 
-void CAlertListModel::InsertFirstRow()
+void CAlertListModel::NoteFrontRecord()
 {
-    beginInsertRows(QModelIndex(), 0, 0);
-    ++m_nRows;
+    ++m_nPending;
+}
+
+void CAlertListModel::FlushNewRows()
+{
+    if (m_nPending <= 0)
+        return;
+    beginInsertRows(QModelIndex(), 0, m_nPending - 1);
+    m_nRows += m_nPending;
+    m_nPending = 0;
     endInsertRows();
 }
 
@@ -48,7 +57,16 @@ void CAlertListModel::ResetRows(bool showList, const std::function<void()>& chan
     if (change)
         change();
     m_nRows = showList && m_pAlerts ? static_cast<int>(m_pAlerts->size()) : 0;
+    m_nPending = 0;
     endResetModel();
+}
+
+const Ta_ALERTRECORD* CAlertListModel::RecordAt(int row) const
+{
+    if (!m_pAlerts || row < 0 || row >= m_nRows)
+        return nullptr;
+    const std::size_t index = static_cast<std::size_t>(row) + static_cast<std::size_t>(m_nPending);
+    return index < m_pAlerts->size() ? &(*m_pAlerts)[index] : nullptr;
 }
 
 int CAlertListModel::rowCount(const QModelIndex& parent) const
@@ -96,9 +114,10 @@ QVariant CAlertListModel::data(const QModelIndex& index, int role) const
     default:
         return {};
     }
-    if (!m_pAlerts || static_cast<std::size_t>(index.row()) >= m_pAlerts->size())
+    const Ta_ALERTRECORD* shown = RecordAt(index.row());
+    if (!shown)
         return QString();
-    const Ta_ALERTRECORD& record = (*m_pAlerts)[static_cast<std::size_t>(index.row())];
+    const Ta_ALERTRECORD& record = *shown;
     switch (index.column()) {
     case kName:
         return VelkFromGbk(VelkFieldText(record.m_szName));

@@ -2,13 +2,13 @@
 
 #include <QAbstractTableModel>
 #include <functional>
-#include <vector>
 
 #include "VelkRecords.h"
 
-// The rows of the alert list window, read straight from the engine's alert list: row i shows
-// record i. The model keeps its own row count so that the engine may put a record at the front
-// of its list before the row for it is announced.
+// The rows of the alert list window, read straight from the engine's alert list. The engine
+// puts new records at the front of its list at once; their rows are announced later, several
+// in one insertion, so a burst of alerts costs the view one update instead of one each. Until
+// then every row keeps showing the record it showed: row i shows record i + PendingRows().
 class CAlertListModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -16,12 +16,18 @@ public:
 
     explicit CAlertListModel(QObject* parent = nullptr);
 
-    void SetAlerts(std::vector<Ta_ALERTRECORD>* alerts);
-    // A new first row for the record the engine has just put at the front of its list.
-    void InsertFirstRow();
+    void SetAlerts(CAlertRecordList* alerts);
+    // The engine has just put one more record at the front of its list; its row waits for
+    // FlushNewRows.
+    void NoteFrontRecord();
+    // Announces the rows of every record noted since the last flush, as one insertion on top.
+    void FlushNewRows();
+    int PendingRows() const { return m_nPending; }
     // All rows anew: the change to the list runs inside the reset, then the rows are counted
-    // from the list (none when showList is false).
+    // from the list (none when showList is false). Nothing is pending afterwards.
     void ResetRows(bool showList, const std::function<void()>& change = {});
+    // The record a row shows, or null outside the rows.
+    const Ta_ALERTRECORD* RecordAt(int row) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -34,6 +40,7 @@ public:
     static QString VolumeText(float volume);
 
 private:
-    std::vector<Ta_ALERTRECORD>* m_pAlerts = nullptr;
+    CAlertRecordList* m_pAlerts = nullptr;
     int m_nRows = 0;
+    int m_nPending = 0;
 };

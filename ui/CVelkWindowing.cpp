@@ -19,8 +19,8 @@ bool CVelkWindowing::HasMainWindow() const
     return VelkMainWindow() != nullptr;
 }
 
-std::unique_ptr<IAlertWindow> CVelkWindowing::CreateAlertWindow(std::vector<Ta_ALERTRECORD>* alerts,
-                                                                std::vector<Ta_VELKPRICEALERT>* prices)
+std::unique_ptr<IAlertWindow>
+CVelkWindowing::CreateAlertWindow(CAlertRecordList* alerts, std::vector<Ta_VELKPRICEALERT>* prices)
 {
     CResourceSwitch resources;
     QWidget* owner = VelkMainWindow();
@@ -38,11 +38,16 @@ std::unique_ptr<IAlertWindow> CVelkWindowing::CreateAlertWindow(std::vector<Ta_A
 
 void CVelkWindowing::BringMainWindowToFront()
 {
+    constexpr qint64 kFrameMs = 16;
     QWidget* owner = VelkMainWindow();
     if (!owner)
         return;
+    if (owner == m_pLastRaised && m_lastRaise.isValid() && m_lastRaise.elapsed() < kFrameMs)
+        return;
     owner->raise();
     owner->activateWindow();
+    m_pLastRaised = owner;
+    m_lastRaise.start();
 }
 
 namespace {

@@ -1,13 +1,19 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QWidget>
+
 #include "VelkServices.h"
 
 // The module's windows as the engine asks for them, owned by the host's main window.
 class CVelkWindowing final : public IVelkWindowing {
 public:
     bool HasMainWindow() const override;
-    std::unique_ptr<IAlertWindow> CreateAlertWindow(std::vector<Ta_ALERTRECORD>* alerts,
-                                                    std::vector<Ta_VELKPRICEALERT>* prices) override;
+    std::unique_ptr<IAlertWindow>
+    CreateAlertWindow(CAlertRecordList* alerts, std::vector<Ta_VELKPRICEALERT>* prices) override;
+    // With the pop-up option every alert asks; a burst of alerts raises the main window once a
+    // frame, as nothing can be seen to change in between.
     void BringMainWindowToFront() override;
     // "报警参数设置": the pages registered for the sheet, bound to the engine's data, run
     // modally without a parent; kIdOk after OK.
@@ -15,4 +21,8 @@ public:
     // The page "CAlertSettingDlg" alone in a sheet, writing through setting on OK.
     bool HasAlertSettingPage() const override;
     int RunAlertSettingPage(Ta_ALERTSETTING* setting) override;
+
+private:
+    QPointer<QWidget> m_pLastRaised;
+    QElapsedTimer m_lastRaise;
 };

@@ -11,13 +11,50 @@ bool IsLead(unsigned char c)
     return c >= 0x81 && c <= 0xFE;
 }
 
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+
+// Opening a converter loads the character set tables, which costs far more than converting a
+// stock name; each thread keeps one per direction and resets it before every use.
+class CCachedConverter {
+public:
+    CCachedConverter(const char* to, const char* from) : m_cd(::iconv_open(to, from)) {}
+    ~CCachedConverter()
+    {
+        if (m_cd != kNoConverter)
+            ::iconv_close(m_cd);
+    }
+    CCachedConverter(const CCachedConverter&) = delete;
+    CCachedConverter& operator=(const CCachedConverter&) = delete;
+
+    iconv_t Reset()
+    {
+        if (m_cd != kNoConverter)
+            ::iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+        return m_cd;
+    }
+
+private:
+    iconv_t m_cd;
+};
+
+iconv_t GbkToUtf8Converter()
+{
+    thread_local CCachedConverter converter("UTF-8", "GBK");
+    return converter.Reset();
+}
+
+iconv_t Utf8ToGbkConverter()
+{
+    thread_local CCachedConverter converter("GBK", "UTF-8");
+    return converter.Reset();
+}
+
 // One conversion through iconv. Undecodable input is replaced and skipped; a truncated
 // multibyte character at the end is dropped.
-std::string Convert(const char* to, const char* from, const std::string& input,
-                    const std::string& replacement, std::size_t badInputStep)
+std::string Convert(iconv_t cd, const std::string& input, const std::string& replacement,
+                    std::size_t badInputStep)
 {
-    iconv_t cd = ::iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1))
+    if (cd == kNoConverter)
         return {};
     std::string out;
     out.reserve(input.size() * 2);
@@ -48,7 +85,6 @@ std::string Convert(const char* to, const char* from, const std::string& input,
         in += step;
         inLeft -= step;
     }
-    ::iconv_close(cd);
     return out;
 }
 
@@ -56,18 +92,18 @@ std::string Convert(const char* to, const char* from, const std::string& input,
 
 std::string GbkToUtf8(const std::string& gbk)
 {
-    return Convert("UTF-8", "GBK", gbk, "\xEF\xBF\xBD", 1);
+    return Convert(GbkToUtf8Converter(), gbk, "\xEF\xBF\xBD", 1);
 }
 
 std::string Utf8ToGbk(const std::string& utf8)
 {
-    return Convert("GBK", "UTF-8", utf8, "?", 0);
+    return Convert(Utf8ToGbkConverter(), utf8, "?", 0);
 }
 
 bool IsValidGbk(const std::string& gbk)
 {
-    iconv_t cd = ::iconv_open("UTF-8", "GBK");
-    if (cd == reinterpret_cast<iconv_t>(-1))
+    iconv_t cd = GbkToUtf8Converter();
+    if (cd == kNoConverter)
         return false;
     char* in = const_cast<char*>(gbk.data());
     std::size_t inLeft = gbk.size();
@@ -82,7 +118,6 @@ bool IsValidGbk(const std::string& gbk)
             break;
         }
     }
-    ::iconv_close(cd);
     return ok;
 }
 

@@ -184,14 +184,16 @@ TEST_F(DesktopTest, FullSpeedFillsTheBoardAndTheAlertListAsTheHeadlessRunPrints)
     QWidget* list = AlertListWindow();
     ASSERT_NE(list, nullptr);
     const QAbstractItemModel* rows = list->findChild<QTableView*>()->model();
+    const std::vector<std::string> printed = HeadlessAlerts();
+    EXPECT_GE(printed.size(), 5u);
+    // The window takes new rows once a frame.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rows->rowCount() == static_cast<int>(printed.size()); }));
     std::vector<std::string> shown;
     for (int r = 0; r < rows->rowCount(); ++r) {
         auto at = [&](int c) { return rows->index(r, c).data().toString(); };
         shown.push_back(AlertRow(at(1), at(0), at(2), at(3), at(4)));
     }
     std::sort(shown.begin(), shown.end());
-    const std::vector<std::string> printed = HeadlessAlerts();
-    EXPECT_GE(printed.size(), 5u);
     EXPECT_EQ(shown, printed);
     EXPECT_EQ(m_pWindow->AlertsSoFar(), static_cast<int>(printed.size()));
     EXPECT_EQ(StatusText("报警"), VelkFromUtf8("报警 %1 条").arg(printed.size()));

@@ -13,7 +13,7 @@ public:
     static std::vector<Ta_VELKPRICEALERT>& SystemList(CVelkAlert& e) { return e.m_vecSystemAlert; }
     static std::vector<Ta_VELKPRICEALERT>& PriceList(CVelkAlert& e) { return e.m_vecPriceAlert; }
     static std::vector<Ta_VELKPRICEALERT>& MagicList(CVelkAlert& e) { return e.m_vecMagicAlert; }
-    static std::vector<Ta_ALERTRECORD>& AlertRecords(CVelkAlert& e) { return e.m_vecAlertRecord; }
+    static CAlertRecordList& AlertRecords(CVelkAlert& e) { return e.m_vecAlertRecord; }
     static Ta_SYSTEMSWITCH& SystemSwitch(CVelkAlert& e) { return e.m_systemSwitch; }
     static Ta_OTHERALERT& Options(CVelkAlert& e) { return e.m_otherAlert; }
     static CKeyIndexMap& SystemMap(CVelkAlert& e) { return e.m_mapSystemAlert; }
@@ -37,6 +37,7 @@ public:
         e.m_vecPriceAlert = std::move(list);
         e.m_nPriceAlertCount = static_cast<std::int32_t>(e.m_vecPriceAlert.size());
         e.m_mapPriceAlert.clear();
+        e.m_bWatchIndexStale = true;
         for (std::size_t i = 0; i < e.m_vecPriceAlert.size(); ++i) {
             const Ta_VELKPRICEALERT& r = e.m_vecPriceAlert[i];
             e.m_mapPriceAlert[VelkDecimalKey(r.m_byMarket, VelkFieldText(r.m_szCode))] =

@@ -22,7 +22,7 @@ struct CFakeWindowState {
 // ClearAlertList empties the engine's alert list it was given.
 class CFakeAlertWindow final : public IAlertWindow {
 public:
-    CFakeAlertWindow(std::shared_ptr<CFakeWindowState> state, std::vector<Ta_ALERTRECORD>* alerts,
+    CFakeAlertWindow(std::shared_ptr<CFakeWindowState> state, CAlertRecordList* alerts,
                      std::vector<Ta_VELKPRICEALERT>* prices)
         : m_pState(std::move(state)), m_pAlerts(alerts), m_pPrices(prices)
     {
@@ -63,7 +63,7 @@ public:
     }
     bool IsVisible() const override { return m_bVisible; }
 
-    std::vector<Ta_ALERTRECORD>* Alerts() const { return m_pAlerts; }
+    CAlertRecordList* Alerts() const { return m_pAlerts; }
     std::vector<Ta_VELKPRICEALERT>* Prices() const { return m_pPrices; }
 
     std::vector<Ta_ALERTRECORD> m_inserted; // newest last, as the engine handed them over
@@ -71,7 +71,7 @@ public:
 
 private:
     std::shared_ptr<CFakeWindowState> m_pState;
-    std::vector<Ta_ALERTRECORD>* m_pAlerts;
+    CAlertRecordList* m_pAlerts;
     std::vector<Ta_VELKPRICEALERT>* m_pPrices;
 };
 
@@ -80,7 +80,7 @@ private:
 class CFakeWindowing final : public IVelkWindowing {
 public:
     bool HasMainWindow() const override { return m_bHasMainWindow; }
-    std::unique_ptr<IAlertWindow> CreateAlertWindow(std::vector<Ta_ALERTRECORD>* alerts,
+    std::unique_ptr<IAlertWindow> CreateAlertWindow(CAlertRecordList* alerts,
                                                     std::vector<Ta_VELKPRICEALERT>* prices) override
     {
         return std::make_unique<CFakeAlertWindow>(m_pState, alerts, prices);

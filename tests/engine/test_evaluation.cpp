@@ -13,7 +13,7 @@ namespace {
 using TA = CVelkAlertTestAccess;
 
 // Reason codes as read back from the alert list (newest first); -1 for a text no code has.
-std::vector<int> ReasonsOf(const std::vector<Ta_ALERTRECORD>& records)
+template <typename Records> std::vector<int> ReasonsOf(const Records& records)
 {
     std::vector<int> reasons;
     for (const Ta_ALERTRECORD& r : records) {
@@ -381,20 +381,31 @@ TEST_F(EvaluationTest, WithoutWindowingNothingIsShownAndTheFlagClears)
 TEST_F(EvaluationTest, RecordedAlertGoesOnTopOfListWindowAndObserver)
 {
     m_engine.PopAlertDialog();
-    Ta_ALERTRECORD first{};
-    VelkCopyText(first.m_szCode, "000001");
-    Ta_ALERTRECORD second{};
-    VelkCopyText(second.m_szCode, "000002");
-    TA::RecordAlert(m_engine, first);
-    TA::RecordAlert(m_engine, second);
-
-    ASSERT_EQ(m_engine.GetAlertRecords().size(), 2u);
-    EXPECT_STREQ(m_engine.GetAlertRecords()[0].m_szCode, "000002");
-    EXPECT_STREQ(m_engine.GetAlertRecords()[1].m_szCode, "000001");
-    ASSERT_EQ(m_windowing.Window()->m_inserted.size(), 2u);
-    EXPECT_STREQ(m_windowing.Window()->m_inserted[1].m_szCode, "000002");
-    ASSERT_EQ(m_log.m_records.size(), 2u);
-    EXPECT_STREQ(m_log.m_records[0].m_szCode, "000001");
+    // Two alerts, and a whole day's worth: the newest is always on top.
+    for (int count : {2, 5000}) {
+        TA::AlertRecords(m_engine).clear();
+        m_windowing.Window()->m_inserted.clear();
+        m_log.m_records.clear();
+        for (int i = 0; i < count; ++i) {
+            Ta_ALERTRECORD record{};
+            VelkCopyText(record.m_szCode, std::to_string(i));
+            TA::RecordAlert(m_engine, record);
+        }
+        const CAlertRecordList& list = m_engine.GetAlertRecords();
+        ASSERT_EQ(list.size(), static_cast<std::size_t>(count));
+        ASSERT_EQ(m_windowing.Window()->m_inserted.size(), list.size());
+        ASSERT_EQ(m_log.m_records.size(), list.size());
+        for (int i = 0; i < count; ++i) {
+            ASSERT_EQ(VelkFieldText(list[static_cast<std::size_t>(i)].m_szCode),
+                      std::to_string(count - 1 - i))
+                << i;
+            ASSERT_EQ(VelkFieldText(
+                          m_windowing.Window()->m_inserted[static_cast<std::size_t>(i)].m_szCode),
+                      std::to_string(i));
+            ASSERT_EQ(VelkFieldText(m_log.m_records[static_cast<std::size_t>(i)].m_szCode),
+                      std::to_string(i));
+        }
+    }
     EXPECT_EQ(m_engine.GetNewAlertFlag(), 0) << "recording alone neither sounds nor flags";
     EXPECT_TRUE(m_sound.m_calls.empty());
 }

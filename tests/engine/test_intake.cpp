@@ -221,7 +221,7 @@ TEST_F(IntakeTest, SeedingReachesEveryMarketOfTheCodeOnlyWhileTheHighIsZero)
     EXPECT_EQ(+System(1).m_fLast, 0) << "only the notified market is evaluated";
 }
 
-TEST_F(IntakeTest, SeedingFollowsTheListWhenItIsReplacedOrGrows)
+TEST_F(IntakeTest, SeedingAndPriceAlertsFollowTheListsWhenTheyAreReplacedOrGrow)
 {
     TA::SetSystemList(m_engine, {MakeWatch(1, "600000")});
     Quote(1, "600000", Answer(10.0f, X1Format::Volume(413, 5), 11, 9));
@@ -254,6 +254,21 @@ TEST_F(IntakeTest, SeedingFollowsTheListWhenItIsReplacedOrGrows)
     Notify(1, "600001");
     EXPECT_FLOAT_EQ(System(0).m_fUpper, 21.0f);
     EXPECT_FLOAT_EQ(System(0).m_fLast, 20.0f);
+
+    // A price list of the same length with another stock: only the new one is evaluated.
+    const struct {
+        const char* code;
+        float upper;
+    } lists[] = {{"600000", 9.5f}, {"600001", 19.5f}};
+    for (const auto& list : lists) {
+        TA::SetPriceList(m_engine, {MakeWatch(1, list.code, "", list.upper, 0)});
+        m_probe.m_records.clear();
+        Notify(1, "600000");
+        Notify(1, "600001");
+        ASSERT_EQ(m_probe.m_records.size(), 1u) << list.code;
+        EXPECT_STREQ(m_probe.m_records[0].m_szCode, list.code);
+        EXPECT_EQ(Reason(m_probe.m_records[0]), VelkReasonText(0));
+    }
 }
 
 TEST_F(IntakeTest, NullNotificationsAndEmptyQueueAreHarmless)

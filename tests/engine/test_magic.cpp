@@ -81,7 +81,7 @@ protected:
         m_engine->LoadAlertCondition();
     }
     void AddRow(std::vector<X1Format> row) { m_store.AddMagicRow(kMarket, kDate, std::move(row)); }
-    const std::vector<Ta_ALERTRECORD>& Alerts() const { return m_engine->GetAlertRecords(); }
+    const CAlertRecordList& Alerts() const { return m_engine->GetAlertRecords(); }
 
     CTempDir m_dir;
     CTempDir m_hostDir;

@@ -62,7 +62,9 @@ protected:
     std::string Root() const { return m_dir.File("root"); }
     std::string DayFile() const { return m_dir.File("root/Dat/Alert/20240105.alt"); }
 
-    void Conditions(bool popup)
+    // swings > 0: the monitored stock swings wider and wider instead, a new high and a new low
+    // of the day at every second trade.
+    void Conditions(bool popup, int swings = 0)
     {
         Ta_OTHERALERT options = QuietOptions();
         options.m_byPopup = popup ? 1 : 0;
@@ -79,6 +81,19 @@ protected:
                                     "09:33:00,1,600000,10.40,300\n"
                                     "09:34:00,2,000001,11.90,100\n"
                                     "09:35:00,1,600000,9.40,400\n");
+        if (swings == 0)
+            return;
+        std::string trades;
+        char line[64];
+        for (int k = 1; k <= swings; ++k) {
+            for (int side : {1, -1}) {
+                const int second = 9 * 3600 + 30 * 60 + 2 * k + (side < 0);
+                std::snprintf(line, sizeof line, "%02d:%02d:%02d,2,000001,%.2f,100\n",
+                              second / 3600, second / 60 % 60, second % 60, 12.0 + side * 0.01 * k);
+                trades += line;
+            }
+        }
+        WriteDay(m_dir.File("day"), trades);
     }
 
     HostResult Replay(bool silent = true, const std::vector<std::string>& env = {})
@@ -96,22 +111,29 @@ protected:
 
 TEST_F(DayFileTest, PopUpRunWritesEveryPrintedAlertToTheDayFileWithoutWaiting)
 {
-    Conditions(true);
+    // A few alerts, and a day of more than a thousand, more than the file takes in one write.
+    for (int swings : {0, 520}) {
+        std::filesystem::remove_all(Root());
+        Conditions(true, swings);
 
-    HostResult run = Replay();
+        HostResult run = Replay();
 
-    ASSERT_FALSE(run.timedOut);
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.err, "");
-    const std::vector<std::string> printed = SortedLines(run.out);
-    ASSERT_EQ(printed.size(), 4u) << run.out;
-    const std::string bytes = ReadFile(DayFile());
-    EXPECT_EQ(bytes.size(), 4 * sizeof(Ta_ALERTRECORD));
-    EXPECT_EQ(SortedLines(Records(bytes)), printed);
-    // The window keeps the list latest first.
-    const std::vector<Ta_ALERTRECORD> records = Records(bytes);
-    for (std::size_t i = 1; i < records.size(); ++i)
-        EXPECT_GE(+records[i - 1].m_nTime, +records[i].m_nTime) << i;
+        ASSERT_FALSE(run.timedOut);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        const std::vector<std::string> printed = SortedLines(run.out);
+        if (swings == 0)
+            ASSERT_EQ(printed.size(), 4u) << run.out;
+        else
+            ASSERT_GE(printed.size(), 2u * swings - 1);
+        const std::string bytes = ReadFile(DayFile());
+        EXPECT_EQ(bytes.size(), printed.size() * sizeof(Ta_ALERTRECORD));
+        EXPECT_EQ(SortedLines(Records(bytes)), printed);
+        // The window keeps the list latest first.
+        const std::vector<Ta_ALERTRECORD> records = Records(bytes);
+        for (std::size_t i = 1; i < records.size(); ++i)
+            ASSERT_GE(+records[i - 1].m_nTime, +records[i].m_nTime) << i;
+    }
 }
 
 TEST_F(DayFileTest, SecondRunOfTheSameDayKeepsTheFirstRunsAlerts)

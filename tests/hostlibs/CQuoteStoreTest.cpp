@@ -80,6 +80,41 @@ TEST_F(CQuoteStoreTest, RenamingKeepsItemsAndListPosition)
     EXPECT_FALSE(m_store.GetSymbolID(codes, names, 99));
 }
 
+TEST_F(CQuoteStoreTest, ManySymbolsOfEveryCodeLengthKeepTheirItemsNamesAndOrder)
+{
+    // Enough symbols that the store's tables grow several times, codes short and long, and the
+    // same code in two markets.
+    CQuoteStore store;
+    std::vector<CString> codes;
+    for (int i = 0; i < 3000; ++i)
+        codes.push_back(std::to_string(i) + CString(static_cast<std::size_t>(i % 20), 'x'));
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        for (unsigned char market : {1, 2}) {
+            store.AddSymbol(market, codes[i], "n" + codes[i]);
+            store.SetItem(market, codes[i],
+                          X1Format::Price(QuoteItem::kLastPrice, market * 10000.0 + double(i)));
+        }
+    }
+    std::vector<CSymbolInfo> subscribe = {{2, codes[7]}, {2, codes[2999]}};
+    std::vector<CSymbolInfo> none;
+    store.SymbolRegister(subscribe, none);
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        for (unsigned char market : {1, 2}) {
+            std::vector<X1Format> out;
+            ASSERT_TRUE(
+                store.GetItemDataByItemNo(market, codes[i], {QuoteItem::kLastPrice}, out, true))
+                << codes[i];
+            EXPECT_EQ(double(out.at(0)), market * 10000.0 + double(i)) << codes[i];
+            EXPECT_EQ(store.IsSubscribed(market, codes[i]), market == 2 && (i == 7 || i == 2999))
+                << codes[i];
+        }
+    }
+    std::vector<CString> listed, names;
+    ASSERT_TRUE(store.GetSymbolID(listed, names, 2));
+    EXPECT_EQ(listed, codes);
+    EXPECT_EQ(names.at(2999), "n" + codes[2999]);
+}
+
 TEST_F(CQuoteStoreTest, FullNameAndMemoryState)
 {
     CString name = "stale";
@@ -123,6 +158,58 @@ TEST_F(CQuoteStoreTest, TicksAreClippedToTheDay)
     EXPECT_EQ(m_store.GetTickerByStartPos(rows, 1, "000001", 0, -3, "20211201"), 0);
     EXPECT_EQ(m_store.GetTickerByStartPos(rows, 1, "000001", 0, 9, "20211202"), 1);
     EXPECT_EQ(PricesOf(rows), (std::vector<double>{99}));
+}
+
+// Ticks kept by whoever replays the day: prices 10, 11, ... on 20211201 for 1/000001 only.
+class CCountingTickHistory final : public ITickHistory {
+public:
+    long TickCount(unsigned char market, const CString& code, const CString& date) const override
+    {
+        return market == 1 && code == "000001" && date == "20211201" ? m_nTicks : 0;
+    }
+    void TickRows(unsigned char, const CString&, const CString&, long first, long last,
+                  Rows& rows) const override
+    {
+        for (long i = first; i < last; ++i)
+            rows.push_back({X1Format::Price(QuoteItem::kLastPrice, 10.0 + static_cast<double>(i))});
+    }
+    long m_nTicks = 5;
+};
+
+TEST_F(CQuoteStoreTest, TicksOfAHistoryAreClippedLikeOwnRowsWhichComeFirst)
+{
+    CCountingTickHistory history;
+    m_store.SetTickHistory(&history);
+    const struct {
+        long start, count;
+        std::vector<double> prices;
+    } windows[] = {{0, 5, {10, 11, 12, 13, 14}},
+                   {3, 10, {13, 14}},
+                   {-2, 4, {10, 11}},
+                   {1, LONG_MAX, {11, 12, 13, 14}},
+                   {LONG_MAX, LONG_MAX, {}},
+                   {5, 1, {}},
+                   {0, -3, {}}};
+    Rows rows;
+    for (const auto& w : windows) {
+        EXPECT_EQ(m_store.GetTickerByStartPos(rows, 1, "000001", w.start, w.count, "20211201"),
+                  static_cast<long>(w.prices.size()))
+            << w.start << " " << w.count;
+        EXPECT_EQ(PricesOf(rows), w.prices) << w.start << " " << w.count;
+    }
+    EXPECT_EQ(m_store.GetTickerCount(1, "000001", "20211201"), 5);
+    history.m_nTicks = 7;
+    EXPECT_EQ(m_store.GetTickerCount(1, "000001", "20211201"), 7)
+        << "the history is asked each time";
+    EXPECT_EQ(m_store.GetTickerCount(1, "000001", "20211202"), 0);
+
+    m_store.AddTick(1, "000001", "20211201", {X1Format::Price(QuoteItem::kLastPrice, 99)});
+    EXPECT_EQ(m_store.GetTickerByStartPos(rows, 1, "000001", 0, 10, "20211201"), 1);
+    EXPECT_EQ(PricesOf(rows), (std::vector<double>{99}));
+
+    m_store.Reset();
+    EXPECT_EQ(m_store.TickHistory(), nullptr);
+    EXPECT_EQ(m_store.GetTickerCount(1, "000001", "20211201"), 0);
 }
 
 TEST_F(CQuoteStoreTest, LastMagicHandsOutNewRowsOncePerMarketAndDate)
@@ -210,6 +297,13 @@ TEST_F(CQuoteStoreTest, SubscriptionsCountAndNeverGoNegative)
     std::vector<CSymbolInfo> unknown = {{9, "X"}};
     m_store.SymbolRegister(unknown, none);
     EXPECT_TRUE(m_store.IsSubscribed(9, "X")) << "registration does not need quote data";
+    // Quote data arriving later, and a removal after it, keep the count.
+    m_store.SetItem(9, "X", X1Format::Price(QuoteItem::kLastPrice, 1));
+    EXPECT_EQ(m_store.SubscriptionCount(9, "X"), 1);
+    m_store.SymbolRegister(none, unknown);
+    EXPECT_FALSE(m_store.IsSubscribed(9, "X"));
+    m_store.SymbolRegister(unknown, none);
+    EXPECT_TRUE(m_store.IsSubscribed(9, "X"));
 }
 
 TEST_F(CQuoteStoreTest, MarketsLevelOneAndExtensionNames)

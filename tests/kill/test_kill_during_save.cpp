@@ -115,7 +115,7 @@ std::vector<CFileKind> FileKinds()
          }},
         {"day file", {"20240105.alt"}, false, false,
          [](const std::string& dir, int state) {
-             std::vector<Ta_ALERTRECORD> alerts(state == 0 ? 2 : 70);
+             CAlertRecordList alerts(state == 0 ? 2 : 70);
              for (std::size_t i = 0; i < alerts.size(); ++i) {
                  alerts[i].m_byMarket = 1;
                  alerts[i].m_nTime = static_cast<std::int32_t>(36000 - i);

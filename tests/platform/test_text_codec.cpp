@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <thread>
+
 #include "TextCodec.h"
 
 namespace {
@@ -23,6 +26,24 @@ TEST(TextCodec, CutDoubleByteCharacterAtTheEndIsDropped)
     EXPECT_EQ(TextCodec::GbkToUtf8(cut), "万科");
     EXPECT_FALSE(TextCodec::IsValidGbk(cut));
     EXPECT_TRUE(TextCodec::IsValidGbk(kWankeGbk));
+    EXPECT_EQ(TextCodec::GbkToUtf8(kWankeGbk), kWankeUtf8) << "the next conversion starts afresh";
+}
+
+TEST(TextCodec, ThreadsConvertAtTheSameTimeWithoutDisturbingEachOther)
+{
+    auto work = [](const std::string& gbk, const std::string& utf8, bool& ok) {
+        for (int i = 0; i < 2000 && ok; ++i)
+            ok = TextCodec::GbkToUtf8(gbk) == utf8 && TextCodec::Utf8ToGbk(utf8) == gbk;
+    };
+    bool firstOk = true;
+    bool secondOk = true;
+    std::thread first(work, kWankeGbk, kWankeUtf8, std::ref(firstOk));
+    std::thread second(work, std::string("\xB4\xEF\xB5\xBD"), std::string("达到"),
+                       std::ref(secondOk));
+    first.join();
+    second.join();
+    EXPECT_TRUE(firstOk);
+    EXPECT_TRUE(secondOk);
 }
 
 TEST(TextCodec, BadBytesBecomeReplacementCharactersNotPrivateUse)

@@ -7,10 +7,14 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QStyleFactory>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <utility>
+
+#include <algorithm>
+#include <random>
 
 #include "CAlertListDlg.h"
 #include "CAlertListModel.h"
@@ -77,7 +81,7 @@ protected:
     CScopedMessageBoxService m_boxes;
     CRecordingMainWindow m_mainWindow;
     CScopedMainWindow m_main;
-    std::vector<Ta_ALERTRECORD> m_alerts;
+    CAlertRecordList m_alerts;
     std::vector<Ta_VELKPRICEALERT> m_prices;
 };
 
@@ -199,7 +203,7 @@ TEST_F(AlertListDlgTest, ListShowsNineAndAQuarterRows)
 {
     m_alerts = {MakeRecord(1, "600000", 100)};
     for (bool empty : {true, false}) {
-        std::vector<Ta_ALERTRECORD> none;
+        CAlertRecordList none;
         CAlertListDlg dlg(empty ? &none : &m_alerts, &m_prices, &m_mainWindow);
         dlg.FillAlertList();
         const int h = dlg.ListControl()->verticalHeader()->defaultSectionSize();
@@ -215,7 +219,7 @@ TEST_F(AlertListDlgTest, FillSortsTheEngineListLatestFirstInPlace)
 {
     for (bool laterFirst : {true, false}) {
         Ta_ALERTRECORD a = MakeRecord(1, "A", 36000), b = MakeRecord(1, "B", 35999);
-        m_alerts = laterFirst ? std::vector{a, b} : std::vector{b, a};
+        m_alerts = laterFirst ? CAlertRecordList{a, b} : CAlertRecordList{b, a};
         std::filesystem::remove_all(m_dir.AlertDir());
         auto dlg = MakeDialog();
         dlg->show();
@@ -242,9 +246,9 @@ TEST_F(AlertListDlgTest, InsertPutsTheEnginesNewFrontRecordOnTop)
     dlg->FillAlertList();
     QAbstractItemModelTester tester(dlg->Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     Ta_ALERTRECORD fresh = MakeRecord(2, "NEW", 30000);
-    m_alerts.insert(m_alerts.begin(), fresh);
+    m_alerts.push_front(fresh);
     dlg->InsertAlertItem(fresh);
-    ASSERT_EQ(dlg->Model()->rowCount(), 2);
+    QTRY_COMPARE(dlg->Model()->rowCount(), 2);
     EXPECT_EQ(Cell(*dlg, 0, 1), QStringLiteral("08:20:00"));
     EXPECT_EQ(Cell(*dlg, 1, 1), QStringLiteral("11:06:40"));
     // Showing again puts the rows back in time order.
@@ -304,13 +308,18 @@ TEST_F(AlertListDlgTest, UnterminatedTextsOfADayFileEndInsideTheirFields)
 
 TEST_F(AlertListDlgTest, DestructionCreatesTheDirectoryAndWritesTheListInItsOrder)
 {
-    m_alerts = {MakeRecord(1, "B", 200), MakeRecord(1, "A", 100)};
-    const std::vector<Ta_ALERTRECORD> expected = m_alerts;
-    ASSERT_FALSE(VelkFileExists(m_dir.AlertDir()));
-    MakeDialog().reset();
-    std::string bytes;
-    ASSERT_TRUE(VelkReadFile(m_dir.DayFile("20211201"), bytes));
-    EXPECT_EQ(bytes, RecordsBytes(expected));
+    // Two records, and more than three of the pieces the file is written in.
+    for (int count : {2, 3 * 512 + 7}) {
+        std::filesystem::remove_all(m_dir.AlertDir());
+        m_alerts.clear();
+        for (int i = 0; i < count; ++i)
+            m_alerts.push_back(MakeRecord(1, std::to_string(i), 50000 - i));
+        const std::vector<Ta_ALERTRECORD> expected(m_alerts.begin(), m_alerts.end());
+        MakeDialog().reset();
+        std::string bytes;
+        ASSERT_TRUE(VelkReadFile(m_dir.DayFile("20211201"), bytes));
+        EXPECT_TRUE(bytes == RecordsBytes(expected)) << count;
+    }
 }
 
 TEST_F(AlertListDlgTest, UnsetTradingDateUsesTheZeroFileName)
@@ -441,6 +450,66 @@ TEST_F(AlertListDlgTest, NoKeyActsInTheWindow)
     EXPECT_TRUE(m_recorder.m_boxes.empty());
 }
 
+TEST_F(AlertListDlgTest, FillSortsALargeShuffledListWithoutLosingARecord)
+{
+    // The day file joined to the session's alerts: many records, times out of order, many equal;
+    // then the same with times no day has, as a damaged file may bring.
+    for (bool damaged : {false, true}) {
+        std::mt19937 random(7);
+        std::filesystem::remove_all(m_dir.AlertDir());
+        m_alerts.clear();
+        std::vector<std::pair<std::int32_t, int>> keys;
+        for (int i = 0; i < 20000; ++i) {
+            std::int32_t time = 34200 + static_cast<std::int32_t>(random() % 3000);
+            if (damaged && i % 5000 == 17)
+                time = i % 2 ? -3 : 90000 + i;
+            m_alerts.push_back(MakeRecord(1, std::to_string(i), time));
+            keys.emplace_back(time, i);
+        }
+        auto dlg = MakeDialog();
+        dlg->FillAlertList();
+        ASSERT_EQ(m_alerts.size(), keys.size());
+        // Latest first; records of one second keep the order they had.
+        std::vector<std::pair<std::int32_t, int>> after;
+        for (const Ta_ALERTRECORD& record : m_alerts)
+            after.emplace_back(+record.m_nTime, std::stoi(VelkFieldText(record.m_szCode)));
+        std::stable_sort(keys.begin(), keys.end(),
+                         [](const auto& a, const auto& b) { return a.first > b.first; });
+        EXPECT_TRUE(after == keys) << damaged;
+        EXPECT_EQ(dlg->Model()->rowCount(), 20000);
+    }
+}
+
+TEST_F(AlertListDlgTest, ABurstOfAlertsIsOneInsertionAndRowsKeepTheirRecordsUntilThen)
+{
+    m_alerts = {MakeRecord(1, "600000", 30000), MakeRecord(2, "000001", 29000)};
+    auto dlg = MakeDialog();
+    dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    QSignalSpy inserted(dlg->Model(), &QAbstractItemModel::rowsInserted);
+    for (int i = 0; i < 300; ++i) {
+        Ta_ALERTRECORD record = MakeRecord(3, "N" + std::to_string(i), 31000 + i);
+        m_alerts.push_front(record);
+        dlg->InsertAlertItem(record);
+    }
+    // Until the rows are announced, row 0 still shows, and analyses, what it showed.
+    ASSERT_EQ(dlg->Model()->rowCount(), 2);
+    EXPECT_EQ(Cell(*dlg, 0, 1), QStringLiteral("08:20:00"));
+    QTableView* list = dlg->ListControl();
+    DoubleClick(list, list->visualRect(dlg->Model()->index(1, 0)).center());
+    ASSERT_EQ(m_mainWindow.m_received.size(), 1u);
+    EXPECT_EQ(m_mainWindow.m_received[0].symbol, CSymbolInfo(2, "000001"));
+
+    QTRY_COMPARE(dlg->Model()->rowCount(), 302);
+    EXPECT_EQ(inserted.count(), 1);
+    EXPECT_EQ(Cell(*dlg, 0, 1), QStringLiteral("08:41:39"));
+    EXPECT_EQ(Cell(*dlg, 301, 1), QStringLiteral("08:03:20"));
+    ClickRow(*dlg, 0);
+    QTest::mouseClick(dlg->Control(1106), Qt::LeftButton);
+    ASSERT_EQ(m_mainWindow.m_received.size(), 2u);
+    EXPECT_EQ(m_mainWindow.m_received[1].symbol, CSymbolInfo(3, "N299"));
+}
+
 TEST_F(AlertListDlgTest, ModelStaysConsistentThroughFillInsertAndClear)
 {
     m_alerts = {MakeRecord(1, "A", 1), MakeRecord(1, "B", 3), MakeRecord(1, "C", 2)};
@@ -449,10 +518,10 @@ TEST_F(AlertListDlgTest, ModelStaysConsistentThroughFillInsertAndClear)
     dlg->FillAlertList();
     for (int i = 0; i < 3; ++i) {
         Ta_ALERTRECORD r = MakeRecord(1, "N", 10 + i);
-        m_alerts.insert(m_alerts.begin(), r);
+        m_alerts.push_front(r);
         dlg->InsertAlertItem(r);
     }
-    EXPECT_EQ(dlg->Model()->rowCount(), 6);
+    QTRY_COMPARE(dlg->Model()->rowCount(), 6);
     dlg->FillAlertList();
     EXPECT_EQ(Cell(*dlg, 0, 1), QStringLiteral("00:00:12"));
     dlg->ClearAlertList();

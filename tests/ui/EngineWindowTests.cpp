@@ -91,7 +91,7 @@ TEST_F(EngineWindowTest, PopShowsTheWindowCentredOnTheMainWindowAndClearsTheFlag
     engine->HideAlertDialog();
     EXPECT_FALSE(dlg->isVisible());
     RaiseAlert(*engine, 10.0f, 37000);
-    EXPECT_EQ(dlg->Model()->rowCount(), 2);
+    QTRY_COMPARE(dlg->Model()->rowCount(), 2);
     EXPECT_EQ(dlg->Model()->index(0, 1).data().toString(), QStringLiteral("10:16:40"));
     EXPECT_EQ(engine->GetNewAlertFlag(), 1);
 
@@ -99,7 +99,7 @@ TEST_F(EngineWindowTest, PopShowsTheWindowCentredOnTheMainWindowAndClearsTheFlag
     engine->PopAlertDialog();
     RaiseAlert(*engine, 10.0f, 38000);
     EXPECT_EQ(engine->GetNewAlertFlag(), 0);
-    EXPECT_EQ(dlg->Model()->rowCount(), 3);
+    QTRY_COMPARE(dlg->Model()->rowCount(), 3);
 }
 
 TEST_F(EngineWindowTest, PopUpFlagShowsTheWindowOnEveryAlert)

@@ -1,0 +1,491 @@
+// A whole market through the real engine, as velk-host replays it: a generated day (5,000
+// stocks on two markets, every one monitored for new highs, new lows and limit prices, 1,000
+// with price alerts) replayed with everything watched, with nothing watched, and with the
+// pop-up option on (the alert list window created on the offscreen platform). Each run is a
+// child process of its own, so its peak memory is its own. Prints trades per second, the
+// engine's cost per notification (watched less nothing watched), alerts and peak memory.
+// Times are wall clock and, beside them, the process's CPU time, which says more on a machine
+// that other work shares.
+//
+//   bench_market_day [--trades N[,N...]] [--stocks N] [--seed N] [--runs N] [--data DIR]
+//                    [--modes none,watched,popup]
+//   bench_market_day --soak NOTIFICATIONS [--trades N] ...
+//
+// The soak replays the watched day again and again into one engine, as one trading day after
+// another (ClearAllData between them), and compares the heap after the first million
+// notifications with the heap at the end: what grew must be the alert records.
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <malloc.h>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "CDayReplay.h"
+#include "CMarketDayGenerator.h"
+#include "CQuoteStore.h"
+#include "CTradingDay.h"
+#include "CVelkAlert.h"
+#include "VelkFile.h"
+
+#ifdef VELK_BENCH_HAS_UI
+#include "CQtHostSession.h"
+#endif
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point from, Clock::time_point to)
+{
+    return std::chrono::duration<double>(to - from).count();
+}
+
+double CpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+long CurrentRssKb()
+{
+    long pages = 0;
+    long resident = 0;
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (!statm)
+        return 0;
+    if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+        resident = 0;
+    std::fclose(statm);
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+long PeakRssKb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+constexpr long kFirstMillion = 1'000'000;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitizedHeap = true;
+#else
+constexpr bool kSanitizedHeap = false;
+#endif
+
+std::size_t HeapInUse()
+{
+    return mallinfo2().uordblks;
+}
+
+class CCountingObserver final : public IVelkAlertObserver {
+public:
+    void OnAlertRecorded(const Ta_ALERTRECORD&) override { ++m_nAlerts; }
+    long m_nAlerts = 0;
+};
+
+struct Options {
+    std::vector<long long> trades{1'000'000};
+    int stocks = 5000;
+    std::uint64_t seed = 20240102;
+    int runs = 3;
+    std::string dataDir = VELK_BENCH_DATA_DIR;
+    std::vector<std::string> modes{"none", "watched", "popup"};
+    long long soak = 0;
+};
+
+struct RunResult {
+    double load = 0;   // reading and checking the day
+    double replay = 0; // engine start, the replay, engine shutdown
+    double loadCpu = 0;
+    double replayCpu = 0;
+    long trades = 0;
+    long notifications = 0;
+    long alerts = 0;
+    long startKb = 0;
+    long loadedKb = 0;
+    long peakKb = 0;
+    bool ok = false;
+};
+
+std::vector<std::string> Split(const std::string& text)
+{
+    std::vector<std::string> parts;
+    std::stringstream in(text);
+    std::string part;
+    while (std::getline(in, part, ','))
+        if (!part.empty())
+            parts.push_back(part);
+    return parts;
+}
+
+bool ParseOptions(int argc, char** argv, Options& options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (i + 1 >= argc)
+            return false;
+        const std::string value = argv[++i];
+        if (arg == "--trades") {
+            options.trades.clear();
+            for (const std::string& part : Split(value))
+                options.trades.push_back(std::atoll(part.c_str()));
+        } else if (arg == "--stocks") {
+            options.stocks = std::atoi(value.c_str());
+        } else if (arg == "--seed") {
+            options.seed = std::strtoull(value.c_str(), nullptr, 10);
+        } else if (arg == "--runs") {
+            options.runs = std::max(1, std::atoi(value.c_str()));
+        } else if (arg == "--data") {
+            options.dataDir = value;
+        } else if (arg == "--modes") {
+            options.modes = Split(value);
+        } else if (arg == "--soak") {
+            options.soak = std::atoll(value.c_str());
+        } else {
+            return false;
+        }
+    }
+    return !options.trades.empty() && options.stocks > 0;
+}
+
+// The generated day of this shape, written on first use.
+std::string PrepareDay(const Options& options, long long trades)
+{
+    CMarketDayGenerator::Shape shape;
+    shape.seed = options.seed;
+    shape.stocks = options.stocks;
+    shape.trades = trades;
+    CMarketDayGenerator generator(shape);
+    const std::string folder = VelkJoinPath(options.dataDir, generator.Name());
+    if (!generator.IsWritten(folder)) {
+        std::fprintf(stderr, "generating %s ...\n", folder.c_str());
+        std::string error;
+        if (!generator.Write(folder, error)) {
+            std::fprintf(stderr, "bench_market_day: %s\n", error.c_str());
+            return {};
+        }
+    }
+    return folder;
+}
+
+// A fresh data directory with the mode's condition files; the replay works in its bin folder,
+// as velk-host does, so the window's day file lands beside it.
+std::string PrepareRoot(const std::string& folder, const std::string& mode)
+{
+    std::string templ = (std::filesystem::temp_directory_path() / "velk-market-XXXXXX").string();
+    if (!::mkdtemp(templ.data()))
+        return {};
+    std::error_code ec;
+    std::filesystem::copy(VelkJoinPath(folder, mode + "/SYS"), VelkJoinPath(templ, "SYS"),
+                          std::filesystem::copy_options::recursive, ec);
+    std::filesystem::create_directories(VelkJoinPath(templ, "bin"), ec);
+    if (ec || ::chdir(VelkJoinPath(templ, "bin").c_str()) != 0)
+        return {};
+    return templ;
+}
+
+// One replay of the day in this process.
+RunResult RunOnce(const std::string& folder, const std::string& mode, int& argc, char** argv)
+{
+    RunResult result;
+    result.startKb = CurrentRssKb();
+    const std::string root = PrepareRoot(folder, mode);
+    if (root.empty())
+        return result;
+    const std::string sysDir = VelkJoinPath(root, "SYS");
+
+    const Clock::time_point start = Clock::now();
+    const double startCpu = CpuSeconds();
+    CTradingDay day;
+    std::string error;
+    if (!day.Load(VelkJoinPath(folder, "day"), error)) {
+        std::fprintf(stderr, "bench_market_day: %s\n", error.c_str());
+        return result;
+    }
+    const Clock::time_point loaded = Clock::now();
+    const double loadedCpu = CpuSeconds();
+    result.loadedKb = CurrentRssKb();
+
+    CDayReplay replay(day, CQuoteStore::Instance());
+    replay.FillStore(sysDir);
+    CCountingObserver observer;
+    CDayReplay::Totals totals;
+#ifdef VELK_BENCH_HAS_UI
+    CQtHostSession session(argc, argv, stderr);
+    replay.SetAfterEachCall([&session] { session.ProcessEventsEachFrame(); });
+    const CVelkServices services = CQtHostSession::EngineServices(true);
+#else
+    (void)argc;
+    (void)argv;
+    const CVelkServices services{};
+#endif
+    totals = replay.Run(&services, sysDir, &observer);
+    const Clock::time_point done = Clock::now();
+    const double doneCpu = CpuSeconds();
+
+    result.load = Seconds(start, loaded);
+    result.replay = Seconds(loaded, done);
+    result.loadCpu = loadedCpu - startCpu;
+    result.replayCpu = doneCpu - loadedCpu;
+    result.trades = totals.trades;
+    result.notifications = totals.notifications;
+    result.alerts = observer.m_nAlerts;
+    result.peakKb = PeakRssKb();
+    result.ok = true;
+    std::error_code ec;
+    std::filesystem::remove_all(root, ec);
+    return result;
+}
+
+// The run in a child process; the result comes back through a pipe.
+RunResult RunInChild(const std::string& folder, const std::string& mode, int& argc, char** argv)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return {};
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(fds[0]);
+        const RunResult result = RunOnce(folder, mode, argc, argv);
+        const bool written =
+            ::write(fds[1], &result, sizeof result) == static_cast<ssize_t>(sizeof result);
+        ::_exit(written ? 0 : 1);
+    }
+    ::close(fds[1]);
+    RunResult result;
+    if (child < 0 || ::read(fds[0], &result, sizeof result) != static_cast<ssize_t>(sizeof result))
+        result = RunResult{};
+    ::close(fds[0]);
+    int status = 0;
+    if (child > 0)
+        ::waitpid(child, &status, 0);
+    return result;
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+struct ModeSummary {
+    std::string mode;
+    double load = 0;
+    double replay = 0;
+    double loadCpu = 0;
+    double replayCpu = 0;
+    RunResult last;
+};
+
+int RunBenchmark(const Options& options, int& argc, char** argv)
+{
+    struct Total {
+        long long trades;
+        double wall;
+        double cpu;
+    };
+    std::vector<Total> watchedTotals;
+    for (long long trades : options.trades) {
+        const std::string folder = PrepareDay(options, trades);
+        if (folder.empty())
+            return 1;
+        std::printf("\n%lld trades, %d stocks, seed %llu, median of %d runs\n", trades,
+                    options.stocks, static_cast<unsigned long long>(options.seed), options.runs);
+        std::printf("%-8s %8s %8s %8s %11s %8s %9s %9s %9s %8s %8s\n", "mode", "load s", "replay s",
+                    "total s", "trades/s", "cpu s", "cpu tr/s", "notified", "alerts", "peak MB",
+                    "B/trade");
+        std::vector<ModeSummary> summaries;
+        for (const std::string& mode : options.modes) {
+            std::vector<double> loads;
+            std::vector<double> replays;
+            std::vector<double> loadCpus;
+            std::vector<double> replayCpus;
+            ModeSummary summary;
+            summary.mode = mode;
+            for (int run = 0; run < options.runs; ++run) {
+                const RunResult result = RunInChild(folder, mode, argc, argv);
+                if (!result.ok) {
+                    std::fprintf(stderr, "bench_market_day: the %s run failed\n", mode.c_str());
+                    return 1;
+                }
+                loads.push_back(result.load);
+                replays.push_back(result.replay);
+                loadCpus.push_back(result.loadCpu);
+                replayCpus.push_back(result.replayCpu);
+                summary.last = result;
+            }
+            summary.load = Median(loads);
+            summary.replay = Median(replays);
+            summary.loadCpu = Median(loadCpus);
+            summary.replayCpu = Median(replayCpus);
+            const double cpu = summary.loadCpu + summary.replayCpu;
+            const RunResult& r = summary.last;
+            const double total = summary.load + summary.replay;
+            // Peak memory above the start, less the alert records, per trade of the day.
+            const double perTrade = (static_cast<double>(r.peakKb - r.startKb) * 1024.0 -
+                                     static_cast<double>(r.alerts) * sizeof(Ta_ALERTRECORD)) /
+                                    static_cast<double>(std::max(1L, r.trades));
+            std::printf("%-8s %8.3f %8.3f %8.3f %11.0f %8.3f %9.0f %9ld %9ld %8.1f %8.1f\n",
+                        mode.c_str(), summary.load, summary.replay, total,
+                        static_cast<double>(r.trades) / total, cpu,
+                        static_cast<double>(r.trades) / cpu, r.notifications, r.alerts,
+                        static_cast<double>(r.peakKb) / 1024.0, perTrade);
+            summaries.push_back(summary);
+        }
+        auto find = [&](const char* mode) -> const ModeSummary* {
+            for (const ModeSummary& s : summaries)
+                if (s.mode == mode)
+                    return &s;
+            return nullptr;
+        };
+        const ModeSummary* none = find("none");
+        const ModeSummary* watched = find("watched");
+        const ModeSummary* popup = find("popup");
+        if (none && watched) {
+            const double notified = static_cast<double>(std::max(1L, watched->last.notifications));
+            std::printf("engine per notification: %.0f ns wall, %.0f ns cpu\n",
+                        (watched->replay - none->replay) * 1e9 / notified,
+                        (watched->replayCpu - none->replayCpu) * 1e9 / notified);
+            std::printf("watched / nothing watched, end to end: %.2fx wall, %.2fx cpu\n",
+                        (watched->load + watched->replay) / (none->load + none->replay),
+                        (watched->loadCpu + watched->replayCpu) /
+                            (none->loadCpu + none->replayCpu));
+        }
+        if (watched && popup)
+            std::printf("pop-up window / without, end to end: %.2fx wall, %.2fx cpu\n",
+                        (popup->load + popup->replay) / (watched->load + watched->replay),
+                        (popup->loadCpu + popup->replayCpu) /
+                            (watched->loadCpu + watched->replayCpu));
+        if (watched)
+            watchedTotals.push_back(
+                {trades, watched->load + watched->replay, watched->loadCpu + watched->replayCpu});
+    }
+    for (std::size_t i = 1; i < watchedTotals.size(); ++i)
+        std::printf(
+            "watched, %lld -> %lld trades (%.2fx): %.2fx the wall time, %.2fx the cpu time\n",
+            watchedTotals[0].trades, watchedTotals[i].trades,
+            static_cast<double>(watchedTotals[i].trades) /
+                static_cast<double>(watchedTotals[0].trades),
+            watchedTotals[i].wall / watchedTotals[0].wall,
+            watchedTotals[i].cpu / watchedTotals[0].cpu);
+    return 0;
+}
+
+// What the heap grew by between the first million notifications and the end, against the alert
+// records recorded in between.
+void PrintHeapGrowth(std::size_t heapAtFirst, long rssAtFirst, std::size_t heapAtEnd, long rssAtEnd,
+                     long newAlerts);
+
+int RunSoak(const Options& options)
+{
+    const std::string folder = PrepareDay(options, options.trades.front());
+    const std::string root = folder.empty() ? std::string() : PrepareRoot(folder, "watched");
+    if (root.empty())
+        return 1;
+    CTradingDay day;
+    std::string error;
+    if (!day.Load(VelkJoinPath(folder, "day"), error)) {
+        std::fprintf(stderr, "bench_market_day: %s\n", error.c_str());
+        return 1;
+    }
+    const std::string sysDir = VelkJoinPath(root, "SYS");
+    CDayReplay replay(day, CQuoteStore::Instance());
+    replay.FillStore(sysDir);
+    CCountingObserver observer;
+
+    long notifications = 0;
+    long alertsAtFirst = 0;
+    std::size_t heapAtFirst = 0;
+    long rssAtFirst = 0;
+    replay.SetAfterEachCall([&] {
+        if (++notifications == kFirstMillion) {
+            alertsAtFirst = observer.m_nAlerts;
+            heapAtFirst = HeapInUse();
+            rssAtFirst = CurrentRssKb();
+        }
+    });
+
+    const Clock::time_point start = Clock::now();
+    {
+        CVelkAlert engine(CVelkServices{});
+        CString path = sysDir;
+        engine.SetSYSPath(path);
+        engine.SetAlertObserver(&observer);
+        engine.Start();
+        int days = 0;
+        while (notifications < options.soak) {
+            if (days++ > 0)
+                engine.ClearAllData();
+            if (replay.Replay(engine).notifications == 0) {
+                std::fprintf(stderr, "bench_market_day: nothing is watched\n");
+                return 1;
+            }
+        }
+        const std::size_t heapAtEnd = HeapInUse();
+        const long rssAtEnd = CurrentRssKb();
+        const long newAlerts = observer.m_nAlerts - alertsAtFirst;
+        std::printf("soak: %ld notifications over %d days in %.1f s, %ld alerts\n", notifications,
+                    days, Seconds(start, Clock::now()), observer.m_nAlerts);
+        if (kSanitizedHeap)
+            std::printf("the address sanitizer keeps the heap itself: nothing to count here; "
+                        "LeakSanitizer looks for leaks at exit\n");
+        else
+            PrintHeapGrowth(heapAtFirst, rssAtFirst, heapAtEnd, rssAtEnd, newAlerts);
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(root, ec);
+    return 0;
+}
+
+void PrintHeapGrowth(std::size_t heapAtFirst, long rssAtFirst, std::size_t heapAtEnd, long rssAtEnd,
+                     long newAlerts)
+{
+    const double growth = static_cast<double>(heapAtEnd) - static_cast<double>(heapAtFirst);
+    const double records = static_cast<double>(newAlerts) * sizeof(Ta_ALERTRECORD);
+    std::printf("heap in use after %ld notifications: %.1f MB (RSS %.1f MB)\n", kFirstMillion,
+                static_cast<double>(heapAtFirst) / 1048576.0,
+                static_cast<double>(rssAtFirst) / 1024.0);
+    std::printf("heap in use at the end:                %.1f MB (RSS %.1f MB)\n",
+                static_cast<double>(heapAtEnd) / 1048576.0, static_cast<double>(rssAtEnd) / 1024.0);
+    std::printf("grown by %.1f MB for %ld new alert records of %.1f MB: %.1f bytes a record, "
+                "%.1f MB beyond them\n",
+                growth / 1048576.0, newAlerts, records / 1048576.0,
+                newAlerts > 0 ? growth / static_cast<double>(newAlerts) : 0.0,
+                (growth - records) / 1048576.0);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::fputs("usage: bench_market_day [--trades N[,N...]] [--stocks N] [--seed N] [--runs N] "
+                   "[--data DIR]\n"
+                   "                        [--modes none,watched,popup] [--soak NOTIFICATIONS]\n",
+                   stderr);
+        return 2;
+    }
+#ifndef VELK_BENCH_HAS_UI
+    options.modes.erase(std::remove(options.modes.begin(), options.modes.end(), "popup"),
+                        options.modes.end());
+#endif
+    int qtArgc = 1;
+    return options.soak > 0 ? RunSoak(options) : RunBenchmark(options, qtArgc, argv);
+}
