@@ -8,9 +8,9 @@
 #include <QTableView>
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <utility>
 
+#include "CAlertDayFile.h"
 #include "CAlertListModel.h"
 #include "CRowFocusDelegate.h"
 #include "KQDaApi.h"
@@ -172,19 +172,8 @@ void CAlertListDlg::LoadAlertFile()
     if (!m_pAlerts)
         return;
     std::string bytes;
-    if (!VelkReadFile(DayFilePath(), bytes))
-        return;
-    const std::size_t count = bytes.size() / sizeof(Ta_ALERTRECORD);
-    m_pAlerts->reserve(m_pAlerts->size() + count);
-    for (std::size_t i = 0; i < count; ++i) {
-        Ta_ALERTRECORD record{};
-        std::memcpy(&record, bytes.data() + i * sizeof record, sizeof record);
-        // The texts of a damaged file end inside their fields before anyone copies them.
-        VelkTerminate(record.m_szCode);
-        VelkTerminate(record.m_szName);
-        VelkTerminate(record.m_szReason);
-        m_pAlerts->push_back(record);
-    }
+    if (VelkReadFile(DayFilePath(), bytes))
+        CAlertDayFile::AppendRecords(bytes, *m_pAlerts);
 }
 
 void CAlertListDlg::SaveAlertFile()
@@ -193,9 +182,7 @@ void CAlertListDlg::SaveAlertFile()
         return;
     if (!VelkIsDirectory(kAlertDir) && !VelkCreateDirectories(kAlertDir))
         return;
-    const std::vector<Ta_ALERTRECORD>& alerts = *m_pAlerts;
-    VelkReplaceFile(DayFilePath(), std::string_view(reinterpret_cast<const char*>(alerts.data()),
-                                                    alerts.size() * sizeof(Ta_ALERTRECORD)));
+    VelkReplaceFile(DayFilePath(), CAlertDayFile::Bytes(*m_pAlerts));
 }
 
 void CAlertListDlg::InsertAlertItem(const Ta_ALERTRECORD&)
