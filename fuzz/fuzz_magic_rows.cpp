@@ -24,6 +24,18 @@ const char* const kCodes[] = {"600000", "000001", "600519"};
 struct CFuzzContext {
     CFuzzContext()
     {
+        // Texts the values may point at (their pool indexes are small numbers).
+        for (const char* text : {"600000", "000001", "600519", "0", "3", "12", "13", "14", "15", "18",
+                                 "19", "-1", "2147483648", "-2147483649", "99999999999999999999",
+                                 "09:35:07", "14:05:30", "25:99:99", "99999:1", ":", "::", "1e39",
+                                 "-1e39", "nan", "inf", "", "0x10", " 7", "12.5", "9:5", "abc"})
+            X1Format::Text(0, text);
+        X1Format::Text(0, std::string(80, '6'));
+    }
+    // The store keeps every row it was given; it starts afresh for every input.
+    void Fill()
+    {
+        store.Reset();
         store.SetSysPath(dir.Path());
         store.SetTradeDate(20211201);
         for (unsigned market : {1u, 2u, 10u, 255u})
@@ -38,13 +50,6 @@ struct CFuzzContext {
         numbers.push_back("3"); // a number listed twice keeps its later name
         names.push_back("signal three again");
         store.SetMagicCatalogue(numbers, names);
-        // Texts the values may point at (their pool indexes are small numbers).
-        for (const char* text : {"600000", "000001", "600519", "0", "3", "12", "13", "14", "15", "18",
-                                 "19", "-1", "2147483648", "-2147483649", "99999999999999999999",
-                                 "09:35:07", "14:05:30", "25:99:99", "99999:1", ":", "::", "1e39",
-                                 "-1e39", "nan", "inf", "", "0x10", " 7", "12.5", "9:5", "abc"})
-            X1Format::Text(0, text);
-        X1Format::Text(0, std::string(80, '6'));
     }
     VelkFuzz::CScratchDir dir;
     CQuoteStore store;
@@ -64,6 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CFuzzContext& context = Context();
     if (size < 4)
         return 0;
+    context.Fill();
     const unsigned char market = data[0];
     const std::uint32_t switches = data[1] | (data[2] << 8) | (std::uint32_t(data[3]) << 16);
 
