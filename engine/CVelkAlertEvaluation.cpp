@@ -32,7 +32,8 @@ void PlayAlertSound(IVelkSound* sound, const Ta_OTHERALERT& options)
 
 void CVelkAlert::ProcessAlert(Ta_VELKPRICETABLE* quote, int index)
 {
-    if (!quote || !IndexInside(index, m_vecPriceAlert.size()))
+    if (!quote || !IndexInside(index, m_vecPriceAlert.size()) ||
+        !VelkIsUsablePrice(quote->m_fPrice))
         return;
     const float price = quote->m_fPrice;
     const float upper = m_vecPriceAlert[index].m_fUpper;
@@ -52,7 +53,8 @@ void CVelkAlert::ProcessAlert(Ta_VELKPRICETABLE* quote, int index)
 
 void CVelkAlert::ProcessSystemAlert(Ta_VELKPRICETABLE* quote, int index)
 {
-    if (!quote || !IndexInside(index, m_vecSystemAlert.size()))
+    if (!quote || !IndexInside(index, m_vecSystemAlert.size()) ||
+        !VelkIsUsablePrice(quote->m_fPrice))
         return;
     const float price = quote->m_fPrice;
     const float high = m_vecSystemAlert[index].m_fUpper;

@@ -139,12 +139,14 @@ void CVelkAlert::SetMaxAndMinPrice(const CString& code, const double& high, cons
 {
     // The same code may be listed under several markets; every such record is seeded.
     const std::vector<int>* indexes = SystemRecordsOfCode(code);
-    if (!indexes)
+    if (!indexes || !VelkIsUsablePrice(high) || !VelkIsUsablePrice(low))
         return;
     for (int index : *indexes) {
         Ta_VELKPRICEALERT& record = m_vecSystemAlert[static_cast<std::size_t>(index)];
-        if (record.m_fUpper != 0.0f ||
-            std::strncmp(record.m_szCode, code.c_str(), sizeof record.m_szCode) != 0)
+        // A high or low that is no price (a damaged list) is as good as unknown.
+        const bool known = record.m_fUpper != 0.0f && VelkIsUsablePrice(record.m_fUpper) &&
+                           VelkIsUsablePrice(record.m_fLower);
+        if (known || std::strncmp(record.m_szCode, code.c_str(), sizeof record.m_szCode) != 0)
             continue;
         record.m_fUpper = static_cast<float>(high);
         record.m_fLower = static_cast<float>(low);
@@ -191,6 +193,8 @@ void CVelkAlert::GetMaxAndMinPrice(const CSymbolInfo& stock, float& high, float&
             if (ItemNumberOf(value) != QuoteItem::kLastPrice)
                 continue;
             const double price = value;
+            if (!VelkIsUsablePrice(price))
+                continue;
             if (!found || price > highest)
                 highest = price;
             if (!found || price < lowest)

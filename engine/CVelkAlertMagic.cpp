@@ -115,7 +115,10 @@ void CVelkAlert::GetNewMagicSignal(unsigned char market)
                 break;
             }
             case kItemPrice:
+                // The signal still counts; only a price that cannot be one is not shown.
                 signal.m_fPrice = TextToFloat(value.s_GetAsString());
+                if (!VelkIsUsablePrice(signal.m_fPrice))
+                    signal.m_fPrice = 0;
                 break;
             case kItemVolume:
                 signal.m_fVolume = TextToFloat(value.s_GetAsString());

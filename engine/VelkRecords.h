@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 
 // Records exchanged with the host and stored in files. They are copied as whole blocks and
@@ -146,6 +147,14 @@ struct Ta_MAGICSIGNAL {
     std::string m_strSignalName = "--";
     std::uint32_t m_nColor = 0;
 };
+
+// A price the engine may compare: finite and not negative. Anything else (a value a float
+// cannot hold, a damaged item) is no trade at all; once stored as a high or a last price it
+// would silence the stock for the rest of the day.
+inline bool VelkIsUsablePrice(double price)
+{
+    return price >= 0 && price <= std::numeric_limits<float>::max(); // false for NaN
+}
 
 // Copies a text into a fixed field, cut to the field's width less one byte, NUL-filled.
 template <std::size_t N>

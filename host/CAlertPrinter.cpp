@@ -1,6 +1,7 @@
 #include "CAlertPrinter.h"
 
 #include "TextCodec.h"
+#include "VelkPriceText.h"
 
 std::string CAlertPrinter::FormatLine(const Ta_ALERTRECORD& record)
 {
@@ -10,8 +11,6 @@ std::string CAlertPrinter::FormatLine(const Ta_ALERTRECORD& record)
     char clock[16];
     std::snprintf(clock, sizeof clock, "%02lld:%02lld:%02lld", time / 3600, time / 60 % 60,
                   time % 60);
-    char price[64];
-    std::snprintf(price, sizeof price, "%.2f", static_cast<double>(record.m_fPrice));
     char volume[64];
     std::snprintf(volume, sizeof volume, "%.0f", static_cast<double>(record.m_fVolume));
 
@@ -23,7 +22,7 @@ std::string CAlertPrinter::FormatLine(const Ta_ALERTRECORD& record)
     line += '\t';
     line += TextCodec::GbkToUtf8(VelkFieldText(record.m_szName));
     line += '\t';
-    line += price;
+    line += VelkPriceText(record.m_fPrice);
     line += '\t';
     line += volume;
     line += '\t';

@@ -175,8 +175,8 @@ json CConditionDump::DumpSystemAlertCfg(const std::string& bytes)
 
 json CConditionDump::DumpAlertRecords(const std::string& bytes)
 {
-    json file;
-    return Records<Ta_ALERTRECORD>(
+    json file = {{"size", bytes.size()}};
+    file["alert_records"] = Records<Ta_ALERTRECORD>(
         bytes, 0,
         [](const Ta_ALERTRECORD& r) {
             long long t = r.m_nTime;
@@ -193,6 +193,7 @@ json CConditionDump::DumpAlertRecords(const std::string& bytes)
                         {"reason", TextValue(r.m_szReason)}};
         },
         file);
+    return file;
 }
 
 json CConditionDump::DumpConditions(const std::string& sysDir)
@@ -203,7 +204,16 @@ json CConditionDump::DumpConditions(const std::string& sysDir)
              ReadOrNull(VelkJoinPath(sysDir, "System_alert.cfg"), DumpSystemAlertCfg)}};
 }
 
-json CConditionDump::DumpDayFile(const std::string& path)
+bool CConditionDump::DumpDayFile(const std::string& path, json& out, std::string& error)
 {
-    return ReadOrNull(path, DumpAlertRecords);
+    std::string bytes;
+    if (!VelkReadFile(path, bytes)) {
+        const char* why = !VelkFileExists(path)   ? "no such file"
+                          : VelkIsDirectory(path) ? "is a directory"
+                                                  : "cannot be read";
+        error = path + ": " + why;
+        return false;
+    }
+    out = DumpAlertRecords(bytes);
+    return true;
 }

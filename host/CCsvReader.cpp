@@ -46,7 +46,8 @@ CCsvReader::CCsvReader(const std::string& folder, const std::string& name)
 {
 }
 
-CCsvReader::OpenResult CCsvReader::Open(const std::vector<std::string>& columns)
+CCsvReader::OpenResult CCsvReader::Open(const std::vector<std::string>& columns,
+                                        const std::vector<std::string>& optional)
 {
     m_nColumns = columns.size();
     if (!VelkFileExists(m_strPath))
@@ -71,13 +72,20 @@ CCsvReader::OpenResult CCsvReader::Open(const std::vector<std::string>& columns)
         line.pop_back();
     if (!SplitLine(line, header))
         return OpenResult::Failed;
-    bool same = header.size() == columns.size();
+    std::vector<std::string> all = columns;
+    all.insert(all.end(), optional.begin(), optional.end());
+    bool same = header.size() >= columns.size() && header.size() <= all.size();
     for (std::size_t i = 0; same && i < header.size(); ++i)
-        same = Lower(header[i]) == columns[i];
+        same = Lower(header[i]) == all[i];
     if (!same) {
-        Fail("the header must be \"" + JoinColumns(columns) + "\"");
+        std::string expected = JoinColumns(columns);
+        for (const std::string& column : optional)
+            expected += "[," + column;
+        expected += std::string(optional.size(), ']');
+        Fail("the header must be \"" + expected + "\"");
         return OpenResult::Failed;
     }
+    m_nColumns = header.size();
     return OpenResult::Ok;
 }
 

@@ -14,9 +14,14 @@ public:
     // name is the file's name inside folder, used as given in every message.
     CCsvReader(const std::string& folder, const std::string& name);
 
-    // Reads the file and checks its header against the expected column names. Missing: the
+    // Reads the file and checks its header against the expected column names, which may be
+    // followed by the optional ones, in their order, as far as the file has them. Missing: the
     // file does not exist. Failed: Error() says why.
-    OpenResult Open(const std::vector<std::string>& columns);
+    OpenResult Open(const std::vector<std::string>& columns,
+                    const std::vector<std::string>& optional = {});
+
+    // The number of columns of the header, optional ones included.
+    std::size_t Columns() const { return m_nColumns; }
 
     // The next record, with exactly as many fields as columns; false at the end or on a
     // malformed line (then Failed() is true and Error() says why).

@@ -51,6 +51,7 @@ void CDayReplay::FillStore(const std::string& sysDir)
         m_store.AddMarket(market.market, market.extGbk, market.level1);
     for (const CTradingDay::Symbol& symbol : m_day.Symbols()) {
         m_store.AddSymbol(symbol.market, symbol.code, symbol.nameGbk);
+        m_store.SetPriceDecimals(symbol.market, symbol.code, symbol.decimals);
         m_store.SetItem(symbol.market, symbol.code, X1Format::Price(129, symbol.prevClose));
         m_store.SetItem(symbol.market, symbol.code, X1Format::Price(132, symbol.limitUp));
         m_store.SetItem(symbol.market, symbol.code, X1Format::Price(133, symbol.limitDown));

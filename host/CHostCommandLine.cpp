@@ -61,12 +61,14 @@ std::string CHostCommandLine::Usage()
            "Commands:\n"
            "  dump           prints alert.cfg, Magic.cfg and System_alert.cfg of DIR/SYS as\n"
            "                 JSON, every field, texts in UTF-8; a missing file is null\n"
-           "  dump-day FILE  prints a day file of alert records (YYYYMMDD.alt) as JSON\n"
+           "  dump-day FILE  prints a day file of alert records (YYYYMMDD.alt) as JSON: its\n"
+           "                 size, the records and the bytes after the last whole record\n"
            "\n"
            "The trading-day folder holds CSV files in UTF-8, each with a header line:\n"
            "  day.csv      trade_date                 (yyyymmdd; required)\n"
            "  markets.csv  market,ext,level1          (required)\n"
-           "  symbols.csv  market,code,name,prev_close,limit_up,limit_down  (empty price: 0)\n"
+           "  symbols.csv  market,code,name,prev_close,limit_up,limit_down[,decimals]\n"
+           "               (empty price: 0; decimals 2 or 3, by default those of its prices)\n"
            "  trades.csv   time,market,code,price,volume   (HH:MM:SS, shares of the trade)\n"
            "  magic.csv    number,name                (the signal catalogue)\n"
            "  signals.csv  time,market,code,number    (magic signals)\n"
@@ -75,8 +77,8 @@ std::string CHostCommandLine::Usage()
            "a malformed line stops the run with \"file:line: what is wrong\" on standard\n"
            "error and exit status 2, and nothing under DIR is created or changed.\n"
            "\n"
-           "Exit status: 0 done, 1 the data directory could not be prepared, 2 bad arguments\n"
-           "or a bad trading day.\n";
+           "Exit status: 0 done, 1 the data directory could not be prepared or the file to\n"
+           "dump cannot be read, 2 bad arguments or a bad trading day.\n";
 }
 
 bool CHostCommandLine::Parse(const std::vector<std::string>& args)

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <set>
+#include <string_view>
 #include <utility>
 
 #include "CCsvReader.h"
@@ -17,10 +20,36 @@ namespace {
 // The code field of every record is 12 bytes with its terminator.
 constexpr std::size_t kMaxCodeLength = 11;
 constexpr std::size_t kMaxNameBytes = 49;
+// A message shows this many characters of a bad field at most: a field may be a whole
+// megabyte that is not what it should be.
+constexpr std::size_t kMaxQuotedCharacters = 60;
+// Stocks are quoted to the cent, funds and ETFs to a tenth of it.
+constexpr int kMinPriceDecimals = 2;
+constexpr int kMaxPriceDecimals = 3;
 
 std::string Quoted(const std::string& text)
 {
+    // Characters are counted as UTF-8 lead bytes, so a cut never splits one.
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
+            continue;
+        if (++characters > kMaxQuotedCharacters)
+            return "\"" + text.substr(0, i) + "...\"";
+    }
     return "\"" + text + "\"";
+}
+
+// The decimals of a price as read: the shortest text that reads back as the same number.
+int DecimalsOf(double price)
+{
+    char text[400];
+    const auto result = std::to_chars(text, text + sizeof text, price, std::chars_format::fixed);
+    if (result.ec != std::errc())
+        return std::numeric_limits<int>::max();
+    const std::string_view digits(text, static_cast<std::size_t>(result.ptr - text));
+    const std::size_t point = digits.find('.');
+    return point == std::string_view::npos ? 0 : static_cast<int>(digits.size() - point - 1);
 }
 
 bool ParseDouble(const std::string& text, double& value)
@@ -143,8 +172,10 @@ public:
             return true;
         if (!ParseDouble(text, value))
             return Fail(std::string(what) + " " + Quoted(text) + " is not a number");
-        if (value < 0)
-            return Fail(std::string(what) + " " + Quoted(text) + " is negative");
+        // The quote service holds a price as a 32-bit float; beyond it, or below zero, a price
+        // is no price, and replayed it would poison the stock's high for the day.
+        if (value < 0 || value > std::numeric_limits<float>::max())
+            return Fail(std::string(what) + " out of range: " + Quoted(text));
         return true;
     }
 
@@ -243,9 +274,22 @@ bool CTradingDay::IsMarket(unsigned char market) const
 
 bool CTradingDay::IsSymbol(unsigned char market, const std::string& code) const
 {
-    return std::any_of(m_symbols.begin(), m_symbols.end(), [&](const Symbol& s) {
-        return s.market == market && s.code == code;
-    });
+    return m_symbolIndex.count({market, code}) != 0;
+}
+
+bool CTradingDay::TakePriceDecimals(std::size_t symbol, const char* what, const std::string& text,
+                                    double price, CCsvReader& reader)
+{
+    const int decimals = DecimalsOf(price);
+    const int allowed = m_decimalsGiven[symbol] ? m_symbols[symbol].decimals : kMaxPriceDecimals;
+    if (decimals > allowed) {
+        reader.Fail(std::string(what) + " " + Quoted(text) + " has more than " +
+                    std::to_string(allowed) + " decimals");
+        return false;
+    }
+    if (!m_decimalsGiven[symbol])
+        m_symbols[symbol].decimals = std::max(m_symbols[symbol].decimals, decimals);
+    return true;
 }
 
 bool CTradingDay::LoadDay(const std::string& folder, std::string& error)
@@ -299,7 +343,7 @@ bool CTradingDay::LoadMarkets(const std::string& folder, std::string& error)
             !check.Market(fields[2], market.level1))
             break;
         if (IsMarket(market.market)) {
-            check.Fail("market " + fields[0] + " is listed twice");
+            check.Fail("market " + std::to_string(market.market) + " is listed twice");
             break;
         }
         m_markets.push_back(std::move(market));
@@ -314,11 +358,10 @@ bool CTradingDay::LoadMarkets(const std::string& folder, std::string& error)
 bool CTradingDay::LoadSymbols(const std::string& folder, std::string& error)
 {
     CCsvReader reader(folder, "symbols.csv");
-    CCsvReader::OpenResult opened =
-        reader.Open({"market", "code", "name", "prev_close", "limit_up", "limit_down"});
+    CCsvReader::OpenResult opened = reader.Open(
+        {"market", "code", "name", "prev_close", "limit_up", "limit_down"}, {"decimals"});
     CFieldChecker check(reader);
     std::vector<std::string> fields;
-    std::set<std::pair<unsigned char, std::string>> seen;
     while (opened == CCsvReader::OpenResult::Ok && reader.Next(fields)) {
         Symbol symbol;
         if (!check.Market(fields[0], symbol.market) || !check.Code(fields[1], symbol.code) ||
@@ -327,16 +370,34 @@ bool CTradingDay::LoadSymbols(const std::string& folder, std::string& error)
             !check.OptionalPrice("limit_up", fields[4], symbol.limitUp) ||
             !check.OptionalPrice("limit_down", fields[5], symbol.limitDown))
             break;
+        bool given = false;
+        if (reader.Columns() > 6 && !fields[6].empty()) {
+            long long decimals = 0;
+            if (!ParseInteger(fields[6], kMinPriceDecimals, kMaxPriceDecimals, decimals)) {
+                check.Fail("decimals " + Quoted(fields[6]) + " is not 2 or 3");
+                break;
+            }
+            symbol.decimals = static_cast<int>(decimals);
+            given = true;
+        }
         if (!IsMarket(symbol.market)) {
-            check.Fail("market " + fields[0] + " is not in markets.csv");
+            check.Fail("market " + std::to_string(symbol.market) + " is not in markets.csv");
             break;
         }
-        if (!seen.insert({symbol.market, symbol.code}).second) {
-            check.Fail("stock " + fields[0] + " " + symbol.code + " is listed twice");
+        const std::size_t index = m_symbols.size();
+        if (!m_symbolIndex.emplace(std::make_pair(symbol.market, symbol.code), index).second) {
+            check.Fail("stock " + std::to_string(symbol.market) + " " + symbol.code +
+                       " is listed twice");
             break;
         }
         symbol.nameGbk = TextCodec::CutGbk(symbol.nameGbk, kMaxNameBytes);
         m_symbols.push_back(std::move(symbol));
+        m_decimalsGiven.push_back(given);
+        const Symbol& added = m_symbols.back();
+        if (!TakePriceDecimals(index, "prev_close", fields[3], added.prevClose, reader) ||
+            !TakePriceDecimals(index, "limit_up", fields[4], added.limitUp, reader) ||
+            !TakePriceDecimals(index, "limit_down", fields[5], added.limitDown, reader))
+            break;
     }
     if (reader.Failed()) {
         error = reader.Error();
@@ -358,13 +419,17 @@ bool CTradingDay::LoadTrades(const std::string& folder, std::string& error)
             !check.Volume(fields[4], trade.volume))
             break;
         if (!IsMarket(trade.market)) {
-            check.Fail("market " + fields[1] + " is not in markets.csv");
+            check.Fail("market " + std::to_string(trade.market) + " is not in markets.csv");
             break;
         }
-        if (!IsSymbol(trade.market, trade.code)) {
-            check.Fail("stock " + fields[1] + " " + trade.code + " is not in symbols.csv");
+        auto symbol = m_symbolIndex.find({trade.market, trade.code});
+        if (symbol == m_symbolIndex.end()) {
+            check.Fail("stock " + std::to_string(trade.market) + " " + trade.code +
+                       " is not in symbols.csv");
             break;
         }
+        if (!TakePriceDecimals(symbol->second, "price", fields[3], trade.price, reader))
+            break;
         m_trades.push_back(std::move(trade));
     }
     if (reader.Failed()) {
@@ -389,7 +454,7 @@ bool CTradingDay::LoadMagic(const std::string& folder, std::string& error)
             !check.Text("name", fields[1], false, magic.nameGbk))
             break;
         if (!seen.insert(magic.number).second) {
-            check.Fail("signal number " + fields[0] + " is listed twice");
+            check.Fail("signal number " + std::to_string(magic.number) + " is listed twice");
             break;
         }
         m_magicNames.push_back(std::move(magic));
@@ -413,11 +478,12 @@ bool CTradingDay::LoadSignals(const std::string& folder, std::string& error)
             !check.Code(fields[2], signal.code) || !check.Int32("number", fields[3], signal.number))
             break;
         if (!IsMarket(signal.market)) {
-            check.Fail("market " + fields[1] + " is not in markets.csv");
+            check.Fail("market " + std::to_string(signal.market) + " is not in markets.csv");
             break;
         }
         if (!IsSymbol(signal.market, signal.code)) {
-            check.Fail("stock " + fields[1] + " " + signal.code + " is not in symbols.csv");
+            check.Fail("stock " + std::to_string(signal.market) + " " + signal.code +
+                       " is not in symbols.csv");
             break;
         }
         m_signals.push_back(std::move(signal));
@@ -444,7 +510,14 @@ bool CTradingDay::LoadGroups(const std::string& folder, std::string& error)
             !check.Market(fields[2], member.market) || !check.Code(fields[3], member.code))
             break;
         if (!IsMarket(member.market)) {
-            check.Fail("market " + fields[2] + " is not in markets.csv");
+            check.Fail("market " + std::to_string(member.market) + " is not in markets.csv");
+            break;
+        }
+        // The quote service knows no stock it was not given; a group holding one would hand
+        // the engine a stock that never trades.
+        if (!IsSymbol(member.market, member.code)) {
+            check.Fail("stock " + std::to_string(member.market) + " " + member.code +
+                       " is not in symbols.csv");
             break;
         }
         m_groups.push_back(std::move(member));

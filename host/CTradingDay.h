@@ -1,8 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
+
+class CCsvReader;
 
 // One trading day as the replay needs it, read from a folder of UTF-8 CSV files. Texts are
 // kept in GBK, as the quote service hands them out. Loading checks every file completely
@@ -21,6 +25,8 @@ public:
         double prevClose = 0;
         double limitUp = 0;
         double limitDown = 0;
+        // The decimals its prices are quoted with: 2 for stocks, 3 for funds and ETFs.
+        int decimals = 2;
     };
     struct Trade {
         int time = 0; // seconds since midnight
@@ -76,6 +82,10 @@ private:
 
     bool IsMarket(unsigned char market) const;
     bool IsSymbol(unsigned char market, const std::string& code) const;
+    // The symbol's decimals grow to those of a price of it (one of its own or a trade's), unless
+    // symbols.csv gave them; a price with more than its decimals, or than 3, is refused.
+    bool TakePriceDecimals(std::size_t symbol, const char* what, const std::string& text,
+                           double price, CCsvReader& reader);
 
     int m_nTradeDate = 0;
     std::vector<Market> m_markets;
@@ -84,4 +94,8 @@ private:
     std::vector<MagicName> m_magicNames;
     std::vector<Signal> m_signals;
     std::vector<GroupMember> m_groups;
+
+    // While loading: the symbols by market and code, and which gave their decimals.
+    std::map<std::pair<unsigned char, std::string>, std::size_t> m_symbolIndex;
+    std::vector<bool> m_decimalsGiven;
 };

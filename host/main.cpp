@@ -113,9 +113,16 @@ int main(int argc, char** argv)
     case CHostCommandLine::Command::Dump:
         PrintJson(CConditionDump::DumpConditions(VelkJoinPath(options.Root(), "SYS")));
         return 0;
-    case CHostCommandLine::Command::DumpDay:
-        PrintJson(CConditionDump::DumpDayFile(options.File()));
+    case CHostCommandLine::Command::DumpDay: {
+        nlohmann::ordered_json dump;
+        std::string error;
+        if (!CConditionDump::DumpDayFile(options.File(), dump, error)) {
+            std::fprintf(stderr, "velk-host: %s\n", error.c_str());
+            return kExitFailure;
+        }
+        PrintJson(dump);
         return 0;
+    }
     case CHostCommandLine::Command::Replay:
         return RunReplay(options, argc, argv);
     }

@@ -12,13 +12,15 @@ using CString = std::string;
 // number of the item it holds, read back as
 //     item = (((b0 & 0x07) | ((b0 >> 6) << 3)) << 8) | b1
 // so item numbers 0..8191 fit. Bits 3..5 of b0 carry the kind of value; bytes 2..6 the payload.
+// A price is a 32-bit float in bytes 2..5 and the number of decimals it is shown with in byte 6:
+// the quote service knows each instrument's tick (0.01 for stocks, 0.001 for funds and ETFs).
 // Texts are interned in a process-wide pool and carried by their 32-bit pool index, so a value
 // stays trivially copyable.
 class KQ_API X1Format {
 public:
     enum Kind : std::uint8_t {
         kNone = 0,    // no data: displays as "-"
-        kPrice = 1,   // 32-bit float, displays with 2 decimals
+        kPrice = 1,   // 32-bit float, displays with its own decimals (2 unless told)
         kVolume = 2,  // 40-bit unsigned integer, displays as a whole number
         kInteger = 3, // 32-bit signed integer
         kText = 4,    // interned GBK text
@@ -28,7 +30,11 @@ public:
 
     X1Format();
     static X1Format None(unsigned short item);
-    static X1Format Price(unsigned short item, double price);
+    static constexpr int kStockDecimals = 2;
+    static constexpr int kMaxDecimals = 6;
+
+    // decimals is clamped to 0..kMaxDecimals.
+    static X1Format Price(unsigned short item, double price, int decimals = kStockDecimals);
     static X1Format Volume(unsigned short item, double volume);
     static X1Format Integer(unsigned short item, std::int32_t value);
     static X1Format Text(unsigned short item, const CString& text);
@@ -37,8 +43,12 @@ public:
 
     unsigned short GetItemNo() const;
     Kind GetKind() const;
+    // The decimals a price is shown with; 0 for the other kinds.
+    int GetDecimals() const;
+    // A price shown with the given decimals; any other kind is returned as it is.
+    X1Format WithDecimals(int decimals) const;
 
-    // Display text: prices with 2 decimals, volumes and integers whole, times HH:MM:SS,
+    // Display text: prices with their decimals, volumes and integers whole, times HH:MM:SS,
     // dates yyyymmdd, texts as they are, no data as "-".
     CString s_GetAsString() const;
     operator CString() const;

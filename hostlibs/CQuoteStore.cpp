@@ -52,6 +52,7 @@ using Row = std::vector<X1Format>;
 // items at most, and a binary search over them beats hashing each of the nine per quote.
 struct Symbol {
     std::vector<std::pair<unsigned short, X1Format>> items;
+    int decimals = -1; // -1: prices keep the decimals they were stored with
 
     const X1Format* Find(unsigned short item) const
     {
@@ -78,6 +79,10 @@ struct Symbol {
     {
         const X1Format* value = Find(QuoteItem::kName);
         return value && value->GetKind() != X1Format::kNone ? CString(*value) : CString();
+    }
+    X1Format Shown(const X1Format& value) const
+    {
+        return decimals < 0 ? value : value.WithDecimals(decimals);
     }
 };
 
@@ -192,6 +197,12 @@ void CQuoteStore::SetItem(unsigned char market, const CString& code, const X1For
     m_pImpl->SymbolFor(market, code).Set(value);
 }
 
+void CQuoteStore::SetPriceDecimals(unsigned char market, const CString& code, int decimals)
+{
+    std::unique_lock lock(m_pImpl->mutex);
+    m_pImpl->SymbolFor(market, code).decimals = std::clamp(decimals, 0, X1Format::kMaxDecimals);
+}
+
 void CQuoteStore::AddTick(unsigned char market, const CString& code, const CString& date,
                           std::vector<X1Format> row)
 {
@@ -276,7 +287,7 @@ bool CQuoteStore::GetItemDataByItemNo(unsigned char market, const CString& code,
     out.reserve(items.size());
     for (unsigned short item : items) {
         const X1Format* value = symbol->Find(item);
-        out.push_back(value ? *value : X1Format::None(item));
+        out.push_back(value ? symbol->Shown(*value) : X1Format::None(item));
     }
     return true;
 }
@@ -326,6 +337,11 @@ long CQuoteStore::GetTickerByStartPos(std::vector<std::vector<X1Format>>& rows,
     if (first >= last)
         return 0;
     rows.assign(day->second.begin() + first, day->second.begin() + last);
+    if (const Symbol* shown = m_pImpl->FindSymbol(market, code); shown && shown->decimals >= 0) {
+        for (Row& row : rows)
+            for (X1Format& value : row)
+                value = shown->Shown(value);
+    }
     return static_cast<long>(last - first);
 }
 
@@ -356,6 +372,18 @@ long CQuoteStore::GetLastMagic(std::vector<std::vector<X1Format>>& rows, unsigne
     MagicDay& day = it->second;
     rows.assign(day.rows.begin() + static_cast<std::ptrdiff_t>(day.delivered), day.rows.end());
     day.delivered = day.rows.size();
+    // A row names its stock in its code item; the prices go out with that stock's decimals.
+    for (Row& row : rows) {
+        auto code = std::find_if(row.begin(), row.end(), [](const X1Format& value) {
+            return value.GetItemNo() == QuoteItem::kCode;
+        });
+        const Symbol* symbol =
+            code != row.end() ? m_pImpl->FindSymbol(market, CString(*code)) : nullptr;
+        if (!symbol || symbol->decimals < 0)
+            continue;
+        for (X1Format& value : row)
+            value = symbol->Shown(value);
+    }
     return static_cast<long>(rows.size());
 }
 

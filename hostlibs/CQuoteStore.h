@@ -30,6 +30,10 @@ public:
     void AddSymbol(unsigned char market, const CString& code, const CString& name);
     // Sets one item of a symbol (adds the symbol without a name when unknown).
     void SetItem(unsigned char market, const CString& code, const X1Format& value);
+    // The decimals of the symbol's prices: every price the service hands out for it (quote
+    // items, ticks, magic rows) is shown with them. Until this is called a price keeps the
+    // decimals it was stored with. Adds the symbol without a name when unknown.
+    void SetPriceDecimals(unsigned char market, const CString& code, int decimals);
     void AddTick(unsigned char market, const CString& code, const CString& date,
                  std::vector<X1Format> row);
     // GetLastMagic hands out each market's and date's rows once: those added since its

@@ -79,11 +79,11 @@ X1Format X1Format::None(unsigned short item)
     return X1Format(item, kNone);
 }
 
-X1Format X1Format::Price(unsigned short item, double price)
+X1Format X1Format::Price(unsigned short item, double price, int decimals)
 {
     X1Format value(item, kPrice);
     StorePayload(value.m_bytes, static_cast<float>(price));
-    return value;
+    return value.WithDecimals(decimals);
 }
 
 X1Format X1Format::Volume(unsigned short item, double volume)
@@ -142,8 +142,21 @@ X1Format::Kind X1Format::GetKind() const
     return kind <= kDate ? Kind(kind) : kNone;
 }
 
+int X1Format::GetDecimals() const
+{
+    return GetKind() == kPrice ? std::min<int>(m_bytes[6], kMaxDecimals) : 0;
+}
+
+X1Format X1Format::WithDecimals(int decimals) const
+{
+    X1Format value = *this;
+    if (GetKind() == kPrice)
+        value.m_bytes[6] = std::uint8_t(std::clamp(decimals, 0, kMaxDecimals));
+    return value;
+}
+
 // The engine reads several values of every watched quote as text, so the numeric kinds are
-// formatted with to_chars, which rounds exactly as "%.2f" does but costs a fraction of it.
+// formatted with to_chars, which rounds exactly as "%.*f" does but costs a fraction of it.
 CString X1Format::s_GetAsString() const
 {
     char buffer[64];
@@ -151,8 +164,9 @@ CString X1Format::s_GetAsString() const
     case kNone:
         return "-";
     case kPrice: {
-        const auto result = std::to_chars(buffer, buffer + sizeof buffer, double(LoadPayload<float>(m_bytes)),
-                                          std::chars_format::fixed, 2);
+        const auto result =
+            std::to_chars(buffer, buffer + sizeof buffer, double(LoadPayload<float>(m_bytes)),
+                          std::chars_format::fixed, GetDecimals());
         return CString(buffer, result.ptr);
     }
     case kVolume: {

@@ -102,6 +102,8 @@ REASON_NEW_HIGH = "今日最高价"
 REASON_NEW_LOW = "今日最低价"
 
 CENT = Decimal("0.01")
+# Every symbol of the listing is a stock, quoted to the cent (funds and ETFs would take 3).
+STOCK_DECIMALS = 2
 EARLIEST_CROSSING = 9 * 3600 + 35 * 60
 
 
@@ -430,11 +432,11 @@ def main():
         if market == 1 and code in prev_close:
             up, down = limits_of[code]
             sym_rows.append([market, code, name, price_text(prev_close[code]),
-                             price_text(up), price_text(down)])
+                             price_text(up), price_text(down), STOCK_DECIMALS])
         else:
-            sym_rows.append([market, code, name, "", "", ""])
+            sym_rows.append([market, code, name, "", "", "", STOCK_DECIMALS])
     write_csv(day / "symbols.csv", ["market", "code", "name", "prev_close", "limit_up",
-                                    "limit_down"], sym_rows)
+                                    "limit_down", "decimals"], sym_rows)
     write_csv(day / "trades.csv", ["time", "market", "code", "price", "volume"],
               [[hms(t), 1, code, price_text(p), v] for t, _, code, p, v in trades])
     write_csv(day / "magic.csv", ["number", "name"], MAGIC_CATALOGUE)

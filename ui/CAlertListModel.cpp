@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "QtText.h"
+#include "VelkPriceText.h"
 #include "VelkStringTable.h"
 
 namespace {
@@ -69,7 +70,7 @@ QString CAlertListModel::TimeText(std::int32_t seconds)
 
 QString CAlertListModel::PriceText(float price)
 {
-    return Printed("%.2f", price);
+    return QString::fromLatin1(VelkPriceText(price).c_str());
 }
 
 QString CAlertListModel::VolumeText(float volume)

@@ -1,7 +1,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <functional>
+#include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CVelkAlertTestAccess.h"
@@ -340,6 +345,132 @@ TEST_F(IntakeMockTest, FailingTickQueriesLeaveHighAndLowAlone)
     TA::GetMaxAndMinPrice(m_engine, CSymbolInfo(1, "000001"), high, low);
     EXPECT_EQ(high, 8) << "rows without a trade price";
     EXPECT_EQ(low, 7);
+}
+
+// Each case runs on a fresh engine watching 600000 in all three lists. Nothing may crash or be
+// recorded, and real prices must still alert afterwards: a NaN or an infinity slipped into a
+// record would silence the stock instead.
+TEST_F(IntakeMockTest, BadHostInputNeitherCrashesNorRecordsNorSilencesTheStock)
+{
+    auto answer = [this](std::vector<X1Format> values) {
+        ON_CALL(m_backend, GetItemDataByItemNo(1, CString("600000"), _, _, _))
+            .WillByDefault(DoAll(SetArgReferee<3>(values), Return(true)));
+    };
+    auto notify = [](CVelkAlert& e, unsigned char market, const std::string& code) {
+        CMemoryInfo news(market, code);
+        e.vRecvNewMemory(&news);
+        CTickInfo ticks(market, code);
+        e.vRecvTickRecovery(&ticks);
+    };
+    Ta_VELKPRICETABLE far = MakeQuote(1, "600000", 20.0f, 100);
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    std::vector<X1Format> eight = Answer(20, X1Format::Volume(413, 5), 11, 9);
+    eight.pop_back();
+    const std::vector<std::pair<const char*, std::function<void(CVelkAlert&)>>> cases = {
+        {"null pointers",
+         [](CVelkAlert& e) {
+             e.vRecvNewMemory(nullptr);
+             e.vRecvTickRecovery(nullptr);
+             e.AddAlertRecord(0, nullptr, 1);
+             e.ProcessAlert(nullptr, 0);
+             e.ProcessSystemAlert(nullptr, 0);
+             TA::OnReceiveData(e, nullptr);
+             e.GetSystemAlert(nullptr);
+             e.GetAlertCondition(nullptr);
+             e.AddMStockToSystemAlert(nullptr);
+             TA::OnReceiveMaigc(e, nullptr);
+             TA::AtoCr(e, nullptr);
+         }},
+        {"unknown market and code",
+         [&](CVelkAlert& e) {
+             answer(Answer(20, X1Format::Volume(413, 5), 11, 9));
+             notify(e, 200, "600000");
+             notify(e, 1, "NOSUCH");
+             e.GetNewMagicSignal(200);
+         }},
+        {"codes longer than their fields",
+         [&](CVelkAlert& e) {
+             answer(Answer(20, X1Format::Volume(413, 5), 11, 9));
+             for (const std::string& code :
+                  {"600000" + std::string(100000, '9'), std::string("600000000000"),
+                   std::string("600000\0X", 8)})
+                 notify(e, 1, code);
+         }},
+        {"magic signals of a market without rows",
+         [&](CVelkAlert& e) {
+             e.GetNewMagicSignal(1);
+             const std::vector<std::vector<X1Format>> emptyRows(2);
+             ON_CALL(m_backend, GetLastMagic(_, 1, _, _))
+                 .WillByDefault(DoAll(SetArgReferee<0>(emptyRows), Return(2)));
+             e.GetNewMagicSignal(1);
+         }},
+        {"impossible prices in snapshots, ticks and the list",
+         [&](CVelkAlert& e) {
+             const std::vector<std::vector<X1Format>> ticks = {{X1Format::Price(125, nan)},
+                                                               {X1Format::Price(125, -3)},
+                                                               {X1Format::Price(125, 1e39)}};
+             ON_CALL(m_backend, GetTickerCount(_, _, _)).WillByDefault(Return(3));
+             ON_CALL(m_backend, GetTickerByStartPos(_, _, _, _, _, _))
+                 .WillByDefault(DoAll(SetArgReferee<0>(ticks), Return(3)));
+             for (float price : {inf, -inf, nan, -1.0f}) {
+                 Ta_VELKPRICETABLE quote = MakeQuote(1, "600000", price, 100);
+                 e.ProcessAlert(&quote, 0);
+                 e.ProcessSystemAlert(&quote, 0);
+                 notify(e, 1, "600000"); // the ticks replace the day's high and low
+             }
+             TA::SystemList(e)[0].m_fUpper = nan;
+         }},
+        {"indexes outside the lists",
+         [&](CVelkAlert& e) {
+             for (int index : {1, -1, INT_MAX, INT_MIN}) {
+                 e.ProcessAlert(&far, index);
+                 e.ProcessSystemAlert(&far, index);
+             }
+         }},
+        {"fewer than nine values",
+         [&](CVelkAlert& e) {
+             for (const std::vector<X1Format>& values : {std::vector<X1Format>{}, eight}) {
+                 answer(values);
+                 notify(e, 1, "600000");
+             }
+         }},
+        {"values of the wrong kinds",
+         [&](CVelkAlert& e) {
+             for (const char* price : {"abc", "inf", "nan", "-7", "1e308"}) {
+                 answer({X1Format::Text(125, price), X1Format::None(182), X1Format::Volume(1019, 1),
+                         X1Format::Text(413, "abc"), X1Format::Text(132, "x"),
+                         X1Format::Date(133, 1), X1Format::Text(143, "99:99:99"),
+                         X1Format::Text(130, "nan"), X1Format::Text(131, "-5")});
+                 notify(e, 1, "600000");
+             }
+         }},
+    };
+    for (const auto& [name, act] : cases) {
+        ::testing::Mock::VerifyAndClear(&m_backend);
+        CVelkAlert engine(CVelkServices{nullptr, nullptr, nullptr, &m_clock});
+        TA::Options(engine).m_byPopup = 0;
+        TA::SystemSwitch(engine) = Ta_SYSTEMSWITCH{1, 1, 1, 2};
+        Ta_VELKPRICEALERT watch = MakeWatch(1, "600000", "", 10.0f, 5.0f);
+        watch.m_fLast = 8.0f;
+        TA::SetPriceList(engine, {watch});
+        TA::SetSystemList(engine, {MakeWatch(1, "600000", "", 12.0f, 11.0f)});
+        std::fill(std::begin(watch.m_nMagic), std::end(watch.m_nMagic), 1);
+        TA::SetMagicList(engine, {watch});
+
+        act(engine);
+        EXPECT_TRUE(engine.GetAlertRecords().empty()) << name;
+        TA::SetMaxAndMinPrice(engine, "600000", 12.0, 11.0);
+        Ta_VELKPRICETABLE high = MakeQuote(1, "600000", 13.0f, 100);
+        Ta_VELKPRICETABLE upper = MakeQuote(1, "600000", 10.5f, 100);
+        engine.ProcessSystemAlert(&high, 0);
+        engine.ProcessAlert(&upper, 0);
+        std::vector<std::string> reasons;
+        for (const Ta_ALERTRECORD& record : engine.GetAlertRecords())
+            reasons.push_back(Reason(record));
+        EXPECT_EQ(reasons, std::vector<std::string>({VelkReasonText(0), VelkReasonText(6)}))
+            << name;
+    }
 }
 
 } // namespace

@@ -247,6 +247,11 @@ TEST_F(MagicTest, AlertCarriesTheRowAndTheCatalogueName)
     EXPECT_EQ(VelkFieldText(m_windowing.Window()->m_inserted.back().m_szCode), "000001");
     EXPECT_EQ(m_log.m_records.size(), 3u);
     EXPECT_EQ(m_sound.m_calls.size(), 3u);
+
+    AddRow(Row("000001", 14, 8, 0, 1e308, 1, 15));
+    m_engine->GetNewMagicSignal(kMarket);
+    ASSERT_EQ(Alerts().size(), 4u) << "the signal still counts";
+    EXPECT_EQ(+Alerts()[0].m_fPrice, 0) << "but a price no float holds is not carried";
 }
 
 TEST_F(MagicTest, WatchMapUsesTheHexadecimalMarket)

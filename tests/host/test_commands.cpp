@@ -107,7 +107,7 @@ TEST(HostDump, ShortFilesGiveTheWholeFieldsTheyHold)
     EXPECT_TRUE(dump["Magic.cfg"].is_null());
 }
 
-TEST(HostDump, DayFileRecordsInFileOrderAndMissingFileIsNull)
+TEST(HostDump, DayFileRecordsInFileOrderWithTheBytesLeftOver)
 {
     CTempDir dir;
     Ta_ALERTRECORD first{};
@@ -125,7 +125,10 @@ TEST(HostDump, DayFileRecordsInFileOrderAndMissingFileIsNull)
 
     HostResult run = RunHost({"dump-day", dir.File("20240105.alt")});
     ASSERT_EQ(run.status, 0) << run.err;
-    json records = json::parse(run.out);
+    json dump = json::parse(run.out);
+    EXPECT_EQ(dump["size"], 254);
+    EXPECT_EQ(dump["ignored_bytes"], 4);
+    const json& records = dump["alert_records"];
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0]["time_text"], "12:34:56");
     EXPECT_EQ(records[0]["reason"], "金叉");
@@ -133,10 +136,22 @@ TEST(HostDump, DayFileRecordsInFileOrderAndMissingFileIsNull)
     EXPECT_EQ(records[1]["name"], "浦发银行");
     EXPECT_EQ(records[1]["price"], 10.6);
     EXPECT_EQ(records[1]["volume"], 1500.0);
+}
 
-    HostResult missing = RunHost({"dump-day", dir.File("19990101.alt")});
-    EXPECT_EQ(missing.status, 0);
-    EXPECT_TRUE(json::parse(missing.out).is_null());
+TEST(HostDump, DayFileThatCannotBeReadExitsOneWithTheReason)
+{
+    CTempDir dir;
+    struct Case {
+        std::string path;
+        std::string error;
+    };
+    for (const Case& c :
+         {Case{dir.File("19990101.alt"), ": no such file"}, Case{dir.Path(), ": is a directory"}}) {
+        HostResult run = RunHost({"dump-day", c.path});
+        EXPECT_EQ(run.status, 1) << c.path;
+        EXPECT_EQ(run.out, "") << c.path;
+        EXPECT_EQ(run.err, "velk-host: " + c.path + c.error + "\n");
+    }
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "HostTestSupport.h"
 
 using namespace hosttest;
@@ -80,6 +82,31 @@ TEST_F(ReplayTest, WatchedMagicSignalAlertsWithTheQuoteOfItsSecond)
                        "09:31:00\t1\t600000\t浦发银行\t10.30\t1500\t放量\n");
 }
 
+// A fund quoted to 0.001 beside a stock quoted to the cent; the fund's decimals come from its
+// prices, the stock's from the decimals column.
+TEST_F(ReplayTest, ThreeDecimalFundAlertsAtItsExactPricesAndStocksKeepTwo)
+{
+    WriteFile(Sys("alert.cfg"), AlertCfg({Stock(1, "510050", "50ETF", 2.345f, 0),
+                                          Stock(1, "600000", "浦发银行", 10.5f, 0)}));
+    WriteFile(Sys("System_alert.cfg"), SystemAlertCfg({Stock(1, "510050", "50ETF")}, 1, 1, 1, 2));
+    WriteDay(Day(), "09:30:00,1,510050,2.343,100\n"
+                    "09:30:10,1,510050,2.342,100\n"
+                    "09:30:20,1,510050,2.345,100\n"
+                    "09:30:30,1,510050,2.345,100\n"
+                    "09:30:40,1,600000,10.5,100\n");
+    WriteFile(Day() + "/symbols.csv", "market,code,name,prev_close,limit_up,limit_down,decimals\n"
+                                      "1,510050,50ETF,2.34,2.574,2.106,\n"
+                                      "1,600000,浦发银行,10.00,11.00,9.00,2\n");
+
+    HostResult run = Replay();
+
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "09:30:10\t1\t510050\t50ETF\t2.342\t200\t今日最低价\n"
+                       "09:30:20\t1\t510050\t50ETF\t2.345\t300\t达到上限价\n"
+                       "09:30:20\t1\t510050\t50ETF\t2.345\t300\t今日最高价\n"
+                       "09:30:40\t1\t600000\t浦发银行\t10.50\t100\t达到上限价\n");
+}
+
 TEST_F(ReplayTest, SelfSelectedRangeMonitorsTheGroupsOfTheUserInUserInfo)
 {
     std::string user(64, '\0');
@@ -134,8 +161,8 @@ TEST_F(ReplayTest, WorksInBinBesideSysAndLeavesTheConditionFilesAsTheyWere)
 struct MalformedCase {
     const char* name;
     const char* file;
-    const char* content;
-    const char* error;
+    std::optional<std::string> content; // none: the file is removed
+    std::string error;
 };
 
 class MalformedDayTest : public ::testing::TestWithParam<MalformedCase> {};
@@ -147,7 +174,7 @@ TEST_P(MalformedDayTest, StopsBeforeTheEngineWithFileAndLineAndTouchesNothing)
     WriteDay(day, "09:30:00,1,600000,10.00,100\n", "09:30:00,1,600000,3\n", "3,金叉\n");
     WriteFile(day + "/groups.csv", "user,group,market,code\ndemo,自选股,1,600000\n");
     if (GetParam().content)
-        WriteFile(day + "/" + GetParam().file, GetParam().content);
+        WriteFile(day + "/" + GetParam().file, *GetParam().content);
     else
         std::filesystem::remove(day + "/" + GetParam().file);
 
@@ -160,7 +187,7 @@ TEST_P(MalformedDayTest, StopsBeforeTheEngineWithFileAndLineAndTouchesNothing)
     for (const std::string& root : {fresh, kept}) {
         HostResult run = RunHost({"--headless", "--root", root, "--day", day});
         EXPECT_EQ(run.status, 2) << root;
-        EXPECT_EQ(run.err, std::string(GetParam().error) + "\n") << root;
+        EXPECT_EQ(run.err, GetParam().error + "\n") << root;
         EXPECT_EQ(run.out, "") << root;
     }
     EXPECT_FALSE(std::filesystem::exists(fresh));
@@ -174,6 +201,20 @@ INSTANTIATE_TEST_SUITE_P(
                       "time,market,code,price,volume\n09:30:00,1,600000,10.00,100\n"
                       "09:31:00,1,600000,abc,100\n",
                       "trades.csv:3: price \"abc\" is not a number"},
+        MalformedCase{"TradePriceBeyondAFloat", "trades.csv",
+                      "time,market,code,price,volume\n09:30:00,1,600000,1e308,100\n",
+                      "trades.csv:2: price out of range: \"1e308\""},
+        MalformedCase{"TradePriceNegative", "trades.csv",
+                      "time,market,code,price,volume\n09:30:00,1,600000,-0.5,100\n",
+                      "trades.csv:2: price out of range: \"-0.5\""},
+        MalformedCase{"TradePriceFourDecimals", "trades.csv",
+                      "time,market,code,price,volume\n09:30:00,1,600000,10.0001,100\n",
+                      "trades.csv:2: price \"10.0001\" has more than 3 decimals"},
+        MalformedCase{"TradeCodeOfAHundredThousandCharacters", "trades.csv",
+                      "time,market,code,price,volume\n09:30:00,1," + std::string(100000, 'x') +
+                          ",10.00,100\n",
+                      "trades.csv:2: code \"" + std::string(60, 'x') +
+                          "...\" is longer than 11 characters"},
         MalformedCase{"TradeTime", "trades.csv", "time,market,code,price,volume\n9:30,1,600000,10.00,100\n",
                       "trades.csv:2: time \"9:30\" is not HH:MM:SS"},
         MalformedCase{"TradeMarket", "trades.csv", "time,market,code,price,volume\n09:30:00,7,600000,10.00,100\n",
@@ -187,6 +228,14 @@ INSTANTIATE_TEST_SUITE_P(
         MalformedCase{"SymbolEmptyCode", "symbols.csv",
                       "market,code,name,prev_close,limit_up,limit_down\n1,600000,A,1,1,1\n1,,B,1,1,1\n",
                       "symbols.csv:3: the code is empty"},
+        MalformedCase{"SymbolDecimals", "symbols.csv",
+                      "market,code,name,prev_close,limit_up,limit_down,decimals\n"
+                      "1,600000,A,10,11,9,4\n",
+                      "symbols.csv:2: decimals \"4\" is not 2 or 3"},
+        MalformedCase{"SymbolPriceFinerThanItsDecimals", "symbols.csv",
+                      "market,code,name,prev_close,limit_up,limit_down,decimals\n"
+                      "1,600000,A,10.005,11,9,2\n",
+                      "symbols.csv:2: prev_close \"10.005\" has more than 2 decimals"},
         MalformedCase{"SymbolOpenQuote", "symbols.csv",
                       "market,code,name,prev_close,limit_up,limit_down\n1,600000,\"A,1,1,1\n",
                       "symbols.csv:2: a quoted field is not closed"},
@@ -196,11 +245,14 @@ INSTANTIATE_TEST_SUITE_P(
                       "markets.csv:3: market \"256\" is not a number from 0 to 255"},
         MalformedCase{"DayDate", "day.csv", "trade_date\n20241332\n",
                       "day.csv:2: trade date \"20241332\" is not a date yyyymmdd"},
-        MalformedCase{"DayMissing", "day.csv", nullptr, "day.csv: missing; it gives the trade date"},
+        MalformedCase{"DayMissing", "day.csv", std::nullopt, "day.csv: missing; it gives the trade date"},
         MalformedCase{"SignalNumber", "signals.csv", "time,market,code,number\n09:30:00,1,600000,x\n",
                       "signals.csv:2: number \"x\" is not a whole number"},
         MalformedCase{"MagicTwice", "magic.csv", "number,name\n3,金叉\n3,死叉\n",
                       "magic.csv:3: signal number 3 is listed twice"},
+        MalformedCase{"GroupUnknownStock", "groups.csv",
+                      "user,group,market,code\ndemo,自选股,2,000001\ndemo,自选股,1,600001\n",
+                      "groups.csv:3: stock 1 600001 is not in symbols.csv"},
         MalformedCase{"GroupHeader", "groups.csv", "user,grp,market,code\ndemo,g,1,600000\n",
                       "groups.csv:1: the header must be \"user,group,market,code\""}),
     [](const ::testing::TestParamInfo<MalformedCase>& info) { return std::string(info.param.name); });

@@ -150,6 +150,36 @@ TEST_F(CQuoteStoreTest, LastMagicHandsOutNewRowsOncePerMarketAndDate)
     EXPECT_EQ(m_store.GetLastMagic(rows, 1, 1, "20211201"), 0);
 }
 
+TEST_F(CQuoteStoreTest, ASymbolsDecimalsReachEveryPriceItHandsOut)
+{
+    // An ETF quoted to 0.001 beside a stock whose decimals were never given.
+    m_store.SetItem(1, "510050", X1Format::Price(QuoteItem::kLastPrice, 2.345));
+    m_store.SetItem(1, "510050", X1Format::Price(QuoteItem::kDayHigh, 2.349));
+    m_store.SetPriceDecimals(1, "510050", 3);
+    m_store.AddTick(1, "510050", "20211201", {X1Format::Price(QuoteItem::kLastPrice, 2.344)});
+    m_store.AddMagicRow(1, "20211201",
+                        {X1Format::Text(QuoteItem::kCode, "510050"),
+                         X1Format::Price(QuoteItem::kLastPrice, 2.341)});
+    m_store.AddMagicRow(1, "20211201",
+                        {X1Format::Text(QuoteItem::kCode, "000001"),
+                         X1Format::Price(QuoteItem::kLastPrice, 12.345)});
+    m_store.AddMagicRow(1, "20211201", {X1Format::Price(QuoteItem::kLastPrice, 1.005, 3)});
+
+    std::vector<X1Format> out;
+    ASSERT_TRUE(m_store.GetItemDataByItemNo(
+        1, "510050", {QuoteItem::kLastPrice, QuoteItem::kDayHigh}, out, true));
+    EXPECT_EQ(out.at(0).s_GetAsString(), "2.345");
+    EXPECT_EQ(out.at(1).s_GetAsString(), "2.349");
+    Rows ticks;
+    ASSERT_EQ(m_store.GetTickerByStartPos(ticks, 1, "510050", 0, 1, "20211201"), 1);
+    EXPECT_EQ(ticks.at(0).at(0).s_GetAsString(), "2.344");
+    Rows magic;
+    ASSERT_EQ(m_store.GetLastMagic(magic, 1, 1, "20211201"), 3);
+    EXPECT_EQ(magic.at(0).at(1).s_GetAsString(), "2.341");
+    EXPECT_EQ(magic.at(1).at(1).s_GetAsString(), "12.35") << "the stock keeps two decimals";
+    EXPECT_EQ(magic.at(2).at(0).s_GetAsString(), "1.005") << "a row naming no stock keeps its own";
+}
+
 TEST_F(CQuoteStoreTest, MagicCatalogueIsFalseUntilFilled)
 {
     std::vector<CString> numbers, names;

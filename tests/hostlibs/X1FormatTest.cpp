@@ -54,24 +54,44 @@ TEST(X1FormatTest, KindSitsInBitsThreeToFiveAndPayloadLeavesTheItemAlone)
         EXPECT_EQ(value.Bytes()[i], 0xFF);
 }
 
-TEST(X1FormatTest, PricesDisplayWithTwoDecimalsAndConvertAsFloat)
+TEST(X1FormatTest, PricesDisplayWithTheirDecimalsAndConvertAsFloat)
 {
-    EXPECT_EQ(X1Format::Price(125, 10.5).s_GetAsString(), "10.50");
-    EXPECT_EQ(X1Format::Price(125, 3.14159).s_GetAsString(), "3.14");
-    EXPECT_EQ(X1Format::Price(125, -0.126).s_GetAsString(), "-0.13");
-    EXPECT_EQ(CString(X1Format::Price(125, 7)), "7.00");
+    struct Case {
+        X1Format value;
+        const char* text;
+    };
+    for (const Case& c :
+         {Case{X1Format::Price(125, 10.5), "10.50"}, Case{X1Format::Price(125, 3.14159), "3.14"},
+          Case{X1Format::Price(125, -0.126), "-0.13"},
+          Case{X1Format::Price(125, 2.345, 3), "2.345"},
+          Case{X1Format::Price(125, 2.344, 3), "2.344"},
+          Case{X1Format::Price(125, 10, 3), "10.000"},
+          Case{X1Format::Price(125, 2.345, 3).WithDecimals(2), "2.35"},
+          Case{X1Format::Price(125, 2.5, -1), "2"},
+          Case{X1Format::Price(125, 2.5, 99), "2.500000"}}) {
+        EXPECT_EQ(c.value.s_GetAsString(), c.text);
+        EXPECT_EQ(CString(c.value), c.text);
+    }
     EXPECT_DOUBLE_EQ(double(X1Format::Price(125, 3.14159)), double(3.14159f));
+    EXPECT_DOUBLE_EQ(double(X1Format::Price(125, 2.345, 3)), double(2.345f))
+        << "the number has no decimals";
+    for (const X1Format& other :
+         {X1Format::Volume(413, 12), X1Format::Integer(1994, 3), X1Format::Text(125, "2.5")})
+        EXPECT_EQ(std::memcmp(other.WithDecimals(3).Bytes(), other.Bytes(), 7), 0)
+            << "only prices have decimals";
 }
 
 TEST(X1FormatTest, PriceTextRoundsLikePrintfAcrossTheRange)
 {
-    std::vector<double> prices = {0.125, 0.375, 2.675, 1e-9, -1e-9, 3.4e38, 123456.785};
+    std::vector<double> prices = {0.125, 0.375, 2.675, 2.3445, 1e-9, -1e-9, 3.4e38, 123456.785};
     for (int i = -200000; i <= 200000; i += 7)
         prices.push_back(i / 1000.0);
     char expected[64];
-    for (double price : prices) {
-        std::snprintf(expected, sizeof expected, "%.2f", double(float(price)));
-        ASSERT_EQ(X1Format::Price(125, price).s_GetAsString(), expected) << price;
+    for (int decimals : {2, 3}) {
+        for (double price : prices) {
+            std::snprintf(expected, sizeof expected, "%.*f", decimals, double(float(price)));
+            ASSERT_EQ(X1Format::Price(125, price, decimals).s_GetAsString(), expected) << price;
+        }
     }
 }
 

@@ -10,6 +10,7 @@
 #include <QTableView>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <utility>
 
 #include "CAlertListDlg.h"
 #include "CAlertListModel.h"
@@ -105,8 +106,14 @@ TEST_F(AlertListDlgTest, CellsAreFormattedAlignedAndColoured)
     EXPECT_EQ(Cell(*dlg, 1, 2), QStringLiteral("10.50"));
     EXPECT_EQ(Cell(*dlg, 1, 3), QStringLiteral("1235"));
     EXPECT_EQ(Cell(*dlg, 1, 4), Utf8("达到上限价"));
-    EXPECT_EQ(Cell(*dlg, 0, 2), QStringLiteral("0.00"));
+    EXPECT_EQ(Cell(*dlg, 0, 2), QStringLiteral("0.004"));
     EXPECT_EQ(Cell(*dlg, 0, 3), QStringLiteral("0"));
+    // Three decimals only for a price that has a third one (funds and ETFs).
+    const std::pair<float, const char*> prices[] = {
+        {10.0f, "10.00"},        {2.344f, "2.344"},       {2.345f, "2.345"}, {2.35f, "2.35"},
+        {12345.67f, "12345.67"}, {99999.99f, "99999.99"}, {0.0005f, "0.001"}};
+    for (const auto& [price, text] : prices)
+        EXPECT_EQ(CAlertListModel::PriceText(price), QLatin1String(text)) << price;
 
     const char* headers[] = {"股票名称", "时间", "价格", "成交量", "预警原因"};
     const int widths[] = {80, 60, 60, 60, 100};

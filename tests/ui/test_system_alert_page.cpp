@@ -415,6 +415,42 @@ TEST_F(SystemAlertSheetTest, OkAfterOnlyTheFirstTabCommitsThatPageAndSavesTheCon
     EXPECT_EQ(ReadSystemFile(), SystemFileBytes({1, 0, 1, 2}, {kTwo[0]}));
 }
 
+TEST_F(SystemAlertSheetTest, OkAfterOpeningEveryTabCommitsEveryPage)
+{
+    WriteSystemFile({0, 0, 1, 2}, {kTwo[0]});
+    m_engine->Start();
+    TA::SetPriceList(*m_engine, {MakeWatch(1, "600036", "", 9.5f, 8.0f)});
+    TA::SetMagicList(*m_engine, {MakeWatch(2, "000001"), MakeWatch(1, "600000")});
+    TA::Options(*m_engine).m_nSoundMode = 1;
+
+    RunSheet([](CVelkPropertySheet& sheet) {
+        ASSERT_EQ(sheet.GetPageCount(), 4);
+        QStringList tabs;
+        for (int i = 0; i < sheet.TabControl()->count(); ++i)
+            tabs << sheet.TabControl()->tabText(i);
+        EXPECT_EQ(tabs, (QStringList{QString::fromUtf8("系统预警"), QStringLiteral("vira"),
+                                     QString::fromUtf8("指定股票"), QString::fromUtf8("其他设置")}));
+        for (int i = 3; i >= 0; --i)
+            sheet.TabControl()->setCurrentIndex(i);
+        Ctl<QCheckBox>(*sheet.GetPage(0), 1092)->click();
+        // The magic page selects its last stock when it opens; delete takes that one.
+        QTest::mouseClick(sheet.GetPage(1)->Control(12011), Qt::LeftButton);
+        QTest::mouseClick(sheet.GetPage(2)->Control(1087), Qt::LeftButton);
+        Ctl<QRadioButton>(*sheet.GetPage(3), 12000)->click();
+        Press(sheet, 1);
+    });
+
+    EXPECT_EQ(RawBytes(m_engine->GetSystemSwitch()), RawBytes(Ta_SYSTEMSWITCH{1, 0, 1, 2}));
+    EXPECT_EQ(Codes(TA::MagicList(*m_engine)), std::vector<std::string>{"2/000001"});
+    EXPECT_EQ(m_engine->GetMagicAlertCount(), 1);
+    EXPECT_TRUE(TA::PriceList(*m_engine).empty());
+    EXPECT_EQ(m_engine->GetPriceAlertCount(), 0);
+    EXPECT_EQ(TA::Options(*m_engine).m_nSoundMode, 0);
+    std::string alertCfg;
+    ASSERT_TRUE(VelkReadFile(m_dir.File("alert.cfg"), alertCfg));
+    EXPECT_EQ(alertCfg.size(), 309u);
+}
+
 TEST_F(SystemAlertSheetTest, CancelCommitsNothingStartsNoWorkerAndLeavesEveryFileAlone)
 {
     WriteSystemFile({1, 0, 1, 2}, kTwo);
