@@ -37,11 +37,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(std::memcmp(again.data(), alerts.data(), written.size()) == 0);
 
     const nlohmann::ordered_json dump = CConditionDump::DumpAlertRecords(bytes);
-    Require(dump.is_array() && dump.size() == whole);
+    const nlohmann::ordered_json& records = dump["alert_records"];
+    Require(dump["size"] == size);
+    Require(dump["ignored_bytes"] == size - whole * sizeof(Ta_ALERTRECORD));
+    Require(records.is_array() && records.size() == whole);
     for (std::size_t i = 0; i < whole; ++i) {
         const Ta_ALERTRECORD& record = alerts[1 + i];
-        Require(dump[i]["market"] == record.m_byMarket);
-        Require(dump[i]["time"] == std::int32_t{record.m_nTime});
+        Require(records[i]["market"] == record.m_byMarket);
+        Require(records[i]["time"] == std::int32_t{record.m_nTime});
     }
     // Strict serialisation: a text that is not valid UTF-8 throws here.
     Require(!dump.dump().empty());
