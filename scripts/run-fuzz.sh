@@ -26,7 +26,9 @@ run_one() {
   mkdir -p "$work" "$artifacts" "$(dirname "$log")"
   local dict=()
   [ -f "fuzz/dict/$name.dict" ] && dict=(-dict="fuzz/dict/$name.dict")
-  if nice -n 19 "$build/fuzz/$name" "${dict[@]}" -max_total_time="$seconds" -timeout=20 \
+  # The timeout is generous: at the lowest priority on a busy machine a target may wait
+  # seconds for the processor, and that is no hang of ours.
+  if nice -n 19 "$build/fuzz/$name" "${dict[@]}" -max_total_time="$seconds" -timeout=60 \
       -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$artifacts" \
       "$work" "fuzz/corpus/$name" >"$log" 2>&1; then
     echo "ok     $name"
