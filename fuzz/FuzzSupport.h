@@ -81,7 +81,8 @@ inline void PlaceFile(const std::string& path, const std::optional<std::string_v
         return;
     std::FILE* file = std::fopen(path.c_str(), "wb");
     Require(file != nullptr);
-    Require(std::fwrite(content->data(), 1, content->size(), file) == content->size());
+    if (!content->empty())
+        Require(std::fwrite(content->data(), 1, content->size(), file) == content->size());
     Require(std::fclose(file) == 0);
 }
 
