@@ -1,7 +1,9 @@
-# The commands of the README: `make demo`, `make check`, `make sanitize` and `make fuzz`.
+# The commands of the README: `make demo`, `make check`, `make sanitize` and `make fuzz`;
+# `make killtest` runs the long round of saves killed at random moments.
 BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+KILLS ?= 1000
 ASAN_DIR ?= build-asan
 TSAN_DIR ?= build-tsan
 FUZZ_DIR ?= build-fuzz
@@ -13,7 +15,7 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_check
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 
-.PHONY: all deps configure build check demo clean sanitize sanitize-address sanitize-thread fuzz
+.PHONY: all deps configure build check demo killtest clean sanitize sanitize-address sanitize-thread fuzz
 
 all: build
 
@@ -31,6 +33,10 @@ check: build
 
 demo: build
 	@bash scripts/run-demo.sh $(BUILD_DIR)
+
+# Saves killed at random moments, KILLS times in all (CTest runs a short round).
+killtest: build
+	@VELK_KILLS=$(KILLS) $(BUILD_DIR)/tests/kill/velk_kill_tests
 
 # The whole suite with AddressSanitizer and UndefinedBehaviorSanitizer, then the suite without
 # Qt under ThreadSanitizer, each in its own build folder.

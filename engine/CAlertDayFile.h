@@ -1,19 +1,26 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "VelkRecords.h"
 
-// The day's alert file: the alert records back to back, 125 bytes each, no header, in the order
-// of the engine's alert list. The alert list window reads it when it is created and writes it
-// when it is destroyed; the host dumps it. No window is needed to read or write it.
+// The day's alert file "YYYYMMDD.alt": the alert records of the trading day back to back, in
+// the order of the engine's alert list, written whole by the alert list window.
 class CAlertDayFile {
 public:
-    // Appends the file's whole records to alerts, their texts ending inside their fields;
-    // bytes after the last whole record are ignored. Returns the number appended.
+    // "<dir>/YYYYMMDD.alt" for a yyyymmdd trading date.
+    static std::string PathFor(const std::string& dir, int tradeDate);
+    // Appends the file's whole records to alerts; their texts end inside their fields. False
+    // when the file cannot be read.
+    static bool Load(const std::string& path, std::vector<Ta_ALERTRECORD>& alerts);
+    // The same for the file's bytes: bytes after the last whole record are ignored. Returns the
+    // number of records appended.
     static std::size_t AppendRecords(std::string_view bytes, std::vector<Ta_ALERTRECORD>& alerts);
-    // The file's content for an alert list.
-    static std::string_view Bytes(const std::vector<Ta_ALERTRECORD>& alerts);
+    // Replaces the file with the alerts. A file that is not a whole number of records is
+    // damaged: it is kept first as "<file>.damaged" (one kept earlier stays as it is).
+    static bool Save(const std::string& path, const std::vector<Ta_ALERTRECORD>& alerts);
+    static std::string DamagedPath(const std::string& path);
 };

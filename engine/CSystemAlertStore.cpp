@@ -1,6 +1,9 @@
 #include "CSystemAlertStore.h"
 
+#include <cstdint>
 #include <cstring>
+#include <string_view>
+#include <unordered_set>
 
 #include "KQCommon.h"
 #include "VelkFile.h"
@@ -29,6 +32,23 @@ Ta_VELKPRICEALERT RecordAt(const std::string& bytes, std::size_t index)
 void AppendBytes(std::string& out, const void* data, std::size_t size)
 {
     out.append(static_cast<const char*>(data), size);
+}
+
+// Whether a stored record's key "%d%s" is the given one, without forming the record's key: a
+// single add compares it with every record of a file that may hold a hundred thousand.
+bool RecordHasKey(const char* record, const std::string& key)
+{
+    char market[4];
+    unsigned value = static_cast<unsigned char>(record[0]);
+    std::size_t digits = 0;
+    do {
+        market[3 - digits++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    const char* code = record + 1;
+    const std::size_t codeLength = strnlen(code, sizeof(Ta_VELKPRICEALERT::m_szCode) - 1);
+    return key.size() == digits + codeLength && key.compare(0, digits, market + 4 - digits, digits) == 0 &&
+           key.compare(digits, codeLength, code, codeLength) == 0;
 }
 
 } // namespace
@@ -78,7 +98,7 @@ int CSystemAlertStore::LoadSystemAlert()
     return 1;
 }
 
-void CSystemAlertStore::SaveSystemAlert()
+bool CSystemAlertStore::SaveSystemAlert()
 {
     std::string bytes;
     bytes.reserve(kHeaderSize + m_vecStock.size() * kRecordSize);
@@ -88,7 +108,8 @@ void CSystemAlertStore::SaveSystemAlert()
         AppendBytes(bytes, &m_vecStock[i], kRecordSize);
         m_mapCode.emplace(VelkFieldText(m_vecStock[i].m_szCode), static_cast<int>(i));
     }
-    VelkReplaceFile(FilePath(m_strSysPath), bytes);
+    m_bSaveFailed = !VelkReplaceFile(FilePath(m_strSysPath), bytes);
+    return !m_bSaveFailed;
 }
 
 int CSystemAlertStore::ApplyAlertList()
@@ -118,29 +139,79 @@ int CSystemAlertStore::ReadSystemAlertKeys(const std::string& sysPath, CKeyIndex
     return 1;
 }
 
+bool CSystemAlertStore::FileHoldsKey(const std::string& sysPath, const std::string& key)
+{
+    bool held = false;
+    VelkReadBlocks(FilePath(sysPath), kHeaderSize, kRecordSize, [&](const char* record) {
+        held = RecordHasKey(record, key);
+        return !held;
+    });
+    return held;
+}
+
 bool CSystemAlertStore::AppendRecord(const std::string& sysPath, const Ta_SYSTEMSWITCH& switches,
                                      const Ta_VELKPRICEALERT& record)
 {
     const std::string path = FilePath(sysPath);
-    std::string bytes;
-    if (!VelkReadFile(path, bytes)) {
-        // A file that is there but cannot be read is not ours to overwrite.
-        if (VelkFileExists(path))
-            return false;
-        bytes.clear();
+    std::uint64_t size = 0;
+    if (VelkFileSize(path, size) && size >= kHeaderSize) {
+        // Bytes of a record cut off at the end are overwritten so the new one starts on a
+        // record boundary and loads back as written.
+        const std::uint64_t end = kHeaderSize + (size - kHeaderSize) / kRecordSize * kRecordSize;
+        return VelkWriteFileTail(path, end, std::string_view(reinterpret_cast<const char*>(&record), kRecordSize));
     }
+    // Something that is there but is no file is not ours to overwrite.
+    if (VelkFileExists(path) && !VelkFileSize(path, size))
+        return false;
+    // No file, or one without a whole header: appending after it would shift every record.
+    std::string content;
+    content.reserve(kHeaderSize + kRecordSize);
+    AppendBytes(content, &switches, kHeaderSize);
+    AppendBytes(content, &record, kRecordSize);
+    return VelkReplaceFile(path, content);
+}
+
+bool CSystemAlertStore::AppendNewRecords(const std::string& sysPath, const Ta_SYSTEMSWITCH& switches,
+                                         std::vector<Ta_VELKPRICEALERT>& records)
+{
+    const std::string path = FilePath(sysPath);
+    std::string bytes;
+    bool readable = VelkReadFile(path, bytes);
+    // A file that is there but cannot be read counts as empty, but is not ours to overwrite.
+    const bool writable = readable || !VelkFileExists(path);
+    if (!readable)
+        bytes.clear();
+
+    std::unordered_set<std::string> held;
+    const std::size_t stored = RecordCount(bytes);
+    held.reserve(stored + records.size());
+    for (std::size_t i = 0; i < stored; ++i) {
+        const Ta_VELKPRICEALERT record = RecordAt(bytes, i);
+        held.insert(VelkDecimalKey(record.m_byMarket, VelkFieldText(record.m_szCode)));
+    }
+    std::vector<Ta_VELKPRICEALERT> fresh;
+    fresh.reserve(records.size());
+    for (const Ta_VELKPRICEALERT& record : records) {
+        if (held.insert(VelkDecimalKey(record.m_byMarket, VelkFieldText(record.m_szCode))).second)
+            fresh.push_back(record);
+    }
+    records.swap(fresh);
+    if (records.empty())
+        return true;
+    if (!writable)
+        return false;
 
     std::string content;
     if (bytes.size() < kHeaderSize) {
         // No file, or one without a whole header: appending after it would shift every record.
-        content.reserve(kHeaderSize + kRecordSize);
+        content.reserve(kHeaderSize + records.size() * kRecordSize);
         AppendBytes(content, &switches, kHeaderSize);
     } else {
-        // Bytes of a record cut off at the end are dropped so the new one starts on a record
-        // boundary and loads back as written.
-        content.reserve(bytes.size() + kRecordSize);
-        content.assign(bytes, 0, kHeaderSize + RecordCount(bytes) * kRecordSize);
+        // A record cut off at the end is dropped, as by a single append.
+        content.reserve(kHeaderSize + (stored + records.size()) * kRecordSize);
+        content.assign(bytes, 0, kHeaderSize + stored * kRecordSize);
     }
-    AppendBytes(content, &record, kRecordSize);
+    for (const Ta_VELKPRICEALERT& record : records)
+        AppendBytes(content, &record, kRecordSize);
     return VelkReplaceFile(path, content);
 }

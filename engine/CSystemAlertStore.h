@@ -17,21 +17,32 @@ public:
     void SetSystemPath(CString& path);
     void SetAlertList(std::vector<Ta_VELKPRICEALERT>* engineList);
     int LoadSystemAlert();
-    void SaveSystemAlert();
+    // False when the file could not be written; it then holds what it held. The outcome also
+    // stays in m_bSaveFailed for whoever runs the page.
+    bool SaveSystemAlert();
     int ApplyAlertList();
 
     // "<dir>/System_alert.cfg" for a system path, or the common library's path when empty.
     static std::string FilePath(const std::string& sysPath);
     // Keys "%d%s" of the records in the file; 0 when the file cannot be read.
     static int ReadSystemAlertKeys(const std::string& sysPath, CKeyIndexMap& keys);
-    // Appends one record; a missing file (or one shorter than its header) is written whole
-    // with the given switches first. Returns false when nothing could be written.
+    // Whether the file holds a record with the key "%d%s"; a file that cannot be read holds none.
+    static bool FileHoldsKey(const std::string& sysPath, const std::string& key);
+    // Appends one record after the whole records of the file, over a record cut off at its end,
+    // without rewriting the rest; a missing file (or one shorter than its header) is written
+    // whole with the given switches first. Returns false when nothing could be written.
     static bool AppendRecord(const std::string& sysPath, const Ta_SYSTEMSWITCH& switches,
                              const Ta_VELKPRICEALERT& record);
+    // Keeps in records only the stocks the file does not hold yet (a stock twice in records
+    // counts once) and writes those with one replace of the file. Returns false when the file
+    // could not be written.
+    static bool AppendNewRecords(const std::string& sysPath, const Ta_SYSTEMSWITCH& switches,
+                                 std::vector<Ta_VELKPRICEALERT>& records);
 
     Ta_SYSTEMSWITCH m_switches;
     std::vector<Ta_VELKPRICEALERT> m_vecStock;
     CKeyIndexMap m_mapCode;
     CString m_strSysPath;
     std::vector<Ta_VELKPRICEALERT>* m_pEngineList = nullptr;
+    bool m_bSaveFailed = false;
 };

@@ -5,6 +5,7 @@
 #include "CSystemAlertStore.h"
 #include "VelkEngineLock.h"
 #include "KQCommon.h"
+#include "TextCodec.h"
 #include "VelkFile.h"
 
 namespace {
@@ -141,9 +142,15 @@ void CVelkAlert::SetAlertObserver(IVelkAlertObserver* observer)
     m_pObserver = observer;
 }
 
+void CVelkAlert::GetRatioSetting(Ta_ALERTSETTING** out)
+{
+    if (out)
+        *out = &m_alertSetting;
+}
+
 void CVelkAlert::RebuildSystemAlertMap()
 {
-    m_nSystemCodeIndexed = static_cast<std::size_t>(-1);
+    m_bSystemCodesIndexed = false;
     m_mapSystemAlert.clear();
     for (std::size_t i = 0; i < m_vecSystemAlert.size(); ++i) {
         const Ta_VELKPRICEALERT& record = m_vecSystemAlert[i];
@@ -152,25 +159,72 @@ void CVelkAlert::RebuildSystemAlertMap()
     }
 }
 
+bool CVelkAlert::SystemRecordIs(int index, unsigned char market, const std::string& code) const
+{
+    if (index < 0 || static_cast<std::size_t>(index) >= m_vecSystemAlert.size())
+        return false;
+    const Ta_VELKPRICEALERT& record = m_vecSystemAlert[static_cast<std::size_t>(index)];
+    return record.m_byMarket == market && VelkFieldText(record.m_szCode) == code;
+}
+
+int CVelkAlert::SystemIndexOf(unsigned char market, const std::string& code)
+{
+    const std::string key = VelkDecimalKey(market, code);
+    auto found = m_mapSystemAlert.find(key);
+    if (found == m_mapSystemAlert.end())
+        return -1;
+    if (!SystemRecordIs(found->second, market, code)) {
+        RebuildSystemAlertMap();
+        found = m_mapSystemAlert.find(key);
+        if (found == m_mapSystemAlert.end())
+            return -1;
+    }
+    return found->second;
+}
+
+void CVelkAlert::IndexSystemCodes()
+{
+    m_mapSystemCode.clear();
+    for (std::size_t i = 0; i < m_vecSystemAlert.size(); ++i)
+        m_mapSystemCode[VelkFieldText(m_vecSystemAlert[i].m_szCode)].push_back(static_cast<int>(i));
+    m_nSystemCodesIndexed = m_vecSystemAlert.size();
+    m_bSystemCodesIndexed = true;
+}
+
 const std::vector<int>* CVelkAlert::SystemRecordsOfCode(const std::string& code)
 {
-    // The list may have grown or been replaced since the index was made (a stock added, a
-    // list applied, the host editing through its pointer); a changed length rebuilds it.
-    if (m_nSystemCodeIndexed != m_vecSystemAlert.size()) {
-        m_mapSystemCode.clear();
-        for (std::size_t i = 0; i < m_vecSystemAlert.size(); ++i) {
-            m_mapSystemCode[VelkFieldText(m_vecSystemAlert[i].m_szCode)].push_back(
-                static_cast<int>(i));
-        }
-        m_nSystemCodeIndexed = m_vecSystemAlert.size();
-    }
+    // Every change the engine makes to the list drops the index. The host may change the list
+    // through its pointer as well: a changed length, or a listed position that no longer holds
+    // the code (the list reordered in place), makes the index anew. Checking only the positions
+    // found keeps a quote's cost independent of the list's length.
+    if (!m_bSystemCodesIndexed || m_nSystemCodesIndexed != m_vecSystemAlert.size())
+        IndexSystemCodes();
     auto it = m_mapSystemCode.find(code);
-    return it == m_mapSystemCode.end() ? nullptr : &it->second;
+    if (it == m_mapSystemCode.end())
+        return nullptr;
+    for (int index : it->second) {
+        if (VelkFieldText(m_vecSystemAlert[static_cast<std::size_t>(index)].m_szCode) != code) {
+            IndexSystemCodes();
+            it = m_mapSystemCode.find(code);
+            return it == m_mapSystemCode.end() ? nullptr : &it->second;
+        }
+    }
+    return &it->second;
 }
 
 IVelkMessageBox& CVelkAlert::MessageBox()
 {
     return m_services.pMessageBox ? *m_services.pMessageBox : m_defaultMessageBox;
+}
+
+void CVelkAlert::WarnUnsavedFiles(const std::vector<std::string>& paths)
+{
+    if (paths.empty())
+        return;
+    std::string text = TextCodec::Utf8ToGbk("以下文件无法保存, 所做的修改只在本次运行中有效:");
+    for (const std::string& path : paths)
+        text += "\n" + TextCodec::Utf8ToGbk(path);
+    MessageBox().Show(text, TextCodec::Utf8ToGbk("警告"), VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
 }
 
 std::string CVelkAlert::ConditionPath(const char* fileName) const
@@ -202,7 +256,12 @@ void CVelkAlert::SetAlertCondition()
     if (m_services.pWindowing->RunSettingsSheet(binding) != VelkMsgBox::kIdOk)
         return;
 
-    SaveAlertCondition();
+    // The settings apply for this run whether or not they reached their files; the user hears
+    // of every file that still holds the old ones.
+    std::vector<std::string> unsaved = WriteConditionFiles();
+    if (systemPage.m_bSaveFailed)
+        unsaved.push_back(CSystemAlertStore::FilePath(m_strSysPath));
+    WarnUnsavedFiles(unsaved);
     m_systemSwitch = systemPage.m_switches;
     if (m_systemSwitch.m_nRange == 1)
         GetSSVStock();

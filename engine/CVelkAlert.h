@@ -47,7 +47,8 @@ public:
 
     void LoadDefaultCondition();
     int LoadAlertCondition();
-    void SaveAlertCondition();
+    // False when alert.cfg or Magic.cfg could not be written; the files then hold what they held.
+    bool SaveAlertCondition();
     void SetAlertCondition();
 
     void ProcessSystemAlert(Ta_VELKPRICETABLE* quote, int index);
@@ -72,6 +73,9 @@ public:
 
     // Beside the host interface: the host hears of every alert as it is recorded.
     void SetAlertObserver(IVelkAlertObserver* observer);
+    // Beside the host interface: the ratio settings, for a host that edits them on the alert
+    // setting page; SaveAlertCondition stores them with the conditions.
+    void GetRatioSetting(Ta_ALERTSETTING** out);
 
     // Read access for the host and for tests.
     int GetNewAlertFlag() const { return m_bNewAlert; }
@@ -112,8 +116,18 @@ private:
     int CalMagicIndexNo(const int& number);
 
     std::string ConditionPath(const char* fileName) const;
+    // The paths of the condition files that could not be written.
+    std::vector<std::string> WriteConditionFiles();
+    // One warning for files a save the user asked for could not write.
+    void WarnUnsavedFiles(const std::vector<std::string>& paths);
+    void AddSystemStocks(const CSymbolInfo* stocks, std::size_t count);
     void RebuildSystemAlertMap();
+    // The system-alert record of a stock by the map, checked against the record itself: a list
+    // reordered in place through the host's pointer has the maps rebuilt. -1 when not listed.
+    int SystemIndexOf(unsigned char market, const std::string& code);
+    bool SystemRecordIs(int index, unsigned char market, const std::string& code) const;
     const std::vector<int>* SystemRecordsOfCode(const std::string& code);
+    void IndexSystemCodes();
     void RecordAlert(const Ta_ALERTRECORD& record);
     // Re-registration: the symbols are collected on the calling thread and registered either
     // there (ChangeRegistSymbol) or on the worker started after the settings sheet.
@@ -149,7 +163,8 @@ private:
     // high and low touches only the records of the notified code), services, observer and the
     // re-registration worker.
     std::unordered_map<std::string, std::vector<int>> m_mapSystemCode;
-    std::size_t m_nSystemCodeIndexed = static_cast<std::size_t>(-1);
+    bool m_bSystemCodesIndexed = false;
+    std::size_t m_nSystemCodesIndexed = 0;
     CVelkServices m_services;
     CRecordingMessageBox m_defaultMessageBox;
     CSystemClock m_systemClock;

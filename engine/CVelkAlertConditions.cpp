@@ -91,8 +91,14 @@ int CVelkAlert::LoadAlertCondition()
     return result;
 }
 
-void CVelkAlert::SaveAlertCondition()
+bool CVelkAlert::SaveAlertCondition()
 {
+    return WriteConditionFiles().empty();
+}
+
+std::vector<std::string> CVelkAlert::WriteConditionFiles()
+{
+    std::vector<std::string> failed;
     // The count member is what the specified stocks page left; never more than the list holds.
     std::size_t count = std::min<std::size_t>(
         m_nPriceAlertCount > 0 ? static_cast<std::size_t>(m_nPriceAlertCount) : 0,
@@ -108,7 +114,10 @@ void CVelkAlert::SaveAlertCondition()
         m_mapPriceAlert[VelkDecimalKey(record.m_byMarket, VelkFieldText(record.m_szCode))] =
             static_cast<int>(i);
     }
-    VelkReplaceFile(ConditionPath("alert.cfg"), bytes);
+    // One file that cannot be written does not keep the other from being written.
+    const std::string alertPath = ConditionPath("alert.cfg");
+    if (!VelkReplaceFile(alertPath, bytes))
+        failed.push_back(alertPath);
 
     bytes.clear();
     bytes.reserve(m_vecMagicAlert.size() * kRecordSize);
@@ -119,5 +128,8 @@ void CVelkAlert::SaveAlertCondition()
         m_mapMagicAlert[VelkHexKey(record.m_byMarket, VelkFieldText(record.m_szCode))] =
             static_cast<int>(i);
     }
-    VelkReplaceFile(ConditionPath("Magic.cfg"), bytes);
+    const std::string magicPath = ConditionPath("Magic.cfg");
+    if (!VelkReplaceFile(magicPath, bytes))
+        failed.push_back(magicPath);
+    return failed;
 }

@@ -41,6 +41,8 @@ void CVelkAlert::ProcessAlert(Ta_VELKPRICETABLE* quote, int index)
     const float last = m_vecPriceAlert[index].m_fLast;
     const long time = quote->m_nTime;
 
+    // The two never fire on one snapshot, whatever the limits: both would need
+    // lower < last < upper <= price <= lower.
     if (upper != 0 && last < upper && price >= upper && price != 0)
         AddAlertRecord(kReasonUpper, quote, time);
     if (lower != 0 && last > lower && price <= lower && price != 0)

@@ -8,6 +8,7 @@
 #include "KQDaApi.h"
 #include "QuoteItems.h"
 #include "VelkEngineLock.h"
+#include "VelkNumber.h"
 
 namespace {
 
@@ -80,9 +81,9 @@ void CVelkAlert::vRecvNewMemory(const CMemoryInfo* info)
     quote.m_byMarket = market;
     VelkCopyText(quote.m_szCode, code);
     VelkCopyText(quote.m_szName, nameText);
-    quote.m_fPrice = static_cast<float>(std::atof(priceText.c_str()));
-    quote.m_fPrice2 = static_cast<float>(std::atof(price2Text.c_str()));
-    quote.m_fVolume = static_cast<float>(std::atof(volumeText.c_str()));
+    quote.m_fPrice = static_cast<float>(VelkAtof(priceText));
+    quote.m_fPrice2 = static_cast<float>(VelkAtof(price2Text));
+    quote.m_fVolume = static_cast<float>(VelkAtof(volumeText));
     quote.m_fLimitUp = static_cast<float>(static_cast<double>(values[kPosLimitUp]));
     quote.m_fLimitDown = static_cast<float>(static_cast<double>(values[kPosLimitDown]));
     const X1Format& time = values[kPosTime];
@@ -129,9 +130,9 @@ int CVelkAlert::OnReceiveData(std::uintptr_t quoteAddress, long)
     auto price = m_mapPriceAlert.find(key);
     if (price != m_mapPriceAlert.end())
         ProcessAlert(quote, price->second);
-    auto system = m_mapSystemAlert.find(key);
-    if (system != m_mapSystemAlert.end())
-        ProcessSystemAlert(quote, system->second);
+    const int system = SystemIndexOf(quote->m_byMarket, VelkFieldText(quote->m_szCode));
+    if (system >= 0)
+        ProcessSystemAlert(quote, system);
     return 100;
 }
 
@@ -214,17 +215,17 @@ void CVelkAlert::vRecvTickRecovery(const CTickInfo* info)
         return;
     const unsigned char market = info->byGetServiceID();
     const CString code = info->GetSymbolID();
-    auto found = m_mapSystemAlert.find(VelkDecimalKey(market, code));
-    if (found == m_mapSystemAlert.end())
+    if (SystemIndexOf(market, code) < 0)
         return;
 
     // The ticks replace whatever the record held, even when there are none: a high of 0
     // lets the next notification seed it from the quote service.
-    const int index = found->second;
     float high = 0;
     float low = 0;
     GetMaxAndMinPrice(CSymbolInfo(market, code), high, low);
-    if (index < 0 || static_cast<std::size_t>(index) >= m_vecSystemAlert.size())
+    // Looked up again: the quote service was asked in between.
+    const int index = SystemIndexOf(market, code);
+    if (index < 0)
         return;
     m_vecSystemAlert[index].m_fUpper = high;
     m_vecSystemAlert[index].m_fLower = low;

@@ -11,6 +11,7 @@
 #include "KQDaApi.h"
 #include "ProfileReader.h"
 #include "VelkEngineLock.h"
+#include "VelkNumber.h"
 #include "VelkFile.h"
 
 namespace {
@@ -53,7 +54,7 @@ int TextToInt(const std::string& text)
 
 float TextToFloat(const std::string& text)
 {
-    return static_cast<float>(std::strtod(text.c_str(), nullptr));
+    return static_cast<float>(VelkAtof(text));
 }
 
 // Seconds of the day from "hh:mm:ss": the hours before the first colon, the minutes after it,
@@ -148,6 +149,9 @@ void CVelkAlert::GetNewMagicSignal(unsigned char market)
         int k = CalMagicIndexNo(number);
         if (k < 0 || k >= kMagicSwitches || m_vecMagicAlert[watched->second].m_nMagic[k] == 0)
             continue;
+        // Held for the whole recording: the sound, the window's rows and, for the first alert,
+        // the creation of the alert list window, which asks the quote service for the trading
+        // date. Nothing reached from here takes the lock again.
         std::lock_guard<std::mutex> lock(VelkEngineLock());
         OnReceiveMaigc(0, reinterpret_cast<long>(&signal));
     }

@@ -99,6 +99,7 @@ void CVelkAlert::GetUserID(CString& out)
 void CVelkAlert::GetSSVStock()
 {
     m_vecSystemAlert.clear();
+    m_bSystemCodesIndexed = false;
 
     CString userID;
     GetUserID(userID);

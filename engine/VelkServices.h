@@ -66,6 +66,8 @@ public:
 struct VELK_EXPORT CSettingsBinding {
     std::string strSysPath;
     std::vector<Ta_VELKPRICEALERT>* pSystemList = nullptr;
+    // The system alert page's file routines: the page saves System_alert.cfg through them, and
+    // the engine takes back the switches and whether that save failed (m_bSaveFailed).
     CSystemAlertStore* pSystemPage = nullptr;
     std::vector<Ta_VELKPRICEALERT>* pMagicList = nullptr;
     int* pMagicCount = nullptr;
@@ -86,6 +88,14 @@ public:
     virtual void BringMainWindowToFront() = 0;
     // Runs the settings sheet modally; returns VelkMsgBox::kIdOk when it was confirmed.
     virtual int RunSettingsSheet(CSettingsBinding& binding) = 0;
+    // The alert setting page on ratio settings that it writes on OK, for the host; a build
+    // without the page offers nothing and answers Cancel.
+    virtual bool HasAlertSettingPage() const { return false; }
+    virtual int RunAlertSettingPage(Ta_ALERTSETTING* setting)
+    {
+        (void)setting;
+        return VelkMsgBox::kIdCancel;
+    }
 };
 
 // Told of every alert at the moment the engine records it.

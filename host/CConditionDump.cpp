@@ -19,9 +19,10 @@ json FloatValue(float value)
     if (!std::isfinite(value))
         return nullptr;
     char text[64];
-    auto result = std::to_chars(text, text + sizeof text - 1, value);
-    *result.ptr = '\0';
-    return std::strtod(text, nullptr);
+    auto result = std::to_chars(text, text + sizeof text, value);
+    double shortest = 0;
+    std::from_chars(text, result.ptr, shortest);
+    return shortest;
 }
 
 template <std::size_t N>

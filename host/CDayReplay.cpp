@@ -1,5 +1,7 @@
 #include "CDayReplay.h"
 
+#include <algorithm>
+#include <limits>
 #include <map>
 #include <memory>
 #include <utility>
@@ -28,6 +30,19 @@ X1Format TimeItem(unsigned short item, int seconds)
 }
 
 } // namespace
+
+// Where the replay stands in the day, and what the quote service knows of every stock so far.
+struct CDayReplay::Cursor {
+    std::string date;
+    std::size_t trade = 0;
+    std::size_t signal = 0;
+    std::map<SymbolKey, SymbolState> states;
+    std::map<SymbolKey, double> prevClose;
+};
+
+CDayReplay::CDayReplay(const CTradingDay& day, CQuoteStore& store) : m_day(day), m_store(store) {}
+
+CDayReplay::~CDayReplay() = default;
 
 std::string CDayReplay::CurrentUser(const std::string& sysDir, const CTradingDay& day)
 {
@@ -98,23 +113,70 @@ CDayReplay::Totals CDayReplay::Run(const CVelkServices* services, const std::str
 
 CDayReplay::Totals CDayReplay::Replay(CVelkAlert& engine)
 {
-    Totals totals;
-    const std::string date = m_day.TradeDateText();
-    std::map<SymbolKey, SymbolState> states;
-    std::map<SymbolKey, double> prevClose;
-    for (const CTradingDay::Symbol& symbol : m_day.Symbols())
-        prevClose[{symbol.market, symbol.code}] = symbol.prevClose;
+    BeginReplay();
+    return AdvanceTo(engine, std::numeric_limits<int>::max());
+}
 
+void CDayReplay::BeginReplay()
+{
+    m_pCursor = std::make_unique<Cursor>();
+    m_pCursor->date = m_day.TradeDateText();
+    for (const CTradingDay::Symbol& symbol : m_day.Symbols())
+        m_pCursor->prevClose[{symbol.market, symbol.code}] = symbol.prevClose;
+}
+
+int CDayReplay::NextEventTime() const
+{
+    const std::size_t t = m_pCursor ? m_pCursor->trade : 0;
+    const std::size_t s = m_pCursor ? m_pCursor->signal : 0;
     const std::vector<CTradingDay::Trade>& trades = m_day.Trades();
     const std::vector<CTradingDay::Signal>& signals = m_day.Signals();
-    std::size_t t = 0;
-    std::size_t s = 0;
-    while (t < trades.size() || s < signals.size()) {
+    if (t < trades.size() && s < signals.size())
+        return std::min(trades[t].time, signals[s].time);
+    if (t < trades.size())
+        return trades[t].time;
+    if (s < signals.size())
+        return signals[s].time;
+    return -1;
+}
+
+int CDayReplay::FirstEventTime() const
+{
+    const std::vector<CTradingDay::Trade>& trades = m_day.Trades();
+    const std::vector<CTradingDay::Signal>& signals = m_day.Signals();
+    if (trades.empty())
+        return signals.empty() ? -1 : signals.front().time;
+    return signals.empty() ? trades.front().time : std::min(trades.front().time, signals.front().time);
+}
+
+int CDayReplay::LastEventTime() const
+{
+    const std::vector<CTradingDay::Trade>& trades = m_day.Trades();
+    const std::vector<CTradingDay::Signal>& signals = m_day.Signals();
+    if (trades.empty())
+        return signals.empty() ? -1 : signals.back().time;
+    return signals.empty() ? trades.back().time : std::max(trades.back().time, signals.back().time);
+}
+
+CDayReplay::Totals CDayReplay::AdvanceTo(CVelkAlert& engine, int time, std::size_t maxEvents)
+{
+    if (!m_pCursor)
+        BeginReplay();
+    Cursor& cursor = *m_pCursor;
+    Totals totals;
+    const std::string& date = cursor.date;
+    const std::vector<CTradingDay::Trade>& trades = m_day.Trades();
+    const std::vector<CTradingDay::Signal>& signals = m_day.Signals();
+    std::size_t& t = cursor.trade;
+    std::size_t& s = cursor.signal;
+    for (std::size_t done = 0; done < maxEvents && (t < trades.size() || s < signals.size()); ++done) {
         // A trade and a signal of the same second: the trade first, so that the signal row
         // carries the price it was computed from.
         if (t < trades.size() && (s >= signals.size() || trades[t].time <= signals[s].time)) {
+            if (trades[t].time > time)
+                break;
             const CTradingDay::Trade& trade = trades[t++];
-            SymbolState& state = states[{trade.market, trade.code}];
+            SymbolState& state = cursor.states[{trade.market, trade.code}];
             state.last = trade.price;
             state.volume += trade.volume;
             if (!state.traded || trade.price > state.high)
@@ -133,6 +195,8 @@ CDayReplay::Totals CDayReplay::Replay(CVelkAlert& engine)
                             {X1Format::Price(125, trade.price), TimeItem(143, trade.time),
                              X1Format::Volume(413, trade.volume)});
             ++totals.trades;
+            if (m_afterEachTrade)
+                m_afterEachTrade(trade.market, trade.code);
             if (m_store.IsSubscribed(trade.market, trade.code)) {
                 CMemoryInfo info(trade.market, trade.code);
                 engine.vRecvNewMemory(&info);
@@ -141,12 +205,14 @@ CDayReplay::Totals CDayReplay::Replay(CVelkAlert& engine)
                     m_afterEachCall();
             }
         } else {
+            if (signals[s].time > time)
+                break;
             const CTradingDay::Signal& signal = signals[s++];
             SymbolKey key{signal.market, signal.code};
-            auto state = states.find(key);
+            auto state = cursor.states.find(key);
             // Before the stock's first trade its quote shows the previous close.
-            double last = state != states.end() ? state->second.last : prevClose[key];
-            double volume = state != states.end() ? state->second.volume : 0.0;
+            double last = state != cursor.states.end() ? state->second.last : cursor.prevClose[key];
+            double volume = state != cursor.states.end() ? state->second.volume : 0.0;
             m_store.AddMagicRow(signal.market, date,
                                 {X1Format::Text(1018, signal.code), TimeItem(143, signal.time),
                                  X1Format::Price(125, last), X1Format::Volume(410, volume),

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
+#include <limits>
+#include <memory>
 #include <string>
 
 #include "CTradingDay.h"
@@ -20,7 +23,10 @@ public:
         int signals = 0;
     };
 
-    CDayReplay(const CTradingDay& day, CQuoteStore& store) : m_day(day), m_store(store) {}
+    CDayReplay(const CTradingDay& day, CQuoteStore& store);
+    ~CDayReplay();
+    CDayReplay(const CDayReplay&) = delete;
+    CDayReplay& operator=(const CDayReplay&) = delete;
 
     // Empties the store and fills it: markets, symbols with their fixed items, the signal
     // catalogue, the trade date, the users' stock groups, the system directory.
@@ -36,15 +42,38 @@ public:
     // can deliver what the engine's windows posted meanwhile.
     void SetAfterEachCall(std::function<void()> afterEachCall) { m_afterEachCall = std::move(afterEachCall); }
 
+    // Told of every trade as the quote service takes it in, before the engine hears of it.
+    void SetAfterEachTrade(std::function<void(unsigned char market, const std::string& code)> afterEachTrade)
+    {
+        m_afterEachTrade = std::move(afterEachTrade);
+    }
+
     // Replays the day into an engine that is already started.
     Totals Replay(CVelkAlert& engine);
+
+    // The day step by step, for a host whose replay clock is driven by its user: BeginReplay
+    // goes back to the start of the day (the quote service keeps what it was told so far), and
+    // AdvanceTo replays every trade and signal up to and including the second `time`, or only
+    // the first maxEvents of them.
+    void BeginReplay();
+    Totals AdvanceTo(CVelkAlert& engine, int time,
+                     std::size_t maxEvents = std::numeric_limits<std::size_t>::max());
+    // The second of the next trade or signal, -1 when the day is over.
+    int NextEventTime() const;
+    // The seconds of the day's first and last trade or signal, -1 for an empty day.
+    int FirstEventTime() const;
+    int LastEventTime() const;
 
     // The user the account service reports: the one in UserInfo.cfg, else the first user of
     // the stock groups.
     static std::string CurrentUser(const std::string& sysDir, const CTradingDay& day);
 
 private:
+    struct Cursor;
+
     const CTradingDay& m_day;
     CQuoteStore& m_store;
     std::function<void()> m_afterEachCall;
+    std::function<void(unsigned char, const std::string&)> m_afterEachTrade;
+    std::unique_ptr<Cursor> m_pCursor;
 };

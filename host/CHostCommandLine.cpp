@@ -17,6 +17,10 @@ std::string CHostCommandLine::DefaultRoot()
 std::string CHostCommandLine::Usage()
 {
     return "Usage:\n"
+#ifdef VELK_HOST_HAS_UI
+           "  velk-host [--silent] [--root DIR] [--day DAYDIR]\n"
+           "  velk-host [--root DIR] --day DAYDIR --screenshots PICDIR\n"
+#endif
            "  velk-host --headless [--silent] [--root DIR] --day DAYDIR\n"
            "  velk-host dump [--root DIR]\n"
            "  velk-host dump-day FILE\n"
@@ -24,13 +28,26 @@ std::string CHostCommandLine::Usage()
            "\n"
            "velk-host plays the quote application for the VelkSystemAlert module. It fills an\n"
            "in-memory quote service from a trading-day folder, starts the alert engine and\n"
-           "replays the day in time order, printing every alert as the engine records it:\n"
+           "replays the day in time order.\n"
+#ifdef VELK_HOST_HAS_UI
+           "\n"
+           "Without --headless it opens its main window: the quote board of the day, replay\n"
+           "controls (play, pause, one second at a time, speeds up to as fast as possible),\n"
+           "the module's settings and alert list, and intraday charts with the alerts marked.\n"
+           "It needs a display ($DISPLAY or $WAYLAND_DISPLAY). Without --day it opens the last\n"
+           "day folder it had open, or the demo day that comes with an installed velk-host.\n"
+           "The window's geometry, the last day folder, the speed and the sound switch are kept\n"
+           "in ~/.config/Velk/velk-host.conf.\n"
+#endif
+           "\n"
+           "With --headless it replays the day at once and prints every alert as the engine\n"
+           "records it:\n"
            "  HH:MM:SS<TAB>market<TAB>code<TAB>name<TAB>price<TAB>volume<TAB>reason\n"
            "in UTF-8 on standard output, one line per alert.\n"
            "\n"
            "Options:\n"
 #ifdef VELK_HOST_HAS_UI
-           "  --headless     run without a screen (the only mode): the Qt application runs on\n"
+           "  --headless     run without a screen: the Qt application runs on\n"
            "                 the offscreen platform unless QT_QPA_PLATFORM names another, and\n"
            "                 the alert list window is created, unseen, whenever the pop-up\n"
            "                 option of alert.cfg asks for it, exactly as in a real run. The\n"
@@ -44,6 +61,10 @@ std::string CHostCommandLine::Usage()
            "  --silent       no alert sounds; otherwise the sound mode of alert.cfg is played\n"
            "                 on the default audio device (a 50 ms beep per alert in mode 1),\n"
            "                 and nothing is played where there is no audio device\n"
+           "  --screenshots PICDIR\n"
+           "                 replays the day at full speed on the offscreen platform, writes\n"
+           "                 PNG pictures of the main window, the alert list, a chart, the\n"
+           "                 settings sheet and the keyboard wizard to PICDIR, and exits\n"
 #else
            "  --headless     run without windows (the only mode of this build): no alert list\n"
            "                 window, hence no day file, and no sound\n"
@@ -115,6 +136,11 @@ bool CHostCommandLine::Parse(const std::vector<std::string>& args)
                 return false;
         } else if (arg.rfind("--day=", 0) == 0) {
             m_strDay = arg.substr(6);
+        } else if (arg == "--screenshots") {
+            if (!value(m_strScreenshots))
+                return false;
+        } else if (arg.rfind("--screenshots=", 0) == 0) {
+            m_strScreenshots = arg.substr(14);
         } else if (arg.size() > 1 && arg[0] == '-') {
             m_strError = "unknown option " + arg;
             return false;
@@ -124,28 +150,38 @@ bool CHostCommandLine::Parse(const std::vector<std::string>& args)
     }
 
     if (positional.empty()) {
-        if (!m_bHeadless && m_strDay.empty() && !rootGiven) {
-            m_strError = "nothing to do";
-            return false;
-        }
         m_command = Command::Replay;
-        if (!m_bHeadless) {
-            m_strError = "velk-host has no windowed mode; run the replay with --headless";
+        if (m_bHeadless) {
+            if (!m_strScreenshots.empty()) {
+                m_strError = "--screenshots takes pictures of the windows, which --headless does not show";
+                return false;
+            }
+            if (m_strDay.empty()) {
+                m_strError = "--day DAYDIR is missing";
+                return false;
+            }
+        } else {
+#ifdef VELK_HOST_HAS_UI
+            if (!m_strScreenshots.empty() && m_strDay.empty()) {
+                m_strError = "--screenshots needs --day DAYDIR";
+                return false;
+            }
+#else
+            m_strError = m_strDay.empty() && !rootGiven && m_strScreenshots.empty()
+                             ? "nothing to do"
+                             : "this velk-host is built without windows; run the replay with --headless";
             return false;
-        }
-        if (m_strDay.empty()) {
-            m_strError = "--day DAYDIR is missing";
-            return false;
+#endif
         }
     } else if (positional[0] == "dump") {
         m_command = Command::Dump;
-        if (positional.size() > 1 || !m_strDay.empty()) {
+        if (positional.size() > 1 || !m_strDay.empty() || !m_strScreenshots.empty()) {
             m_strError = "dump takes only --root DIR";
             return false;
         }
     } else if (positional[0] == "dump-day") {
         m_command = Command::DumpDay;
-        if (positional.size() != 2 || rootGiven || !m_strDay.empty()) {
+        if (positional.size() != 2 || rootGiven || !m_strDay.empty() || !m_strScreenshots.empty()) {
             m_strError = "dump-day takes one FILE";
             return false;
         }

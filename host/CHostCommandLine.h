@@ -17,6 +17,8 @@ public:
     const std::string& Root() const { return m_strRoot; }
     const std::string& Day() const { return m_strDay; }
     const std::string& File() const { return m_strFile; }
+    // The folder for the pictures of the windows; empty when none are asked for.
+    const std::string& Screenshots() const { return m_strScreenshots; }
     const std::string& Error() const { return m_strError; }
 
     static std::string Usage();
@@ -30,5 +32,6 @@ private:
     std::string m_strRoot;
     std::string m_strDay;
     std::string m_strFile;
+    std::string m_strScreenshots;
     std::string m_strError;
 };

@@ -13,14 +13,14 @@ namespace {
 
 QtMessageHandler g_previousHandler = nullptr;
 
-// Complaints of the offscreen platform about what a screenless run cannot have: a stacking
-// order to raise a window in, a focus to activate it with, a session runtime directory. They
-// would come once per alert and bury the host's own messages; everything else goes through.
+// What a screenless run cannot have: a stacking order, a focus, a window manager to take size
+// hints, a session runtime directory.
 void FilterHeadlessMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     if (type == QtWarningMsg &&
         (message == QStringLiteral("This plugin does not support raise()") ||
          message == QStringLiteral("This plugin does not support requestActivate()") ||
+         message == QStringLiteral("This plugin does not support propagateSizeHints()") ||
          message.startsWith(QStringLiteral("QStandardPaths: XDG_RUNTIME_DIR not set"))))
         return;
     if (g_previousHandler)
@@ -34,7 +34,7 @@ CQtHostSession::CQtHostSession(int& argc, char** argv, std::FILE* log) : m_messa
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if (!platform || !*platform)
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    g_previousHandler = qInstallMessageHandler(FilterHeadlessMessages);
+    QuietOffscreenPlatform();
     m_pApplication = std::make_unique<QApplication>(argc, argv);
     // The last alert window closing must not end anything: the run ends when the day does.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -57,6 +57,13 @@ CQtHostSession::~CQtHostSession()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     m_pApplication.reset();
     qInstallMessageHandler(g_previousHandler);
+}
+
+void CQtHostSession::QuietOffscreenPlatform()
+{
+    QtMessageHandler previous = qInstallMessageHandler(FilterHeadlessMessages);
+    if (previous != FilterHeadlessMessages)
+        g_previousHandler = previous;
 }
 
 void CQtHostSession::ProcessEvents()

@@ -30,6 +30,11 @@ public:
     // The services the module registered when it loaded, without the sound when silent.
     static CVelkServices EngineServices(bool silent);
 
+    // Leaves out the offscreen platform's complaints of what a screenless run cannot have (a
+    // window to raise, a focus to activate): they would come once per alert and bury the
+    // host's own messages. Everything else goes through.
+    static void QuietOffscreenPlatform();
+
 private:
     std::unique_ptr<QApplication> m_pApplication;
     std::unique_ptr<CHostMainWindow> m_pMainWindow;

@@ -13,7 +13,18 @@
 #include "VelkFile.h"
 
 #ifdef VELK_HOST_HAS_UI
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QIcon>
+#include <QSettings>
+#include <cstdlib>
+#include <memory>
+
+#include "CDesktopMainWindow.h"
 #include "CQtHostSession.h"
+#include "CScreenshots.h"
+#include "RegisteredMessages.h"
 #endif
 
 namespace {
@@ -40,6 +51,29 @@ std::string AbsolutePath(const std::string& path)
     return VelkJoinPath(buffer.data(), path);
 }
 
+// DIR/SYS and DIR/bin exist and the process works in DIR/bin: the engine finds ..\Dat\Alert
+// and ..\SYS from the current directory, as in the host application's bin folder. 0 when
+// ready, else the exit status.
+int PrepareRoot(const std::string& rootOption, std::string& sysDir)
+{
+    const std::string root = AbsolutePath(rootOption);
+    if (VelkFileExists(root) && !VelkIsDirectory(root)) {
+        std::fprintf(stderr, "velk-host: %s is not a directory\n", root.c_str());
+        return kExitBadInput;
+    }
+    sysDir = VelkJoinPath(root, "SYS");
+    const std::string binDir = VelkJoinPath(root, "bin");
+    if (!VelkCreateDirectories(sysDir) || !VelkCreateDirectories(binDir)) {
+        std::fprintf(stderr, "velk-host: cannot create %s and %s\n", sysDir.c_str(), binDir.c_str());
+        return kExitFailure;
+    }
+    if (::chdir(binDir.c_str()) != 0) {
+        std::fprintf(stderr, "velk-host: cannot enter %s\n", binDir.c_str());
+        return kExitFailure;
+    }
+    return 0;
+}
+
 int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
 {
     CTradingDay day;
@@ -48,25 +82,9 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
         std::fprintf(stderr, "%s\n", error.c_str());
         return kExitBadInput;
     }
-
-    const std::string root = AbsolutePath(options.Root());
-    if (VelkFileExists(root) && !VelkIsDirectory(root)) {
-        std::fprintf(stderr, "velk-host: %s is not a directory\n", root.c_str());
-        return kExitBadInput;
-    }
-    const std::string sysDir = VelkJoinPath(root, "SYS");
-    const std::string binDir = VelkJoinPath(root, "bin");
-    if (!VelkCreateDirectories(sysDir) || !VelkCreateDirectories(binDir)) {
-        std::fprintf(stderr, "velk-host: cannot create %s and %s\n", sysDir.c_str(),
-                     binDir.c_str());
-        return kExitFailure;
-    }
-    // The engine finds ..\Dat\Alert and ..\SYS from the current directory, as in the host
-    // application's bin folder.
-    if (::chdir(binDir.c_str()) != 0) {
-        std::fprintf(stderr, "velk-host: cannot enter %s\n", binDir.c_str());
-        return kExitFailure;
-    }
+    std::string sysDir;
+    if (int status = PrepareRoot(options.Root(), sysDir))
+        return status;
 
     // A reader that goes away (velk-host ... | head) must not kill the replay half-way: the
     // engine still has to be shut down, and that is when the day's alert file is written.
@@ -96,6 +114,117 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
     return 0;
 }
 
+#ifdef VELK_HOST_HAS_UI
+
+// A window nobody can see would keep the program running with no way to close it: the
+// offscreen and minimal platforms are no display.
+bool HasDisplay()
+{
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value && *value)
+            return true;
+    }
+    const std::string platform = std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "";
+    return !platform.empty() && platform.rfind("offscreen", 0) != 0 && platform.rfind("minimal", 0) != 0;
+}
+
+// The demo day and its conditions, installed beside velk-host.
+QString BundledDemoDir()
+{
+    return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../share/velk-host"));
+}
+
+// A data directory without any condition file gets the demo's, so that the demo day raises
+// alerts on a first run; conditions of the user's own are never touched.
+void SeedDemoConditions(const std::string& sysDir)
+{
+    const QDir sys(QString::fromStdString(sysDir));
+    for (const char* name : {"alert.cfg", "Magic.cfg", "System_alert.cfg"})
+        if (sys.exists(QString::fromLatin1(name)))
+            return;
+    const QDir demo(BundledDemoDir() + QStringLiteral("/demo-root/SYS"));
+    for (const QString& name : demo.entryList(QDir::Files))
+        QFile::copy(demo.filePath(name), sys.filePath(name));
+}
+
+int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
+{
+    const bool screenshots = !options.Screenshots().empty();
+    // Checked before anything is created, like a headless run's day.
+    std::unique_ptr<CTradingDay> day;
+    std::string dayFolder;
+    if (!options.Day().empty()) {
+        day = std::make_unique<CTradingDay>();
+        std::string error;
+        if (!day->Load(options.Day(), error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return kExitBadInput;
+        }
+        dayFolder = AbsolutePath(options.Day());
+    }
+    const std::string pictures = screenshots ? AbsolutePath(options.Screenshots()) : std::string();
+    if (screenshots) {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    } else if (!HasDisplay()) {
+        std::fprintf(stderr, "velk-host: no display ($DISPLAY and $WAYLAND_DISPLAY are not set); run the "
+                             "replay with --headless, or take pictures with --screenshots PICDIR\n");
+        return kExitBadInput;
+    }
+    std::string sysDir;
+    if (int status = PrepareRoot(options.Root(), sysDir))
+        return status;
+
+    if (screenshots)
+        CQtHostSession::QuietOffscreenPlatform();
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Velk"));
+    QApplication::setApplicationName(QStringLiteral("velk-host"));
+    QIcon icon(QStringLiteral(":/velk-host/velk-host-256.png"));
+    icon.addFile(QStringLiteral(":/velk-host/velk-host-64.png"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("velk-host"), icon));
+    // Pictures never change what the user's runs keep.
+    std::unique_ptr<QSettings> settings = screenshots ? nullptr : std::make_unique<QSettings>();
+
+    int status = 0;
+    {
+        CDesktopMainWindow window(sysDir, settings.get(), options.Silent() || screenshots);
+        VelkSetMainWindow(&window);
+        if (day) {
+            window.OpenLoadedDay(std::move(day), QString::fromStdString(dayFolder));
+        } else {
+            const QString last = settings ? settings->value(QStringLiteral("replay/lastDay")).toString() : QString();
+            const QString demo = BundledDemoDir() + QStringLiteral("/demo-day");
+            if (!last.isEmpty() && QFileInfo(last).isDir()) {
+                QString error;
+                if (!window.OpenDay(last, &error))
+                    std::fprintf(stderr, "velk-host: %s\n", error.toStdString().c_str());
+            } else if (QFileInfo(demo).isDir()) {
+                SeedDemoConditions(sysDir);
+                window.OpenDay(demo);
+            }
+        }
+        if (screenshots) {
+            CScreenshots shots(window, QString::fromStdString(pictures));
+            QStringList written;
+            QString error;
+            if (!shots.Take(written, error)) {
+                std::fprintf(stderr, "velk-host: %s\n", error.toStdString().c_str());
+                status = kExitFailure;
+            }
+            for (const QString& name : written)
+                std::printf("%s\n", QDir(QString::fromStdString(pictures)).filePath(name).toStdString().c_str());
+        } else {
+            window.show();
+            status = QApplication::exec();
+        }
+        VelkSetMainWindow(nullptr);
+    }
+    return status;
+}
+
+#endif
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -124,6 +253,10 @@ int main(int argc, char** argv)
         return 0;
     }
     case CHostCommandLine::Command::Replay:
+#ifdef VELK_HOST_HAS_UI
+        if (!options.Headless())
+            return RunDesktop(options, argc, argv);
+#endif
         return RunReplay(options, argc, argv);
     }
     return kExitFailure;

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "CTextPool.h"
+#include "VelkNumber.h"
 #include "KQCommon.h"
 
 namespace {
@@ -208,7 +209,7 @@ X1Format::operator double() const
     case kDate:
         return double(LoadPayload<std::int32_t>(m_bytes));
     case kText:
-        return std::atof(CTextPool::Instance().Get(LoadPayload<std::uint32_t>(m_bytes)).c_str());
+        return VelkAtof(CTextPool::Instance().Get(LoadPayload<std::uint32_t>(m_bytes)));
     case kTime:
         return double(GetHour()) * 10000 + GetMinute() * 100 + GetSecond();
     }

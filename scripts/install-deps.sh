@@ -8,13 +8,15 @@ set -euo pipefail
 packages=(
   g++ make cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev
-  qt6-base-dev
+  nlohmann-json3-dev locales
+  qt6-base-dev qt6-charts-dev
+  # Qt Charts finds Qt OpenGL through CMake, whose files Debian keeps in this package.
+  libqt6opengl6-dev
   libsdl2-dev
   fonts-wqy-microhei
 )
 if [ "${VELK_BUILD_UI:-ON}" = "OFF" ]; then
-  packages=(g++ make cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev)
+  packages=(g++ make cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev locales)
 fi
 
 if [ "${1:-}" = "--fuzz" ]; then

@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Replays the bundled trading day through velk-host on a fresh copy of the demo data
-# directory, so that every run starts from the same condition files, then summarises the
-# alerts and shows the day file that the run left behind. The day is then replayed a second
-# time into the same directory: the alert list window reads the day file when it opens, so
-# the file ends up with both runs' alerts.
+# directory, so that every run starts from the same condition files.
+#
+# With a display ($DISPLAY or $WAYLAND_DISPLAY) and a velk-host built with windows, the demo is
+# velk-host's main window on that day; closing the window ends it. Otherwise (or with
+# VELK_DEMO_HEADLESS=1) the day is replayed headless: the alerts are printed as they are
+# recorded, then summarised, followed by a short summary of the day file that the run left
+# behind. The day is then replayed a second time into the same directory: the alert list
+# window reads the day file when it opens, so the file ends up with both runs' alerts.
 # Usage: scripts/run-demo.sh <build dir>
 set -euo pipefail
 
@@ -20,6 +24,19 @@ cp -r "$here/data/demo-root" "$root"
 # Where there is no sound card, SDL's ALSA backend has alsa-lib report each failed attempt to
 # open the device, eight lines per alert; the alerts themselves are unaffected.
 quiet_alsa() { grep -v '^ALSA lib ' >&2 || true; }
+
+# A velk-host built without windows does not offer the pictures of them.
+has_windows() { [[ $("$host" --help) == *--screenshots* ]]; }
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "${VELK_DEMO_HEADLESS:-0}" != 1 ] && has_windows; then
+  echo "== velk-host --root $root --day data/demo-day (close the window to end the demo)"
+  if "$host" --root "$root" --day "$here/data/demo-day" 2> >(quiet_alsa); then
+    exit 0
+  fi
+  echo "== the window could not be shown; the same day headless instead"
+  rm -rf "$root"
+  cp -r "$here/data/demo-root" "$root"
+fi
 
 alerts="$build_dir/demo-alerts.txt"
 echo "== velk-host --headless --root $root --day data/demo-day"
@@ -38,13 +55,34 @@ if [ ! -f "$day_file" ]; then
   exit 0
 fi
 
-size=$(stat -c %s "$day_file")
+# The first records of the day file, latest first, in the form of the alert lines above; the
+# whole file as JSON: velk-host dump-day FILE.
+summarise_day_file() {
+  local size
+  size=$(stat -c %s "$day_file")
+  echo "day file now $size bytes, $((size / 125)) records; the latest:"
+  "$host" dump-day "$day_file" | awk -v limit=5 -v file="$day_file" '
+    /^    "/ {
+      line = $0; sub(/^    "/, "", line)
+      key = line; sub(/".*/, "", key)
+      value = line; sub(/^[^:]*: /, "", value); sub(/,$/, "", value); gsub(/^"|"$/, "", value)
+      field[key] = value
+    }
+    /^  }/ {
+      if (n < limit)
+        printf "  %s\t%s\t%s\t%s\t%.2f\t%.0f\t%s\n", field["time_text"], field["market"], field["code"],
+               field["name"], field["price"], field["volume"], field["reason"]
+      n++
+    }
+    END { if (n > limit) printf "  ... %d more (velk-host dump-day %s)\n", n - limit, file }'
+}
+
 echo
-echo "== day file $day_file: $size bytes, $((size / 125)) records"
-"$host" dump-day "$day_file"
+echo "== day file $day_file"
+summarise_day_file
 
 echo
 echo "== the same day again, silently, into the same directory"
 again=$("$host" --headless --silent --root "$root" --day "$here/data/demo-day" | wc -l)
-size=$(stat -c %s "$day_file")
-echo "$again alerts; day file now $size bytes, $((size / 125)) records"
+echo "$again alerts"
+summarise_day_file

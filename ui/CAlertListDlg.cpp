@@ -7,7 +7,6 @@
 #include <QPixmap>
 #include <QTableView>
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
 #include "CAlertDayFile.h"
@@ -161,19 +160,13 @@ std::string CAlertListDlg::DayFilePath()
 {
     CMarketStatus status;
     DA_bGetMarketStatus(kDateMarket, status);
-    const int date = status.m_nTradeDate;
-    char name[64];
-    std::snprintf(name, sizeof name, "%04d%02d%02d.alt", date / 10000, date % 10000 / 100, date % 100);
-    return VelkJoinPath(kAlertDir, name);
+    return CAlertDayFile::PathFor(kAlertDir, status.m_nTradeDate);
 }
 
 void CAlertListDlg::LoadAlertFile()
 {
-    if (!m_pAlerts)
-        return;
-    std::string bytes;
-    if (VelkReadFile(DayFilePath(), bytes))
-        CAlertDayFile::AppendRecords(bytes, *m_pAlerts);
+    if (m_pAlerts)
+        CAlertDayFile::Load(DayFilePath(), *m_pAlerts);
 }
 
 void CAlertListDlg::SaveAlertFile()
@@ -182,7 +175,7 @@ void CAlertListDlg::SaveAlertFile()
         return;
     if (!VelkIsDirectory(kAlertDir) && !VelkCreateDirectories(kAlertDir))
         return;
-    VelkReplaceFile(DayFilePath(), CAlertDayFile::Bytes(*m_pAlerts));
+    CAlertDayFile::Save(DayFilePath(), *m_pAlerts);
 }
 
 void CAlertListDlg::InsertAlertItem(const Ta_ALERTRECORD&)

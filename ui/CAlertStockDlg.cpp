@@ -16,6 +16,7 @@
 #include "QtText.h"
 #include "TextCodec.h"
 #include "VelkServices.h"
+#include "VelkNumber.h"
 #include "VelkStringTable.h"
 #include "ui_IDD_ALERTSTOCK_178.h"
 
@@ -54,25 +55,6 @@ QString FormatPrice(float value)
     if (res.ec != std::errc())
         return QString();
     return QString::fromLatin1(buf, static_cast<int>(res.ptr - buf));
-}
-
-// atof in the "C" locale: leading blanks, an optional sign, the longest number that follows;
-// 0 when there is none ("--" when the quote service had no previous close).
-double AtofC(const std::string& text)
-{
-    const char* p = text.c_str();
-    const char* end = p + text.size();
-    while (p < end && std::isspace(static_cast<unsigned char>(*p)))
-        ++p;
-    bool negative = false;
-    if (p < end && (*p == '+' || *p == '-')) {
-        negative = *p == '-';
-        ++p;
-    }
-    double value = 0;
-    if (std::from_chars(p, end, value, std::chars_format::general).ec != std::errc())
-        return 0;
-    return negative ? -value : value;
 }
 
 std::string CodeKey(const Ta_VELKPRICEALERT& record)
@@ -258,7 +240,7 @@ void CAlertStockDlg::OnAdd()
     record.m_byMarket = dlg.m_byMarket;
     VelkCopyText(record.m_szCode, dlg.m_strCode);
     VelkCopyText(record.m_szName, dlg.m_strName);
-    record.m_fPreClose = static_cast<float>(AtofC(dlg.m_strPreClose));
+    record.m_fPreClose = static_cast<float>(VelkAtof(dlg.m_strPreClose));
     record.m_fUpper = dlg.m_fUpper;
     record.m_fLower = dlg.m_fLower;
 

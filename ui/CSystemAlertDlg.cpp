@@ -306,6 +306,8 @@ void CSystemAlertDlg::Commit()
         m_pSheetStore->m_switches = m_switches;
         m_pSheetStore->m_vecStock = m_vecStock;
         m_pSheetStore->m_mapCode = m_mapCode;
+        // The engine warns of a file it could not save; this page did the saving.
+        m_pSheetStore->m_bSaveFailed = m_bSaveFailed;
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include "CAlertListDlg.h"
+#include "CAlertSettingDlg.h"
 #include "CAlertWindowHandle.h"
 #include "CVelkPropertyPage.h"
 #include "CVelkPropertySheet.h"
@@ -11,6 +12,7 @@
 #include "RegisteredMessages.h"
 #include "ResourceSwitch.h"
 #include "VelkStringTable.h"
+
 
 bool CVelkWindowing::HasMainWindow() const
 {
@@ -87,6 +89,45 @@ int CVelkWindowing::RunSettingsSheet(CSettingsBinding& binding)
         }
         for (const auto& page : pages.Pages())
             sheet.AddPage(page.get());
+        return sheet.DoModal() == 1 ? VelkMsgBox::kIdOk : VelkMsgBox::kIdCancel;
+    } catch (...) {
+        return VelkMsgBox::kIdCancel;
+    }
+}
+
+namespace {
+
+constexpr const char* kAlertSettingPage = "CAlertSettingDlg";
+
+// The page has no operation of its own for the record it writes: its creator sets it.
+bool AimAlertSettingPage(CVelkPropertyPage& page, Ta_ALERTSETTING* setting)
+{
+    auto* settingPage = dynamic_cast<CAlertSettingDlg*>(&page);
+    if (!settingPage)
+        return false;
+    settingPage->m_pSetting = setting;
+    return true;
+}
+
+} // namespace
+
+bool CVelkWindowing::HasAlertSettingPage() const
+{
+    return CVelkPageRegistry::IsRegistered(kAlertSettingPage);
+}
+
+int CVelkWindowing::RunAlertSettingPage(Ta_ALERTSETTING* setting)
+{
+    if (!setting || !HasAlertSettingPage())
+        return VelkMsgBox::kIdCancel;
+    try {
+        const CResourceSwitch resources;
+        CVelkPropertySheet sheet(VelkFromUtf8("报警比率设置"));
+        // Constructed after the sheet, destroyed before it.
+        std::unique_ptr<CVelkPropertyPage> page = CVelkPageRegistry::Create(kAlertSettingPage);
+        if (!page || !AimAlertSettingPage(*page, setting))
+            return VelkMsgBox::kIdCancel;
+        sheet.AddPage(page.get());
         return sheet.DoModal() == 1 ? VelkMsgBox::kIdOk : VelkMsgBox::kIdCancel;
     } catch (...) {
         return VelkMsgBox::kIdCancel;

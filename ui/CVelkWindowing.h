@@ -12,4 +12,7 @@ public:
     // "报警参数设置": the pages registered for the sheet, bound to the engine's data, run
     // modally without a parent; kIdOk after OK.
     int RunSettingsSheet(CSettingsBinding& binding) override;
+    // The page "CAlertSettingDlg" alone in a sheet, writing through setting on OK.
+    bool HasAlertSettingPage() const override;
+    int RunAlertSettingPage(Ta_ALERTSETTING* setting) override;
 };

@@ -1,13 +1,30 @@
 #include "VelkFile.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <random>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
+
+constexpr int kMaxLinkHops = 40;
+// A live writer locks its temporary from just after creating it until the rename; a temporary
+// nobody locks and untouched for this long is stale even when its writer's pid was reused.
+constexpr std::time_t kStaleAgeSeconds = 60;
+constexpr std::size_t kReadPiece = 1 << 20;
 
 class CFdSink final : public IByteSink {
 public:
@@ -32,6 +49,21 @@ private:
     int m_fd;
 };
 
+// Collects what a writer produces, for a write that must know the whole content first.
+class CMemorySink final : public IByteSink {
+public:
+    bool Write(const void* data, std::size_t size) override
+    {
+        m_bytes.append(static_cast<const char*>(data), size);
+        return true;
+    }
+    bool Flush() override { return true; }
+    const std::string& Bytes() const { return m_bytes; }
+
+private:
+    std::string m_bytes;
+};
+
 std::string DirectoryOf(const std::string& path)
 {
     std::size_t slash = path.find_last_of('/');
@@ -40,19 +72,299 @@ std::string DirectoryOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+std::string NameOf(const std::string& path)
+{
+    std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The file a write lands on: symbolic links are followed (a relative link from the link's own
+// folder), so that a link into another folder keeps pointing at the content.
+bool ResolveLinks(const std::string& path, std::string& target)
+{
+    std::string current = path;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            target = current;
+            return true;
+        }
+        char link[PATH_MAX];
+        ssize_t n = ::readlink(current.c_str(), link, sizeof link);
+        if (n <= 0 || static_cast<std::size_t>(n) >= sizeof link)
+            return false;
+        std::string next(link, static_cast<std::size_t>(n));
+        current = next[0] == '/' ? next : VelkJoinPath(DirectoryOf(current), next);
+    }
+    return false;
+}
+
+bool ReadFully(int fd, std::uint64_t offset, char* out, std::size_t size)
+{
+    while (size > 0) {
+        ssize_t n = ::pread(fd, out, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        out += n;
+        offset += static_cast<std::uint64_t>(n);
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool WriteFully(int fd, std::uint64_t offset, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        offset += static_cast<std::uint64_t>(n);
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Claims the disk space for a file's new end before a byte is written, so that a full disk is
+// found while the old content is still whole. File systems without preallocation just write.
+bool ReserveSpace(int fd, std::uint64_t offset, std::uint64_t length)
+{
+    if (length == 0 || ::fallocate(fd, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
+                                   static_cast<off_t>(length)) == 0)
+        return true;
+    return errno == EOPNOTSUPP || errno == ENOSYS;
+}
+
+// "<name>.tmp-<pid>-<6 letters or digits>", or the "<name>.tmp<6>" of earlier versions, which
+// carried no pid (0 then).
+bool ParseTemporaryName(const std::string& entry, const std::string& name, pid_t& pid)
+{
+    auto isRandomPart = [](std::string_view text) {
+        if (text.size() != 6)
+            return false;
+        for (char c : text) {
+            if (!std::isalnum(static_cast<unsigned char>(c)))
+                return false;
+        }
+        return true;
+    };
+    const std::string prefix = name + ".tmp";
+    if (entry.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    std::string_view rest(entry);
+    rest.remove_prefix(prefix.size());
+    pid = 0;
+    if (rest.empty() || rest[0] != '-')
+        return isRandomPart(rest);
+    rest.remove_prefix(1);
+    std::size_t dash = rest.find('-');
+    if (dash == 0 || dash == std::string_view::npos || dash > 9 || !isRandomPart(rest.substr(dash + 1)))
+        return false;
+    long value = 0;
+    for (char c : rest.substr(0, dash)) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + (c - '0');
+    }
+    pid = static_cast<pid_t>(value);
+    return pid > 0;
+}
+
+// Temporaries of the file that a killed or crashed writer left behind. One is stale when no one
+// holds its lock and either its writer is gone or it has long been left alone; a temporary of a
+// writer at work (a thread of this process or another process) is never touched.
+void RemoveStaleTemporaries(const std::string& dir, const std::string& name)
+{
+    std::vector<std::string> candidates;
+    if (DIR* folder = ::opendir(dir.c_str())) {
+        const std::string prefix = name + ".tmp";
+        while (const dirent* entry = ::readdir(folder)) {
+            if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0)
+                candidates.emplace_back(entry->d_name);
+        }
+        ::closedir(folder);
+    }
+    const std::time_t now = std::time(nullptr);
+    for (const std::string& candidate : candidates) {
+        pid_t pid = 0;
+        if (!ParseTemporaryName(candidate, name, pid))
+            continue;
+        const std::string path = VelkJoinPath(dir, candidate);
+        int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat st {};
+        bool stale = false;
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+            const bool unlocked = ::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+            const bool writerGone = pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH;
+            stale = unlocked && (writerGone || now - st.st_mtime > kStaleAgeSeconds);
+        }
+        if (stale)
+            ::unlink(path.c_str());
+        ::close(fd);
+    }
+}
+
+std::string RandomPart()
+{
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static std::atomic<unsigned> sequence{0};
+    thread_local std::minstd_rand generator(std::random_device{}() ^ (sequence++ * 2654435761u));
+    std::string part(6, '\0');
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof kAlphabet - 2);
+    for (char& c : part)
+        c = kAlphabet[pick(generator)];
+    return part;
+}
+
+// The file being replaced, after its links.
+struct CTarget {
+    std::string path;
+    std::string dir;
+    std::string name;
+    bool exists = false;
+    struct stat st {};
+};
+
+bool Examine(const std::string& path, CTarget& target)
+{
+    if (!ResolveLinks(path, target.path))
+        return false;
+    target.dir = DirectoryOf(target.path);
+    target.name = NameOf(target.path);
+    target.exists = ::stat(target.path.c_str(), &target.st) == 0;
+    return target.exists || errno == ENOENT;
+}
+
+// Created with no more than owner access when it will take over an existing file's mode, so
+// that nobody opens it in between; otherwise as any new file, under the process's umask.
+int CreateTemporary(const CTarget& target, std::string& tmp, int& error)
+{
+    const mode_t mode = target.exists ? 0600 : 0666;
+    const std::string stem = target.name + ".tmp-" + std::to_string(::getpid()) + "-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tmp = VelkJoinPath(target.dir, stem + RandomPart());
+        int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd >= 0) {
+            // Without locks on this file system the writer's pid still protects it.
+            (void)::flock(fd, LOCK_EX | LOCK_NB);
+            return fd;
+        }
+        if (errno != EEXIST) {
+            error = errno;
+            return -1;
+        }
+    }
+    error = EEXIST;
+    return -1;
+}
+
+void KeepModeAndOwner(int fd, const struct stat& old)
+{
+    struct stat now {};
+    if (::fstat(fd, &now) == 0 && (now.st_uid != old.st_uid || now.st_gid != old.st_gid)) {
+        // Only a privileged process may give a file away; others keep at least the group when
+        // they belong to it, else the file becomes theirs.
+        const bool kept = ::fchown(fd, old.st_uid, old.st_gid) == 0 ||
+                          ::fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0;
+        static_cast<void>(kept);
+    }
+    // After the owner, because a change of owner clears the set-id bits.
+    ::fchmod(fd, old.st_mode & 07777);
+}
+
+bool FolderRefusesNewFiles(int error)
+{
+    return error == EACCES || error == EPERM;
+}
+
+// The fallback for a folder that takes no new files: the existing file is overwritten in
+// place. Its old content is kept in memory and written back if the new one cannot be written
+// whole.
+bool WriteInPlace(const CTarget& target, const std::function<bool(IByteSink&)>& writer,
+                  const SinkWrapper& wrap)
+{
+    CMemorySink memory;
+    if (!writer(memory))
+        return false;
+    const std::string& content = memory.Bytes();
+
+    bool canRestore = true;
+    int fd = ::open(target.path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        canRestore = false;
+        fd = ::open(target.path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    }
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    const std::uint64_t oldSize = static_cast<std::uint64_t>(st.st_size);
+    std::string old;
+    if (canRestore) {
+        old.resize(oldSize);
+        canRestore = ReadFully(fd, 0, old.data(), old.size());
+    }
+    if (content.size() > oldSize && !ReserveSpace(fd, oldSize, content.size() - oldSize)) {
+        ::close(fd);
+        return false;
+    }
+
+    bool ok = ::lseek(fd, 0, SEEK_SET) == 0;
+    if (ok) {
+        std::unique_ptr<IByteSink> sink = std::make_unique<CFdSink>(fd);
+        if (wrap)
+            sink = wrap(std::move(sink));
+        ok = sink && sink->Write(content.data(), content.size()) &&
+             ::ftruncate(fd, static_cast<off_t>(content.size())) == 0 && sink->Flush();
+    }
+    if (!ok && canRestore) {
+        if (WriteFully(fd, 0, old.data(), old.size()) && ::ftruncate(fd, static_cast<off_t>(oldSize)) == 0)
+            ::fsync(fd);
+    }
+    ::close(fd);
+    return ok;
+}
+
+void SyncDirectory(const std::string& dir)
+{
+    int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+}
+
 } // namespace
 
 bool VelkReplaceFile(const std::string& path, const std::function<bool(IByteSink&)>& writer,
                      const SinkWrapper& wrap)
 {
-    std::string tmp = path + ".tmpXXXXXX";
-    int fd = ::mkstemp(tmp.data());
-    if (fd < 0)
+    CTarget target;
+    if (!Examine(path, target))
         return false;
-    // mkstemp creates 0600; the file it replaces would have had the usual permissions.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+    if (target.exists) {
+        // A directory or a device is not ours to replace, nor a file the process may not write.
+        if (!S_ISREG(target.st.st_mode) || ::faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) != 0)
+            return false;
+    }
+    RemoveStaleTemporaries(target.dir, target.name);
+
+    std::string tmp;
+    int error = 0;
+    int fd = CreateTemporary(target, tmp, error);
+    if (fd < 0)
+        return target.exists && FolderRefusesNewFiles(error) && WriteInPlace(target, writer, wrap);
+    if (target.exists)
+        KeepModeAndOwner(fd, target.st);
 
     bool ok;
     {
@@ -61,26 +373,109 @@ bool VelkReplaceFile(const std::string& path, const std::function<bool(IByteSink
             sink = wrap(std::move(sink));
         ok = sink && writer(*sink) && sink->Flush();
     }
-    ok = (::close(fd) == 0) && ok;
-    if (ok)
-        ok = ::rename(tmp.c_str(), path.c_str()) == 0;
-    if (!ok) {
+    // The temporary stays locked until it has its final name.
+    if (ok && ::rename(tmp.c_str(), target.path.c_str()) != 0) {
+        error = errno;
         ::unlink(tmp.c_str());
-        return false;
+        ::close(fd);
+        // A sticky folder lets a process create files but not replace another owner's file.
+        return target.exists && FolderRefusesNewFiles(error) && WriteInPlace(target, writer, wrap);
     }
-    // Make the rename itself durable.
-    int dirFd = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
-    return true;
+    if (!ok)
+        ::unlink(tmp.c_str());
+    ::close(fd);
+    if (ok)
+        SyncDirectory(target.dir);
+    return ok;
 }
 
 bool VelkReplaceFile(const std::string& path, std::string_view bytes, const SinkWrapper& wrap)
 {
     return VelkReplaceFile(
         path, [bytes](IByteSink& sink) { return sink.Write(bytes.data(), bytes.size()); }, wrap);
+}
+
+bool VelkWriteFileTail(const std::string& path, std::uint64_t offset, std::string_view bytes)
+{
+    std::string resolved;
+    if (!ResolveLinks(path, resolved))
+        return false;
+    RemoveStaleTemporaries(DirectoryOf(resolved), NameOf(resolved));
+
+    int fd = ::open(resolved.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || offset > static_cast<std::uint64_t>(st.st_size)) {
+        ::close(fd);
+        return false;
+    }
+    const std::uint64_t oldSize = static_cast<std::uint64_t>(st.st_size);
+    const std::uint64_t newSize = offset + bytes.size();
+    std::string oldTail(oldSize - offset, '\0');
+    if (!ReadFully(fd, offset, oldTail.data(), oldTail.size()) ||
+        (newSize > oldSize && !ReserveSpace(fd, oldSize, newSize - oldSize))) {
+        ::close(fd);
+        return false;
+    }
+
+    bool ok = WriteFully(fd, offset, bytes.data(), bytes.size()) &&
+              (newSize >= oldSize || ::ftruncate(fd, static_cast<off_t>(newSize)) == 0) &&
+              ::fsync(fd) == 0;
+    if (!ok) {
+        if (WriteFully(fd, offset, oldTail.data(), oldTail.size()) &&
+            ::ftruncate(fd, static_cast<off_t>(oldSize)) == 0)
+            ::fsync(fd);
+    }
+    ::close(fd);
+    return ok;
+}
+
+bool VelkReadBlocks(const std::string& path, std::uint64_t offset, std::size_t blockSize,
+                    const std::function<bool(const char* block)>& callback)
+{
+    if (blockSize == 0)
+        return false;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
+    std::uint64_t blocks = size > offset ? (size - offset) / blockSize : 0;
+    const std::size_t perPiece = std::max<std::size_t>(1, kReadPiece / blockSize);
+    std::vector<char> piece(std::min<std::uint64_t>(blocks, perPiece) * blockSize);
+    bool ok = true;
+    bool more = true;
+    while (more && blocks > 0) {
+        const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(blocks, perPiece));
+        if (!ReadFully(fd, offset, piece.data(), count * blockSize)) {
+            ok = false;
+            break;
+        }
+        for (std::size_t i = 0; more && i < count; ++i)
+            more = callback(piece.data() + i * blockSize);
+        offset += count * blockSize;
+        blocks -= count;
+    }
+    ::close(fd);
+    return ok;
+}
+
+bool VelkKeepCopy(const std::string& path, const std::string& copyPath)
+{
+    if (VelkFileExists(copyPath))
+        return true;
+    // The link goes to the file a symbolic link points at, not to the link.
+    if (::linkat(AT_FDCWD, path.c_str(), AT_FDCWD, copyPath.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        return true;
+    if (errno == EEXIST)
+        return true;
+    std::string bytes;
+    return VelkReadFile(path, bytes) && !VelkFileExists(copyPath) && VelkReplaceFile(copyPath, bytes);
 }
 
 bool VelkReadFile(const std::string& path, std::string& bytes)
@@ -112,6 +507,15 @@ bool VelkIsDirectory(const std::string& path)
 {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool VelkFileSize(const std::string& path, std::uint64_t& size)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    size = static_cast<std::uint64_t>(st.st_size);
+    return true;
 }
 
 bool VelkCreateDirectories(const std::string& path)

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
 
+#include "CSystemAlertStore.h"
 #include "EngineTestSupport.h"
+#include "FakeWindowing.h"
+#include "TextCodec.h"
 #include "VelkFile.h"
 
 namespace {
@@ -301,11 +306,66 @@ TEST_F(ConditionFiles, EmptySystemPathUsesTheHostSystemDirectory)
     EXPECT_EQ(+engine.GetAlertSetting().m_bSound, 0);
 }
 
-TEST_F(ConditionFiles, UnwritableDirectoryIsSkippedSilently)
+TEST_F(ConditionFiles, UnwritableDirectoryFailsTheSaveWithoutAMessage)
 {
     auto engine = MakeEngine();
     std::string nowhere = m_sys.Path() + "/missing/dir";
     engine->SetSYSPath(nowhere);
-    engine->SaveAlertCondition();
+    EXPECT_FALSE(engine->SaveAlertCondition());
     EXPECT_FALSE(VelkFileExists(nowhere + "/alert.cfg"));
+    EXPECT_EQ(engine->DefaultMessageBox().Count(), 0) << "only a save the user asked for warns";
+}
+
+// After the user confirmed the settings, every file that kept its old content is named in one
+// warning; the others are written all the same.
+TEST_F(ConditionFiles, ConfirmedSettingsWarnOnceOfEveryFileNotSaved)
+{
+    struct Case {
+        std::vector<std::string> blocked; // names that a folder occupies, so no file replaces them
+        bool pageSaves;                   // the system alert page's tab was opened and saved
+    } cases[] = {
+        {{}, true},
+        {{"alert.cfg"}, false},
+        {{"alert.cfg", "Magic.cfg"}, false},
+        {{"System_alert.cfg"}, true},
+        {{"System_alert.cfg"}, false},
+    };
+    for (const Case& c : cases) {
+        CTempDir sys;
+        for (const std::string& name : c.blocked)
+            std::filesystem::create_directory(sys.File(name));
+        CFakeWindowing windowing;
+        windowing.m_onSettings = [&](CSettingsBinding& binding) {
+            if (c.pageSaves)
+                binding.pSystemPage->SaveSystemAlert();
+            return VelkMsgBox::kIdOk;
+        };
+        CRecordingMessageBox box;
+        CVelkAlert engine(CVelkServices{&windowing, &box, nullptr, nullptr});
+        CString path = sys.Path();
+        engine.SetSYSPath(path);
+        engine.SetAlertCondition();
+        engine.WaitForRegistration();
+
+        std::vector<std::string> unsaved;
+        for (const std::string& name : c.blocked) {
+            if (name != "System_alert.cfg" || c.pageSaves)
+                unsaved.push_back(name);
+        }
+        const std::string what = ::testing::PrintToString(c.blocked) + (c.pageSaves ? " page saved" : "");
+        ASSERT_EQ(box.Count(), unsaved.empty() ? 0 : 1) << what;
+        for (const char* name : {"alert.cfg", "Magic.cfg", "System_alert.cfg"}) {
+            const bool named = std::find(unsaved.begin(), unsaved.end(), name) != unsaved.end();
+            EXPECT_EQ(box.LastText().find(sys.File(name)) != std::string::npos, named) << what << " " << name;
+            if (std::string(name) != "System_alert.cfg" && !named) {
+                EXPECT_TRUE(std::filesystem::is_regular_file(sys.File(name))) << what << " " << name;
+            }
+        }
+        if (!unsaved.empty()) {
+            EXPECT_EQ(box.LastCaption(), TextCodec::Utf8ToGbk("警告"));
+            EXPECT_EQ(box.LastFlags(), VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
+        }
+        EXPECT_EQ(engine.SaveAlertCondition(),
+                  std::find(c.blocked.begin(), c.blocked.end(), "alert.cfg") == c.blocked.end()) << what;
+    }
 }

@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <clocale>
+#include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <limits>
 #include <string>
@@ -19,6 +22,36 @@
 namespace {
 
 using TA = CVelkAlertTestAccess;
+
+// Runs a test under a numeric locale with a decimal comma, as a host whose user runs a German
+// desktop does once Qt has taken the locale from the environment. Compiled into a temporary
+// folder with localedef; inactive where the system cannot compile locales.
+class CScopedCommaNumericLocale {
+public:
+    CScopedCommaNumericLocale() : m_previous(std::setlocale(LC_NUMERIC, nullptr))
+    {
+        const std::string source = m_dir.File("comma.src");
+        std::ofstream(source) << "LC_NUMERIC\ndecimal_point \"<U002C>\"\nthousands_sep \"<U002E>\"\n"
+                                 "grouping 3;3\nEND LC_NUMERIC\n";
+        const std::string command = "localedef -c -i '" + source + "' -f UTF-8 '" + m_dir.File("comma.UTF-8") +
+                                    "' >/dev/null 2>&1";
+        if (std::system(command.c_str()) == -1)
+            return;
+        setenv("LOCPATH", m_dir.Path().c_str(), 1);
+        m_bActive = std::setlocale(LC_NUMERIC, "comma.UTF-8") != nullptr;
+    }
+    ~CScopedCommaNumericLocale()
+    {
+        std::setlocale(LC_NUMERIC, m_previous.c_str());
+        unsetenv("LOCPATH");
+    }
+    bool Active() const { return m_bActive; }
+
+private:
+    CTempDir m_dir;
+    std::string m_previous;
+    bool m_bActive = false;
+};
 using ::testing::_;
 using ::testing::DoAll;
 using ::testing::NiceMock;
@@ -119,6 +152,23 @@ TEST_F(IntakeTest, NotificationBuildsTheSnapshotFromTheNineItems)
     EXPECT_TRUE(m_probe.m_bLockFree) << "no evaluation under the engine lock";
 }
 
+TEST_F(IntakeTest, QuoteTextsReadTheSameUnderADecimalCommaLocale)
+{
+    CScopedCommaNumericLocale comma;
+    if (!comma.Active())
+        GTEST_SKIP() << "localedef cannot make a decimal-comma locale here";
+    ASSERT_EQ(std::atof("10.25"), 10.0) << "the locale reads a decimal comma";
+    Ta_VELKPRICEALERT watch = MakeWatch(1, "600000", "", 10.2f, 0);
+    watch.m_fLast = 9.0f;
+    TA::SetPriceList(m_engine, {watch});
+    Quote(1, "600000", Answer(10.25f, X1Format::Volume(413, 1234), 11, 9));
+    Notify(1, "600000");
+
+    ASSERT_EQ(m_engine.GetAlertRecords().size(), 1u) << "10.25 crosses 10.20; read as 10 it would not";
+    EXPECT_FLOAT_EQ(m_engine.GetAlertRecords()[0].m_fPrice, 10.25f);
+    EXPECT_DOUBLE_EQ(double(X1Format::Text(1019, " -7.5e1x")), -75.0);
+}
+
 TEST_F(IntakeTest, StockInBothListsIsEvaluatedForPricesFirst)
 {
     Ta_VELKPRICEALERT price = MakeWatch(1, "600000", "", 10.0f, 0);
@@ -189,6 +239,21 @@ TEST_F(IntakeTest, SeedingFollowsTheListWhenItIsReplacedOrGrows)
     Notify(1, "600001");
     EXPECT_FLOAT_EQ(System(1).m_fUpper, 21.0f);
     EXPECT_FLOAT_EQ(System(1).m_fLower, 19.0f);
+
+    // Rewritten in place in another order, same length: every quote still seeds and is
+    // evaluated against its own stock's record.
+    TA::SetSystemList(m_engine, {MakeWatch(1, "600000"), MakeWatch(1, "600001")});
+    Notify(1, "600000");
+    Notify(1, "600001");
+    TA::SystemList(m_engine) = {MakeWatch(1, "600001"), MakeWatch(1, "600000")};
+    Notify(1, "600000");
+    EXPECT_FLOAT_EQ(System(1).m_fUpper, 11.0f);
+    EXPECT_FLOAT_EQ(System(1).m_fLast, 10.0f);
+    EXPECT_EQ(+System(0).m_fUpper, 0);
+    EXPECT_EQ(+System(0).m_fLast, 0);
+    Notify(1, "600001");
+    EXPECT_FLOAT_EQ(System(0).m_fUpper, 21.0f);
+    EXPECT_FLOAT_EQ(System(0).m_fLast, 20.0f);
 }
 
 TEST_F(IntakeTest, NullNotificationsAndEmptyQueueAreHarmless)

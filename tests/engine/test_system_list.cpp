@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <sys/resource.h>
+#include <sys/stat.h>
 #include <vector>
 
 #include "CQuoteStore.h"
@@ -15,6 +14,7 @@
 #include "EngineTestSupport.h"
 #include "TextCodec.h"
 #include "VelkFile.h"
+#include "support/CFileSizeLimit.h"
 
 namespace {
 
@@ -44,28 +44,6 @@ Ta_VELKPRICEALERT StoredRecord(const std::string& bytes, std::size_t i)
     std::memcpy(&record, bytes.data() + 7 + i * 151, sizeof record);
     return record;
 }
-
-// Lets writes to regular files fail beyond a size, for as long as the guard lives.
-class CFileSizeLimit {
-public:
-    explicit CFileSizeLimit(rlim_t bytes)
-    {
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~CFileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int);
-};
 
 class SystemListTest : public ::testing::Test {
 protected:
@@ -265,7 +243,8 @@ TEST_F(SystemListTest, SameStockIsWrittenOnceAndAnotherMarketIsAnotherStock)
 
 TEST_F(SystemListTest, IndexCodesAreRefusedWithOneWarningEach)
 {
-    std::vector<CSymbolInfo> stocks{{1, "600000"}, {1, "#000001"}, {1, "000001"}};
+    // An empty code names no stock: it is dropped without a word.
+    std::vector<CSymbolInfo> stocks{{1, "600000"}, {1, "#000001"}, {1, ""}, {1, "000001"}};
     m_engine->AddMStockToSystemAlert(&stocks);
 
     EXPECT_EQ(m_box.Count(), 1);
@@ -278,7 +257,40 @@ TEST_F(SystemListTest, IndexCodesAreRefusedWithOneWarningEach)
     EXPECT_EQ(m_store.SubscriptionCount(1, "#000001"), 0);
 
     m_engine->AddMStockToSystemAlert(nullptr);
+    m_engine->AddStockToSystemAlert(1, "");
     EXPECT_EQ(List().size(), 2u);
+    EXPECT_EQ(ReadAll(FilePath()).size(), 7u + 2 * 151u);
+    EXPECT_EQ(m_box.Count(), 1);
+}
+
+// Many stocks at once: each stock once, those already in the file skipped, the file written
+// once. A single stock goes onto the end of the file without rewriting it.
+TEST_F(SystemListTest, BatchAddsEachNewStockOnceAndASingleAddAppendsInPlace)
+{
+    m_engine->AddStockToSystemAlert(1, "600000");
+    std::vector<CSymbolInfo> stocks{{1, "600000"}, {1, "000001"}, {1, "000001"}, {2, "600000"}};
+    m_engine->AddMStockToSystemAlert(&stocks);
+
+    std::string bytes = ReadAll(FilePath());
+    ASSERT_EQ(bytes.size(), 7u + 3 * 151u);
+    EXPECT_EQ(VelkFieldText(StoredRecord(bytes, 1).m_szCode), "000001");
+    EXPECT_EQ(StoredRecord(bytes, 2).m_byMarket, 2);
+    EXPECT_EQ(VelkFieldText(StoredRecord(bytes, 2).m_szName), "Other market");
+    ASSERT_EQ(List().size(), 3u);
+    EXPECT_EQ(m_engine->GetSystemAlertMap().at("1000001"), 1);
+    EXPECT_EQ(m_engine->GetSystemAlertMap().at("2600000"), 2);
+    EXPECT_EQ(m_store.SubscriptionCount(1, "000001"), 1);
+    EXPECT_EQ(m_store.SubscriptionCount(2, "600000"), 1);
+    EXPECT_EQ(m_box.Count(), 0);
+
+    struct stat before {};
+    ASSERT_EQ(::stat(FilePath().c_str(), &before), 0);
+    m_engine->AddStockToSystemAlert(2, "000001");
+    struct stat after {};
+    ASSERT_EQ(::stat(FilePath().c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "appended to the file, not a new file";
+    EXPECT_EQ(ReadAll(FilePath()).substr(0, bytes.size()), bytes);
+    EXPECT_EQ(after.st_size, static_cast<off_t>(bytes.size() + 151));
 }
 
 TEST_F(SystemListTest, WithoutARegisteredBoxTheWarningGoesToTheRecordingBox)
@@ -349,14 +361,21 @@ TEST_F(SystemListTest, FailedWriteLeavesTheOldFileIntact)
     page.SetSystemPath(path);
     ASSERT_EQ(page.LoadSystemAlert(), 1);
     page.m_vecStock.push_back(MakeWatch(1, "000002"));
+    std::vector<CSymbolInfo> batch{{1, "000002"}, {2, "000002"}};
     {
         CFileSizeLimit limit(100);
         m_engine->AddStockToSystemAlert(1, "000001");
-        page.SaveSystemAlert();
+        EXPECT_FALSE(page.SaveSystemAlert());
+        EXPECT_TRUE(page.m_bSaveFailed);
+        m_engine->AddMStockToSystemAlert(&batch);
     }
     EXPECT_EQ(ReadAll(FilePath()), old);
-    // The engine still takes the stock; only the file could not be written.
-    EXPECT_EQ(List().size(), 1u);
+    // The engine still takes the stocks; the user hears once per add that the file kept its
+    // old content.
+    EXPECT_EQ(List().size(), 3u);
+    EXPECT_EQ(m_box.Count(), 2);
+    EXPECT_NE(m_box.LastText().find(FilePath()), std::string::npos);
+    EXPECT_EQ(m_box.LastFlags(), VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
 
     // The failed attempt left no temporary file behind, and a later add succeeds.
     int entries = 0;

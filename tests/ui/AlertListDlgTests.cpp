@@ -259,8 +259,10 @@ TEST_F(AlertListDlgTest, DayFileSizesDecideTheRecordCount)
 {
     const std::vector<Ta_ALERTRECORD> stored = {MakeRecord(1, "F1", 100), MakeRecord(1, "F2", 200)};
     ASSERT_TRUE(VelkCreateDirectories(m_dir.AlertDir()));
+    const std::string damaged = m_dir.DayFile("20211201") + ".damaged";
     for (std::size_t extra : {0u, 10u, 124u}) {
-        ASSERT_TRUE(VelkReplaceFile(m_dir.DayFile("20211201"), RecordsBytes(stored) + std::string(extra, 'x')));
+        const std::string original = RecordsBytes(stored) + std::string(extra, 'x');
+        ASSERT_TRUE(VelkReplaceFile(m_dir.DayFile("20211201"), original));
         m_alerts = {MakeRecord(1, "MEM", 300)};
         {
             auto dlg = MakeDialog();
@@ -269,10 +271,16 @@ TEST_F(AlertListDlgTest, DayFileSizesDecideTheRecordCount)
             EXPECT_EQ(VelkFieldText(m_alerts[2].m_szCode), "F2");
             EXPECT_EQ(std::memcmp(&m_alerts[2], &stored[1], sizeof(Ta_ALERTRECORD)), 0);
         }
-        // Written back whole, without the trailing bytes.
+        // Written back whole, without the trailing bytes; the damaged original is kept beside
+        // it, and a copy kept earlier is not overwritten by a later one.
         std::string bytes;
         ASSERT_TRUE(VelkReadFile(m_dir.DayFile("20211201"), bytes));
         EXPECT_EQ(bytes.size(), 3 * sizeof(Ta_ALERTRECORD));
+        std::string kept;
+        EXPECT_EQ(VelkReadFile(damaged, kept), extra != 0) << extra;
+        if (extra != 0) {
+            EXPECT_EQ(kept, RecordsBytes(stored) + std::string(10, 'x')) << extra;
+        }
     }
 }
 
@@ -371,7 +379,8 @@ TEST_F(AlertListDlgTest, SettingsPostsCommand668)
     dlg->show();
     QTest::mouseClick(dlg->Control(1110), Qt::LeftButton);
     EXPECT_TRUE(m_mainWindow.m_received.empty()); // posted, not sent
-    QTRY_COMPARE(m_mainWindow.m_received.size(), std::size_t(1));
+    // QTRY_* report to QTest, which GoogleTest never hears: a timeout would pass silently.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_mainWindow.m_received.size() == 1; }));
     EXPECT_EQ(m_mainWindow.m_received[0].message, VelkCommandMessage());
     EXPECT_EQ(m_mainWindow.m_received[0].wParam, 668u);
     EXPECT_EQ(m_mainWindow.m_received[0].lParam, 0);

@@ -34,7 +34,7 @@ TEST(RegisteredMessages, SendIsSynchronousAndPostIsQueued)
 
     EXPECT_TRUE(VelkPostMessage(&window, message, 8, 0));
     EXPECT_EQ(window.m_received.size(), 1u);
-    QTRY_COMPARE(window.m_received.size(), std::size_t(2));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.m_received.size() == 2; }));
     EXPECT_EQ(window.m_received[1].wParam, 8u);
 
     EXPECT_EQ(VelkSendMessage(nullptr, message, 1, 1), 0);

@@ -451,6 +451,16 @@ TEST_F(SystemAlertSheetTest, OkAfterOpeningEveryTabCommitsEveryPage)
     EXPECT_EQ(alertCfg.size(), 309u);
 }
 
+TEST_F(SystemAlertSheetTest, AFileThePageCouldNotSaveIsNamedInTheWarningAfterOk)
+{
+    m_engine->Start();
+    std::filesystem::create_directory(SystemFile());
+    RunSheet([](CVelkPropertySheet& sheet) { Press(sheet, 1); });
+    ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
+    EXPECT_NE(m_boxes.m_boxes[0].text.find("System_alert.cfg"), std::string::npos);
+    EXPECT_EQ(m_boxes.m_boxes[0].caption, "警告");
+}
+
 TEST_F(SystemAlertSheetTest, CancelCommitsNothingStartsNoWorkerAndLeavesEveryFileAlone)
 {
     WriteSystemFile({1, 0, 1, 2}, kTwo);

@@ -1,0 +1,527 @@
+#include "CDesktopMainWindow.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPainter>
+#include <QProgressBar>
+#include <QSettings>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <algorithm>
+
+#include "CDayReplay.h"
+#include "CIntradayChart.h"
+#include "CQuoteBoard.h"
+#include "CQuoteBoardModel.h"
+#include "CQuoteStore.h"
+#include "CReplayController.h"
+#include "CTradingDay.h"
+#include "CVelkAlert.h"
+#include "KQBkApi.h"
+#include "MessageBoxService.h"
+#include "QtText.h"
+#include "RegisteredMessages.h"
+
+namespace {
+
+constexpr std::uintptr_t kSettingsCommand = 668;
+constexpr int kRefreshMs = 150;
+
+const char* const kKeyGeometry = "window/geometry";
+const char* const kKeyState = "window/state";
+const char* const kKeyLastDay = "replay/lastDay";
+const char* const kKeySpeed = "replay/speed";
+const char* const kKeySound = "alerts/sound";
+
+QString Key(const char* key)
+{
+    return QString::fromLatin1(key);
+}
+
+QString SpeedText(int speed)
+{
+    return speed == CReplayController::kFastest ? VelkFromUtf8("最快") : QString::number(speed) + QStringLiteral("×");
+}
+
+QString ClockText(int seconds)
+{
+    if (seconds < 0)
+        return QStringLiteral("--:--:--");
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+// The alert-list icon, with a red dot while an alert waits unseen.
+QIcon AlertListIcon(const QStyle* style, bool badge)
+{
+    QPixmap pixmap = style->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(32, 32);
+    if (badge) {
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(Qt::white, 2));
+        painter.setBrush(QColor(230, 0, 0));
+        painter.drawEllipse(QRectF(17, 1, 14, 14));
+    }
+    return QIcon(pixmap);
+}
+
+void ShowWarning(const QString& text)
+{
+    VelkMessageBoxService().Show(VelkToGbk(text), VelkToGbk(VelkFromUtf8("警告")),
+                                 VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
+}
+
+} // namespace
+
+CDesktopMainWindow::CDesktopMainWindow(std::string sysDir, QSettings* settings, bool silent, QWidget* parent)
+    : QMainWindow(parent), m_strSysDir(std::move(sysDir)), m_pSettings(settings), m_bSilent(silent),
+      m_sound(VelkRegisteredServices().pSound), m_nAnalyseMessage(VelkRegisterWindowMessage("MSG_ANALYSE"))
+{
+    m_services = VelkRegisteredServices();
+    m_services.pSound = &m_sound;
+    m_sound.SetEnabled(!silent && (!m_pSettings || m_pSettings->value(Key(kKeySound), true).toBool()));
+
+    setWindowTitle(VelkFromUtf8("VelkSystemAlert 行情回放"));
+    m_pController = new CReplayController(this);
+    m_pBoard = new CQuoteBoard(this);
+    setCentralWidget(m_pBoard);
+    CreateActions();
+    CreateMenusAndToolBar();
+
+    m_pAlertsLabel = new QLabel(this);
+    m_pRateLabel = new QLabel(this);
+    m_pStateLabel = new QLabel(this);
+    statusBar()->addPermanentWidget(m_pStateLabel);
+    statusBar()->addPermanentWidget(m_pRateLabel);
+    statusBar()->addPermanentWidget(m_pAlertsLabel);
+
+    connect(m_pBoard, &CQuoteBoard::ChartRequested, this,
+            [this](unsigned char market, const QByteArray& code) { OpenChart(market, code.toStdString()); });
+    connect(m_pBoard, &CQuoteBoard::AddToMonitorRequested, this,
+            [this](unsigned char market, const QByteArray& code) { AddToMonitor(market, code.toStdString()); });
+    connect(m_pController, &CReplayController::StateChanged, this, [this] {
+        UpdateActions();
+        RefreshViews();
+    });
+    // While the replay plays, the views follow on the refresh timer; a step or a pause shows
+    // its result at once.
+    connect(m_pController, &CReplayController::Advanced, this, [this] {
+        if (m_pController->GetState() != CReplayController::State::Playing)
+            RefreshViews();
+    });
+    connect(&m_refreshTimer, &QTimer::timeout, this, &CDesktopMainWindow::RefreshViews);
+    m_refreshTimer.start(kRefreshMs);
+
+    if (m_pSettings) {
+        m_pController->SetSpeed(m_pSettings->value(Key(kKeySpeed), 1).toInt());
+        restoreGeometry(m_pSettings->value(Key(kKeyGeometry)).toByteArray());
+        restoreState(m_pSettings->value(Key(kKeyState)).toByteArray());
+    }
+    if (!m_pSettings || !m_pSettings->contains(Key(kKeyGeometry)))
+        resize(1200, 760);
+    UpdateActions();
+    RefreshViews();
+}
+
+CDesktopMainWindow::~CDesktopMainWindow()
+{
+    m_refreshTimer.stop();
+    // The engine goes before the windows it owns go with this one; its alert list window
+    // writes the day file as it goes.
+    CloseDay();
+}
+
+void CDesktopMainWindow::CreateActions()
+{
+    QStyle* s = style();
+    auto make = [this](const char* name, QStyle::StandardPixmap icon, const char* text, const QKeySequence& key) {
+        auto* action = new QAction(style()->standardIcon(icon), VelkFromUtf8(text), this);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(key);
+        addAction(action);
+        return action;
+    };
+    m_pActOpen = make("actionOpenDay", QStyle::SP_DialogOpenButton, "打开交易日(&O)...", QKeySequence::Open);
+    m_pActNewDay = make("actionNewDay", QStyle::SP_BrowserReload, "新的一天(&N)", QKeySequence(Qt::CTRL | Qt::Key_N));
+    m_pActQuit = make("actionQuit", QStyle::SP_DialogCloseButton, "退出(&X)", QKeySequence(Qt::CTRL | Qt::Key_Q));
+    m_pActPlay = make("actionPlay", QStyle::SP_MediaPlay, "播放(&P)", QKeySequence(Qt::Key_F5));
+    m_pActPause = make("actionPause", QStyle::SP_MediaPause, "暂停(&A)", QKeySequence(Qt::Key_F6));
+    m_pActStep = make("actionStep", QStyle::SP_MediaSkipForward, "单步一秒(&S)", QKeySequence(Qt::Key_F7));
+    m_pActPlayPause = make("actionPlayPause", QStyle::SP_MediaPlay, "播放/暂停", QKeySequence(Qt::Key_Space));
+    m_pActSettings = make("actionSettings", QStyle::SP_FileDialogDetailedView, "报警设置(&S)...", QKeySequence(Qt::Key_F8));
+    m_pActRatio = make("actionRatioSettings", QStyle::SP_FileDialogInfoView, "比率设置(&R)...",
+                       QKeySequence(Qt::SHIFT | Qt::Key_F8));
+    m_pActShowAlerts = make("actionShowAlerts", QStyle::SP_MessageBoxWarning, "显示报警列表(&L)", QKeySequence(Qt::Key_F9));
+    m_pActHideAlerts = make("actionHideAlerts", QStyle::SP_TitleBarMinButton, "隐藏报警列表(&H)",
+                            QKeySequence(Qt::SHIFT | Qt::Key_F9));
+    m_pActSound = make("actionSound", QStyle::SP_MediaVolume, "报警声音(&V)", QKeySequence());
+    m_pActSound->setCheckable(true);
+    m_pActSound->setChecked(m_sound.IsEnabled());
+    m_pActShowAlerts->setIcon(AlertListIcon(s, false));
+
+    connect(m_pActOpen, &QAction::triggered, this, &CDesktopMainWindow::ChooseDayFolder);
+    connect(m_pActNewDay, &QAction::triggered, this, &CDesktopMainWindow::NewDay);
+    connect(m_pActQuit, &QAction::triggered, this, &QWidget::close);
+    connect(m_pActPlay, &QAction::triggered, m_pController, &CReplayController::Play);
+    connect(m_pActPause, &QAction::triggered, m_pController, &CReplayController::Pause);
+    connect(m_pActStep, &QAction::triggered, m_pController, &CReplayController::StepSecond);
+    connect(m_pActPlayPause, &QAction::triggered, this, [this] {
+        if (m_pController->GetState() == CReplayController::State::Playing)
+            m_pController->Pause();
+        else
+            m_pController->Play();
+    });
+    connect(m_pActSettings, &QAction::triggered, this, &CDesktopMainWindow::OpenSettings);
+    connect(m_pActRatio, &QAction::triggered, this, &CDesktopMainWindow::OpenRatioSettings);
+    connect(m_pActShowAlerts, &QAction::triggered, this, &CDesktopMainWindow::ShowAlertList);
+    connect(m_pActHideAlerts, &QAction::triggered, this, &CDesktopMainWindow::HideAlertList);
+    connect(m_pActSound, &QAction::toggled, this, [this](bool on) {
+        m_sound.SetEnabled(on);
+        m_pActSound->setIcon(style()->standardIcon(on ? QStyle::SP_MediaVolume : QStyle::SP_MediaVolumeMuted));
+    });
+    m_pActSound->setIcon(s->standardIcon(m_sound.IsEnabled() ? QStyle::SP_MediaVolume : QStyle::SP_MediaVolumeMuted));
+
+    m_pSpeedGroup = new QActionGroup(this);
+    for (int speed : CReplayController::kSpeeds) {
+        QAction* action = m_pSpeedGroup->addAction(SpeedText(speed));
+        action->setCheckable(true);
+        action->setData(speed);
+        action->setChecked(speed == m_pController->Speed());
+    }
+    connect(m_pSpeedGroup, &QActionGroup::triggered, this,
+            [this](QAction* action) { m_pController->SetSpeed(action->data().toInt()); });
+}
+
+void CDesktopMainWindow::CreateMenusAndToolBar()
+{
+    QMenu* file = menuBar()->addMenu(VelkFromUtf8("文件(&F)"));
+    file->addAction(m_pActOpen);
+    file->addAction(m_pActNewDay);
+    file->addSeparator();
+    file->addAction(m_pActQuit);
+
+    QMenu* replay = menuBar()->addMenu(VelkFromUtf8("回放(&R)"));
+    replay->addAction(m_pActPlay);
+    replay->addAction(m_pActPause);
+    replay->addAction(m_pActStep);
+    QMenu* speed = replay->addMenu(VelkFromUtf8("速度(&V)"));
+    speed->addActions(m_pSpeedGroup->actions());
+
+    QMenu* alerts = menuBar()->addMenu(VelkFromUtf8("预警(&A)"));
+    alerts->addAction(m_pActSettings);
+    alerts->addAction(m_pActRatio);
+    alerts->addSeparator();
+    alerts->addAction(m_pActShowAlerts);
+    alerts->addAction(m_pActHideAlerts);
+    alerts->addSeparator();
+    alerts->addAction(m_pActSound);
+
+    QToolBar* bar = addToolBar(VelkFromUtf8("工具栏"));
+    bar->setObjectName(QStringLiteral("mainToolBar"));
+    bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    bar->addAction(m_pActOpen);
+    bar->addSeparator();
+    bar->addAction(m_pActPlay);
+    bar->addAction(m_pActPause);
+    bar->addAction(m_pActStep);
+    m_pSpeedBox = new QComboBox(bar);
+    m_pSpeedBox->setObjectName(QStringLiteral("speedBox"));
+    m_pSpeedBox->setToolTip(VelkFromUtf8("回放速度"));
+    for (int speed : CReplayController::kSpeeds)
+        m_pSpeedBox->addItem(SpeedText(speed), speed);
+    m_pSpeedBox->setCurrentIndex(m_pSpeedBox->findData(m_pController->Speed()));
+    bar->addWidget(m_pSpeedBox);
+    connect(m_pSpeedBox, &QComboBox::activated, this,
+            [this](int index) { m_pController->SetSpeed(m_pSpeedBox->itemData(index).toInt()); });
+    connect(m_pController, &CReplayController::SpeedChanged, this, [this](int speed) {
+        m_pSpeedBox->setCurrentIndex(m_pSpeedBox->findData(speed));
+        for (QAction* action : m_pSpeedGroup->actions())
+            action->setChecked(action->data().toInt() == speed);
+    });
+    m_pProgress = new QProgressBar(bar);
+    m_pProgress->setObjectName(QStringLiteral("replayProgress"));
+    m_pProgress->setRange(0, 1000);
+    m_pProgress->setTextVisible(true);
+    m_pProgress->setMinimumWidth(220);
+    m_pProgress->setMaximumWidth(360);
+    m_pProgress->setAlignment(Qt::AlignCenter);
+    bar->addWidget(m_pProgress);
+    bar->addSeparator();
+    bar->addAction(m_pActSettings);
+    bar->addAction(m_pActShowAlerts);
+    bar->addAction(m_pActSound);
+}
+
+bool CDesktopMainWindow::OpenDay(const QString& folder, QString* error)
+{
+    auto day = std::make_unique<CTradingDay>();
+    std::string problem;
+    if (!day->Load(folder.toStdString(), problem)) {
+        if (error)
+            *error = QString::fromStdString(problem);
+        return false;
+    }
+    OpenLoadedDay(std::move(day), folder);
+    return true;
+}
+
+void CDesktopMainWindow::OpenLoadedDay(std::unique_ptr<CTradingDay> day, const QString& folder)
+{
+    if (!day)
+        return;
+    CloseDay();
+    m_pDay = std::move(day);
+    m_pReplay = std::make_unique<CDayReplay>(*m_pDay, CQuoteStore::Instance());
+    m_pReplay->FillStore(m_strSysDir);
+    m_pReplay->SetAfterEachTrade(
+        [this](unsigned char market, const std::string& code) { m_pBoard->Model()->MarkTraded(market, code); });
+
+    m_pEngine = std::make_unique<CVelkAlert>(m_services);
+    CString sysPath = m_strSysDir;
+    m_pEngine->SetSYSPath(sysPath);
+    m_pEngine->SetAlertObserver(this);
+    m_pEngine->Start();
+
+    m_pBoard->Model()->Reload();
+    m_nAlertsSoFar = 0;
+    m_nChartAlertsSeen = 0;
+    m_nChartTradesSeen = -1;
+    m_strDayFolder = folder;
+    m_pController->Attach(m_pReplay.get(), m_pEngine.get());
+    const int date = m_pDay->TradeDate();
+    setWindowTitle(VelkFromUtf8("VelkSystemAlert 行情回放 - ") +
+                   QStringLiteral("%1-%2-%3").arg(date / 10000).arg(date / 100 % 100, 2, 10, QLatin1Char('0')).arg(date % 100, 2, 10, QLatin1Char('0')));
+    if (m_pSettings)
+        m_pSettings->setValue(Key(kKeyLastDay), folder);
+    UpdateActions();
+    RefreshViews();
+}
+
+void CDesktopMainWindow::CloseDay()
+{
+    m_pController->Detach();
+    for (const QPointer<CIntradayChart>& chart : m_charts)
+        delete chart.data();
+    m_charts.clear();
+    if (m_pEngine)
+        m_pEngine->SetAlertObserver(nullptr);
+    m_pEngine.reset();
+    m_pReplay.reset();
+    m_pDay.reset();
+    m_pBoard->Model()->Clear();
+}
+
+void CDesktopMainWindow::ChooseDayFolder()
+{
+    const QString start = m_strDayFolder.isEmpty() && m_pSettings ? m_pSettings->value(Key(kKeyLastDay)).toString()
+                                                                  : m_strDayFolder;
+    const QString folder = QFileDialog::getExistingDirectory(this, VelkFromUtf8("打开交易日文件夹"), start);
+    if (folder.isEmpty())
+        return;
+    QString error;
+    if (!OpenDay(folder, &error))
+        ShowWarning(VelkFromUtf8("无法打开交易日 ") + folder + QStringLiteral("\n") + error);
+}
+
+CIntradayChart* CDesktopMainWindow::OpenChart(unsigned char market, const std::string& code)
+{
+    if (!m_pEngine || !m_pDay || code.empty())
+        return nullptr;
+    std::erase_if(m_charts, [](const QPointer<CIntradayChart>& chart) { return chart.isNull(); });
+    for (const QPointer<CIntradayChart>& chart : m_charts) {
+        if (chart->Market() == market && chart->Code() == code) {
+            chart->show();
+            chart->raise();
+            chart->activateWindow();
+            return chart.data();
+        }
+    }
+    auto* chart = new CIntradayChart(market, code, m_pDay->TradeDate(), m_pController->DayStart(),
+                                     m_pController->DayEnd(), this);
+    chart->setAttribute(Qt::WA_DeleteOnClose);
+    m_charts.emplace_back(chart);
+    chart->Refresh(m_pEngine->GetAlertRecords());
+    chart->show();
+    chart->raise();
+    return chart;
+}
+
+std::vector<CIntradayChart*> CDesktopMainWindow::Charts() const
+{
+    std::vector<CIntradayChart*> charts;
+    for (const QPointer<CIntradayChart>& chart : m_charts)
+        if (chart)
+            charts.push_back(chart.data());
+    return charts;
+}
+
+void CDesktopMainWindow::RefreshViews()
+{
+    m_pBoard->Model()->Flush();
+    if (m_pEngine) {
+        const std::size_t alerts = m_pEngine->GetAlertRecords().size();
+        const long long trades = m_pController->TradesReplayed();
+        // The alert list may shrink and grow back to the same length (a new day), so any
+        // change of either count, or a chart opened meanwhile, redraws the charts.
+        if (alerts != m_nChartAlertsSeen || trades != m_nChartTradesSeen) {
+            for (CIntradayChart* chart : Charts())
+                chart->Refresh(m_pEngine->GetAlertRecords());
+            m_nChartAlertsSeen = alerts;
+            m_nChartTradesSeen = trades;
+        }
+    }
+    UpdateStatus();
+    UpdateAlertBadge();
+}
+
+void CDesktopMainWindow::UpdateStatus()
+{
+    m_pProgress->setValue(m_pController->Progress());
+    m_pProgress->setFormat(ClockText(m_pController->Clock()));
+    m_pAlertsLabel->setText(VelkFromUtf8("报警 %1 条").arg(m_nAlertsSoFar));
+    m_pRateLabel->setText(VelkFromUtf8("成交 %1 笔/秒").arg(m_pController->TradesPerSecond()));
+    switch (m_pController->GetState()) {
+    case CReplayController::State::Idle:
+        m_pStateLabel->setText(VelkFromUtf8("未打开交易日"));
+        break;
+    case CReplayController::State::Playing:
+        m_pStateLabel->setText(VelkFromUtf8("回放中 ") + SpeedText(m_pController->Speed()));
+        break;
+    case CReplayController::State::Paused:
+        m_pStateLabel->setText(VelkFromUtf8("已暂停"));
+        break;
+    case CReplayController::State::Finished:
+        m_pStateLabel->setText(VelkFromUtf8("回放结束"));
+        break;
+    }
+}
+
+void CDesktopMainWindow::UpdateAlertBadge()
+{
+    const int flag = m_pEngine ? m_pEngine->GetNewAlertFlag() : 0;
+    if (flag == m_nBadgeShown)
+        return;
+    m_nBadgeShown = flag;
+    m_pActShowAlerts->setIcon(AlertListIcon(style(), flag != 0));
+    m_pActShowAlerts->setToolTip(flag ? VelkFromUtf8("显示报警列表 (有新报警)") : VelkFromUtf8("显示报警列表"));
+}
+
+void CDesktopMainWindow::UpdateActions()
+{
+    const bool hasDay = m_pEngine != nullptr;
+    const CReplayController::State state = m_pController->GetState();
+    const bool canRun = hasDay && state != CReplayController::State::Finished;
+    m_pActPlay->setEnabled(canRun && state != CReplayController::State::Playing);
+    m_pActPause->setEnabled(state == CReplayController::State::Playing);
+    m_pActPlayPause->setEnabled(canRun);
+    m_pActStep->setEnabled(canRun);
+    m_pActNewDay->setEnabled(hasDay);
+    m_pActSettings->setEnabled(hasDay && m_services.pWindowing);
+    m_pActRatio->setEnabled(hasDay && m_services.pWindowing && m_services.pWindowing->HasAlertSettingPage());
+    m_pActShowAlerts->setEnabled(hasDay);
+    m_pActHideAlerts->setEnabled(hasDay);
+}
+
+void CDesktopMainWindow::OpenSettings()
+{
+    // One sheet at a time: a second request while it runs (a command posted meanwhile) is void.
+    if (!m_pEngine || m_bInSettings)
+        return;
+    m_bInSettings = true;
+    m_pEngine->SetAlertCondition();
+    m_bInSettings = false;
+}
+
+void CDesktopMainWindow::OpenRatioSettings()
+{
+    if (!m_pEngine || !m_services.pWindowing || m_bInSettings)
+        return;
+    m_bInSettings = true;
+    Ta_ALERTSETTING* setting = nullptr;
+    m_pEngine->GetRatioSetting(&setting);
+    if (m_services.pWindowing->RunAlertSettingPage(setting) == VelkMsgBox::kIdOk)
+        m_pEngine->SaveAlertCondition();
+    m_bInSettings = false;
+}
+
+void CDesktopMainWindow::ShowAlertList()
+{
+    if (m_pEngine)
+        m_pEngine->PopAlertDialog();
+    UpdateAlertBadge();
+}
+
+void CDesktopMainWindow::HideAlertList()
+{
+    if (m_pEngine)
+        m_pEngine->HideAlertDialog();
+}
+
+void CDesktopMainWindow::NewDay()
+{
+    if (!m_pEngine)
+        return;
+    m_pEngine->ClearAllData();
+    m_nAlertsSoFar = 0;
+    RefreshViews();
+}
+
+void CDesktopMainWindow::AddToMonitor(unsigned char market, const std::string& code)
+{
+    if (!m_pEngine)
+        return;
+    m_pEngine->AddStockToSystemAlert(market, code);
+    statusBar()->showMessage(VelkFromUtf8("已加入系统预警: ") + VelkFromGbk(code), 4000);
+}
+
+void CDesktopMainWindow::OnAlertRecorded(const Ta_ALERTRECORD&)
+{
+    ++m_nAlertsSoFar;
+}
+
+bool CDesktopMainWindow::event(QEvent* event)
+{
+    const int type = static_cast<int>(event->type());
+    if (type == m_nAnalyseMessage) {
+        auto* message = static_cast<CVelkMessageEvent*>(event);
+        // The stock lives only for the duration of the send.
+        if (const auto* symbol = reinterpret_cast<const CSymbolInfo*>(message->lParam()))
+            OpenChart(symbol->m_byMarket, symbol->m_strCode);
+        message->m_result = 0;
+        return true;
+    }
+    if (type == VelkCommandMessage()) {
+        if (static_cast<CVelkMessageEvent*>(event)->wParam() == kSettingsCommand)
+            OpenSettings();
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void CDesktopMainWindow::closeEvent(QCloseEvent* event)
+{
+    SaveSettings();
+    QMainWindow::closeEvent(event);
+}
+
+void CDesktopMainWindow::SaveSettings()
+{
+    if (!m_pSettings)
+        return;
+    m_pSettings->setValue(Key(kKeyGeometry), saveGeometry());
+    m_pSettings->setValue(Key(kKeyState), saveState());
+    m_pSettings->setValue(Key(kKeySpeed), m_pController->Speed());
+    // A run told to be silent does not decide the sound of the runs after it.
+    if (!m_bSilent)
+        m_pSettings->setValue(Key(kKeySound), m_sound.IsEnabled());
+    m_pSettings->sync();
+}
