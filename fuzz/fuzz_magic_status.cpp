@@ -1,19 +1,31 @@
-// Reads one input as MagicStatus.cfg (a part that stands for no file means none): the table
-// loads the whole 8-byte entries, the first state of a key winning, saves them in ascending
-// key order, and what it saves loads back as the same table. A file that cannot be read
+// Feeds one input as the signal status file of the magic watch page. Whatever the bytes,
+// parsing must keep the first state of every key and ignore a short tail, and writing the
+// table back must give whole entries in ascending key order that read back as the same table.
+// Through the file: the table loads what parsing gives, updates only keys it holds, saves and
+// loads back unchanged; an input of the single byte 0x18 stands for a missing file, which
 // leaves the table as it was.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
-#include <map>
 #include <string>
+#include <string_view>
 
 #include "CMagicStatusTable.h"
 #include "FuzzSupport.h"
+#include "VelkFile.h"
 
 using VelkFuzz::Require;
 
 namespace {
+
+std::int32_t At(std::string_view bytes, std::size_t offset)
+{
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[offset + i])) << (8 * i);
+    return static_cast<std::int32_t>(value);
+}
 
 VelkFuzz::CScratchDir& Dir()
 {
@@ -21,57 +33,56 @@ VelkFuzz::CScratchDir& Dir()
     return dir;
 }
 
-std::int32_t Int32At(const char* p)
+void CheckThroughFile(const std::optional<std::string_view>& file, const CMagicStatusTable::Entries& parsed)
 {
-    std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i)
-        value = (value << 8) | static_cast<unsigned char>(p[i]);
-    return static_cast<std::int32_t>(value);
+    const std::string path = Dir().File("MagicStatus.cfg");
+    VelkFuzz::PlaceFile(path, file);
+
+    CMagicStatusTable table;
+    const CMagicStatusTable::Entries before{{7, 1}};
+    table.SetEntries(before);
+    if (!file) {
+        Require(!table.Load(path) && table.GetEntries() == before);
+        return;
+    }
+    Require(table.Load(path) && table.GetEntries() == parsed);
+
+    // Entries are updated, never added.
+    for (std::size_t offset = 0; offset + 8 <= file->size() && offset < 64; offset += 8) {
+        const std::int32_t key = At(*file, offset);
+        Require(table.Update(key, ~key) && table.GetEntries().at(key) == ~key);
+        const std::int32_t other = key ^ 0x40000000;
+        Require(table.Update(other, 0) == (parsed.count(other) == 1));
+    }
+    Require(table.GetEntries().size() == parsed.size());
+
+    Require(table.Save(path));
+    std::string saved;
+    Require(VelkReadFile(path, saved) && saved == CMagicStatusTable::Serialise(table.GetEntries()));
+    CMagicStatusTable again;
+    Require(again.Load(path) && again.GetEntries() == table.GetEntries());
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::string path = Dir().File("MagicStatus.cfg");
-    const auto file = VelkFuzz::SplitInput(data, size, 1)[0];
-    VelkFuzz::PlaceFile(path, file);
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const CMagicStatusTable::Entries entries = CMagicStatusTable::Parse(input);
+    const std::size_t whole = size / CMagicStatusTable::kEntrySize;
+    Require(entries.size() <= whole);
 
-    CMagicStatusTable table;
-    const CMagicStatusTable::Entries before{{7, 1}};
-    table.SetEntries(before);
-    if (!table.Load(path)) {
-        Require(!file);
-        Require(table.GetEntries() == before);
-        return 0;
-    }
-    Require(file.has_value());
+    CMagicStatusTable::Entries firstSeen;
+    for (std::size_t i = 0; i < whole; ++i)
+        firstSeen.emplace(At(input, i * 8), At(input, i * 8 + 4));
+    Require(entries == firstSeen);
 
-    std::map<std::int32_t, std::int32_t> expected;
-    for (std::size_t at = 0; at + 8 <= file->size(); at += 8)
-        expected.emplace(Int32At(file->data() + at), Int32At(file->data() + at + 4));
-    Require(table.GetEntries() == expected);
+    const std::string written = CMagicStatusTable::Serialise(entries);
+    Require(written.size() == entries.size() * CMagicStatusTable::kEntrySize);
+    for (std::size_t offset = 8; offset < written.size(); offset += 8)
+        Require(At(written, offset - 8) < At(written, offset));
+    Require(CMagicStatusTable::Parse(written) == entries);
 
-    // Entries are updated, never added.
-    for (std::size_t at = 0; at + 8 <= file->size() && at < 64; at += 8) {
-        const std::int32_t key = Int32At(file->data() + at);
-        Require(table.Update(key, ~key));
-        Require(table.GetEntries().at(key) == ~key);
-        Require(table.Update(key ^ 0x40000000, 0) == (expected.count(key ^ 0x40000000) == 1));
-    }
-    Require(table.GetEntries().size() == expected.size());
-
-    Require(table.Save(path));
-    std::string saved;
-    Require(VelkReadFile(path, saved));
-    Require(saved.size() == 8 * table.GetEntries().size());
-    std::int64_t previous = INT64_MIN;
-    for (std::size_t at = 0; at < saved.size(); at += 8) {
-        const std::int32_t key = Int32At(saved.data() + at);
-        Require(key > previous);
-        previous = key;
-    }
-    CMagicStatusTable again;
-    Require(again.Load(path) && again.GetEntries() == table.GetEntries());
+    CheckThroughFile(VelkFuzz::SplitInput(data, size, 1)[0], entries);
     return 0;
 }
