@@ -24,6 +24,12 @@ bool CAlertDayFile::Load(const std::string& path, CAlertRecordList& alerts)
     std::string bytes;
     if (!VelkReadFile(path, bytes))
         return false;
+    AppendRecords(bytes, alerts);
+    return true;
+}
+
+std::size_t CAlertDayFile::AppendRecords(std::string_view bytes, CAlertRecordList& alerts)
+{
     const std::size_t count = bytes.size() / sizeof(Ta_ALERTRECORD);
     for (std::size_t i = 0; i < count; ++i) {
         Ta_ALERTRECORD record{};
@@ -34,7 +40,7 @@ bool CAlertDayFile::Load(const std::string& path, CAlertRecordList& alerts)
         VelkTerminate(record.m_szReason);
         alerts.push_back(record);
     }
-    return true;
+    return count;
 }
 
 bool CAlertDayFile::Save(const std::string& path, const CAlertRecordList& alerts)

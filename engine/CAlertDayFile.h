@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "VelkRecords.h"
 
@@ -13,6 +15,9 @@ public:
     // Appends the file's whole records to alerts; their texts end inside their fields. False
     // when the file cannot be read.
     static bool Load(const std::string& path, CAlertRecordList& alerts);
+    // The same for the file's bytes: bytes after the last whole record are ignored. Returns the
+    // number of records appended.
+    static std::size_t AppendRecords(std::string_view bytes, CAlertRecordList& alerts);
     // Replaces the file with the alerts. A file that is not a whole number of records is
     // damaged: it is kept first as "<file>.damaged" (one kept earlier stays as it is).
     static bool Save(const std::string& path, const CAlertRecordList& alerts);

@@ -23,7 +23,10 @@ bool RunFile(const std::filesystem::path& path)
         return false;
     }
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    // As under libFuzzer, an empty input still comes with a valid address.
+    static const std::uint8_t empty = 0;
+    LLVMFuzzerTestOneInput(bytes.empty() ? &empty : reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                           bytes.size());
     return true;
 }
 

@@ -1,39 +1,36 @@
-// Feeds one input as every condition and list file the engine reads at start-up, then starts
-// the engine and adds a stock to the system-alert list. Whatever the bytes, nothing may crash,
-// and the list file must stay made of whole records.
+// Splits one input into alert.cfg, Magic.cfg and System_alert.cfg (each may be missing), loads
+// and starts an engine on them, saves the conditions and loads them back, adds stocks to the
+// system-alert list and lets the system alert page rewrite its file. Whatever the bytes,
+// nothing may crash, every map must point at a record with its key, and what is saved must
+// load back as it was.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
+#include <cstring>
 #include <string>
-#include <string_view>
-#include <unistd.h>
 #include <vector>
 
 #include "CQuoteStore.h"
 #include "CSystemAlertStore.h"
 #include "CVelkAlert.h"
+#include "FuzzSupport.h"
 #include "VelkFile.h"
 
+using VelkFuzz::Require;
+
 namespace {
+
+constexpr std::size_t kAlertHeader = sizeof(Ta_ALERTSETTING) + sizeof(Ta_OTHERALERT);
+constexpr std::size_t kRecord = sizeof(Ta_VELKPRICEALERT);
+constexpr std::size_t kSwitches = sizeof(Ta_SYSTEMSWITCH);
 
 struct CFuzzContext {
     CFuzzContext()
     {
-        std::string templ = (std::filesystem::temp_directory_path() / "velk-fuzz-XXXXXX").string();
-        if (!::mkdtemp(templ.data()))
-            std::abort();
-        dir = templ;
-        store.SetSysPath(dir);
+        store.SetSysPath(dir.Path());
         store.AddSymbol(1, "600000", "Fuzz Bank");
         store.SetTradeDate(20211201);
     }
-    ~CFuzzContext()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
-    std::string dir;
+    VelkFuzz::CScratchDir dir;
     CQuoteStore store;
     CScopedHostBackend backend{store};
 };
@@ -44,26 +41,110 @@ CFuzzContext& Context()
     return context;
 }
 
-void Require(bool condition)
+bool SameBytes(const void* a, const void* b, std::size_t size)
 {
-    if (!condition)
-        std::abort();
+    return std::memcmp(a, b, size) == 0;
 }
 
-void CheckMapsPointIntoLists(CVelkAlert& engine)
+bool SameRecords(const std::vector<Ta_VELKPRICEALERT>& a, const std::vector<Ta_VELKPRICEALERT>& b)
 {
-    std::vector<Ta_VELKPRICEALERT>* systemList = nullptr;
-    std::vector<Ta_VELKPRICEALERT>* priceList = nullptr;
-    std::vector<Ta_VELKPRICEALERT>* magicList = nullptr;
-    engine.GetSystemAlert(&systemList);
-    engine.GetPriceAlter(&priceList);
-    engine.GetMagicAlter(&magicList);
-    for (const auto& [key, index] : engine.GetSystemAlertMap())
-        Require(index >= 0 && static_cast<std::size_t>(index) < systemList->size());
-    for (const auto& [key, index] : engine.GetPriceAlertMap())
-        Require(index >= 0 && static_cast<std::size_t>(index) < priceList->size());
-    for (const auto& [key, index] : engine.GetMagicAlertMap())
-        Require(index >= 0 && static_cast<std::size_t>(index) < magicList->size());
+    return a.size() == b.size() && (a.empty() || SameBytes(a.data(), b.data(), a.size() * kRecord));
+}
+
+// Every record's texts end inside their fields, and every map entry names the last record of
+// the list with its key.
+void CheckList(const std::vector<Ta_VELKPRICEALERT>& list, const CKeyIndexMap& map,
+               std::string (*key)(unsigned char, const std::string&))
+{
+    for (const Ta_VELKPRICEALERT& record : list) {
+        Require(VelkFieldText(record.m_szCode).size() < sizeof record.m_szCode);
+        Require(VelkFieldText(record.m_szName).size() < sizeof record.m_szName);
+    }
+    for (const auto& [text, index] : map) {
+        Require(index >= 0 && static_cast<std::size_t>(index) < list.size());
+        const Ta_VELKPRICEALERT& record = list[static_cast<std::size_t>(index)];
+        Require(key(record.m_byMarket, VelkFieldText(record.m_szCode)) == text);
+    }
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        auto found = map.find(key(list[i].m_byMarket, VelkFieldText(list[i].m_szCode)));
+        Require(found != map.end() && static_cast<std::size_t>(found->second) >= i);
+    }
+}
+
+struct CLists {
+    std::vector<Ta_VELKPRICEALERT>* system = nullptr;
+    std::vector<Ta_VELKPRICEALERT>* price = nullptr;
+    std::vector<Ta_VELKPRICEALERT>* magic = nullptr;
+    Ta_OTHERALERT* options = nullptr;
+};
+
+CLists ListsOf(CVelkAlert& engine)
+{
+    CLists lists;
+    engine.GetSystemAlert(&lists.system);
+    engine.GetPriceAlter(&lists.price);
+    engine.GetMagicAlter(&lists.magic);
+    engine.GetAlertCondition(&lists.options);
+    return lists;
+}
+
+void CheckEngine(CVelkAlert& engine)
+{
+    CLists lists = ListsOf(engine);
+    CheckList(*lists.system, engine.GetSystemAlertMap(), VelkDecimalKey);
+    CheckList(*lists.price, engine.GetPriceAlertMap(), VelkDecimalKey);
+    CheckList(*lists.magic, engine.GetMagicAlertMap(), VelkHexKey);
+    Require(VelkFieldText(lists.options->m_szWavePath).size() < sizeof lists.options->m_szWavePath);
+}
+
+std::size_t Records(const std::optional<std::string_view>& file, std::size_t header)
+{
+    return file && file->size() >= header ? (file->size() - header) / kRecord : 0;
+}
+
+// The conditions saved by one engine load back whole into another.
+void CheckSaveLoad(CVelkAlert& engine, const std::string& dir)
+{
+    engine.SaveAlertCondition();
+    CheckEngine(engine);
+    CLists saved = ListsOf(engine);
+    std::string bytes;
+    Require(VelkReadFile(VelkJoinPath(dir, "alert.cfg"), bytes));
+    Require(bytes.size() == kAlertHeader + kRecord * saved.price->size());
+    Require(VelkReadFile(VelkJoinPath(dir, "Magic.cfg"), bytes));
+    Require(bytes.size() == kRecord * saved.magic->size());
+
+    CVelkAlert reloaded{CVelkServices{}};
+    CString path = dir;
+    reloaded.SetSYSPath(path);
+    Require(reloaded.LoadAlertCondition() == 1);
+    CLists loaded = ListsOf(reloaded);
+    Require(SameRecords(*loaded.price, *saved.price));
+    Require(SameRecords(*loaded.magic, *saved.magic));
+    Require(SameBytes(&reloaded.GetAlertSetting(), &engine.GetAlertSetting(), sizeof(Ta_ALERTSETTING)));
+    Require(SameBytes(loaded.options, saved.options, sizeof(Ta_OTHERALERT)));
+}
+
+// The page's rewrite of System_alert.cfg loads back as the list it wrote.
+void CheckSystemPage(const std::string& dir)
+{
+    CString path = dir;
+    CSystemAlertStore page;
+    page.SetSystemPath(path);
+    page.SetAlertList(nullptr);
+    page.LoadSystemAlert();
+    page.SaveSystemAlert();
+    std::string bytes;
+    Require(VelkReadFile(CSystemAlertStore::FilePath(dir), bytes));
+    Require(bytes.size() == kSwitches + kRecord * page.m_vecStock.size());
+
+    CSystemAlertStore again;
+    again.SetSystemPath(path);
+    Require(again.LoadSystemAlert() == 1);
+    Require(SameRecords(again.m_vecStock, page.m_vecStock));
+    Require(SameBytes(&again.m_switches, &page.m_switches, kSwitches));
+    for (const auto& [code, index] : again.m_mapCode)
+        Require(index >= 0 && static_cast<std::size_t>(index) < again.m_vecStock.size());
 }
 
 } // namespace
@@ -71,32 +152,53 @@ void CheckMapsPointIntoLists(CVelkAlert& engine)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     CFuzzContext& context = Context();
-    std::string_view input(reinterpret_cast<const char*>(data), size);
-    for (const char* name : {"alert.cfg", "Magic.cfg", "System_alert.cfg"})
-        Require(VelkReplaceFile(VelkJoinPath(context.dir, name), input));
+    const auto parts = VelkFuzz::SplitInput(data, size, 3);
+    const auto& alertCfg = parts[0];
+    const auto& magicCfg = parts[1];
+    const auto& systemCfg = parts[2];
+    VelkFuzz::PlaceFile(context.dir.File("alert.cfg"), alertCfg);
+    VelkFuzz::PlaceFile(context.dir.File("Magic.cfg"), magicCfg);
+    VelkFuzz::PlaceFile(CSystemAlertStore::FilePath(context.dir.Path()), systemCfg);
 
     CVelkAlert engine{CVelkServices{}};
-    CString path = context.dir;
+    CString path = context.dir.Path();
     engine.SetSYSPath(path);
-    engine.LoadAlertCondition();
-    CheckMapsPointIntoLists(engine);
+    const int loaded = engine.LoadAlertCondition();
+    Require(loaded == (alertCfg && magicCfg ? 1 : 0));
+    CheckEngine(engine);
+    CLists lists = ListsOf(engine);
+    Require(lists.price->size() == Records(alertCfg, kAlertHeader));
+    Require(engine.GetPriceAlertCount() == static_cast<int>(lists.price->size()));
+    Require(lists.magic->size() == Records(magicCfg, 0));
+
     engine.Start();
-    CheckMapsPointIntoLists(engine);
+    CheckEngine(engine);
+    Ta_SYSTEMSWITCH fileSwitches{0, 0, 1, 2};
+    if (systemCfg && systemCfg->size() >= kSwitches)
+        std::memcpy(&fileSwitches, systemCfg->data(), kSwitches);
+    if (fileSwitches.m_nRange == 2)
+        Require(lists.system->size() == Records(systemCfg, kSwitches));
+    else
+        Require(lists.system->empty()); // no self-selected groups, and nothing before Start
+
+    CheckSaveLoad(engine, context.dir.Path());
 
     engine.AddStockToSystemAlert(1, "#000001");
     engine.AddStockToSystemAlert(1, "600000");
-    engine.AddStockToSystemAlert(2, std::string(input.substr(0, 16)));
-    CheckMapsPointIntoLists(engine);
+    engine.AddStockToSystemAlert(2, std::string(systemCfg ? systemCfg->substr(0, 16) : ""));
+    CheckEngine(engine);
 
     // A stock the file already holds leaves it untouched; any append leaves whole records only.
     std::string bytes;
-    Require(VelkReadFile(CSystemAlertStore::FilePath(context.dir), bytes));
-    if (bytes != input) {
-        Require(bytes.size() >= sizeof(Ta_SYSTEMSWITCH) + sizeof(Ta_VELKPRICEALERT));
-        Require((bytes.size() - sizeof(Ta_SYSTEMSWITCH)) % sizeof(Ta_VELKPRICEALERT) == 0);
+    Require(VelkReadFile(CSystemAlertStore::FilePath(context.dir.Path()), bytes));
+    if (!systemCfg || bytes != *systemCfg) {
+        Require(bytes.size() >= kSwitches + kRecord);
+        Require((bytes.size() - kSwitches) % kRecord == 0);
     }
     CKeyIndexMap keys;
-    Require(CSystemAlertStore::ReadSystemAlertKeys(context.dir, keys) == 1);
+    Require(CSystemAlertStore::ReadSystemAlertKeys(context.dir.Path(), keys) == 1);
     Require(keys.count("1600000") == 1);
+
+    CheckSystemPage(context.dir.Path());
     return 0;
 }

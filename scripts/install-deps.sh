@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that the build, the tests and the demo need, when missing.
 # Quick and silent when everything is there. Runs as root (or through sudo when available).
+# With --fuzz it installs what `make fuzz` needs as well: clang with libFuzzer and the
+# sanitizer runtimes, and llvm-symbolizer for readable stack traces.
 set -euo pipefail
 
 packages=(
@@ -15,6 +17,10 @@ packages=(
 )
 if [ "${VELK_BUILD_UI:-ON}" = "OFF" ]; then
   packages=(g++ make cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev locales)
+fi
+
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev llvm)
 fi
 
 missing=()

@@ -18,59 +18,57 @@ std::string Trim(const std::string& text)
     return text.substr(begin, end - begin);
 }
 
-bool EqualNoCase(const std::string& a, const std::string& b)
+std::string Lower(std::string text)
 {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
 }
 
 } // namespace
 
 CProfileReader::CProfileReader(const std::string& path)
 {
-    m_bOpen = VelkReadFile(path, m_strText);
-}
-
-bool CProfileReader::Find(const std::string& section, const std::string& key,
-                          std::string& value) const
-{
+    std::string text;
+    m_bOpen = VelkReadFile(path, text);
+    std::string section;
     bool inSection = false;
     std::size_t pos = 0;
-    while (pos < m_strText.size()) {
-        std::size_t eol = m_strText.find('\n', pos);
+    while (pos < text.size()) {
+        std::size_t eol = text.find('\n', pos);
         if (eol == std::string::npos)
-            eol = m_strText.size();
-        std::string line = Trim(m_strText.substr(pos, eol - pos));
+            eol = text.size();
+        std::string line = Trim(text.substr(pos, eol - pos));
         pos = eol + 1;
         if (line.empty() || line[0] == ';')
             continue;
         if (line[0] == '[') {
             std::size_t close = line.find(']');
-            inSection = close != std::string::npos &&
-                        EqualNoCase(Trim(line.substr(1, close - 1)), section);
+            inSection = close != std::string::npos;
+            if (inSection)
+                section = Lower(Trim(line.substr(1, close - 1)));
             continue;
         }
-        if (!inSection)
-            continue;
         std::size_t eq = line.find('=');
-        if (eq == std::string::npos)
+        if (!inSection || eq == std::string::npos)
             continue;
-        if (EqualNoCase(Trim(line.substr(0, eq)), key)) {
-            value = Trim(line.substr(eq + 1));
-            // A value in quotes loses them, as the platform's reader does.
-            if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-                value.back() == value.front())
-                value = value.substr(1, value.size() - 2);
-            return true;
-        }
+        std::string value = Trim(line.substr(eq + 1));
+        // A value in quotes loses them, as the platform's reader does.
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+            value.back() == value.front())
+            value = value.substr(1, value.size() - 2);
+        m_values.emplace(std::make_pair(section, Lower(Trim(line.substr(0, eq)))), std::move(value));
     }
-    return false;
+}
+
+bool CProfileReader::Find(const std::string& section, const std::string& key,
+                          std::string& value) const
+{
+    auto found = m_values.find({Lower(section), Lower(key)});
+    if (found == m_values.end())
+        return false;
+    value = found->second;
+    return true;
 }
 
 int CProfileReader::GetInt(const std::string& section, const std::string& key,

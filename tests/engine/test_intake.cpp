@@ -535,7 +535,8 @@ TEST_F(IntakeMockTest, BadHostInputNeitherCrashesNorRecordsNorSilencesTheStock)
         watch.m_fLast = 8.0f;
         TA::SetPriceList(engine, {watch});
         TA::SetSystemList(engine, {MakeWatch(1, "600000", "", 12.0f, 11.0f)});
-        std::fill(std::begin(watch.m_nMagic), std::end(watch.m_nMagic), 1);
+        for (std::size_t k = 0; k < std::size(watch.m_nMagic); ++k)
+            watch.m_nMagic[k] = 1;
         TA::SetMagicList(engine, {watch});
 
         act(engine);

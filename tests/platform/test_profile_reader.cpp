@@ -61,3 +61,24 @@ TEST(ProfileReader, IntegersReadLikeThePlatform)
     EXPECT_EQ(reader.GetString("S", "a", "", 2), "12") << "values are cut to the buffer";
     std::filesystem::remove(path);
 }
+
+TEST(ProfileReader, FirstOccurrenceOfAKeyWinsAcrossRepeatedSections)
+{
+    std::string path = WriteProfile("velk-profile-repeat.ini",
+                                    "orphan=1\n[S]\nk=first\nK=second\n[T]\nlate=t\n"
+                                    "[s]\nk=third\nlate=s\n");
+    CProfileReader reader(path);
+    const struct {
+        const char* section;
+        const char* key;
+        const char* value;
+    } cases[] = {
+        {"S", "k", "first"},  // a key met twice keeps its first value
+        {"S", "late", "s"},   // a section opened again goes on collecting keys
+        {"T", "late", "t"},
+        {"", "orphan", "-"},  // a key before any section belongs to none
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(reader.GetString(c.section, c.key, "-"), c.value) << c.section << "/" << c.key;
+    std::filesystem::remove(path);
+}

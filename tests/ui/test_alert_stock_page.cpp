@@ -326,5 +326,5 @@ TEST_F(AlertStockSheetTest, AStockAddedWithAnUpperLimitAlertsWhenTheQuoteCrosses
     EXPECT_EQ(VelkFieldText(alert.m_szReason), Gbk("达到上限价"));
     EXPECT_EQ(VelkFieldText(alert.m_szCode), "600000");
     EXPECT_FLOAT_EQ(alert.m_fPrice, 8.02f);
-    EXPECT_EQ(alert.m_nTime, 10 * 3600 + 30 * 60);
+    EXPECT_EQ(std::int32_t{alert.m_nTime}, 10 * 3600 + 30 * 60);
 }

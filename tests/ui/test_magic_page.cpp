@@ -38,7 +38,7 @@ Checks Switches(const Ta_VELKPRICEALERT& record, int n)
 {
     Checks switches;
     for (int i = 0; i < n; ++i)
-        switches.push_back(record.m_nMagic[i]);
+        switches.push_back(std::int32_t{record.m_nMagic[i]});
     return switches;
 }
 

@@ -1,0 +1,139 @@
+// Splits one input into the CSV files of a trading-day folder (day, markets, symbols, trades,
+// magic, signals, groups; each may be missing) and loads it as velk-host does. A day that
+// does not load says which file and line are wrong; a day that loads holds only what its
+// checks promise and replays through an engine that watches some of its stocks.
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <utility>
+
+#include "CDayReplay.h"
+#include "CQuoteStore.h"
+#include "CTradingDay.h"
+#include "CVelkAlert.h"
+#include "FuzzSupport.h"
+#include "VelkFile.h"
+
+using VelkFuzz::Require;
+
+namespace {
+
+const char* const kFiles[] = {"day.csv",     "markets.csv", "symbols.csv", "trades.csv",
+                              "magic.csv",   "signals.csv", "groups.csv"};
+constexpr std::size_t kFileCount = sizeof kFiles / sizeof kFiles[0];
+
+Ta_VELKPRICEALERT Watched(unsigned char market, const char* code, float upper, float lower)
+{
+    Ta_VELKPRICEALERT record{};
+    record.m_byMarket = market;
+    VelkCopyText(record.m_szCode, code);
+    record.m_fUpper = upper;
+    record.m_fLower = lower;
+    for (int k = 0; k < 18; ++k)
+        record.m_nMagic[k] = 1;
+    return record;
+}
+
+std::string Bytes(const void* data, std::size_t size)
+{
+    return std::string(static_cast<const char*>(data), size);
+}
+
+// Conditions that watch the stocks the seeds trade: price limits, the system list with every
+// switch on, and every magic signal.
+void WriteConditions(const std::string& sysDir)
+{
+    Ta_ALERTSETTING setting{1, 1, 1, 1, 1, -1.0f, -1.0f, 50.0f, 2.0f, 100.0f, 0.1f};
+    Ta_OTHERALERT options{};
+    const Ta_VELKPRICEALERT stocks[] = {Watched(1, "600000", 8.6f, 8.4f), Watched(1, "600103", 3.0f, 2.5f),
+                                        Watched(2, "000001", 20.0f, 1.0f)};
+    std::string alert = Bytes(&setting, sizeof setting) + Bytes(&options, sizeof options);
+    std::string magic;
+    Ta_SYSTEMSWITCH switches{1, 1, 1, 2};
+    std::string system = Bytes(&switches, sizeof switches);
+    for (const Ta_VELKPRICEALERT& stock : stocks) {
+        alert += Bytes(&stock, sizeof stock);
+        magic += Bytes(&stock, sizeof stock);
+        system += Bytes(&stock, sizeof stock);
+    }
+    Require(VelkReplaceFile(VelkJoinPath(sysDir, "alert.cfg"), alert));
+    Require(VelkReplaceFile(VelkJoinPath(sysDir, "Magic.cfg"), magic));
+    Require(VelkReplaceFile(VelkJoinPath(sysDir, "System_alert.cfg"), system));
+}
+
+struct CFuzzContext {
+    CFuzzContext()
+    {
+        Require(VelkCreateDirectories(dir.File("day")) && VelkCreateDirectories(dir.File("SYS")));
+        WriteConditions(dir.File("SYS"));
+    }
+    VelkFuzz::CScratchDir dir;
+    CQuoteStore store;
+    CScopedHostBackend backend{store};
+};
+
+CFuzzContext& Context()
+{
+    static CFuzzContext context;
+    return context;
+}
+
+void CheckLoaded(const CTradingDay& day)
+{
+    std::set<unsigned> markets;
+    for (const CTradingDay::Market& market : day.Markets())
+        markets.insert(market.market);
+    std::set<std::pair<unsigned, std::string>> symbols;
+    for (const CTradingDay::Symbol& symbol : day.Symbols()) {
+        Require(markets.count(symbol.market) == 1);
+        Require(!symbol.code.empty() && symbol.code.size() < 12);
+        Require(symbol.nameGbk.size() < 50);
+        symbols.insert({symbol.market, symbol.code});
+    }
+    const auto& trades = day.Trades();
+    Require(std::is_sorted(trades.begin(), trades.end(),
+                           [](const auto& a, const auto& b) { return a.time < b.time; }));
+    for (const CTradingDay::Trade& trade : trades) {
+        Require(trade.symbol < day.Symbols().size());
+        Require(std::isfinite(trade.price) && trade.price >= 0);
+        Require(std::isfinite(trade.volume) && trade.volume >= 0);
+    }
+    for (const CTradingDay::Signal& signal : day.Signals())
+        Require(symbols.count({signal.market, signal.code}) == 1);
+    for (const CTradingDay::GroupMember& member : day.Groups())
+        Require(symbols.count({member.market, member.code}) == 1);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    CFuzzContext& context = Context();
+    const std::string folder = context.dir.File("day");
+    const auto parts = VelkFuzz::SplitInput(data, size, kFileCount);
+    for (std::size_t i = 0; i < kFileCount; ++i)
+        VelkFuzz::PlaceFile(VelkJoinPath(folder, kFiles[i]), parts[i]);
+
+    CTradingDay day;
+    std::string error;
+    if (!day.Load(folder, error)) {
+        Require(std::any_of(std::begin(kFiles), std::end(kFiles), [&](const char* file) {
+            return error.compare(0, std::char_traits<char>::length(file), file) == 0;
+        }));
+        return 0;
+    }
+    Require(error.empty());
+    CheckLoaded(day);
+
+    CDayReplay replay(day, context.store);
+    replay.FillStore(context.dir.File("SYS"));
+    const CVelkServices services{};
+    const CDayReplay::Totals totals = replay.Run(&services, context.dir.File("SYS"), nullptr);
+    Require(totals.trades == static_cast<int>(day.Trades().size()));
+    Require(totals.signals == static_cast<int>(day.Signals().size()));
+    Require(totals.notifications <= totals.trades);
+    return 0;
+}
