@@ -3,12 +3,12 @@
 // when it is destroyed. Both readers must see the same whole records, texts must end inside
 // their fields, the JSON must be valid UTF-8, a damaged file must be kept byte for byte beside
 // the rewritten one, and the rewritten file must read back unchanged.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "CAlertDayFile.h"
 #include "CConditionDump.h"
@@ -67,6 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(!VelkFileExists(CAlertDayFile::DamagedPath(path)));
     CAlertRecordList again;
     Require(CAlertDayFile::Load(path, again) && again.size() == alerts.size());
-    Require(std::memcmp(again.data(), alerts.data(), alerts.size() * sizeof(Ta_ALERTRECORD)) == 0);
+    Require(std::equal(again.begin(), again.end(), alerts.begin(), [](const Ta_ALERTRECORD& a, const Ta_ALERTRECORD& b) {
+        return std::memcmp(&a, &b, sizeof a) == 0;
+    }));
     return 0;
 }

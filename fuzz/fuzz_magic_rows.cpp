@@ -110,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CVelkAlertTestAccess::SetMagicList(engine, watched);
     engine.GetNewMagicSignal(market);
 
-    const std::vector<Ta_ALERTRECORD>& alerts = engine.GetAlertRecords();
+    const CAlertRecordList& alerts = engine.GetAlertRecords();
     Require(alerts.size() <= rows);
     for (const Ta_ALERTRECORD& alert : alerts) {
         Require(alert.m_byMarket == market && (market == 1 || market == 10));

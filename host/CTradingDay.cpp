@@ -56,14 +56,17 @@ bool ParseDouble(const std::string& text, double& value)
 {
     if (text.empty())
         return false;
-    // strtod also takes hexadecimal, "inf" and "nan", which no price file means.
+    // from_chars reads "inf" and "nan" too, which no price file means; and unlike strtod it
+    // reads a point whatever numeric locale the desktop program runs under.
     for (char c : text)
         if (!((c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E'))
             return false;
-    errno = 0;
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return end == text.c_str() + text.size() && errno == 0 && std::isfinite(value);
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (*first == '+' && (++first == last || *first == '-'))
+        return false;
+    const auto [end, error] = std::from_chars(first, last, value);
+    return error == std::errc() && end == last && std::isfinite(value);
 }
 
 bool ParseInteger(const std::string& text, long long low, long long high, long long& value)

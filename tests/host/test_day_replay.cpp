@@ -11,6 +11,7 @@
 #include "CVelkAlert.h"
 #include "HostTestSupport.h"
 #include "QuoteItems.h"
+#include "support/CScopedCommaNumericLocale.h"
 
 using namespace hosttest;
 
@@ -84,6 +85,22 @@ TEST(DayReader, LargeTradeFileIsReadWholeAndAnErrorNamesItsLine)
             ASSERT_EQ(trade.volume, 100.0 * (1 + i % 13)) << i;
         }
     }
+}
+
+TEST(DayReader, PricesReadTheSameUnderADecimalCommaLocale)
+{
+    // The desktop program runs under the locale Qt took from the environment.
+    CTempDir dir;
+    WriteDay(dir.File("day"), "09:30:00,1,600000,10.25,100\n09:30:01,1,600000,+9.875e0,100\n");
+    CScopedCommaNumericLocale comma;
+    if (!comma.Active())
+        GTEST_SKIP() << "localedef cannot make a decimal-comma locale here";
+    CTradingDay day;
+    std::string error;
+    ASSERT_TRUE(day.Load(dir.File("day"), error)) << error;
+    ASSERT_EQ(day.Trades().size(), 2u);
+    EXPECT_DOUBLE_EQ(day.Trades()[0].price, 10.25);
+    EXPECT_DOUBLE_EQ(day.Trades()[1].price, 9.875);
 }
 
 TEST(DayReplayTicks, TheQuoteServiceAnswersTicksFromTheTradesReplayedSoFar)
