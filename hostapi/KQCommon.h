@@ -41,12 +41,30 @@ public:
     static X1Format Time(unsigned short item, int hour, int minute, int second);
     static X1Format Date(unsigned short item, std::int32_t yyyymmdd);
 
-    unsigned short GetItemNo() const;
-    Kind GetKind() const;
+    // These few are read for every item of every quote, so they are inline.
+    unsigned short GetItemNo() const
+    {
+        const unsigned b0 = m_bytes[0];
+        return static_cast<unsigned short>((((b0 & 0x07) | ((b0 >> 6) << 3)) << 8) | m_bytes[1]);
+    }
+    Kind GetKind() const
+    {
+        const unsigned kind = (m_bytes[0] >> 3) & 0x07;
+        return kind <= kDate ? Kind(kind) : kNone;
+    }
     // The decimals a price is shown with; 0 for the other kinds.
-    int GetDecimals() const;
+    int GetDecimals() const
+    {
+        return GetKind() == kPrice ? (m_bytes[6] < kMaxDecimals ? m_bytes[6] : kMaxDecimals) : 0;
+    }
     // A price shown with the given decimals; any other kind is returned as it is.
-    X1Format WithDecimals(int decimals) const;
+    X1Format WithDecimals(int decimals) const
+    {
+        X1Format value = *this;
+        if (GetKind() == kPrice)
+            value.m_bytes[6] = std::uint8_t(decimals < 0 ? 0 : decimals > kMaxDecimals ? kMaxDecimals : decimals);
+        return value;
+    }
 
     // Display text: prices with their decimals, volumes and integers whole, times HH:MM:SS,
     // dates yyyymmdd, texts as they are, no data as "-".

@@ -131,31 +131,6 @@ X1Format X1Format::Date(unsigned short item, std::int32_t yyyymmdd)
     return value;
 }
 
-unsigned short X1Format::GetItemNo() const
-{
-    const unsigned b0 = m_bytes[0];
-    return static_cast<unsigned short>((((b0 & 0x07) | ((b0 >> 6) << 3)) << 8) | m_bytes[1]);
-}
-
-X1Format::Kind X1Format::GetKind() const
-{
-    const unsigned kind = (m_bytes[0] >> 3) & 0x07;
-    return kind <= kDate ? Kind(kind) : kNone;
-}
-
-int X1Format::GetDecimals() const
-{
-    return GetKind() == kPrice ? std::min<int>(m_bytes[6], kMaxDecimals) : 0;
-}
-
-X1Format X1Format::WithDecimals(int decimals) const
-{
-    X1Format value = *this;
-    if (GetKind() == kPrice)
-        value.m_bytes[6] = std::uint8_t(std::clamp(decimals, 0, kMaxDecimals));
-    return value;
-}
-
 // The engine reads several values of every watched quote as text, so the numeric kinds are
 // formatted with to_chars, which rounds exactly as "%.*f" does but costs a fraction of it.
 CString X1Format::s_GetAsString() const
