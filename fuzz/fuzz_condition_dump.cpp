@@ -7,9 +7,9 @@
 #include <string>
 
 #include "CConditionDump.h"
-#include "CQuoteStore.h"
 #include "CSystemAlertStore.h"
 #include "CVelkAlert.h"
+#include "FuzzQuoteContext.h"
 #include "FuzzSupport.h"
 
 using VelkFuzz::Require;
@@ -21,17 +21,11 @@ constexpr std::size_t kAlertHeader = sizeof(Ta_ALERTSETTING) + sizeof(Ta_OTHERAL
 constexpr std::size_t kRecord = sizeof(Ta_VELKPRICEALERT);
 constexpr std::size_t kSwitches = sizeof(Ta_SYSTEMSWITCH);
 
-struct CFuzzContext {
-    CFuzzContext() { store.SetSysPath(dir.Path()); }
-    VelkFuzz::CScratchDir dir;
-    CQuoteStore store;
-    CScopedHostBackend backend{store};
-};
+using CFuzzContext = VelkFuzz::CQuoteContext;
 
 CFuzzContext& Context()
 {
-    static CFuzzContext context;
-    return context;
+    return VelkFuzz::TheContext<CFuzzContext>();
 }
 
 void CheckFile(const json& file, const char* listName, std::size_t size, std::size_t header,

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "CQuoteStore.h"
 #include "CSystemAlertStore.h"
 #include "CVelkAlert.h"
+#include "FuzzQuoteContext.h"
 #include "FuzzSupport.h"
 #include "VelkFile.h"
 
@@ -23,22 +23,17 @@ constexpr std::size_t kAlertHeader = sizeof(Ta_ALERTSETTING) + sizeof(Ta_OTHERAL
 constexpr std::size_t kRecord = sizeof(Ta_VELKPRICEALERT);
 constexpr std::size_t kSwitches = sizeof(Ta_SYSTEMSWITCH);
 
-struct CFuzzContext {
+struct CFuzzContext : VelkFuzz::CQuoteContext {
     CFuzzContext()
     {
-        store.SetSysPath(dir.Path());
         store.AddSymbol(1, "600000", "Fuzz Bank");
         store.SetTradeDate(20211201);
     }
-    VelkFuzz::CScratchDir dir;
-    CQuoteStore store;
-    CScopedHostBackend backend{store};
 };
 
 CFuzzContext& Context()
 {
-    static CFuzzContext context;
-    return context;
+    return VelkFuzz::TheContext<CFuzzContext>();
 }
 
 bool SameBytes(const void* a, const void* b, std::size_t size)

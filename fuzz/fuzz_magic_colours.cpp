@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "CQuoteStore.h"
 #include "CVelkAlert.h"
 #include "CVelkAlertTestAccess.h"
+#include "FuzzQuoteContext.h"
 #include "FuzzSupport.h"
 #include "ProfileReader.h"
 
@@ -23,17 +23,11 @@ namespace {
 constexpr unsigned long kBadColour = 0xFFFFFFFF;
 constexpr int kMaxColourKeys = 4096;
 
-struct CFuzzContext {
-    CFuzzContext() { store.SetSysPath(dir.Path()); }
-    VelkFuzz::CScratchDir dir;
-    CQuoteStore store;
-    CScopedHostBackend backend{store};
-};
+using CFuzzContext = VelkFuzz::CQuoteContext;
 
 CFuzzContext& Context()
 {
-    static CFuzzContext context;
-    return context;
+    return VelkFuzz::TheContext<CFuzzContext>();
 }
 
 std::string Canonical(const std::string& text)

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "CQuoteStore.h"
 #include "CVelkAlert.h"
 #include "CVelkAlertTestAccess.h"
+#include "FuzzQuoteContext.h"
 #include "FuzzSupport.h"
 
 using VelkFuzz::Require;
@@ -21,7 +21,7 @@ namespace {
 const char* const kDate = "20211201";
 const char* const kCodes[] = {"600000", "000001", "600519"};
 
-struct CFuzzContext {
+struct CFuzzContext : VelkFuzz::CQuoteContext {
     CFuzzContext()
     {
         // Texts the values may point at (their pool indexes are small numbers).
@@ -51,15 +51,11 @@ struct CFuzzContext {
         names.push_back("signal three again");
         store.SetMagicCatalogue(numbers, names);
     }
-    VelkFuzz::CScratchDir dir;
-    CQuoteStore store;
-    CScopedHostBackend backend{store};
 };
 
 CFuzzContext& Context()
 {
-    static CFuzzContext context;
-    return context;
+    return VelkFuzz::TheContext<CFuzzContext>();
 }
 
 } // namespace

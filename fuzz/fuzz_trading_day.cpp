@@ -11,9 +11,9 @@
 #include <utility>
 
 #include "CDayReplay.h"
-#include "CQuoteStore.h"
 #include "CTradingDay.h"
 #include "CVelkAlert.h"
+#include "FuzzQuoteContext.h"
 #include "FuzzSupport.h"
 #include "VelkFile.h"
 
@@ -64,21 +64,17 @@ void WriteConditions(const std::string& sysDir)
     Require(VelkReplaceFile(VelkJoinPath(sysDir, "System_alert.cfg"), system));
 }
 
-struct CFuzzContext {
+struct CFuzzContext : VelkFuzz::CQuoteContext {
     CFuzzContext()
     {
         Require(VelkCreateDirectories(dir.File("day")) && VelkCreateDirectories(dir.File("SYS")));
         WriteConditions(dir.File("SYS"));
     }
-    VelkFuzz::CScratchDir dir;
-    CQuoteStore store;
-    CScopedHostBackend backend{store};
 };
 
 CFuzzContext& Context()
 {
-    static CFuzzContext context;
-    return context;
+    return VelkFuzz::TheContext<CFuzzContext>();
 }
 
 void CheckLoaded(const CTradingDay& day)

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "CQuoteStore.h"
 #include "CVelkAlert.h"
 #include "CVelkAlertTestAccess.h"
+#include "FuzzQuoteContext.h"
 #include "FuzzSupport.h"
 
 using VelkFuzz::Require;
@@ -19,24 +19,19 @@ namespace {
 
 const char* const kUser = "fuzzuser";
 
-struct CFuzzContext {
+struct CFuzzContext : VelkFuzz::CQuoteContext {
     CFuzzContext()
     {
-        store.SetSysPath(dir.Path());
         store.AddSymbol(1, "600000", "Fuzz Bank");
         store.AddSymbol(1, "600001", "Fuzz Steel");
         store.AddUserGroup(kUser, "g1", {CSymbolInfo(1, "600000"), CSymbolInfo(1, "600001")});
         store.AddUserGroup(kUser, "g2", {CSymbolInfo(1, "600000")});
     }
-    VelkFuzz::CScratchDir dir;
-    CQuoteStore store;
-    CScopedHostBackend backend{store};
 };
 
 CFuzzContext& Context()
 {
-    static CFuzzContext context;
-    return context;
+    return VelkFuzz::TheContext<CFuzzContext>();
 }
 
 } // namespace
