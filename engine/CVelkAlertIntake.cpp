@@ -53,14 +53,6 @@ void PrefetchRecord(const std::vector<Ta_VELKPRICEALERT>& list, int index)
     __builtin_prefetch(record + offsetof(Ta_VELKPRICEALERT, m_nMagic) - 1);
 }
 
-// The item number carried in a value's first two bytes.
-unsigned ItemNumberOf(const X1Format& value)
-{
-    const std::uint8_t b0 = value.Bytes()[0];
-    const std::uint8_t b1 = value.Bytes()[1];
-    return ((static_cast<unsigned>(b0 & 0x07) | (static_cast<unsigned>(b0 >> 6) << 3)) << 8) | b1;
-}
-
 } // namespace
 
 void CVelkAlert::vRecvNewMemory(const CMemoryInfo* info)
@@ -248,7 +240,7 @@ void CVelkAlert::GetMaxAndMinPrice(const CSymbolInfo& stock, float& high, float&
     double lowest = 0;
     for (std::size_t i = 0; i < usable; ++i) {
         for (const X1Format& value : rows[i]) {
-            if (ItemNumberOf(value) != QuoteItem::kLastPrice)
+            if (value.GetItemNo() != QuoteItem::kLastPrice)
                 continue;
             const double price = value;
             if (!VelkIsUsablePrice(price))
