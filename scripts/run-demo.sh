@@ -8,7 +8,8 @@
 # recorded, then summarised, followed by a short summary of the day file that the run left
 # behind. The day is then replayed a second time into the same directory: the alert list
 # window reads the day file when it opens, so the file ends up with both runs' alerts.
-# Usage: scripts/run-demo.sh <build dir>
+# Usage: scripts/run-demo.sh <build dir>; the data directory and the printed alerts go to
+# $VELK_DEMO_DIR when it is set, to the build directory otherwise.
 set -euo pipefail
 
 build_dir=${1:?usage: run-demo.sh <build dir>}
@@ -17,7 +18,8 @@ build_dir=$(cd "$build_dir" && pwd)
 host="$build_dir/host/velk-host"
 [ -x "$host" ] || { echo "run-demo: $host is missing; build first" >&2; exit 1; }
 
-root="$build_dir/demo-root"
+out_dir=${VELK_DEMO_DIR:-$build_dir}
+root="$out_dir/demo-root"
 rm -rf "$root"
 cp -r "$here/data/demo-root" "$root"
 
@@ -38,7 +40,7 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "${VELK_DEMO_HEADLESS:-0}" != 
   cp -r "$here/data/demo-root" "$root"
 fi
 
-alerts="$build_dir/demo-alerts.txt"
+alerts="$out_dir/demo-alerts.txt"
 echo "== velk-host --headless --root $root --day data/demo-day"
 "$host" --headless --root "$root" --day "$here/data/demo-day" 2> >(quiet_alsa) | tee "$alerts"
 
@@ -62,16 +64,19 @@ summarise_day_file() {
   size=$(stat -c %s "$day_file")
   echo "day file now $size bytes, $((size / 125)) records; the latest:"
   "$host" dump-day "$day_file" | awk -v limit=5 -v file="$day_file" '
-    /^    "/ {
-      line = $0; sub(/^    "/, "", line)
+    /^      "/ {
+      line = $0; sub(/^      "/, "", line)
       key = line; sub(/".*/, "", key)
       value = line; sub(/^[^:]*: /, "", value); sub(/,$/, "", value); gsub(/^"|"$/, "", value)
       field[key] = value
     }
-    /^  }/ {
+    /^    }/ {
+      # Two decimals, three when the price has a third, as the alert lines show it.
+      price = sprintf("%.3f", field["price"])
+      if (price ~ /0$/) price = sprintf("%.2f", field["price"])
       if (n < limit)
-        printf "  %s\t%s\t%s\t%s\t%.2f\t%.0f\t%s\n", field["time_text"], field["market"], field["code"],
-               field["name"], field["price"], field["volume"], field["reason"]
+        printf "  %s\t%s\t%s\t%s\t%s\t%.0f\t%s\n", field["time_text"], field["market"], field["code"],
+               field["name"], price, field["volume"], field["reason"]
       n++
     }
     END { if (n > limit) printf "  ... %d more (velk-host dump-day %s)\n", n - limit, file }'
