@@ -99,25 +99,12 @@ bool ResolveLinks(const std::string& path, std::string& target)
     return false;
 }
 
-bool ReadFully(int fd, std::uint64_t offset, char* out, std::size_t size)
+// pread or pwrite until size bytes have moved; a short transfer goes on, EINTR is retried.
+template <typename Byte, typename Transfer>
+bool TransferFully(int fd, std::uint64_t offset, Byte* data, std::size_t size, Transfer transfer)
 {
     while (size > 0) {
-        ssize_t n = ::pread(fd, out, size, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        out += n;
-        offset += static_cast<std::uint64_t>(n);
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool WriteFully(int fd, std::uint64_t offset, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(offset));
+        const ssize_t n = transfer(fd, data, size, static_cast<off_t>(offset));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -127,6 +114,16 @@ bool WriteFully(int fd, std::uint64_t offset, const char* data, std::size_t size
         size -= static_cast<std::size_t>(n);
     }
     return true;
+}
+
+bool ReadFully(int fd, std::uint64_t offset, char* out, std::size_t size)
+{
+    return TransferFully(fd, offset, out, size, ::pread);
+}
+
+bool WriteFully(int fd, std::uint64_t offset, const char* data, std::size_t size)
+{
+    return TransferFully(fd, offset, data, size, ::pwrite);
 }
 
 // Claims the disk space for a file's new end before a byte is written, so that a full disk is
