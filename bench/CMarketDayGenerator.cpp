@@ -1,13 +1,13 @@
-#include "CMarketDayGenerator.h"
+#include "bench/CMarketDayGenerator.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
 
-#include "TextCodec.h"
-#include "VelkFile.h"
-#include "VelkRecords.h"
+#include "platform/core/TextCodec.h"
+#include "platform/core/VelkFile.h"
+#include "engine/VelkRecords.h"
 
 namespace {
 

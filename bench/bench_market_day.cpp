@@ -31,15 +31,15 @@
 #include <unistd.h>
 #include <vector>
 
-#include "CDayReplay.h"
-#include "CMarketDayGenerator.h"
-#include "CQuoteStore.h"
-#include "CTradingDay.h"
-#include "CVelkAlert.h"
-#include "VelkFile.h"
+#include "host/core/CDayReplay.h"
+#include "bench/CMarketDayGenerator.h"
+#include "hostlibs/CQuoteStore.h"
+#include "host/core/CTradingDay.h"
+#include "engine/CVelkAlert.h"
+#include "platform/core/VelkFile.h"
 
 #ifdef VELK_BENCH_HAS_UI
-#include "CQtHostSession.h"
+#include "host/gui/CQtHostSession.h"
 #endif
 
 namespace {

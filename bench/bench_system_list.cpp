@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "CQuoteStore.h"
-#include "CVelkAlert.h"
-#include "VelkFile.h"
-#include "VelkRecords.h"
+#include "hostlibs/CQuoteStore.h"
+#include "engine/CVelkAlert.h"
+#include "platform/core/VelkFile.h"
+#include "engine/VelkRecords.h"
 
 namespace {
 

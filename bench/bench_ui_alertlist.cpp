@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "CAlertListDlg.h"
-#include "CAlertListModel.h"
-#include "TextCodec.h"
+#include "ui/CAlertListDlg.h"
+#include "ui/CAlertListModel.h"
+#include "platform/core/TextCodec.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "CPinyinIndex.h"
-#include "KQDialog.h"
+#include "hostlibs/CPinyinIndex.h"
+#include "hostapi/KQDialog.h"
 
 // Typing into the keyboard wizard over 50,000 candidates, one keystroke at a time: the match
 // alone, and the whole keystroke through the window (match and list refill).

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "CMarketDayGenerator.h"
+#include "bench/CMarketDayGenerator.h"
 
 namespace {
 

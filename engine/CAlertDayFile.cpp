@@ -1,9 +1,9 @@
-#include "CAlertDayFile.h"
+#include "engine/CAlertDayFile.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "VelkFile.h"
+#include "platform/core/VelkFile.h"
 
 namespace {
 

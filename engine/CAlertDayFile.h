@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "VelkRecords.h"
+#include "engine/VelkRecords.h"
 
 // The day's alert file "YYYYMMDD.alt": the alert records of the trading day back to back, in
 // the order of the engine's alert list, written whole by the alert list window.

@@ -1,6 +1,6 @@
-#include "CMagicStatusTable.h"
+#include "engine/CMagicStatusTable.h"
 
-#include "VelkFile.h"
+#include "platform/core/VelkFile.h"
 
 namespace {
 

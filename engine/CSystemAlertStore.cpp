@@ -1,12 +1,12 @@
-#include "CSystemAlertStore.h"
+#include "engine/CSystemAlertStore.h"
 
 #include <cstdint>
 #include <cstring>
 #include <string_view>
 #include <unordered_set>
 
-#include "KQCommon.h"
-#include "VelkFile.h"
+#include "hostapi/KQCommon.h"
+#include "platform/core/VelkFile.h"
 
 namespace {
 

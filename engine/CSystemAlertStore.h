@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "CVelkAlert.h"
-#include "VelkRecords.h"
+#include "engine/CVelkAlert.h"
+#include "engine/VelkRecords.h"
 
 // The monitored-stock list of the system alert page and its file System_alert.cfg
 // (7 switch bytes, then 151-byte records). Start uses it without a window; the page derives

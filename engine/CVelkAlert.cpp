@@ -1,13 +1,13 @@
-#include "CVelkAlert.h"
+#include "engine/CVelkAlert.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "CSystemAlertStore.h"
-#include "VelkEngineLock.h"
-#include "KQCommon.h"
-#include "TextCodec.h"
-#include "VelkFile.h"
+#include "engine/CSystemAlertStore.h"
+#include "engine/VelkEngineLock.h"
+#include "hostapi/KQCommon.h"
+#include "platform/core/TextCodec.h"
+#include "platform/core/VelkFile.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "CVelkAlert.h"
-#include "VelkFile.h"
+#include "engine/CVelkAlert.h"
+#include "platform/core/VelkFile.h"
 
 namespace {
 

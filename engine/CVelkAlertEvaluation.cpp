@@ -1,5 +1,5 @@
-#include "CVelkAlert.h"
-#include "VelkStringTable.h"
+#include "engine/CVelkAlert.h"
+#include "res/VelkStringTable.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <new>
 
-#include "CVelkAlert.h"
-#include "KQDaApi.h"
-#include "QuoteItems.h"
-#include "VelkEngineLock.h"
-#include "VelkNumber.h"
+#include "engine/CVelkAlert.h"
+#include "hostapi/KQDaApi.h"
+#include "hostapi/QuoteItems.h"
+#include "engine/VelkEngineLock.h"
+#include "platform/core/VelkNumber.h"
 
 namespace {
 

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "CVelkAlert.h"
-#include "KQBkApi.h"
-#include "KQDaApi.h"
-#include "ProfileReader.h"
-#include "VelkEngineLock.h"
-#include "VelkNumber.h"
-#include "VelkFile.h"
+#include "engine/CVelkAlert.h"
+#include "hostapi/KQBkApi.h"
+#include "hostapi/KQDaApi.h"
+#include "platform/core/ProfileReader.h"
+#include "engine/VelkEngineLock.h"
+#include "platform/core/VelkNumber.h"
+#include "platform/core/VelkFile.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include <cstdio>
 #include <system_error>
 
-#include "CVelkAlert.h"
-#include "KQDaApi.h"
-#include "QuoteItems.h"
-#include "VelkFile.h"
+#include "engine/CVelkAlert.h"
+#include "hostapi/KQDaApi.h"
+#include "hostapi/QuoteItems.h"
+#include "platform/core/VelkFile.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include <vector>
 
-#include "CSystemAlertStore.h"
-#include "CVelkAlert.h"
-#include "KQBkApi.h"
-#include "TextCodec.h"
+#include "engine/CSystemAlertStore.h"
+#include "engine/CVelkAlert.h"
+#include "hostapi/KQBkApi.h"
+#include "platform/core/TextCodec.h"
 
 // Stocks the host adds go to the file under the engine's system path (the common library's
 // when that is empty), the same file the system alert page of this engine reads and writes.

@@ -1,4 +1,4 @@
-#include "VelkServices.h"
+#include "engine/VelkServices.h"
 
 #include <ctime>
 #include <mutex>

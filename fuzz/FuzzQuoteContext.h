@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CQuoteStore.h"
-#include "FuzzSupport.h"
-#include "IHostBackend.h"
+#include "hostlibs/CQuoteStore.h"
+#include "fuzz/FuzzSupport.h"
+#include "hostlibs/IHostBackend.h"
 
 namespace VelkFuzz {
 

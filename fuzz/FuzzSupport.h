@@ -14,7 +14,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "VelkFile.h"
+#include "platform/core/VelkFile.h"
 
 namespace VelkFuzz {
 

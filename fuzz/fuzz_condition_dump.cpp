@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <string>
 
-#include "CConditionDump.h"
-#include "CSystemAlertStore.h"
-#include "CVelkAlert.h"
-#include "FuzzQuoteContext.h"
-#include "FuzzSupport.h"
+#include "host/core/CConditionDump.h"
+#include "engine/CSystemAlertStore.h"
+#include "engine/CVelkAlert.h"
+#include "fuzz/FuzzQuoteContext.h"
+#include "fuzz/FuzzSupport.h"
 
 using VelkFuzz::Require;
 using json = nlohmann::ordered_json;

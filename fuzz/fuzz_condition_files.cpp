@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "CSystemAlertStore.h"
-#include "CVelkAlert.h"
-#include "FuzzQuoteContext.h"
-#include "FuzzSupport.h"
-#include "VelkFile.h"
+#include "engine/CSystemAlertStore.h"
+#include "engine/CVelkAlert.h"
+#include "fuzz/FuzzQuoteContext.h"
+#include "fuzz/FuzzSupport.h"
+#include "platform/core/VelkFile.h"
 
 using VelkFuzz::Require;
 

@@ -10,10 +10,10 @@
 #include <filesystem>
 #include <string>
 
-#include "CAlertDayFile.h"
-#include "CConditionDump.h"
-#include "FuzzSupport.h"
-#include "VelkFile.h"
+#include "engine/CAlertDayFile.h"
+#include "host/core/CConditionDump.h"
+#include "fuzz/FuzzSupport.h"
+#include "platform/core/VelkFile.h"
 
 using VelkFuzz::Require;
 

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "CVelkAlert.h"
-#include "CVelkAlertTestAccess.h"
-#include "FuzzQuoteContext.h"
-#include "FuzzSupport.h"
-#include "ProfileReader.h"
+#include "engine/CVelkAlert.h"
+#include "tests/engine/CVelkAlertTestAccess.h"
+#include "fuzz/FuzzQuoteContext.h"
+#include "fuzz/FuzzSupport.h"
+#include "platform/core/ProfileReader.h"
 
 using VelkFuzz::Require;
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "CMagicStatusTable.h"
-#include "FuzzSupport.h"
-#include "VelkFile.h"
+#include "engine/CMagicStatusTable.h"
+#include "fuzz/FuzzSupport.h"
+#include "platform/core/VelkFile.h"
 
 using VelkFuzz::Require;
 

@@ -10,12 +10,12 @@
 #include <string>
 #include <utility>
 
-#include "CDayReplay.h"
-#include "CTradingDay.h"
-#include "CVelkAlert.h"
-#include "FuzzQuoteContext.h"
-#include "FuzzSupport.h"
-#include "VelkFile.h"
+#include "host/core/CDayReplay.h"
+#include "host/core/CTradingDay.h"
+#include "engine/CVelkAlert.h"
+#include "fuzz/FuzzQuoteContext.h"
+#include "fuzz/FuzzSupport.h"
+#include "platform/core/VelkFile.h"
 
 using VelkFuzz::Require;
 

@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "CVelkAlert.h"
-#include "CVelkAlertTestAccess.h"
-#include "FuzzQuoteContext.h"
-#include "FuzzSupport.h"
+#include "engine/CVelkAlert.h"
+#include "tests/engine/CVelkAlertTestAccess.h"
+#include "fuzz/FuzzQuoteContext.h"
+#include "fuzz/FuzzSupport.h"
 
 using VelkFuzz::Require;
 

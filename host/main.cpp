@@ -4,13 +4,13 @@
 #include <unistd.h>
 #include <vector>
 
-#include "CAlertPrinter.h"
-#include "CConditionDump.h"
-#include "CDayReplay.h"
-#include "CHostCommandLine.h"
-#include "CQuoteStore.h"
-#include "CTradingDay.h"
-#include "VelkFile.h"
+#include "host/core/CAlertPrinter.h"
+#include "host/core/CConditionDump.h"
+#include "host/core/CDayReplay.h"
+#include "host/core/CHostCommandLine.h"
+#include "hostlibs/CQuoteStore.h"
+#include "host/core/CTradingDay.h"
+#include "platform/core/VelkFile.h"
 
 #ifdef VELK_HOST_HAS_UI
 #include <QApplication>
@@ -21,10 +21,10 @@
 #include <cstdlib>
 #include <memory>
 
-#include "CDesktopMainWindow.h"
-#include "CQtHostSession.h"
-#include "CScreenshots.h"
-#include "RegisteredMessages.h"
+#include "host/gui/CDesktopMainWindow.h"
+#include "host/gui/CQtHostSession.h"
+#include "host/gui/CScreenshots.h"
+#include "platform/qt/RegisteredMessages.h"
 #endif
 
 namespace {

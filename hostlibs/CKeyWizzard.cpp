@@ -7,9 +7,9 @@
 #include <cstring>
 #include <vector>
 
-#include "CPinyinIndex.h"
-#include "KQDialog.h"
-#include "QtText.h"
+#include "hostlibs/CPinyinIndex.h"
+#include "hostapi/KQDialog.h"
+#include "platform/qt/QtText.h"
 #include "ui_IDD_KEYWIZZARD_8057.h"
 
 namespace {

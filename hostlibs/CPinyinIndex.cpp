@@ -1,4 +1,4 @@
-#include "CPinyinIndex.h"
+#include "hostlibs/CPinyinIndex.h"
 
 #include <algorithm>
 #include <cstring>

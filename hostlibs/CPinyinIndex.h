@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "KQApiExport.h"
+#include "hostapi/KQApiExport.h"
 
 // The keyboard wizard's search index. Each entry keeps its code folded to lower case and the
 // pinyin initials of its name in fixed-width slots, so one keystroke is a straight scan over

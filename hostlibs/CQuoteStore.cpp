@@ -1,4 +1,4 @@
-#include "CQuoteStore.h"
+#include "hostlibs/CQuoteStore.h"
 
 #include <algorithm>
 #include <array>
@@ -8,8 +8,8 @@
 #include <string_view>
 #include <utility>
 
-#include "CShortKeyTable.h"
-#include "QuoteItems.h"
+#include "platform/core/CShortKeyTable.h"
+#include "hostapi/QuoteItems.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "CTextPool.h"
+#include "hostlibs/CTextPool.h"
 
 #include <bit>
 #include <limits>

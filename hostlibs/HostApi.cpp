@@ -1,10 +1,10 @@
 #include <atomic>
 
-#include "CQuoteStore.h"
-#include "IHostBackend.h"
-#include "KQBkApi.h"
-#include "KQCommon.h"
-#include "KQDaApi.h"
+#include "hostlibs/CQuoteStore.h"
+#include "hostlibs/IHostBackend.h"
+#include "hostapi/KQBkApi.h"
+#include "hostapi/KQCommon.h"
+#include "hostapi/KQDaApi.h"
 
 namespace {
 

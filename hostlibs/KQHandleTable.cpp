@@ -4,7 +4,7 @@
 #include <new>
 #include <unordered_map>
 
-#include "KQDialog.h"
+#include "hostapi/KQDialog.h"
 
 // Handles start above 0 and are never reused while the process lives, so a stale handle can
 // only miss, never find another array or window.

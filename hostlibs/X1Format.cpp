@@ -6,9 +6,9 @@
 #include <cstring>
 #include <limits>
 
-#include "CTextPool.h"
-#include "VelkNumber.h"
-#include "KQCommon.h"
+#include "hostlibs/CTextPool.h"
+#include "platform/core/VelkNumber.h"
+#include "hostapi/KQCommon.h"
 
 namespace {
 

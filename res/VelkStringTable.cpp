@@ -1,10 +1,10 @@
-#include "VelkStringTable.h"
+#include "res/VelkStringTable.h"
 
 #include <array>
 #include <mutex>
 #include <unordered_map>
 
-#include "TextCodec.h"
+#include "platform/core/TextCodec.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "CAlertListDlg.h"
+#include "ui/CAlertListDlg.h"
 
 #include <QBitmap>
 #include <QEvent>
@@ -9,15 +9,15 @@
 #include <algorithm>
 #include <utility>
 
-#include "CAlertDayFile.h"
-#include "CAlertListModel.h"
-#include "CRowFocusDelegate.h"
-#include "KQDaApi.h"
-#include "MessageBoxService.h"
-#include "QtText.h"
-#include "RegisteredMessages.h"
-#include "TextCodec.h"
-#include "VelkFile.h"
+#include "engine/CAlertDayFile.h"
+#include "ui/CAlertListModel.h"
+#include "ui/CRowFocusDelegate.h"
+#include "hostapi/KQDaApi.h"
+#include "platform/qt/MessageBoxService.h"
+#include "platform/qt/QtText.h"
+#include "platform/qt/RegisteredMessages.h"
+#include "platform/core/TextCodec.h"
+#include "platform/core/VelkFile.h"
 #include "ui_IDD_ALERTLIST_213.h"
 
 namespace {

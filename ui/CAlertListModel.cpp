@@ -1,12 +1,12 @@
-#include "CAlertListModel.h"
+#include "ui/CAlertListModel.h"
 
 #include <QBrush>
 #include <QColor>
 #include <cstdio>
 
-#include "QtText.h"
-#include "VelkPriceText.h"
-#include "VelkStringTable.h"
+#include "platform/qt/QtText.h"
+#include "engine/VelkPriceText.h"
+#include "res/VelkStringTable.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <QAbstractTableModel>
 #include <functional>
 
-#include "VelkRecords.h"
+#include "engine/VelkRecords.h"
 
 // The rows of the alert list window, read straight from the engine's alert list. The engine
 // puts new records at the front of its list at once; their rows are announced later, several

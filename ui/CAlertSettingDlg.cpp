@@ -1,9 +1,9 @@
-#include "CAlertSettingDlg.h"
+#include "ui/CAlertSettingDlg.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 
-#include "VelkDataExchange.h"
+#include "ui/VelkDataExchange.h"
 #include "ui_IDD_ALERTSETTING_177.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "CVelkPropertyPage.h"
-#include "VelkRecords.h"
+#include "ui/CVelkPropertyPage.h"
+#include "engine/VelkRecords.h"
 
 namespace Ui {
 class CAlertSettingDlgForm;

@@ -1,4 +1,4 @@
-#include "CAlertStockDlg.h"
+#include "ui/CAlertStockDlg.h"
 
 #include <QHeaderView>
 #include <QPalette>
@@ -10,14 +10,14 @@
 #include <iterator>
 #include <set>
 
-#include "CAlertListDlg.h"
-#include "CSelectStockDlg.h"
-#include "MessageBoxService.h"
-#include "QtText.h"
-#include "TextCodec.h"
-#include "VelkServices.h"
-#include "VelkNumber.h"
-#include "VelkStringTable.h"
+#include "ui/CAlertListDlg.h"
+#include "ui/CSelectStockDlg.h"
+#include "platform/qt/MessageBoxService.h"
+#include "platform/qt/QtText.h"
+#include "platform/core/TextCodec.h"
+#include "engine/VelkServices.h"
+#include "platform/core/VelkNumber.h"
+#include "res/VelkStringTable.h"
 #include "ui_IDD_ALERTSTOCK_178.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "CVelkPropertyPage.h"
-#include "VelkRecords.h"
+#include "ui/CVelkPropertyPage.h"
+#include "engine/VelkRecords.h"
 
 class QPushButton;
 class QTreeWidget;

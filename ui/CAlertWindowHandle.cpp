@@ -1,4 +1,4 @@
-#include "CAlertWindowHandle.h"
+#include "ui/CAlertWindowHandle.h"
 
 CAlertWindowHandle::CAlertWindowHandle(CAlertListDlg* dialog) : m_pDialog(dialog)
 {

@@ -1,4 +1,4 @@
-#include "CMagicAlertDlg.h"
+#include "ui/CMagicAlertDlg.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -9,15 +9,15 @@
 #include <cstdlib>
 #include <functional>
 
-#include "CAlertListDlg.h"
-#include "CMagicStatusTable.h"
-#include "CSelectStockDlg.h"
-#include "KQBkApi.h"
-#include "KQDaApi.h"
-#include "MessageBoxService.h"
-#include "QtText.h"
-#include "VelkServices.h"
-#include "VelkStringTable.h"
+#include "ui/CAlertListDlg.h"
+#include "engine/CMagicStatusTable.h"
+#include "ui/CSelectStockDlg.h"
+#include "hostapi/KQBkApi.h"
+#include "hostapi/KQDaApi.h"
+#include "platform/qt/MessageBoxService.h"
+#include "platform/qt/QtText.h"
+#include "engine/VelkServices.h"
+#include "res/VelkStringTable.h"
 #include "ui_IDD_MAGICALERT_12005.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "CVelkAlert.h"
-#include "CVelkPropertyPage.h"
-#include "VelkRecords.h"
+#include "engine/CVelkAlert.h"
+#include "ui/CVelkPropertyPage.h"
+#include "engine/VelkRecords.h"
 
 class QListWidget;
 class QListWidgetItem;

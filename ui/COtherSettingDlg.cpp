@@ -1,4 +1,4 @@
-#include "COtherSettingDlg.h"
+#include "ui/COtherSettingDlg.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -8,11 +8,11 @@
 #include <QRadioButton>
 #include <cstring>
 
-#include "MessageBoxService.h"
-#include "QtText.h"
-#include "TextCodec.h"
-#include "VelkFile.h"
-#include "VelkServices.h"
+#include "platform/qt/MessageBoxService.h"
+#include "platform/qt/QtText.h"
+#include "platform/core/TextCodec.h"
+#include "platform/core/VelkFile.h"
+#include "engine/VelkServices.h"
 #include "ui_IDD_OTHERSETTING_12003.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "CVelkPropertyPage.h"
-#include "VelkRecords.h"
+#include "ui/CVelkPropertyPage.h"
+#include "engine/VelkRecords.h"
 
 class QLineEdit;
 class QPushButton;

@@ -1,4 +1,4 @@
-#include "CRowFocusDelegate.h"
+#include "ui/CRowFocusDelegate.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -1,4 +1,4 @@
-#include "CSelectStockDlg.h"
+#include "ui/CSelectStockDlg.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -12,15 +12,15 @@
 #include <cstring>
 #include <vector>
 
-#include "CSelectStockEvent.h"
-#include "CStockKeyWizzard.h"
-#include "KQBkApi.h"
-#include "KQDaApi.h"
-#include "MessageBoxService.h"
-#include "QtText.h"
-#include "RegisteredMessages.h"
-#include "ResourceSwitch.h"
-#include "VelkDataExchange.h"
+#include "ui/CSelectStockEvent.h"
+#include "ui/CStockKeyWizzard.h"
+#include "hostapi/KQBkApi.h"
+#include "hostapi/KQDaApi.h"
+#include "platform/qt/MessageBoxService.h"
+#include "platform/qt/QtText.h"
+#include "platform/qt/RegisteredMessages.h"
+#include "platform/qt/ResourceSwitch.h"
+#include "ui/VelkDataExchange.h"
 #include "ui_IDD_SELECTSTOCK_180.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "VelkRecords.h"
+#include "engine/VelkRecords.h"
 
 class CStockKeyWizzard;
 class QComboBox;

@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "RegisteredMessages.h"
-#include "Ta_SELECTSTOCK.h"
+#include "platform/qt/RegisteredMessages.h"
+#include "ui/Ta_SELECTSTOCK.h"
 
 // "KQMSG_INPUTCHANGESMYOL" as the wizard posts it: the selection travels by value inside the
 // event, so it is freed with the event even when the receiving dialog has closed before the

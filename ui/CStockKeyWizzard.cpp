@@ -1,17 +1,17 @@
-#include "CStockKeyWizzard.h"
+#include "ui/CStockKeyWizzard.h"
 
 #include <QCoreApplication>
 #include <QDialog>
 #include <cstring>
 #include <vector>
 
-#include "CSelectStockEvent.h"
-#include "KQBkApi.h"
-#include "KQCommon.h"
-#include "KQDaApi.h"
-#include "QtText.h"
-#include "RegisteredMessages.h"
-#include "ResourceSwitch.h"
+#include "ui/CSelectStockEvent.h"
+#include "hostapi/KQBkApi.h"
+#include "hostapi/KQCommon.h"
+#include "hostapi/KQDaApi.h"
+#include "platform/qt/QtText.h"
+#include "platform/qt/RegisteredMessages.h"
+#include "platform/qt/ResourceSwitch.h"
 
 namespace {
 

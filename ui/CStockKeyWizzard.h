@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <cstdint>
 
-#include "KQDialog.h"
+#include "hostapi/KQDialog.h"
 
 class QDialog;
 

@@ -1,4 +1,4 @@
-#include "CSystemAlertDlg.h"
+#include "ui/CSystemAlertDlg.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -9,15 +9,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "CAlertListDlg.h"
-#include "CSelectStockDlg.h"
-#include "KQBkApi.h"
-#include "KQDaApi.h"
-#include "MessageBoxService.h"
-#include "QtText.h"
-#include "TextCodec.h"
-#include "VelkServices.h"
-#include "VelkStringTable.h"
+#include "ui/CAlertListDlg.h"
+#include "ui/CSelectStockDlg.h"
+#include "hostapi/KQBkApi.h"
+#include "hostapi/KQDaApi.h"
+#include "platform/qt/MessageBoxService.h"
+#include "platform/qt/QtText.h"
+#include "platform/core/TextCodec.h"
+#include "engine/VelkServices.h"
+#include "res/VelkStringTable.h"
 #include "ui_IDD_SYSTEMALERT_12004.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "CSystemAlertStore.h"
-#include "CVelkPropertyPage.h"
+#include "engine/CSystemAlertStore.h"
+#include "ui/CVelkPropertyPage.h"
 
 class QButtonGroup;
 class QCheckBox;

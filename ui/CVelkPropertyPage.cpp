@@ -1,4 +1,4 @@
-#include "CVelkPropertyPage.h"
+#include "ui/CVelkPropertyPage.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -8,8 +8,8 @@
 #include <map>
 #include <mutex>
 
-#include "QtText.h"
-#include "VelkServices.h"
+#include "platform/qt/QtText.h"
+#include "engine/VelkServices.h"
 
 CVelkPropertyPage::CVelkPropertyPage(int nIDTemplate, const char* captionUtf8, QSize templateSize)
     : m_nIDTemplate(nIDTemplate), m_strCaption(VelkFromUtf8(captionUtf8)), m_templateSize(templateSize)

@@ -1,4 +1,4 @@
-#include "CVelkPropertySheet.h"
+#include "ui/CVelkPropertySheet.h"
 
 #include <QDialogButtonBox>
 #include <QPointer>
@@ -6,8 +6,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "CVelkPropertyPage.h"
-#include "QtText.h"
+#include "ui/CVelkPropertyPage.h"
+#include "platform/qt/QtText.h"
 
 namespace {
 

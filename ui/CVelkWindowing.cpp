@@ -1,17 +1,17 @@
-#include "CVelkWindowing.h"
+#include "ui/CVelkWindowing.h"
 
 #include <QTableView>
 #include <QWidget>
 
-#include "CAlertListDlg.h"
-#include "CAlertSettingDlg.h"
-#include "CAlertWindowHandle.h"
-#include "CVelkPropertyPage.h"
-#include "CVelkPropertySheet.h"
-#include "QtText.h"
-#include "RegisteredMessages.h"
-#include "ResourceSwitch.h"
-#include "VelkStringTable.h"
+#include "ui/CAlertListDlg.h"
+#include "ui/CAlertSettingDlg.h"
+#include "ui/CAlertWindowHandle.h"
+#include "ui/CVelkPropertyPage.h"
+#include "ui/CVelkPropertySheet.h"
+#include "platform/qt/QtText.h"
+#include "platform/qt/RegisteredMessages.h"
+#include "platform/qt/ResourceSwitch.h"
+#include "res/VelkStringTable.h"
 
 
 bool CVelkWindowing::HasMainWindow() const

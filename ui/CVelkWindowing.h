@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "VelkServices.h"
+#include "engine/VelkServices.h"
 
 // The module's windows as the engine asks for them, owned by the host's main window.
 class CVelkWindowing final : public IVelkWindowing {

@@ -1,4 +1,4 @@
-#include "CXPButton.h"
+#include "ui/CXPButton.h"
 
 CXPButton::CXPButton(QWidget* parent) : QPushButton(parent)
 {

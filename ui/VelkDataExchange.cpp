@@ -1,12 +1,12 @@
-#include "VelkDataExchange.h"
+#include "ui/VelkDataExchange.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <charconv>
 #include <cmath>
 
-#include "MessageBoxService.h"
-#include "QtText.h"
+#include "platform/qt/MessageBoxService.h"
+#include "platform/qt/QtText.h"
 
 QString VelkFormatFloat(float value)
 {

@@ -4,12 +4,12 @@
 #include <QFont>
 #include <QStringList>
 
-#include "CSdlSound.h"
-#include "CVelkWindowing.h"
-#include "MessageBoxService.h"
-#include "QtText.h"
-#include "RegisteredMessages.h"
-#include "VelkServices.h"
+#include "platform/qt/CSdlSound.h"
+#include "ui/CVelkWindowing.h"
+#include "platform/qt/MessageBoxService.h"
+#include "platform/qt/QtText.h"
+#include "platform/qt/RegisteredMessages.h"
+#include "engine/VelkServices.h"
 
 namespace {
 

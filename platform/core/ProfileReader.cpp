@@ -1,9 +1,9 @@
-#include "ProfileReader.h"
+#include "platform/core/ProfileReader.h"
 
 #include <cctype>
 #include <cstdlib>
 
-#include "VelkFile.h"
+#include "platform/core/VelkFile.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "TextCodec.h"
+#include "platform/core/TextCodec.h"
 
 #include <cerrno>
 #include <iconv.h>

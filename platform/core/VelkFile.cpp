@@ -1,4 +1,4 @@
-#include "VelkFile.h"
+#include "platform/core/VelkFile.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "VelkNumber.h"
+#include "platform/core/VelkNumber.h"
 
 #include <charconv>
 

@@ -1,9 +1,9 @@
-#include "CQtMessageBox.h"
+#include "platform/qt/CQtMessageBox.h"
 
 #include <QApplication>
 #include <QMessageBox>
 
-#include "QtText.h"
+#include "platform/qt/QtText.h"
 
 int CQtMessageBox::Show(const std::string& textGbk, const std::string& captionGbk, unsigned flags)
 {

@@ -1,4 +1,4 @@
-#include "CSdlSound.h"
+#include "platform/qt/CSdlSound.h"
 
 #include <SDL.h>
 
@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <numbers>
 
-#include "TextCodec.h"
-#include "VelkFile.h"
+#include "platform/core/TextCodec.h"
+#include "platform/core/VelkFile.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "VelkPlatformExport.h"
-#include "VelkServices.h"
+#include "platform/qt/VelkPlatformExport.h"
+#include "engine/VelkServices.h"
 
 struct SDL_AudioSpec;
 

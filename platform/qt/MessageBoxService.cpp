@@ -1,8 +1,8 @@
-#include "MessageBoxService.h"
+#include "platform/qt/MessageBoxService.h"
 
 #include <atomic>
 
-#include "CQtMessageBox.h"
+#include "platform/qt/CQtMessageBox.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "QtText.h"
+#include "platform/qt/QtText.h"
 
-#include "TextCodec.h"
+#include "platform/core/TextCodec.h"
 
 QString VelkFromGbk(const std::string& gbk)
 {

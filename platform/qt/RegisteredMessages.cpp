@@ -1,4 +1,4 @@
-#include "RegisteredMessages.h"
+#include "platform/qt/RegisteredMessages.h"
 
 #include <QCoreApplication>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "ResourceSwitch.h"
+#include "platform/qt/ResourceSwitch.h"
 
 #include <atomic>
 

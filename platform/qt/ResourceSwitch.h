@@ -1,6 +1,6 @@
 #pragma once
 
-#include "VelkPlatformExport.h"
+#include "platform/qt/VelkPlatformExport.h"
 
 // The framework's current resource module: windows the module creates take their templates,
 // bitmap and strings from the module only while it is switched to the module.

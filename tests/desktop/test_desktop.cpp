@@ -18,15 +18,15 @@
 #include <memory>
 #include <sstream>
 
-#include "CBoardKeyWizzard.h"
-#include "CDesktopMainWindow.h"
-#include "CIntradayChart.h"
-#include "CQuoteBoard.h"
-#include "CQuoteBoardModel.h"
-#include "CReplayController.h"
-#include "QtText.h"
-#include "UiTestSupport.h"
-#include "host/HostTestSupport.h"
+#include "host/gui/CBoardKeyWizzard.h"
+#include "host/gui/CDesktopMainWindow.h"
+#include "host/gui/CIntradayChart.h"
+#include "host/gui/CQuoteBoard.h"
+#include "host/gui/CQuoteBoardModel.h"
+#include "host/gui/CReplayController.h"
+#include "platform/qt/QtText.h"
+#include "tests/ui/UiTestSupport.h"
+#include "tests/host/HostTestSupport.h"
 
 using namespace hosttest;
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "CVelkAlert.h"
+#include "engine/CVelkAlert.h"
 
 // The engine's friend for tests: reaches the protected and private members. One definition
 // for the whole test executable.

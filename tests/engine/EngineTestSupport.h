@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "CQuoteStore.h"
-#include "CVelkAlert.h"
-#include "VelkServices.h"
-#include "support/CTempDir.h"
+#include "hostlibs/CQuoteStore.h"
+#include "engine/CVelkAlert.h"
+#include "engine/VelkServices.h"
+#include "tests/support/CTempDir.h"
 
 // A fresh directory under the system temp dir, removed with the object.
 

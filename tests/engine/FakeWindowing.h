@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "VelkRecords.h"
-#include "VelkServices.h"
+#include "engine/VelkRecords.h"
+#include "engine/VelkServices.h"
 
 // What the fake windows saw, in call order, shared by the windowing and every window it made
 // so that a test can check the order across both ("create", "show", "front", ...).

@@ -4,11 +4,11 @@
 #include <cmath>
 #include <filesystem>
 
-#include "CSystemAlertStore.h"
-#include "EngineTestSupport.h"
-#include "FakeWindowing.h"
-#include "TextCodec.h"
-#include "VelkFile.h"
+#include "engine/CSystemAlertStore.h"
+#include "tests/engine/EngineTestSupport.h"
+#include "tests/engine/FakeWindowing.h"
+#include "platform/core/TextCodec.h"
+#include "platform/core/VelkFile.h"
 
 namespace {
 

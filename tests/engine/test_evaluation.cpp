@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "CVelkAlertTestAccess.h"
-#include "EngineTestSupport.h"
-#include "FakeWindowing.h"
-#include "VelkStringTable.h"
+#include "tests/engine/CVelkAlertTestAccess.h"
+#include "tests/engine/EngineTestSupport.h"
+#include "tests/engine/FakeWindowing.h"
+#include "res/VelkStringTable.h"
 
 namespace {
 

@@ -12,13 +12,13 @@
 #include <utility>
 #include <vector>
 
-#include "support/CScopedCommaNumericLocale.h"
-#include "CVelkAlertTestAccess.h"
-#include "EngineTestSupport.h"
-#include "FakeWindowing.h"
-#include "VelkEngineLock.h"
-#include "VelkStringTable.h"
-#include "mocks/MockHostBackend.h"
+#include "tests/support/CScopedCommaNumericLocale.h"
+#include "tests/engine/CVelkAlertTestAccess.h"
+#include "tests/engine/EngineTestSupport.h"
+#include "tests/engine/FakeWindowing.h"
+#include "engine/VelkEngineLock.h"
+#include "res/VelkStringTable.h"
+#include "tests/mocks/MockHostBackend.h"
 
 namespace {
 

@@ -5,14 +5,14 @@
 #include <thread>
 #include <vector>
 
-#include "CQuoteStore.h"
-#include "CVelkAlert.h"
-#include "CVelkAlertTestAccess.h"
-#include "EngineTestSupport.h"
-#include "FakeWindowing.h"
-#include "TextCodec.h"
-#include "VelkEngineLock.h"
-#include "VelkFile.h"
+#include "hostlibs/CQuoteStore.h"
+#include "engine/CVelkAlert.h"
+#include "tests/engine/CVelkAlertTestAccess.h"
+#include "tests/engine/EngineTestSupport.h"
+#include "tests/engine/FakeWindowing.h"
+#include "platform/core/TextCodec.h"
+#include "engine/VelkEngineLock.h"
+#include "platform/core/VelkFile.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "CMagicStatusTable.h"
-#include "EngineTestSupport.h"
-#include "VelkFile.h"
+#include "engine/CMagicStatusTable.h"
+#include "tests/engine/EngineTestSupport.h"
+#include "platform/core/VelkFile.h"
 
 namespace {
 

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "CQuoteStore.h"
-#include "CVelkAlert.h"
-#include "CVelkAlertTestAccess.h"
-#include "EngineTestSupport.h"
-#include "TextCodec.h"
-#include "VelkFile.h"
+#include "hostlibs/CQuoteStore.h"
+#include "engine/CVelkAlert.h"
+#include "tests/engine/CVelkAlertTestAccess.h"
+#include "tests/engine/EngineTestSupport.h"
+#include "platform/core/TextCodec.h"
+#include "platform/core/VelkFile.h"
 
 namespace {
 

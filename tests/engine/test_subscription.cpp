@@ -10,10 +10,10 @@
 #include <thread>
 #include <vector>
 
-#include "CVelkAlertTestAccess.h"
-#include "EngineTestSupport.h"
-#include "FakeWindowing.h"
-#include "mocks/MockHostBackend.h"
+#include "tests/engine/CVelkAlertTestAccess.h"
+#include "tests/engine/EngineTestSupport.h"
+#include "tests/engine/FakeWindowing.h"
+#include "tests/mocks/MockHostBackend.h"
 
 namespace {
 

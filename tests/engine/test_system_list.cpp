@@ -7,14 +7,14 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "CQuoteStore.h"
-#include "CSystemAlertStore.h"
-#include "CVelkAlert.h"
-#include "CVelkAlertTestAccess.h"
-#include "EngineTestSupport.h"
-#include "TextCodec.h"
-#include "VelkFile.h"
-#include "support/CFileSizeLimit.h"
+#include "hostlibs/CQuoteStore.h"
+#include "engine/CSystemAlertStore.h"
+#include "engine/CVelkAlert.h"
+#include "tests/engine/CVelkAlertTestAccess.h"
+#include "tests/engine/EngineTestSupport.h"
+#include "platform/core/TextCodec.h"
+#include "platform/core/VelkFile.h"
+#include "tests/support/CFileSizeLimit.h"
 
 namespace {
 

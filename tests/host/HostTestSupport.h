@@ -17,9 +17,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "TextCodec.h"
-#include "VelkRecords.h"
-#include "support/CTempDir.h"
+#include "platform/core/TextCodec.h"
+#include "engine/VelkRecords.h"
+#include "tests/support/CTempDir.h"
 
 extern char** environ;
 

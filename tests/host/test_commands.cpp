@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "HostTestSupport.h"
+#include "tests/host/HostTestSupport.h"
 
 using namespace hosttest;
 using nlohmann::json;

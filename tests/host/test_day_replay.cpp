@@ -5,13 +5,13 @@
 
 #include <cstdio>
 
-#include "CDayReplay.h"
-#include "CQuoteStore.h"
-#include "CTradingDay.h"
-#include "CVelkAlert.h"
-#include "HostTestSupport.h"
-#include "QuoteItems.h"
-#include "support/CScopedCommaNumericLocale.h"
+#include "host/core/CDayReplay.h"
+#include "hostlibs/CQuoteStore.h"
+#include "host/core/CTradingDay.h"
+#include "engine/CVelkAlert.h"
+#include "tests/host/HostTestSupport.h"
+#include "hostapi/QuoteItems.h"
+#include "tests/support/CScopedCommaNumericLocale.h"
 
 using namespace hosttest;
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "HostTestSupport.h"
+#include "tests/host/HostTestSupport.h"
 
 using namespace hosttest;
 

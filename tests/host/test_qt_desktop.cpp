@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "HostTestSupport.h"
+#include "tests/host/HostTestSupport.h"
 
 using namespace hosttest;
 

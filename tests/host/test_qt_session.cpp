@@ -7,12 +7,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "CQtHostSession.h"
-#include "KQBkApi.h"
-#include "MessageBoxService.h"
-#include "RegisteredMessages.h"
-#include "TextCodec.h"
-#include "VelkServices.h"
+#include "host/gui/CQtHostSession.h"
+#include "hostapi/KQBkApi.h"
+#include "platform/qt/MessageBoxService.h"
+#include "platform/qt/RegisteredMessages.h"
+#include "platform/core/TextCodec.h"
+#include "engine/VelkServices.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "HostTestSupport.h"
+#include "tests/host/HostTestSupport.h"
 
 using namespace hosttest;
 

@@ -6,9 +6,9 @@
 #include <thread>
 #include <vector>
 
-#include "CQuoteStore.h"
-#include "KQBkApi.h"
-#include "QuoteItems.h"
+#include "hostlibs/CQuoteStore.h"
+#include "hostapi/KQBkApi.h"
+#include "hostapi/QuoteItems.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <climits>
 #include <vector>
 
-#include "CQuoteStore.h"
-#include "QuoteItems.h"
+#include "hostlibs/CQuoteStore.h"
+#include "hostapi/QuoteItems.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "CQuoteStore.h"
-#include "KQBkApi.h"
-#include "KQDaApi.h"
-#include "mocks/MockHostBackend.h"
+#include "hostlibs/CQuoteStore.h"
+#include "hostapi/KQBkApi.h"
+#include "hostapi/KQDaApi.h"
+#include "tests/mocks/MockHostBackend.h"
 
 using ::testing::_;
 using ::testing::DoAll;

@@ -7,7 +7,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "KQCommon.h"
+#include "hostapi/KQCommon.h"
 
 namespace {
 

@@ -21,14 +21,14 @@
 #include <unistd.h>
 #include <vector>
 
-#include "CAlertDayFile.h"
-#include "CMagicStatusTable.h"
-#include "CQuoteStore.h"
-#include "CSystemAlertStore.h"
-#include "CVelkAlert.h"
-#include "CVelkAlertTestAccess.h"
-#include "EngineTestSupport.h"
-#include "VelkFile.h"
+#include "engine/CAlertDayFile.h"
+#include "engine/CMagicStatusTable.h"
+#include "hostlibs/CQuoteStore.h"
+#include "engine/CSystemAlertStore.h"
+#include "engine/CVelkAlert.h"
+#include "tests/engine/CVelkAlertTestAccess.h"
+#include "tests/engine/EngineTestSupport.h"
+#include "platform/core/VelkFile.h"
 
 // A process saving a file is killed at a random moment, again and again; after every kill each
 // file holds its old or its new content, byte for byte, and the next save leaves no temporary.

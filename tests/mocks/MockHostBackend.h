@@ -2,7 +2,7 @@
 
 #include <gmock/gmock.h>
 
-#include "IHostBackend.h"
+#include "hostlibs/IHostBackend.h"
 
 // A double for every call of the host libraries. Install it with CScopedHostBackend.
 class MockHostBackend : public IHostBackend {

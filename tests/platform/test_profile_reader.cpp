@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "ProfileReader.h"
+#include "platform/core/ProfileReader.h"
 
 namespace {
 

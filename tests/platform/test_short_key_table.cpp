@@ -3,7 +3,7 @@
 #include <map>
 #include <string>
 
-#include "CShortKeyTable.h"
+#include "platform/core/CShortKeyTable.h"
 
 namespace {
 

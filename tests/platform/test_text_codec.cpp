@@ -3,7 +3,7 @@
 #include <functional>
 #include <thread>
 
-#include "TextCodec.h"
+#include "platform/core/TextCodec.h"
 
 namespace {
 // "万科Ａ" in GBK: 万 CDF2, 科 BFC6, full-width Ａ A3C1.

@@ -15,10 +15,10 @@
 #include <unistd.h>
 #include <vector>
 
-#include "VelkFile.h"
-#include "support/CFileSizeLimit.h"
-#include "support/CTempDir.h"
-#include "support/CUnprivilegedRun.h"
+#include "platform/core/VelkFile.h"
+#include "tests/support/CFileSizeLimit.h"
+#include "tests/support/CTempDir.h"
+#include "tests/support/CUnprivilegedRun.h"
 
 namespace {
 std::atomic<int> g_umaskCalls{0};

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "CTempDir.h"
+#include "tests/support/CTempDir.h"
 
 // Runs a test under a numeric locale with a decimal comma, as a host whose user runs a German
 // desktop does once Qt has taken the locale from the environment. Compiled into a temporary

@@ -16,11 +16,11 @@
 #include <algorithm>
 #include <random>
 
-#include "CAlertListDlg.h"
-#include "CAlertListModel.h"
-#include "QtText.h"
-#include "UiTestSupport.h"
-#include "VelkFile.h"
+#include "ui/CAlertListDlg.h"
+#include "ui/CAlertListModel.h"
+#include "platform/qt/QtText.h"
+#include "tests/ui/UiTestSupport.h"
+#include "platform/core/VelkFile.h"
 
 namespace {
 

@@ -3,18 +3,18 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "CAlertListDlg.h"
-#include "CAlertListModel.h"
-#include "CAlertWindowHandle.h"
-#include "CVelkAlert.h"
-#include "CVelkAlertTestAccess.h"
-#include "CVelkPropertySheet.h"
-#include "QtText.h"
-#include "CVelkWindowing.h"
-#include "ResourceSwitch.h"
-#include "UiTestSupport.h"
-#include "VelkFile.h"
-#include "VelkServices.h"
+#include "ui/CAlertListDlg.h"
+#include "ui/CAlertListModel.h"
+#include "ui/CAlertWindowHandle.h"
+#include "engine/CVelkAlert.h"
+#include "tests/engine/CVelkAlertTestAccess.h"
+#include "ui/CVelkPropertySheet.h"
+#include "platform/qt/QtText.h"
+#include "ui/CVelkWindowing.h"
+#include "platform/qt/ResourceSwitch.h"
+#include "tests/ui/UiTestSupport.h"
+#include "platform/core/VelkFile.h"
+#include "engine/VelkServices.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 #include <stdexcept>
 
-#include "QtText.h"
-#include "ResourceSwitch.h"
-#include "UiTestSupport.h"
+#include "platform/qt/QtText.h"
+#include "platform/qt/ResourceSwitch.h"
+#include "tests/ui/UiTestSupport.h"
 
 namespace {
 

@@ -11,13 +11,13 @@
 #include <unistd.h>
 #include <vector>
 
-#include "CQuoteStore.h"
-#include "EngineTestSupport.h"
-#include "IHostBackend.h"
-#include "KQBkApi.h"
-#include "MessageBoxService.h"
-#include "RegisteredMessages.h"
-#include "TextCodec.h"
+#include "hostlibs/CQuoteStore.h"
+#include "tests/engine/EngineTestSupport.h"
+#include "hostlibs/IHostBackend.h"
+#include "hostapi/KQBkApi.h"
+#include "platform/qt/MessageBoxService.h"
+#include "platform/qt/RegisteredMessages.h"
+#include "platform/core/TextCodec.h"
 
 // Stands in for the host's main window: keeps every module message it receives, and for
 // "MSG_ANALYSE" the stock behind lParam while that object is still alive.

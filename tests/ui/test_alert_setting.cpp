@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "CAlertSettingDlg.h"
-#include "CVelkPropertySheet.h"
-#include "CVelkWindowing.h"
-#include "MessageBoxService.h"
-#include "UiTestSupport.h"
+#include "ui/CAlertSettingDlg.h"
+#include "ui/CVelkPropertySheet.h"
+#include "ui/CVelkWindowing.h"
+#include "platform/qt/MessageBoxService.h"
+#include "tests/ui/UiTestSupport.h"
 
 namespace {
 

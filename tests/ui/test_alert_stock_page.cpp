@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "CAlertStockDlg.h"
-#include "CSelectStockDlg.h"
-#include "CSelectStockEvent.h"
-#include "CVelkAlertTestAccess.h"
-#include "CVelkPropertySheet.h"
-#include "CVelkWindowing.h"
-#include "UiTestSupport.h"
-#include "VelkFile.h"
+#include "ui/CAlertStockDlg.h"
+#include "ui/CSelectStockDlg.h"
+#include "ui/CSelectStockEvent.h"
+#include "tests/engine/CVelkAlertTestAccess.h"
+#include "ui/CVelkPropertySheet.h"
+#include "ui/CVelkWindowing.h"
+#include "tests/ui/UiTestSupport.h"
+#include "platform/core/VelkFile.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "CPinyinIndex.h"
-#include "KQDialog.h"
-#include "TextCodec.h"
+#include "hostlibs/CPinyinIndex.h"
+#include "hostapi/KQDialog.h"
+#include "platform/core/TextCodec.h"
 
 namespace {
 

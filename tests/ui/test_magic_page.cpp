@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "CMagicAlertDlg.h"
-#include "CMagicStatusTable.h"
-#include "CSelectStockDlg.h"
-#include "CSelectStockEvent.h"
-#include "CVelkPropertySheet.h"
-#include "CVelkWindowing.h"
-#include "UiTestSupport.h"
-#include "VelkFile.h"
+#include "ui/CMagicAlertDlg.h"
+#include "engine/CMagicStatusTable.h"
+#include "ui/CSelectStockDlg.h"
+#include "ui/CSelectStockEvent.h"
+#include "ui/CVelkPropertySheet.h"
+#include "ui/CVelkWindowing.h"
+#include "tests/ui/UiTestSupport.h"
+#include "platform/core/VelkFile.h"
 
 namespace {
 

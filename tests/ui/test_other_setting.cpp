@@ -16,13 +16,13 @@
 #include <string>
 #include <vector>
 
-#include "COtherSettingDlg.h"
-#include "CVelkPropertySheet.h"
-#include "CVelkWindowing.h"
-#include "MessageBoxService.h"
-#include "TextCodec.h"
-#include "UiTestSupport.h"
-#include "VelkServices.h"
+#include "ui/COtherSettingDlg.h"
+#include "ui/CVelkPropertySheet.h"
+#include "ui/CVelkWindowing.h"
+#include "platform/qt/MessageBoxService.h"
+#include "platform/core/TextCodec.h"
+#include "tests/ui/UiTestSupport.h"
+#include "engine/VelkServices.h"
 
 namespace {
 

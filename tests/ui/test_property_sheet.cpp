@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "CVelkPropertyPage.h"
-#include "CVelkPropertySheet.h"
-#include "UiTestSupport.h"
+#include "ui/CVelkPropertyPage.h"
+#include "ui/CVelkPropertySheet.h"
+#include "tests/ui/UiTestSupport.h"
 
 namespace {
 

@@ -16,17 +16,17 @@
 #include <utility>
 #include <vector>
 
-#include "CAlertListDlg.h"
-#include "CQuoteStore.h"
-#include "CSelectStockDlg.h"
-#include "CSelectStockEvent.h"
-#include "CStockKeyWizzard.h"
-#include "IHostBackend.h"
-#include "MessageBoxService.h"
-#include "RegisteredMessages.h"
-#include "TextCodec.h"
-#include "UiTestSupport.h"
-#include "VelkServices.h"
+#include "ui/CAlertListDlg.h"
+#include "hostlibs/CQuoteStore.h"
+#include "ui/CSelectStockDlg.h"
+#include "ui/CSelectStockEvent.h"
+#include "ui/CStockKeyWizzard.h"
+#include "hostlibs/IHostBackend.h"
+#include "platform/qt/MessageBoxService.h"
+#include "platform/qt/RegisteredMessages.h"
+#include "platform/core/TextCodec.h"
+#include "tests/ui/UiTestSupport.h"
+#include "engine/VelkServices.h"
 
 namespace {
 

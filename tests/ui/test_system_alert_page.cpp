@@ -17,16 +17,16 @@
 #include <string>
 #include <vector>
 
-#include "CSelectStockDlg.h"
-#include "CSelectStockEvent.h"
-#include "CSystemAlertDlg.h"
-#include "CVelkAlert.h"
-#include "CVelkAlertTestAccess.h"
-#include "CVelkPropertySheet.h"
-#include "CVelkWindowing.h"
-#include "UiTestSupport.h"
-#include "VelkFile.h"
-#include "VelkStringTable.h"
+#include "ui/CSelectStockDlg.h"
+#include "ui/CSelectStockEvent.h"
+#include "ui/CSystemAlertDlg.h"
+#include "engine/CVelkAlert.h"
+#include "tests/engine/CVelkAlertTestAccess.h"
+#include "ui/CVelkPropertySheet.h"
+#include "ui/CVelkWindowing.h"
+#include "tests/ui/UiTestSupport.h"
+#include "platform/core/VelkFile.h"
+#include "res/VelkStringTable.h"
 
 namespace {
 

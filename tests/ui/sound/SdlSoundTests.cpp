@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "CSdlSound.h"
-#include "VelkFile.h"
-#include "support/CTempDir.h"
+#include "platform/qt/CSdlSound.h"
+#include "platform/core/VelkFile.h"
+#include "tests/support/CTempDir.h"
 
 namespace {
 

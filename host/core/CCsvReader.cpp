@@ -1,8 +1,8 @@
-#include "CCsvReader.h"
+#include "host/core/CCsvReader.h"
 
 #include <cstring>
 
-#include "VelkFile.h"
+#include "platform/core/VelkFile.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "CAlertPrinter.h"
+#include "host/core/CAlertPrinter.h"
 
-#include "TextCodec.h"
-#include "VelkPriceText.h"
+#include "platform/core/TextCodec.h"
+#include "engine/VelkPriceText.h"
 
 std::string CAlertPrinter::FormatLine(const Ta_ALERTRECORD& record)
 {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "CQuoteStore.h"
-#include "CTradingDay.h"
-#include "VelkServices.h"
+#include "hostlibs/CQuoteStore.h"
+#include "host/core/CTradingDay.h"
+#include "engine/VelkServices.h"
 
 class CVelkAlert;
 

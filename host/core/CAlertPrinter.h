@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "VelkServices.h"
+#include "engine/VelkServices.h"
 
 // Prints every alert on the host's output at the moment the engine records it, one line each:
 // time, market, code, name, price, volume and reason, separated by tabs, in UTF-8. The output

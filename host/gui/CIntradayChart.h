@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "VelkRecords.h"
+#include "engine/VelkRecords.h"
 
 class QAreaSeries;
 class QCheckBox;

@@ -1,11 +1,11 @@
-#include "CHostMainWindow.h"
+#include "host/gui/CHostMainWindow.h"
 
 #include <cinttypes>
 #include <string>
 
-#include "KQBkApi.h"
-#include "RegisteredMessages.h"
-#include "TextCodec.h"
+#include "hostapi/KQBkApi.h"
+#include "platform/qt/RegisteredMessages.h"
+#include "platform/core/TextCodec.h"
 
 CHostMainWindow::CHostMainWindow(std::FILE* log)
     : m_pLog(log),

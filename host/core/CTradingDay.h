@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "CShortKeyTable.h"
+#include "platform/core/CShortKeyTable.h"
 
 class CCsvReader;
 

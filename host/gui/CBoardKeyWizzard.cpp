@@ -1,4 +1,4 @@
-#include "CBoardKeyWizzard.h"
+#include "host/gui/CBoardKeyWizzard.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -6,11 +6,11 @@
 #include <cstring>
 #include <vector>
 
-#include "KQBkApi.h"
-#include "KQCommon.h"
-#include "KQDaApi.h"
-#include "QtText.h"
-#include "RegisteredMessages.h"
+#include "hostapi/KQBkApi.h"
+#include "hostapi/KQCommon.h"
+#include "hostapi/KQDaApi.h"
+#include "platform/qt/QtText.h"
+#include "platform/qt/RegisteredMessages.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "CQtHostSession.h"
+#include "host/gui/CQtHostSession.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -7,7 +7,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 
-#include "RegisteredMessages.h"
+#include "platform/qt/RegisteredMessages.h"
 
 namespace {
 

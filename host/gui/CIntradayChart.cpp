@@ -1,4 +1,4 @@
-#include "CIntradayChart.h"
+#include "host/gui/CIntradayChart.h"
 
 #include <QAreaSeries>
 #include <QChart>
@@ -19,10 +19,10 @@
 #include <cmath>
 #include <cstdio>
 
-#include "KQBkApi.h"
-#include "KQDaApi.h"
-#include "QtText.h"
-#include "QuoteItems.h"
+#include "hostapi/KQBkApi.h"
+#include "hostapi/KQDaApi.h"
+#include "platform/qt/QtText.h"
+#include "hostapi/QuoteItems.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "VelkServices.h"
+#include "engine/VelkServices.h"
 
 // The message boxes of a headless run: nobody is there to press a button, so each box is
 // written as one line in UTF-8 and answered at once, OK, or Yes when it asks yes or no.

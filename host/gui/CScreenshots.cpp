@@ -1,4 +1,4 @@
-#include "CScreenshots.h"
+#include "host/gui/CScreenshots.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -12,16 +12,16 @@
 #include <QTimer>
 #include <map>
 
-#include "CBoardKeyWizzard.h"
-#include "CDesktopMainWindow.h"
-#include "CIntradayChart.h"
-#include "CQuoteBoard.h"
-#include "CQuoteBoardModel.h"
-#include "CReplayController.h"
-#include "CVelkAlert.h"
-#include "KQBkApi.h"
-#include "QuoteItems.h"
-#include "QtText.h"
+#include "host/gui/CBoardKeyWizzard.h"
+#include "host/gui/CDesktopMainWindow.h"
+#include "host/gui/CIntradayChart.h"
+#include "host/gui/CQuoteBoard.h"
+#include "host/gui/CQuoteBoardModel.h"
+#include "host/gui/CReplayController.h"
+#include "engine/CVelkAlert.h"
+#include "hostapi/KQBkApi.h"
+#include "hostapi/QuoteItems.h"
+#include "platform/qt/QtText.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "CDesktopMainWindow.h"
+#include "host/gui/CDesktopMainWindow.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -16,18 +16,18 @@
 #include <QToolBar>
 #include <algorithm>
 
-#include "CDayReplay.h"
-#include "CIntradayChart.h"
-#include "CQuoteBoard.h"
-#include "CQuoteBoardModel.h"
-#include "CQuoteStore.h"
-#include "CReplayController.h"
-#include "CTradingDay.h"
-#include "CVelkAlert.h"
-#include "KQBkApi.h"
-#include "MessageBoxService.h"
-#include "QtText.h"
-#include "RegisteredMessages.h"
+#include "host/core/CDayReplay.h"
+#include "host/gui/CIntradayChart.h"
+#include "host/gui/CQuoteBoard.h"
+#include "host/gui/CQuoteBoardModel.h"
+#include "hostlibs/CQuoteStore.h"
+#include "host/gui/CReplayController.h"
+#include "host/core/CTradingDay.h"
+#include "engine/CVelkAlert.h"
+#include "hostapi/KQBkApi.h"
+#include "platform/qt/MessageBoxService.h"
+#include "platform/qt/QtText.h"
+#include "platform/qt/RegisteredMessages.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "KQDialog.h"
+#include "hostapi/KQDialog.h"
 
 class QKeyEvent;
 

@@ -1,13 +1,13 @@
-#include "CConditionDump.h"
+#include "host/core/CConditionDump.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
-#include "TextCodec.h"
-#include "VelkFile.h"
-#include "VelkRecords.h"
+#include "platform/core/TextCodec.h"
+#include "platform/core/VelkFile.h"
+#include "engine/VelkRecords.h"
 
 using json = nlohmann::ordered_json;
 

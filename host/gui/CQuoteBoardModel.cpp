@@ -1,14 +1,14 @@
-#include "CQuoteBoardModel.h"
+#include "host/gui/CQuoteBoardModel.h"
 
 #include <QColor>
 #include <QFont>
 #include <cmath>
 #include <limits>
 
-#include "KQBkApi.h"
-#include "KQDaApi.h"
-#include "QtText.h"
-#include "QuoteItems.h"
+#include "hostapi/KQBkApi.h"
+#include "hostapi/KQDaApi.h"
+#include "platform/qt/QtText.h"
+#include "hostapi/QuoteItems.h"
 
 const QColor CQuoteBoardModel::kRising(255, 60, 60);
 const QColor CQuoteBoardModel::kFalling(0, 210, 0);

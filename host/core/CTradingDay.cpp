@@ -1,4 +1,4 @@
-#include "CTradingDay.h"
+#include "host/core/CTradingDay.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,9 +11,9 @@
 #include <string_view>
 #include <utility>
 
-#include "CCsvReader.h"
-#include "TextCodec.h"
-#include "VelkFile.h"
+#include "host/core/CCsvReader.h"
+#include "platform/core/TextCodec.h"
+#include "platform/core/VelkFile.h"
 
 namespace {
 

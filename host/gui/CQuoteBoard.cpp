@@ -1,4 +1,4 @@
-#include "CQuoteBoard.h"
+#include "host/gui/CQuoteBoard.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -8,9 +8,9 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include "CBoardKeyWizzard.h"
-#include "CQuoteBoardModel.h"
-#include "QtText.h"
+#include "host/gui/CBoardKeyWizzard.h"
+#include "host/gui/CQuoteBoardModel.h"
+#include "platform/qt/QtText.h"
 
 namespace {
 

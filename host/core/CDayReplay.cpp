@@ -1,4 +1,4 @@
-#include "CDayReplay.h"
+#include "host/core/CDayReplay.h"
 
 #include <algorithm>
 #include <limits>
@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "CQuoteStore.h"
-#include "CVelkAlert.h"
-#include "VelkFile.h"
+#include "hostlibs/CQuoteStore.h"
+#include "engine/CVelkAlert.h"
+#include "platform/core/VelkFile.h"
 
 namespace {
 

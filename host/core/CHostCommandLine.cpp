@@ -1,4 +1,4 @@
-#include "CHostCommandLine.h"
+#include "host/core/CHostCommandLine.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "CSwitchableSound.h"
+#include "host/gui/CSwitchableSound.h"
 
 void CSwitchableSound::Beep(unsigned frequencyHz, unsigned durationMs)
 {

@@ -1,10 +1,10 @@
-#include "CReplayController.h"
+#include "host/gui/CReplayController.h"
 
 #include <QApplication>
 #include <algorithm>
 #include <limits>
 
-#include "CDayReplay.h"
+#include "host/core/CDayReplay.h"
 
 const int CReplayController::kSpeeds[8] = {1, 2, 5, 10, 30, 60, 300, kFastest};
 

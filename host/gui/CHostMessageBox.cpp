@@ -1,6 +1,6 @@
-#include "CHostMessageBox.h"
+#include "host/gui/CHostMessageBox.h"
 
-#include "TextCodec.h"
+#include "platform/core/TextCodec.h"
 
 int CHostMessageBox::Show(const std::string& textGbk, const std::string& captionGbk, unsigned flags)
 {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "CSwitchableSound.h"
-#include "VelkServices.h"
+#include "host/gui/CSwitchableSound.h"
+#include "engine/VelkServices.h"
 
 class CDayReplay;
 class CIntradayChart;

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "VelkServices.h"
+#include "engine/VelkServices.h"
 
 // The engine's alert sound with the host's sound switch in front of it: while the switch is
 // off the engine plays nothing and does not wait for a sound to end.
