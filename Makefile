@@ -1,4 +1,5 @@
-# The commands of the README: `make demo`, `make check`, `make sanitize` and `make fuzz`;
+# The commands of the README: `make demo`, `make check`, `make sanitize`, `make fuzz` and
+# `make format`;
 # `make killtest` runs the long round of saves killed at random moments.
 BUILD_DIR ?= build
 CMAKE_FLAGS ?=
@@ -19,7 +20,8 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_check
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 
-.PHONY: all deps configure build check demo killtest clean sanitize sanitize-address sanitize-thread fuzz
+.PHONY: all deps configure build check demo killtest clean sanitize sanitize-address sanitize-thread fuzz \
+	format check-format
 
 all: build
 
@@ -63,6 +65,14 @@ fuzz:
 		-DVELK_SANITIZE=address,undefined -DVELK_BUILD_UI=OFF -DVELK_BUILD_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(FUZZ_DIR) --target velk_fuzz_targets -j $(JOBS)
 	@bash scripts/run-fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS) $(FUZZ_JOBS)
+
+# The tree as clang-format writes it; check-format fails on a file that differs or on an include
+# of a project header that does not name its folder.
+format: deps
+	@git ls-files '*.h' '*.cpp' | xargs clang-format -i
+
+check-format: deps
+	@bash scripts/check-format.sh
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(FUZZ_DIR)

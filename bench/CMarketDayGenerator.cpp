@@ -5,9 +5,9 @@
 #include <memory>
 #include <vector>
 
+#include "engine/VelkRecords.h"
 #include "platform/core/TextCodec.h"
 #include "platform/core/VelkFile.h"
-#include "engine/VelkRecords.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "hostlibs/CQuoteStore.h"
 #include "engine/CVelkAlert.h"
-#include "platform/core/VelkFile.h"
 #include "engine/VelkRecords.h"
+#include "hostlibs/CQuoteStore.h"
+#include "platform/core/VelkFile.h"
 
 namespace {
 

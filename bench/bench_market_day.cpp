@@ -31,11 +31,11 @@
 #include <unistd.h>
 #include <vector>
 
-#include "host/core/CDayReplay.h"
 #include "bench/CMarketDayGenerator.h"
-#include "hostlibs/CQuoteStore.h"
-#include "host/core/CTradingDay.h"
 #include "engine/CVelkAlert.h"
+#include "host/core/CDayReplay.h"
+#include "host/core/CTradingDay.h"
+#include "hostlibs/CQuoteStore.h"
 #include "platform/core/VelkFile.h"
 
 #ifdef VELK_BENCH_HAS_UI

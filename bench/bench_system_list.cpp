@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "hostlibs/CQuoteStore.h"
 #include "engine/CVelkAlert.h"
-#include "platform/core/VelkFile.h"
 #include "engine/VelkRecords.h"
+#include "hostlibs/CQuoteStore.h"
+#include "platform/core/VelkFile.h"
 
 namespace {
 
@@ -29,8 +29,9 @@ std::string Code(int i)
 
 std::string FolderOn(int medium)
 {
-    const std::filesystem::path base =
-        medium == 1 && std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
+    const std::filesystem::path base = medium == 1 && std::filesystem::is_directory("/dev/shm")
+                                           ? "/dev/shm"
+                                           : std::filesystem::temp_directory_path();
     std::string templ = (base / "velk-bench-XXXXXX").string();
     return ::mkdtemp(templ.data()) ? templ : std::string();
 }
@@ -103,14 +104,24 @@ void BM_AddOneToLargeFile(benchmark::State& state)
     }
     std::uint64_t size = 0;
     VelkFileSize(fixture.File(), size);
-    state.counters["records_added"] = static_cast<double>((size - bytes.size()) / sizeof(Ta_VELKPRICEALERT));
+    state.counters["records_added"] =
+        static_cast<double>((size - bytes.size()) / sizeof(Ta_VELKPRICEALERT));
 }
 
 } // namespace
 
-BENCHMARK(BM_AddBatch)->ArgNames({"stocks", "medium"})->Args({5000, 0})->Args({5000, 1})->Args({500, 0})
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_AddOneToLargeFile)->ArgNames({"records", "medium"})->Args({100000, 0})->Args({100000, 1})
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_AddBatch)
+    ->ArgNames({"stocks", "medium"})
+    ->Args({5000, 0})
+    ->Args({5000, 1})
+    ->Args({500, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_AddOneToLargeFile)
+    ->ArgNames({"records", "medium"})
+    ->Args({100000, 0})
+    ->Args({100000, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 BENCHMARK_MAIN();

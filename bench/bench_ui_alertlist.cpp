@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/TextCodec.h"
 #include "ui/CAlertListDlg.h"
 #include "ui/CAlertListModel.h"
-#include "platform/core/TextCodec.h"
 
 namespace {
 
@@ -151,7 +151,8 @@ BENCHMARK(BM_ScrollWholeList)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosec
 
 int main(int argc, char** argv)
 {
-    const std::filesystem::path scratch = std::filesystem::temp_directory_path() / "velk-bench-ui/run";
+    const std::filesystem::path scratch =
+        std::filesystem::temp_directory_path() / "velk-bench-ui/run";
     std::filesystem::create_directories(scratch);
     std::filesystem::current_path(scratch);
     QApplication app(argc, argv);

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "hostlibs/CPinyinIndex.h"
 #include "hostapi/KQDialog.h"
+#include "hostlibs/CPinyinIndex.h"
 
 // Typing into the keyboard wizard over 50,000 candidates, one keystroke at a time: the match
 // alone, and the whole keystroke through the window (match and list refill).
@@ -31,7 +31,8 @@ const std::vector<Candidate>& Candidates()
         std::uniform_int_distribution<int> lead(0xB0, 0xD7);
         std::uniform_int_distribution<int> trail(0xA1, 0xFE);
         std::uniform_int_distribution<int> percent(0, 99);
-        const unsigned char levelTwo[][2] = {{0xDB, 0xDA}, {0xF6, 0xCE}, {0xEA, 0xBB}, {0xEE, 0xA3}};
+        const unsigned char levelTwo[][2] = {
+            {0xDB, 0xDA}, {0xF6, 0xCE}, {0xEA, 0xBB}, {0xEE, 0xA3}};
         const char* suffixes[] = {"SH", "SZ", "BJ"};
         std::vector<Candidate> out;
         out.reserve(kCandidates);
@@ -130,7 +131,8 @@ void RegisterTyping(const char* sequence)
     for (std::size_t n = 1; n <= full.size(); ++n) {
         const std::string typed = full.substr(0, n);
         benchmark::RegisterBenchmark(("Match/" + typed).c_str(), BM_Match, typed);
-        benchmark::RegisterBenchmark(("WizardKeystroke/" + typed).c_str(), BM_WizardKeystroke, typed);
+        benchmark::RegisterBenchmark(("WizardKeystroke/" + typed).c_str(), BM_WizardKeystroke,
+                                     typed);
     }
 }
 

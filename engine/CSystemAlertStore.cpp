@@ -47,7 +47,8 @@ bool RecordHasKey(const char* record, const std::string& key)
     } while (value != 0);
     const char* code = record + 1;
     const std::size_t codeLength = strnlen(code, sizeof(Ta_VELKPRICEALERT::m_szCode) - 1);
-    return key.size() == digits + codeLength && key.compare(0, digits, market + 4 - digits, digits) == 0 &&
+    return key.size() == digits + codeLength &&
+           key.compare(0, digits, market + 4 - digits, digits) == 0 &&
            key.compare(digits, codeLength, code, codeLength) == 0;
 }
 
@@ -74,7 +75,8 @@ void CSystemAlertStore::SetAlertList(std::vector<Ta_VELKPRICEALERT>* engineList)
     if (engineList) {
         for (const Ta_VELKPRICEALERT& record : *engineList) {
             m_vecStock.push_back(record);
-            m_mapCode.emplace(VelkFieldText(record.m_szCode), static_cast<int>(m_vecStock.size() - 1));
+            m_mapCode.emplace(VelkFieldText(record.m_szCode),
+                              static_cast<int>(m_vecStock.size() - 1));
         }
     }
     m_pEngineList = engineList;
@@ -158,7 +160,8 @@ bool CSystemAlertStore::AppendRecord(const std::string& sysPath, const Ta_SYSTEM
         // Bytes of a record cut off at the end are overwritten so the new one starts on a
         // record boundary and loads back as written.
         const std::uint64_t end = kHeaderSize + (size - kHeaderSize) / kRecordSize * kRecordSize;
-        return VelkWriteFileTail(path, end, std::string_view(reinterpret_cast<const char*>(&record), kRecordSize));
+        return VelkWriteFileTail(
+            path, end, std::string_view(reinterpret_cast<const char*>(&record), kRecordSize));
     }
     // Something that is there but is no file is not ours to overwrite.
     if (VelkFileExists(path) && !VelkFileSize(path, size))
@@ -171,7 +174,8 @@ bool CSystemAlertStore::AppendRecord(const std::string& sysPath, const Ta_SYSTEM
     return VelkReplaceFile(path, content);
 }
 
-bool CSystemAlertStore::AppendNewRecords(const std::string& sysPath, const Ta_SYSTEMSWITCH& switches,
+bool CSystemAlertStore::AppendNewRecords(const std::string& sysPath,
+                                         const Ta_SYSTEMSWITCH& switches,
                                          std::vector<Ta_VELKPRICEALERT>& records)
 {
     const std::string path = FilePath(sysPath);

@@ -256,7 +256,8 @@ void CVelkAlert::AppendToSystemCodeIndex(int index)
         return;
     }
     m_vecSameCode.push_back(index);
-    const std::string code = VelkFieldText(m_vecSystemAlert[static_cast<std::size_t>(index)].m_szCode);
+    const std::string code =
+        VelkFieldText(m_vecSystemAlert[static_cast<std::size_t>(index)].m_szCode);
     auto [first, added] = m_mapSystemCode.emplace(code, index);
     if (!added) {
         int lastOfCode = first->second;
@@ -280,7 +281,8 @@ void CVelkAlert::WarnUnsavedFiles(const std::vector<std::string>& paths)
     std::string text = TextCodec::Utf8ToGbk("以下文件无法保存, 所做的修改只在本次运行中有效:");
     for (const std::string& path : paths)
         text += "\n" + TextCodec::Utf8ToGbk(path);
-    MessageBox().Show(text, TextCodec::Utf8ToGbk("警告"), VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
+    MessageBox().Show(text, TextCodec::Utf8ToGbk("警告"),
+                      VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
 }
 
 std::string CVelkAlert::ConditionPath(const char* fileName) const

@@ -132,7 +132,8 @@ private:
     // The maps' entries of a stock, the system-alert one checked against the record it names:
     // the host may reorder or rewrite the list in place through its pointer, and a position
     // that no longer holds the stock has the maps rebuilt.
-    WatchedStock FindWatchedStock(unsigned char market, const std::string& code, const std::string& key);
+    WatchedStock FindWatchedStock(unsigned char market, const std::string& code,
+                                  const std::string& key);
     WatchedStock LookUpWatchIndex(const std::string& key);
     int SystemIndexOf(unsigned char market, const std::string& code);
     bool SystemRecordIs(int index, unsigned char market, const std::string& code) const;

@@ -18,8 +18,7 @@ Ta_VELKPRICEALERT RecordFromBytes(const char* bytes)
 }
 
 // Fills a block from the file as far as the file reaches.
-template <typename T>
-void ReadBlock(const std::string& bytes, std::size_t offset, T& block)
+template <typename T> void ReadBlock(const std::string& bytes, std::size_t offset, T& block)
 {
     if (offset >= bytes.size())
         return;
@@ -67,7 +66,8 @@ int CVelkAlert::LoadAlertCondition()
         m_vecPriceAlert.clear();
         m_vecPriceAlert.reserve(count);
         for (std::size_t i = 0; i < count; ++i) {
-            Ta_VELKPRICEALERT record = RecordFromBytes(bytes.data() + kAlertHeaderSize + i * kRecordSize);
+            Ta_VELKPRICEALERT record =
+                RecordFromBytes(bytes.data() + kAlertHeaderSize + i * kRecordSize);
             m_vecPriceAlert.push_back(record);
             m_mapPriceAlert[VelkDecimalKey(record.m_byMarket, VelkFieldText(record.m_szCode))] =
                 static_cast<int>(i);

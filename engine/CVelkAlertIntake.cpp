@@ -6,9 +6,9 @@
 #include <new>
 
 #include "engine/CVelkAlert.h"
+#include "engine/VelkEngineLock.h"
 #include "hostapi/KQDaApi.h"
 #include "hostapi/QuoteItems.h"
-#include "engine/VelkEngineLock.h"
 #include "platform/core/VelkNumber.h"
 
 namespace {
@@ -145,7 +145,8 @@ int CVelkAlert::OnReceiveData(std::uintptr_t quoteAddress, long)
     if (!quote)
         return 100;
     const std::string code = VelkFieldText(quote->m_szCode);
-    const WatchedStock watched = FindWatchedStock(quote->m_byMarket, code, VelkDecimalKey(quote->m_byMarket, code));
+    const WatchedStock watched =
+        FindWatchedStock(quote->m_byMarket, code, VelkDecimalKey(quote->m_byMarket, code));
     if (watched.price >= 0)
         ProcessAlert(quote, watched.price);
     if (watched.system >= 0)

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "engine/CVelkAlert.h"
+#include "engine/VelkEngineLock.h"
 #include "hostapi/KQBkApi.h"
 #include "hostapi/KQDaApi.h"
 #include "platform/core/ProfileReader.h"
-#include "engine/VelkEngineLock.h"
-#include "platform/core/VelkNumber.h"
 #include "platform/core/VelkFile.h"
+#include "platform/core/VelkNumber.h"
 
 namespace {
 
@@ -109,9 +109,9 @@ void CVelkAlert::GetNewMagicSignal(unsigned char market)
             }
             case kItemTime: {
                 char text[32];
-                std::snprintf(text, sizeof text, "%02d:%02d:%02d", static_cast<int>(value.GetHour()),
-                              static_cast<int>(value.GetMinute()),
-                              static_cast<int>(value.GetSecond()));
+                std::snprintf(
+                    text, sizeof text, "%02d:%02d:%02d", static_cast<int>(value.GetHour()),
+                    static_cast<int>(value.GetMinute()), static_cast<int>(value.GetSecond()));
                 signal.m_strTime = text;
                 break;
             }
@@ -213,8 +213,8 @@ int CVelkAlert::GetMagicSignalColor(int number, unsigned long& colour)
         CProfileReader profile(VelkJoinPath(s_KQGetSysPath(0), "StataBarInfo.ini"));
         int count = std::min(profile.GetInt("SHORTMAGIC_COLOR", "MAGICCOUNT", 0), kMaxColourKeys);
         for (int i = 0; i < count; ++i) {
-            std::string text = profile.GetString("SHORTMAGIC_COLOR", "MAGICCODE" + std::to_string(i),
-                                                 "0xFFFFFF", 259);
+            std::string text = profile.GetString("SHORTMAGIC_COLOR",
+                                                 "MAGICCODE" + std::to_string(i), "0xFFFFFF", 259);
             m_mapMagicColor[i] = static_cast<std::uint32_t>(_atocr(text.data()));
         }
     }

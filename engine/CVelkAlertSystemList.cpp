@@ -58,8 +58,8 @@ void CVelkAlert::AddSystemStocks(const CSymbolInfo* stocks, std::size_t count)
     bool written = true;
     if (records.size() == 1) {
         const Ta_VELKPRICEALERT& record = records.front();
-        if (CSystemAlertStore::FileHoldsKey(m_strSysPath,
-                                            VelkDecimalKey(record.m_byMarket, VelkFieldText(record.m_szCode))))
+        if (CSystemAlertStore::FileHoldsKey(
+                m_strSysPath, VelkDecimalKey(record.m_byMarket, VelkFieldText(record.m_szCode))))
             return;
         written = CSystemAlertStore::AppendRecord(m_strSysPath, m_systemSwitch, record);
     } else {

@@ -15,13 +15,13 @@ struct Ta_VELKPRICETABLE {
     std::uint8_t m_byMarket;
     char m_szCode[12];
     char m_szName[50];
-    float m_fPrice;       // last price (item 125)
-    float m_fPrice2;      // second price item (182), carried only
-    float m_fLimitUp;     // item 132
-    float m_fLimitDown;   // item 133
-    float m_fVolume;      // item 413
+    float m_fPrice;           // last price (item 125)
+    float m_fPrice2;          // second price item (182), carried only
+    float m_fLimitUp;         // item 132
+    float m_fLimitDown;       // item 133
+    float m_fVolume;          // item 413
     std::int32_t m_nReserved; // always -1
-    std::int32_t m_nTime; // seconds since midnight (item 143); below 1 means "now"
+    std::int32_t m_nTime;     // seconds since midnight (item 143); below 1 means "now"
 };
 
 // One watched stock. The four floats mean different things per list: upper/lower limit for
@@ -31,9 +31,9 @@ struct Ta_VELKPRICEALERT {
     char m_szCode[12];
     char m_szName[50];
     float m_fPreClose;
-    float m_fUpper; // price alerts: upper limit; system alerts: day's high so far
-    float m_fLower; // price alerts: lower limit; system alerts: day's low so far
-    float m_fLast;  // last price seen by the evaluation
+    float m_fUpper;            // price alerts: upper limit; system alerts: day's high so far
+    float m_fLower;            // price alerts: lower limit; system alerts: day's low so far
+    float m_fLast;             // last price seen by the evaluation
     std::int32_t m_nMagic[18]; // magic-signal switches by magic index
 };
 
@@ -162,8 +162,7 @@ inline bool VelkIsUsablePrice(double price)
 }
 
 // Copies a text into a fixed field, cut to the field's width less one byte, NUL-filled.
-template <std::size_t N>
-inline void VelkCopyText(char (&field)[N], const std::string& text)
+template <std::size_t N> inline void VelkCopyText(char (&field)[N], const std::string& text)
 {
     std::size_t n = text.size() < N - 1 ? text.size() : N - 1;
     std::size_t end = text.find('\0');
@@ -174,8 +173,7 @@ inline void VelkCopyText(char (&field)[N], const std::string& text)
 }
 
 // Reads a fixed field as text: the bytes up to the first NUL, never past the field.
-template <std::size_t N>
-inline std::string VelkFieldText(const char (&field)[N])
+template <std::size_t N> inline std::string VelkFieldText(const char (&field)[N])
 {
     std::size_t n = 0;
     while (n < N && field[n] != '\0')
@@ -184,8 +182,7 @@ inline std::string VelkFieldText(const char (&field)[N])
 }
 
 // Forces a fixed field read from a file to end inside its width.
-template <std::size_t N>
-inline void VelkTerminate(char (&field)[N])
+template <std::size_t N> inline void VelkTerminate(char (&field)[N])
 {
     field[N - 1] = '\0';
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "hostlibs/CQuoteStore.h"
 #include "fuzz/FuzzSupport.h"
+#include "hostlibs/CQuoteStore.h"
 #include "hostlibs/IHostBackend.h"
 
 namespace VelkFuzz {
@@ -16,8 +16,7 @@ struct CQuoteContext {
 };
 
 // The target's one context, made at the first input: libFuzzer gives no hook before it.
-template <typename Context>
-Context& TheContext()
+template <typename Context> Context& TheContext()
 {
     static Context context;
     return context;

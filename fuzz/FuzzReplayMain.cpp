@@ -25,8 +25,8 @@ bool RunFile(const std::filesystem::path& path)
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     // As under libFuzzer, an empty input still comes with a valid address.
     static const std::uint8_t empty = 0;
-    LLVMFuzzerTestOneInput(bytes.empty() ? &empty : reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                           bytes.size());
+    LLVMFuzzerTestOneInput(
+        bytes.empty() ? &empty : reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     return true;
 }
 

@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <string>
 
-#include "host/core/CConditionDump.h"
 #include "engine/CSystemAlertStore.h"
 #include "engine/CVelkAlert.h"
 #include "fuzz/FuzzQuoteContext.h"
 #include "fuzz/FuzzSupport.h"
+#include "host/core/CConditionDump.h"
 
 using VelkFuzz::Require;
 using json = nlohmann::ordered_json;
@@ -70,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckFile(dump["System_alert.cfg"], "system_alerts", systemCfg.size(), kSwitches,
               page.m_vecStock.size());
     // A header cut short is put out with the fields it holds whole, and no more.
-    Require(dump["alert.cfg"]["alert_setting"].size() == std::min<std::size_t>(alertCfg.size() / 4, 11));
+    Require(dump["alert.cfg"]["alert_setting"].size() ==
+            std::min<std::size_t>(alertCfg.size() / 4, 11));
     Require(dump["System_alert.cfg"]["switches"].size() ==
             (systemCfg.size() >= kSwitches ? 4 : std::min<std::size_t>(systemCfg.size(), 3)));
     // Strict serialisation: a text that is not valid UTF-8 throws here.

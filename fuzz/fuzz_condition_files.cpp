@@ -116,7 +116,8 @@ void CheckSaveLoad(CVelkAlert& engine, const std::string& dir)
     CLists loaded = ListsOf(reloaded);
     Require(SameRecords(*loaded.price, *saved.price));
     Require(SameRecords(*loaded.magic, *saved.magic));
-    Require(SameBytes(&reloaded.GetAlertSetting(), &engine.GetAlertSetting(), sizeof(Ta_ALERTSETTING)));
+    Require(
+        SameBytes(&reloaded.GetAlertSetting(), &engine.GetAlertSetting(), sizeof(Ta_ALERTSETTING)));
     Require(SameBytes(loaded.options, saved.options, sizeof(Ta_OTHERALERT)));
 }
 

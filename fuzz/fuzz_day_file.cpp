@@ -11,8 +11,8 @@
 #include <string>
 
 #include "engine/CAlertDayFile.h"
-#include "host/core/CConditionDump.h"
 #include "fuzz/FuzzSupport.h"
+#include "host/core/CConditionDump.h"
 #include "platform/core/VelkFile.h"
 
 using VelkFuzz::Require;
@@ -67,8 +67,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(!VelkFileExists(CAlertDayFile::DamagedPath(path)));
     CAlertRecordList again;
     Require(CAlertDayFile::Load(path, again) && again.size() == alerts.size());
-    Require(std::equal(again.begin(), again.end(), alerts.begin(), [](const Ta_ALERTRECORD& a, const Ta_ALERTRECORD& b) {
-        return std::memcmp(&a, &b, sizeof a) == 0;
-    }));
+    Require(std::equal(again.begin(), again.end(), alerts.begin(),
+                       [](const Ta_ALERTRECORD& a, const Ta_ALERTRECORD& b) {
+                           return std::memcmp(&a, &b, sizeof a) == 0;
+                       }));
     return 0;
 }

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "engine/CVelkAlert.h"
-#include "tests/engine/CVelkAlertTestAccess.h"
 #include "fuzz/FuzzQuoteContext.h"
 #include "fuzz/FuzzSupport.h"
 #include "platform/core/ProfileReader.h"
+#include "tests/engine/CVelkAlertTestAccess.h"
 
 using VelkFuzz::Require;
 
@@ -88,12 +88,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(found ? colour == colours.at(0) : colour == 0x12345678);
 
     const CProfileReader profile(iniPath);
-    const int count = std::clamp(profile.GetInt("SHORTMAGIC_COLOR", "MAGICCOUNT", 0), 0, kMaxColourKeys);
+    const int count =
+        std::clamp(profile.GetInt("SHORTMAGIC_COLOR", "MAGICCOUNT", 0), 0, kMaxColourKeys);
     Require(colours.size() == static_cast<std::size_t>(count));
     for (const auto& [number, value] : colours) {
         Require(number >= 0 && number < count);
-        const std::string stored = profile.GetString("SHORTMAGIC_COLOR", "MAGICCODE" + std::to_string(number),
-                                                     "0xFFFFFF", 259);
+        const std::string stored = profile.GetString(
+            "SHORTMAGIC_COLOR", "MAGICCODE" + std::to_string(number), "0xFFFFFF", 259);
         Require(stored.size() <= 259);
         CheckColour(stored.c_str(), value);
     }

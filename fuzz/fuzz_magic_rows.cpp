@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "engine/CVelkAlert.h"
-#include "tests/engine/CVelkAlertTestAccess.h"
 #include "fuzz/FuzzQuoteContext.h"
 #include "fuzz/FuzzSupport.h"
+#include "tests/engine/CVelkAlertTestAccess.h"
 
 using VelkFuzz::Require;
 
@@ -25,10 +25,14 @@ struct CFuzzContext : VelkFuzz::CQuoteContext {
     CFuzzContext()
     {
         // Texts the values may point at (their pool indexes are small numbers).
-        for (const char* text : {"600000", "000001", "600519", "0", "3", "12", "13", "14", "15", "18",
-                                 "19", "-1", "2147483648", "-2147483649", "99999999999999999999",
-                                 "09:35:07", "14:05:30", "25:99:99", "99999:1", ":", "::", "1e39",
-                                 "-1e39", "nan", "inf", "", "0x10", " 7", "12.5", "9:5", "abc"})
+        for (const char* text :
+             {"600000",   "000001",   "600519",     "0",           "3",
+              "12",       "13",       "14",         "15",          "18",
+              "19",       "-1",       "2147483648", "-2147483649", "99999999999999999999",
+              "09:35:07", "14:05:30", "25:99:99",   "99999:1",     ":",
+              "::",       "1e39",     "-1e39",      "nan",         "inf",
+              "",         "0x10",     " 7",         "12.5",        "9:5",
+              "abc"})
             X1Format::Text(0, text);
         X1Format::Text(0, std::string(80, '6'));
     }
@@ -40,12 +44,14 @@ struct CFuzzContext : VelkFuzz::CQuoteContext {
         store.SetTradeDate(20211201);
         for (unsigned market : {1u, 2u, 10u, 255u})
             for (const char* code : kCodes)
-                store.AddSymbol(static_cast<unsigned char>(market), code, std::string("Name ") + code);
+                store.AddSymbol(static_cast<unsigned char>(market), code,
+                                std::string("Name ") + code);
         std::vector<CString> numbers;
         std::vector<CString> names;
         for (int n = -1; n <= 20; ++n) {
             numbers.push_back(std::to_string(n));
-            names.push_back("signal " + std::to_string(n) + std::string(60, 'x').substr(0, n > 0 ? n * 3 : 0));
+            names.push_back("signal " + std::to_string(n) +
+                            std::string(60, 'x').substr(0, n > 0 ? n * 3 : 0));
         }
         numbers.push_back("3"); // a number listed twice keeps its later name
         names.push_back("signal three again");

@@ -23,7 +23,8 @@ std::int32_t At(std::string_view bytes, std::size_t offset)
 {
     std::uint32_t value = 0;
     for (std::size_t i = 0; i < 4; ++i)
-        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[offset + i])) << (8 * i);
+        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[offset + i]))
+                 << (8 * i);
     return static_cast<std::int32_t>(value);
 }
 
@@ -33,7 +34,8 @@ VelkFuzz::CScratchDir& Dir()
     return dir;
 }
 
-void CheckThroughFile(const std::optional<std::string_view>& file, const CMagicStatusTable::Entries& parsed)
+void CheckThroughFile(const std::optional<std::string_view>& file,
+                      const CMagicStatusTable::Entries& parsed)
 {
     const std::string path = Dir().File("MagicStatus.cfg");
     VelkFuzz::PlaceFile(path, file);

@@ -10,19 +10,19 @@
 #include <string>
 #include <utility>
 
-#include "host/core/CDayReplay.h"
-#include "host/core/CTradingDay.h"
 #include "engine/CVelkAlert.h"
 #include "fuzz/FuzzQuoteContext.h"
 #include "fuzz/FuzzSupport.h"
+#include "host/core/CDayReplay.h"
+#include "host/core/CTradingDay.h"
 #include "platform/core/VelkFile.h"
 
 using VelkFuzz::Require;
 
 namespace {
 
-const char* const kFiles[] = {"day.csv",     "markets.csv", "symbols.csv", "trades.csv",
-                              "magic.csv",   "signals.csv", "groups.csv"};
+const char* const kFiles[] = {"day.csv",   "markets.csv", "symbols.csv", "trades.csv",
+                              "magic.csv", "signals.csv", "groups.csv"};
 constexpr std::size_t kFileCount = sizeof kFiles / sizeof kFiles[0];
 
 Ta_VELKPRICEALERT Watched(unsigned char market, const char* code, float upper, float lower)
@@ -48,7 +48,8 @@ void WriteConditions(const std::string& sysDir)
 {
     Ta_ALERTSETTING setting{1, 1, 1, 1, 1, -1.0f, -1.0f, 50.0f, 2.0f, 100.0f, 0.1f};
     Ta_OTHERALERT options{};
-    const Ta_VELKPRICEALERT stocks[] = {Watched(1, "600000", 8.6f, 8.4f), Watched(1, "600103", 3.0f, 2.5f),
+    const Ta_VELKPRICEALERT stocks[] = {Watched(1, "600000", 8.6f, 8.4f),
+                                        Watched(1, "600103", 3.0f, 2.5f),
                                         Watched(2, "000001", 20.0f, 1.0f)};
     std::string alert = Bytes(&setting, sizeof setting) + Bytes(&options, sizeof options);
     std::string magic;

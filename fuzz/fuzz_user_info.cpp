@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "engine/CVelkAlert.h"
-#include "tests/engine/CVelkAlertTestAccess.h"
 #include "fuzz/FuzzQuoteContext.h"
 #include "fuzz/FuzzSupport.h"
+#include "tests/engine/CVelkAlertTestAccess.h"
 
 using VelkFuzz::Require;
 

@@ -8,8 +8,8 @@
 #include "host/core/CConditionDump.h"
 #include "host/core/CDayReplay.h"
 #include "host/core/CHostCommandLine.h"
-#include "hostlibs/CQuoteStore.h"
 #include "host/core/CTradingDay.h"
+#include "hostlibs/CQuoteStore.h"
 #include "platform/core/VelkFile.h"
 
 #ifdef VELK_HOST_HAS_UI
@@ -64,7 +64,8 @@ int PrepareRoot(const std::string& rootOption, std::string& sysDir)
     sysDir = VelkJoinPath(root, "SYS");
     const std::string binDir = VelkJoinPath(root, "bin");
     if (!VelkCreateDirectories(sysDir) || !VelkCreateDirectories(binDir)) {
-        std::fprintf(stderr, "velk-host: cannot create %s and %s\n", sysDir.c_str(), binDir.c_str());
+        std::fprintf(stderr, "velk-host: cannot create %s and %s\n", sysDir.c_str(),
+                     binDir.c_str());
         return kExitFailure;
     }
     if (::chdir(binDir.c_str()) != 0) {
@@ -129,14 +130,17 @@ bool HasDisplay()
         if (value && *value)
             return true;
     }
-    const std::string platform = std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "";
-    return !platform.empty() && platform.rfind("offscreen", 0) != 0 && platform.rfind("minimal", 0) != 0;
+    const std::string platform =
+        std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "";
+    return !platform.empty() && platform.rfind("offscreen", 0) != 0 &&
+           platform.rfind("minimal", 0) != 0;
 }
 
 // The demo day and its conditions, installed beside velk-host.
 QString BundledDemoDir()
 {
-    return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../share/velk-host"));
+    return QDir(QCoreApplication::applicationDirPath())
+        .absoluteFilePath(QStringLiteral("../share/velk-host"));
 }
 
 // A data directory without any condition file gets the demo's, so that the demo day raises
@@ -171,8 +175,9 @@ int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
     if (screenshots) {
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     } else if (!HasDisplay()) {
-        std::fprintf(stderr, "velk-host: no display ($DISPLAY and $WAYLAND_DISPLAY are not set); run the "
-                             "replay with --headless, or take pictures with --screenshots PICDIR\n");
+        std::fprintf(stderr,
+                     "velk-host: no display ($DISPLAY and $WAYLAND_DISPLAY are not set); run the "
+                     "replay with --headless, or take pictures with --screenshots PICDIR\n");
         return kExitBadInput;
     }
     std::string sysDir;
@@ -197,7 +202,8 @@ int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
         if (day) {
             window.OpenLoadedDay(std::move(day), QString::fromStdString(dayFolder));
         } else {
-            const QString last = settings ? settings->value(QStringLiteral("replay/lastDay")).toString() : QString();
+            const QString last =
+                settings ? settings->value(QStringLiteral("replay/lastDay")).toString() : QString();
             const QString demo = BundledDemoDir() + QStringLiteral("/demo-day");
             if (!last.isEmpty() && QFileInfo(last).isDir()) {
                 QString error;
@@ -217,7 +223,9 @@ int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
                 status = kExitFailure;
             }
             for (const QString& name : written)
-                std::printf("%s\n", QDir(QString::fromStdString(pictures)).filePath(name).toStdString().c_str());
+                std::printf(
+                    "%s\n",
+                    QDir(QString::fromStdString(pictures)).filePath(name).toStdString().c_str());
         } else {
             window.show();
             status = QApplication::exec();

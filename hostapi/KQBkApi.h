@@ -11,7 +11,9 @@
 class KQ_API CSymbolInfo {
 public:
     CSymbolInfo() = default;
-    CSymbolInfo(unsigned char market, CString code) : m_byMarket(market), m_strCode(std::move(code)) {}
+    CSymbolInfo(unsigned char market, CString code) : m_byMarket(market), m_strCode(std::move(code))
+    {
+    }
 
     unsigned char m_byMarket = 0;
     CString m_strCode;

@@ -62,7 +62,9 @@ public:
     {
         X1Format value = *this;
         if (GetKind() == kPrice)
-            value.m_bytes[6] = std::uint8_t(decimals < 0 ? 0 : decimals > kMaxDecimals ? kMaxDecimals : decimals);
+            value.m_bytes[6] = std::uint8_t(decimals < 0              ? 0
+                                            : decimals > kMaxDecimals ? kMaxDecimals
+                                                                      : decimals);
         return value;
     }
 

@@ -30,8 +30,8 @@ struct TaKeyRegisterTable {
     std::uint32_t nFlag;
     std::uint32_t hNotifyWnd; // window handle of the owner, 0 without one
     std::uint32_t nCount;
-    std::uint32_t nMsg;      // message id handed back to OnSelectCode at a pick
-    std::uint32_t pItems;    // entry array handle
+    std::uint32_t nMsg;   // message id handed back to OnSelectCode at a pick
+    std::uint32_t pItems; // entry array handle
     std::uint32_t nCapacity;
 };
 #pragma pack(pop)

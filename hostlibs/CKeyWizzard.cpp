@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "hostlibs/CPinyinIndex.h"
 #include "hostapi/KQDialog.h"
+#include "hostlibs/CPinyinIndex.h"
 #include "platform/qt/QtText.h"
 #include "ui_IDD_KEYWIZZARD_8057.h"
 
@@ -64,7 +64,8 @@ struct CKeyWizzard::Impl {
             const TaKeyRegisterItem* items = KQ_pGetKeyItems(table->pItems);
             if (!items)
                 continue;
-            const std::uint32_t count = std::min(table->nCount, KQ_nGetKeyItemCapacity(table->pItems));
+            const std::uint32_t count =
+                std::min(table->nCount, KQ_nGetKeyItemCapacity(table->pItems));
             index.Reserve(index.Size() + count);
             for (std::uint32_t i = 0; i < count; ++i) {
                 const std::string code = FieldText(items[i].szCode, sizeof items[i].szCode);

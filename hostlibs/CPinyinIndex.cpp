@@ -159,12 +159,11 @@ constexpr CharInitial kOtherReadings[] = {
 // Marks a hanzi of unknown reading; nothing typed matches it.
 constexpr char kUnknownInitial = '\x7f';
 
-template <std::size_t N>
-char LookUp(const CharInitial (&table)[N], unsigned short code)
+template <std::size_t N> char LookUp(const CharInitial (&table)[N], unsigned short code)
 {
     const auto* end = table + N;
-    const auto* it = std::lower_bound(table, end, code,
-                                      [](const CharInitial& e, unsigned short c) { return e.code < c; });
+    const auto* it = std::lower_bound(
+        table, end, code, [](const CharInitial& e, unsigned short c) { return e.code < c; });
     return it != end && it->code == code ? it->initial : 0;
 }
 

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/core/CShortKeyTable.h"
 #include "hostapi/QuoteItems.h"
+#include "platform/core/CShortKeyTable.h"
 
 namespace {
 
@@ -28,17 +28,20 @@ struct SymbolKeyHash {
     using is_transparent = void;
     std::size_t operator()(const SymbolKeyView& key) const
     {
-        return std::hash<std::string_view>()(key.code) ^ (std::size_t(key.market) * 0x9E3779B97F4A7C15ull);
+        return std::hash<std::string_view>()(key.code) ^
+               (std::size_t(key.market) * 0x9E3779B97F4A7C15ull);
     }
-    std::size_t operator()(const SymbolKey& key) const { return (*this)(SymbolKeyView{key.market, key.code}); }
+    std::size_t operator()(const SymbolKey& key) const
+    {
+        return (*this)(SymbolKeyView{key.market, key.code});
+    }
 };
 
 struct SymbolKeyEqual {
     using is_transparent = void;
     static SymbolKeyView View(const SymbolKey& key) { return {key.market, key.code}; }
     static SymbolKeyView View(const SymbolKeyView& key) { return key; }
-    template <typename A, typename B>
-    bool operator()(const A& a, const B& b) const
+    template <typename A, typename B> bool operator()(const A& a, const B& b) const
     {
         const SymbolKeyView x = View(a), y = View(b);
         return x.market == y.market && x.code == y.code;
@@ -61,15 +64,17 @@ struct Symbol {
 
     const X1Format* Find(unsigned short item) const
     {
-        auto it = std::lower_bound(items.begin(), items.end(), item,
-                                   [](const auto& entry, unsigned short no) { return entry.first < no; });
+        auto it =
+            std::lower_bound(items.begin(), items.end(), item,
+                             [](const auto& entry, unsigned short no) { return entry.first < no; });
         return it != items.end() && it->first == item ? &it->second : nullptr;
     }
     void Set(const X1Format& value)
     {
         const unsigned short item = value.GetItemNo();
-        auto it = std::lower_bound(items.begin(), items.end(), item,
-                                   [](const auto& entry, unsigned short no) { return entry.first < no; });
+        auto it =
+            std::lower_bound(items.begin(), items.end(), item,
+                             [](const auto& entry, unsigned short no) { return entry.first < no; });
         if (it != items.end() && it->first == item)
             it->second = value;
         else
@@ -110,8 +115,8 @@ bool SameExtName(std::string_view a, std::string_view b)
 {
     // Extension names are ASCII; GBK bytes (all >= 0x80) are compared as they are.
     auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return fold(x) == fold(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return fold(x) == fold(y); });
 }
 
 } // namespace
@@ -414,7 +419,8 @@ long CQuoteStore::GetTickerByStartPos(std::vector<std::vector<X1Format>>& rows,
     if (start >= size)
         return 0;
     const long first = std::max(start, 0L);
-    const long last = start >= 0 ? start + std::min(count, size - start) : std::min(start + count, size);
+    const long last =
+        start >= 0 ? start + std::min(count, size - start) : std::min(start + count, size);
     if (first >= last)
         return 0;
     if (own)
@@ -442,11 +448,12 @@ bool CQuoteStore::GetMemoryState(unsigned char market, const CString& code)
 {
     std::shared_lock lock(m_pImpl->mutex);
     const Symbol* symbol = m_pImpl->FindSymbol(market, code);
-    return symbol && (symbol->HasData(QuoteItem::kLastPrice) || symbol->HasData(QuoteItem::kPrevClose));
+    return symbol &&
+           (symbol->HasData(QuoteItem::kLastPrice) || symbol->HasData(QuoteItem::kPrevClose));
 }
 
-long CQuoteStore::GetLastMagic(std::vector<std::vector<X1Format>>& rows, unsigned char market,
-                               long, const CString& date)
+long CQuoteStore::GetLastMagic(std::vector<std::vector<X1Format>>& rows, unsigned char market, long,
+                               const CString& date)
 {
     rows.clear();
     std::unique_lock lock(m_pImpl->mutex);

@@ -65,8 +65,7 @@ public:
     // The trading date of every market status; while it is 0 the status calls answer false.
     void SetTradeDate(int yyyymmdd);
     void SetCurrentUser(const CString& userID);
-    void AddUserGroup(const CString& userID, const CString& group,
-                      std::vector<CSymbolInfo> stocks);
+    void AddUserGroup(const CString& userID, const CString& group, std::vector<CSymbolInfo> stocks);
     void SetSysPath(const CString& path);
     void SetLangString(const CString& key, const CString& text);
 

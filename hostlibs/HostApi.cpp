@@ -1,10 +1,10 @@
 #include <atomic>
 
-#include "hostlibs/CQuoteStore.h"
-#include "hostlibs/IHostBackend.h"
 #include "hostapi/KQBkApi.h"
 #include "hostapi/KQCommon.h"
 #include "hostapi/KQDaApi.h"
+#include "hostlibs/CQuoteStore.h"
+#include "hostlibs/IHostBackend.h"
 
 namespace {
 
@@ -82,8 +82,8 @@ long BK_lGetTickerCount(unsigned char market, const CString& code, const CString
 }
 
 long BK_lGetTickerByStartPos(std::vector<std::vector<X1Format>>& rows, unsigned char market,
-                             const CString& code, long start, long count, const CString& date,
-                             bool, bool)
+                             const CString& code, long start, long count, const CString& date, bool,
+                             bool)
 {
     return HostBackend().GetTickerByStartPos(rows, market, code, start, count, date);
 }

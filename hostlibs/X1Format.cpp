@@ -6,23 +6,21 @@
 #include <cstring>
 #include <limits>
 
+#include "hostapi/KQCommon.h"
 #include "hostlibs/CTextPool.h"
 #include "platform/core/VelkNumber.h"
-#include "hostapi/KQCommon.h"
 
 namespace {
 
 constexpr std::uint64_t kMaxVolume = (std::uint64_t(1) << 40) - 1;
 
-template <typename T>
-void StorePayload(std::uint8_t* bytes, T value)
+template <typename T> void StorePayload(std::uint8_t* bytes, T value)
 {
     static_assert(sizeof(T) <= 5);
     std::memcpy(bytes + 2, &value, sizeof value);
 }
 
-template <typename T>
-T LoadPayload(const std::uint8_t* bytes)
+template <typename T> T LoadPayload(const std::uint8_t* bytes)
 {
     T value{};
     std::memcpy(&value, bytes + 2, sizeof value);
@@ -47,8 +45,9 @@ Clock ClockFromHhmmss(long long value)
 {
     if (value < 0)
         return {};
-    return {unsigned(std::min<long long>(value / 10000, std::numeric_limits<unsigned short>::max())),
-            unsigned(value / 100 % 100), unsigned(value % 100)};
+    return {
+        unsigned(std::min<long long>(value / 10000, std::numeric_limits<unsigned short>::max())),
+        unsigned(value / 100 % 100), unsigned(value % 100)};
 }
 
 // A text item may carry a time as "HH:MM:SS" (or "HH:MM") or as the digits HHMMSS.
@@ -117,7 +116,8 @@ X1Format X1Format::Text(unsigned short item, const CString& text)
 X1Format X1Format::Time(unsigned short item, int hour, int minute, int second)
 {
     X1Format value(item, kTime);
-    const auto hh = std::uint16_t(std::clamp(hour, 0, int(std::numeric_limits<std::uint16_t>::max())));
+    const auto hh =
+        std::uint16_t(std::clamp(hour, 0, int(std::numeric_limits<std::uint16_t>::max())));
     StorePayload(value.m_bytes, hh);
     value.m_bytes[4] = std::uint8_t(std::clamp(minute, 0, 255));
     value.m_bytes[5] = std::uint8_t(std::clamp(second, 0, 255));
@@ -150,7 +150,8 @@ CString X1Format::s_GetAsString() const
         return CString(buffer, result.ptr);
     }
     case kInteger: {
-        const auto result = std::to_chars(buffer, buffer + sizeof buffer, LoadPayload<std::int32_t>(m_bytes));
+        const auto result =
+            std::to_chars(buffer, buffer + sizeof buffer, LoadPayload<std::int32_t>(m_bytes));
         return CString(buffer, result.ptr);
     }
     case kText:
@@ -197,9 +198,11 @@ unsigned short X1Format::GetHour() const
     case kTime:
         return LoadPayload<std::uint16_t>(m_bytes);
     case kInteger:
-        return static_cast<unsigned short>(ClockFromHhmmss(LoadPayload<std::int32_t>(m_bytes)).hour);
+        return static_cast<unsigned short>(
+            ClockFromHhmmss(LoadPayload<std::int32_t>(m_bytes)).hour);
     case kText:
-        return static_cast<unsigned short>(ClockFromText(CTextPool::Instance().Get(LoadPayload<std::uint32_t>(m_bytes))).hour);
+        return static_cast<unsigned short>(
+            ClockFromText(CTextPool::Instance().Get(LoadPayload<std::uint32_t>(m_bytes))).hour);
     default:
         return 0;
     }
@@ -211,9 +214,11 @@ unsigned char X1Format::GetMinute() const
     case kTime:
         return m_bytes[4];
     case kInteger:
-        return static_cast<unsigned char>(ClockFromHhmmss(LoadPayload<std::int32_t>(m_bytes)).minute);
+        return static_cast<unsigned char>(
+            ClockFromHhmmss(LoadPayload<std::int32_t>(m_bytes)).minute);
     case kText:
-        return static_cast<unsigned char>(ClockFromText(CTextPool::Instance().Get(LoadPayload<std::uint32_t>(m_bytes))).minute);
+        return static_cast<unsigned char>(
+            ClockFromText(CTextPool::Instance().Get(LoadPayload<std::uint32_t>(m_bytes))).minute);
     default:
         return 0;
     }
@@ -225,9 +230,11 @@ unsigned char X1Format::GetSecond() const
     case kTime:
         return m_bytes[5];
     case kInteger:
-        return static_cast<unsigned char>(ClockFromHhmmss(LoadPayload<std::int32_t>(m_bytes)).second);
+        return static_cast<unsigned char>(
+            ClockFromHhmmss(LoadPayload<std::int32_t>(m_bytes)).second);
     case kText:
-        return static_cast<unsigned char>(ClockFromText(CTextPool::Instance().Get(LoadPayload<std::uint32_t>(m_bytes))).second);
+        return static_cast<unsigned char>(
+            ClockFromText(CTextPool::Instance().Get(LoadPayload<std::uint32_t>(m_bytes))).second);
     default:
         return 0;
     }

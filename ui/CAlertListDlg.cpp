@@ -10,14 +10,14 @@
 #include <utility>
 
 #include "engine/CAlertDayFile.h"
-#include "ui/CAlertListModel.h"
-#include "ui/CRowFocusDelegate.h"
 #include "hostapi/KQDaApi.h"
+#include "platform/core/TextCodec.h"
+#include "platform/core/VelkFile.h"
 #include "platform/qt/MessageBoxService.h"
 #include "platform/qt/QtText.h"
 #include "platform/qt/RegisteredMessages.h"
-#include "platform/core/TextCodec.h"
-#include "platform/core/VelkFile.h"
+#include "ui/CAlertListModel.h"
+#include "ui/CRowFocusDelegate.h"
 #include "ui_IDD_ALERTLIST_213.h"
 
 namespace {
@@ -164,7 +164,8 @@ void CAlertListDlg::SetupList()
     palette.setColor(QPalette::AlternateBase, Qt::black);
     palette.setColor(QPalette::Text, QColor(255, 0, 0));
     // The selection stays visible when the list loses the focus.
-    palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                     palette.color(QPalette::Active, QPalette::Highlight));
     palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
                      palette.color(QPalette::Active, QPalette::HighlightedText));
     list->setPalette(palette);
@@ -173,7 +174,8 @@ void CAlertListDlg::SetupList()
 void CAlertListDlg::SizeListToRows()
 {
     QTableView* list = m_pForm->m_listAlert;
-    const int h = m_pModel->rowCount() > 0 ? list->rowHeight(0) : list->verticalHeader()->defaultSectionSize();
+    const int h = m_pModel->rowCount() > 0 ? list->rowHeight(0)
+                                           : list->verticalHeader()->defaultSectionSize();
     if (h <= 0)
         return;
     list->resize(list->width(), 9 * h + h / 4);

@@ -4,15 +4,15 @@
 #include <QColor>
 #include <cstdio>
 
-#include "platform/qt/QtText.h"
 #include "engine/VelkPriceText.h"
+#include "platform/qt/QtText.h"
 #include "res/VelkStringTable.h"
 
 namespace {
 
 constexpr unsigned kHeaderIds[CAlertListModel::kColumnCount] = {
-    VelkString::kListName, VelkString::kListTime, VelkString::kListPrice,
-    VelkString::kListVolume, VelkString::kListReason};
+    VelkString::kListName, VelkString::kListTime, VelkString::kListPrice, VelkString::kListVolume,
+    VelkString::kListReason};
 
 QString Printed(const char* format, double value)
 {
@@ -23,9 +23,7 @@ QString Printed(const char* format, double value)
 
 } // namespace
 
-CAlertListModel::CAlertListModel(QObject* parent) : QAbstractTableModel(parent)
-{
-}
+CAlertListModel::CAlertListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void CAlertListModel::SetAlerts(CAlertRecordList* alerts)
 {
@@ -82,7 +80,8 @@ int CAlertListModel::columnCount(const QModelIndex& parent) const
 QString CAlertListModel::TimeText(std::int32_t seconds)
 {
     char text[48];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", seconds / 3600, seconds / 60 % 60, seconds % 60);
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", seconds / 3600, seconds / 60 % 60,
+                  seconds % 60);
     return QString::fromLatin1(text);
 }
 

@@ -38,10 +38,13 @@ struct CRatio {
 // The ratios in the order of their value members.
 constexpr CRatio kRatios[] = {
     {1096, 1102, &CAlertSettingDlg::m_bFall, &CAlertSettingDlg::m_fFall, 999.0f, 4.0f, true},
-    {1098, 1104, &CAlertSettingDlg::m_bVolumeRatio, &CAlertSettingDlg::m_fVolumeRatio, 9999.0f, 50.0f, false},
-    {1099, 1105, &CAlertSettingDlg::m_bLargeAmount, &CAlertSettingDlg::m_fLargeAmount, 9999.0f, 100.0f, false},
+    {1098, 1104, &CAlertSettingDlg::m_bVolumeRatio, &CAlertSettingDlg::m_fVolumeRatio, 9999.0f,
+     50.0f, false},
+    {1099, 1105, &CAlertSettingDlg::m_bLargeAmount, &CAlertSettingDlg::m_fLargeAmount, 9999.0f,
+     100.0f, false},
     {1097, 1103, &CAlertSettingDlg::m_bSingle, &CAlertSettingDlg::m_fSingle, 999.0f, 2.0f, true},
-    {1100, 1106, &CAlertSettingDlg::m_bLargeVolume, &CAlertSettingDlg::m_fLargeVolume, 9999.0f, 0.1f, false},
+    {1100, 1106, &CAlertSettingDlg::m_bLargeVolume, &CAlertSettingDlg::m_fLargeVolume, 9999.0f,
+     0.1f, false},
     {1095, 1101, &CAlertSettingDlg::m_bRise, &CAlertSettingDlg::m_fRise, 999.0f, 4.0f, true},
 };
 

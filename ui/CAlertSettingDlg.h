@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "ui/CVelkPropertyPage.h"
 #include "engine/VelkRecords.h"
+#include "ui/CVelkPropertyPage.h"
 
 namespace Ui {
 class CAlertSettingDlgForm;
@@ -27,17 +27,17 @@ public:
     void OnOK() override;
 
     Ta_ALERTSETTING* m_pSetting = nullptr;
-    int m_bFall = 0;        // 1096
-    int m_bVolumeRatio = 0; // 1098
-    int m_bLimitPrice = 0;  // 1094
-    int m_bNewHigh = 0;     // 1092
-    int m_bNewLow = 0;      // 1093
-    int m_bLargeAmount = 0; // 1099
-    int m_bSingle = 0;      // 1097
-    int m_bLargeVolume = 0; // 1100
-    int m_bRise = 0;        // 1095
-    int m_bSound = 0;       // 1112
-    int m_bPopup = 0;       // 1091
+    int m_bFall = 0;          // 1096
+    int m_bVolumeRatio = 0;   // 1098
+    int m_bLimitPrice = 0;    // 1094
+    int m_bNewHigh = 0;       // 1092
+    int m_bNewLow = 0;        // 1093
+    int m_bLargeAmount = 0;   // 1099
+    int m_bSingle = 0;        // 1097
+    int m_bLargeVolume = 0;   // 1100
+    int m_bRise = 0;          // 1095
+    int m_bSound = 0;         // 1112
+    int m_bPopup = 0;         // 1091
     float m_fFall = 0;        // 1102
     float m_fVolumeRatio = 0; // 1104
     float m_fLargeAmount = 0; // 1105

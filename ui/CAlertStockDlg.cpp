@@ -10,14 +10,14 @@
 #include <iterator>
 #include <set>
 
-#include "ui/CAlertListDlg.h"
-#include "ui/CSelectStockDlg.h"
+#include "engine/VelkServices.h"
+#include "platform/core/TextCodec.h"
+#include "platform/core/VelkNumber.h"
 #include "platform/qt/MessageBoxService.h"
 #include "platform/qt/QtText.h"
-#include "platform/core/TextCodec.h"
-#include "engine/VelkServices.h"
-#include "platform/core/VelkNumber.h"
 #include "res/VelkStringTable.h"
+#include "ui/CAlertListDlg.h"
+#include "ui/CSelectStockDlg.h"
 #include "ui_IDD_ALERTSTOCK_178.h"
 
 namespace {
@@ -64,10 +64,7 @@ std::string CodeKey(const Ta_VELKPRICEALERT& record)
 
 } // namespace
 
-CAlertStockDlg::CAlertStockDlg()
-    : CVelkPropertyPage(IDD, "指定股票", QSize(449, 233))
-{
-}
+CAlertStockDlg::CAlertStockDlg() : CVelkPropertyPage(IDD, "指定股票", QSize(449, 233)) {}
 
 CAlertStockDlg::~CAlertStockDlg() = default;
 
@@ -247,7 +244,8 @@ void CAlertStockDlg::OnAdd()
     // The same code under another market is the same stock to the user; the code alone counts.
     const std::string code = CodeKey(record);
     if (m_mapCode.count(code) != 0) {
-        VelkMessageBoxService().Show(VelkLoadString(VelkString::kAlreadyListed), TextCodec::Utf8ToGbk("警告"),
+        VelkMessageBoxService().Show(VelkLoadString(VelkString::kAlreadyListed),
+                                     TextCodec::Utf8ToGbk("警告"),
                                      VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
         return;
     }

@@ -7,8 +7,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "ui/CVelkPropertyPage.h"
 #include "engine/VelkRecords.h"
+#include "ui/CVelkPropertyPage.h"
 
 class QPushButton;
 class QTreeWidget;

@@ -1,8 +1,6 @@
 #include "ui/CAlertWindowHandle.h"
 
-CAlertWindowHandle::CAlertWindowHandle(CAlertListDlg* dialog) : m_pDialog(dialog)
-{
-}
+CAlertWindowHandle::CAlertWindowHandle(CAlertListDlg* dialog) : m_pDialog(dialog) {}
 
 CAlertWindowHandle::~CAlertWindowHandle()
 {

@@ -2,8 +2,8 @@
 
 #include <QPointer>
 
-#include "ui/CAlertListDlg.h"
 #include "engine/VelkServices.h"
+#include "ui/CAlertListDlg.h"
 
 // The engine's hold on the alert list window. Qt destroys an owned window together with its
 // owner, so the engine may outlive the window; the handle then has nothing left to do.

@@ -9,15 +9,15 @@
 #include <cstdlib>
 #include <functional>
 
-#include "ui/CAlertListDlg.h"
 #include "engine/CMagicStatusTable.h"
-#include "ui/CSelectStockDlg.h"
+#include "engine/VelkServices.h"
 #include "hostapi/KQBkApi.h"
 #include "hostapi/KQDaApi.h"
 #include "platform/qt/MessageBoxService.h"
 #include "platform/qt/QtText.h"
-#include "engine/VelkServices.h"
 #include "res/VelkStringTable.h"
+#include "ui/CAlertListDlg.h"
+#include "ui/CSelectStockDlg.h"
 #include "ui_IDD_MAGICALERT_12005.h"
 
 namespace {
@@ -25,7 +25,8 @@ namespace {
 constexpr int kInvertButton = 12008;
 constexpr int kAddButton = 12010;
 constexpr int kDeleteButton = 12011;
-constexpr int kSwitchCount = static_cast<int>(sizeof(Ta_VELKPRICEALERT::m_nMagic) / sizeof(std::int32_t));
+constexpr int kSwitchCount =
+    static_cast<int>(sizeof(Ta_VELKPRICEALERT::m_nMagic) / sizeof(std::int32_t));
 constexpr unsigned short kNameItem = 1019;
 constexpr int kImageWidth = 16;
 // The catalogue number an entry of the signal list stands for, when the catalogue gave one.
@@ -128,7 +129,8 @@ bool CMagicAlertDlg::OnInitDialog()
         m_imageList = QIcon(strip.copy(0, 0, kImageWidth, strip.height()));
     // The selection stays visible while another control has the focus.
     QPalette palette = m_listStock->palette();
-    palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                     palette.color(QPalette::Active, QPalette::Highlight));
     palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
                      palette.color(QPalette::Active, QPalette::HighlightedText));
     m_listStock->setPalette(palette);
@@ -204,7 +206,8 @@ void CMagicAlertDlg::SetCheckStates(const std::vector<int>& states)
     const CFlagScope updating(m_bUpdating);
     const int switched = SwitchedEntryCount();
     for (int i = 0; i < m_listSignal->count(); ++i) {
-        const bool on = i < switched && i < static_cast<int>(states.size()) && states[static_cast<std::size_t>(i)] != 0;
+        const bool on = i < switched && i < static_cast<int>(states.size()) &&
+                        states[static_cast<std::size_t>(i)] != 0;
         m_listSignal->item(i)->setCheckState(on ? Qt::Checked : Qt::Unchecked);
     }
 }
@@ -229,7 +232,8 @@ void CMagicAlertDlg::RefreshStockList()
     m_mapKey.clear();
     for (std::size_t i = 0; i < m_vecStock.size(); ++i) {
         const Ta_VELKPRICEALERT& record = m_vecStock[i];
-        m_listStock->addItem(new QListWidgetItem(m_imageList, VelkFromGbk(VelkFieldText(record.m_szName))));
+        m_listStock->addItem(
+            new QListWidgetItem(m_imageList, VelkFromGbk(VelkFieldText(record.m_szName))));
         m_mapKey[KeyOf(record)] = static_cast<int>(i);
     }
     const int n = m_listStock->count();
@@ -261,7 +265,8 @@ void CMagicAlertDlg::OnSelchangeSignalList()
     std::vector<int> v = SelectedSwitches();
     const int current = m_listSignal->currentRow();
     if (current >= 0 && current < static_cast<int>(v.size())) {
-        v[static_cast<std::size_t>(current)] = m_listSignal->item(current)->checkState() == Qt::Checked ? 1 : 0;
+        v[static_cast<std::size_t>(current)] =
+            m_listSignal->item(current)->checkState() == Qt::Checked ? 1 : 0;
         SetModified();
     }
     WriteSwitchesToSelection(v);
@@ -275,7 +280,8 @@ void CMagicAlertDlg::OnInvert()
         return;
     }
     if (SelectedRows().empty()) {
-        VelkMessageBoxService().Show(Gbk("请先在右边的列表框中选择股票!"), ApplicationCaption(), VelkMsgBox::kOk);
+        VelkMessageBoxService().Show(Gbk("请先在右边的列表框中选择股票!"), ApplicationCaption(),
+                                     VelkMsgBox::kOk);
         return;
     }
     std::vector<int> states = CheckStates();
@@ -287,7 +293,8 @@ void CMagicAlertDlg::OnInvert()
     UpdateDeleteButton();
 }
 
-bool CMagicAlertDlg::AddStock(unsigned char level1Market, const std::string& code, const std::string& name)
+bool CMagicAlertDlg::AddStock(unsigned char level1Market, const std::string& code,
+                              const std::string& name)
 {
     Ta_VELKPRICEALERT record{};
     record.m_byMarket = level1Market;
@@ -300,7 +307,9 @@ bool CMagicAlertDlg::AddStock(unsigned char level1Market, const std::string& cod
         record.m_nMagic[i] = 1;
     {
         const CFlagScope updating(m_bUpdating);
-        m_listStock->insertItem(m_nStockCount, new QListWidgetItem(m_imageList, VelkFromGbk(VelkFieldText(record.m_szName))));
+        m_listStock->insertItem(
+            m_nStockCount,
+            new QListWidgetItem(m_imageList, VelkFromGbk(VelkFieldText(record.m_szName))));
     }
     m_vecStock.push_back(record);
     m_mapKey[key] = m_nStockCount;
@@ -335,9 +344,11 @@ void CMagicAlertDlg::OnAdd()
         DA_bGetSymbolIDVecBySSVName(info.m_strUserID, dlg.m_strGroup, stocks);
         for (const CSymbolInfo& stock : stocks) {
             std::vector<X1Format> values;
-            if (!BK_bGetItemDataByItemNo(stock.m_byMarket, stock.m_strCode, {kNameItem}, values, true, nullptr))
+            if (!BK_bGetItemDataByItemNo(stock.m_byMarket, stock.m_strCode, {kNameItem}, values,
+                                         true, nullptr))
                 continue;
-            const std::string name = values.empty() ? std::string() : static_cast<CString>(values[0]);
+            const std::string name =
+                values.empty() ? std::string() : static_cast<CString>(values[0]);
             // A member already on the page is passed over without a word.
             AddStock(DA_byConvert2Level1ServiceID(stock.m_byMarket), stock.m_strCode, name);
         }
@@ -404,14 +415,21 @@ bool CMagicAlertDlg::PreTranslateMessage(QKeyEvent* pKey)
     static const std::vector<int> kKeys{Qt::Key_A, Qt::Key_D, Qt::Key_R};
     if (VelkShortcutFires(*pKey, kKeys) && m_btnAdd && m_btnAdd->isEnabled()) {
         switch (pKey->key()) {
-        case Qt::Key_A: PostCommand(kAddButton); break;
-        case Qt::Key_D: PostCommand(kDeleteButton); break;
-        default: PostCommand(kInvertButton); break;
+        case Qt::Key_A:
+            PostCommand(kAddButton);
+            break;
+        case Qt::Key_D:
+            PostCommand(kDeleteButton);
+            break;
+        default:
+            PostCommand(kInvertButton);
+            break;
         }
     }
     // Ctrl+A would otherwise also select every stock in the list, which the shortcut never does.
     const bool shortcutKey = std::find(kKeys.begin(), kKeys.end(), pKey->key()) != kKeys.end();
-    return pKey->type() == QEvent::KeyPress && (pKey->modifiers() & Qt::ControlModifier) && shortcutKey;
+    return pKey->type() == QEvent::KeyPress && (pKey->modifiers() & Qt::ControlModifier) &&
+           shortcutKey;
 }
 
 VELK_IMPLEMENT_DYNCREATE(CMagicAlertDlg)

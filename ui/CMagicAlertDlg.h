@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "engine/CVelkAlert.h"
-#include "ui/CVelkPropertyPage.h"
 #include "engine/VelkRecords.h"
+#include "ui/CVelkPropertyPage.h"
 
 class QListWidget;
 class QListWidgetItem;

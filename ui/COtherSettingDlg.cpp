@@ -8,11 +8,11 @@
 #include <QRadioButton>
 #include <cstring>
 
-#include "platform/qt/MessageBoxService.h"
-#include "platform/qt/QtText.h"
+#include "engine/VelkServices.h"
 #include "platform/core/TextCodec.h"
 #include "platform/core/VelkFile.h"
-#include "engine/VelkServices.h"
+#include "platform/qt/MessageBoxService.h"
+#include "platform/qt/QtText.h"
 #include "ui_IDD_OTHERSETTING_12003.h"
 
 namespace {

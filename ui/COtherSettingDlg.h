@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "ui/CVelkPropertyPage.h"
 #include "engine/VelkRecords.h"
+#include "ui/CVelkPropertyPage.h"
 
 class QLineEdit;
 class QPushButton;

@@ -10,7 +10,8 @@ CRowFocusDelegate::CRowFocusDelegate(QObject* parent) : QStyledItemDelegate(pare
 
 CRowFocusDelegate::~CRowFocusDelegate() = default;
 
-void CRowFocusDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+void CRowFocusDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const
 {
     QStyleOptionViewItem cell(option);
     cell.state &= ~QStyle::State_HasFocus;
@@ -21,7 +22,8 @@ void CRowFocusDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         return;
     const QModelIndex current = view->currentIndex();
     const bool focused = view->hasFocus() || view->viewport()->hasFocus();
-    if (!focused || !current.isValid() || current.row() != index.row() || current.parent() != index.parent())
+    if (!focused || !current.isValid() || current.row() != index.row() ||
+        current.parent() != index.parent())
         return;
 
     // Each cell draws its share of the row's frame: the frame is laid over the whole row and cut
@@ -29,11 +31,13 @@ void CRowFocusDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     const QHeaderView* columns = view->horizontalHeader();
     QStyleOptionFocusRect frame;
     frame.QStyleOption::operator=(option);
-    frame.rect = QRect(-columns->offset(), option.rect.top(), columns->length(), option.rect.height());
+    frame.rect =
+        QRect(-columns->offset(), option.rect.top(), columns->length(), option.rect.height());
     frame.state |= QStyle::State_KeyboardFocusChange | QStyle::State_Item;
-    const QPalette::ColorGroup group = (option.state & QStyle::State_Enabled) ? QPalette::Normal : QPalette::Disabled;
-    frame.backgroundColor =
-        option.palette.color(group, (option.state & QStyle::State_Selected) ? QPalette::Highlight : QPalette::Window);
+    const QPalette::ColorGroup group =
+        (option.state & QStyle::State_Enabled) ? QPalette::Normal : QPalette::Disabled;
+    frame.backgroundColor = option.palette.color(
+        group, (option.state & QStyle::State_Selected) ? QPalette::Highlight : QPalette::Window);
     QStyle* style = option.widget ? option.widget->style() : QApplication::style();
     painter->save();
     painter->setClipRect(option.rect, Qt::IntersectClip);

@@ -10,5 +10,6 @@ public:
     explicit CRowFocusDelegate(QObject* parent = nullptr);
     ~CRowFocusDelegate() override;
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
 };

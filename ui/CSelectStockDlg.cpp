@@ -12,14 +12,14 @@
 #include <cstring>
 #include <vector>
 
-#include "ui/CSelectStockEvent.h"
-#include "ui/CStockKeyWizzard.h"
 #include "hostapi/KQBkApi.h"
 #include "hostapi/KQDaApi.h"
 #include "platform/qt/MessageBoxService.h"
 #include "platform/qt/QtText.h"
 #include "platform/qt/RegisteredMessages.h"
 #include "platform/qt/ResourceSwitch.h"
+#include "ui/CSelectStockEvent.h"
+#include "ui/CStockKeyWizzard.h"
 #include "ui/VelkDataExchange.h"
 #include "ui_IDD_SELECTSTOCK_180.h"
 
@@ -57,7 +57,8 @@ std::string ApplicationCaption()
 
 void Warn(const char* utf8Text)
 {
-    VelkMessageBoxService().Show(Gbk(utf8Text), Gbk("警告"), VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
+    VelkMessageBoxService().Show(Gbk(utf8Text), Gbk("警告"),
+                                 VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
 }
 
 // The platform's virtual-key code of a Qt key, which decides what the code box does with it.
@@ -68,12 +69,18 @@ int VirtualKey(const QKeyEvent& e)
         if (key >= Qt::Key_0 && key <= Qt::Key_9)
             return 0x60 + (key - Qt::Key_0);
         switch (key) {
-        case Qt::Key_Asterisk: return 0x6A;
-        case Qt::Key_Plus: return 0x6B;
-        case Qt::Key_Minus: return 0x6D;
-        case Qt::Key_Period: return 0x6E;
-        case Qt::Key_Slash: return 0x6F;
-        default: break;
+        case Qt::Key_Asterisk:
+            return 0x6A;
+        case Qt::Key_Plus:
+            return 0x6B;
+        case Qt::Key_Minus:
+            return 0x6D;
+        case Qt::Key_Period:
+            return 0x6E;
+        case Qt::Key_Slash:
+            return 0x6F;
+        default:
+            break;
         }
     }
     if (key >= Qt::Key_0 && key <= Qt::Key_9)
@@ -83,45 +90,82 @@ int VirtualKey(const QKeyEvent& e)
     if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
         return 0x70 + (key - Qt::Key_F1);
     switch (key) {
-    case Qt::Key_Backspace: return 0x08;
+    case Qt::Key_Backspace:
+        return 0x08;
     case Qt::Key_Tab:
-    case Qt::Key_Backtab: return 0x09;
+    case Qt::Key_Backtab:
+        return 0x09;
     case Qt::Key_Return:
-    case Qt::Key_Enter: return 0x0D;
-    case Qt::Key_Shift: return 0x10;
-    case Qt::Key_Control: return 0x11;
-    case Qt::Key_Alt: return 0x12;
-    case Qt::Key_Pause: return 0x13;
-    case Qt::Key_CapsLock: return 0x14;
-    case Qt::Key_Escape: return 0x1B;
-    case Qt::Key_Space: return 0x20;
-    case Qt::Key_PageUp: return 0x21;
-    case Qt::Key_PageDown: return 0x22;
-    case Qt::Key_End: return 0x23;
-    case Qt::Key_Home: return 0x24;
-    case Qt::Key_Left: return 0x25;
-    case Qt::Key_Up: return 0x26;
-    case Qt::Key_Right: return 0x27;
-    case Qt::Key_Down: return 0x28;
-    case Qt::Key_Print: return 0x2C;
-    case Qt::Key_Insert: return 0x2D;
-    case Qt::Key_Delete: return 0x2E;
-    case Qt::Key_Meta: return 0x5B;
-    case Qt::Key_Menu: return 0x5D;
-    case Qt::Key_NumLock: return 0x90;
-    case Qt::Key_ScrollLock: return 0x91;
-    case Qt::Key_Semicolon: return 0xBA;
-    case Qt::Key_Equal: return 0xBB;
-    case Qt::Key_Comma: return 0xBC;
-    case Qt::Key_Minus: return 0xBD;
-    case Qt::Key_Period: return 0xBE;
-    case Qt::Key_Slash: return 0xBF;
-    case Qt::Key_QuoteLeft: return 0xC0;
-    case Qt::Key_BracketLeft: return 0xDB;
-    case Qt::Key_Backslash: return 0xDC;
-    case Qt::Key_BracketRight: return 0xDD;
-    case Qt::Key_Apostrophe: return 0xDE;
-    default: return 0;
+    case Qt::Key_Enter:
+        return 0x0D;
+    case Qt::Key_Shift:
+        return 0x10;
+    case Qt::Key_Control:
+        return 0x11;
+    case Qt::Key_Alt:
+        return 0x12;
+    case Qt::Key_Pause:
+        return 0x13;
+    case Qt::Key_CapsLock:
+        return 0x14;
+    case Qt::Key_Escape:
+        return 0x1B;
+    case Qt::Key_Space:
+        return 0x20;
+    case Qt::Key_PageUp:
+        return 0x21;
+    case Qt::Key_PageDown:
+        return 0x22;
+    case Qt::Key_End:
+        return 0x23;
+    case Qt::Key_Home:
+        return 0x24;
+    case Qt::Key_Left:
+        return 0x25;
+    case Qt::Key_Up:
+        return 0x26;
+    case Qt::Key_Right:
+        return 0x27;
+    case Qt::Key_Down:
+        return 0x28;
+    case Qt::Key_Print:
+        return 0x2C;
+    case Qt::Key_Insert:
+        return 0x2D;
+    case Qt::Key_Delete:
+        return 0x2E;
+    case Qt::Key_Meta:
+        return 0x5B;
+    case Qt::Key_Menu:
+        return 0x5D;
+    case Qt::Key_NumLock:
+        return 0x90;
+    case Qt::Key_ScrollLock:
+        return 0x91;
+    case Qt::Key_Semicolon:
+        return 0xBA;
+    case Qt::Key_Equal:
+        return 0xBB;
+    case Qt::Key_Comma:
+        return 0xBC;
+    case Qt::Key_Minus:
+        return 0xBD;
+    case Qt::Key_Period:
+        return 0xBE;
+    case Qt::Key_Slash:
+        return 0xBF;
+    case Qt::Key_QuoteLeft:
+        return 0xC0;
+    case Qt::Key_BracketLeft:
+        return 0xDB;
+    case Qt::Key_Backslash:
+        return 0xDC;
+    case Qt::Key_BracketRight:
+        return 0xDD;
+    case Qt::Key_Apostrophe:
+        return 0xDE;
+    default:
+        return 0;
     }
 }
 
@@ -394,9 +438,9 @@ void CSelectStockDlg::OnKeyDown(const QKeyEvent& key)
     m_pWizard->activateWindow();
     const QRect r = frameGeometry();
     m_pWizard->move(r.left(), r.top() + r.height());
-    QCoreApplication::postEvent(m_pWizard, new QKeyEvent(QEvent::KeyPress, key.key(), key.modifiers(),
-                                                         key.text(), key.isAutoRepeat(),
-                                                         static_cast<quint16>(key.count())));
+    QCoreApplication::postEvent(
+        m_pWizard, new QKeyEvent(QEvent::KeyPress, key.key(), key.modifiers(), key.text(),
+                                 key.isAutoRepeat(), static_cast<quint16>(key.count())));
 }
 
 bool CSelectStockDlg::event(QEvent* pEvent)
@@ -432,7 +476,8 @@ void CSelectStockDlg::OnStockChosen(const Ta_SELECTSTOCK* pRecord)
     m_strName.clear();
     CStockKeyWizzard::GetStockName(m_byMarket, m_strCode, m_strName);
     std::vector<X1Format> values;
-    const bool fetched = BK_bGetItemDataByItemNo(m_byMarket, m_strCode, {129, 125}, values, true, nullptr);
+    const bool fetched =
+        BK_bGetItemDataByItemNo(m_byMarket, m_strCode, {129, 125}, values, true, nullptr);
     if (fetched && BK_bGetMemoryState(m_byMarket, m_strCode) && !values.empty())
         m_strPreClose = values[0].s_GetAsString();
     UpdateData(false);

@@ -5,13 +5,13 @@
 #include <cstring>
 #include <vector>
 
-#include "ui/CSelectStockEvent.h"
 #include "hostapi/KQBkApi.h"
 #include "hostapi/KQCommon.h"
 #include "hostapi/KQDaApi.h"
 #include "platform/qt/QtText.h"
 #include "platform/qt/RegisteredMessages.h"
 #include "platform/qt/ResourceSwitch.h"
+#include "ui/CSelectStockEvent.h"
 
 namespace {
 
@@ -97,7 +97,8 @@ void CStockKeyWizzard::BuildKeyTable()
             m_keyTable.nCapacity = 0;
     }
     TaKeyRegisterItem* items = KQ_pGetKeyItems(m_keyTable.pItems);
-    for (std::size_t i = 0; items && i < codes.size() && m_keyTable.nCount < m_keyTable.nCapacity; ++i) {
+    for (std::size_t i = 0; items && i < codes.size() && m_keyTable.nCount < m_keyTable.nCapacity;
+         ++i) {
         TaKeyRegisterItem& item = items[m_keyTable.nCount];
         CopyCut(item.szCode, sizeof item.szCode, codes[i]);
         CopyCut(item.szName, sizeof item.szName, names[i]);
@@ -119,7 +120,8 @@ bool CStockKeyWizzard::OnSelectCode(std::uint32_t nMsg, const char* pszCode)
     const CString ext = dot == CString::npos ? CString() : text.substr(dot + 1);
     record.m_byMarket = BK_byGetServiceIDByExName(ext);
     if (QWidget* owner = KQ_pWindowFromHandle(m_keyTable.hNotifyWnd))
-        QCoreApplication::postEvent(owner, new CSelectStockEvent(InputChangeMessage(), std::move(record)));
+        QCoreApplication::postEvent(owner,
+                                    new CSelectStockEvent(InputChangeMessage(), std::move(record)));
     return true;
 }
 
@@ -133,7 +135,8 @@ void CStockKeyWizzard::OnInputCheck()
 
 void CStockKeyWizzard::OnWizardEvent() {}
 
-void CStockKeyWizzard::GetStockName(unsigned char byMarket, const CString& strCode, CString& strName)
+void CStockKeyWizzard::GetStockName(unsigned char byMarket, const CString& strCode,
+                                    CString& strName)
 {
     std::vector<X1Format> values;
     BK_bGetItemDataByItemNo(byMarket, strCode, {1019}, values, false, nullptr);

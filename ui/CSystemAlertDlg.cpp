@@ -9,15 +9,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "ui/CAlertListDlg.h"
-#include "ui/CSelectStockDlg.h"
+#include "engine/VelkServices.h"
 #include "hostapi/KQBkApi.h"
 #include "hostapi/KQDaApi.h"
+#include "platform/core/TextCodec.h"
 #include "platform/qt/MessageBoxService.h"
 #include "platform/qt/QtText.h"
-#include "platform/core/TextCodec.h"
-#include "engine/VelkServices.h"
 #include "res/VelkStringTable.h"
+#include "ui/CAlertListDlg.h"
+#include "ui/CSelectStockDlg.h"
 #include "ui_IDD_SYSTEMALERT_12004.h"
 
 namespace {
@@ -38,10 +38,14 @@ const QSize kTemplateSize(449, 233);
 int ShortcutCommand(int key)
 {
     switch (key) {
-    case Qt::Key_A: return kAdd;
-    case Qt::Key_C: return kClear;
-    case Qt::Key_D: return kDelete;
-    default: return 0;
+    case Qt::Key_A:
+        return kAdd;
+    case Qt::Key_C:
+        return kClear;
+    case Qt::Key_D:
+        return kDelete;
+    default:
+        return 0;
     }
 }
 
@@ -117,7 +121,8 @@ void CSystemAlertDlg::InitListCtrl()
     m_listStock->setWrapping(true);
     // The selection stays visible when the list loses the focus.
     QPalette palette = m_listStock->palette();
-    palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                     palette.color(QPalette::Active, QPalette::Highlight));
     palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
                      palette.color(QPalette::Active, QPalette::HighlightedText));
     m_listStock->setPalette(palette);
@@ -159,8 +164,9 @@ void CSystemAlertDlg::FillList()
     const QIcon icon = m_imageList.empty() ? QIcon() : m_imageList.front();
     for (std::size_t i = 0; i < m_vecStock.size(); ++i) {
         const Ta_VELKPRICEALERT& record = m_vecStock[i];
-        m_listStock->insertItem(static_cast<int>(i),
-                                new QListWidgetItem(icon, VelkFromGbk(VelkFieldText(record.m_szName))));
+        m_listStock->insertItem(
+            static_cast<int>(i),
+            new QListWidgetItem(icon, VelkFromGbk(VelkFieldText(record.m_szName))));
         m_mapCode[VelkFieldText(record.m_szCode)] = static_cast<int>(i);
     }
     if (m_listStock->count() > 0) {
@@ -202,7 +208,8 @@ void CSystemAlertDlg::OnRadioSelfSet()
     UpdateControls();
 }
 
-bool CSystemAlertDlg::AppendStock(unsigned char market, const std::string& code, const std::string& name, int& n)
+bool CSystemAlertDlg::AppendStock(unsigned char market, const std::string& code,
+                                  const std::string& name, int& n)
 {
     Ta_VELKPRICEALERT record{};
     record.m_byMarket = market;
@@ -213,7 +220,8 @@ bool CSystemAlertDlg::AppendStock(unsigned char market, const std::string& code,
     if (storedCode.empty() || m_mapCode.count(storedCode))
         return false;
     const QIcon icon = m_imageList.empty() ? QIcon() : m_imageList.front();
-    m_listStock->insertItem(n, new QListWidgetItem(icon, VelkFromGbk(VelkFieldText(record.m_szName))));
+    m_listStock->insertItem(n,
+                            new QListWidgetItem(icon, VelkFromGbk(VelkFieldText(record.m_szName))));
     m_vecStock.push_back(record);
     m_mapCode[storedCode] = n;
     ++n;
@@ -235,7 +243,8 @@ void CSystemAlertDlg::OnAdd()
         Ta_VELKPRICEALERT probe{};
         VelkCopyText(probe.m_szCode, dlg.m_strCode);
         if (m_mapCode.count(VelkFieldText(probe.m_szCode))) {
-            VelkMessageBoxService().Show(VelkLoadString(VelkString::kAlreadyListed), TextCodec::Utf8ToGbk("警告"),
+            VelkMessageBoxService().Show(VelkLoadString(VelkString::kAlreadyListed),
+                                         TextCodec::Utf8ToGbk("警告"),
                                          VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
             return;
         }
@@ -251,11 +260,12 @@ void CSystemAlertDlg::OnAdd()
         const std::vector<unsigned short> items{kItemName};
         for (const CSymbolInfo& stock : stocks) {
             std::vector<X1Format> values;
-            if (!BK_bGetItemDataByItemNo(stock.m_byMarket, stock.m_strCode, items, values, true, nullptr))
+            if (!BK_bGetItemDataByItemNo(stock.m_byMarket, stock.m_strCode, items, values, true,
+                                         nullptr))
                 continue;
             // Members already listed are passed over without a word.
-            AppendStock(stock.m_byMarket, stock.m_strCode, values.empty() ? CString() : values[0].s_GetAsString(),
-                        n);
+            AppendStock(stock.m_byMarket, stock.m_strCode,
+                        values.empty() ? CString() : values[0].s_GetAsString(), n);
         }
     }
     UpdateControls();
@@ -344,7 +354,9 @@ void CSystemAlertDlg::keyPressEvent(QKeyEvent* pEvent)
     if (QApplication::focusWidget() == this && !answered && !pEvent->isAutoRepeat() &&
         (pEvent->modifiers() & Qt::ControlModifier)) {
         const int command = ShortcutCommand(pEvent->key());
-        QPushButton* button = command == kAdd ? m_btnAdd : command == kClear ? m_btnClear : m_btnDelete;
+        QPushButton* button = command == kAdd     ? m_btnAdd
+                              : command == kClear ? m_btnClear
+                                                  : m_btnDelete;
         if (command != 0 && button->isEnabled())
             PostCommand(command);
     }

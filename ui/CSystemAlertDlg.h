@@ -68,7 +68,8 @@ protected:
 private:
     void Commit();
     // Appends one stock to the list and the page's copy; false when its code is listed already.
-    bool AppendStock(unsigned char market, const std::string& code, const std::string& name, int& n);
+    bool AppendStock(unsigned char market, const std::string& code, const std::string& name,
+                     int& n);
 
     std::unique_ptr<Ui::CSystemAlertDlgForm> m_pForm;
     QButtonGroup* m_pRangeGroup = nullptr;

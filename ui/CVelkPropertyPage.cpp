@@ -8,11 +8,12 @@
 #include <map>
 #include <mutex>
 
-#include "platform/qt/QtText.h"
 #include "engine/VelkServices.h"
+#include "platform/qt/QtText.h"
 
 CVelkPropertyPage::CVelkPropertyPage(int nIDTemplate, const char* captionUtf8, QSize templateSize)
-    : m_nIDTemplate(nIDTemplate), m_strCaption(VelkFromUtf8(captionUtf8)), m_templateSize(templateSize)
+    : m_nIDTemplate(nIDTemplate), m_strCaption(VelkFromUtf8(captionUtf8)),
+      m_templateSize(templateSize)
 {
     setProperty("controlId", nIDTemplate);
     setFixedSize(templateSize);
@@ -83,7 +84,8 @@ void CVelkPropertyPage::OnCommand(int controlId, std::function<void()> handler)
 {
     m_commands[controlId] = std::move(handler);
     if (auto* button = qobject_cast<QAbstractButton*>(Control(controlId)))
-        connect(button, &QAbstractButton::clicked, this, [this, controlId] { SendCommand(controlId); });
+        connect(button, &QAbstractButton::clicked, this,
+                [this, controlId] { SendCommand(controlId); });
 }
 
 bool CVelkPropertyPage::SendCommand(int controlId)
@@ -99,7 +101,8 @@ bool CVelkPropertyPage::SendCommand(int controlId)
 
 void CVelkPropertyPage::PostCommand(int controlId)
 {
-    QMetaObject::invokeMethod(this, [this, controlId] { SendCommand(controlId); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, controlId] { SendCommand(controlId); }, Qt::QueuedConnection);
 }
 
 bool CVelkPropertyPage::PreTranslateMessage(QKeyEvent*)

@@ -107,5 +107,5 @@ public:
 #define VELK_IMPLEMENT_DYNCREATE(ClassName)                                                        \
     namespace {                                                                                    \
     const bool g_registered##ClassName = CVelkPageRegistry::Register(                              \
-        #ClassName, [] { return std::unique_ptr<CVelkPropertyPage>(new ClassName()); });            \
+        #ClassName, [] { return std::unique_ptr<CVelkPropertyPage>(new ClassName()); });           \
     }

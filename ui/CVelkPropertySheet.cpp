@@ -6,8 +6,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "ui/CVelkPropertyPage.h"
 #include "platform/qt/QtText.h"
+#include "ui/CVelkPropertyPage.h"
 
 namespace {
 
@@ -19,7 +19,8 @@ constexpr int kIdCancel = 2;
 CVelkPropertySheet::CVelkPropertySheet(const QString& caption, QWidget* pParent) : QDialog(pParent)
 {
     setWindowTitle(caption);
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
     auto* layout = new QVBoxLayout(this);
     m_pTabs = new QTabWidget(this);
     layout->addWidget(m_pTabs);
@@ -63,7 +64,8 @@ void CVelkPropertySheet::AddPage(CVelkPropertyPage* pPage)
     // A page destroyed by its creator leaves the tab widget on its own (QWidget's destructor);
     // it must leave the page list too.
     connect(pPage, &QObject::destroyed, this, [this](QObject* gone) {
-        std::erase_if(m_pages, [gone](CVelkPropertyPage* p) { return static_cast<QObject*>(p) == gone; });
+        std::erase_if(m_pages,
+                      [gone](CVelkPropertyPage* p) { return static_cast<QObject*>(p) == gone; });
     });
     const QSignalBlocker block(m_pTabs);
     m_pTabs->addTab(pPage, pPage->Caption());
@@ -71,7 +73,8 @@ void CVelkPropertySheet::AddPage(CVelkPropertyPage* pPage)
 
 CVelkPropertyPage* CVelkPropertySheet::GetPage(int index) const
 {
-    return index >= 0 && index < GetPageCount() ? m_pages[static_cast<std::size_t>(index)] : nullptr;
+    return index >= 0 && index < GetPageCount() ? m_pages[static_cast<std::size_t>(index)]
+                                                : nullptr;
 }
 
 CVelkPropertyPage* CVelkPropertySheet::GetActivePage() const

@@ -3,16 +3,15 @@
 #include <QTableView>
 #include <QWidget>
 
+#include "platform/qt/QtText.h"
+#include "platform/qt/RegisteredMessages.h"
+#include "platform/qt/ResourceSwitch.h"
+#include "res/VelkStringTable.h"
 #include "ui/CAlertListDlg.h"
 #include "ui/CAlertSettingDlg.h"
 #include "ui/CAlertWindowHandle.h"
 #include "ui/CVelkPropertyPage.h"
 #include "ui/CVelkPropertySheet.h"
-#include "platform/qt/QtText.h"
-#include "platform/qt/RegisteredMessages.h"
-#include "platform/qt/ResourceSwitch.h"
-#include "res/VelkStringTable.h"
-
 
 bool CVelkWindowing::HasMainWindow() const
 {
@@ -54,7 +53,8 @@ namespace {
 
 // The settings sheet's pages in tab order, by class name. A class that is not part of the
 // build has no tab.
-constexpr const char* kSheetPages[] = {"CSystemAlertDlg", "CMagicAlertDlg", "CAlertStockDlg", "COtherSettingDlg"};
+constexpr const char* kSheetPages[] = {"CSystemAlertDlg", "CMagicAlertDlg", "CAlertStockDlg",
+                                       "COtherSettingDlg"};
 
 // The pages of one run: constructed after the sheet, destroyed before it in the reverse order
 // of their construction, whichever way the run ends.

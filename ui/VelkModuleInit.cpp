@@ -4,12 +4,12 @@
 #include <QFont>
 #include <QStringList>
 
+#include "engine/VelkServices.h"
 #include "platform/qt/CSdlSound.h"
-#include "ui/CVelkWindowing.h"
 #include "platform/qt/MessageBoxService.h"
 #include "platform/qt/QtText.h"
 #include "platform/qt/RegisteredMessages.h"
-#include "engine/VelkServices.h"
+#include "ui/CVelkWindowing.h"
 
 namespace {
 
@@ -21,8 +21,9 @@ struct CModuleInit {
         VelkRegisterWindowMessage("KQMSG_INPUTCOMMAND");
         // The dialog templates ask for 宋体, which Debian does not have.
         QFont::insertSubstitutions(VelkFromUtf8("宋体"),
-                                   QStringList{QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
-                                    QStringLiteral("AR PL UMing CN")});
+                                   QStringList{QStringLiteral("WenQuanYi Micro Hei"),
+                                               QStringLiteral("Noto Sans CJK SC"),
+                                               QStringLiteral("AR PL UMing CN")});
         CVelkServices services;
         services.pWindowing = &windowing;
         services.pMessageBox = &VelkMessageBoxDispatcher();

@@ -1,7 +1,7 @@
 #include "host/core/CAlertPrinter.h"
 
-#include "platform/core/TextCodec.h"
 #include "engine/VelkPriceText.h"
+#include "platform/core/TextCodec.h"
 
 std::string CAlertPrinter::FormatLine(const Ta_ALERTRECORD& record)
 {

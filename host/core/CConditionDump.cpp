@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/VelkRecords.h"
 #include "platform/core/TextCodec.h"
 #include "platform/core/VelkFile.h"
-#include "engine/VelkRecords.h"
 
 using json = nlohmann::ordered_json;
 
@@ -25,16 +25,14 @@ json FloatValue(float value)
     return shortest;
 }
 
-template <std::size_t N>
-json TextValue(const char (&field)[N])
+template <std::size_t N> json TextValue(const char (&field)[N])
 {
     return TextCodec::GbkToUtf8(VelkFieldText(field));
 }
 
 // One record read from a file that may end inside it: the record is zero-filled past the end
 // and only the fields that lie wholly inside the file are put out.
-template <typename Record>
-class CPartialRecord {
+template <typename Record> class CPartialRecord {
 public:
     CPartialRecord(const std::string& bytes, std::size_t offset) : m_record{}
     {
@@ -112,14 +110,10 @@ json Stock(const Ta_VELKPRICEALERT& s)
     json magic = json::array();
     for (std::int32_t value : switches)
         magic.push_back(value);
-    return {{"market", s.m_byMarket},
-            {"code", TextValue(s.m_szCode)},
-            {"name", TextValue(s.m_szName)},
-            {"prev_close", FloatValue(s.m_fPreClose)},
-            {"upper", FloatValue(s.m_fUpper)},
-            {"lower", FloatValue(s.m_fLower)},
-            {"last", FloatValue(s.m_fLast)},
-            {"magic", magic}};
+    return {{"market", s.m_byMarket},          {"code", TextValue(s.m_szCode)},
+            {"name", TextValue(s.m_szName)},   {"prev_close", FloatValue(s.m_fPreClose)},
+            {"upper", FloatValue(s.m_fUpper)}, {"lower", FloatValue(s.m_fLower)},
+            {"last", FloatValue(s.m_fLast)},   {"magic", magic}};
 }
 
 // Whole records from offset on; what is left after the last whole record is ignored.
@@ -169,8 +163,7 @@ json CConditionDump::DumpSystemAlertCfg(const std::string& bytes)
 {
     json file = {{"size", bytes.size()}};
     file["switches"] = Switches(bytes);
-    file["system_alerts"] =
-        Records<Ta_VELKPRICEALERT>(bytes, sizeof(Ta_SYSTEMSWITCH), Stock, file);
+    file["system_alerts"] = Records<Ta_VELKPRICEALERT>(bytes, sizeof(Ta_SYSTEMSWITCH), Stock, file);
     return file;
 }
 

@@ -194,7 +194,8 @@ bool CCsvReader::SplitLine(const std::string& line, std::vector<std::string>& fi
             }
         } else {
             std::size_t comma = line.find(',', i);
-            field = Trim(line.substr(i, comma == std::string::npos ? std::string::npos : comma - i));
+            field =
+                Trim(line.substr(i, comma == std::string::npos ? std::string::npos : comma - i));
             if (field.find('"') != std::string::npos) {
                 Fail("a quote inside an unquoted field");
                 return false;

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "hostlibs/CQuoteStore.h"
 #include "engine/CVelkAlert.h"
+#include "hostlibs/CQuoteStore.h"
 #include "platform/core/VelkFile.h"
 
 namespace {
@@ -100,7 +100,8 @@ void CDayReplay::FillStore(const std::string& sysDir)
 CDayReplay::Totals CDayReplay::Run(const CVelkServices* services, const std::string& sysDir,
                                    IVelkAlertObserver* observer)
 {
-    auto engine = services ? std::make_unique<CVelkAlert>(*services) : std::make_unique<CVelkAlert>();
+    auto engine =
+        services ? std::make_unique<CVelkAlert>(*services) : std::make_unique<CVelkAlert>();
     CString path = sysDir;
     engine->SetSYSPath(path);
     engine->SetAlertObserver(observer);
@@ -147,7 +148,8 @@ int CDayReplay::FirstEventTime() const
     const std::vector<CTradingDay::Signal>& signals = m_day.Signals();
     if (trades.empty())
         return signals.empty() ? -1 : signals.front().time;
-    return signals.empty() ? trades.front().time : std::min(trades.front().time, signals.front().time);
+    return signals.empty() ? trades.front().time
+                           : std::min(trades.front().time, signals.front().time);
 }
 
 int CDayReplay::LastEventTime() const
@@ -166,7 +168,8 @@ CDayReplay::Totals CDayReplay::AdvanceTo(CVelkAlert& engine, int time, std::size
     const std::vector<CTradingDay::Signal>& signals = m_day.Signals();
     std::size_t& t = m_nNextTrade;
     std::size_t& s = m_nNextSignal;
-    for (std::size_t done = 0; done < maxEvents && (t < trades.size() || s < signals.size()); ++done) {
+    for (std::size_t done = 0; done < maxEvents && (t < trades.size() || s < signals.size());
+         ++done) {
         // A trade and a signal of the same second: the trade first, so that the signal row
         // carries the price it was computed from.
         if (t < trades.size() && (s >= signals.size() || trades[t].time <= signals[s].time)) {

@@ -1,15 +1,15 @@
 #pragma once
 
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <limits>
 #include <string>
 #include <vector>
 
-#include "hostlibs/CQuoteStore.h"
-#include "host/core/CTradingDay.h"
 #include "engine/VelkServices.h"
+#include "host/core/CTradingDay.h"
+#include "hostlibs/CQuoteStore.h"
 
 class CVelkAlert;
 
@@ -42,10 +42,14 @@ public:
 
     // Called after every notification handed to the engine, so that a host with an event queue
     // can deliver what the engine's windows posted meanwhile.
-    void SetAfterEachCall(std::function<void()> afterEachCall) { m_afterEachCall = std::move(afterEachCall); }
+    void SetAfterEachCall(std::function<void()> afterEachCall)
+    {
+        m_afterEachCall = std::move(afterEachCall);
+    }
 
     // Told of every trade as the quote service takes it in, before the engine hears of it.
-    void SetAfterEachTrade(std::function<void(unsigned char market, const std::string& code)> afterEachTrade)
+    void SetAfterEachTrade(
+        std::function<void(unsigned char market, const std::string& code)> afterEachTrade)
     {
         m_afterEachTrade = std::move(afterEachTrade);
     }

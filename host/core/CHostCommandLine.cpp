@@ -153,7 +153,8 @@ bool CHostCommandLine::Parse(const std::vector<std::string>& args)
         m_command = Command::Replay;
         if (m_bHeadless) {
             if (!m_strScreenshots.empty()) {
-                m_strError = "--screenshots takes pictures of the windows, which --headless does not show";
+                m_strError =
+                    "--screenshots takes pictures of the windows, which --headless does not show";
                 return false;
             }
             if (m_strDay.empty()) {
@@ -167,9 +168,10 @@ bool CHostCommandLine::Parse(const std::vector<std::string>& args)
                 return false;
             }
 #else
-            m_strError = m_strDay.empty() && !rootGiven && m_strScreenshots.empty()
-                             ? "nothing to do"
-                             : "this velk-host is built without windows; run the replay with --headless";
+            m_strError =
+                m_strDay.empty() && !rootGiven && m_strScreenshots.empty()
+                    ? "nothing to do"
+                    : "this velk-host is built without windows; run the replay with --headless";
             return false;
 #endif
         }

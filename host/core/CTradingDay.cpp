@@ -142,7 +142,8 @@ public:
             return Fail("code " + Quoted(text) + " is longer than 11 characters");
         for (char c : text)
             if (c <= ' ' || c > '~')
-                return Fail("code " + Quoted(text) + " holds a character other than printable ASCII");
+                return Fail("code " + Quoted(text) +
+                            " holds a character other than printable ASCII");
         code = text;
         return true;
     }
@@ -156,7 +157,8 @@ public:
             return Fail(std::string("the ") + what + " is not valid UTF-8");
         gbk = TextCodec::Utf8ToGbk(text);
         if (TextCodec::GbkToUtf8(gbk) != text)
-            return Fail(std::string(what) + " " + Quoted(text) + " has characters that GBK cannot hold");
+            return Fail(std::string(what) + " " + Quoted(text) +
+                        " has characters that GBK cannot hold");
         return true;
     }
 
@@ -449,7 +451,8 @@ bool CTradingDay::LoadTrades(const std::string& folder, std::string& error)
             check.Fail("stock " + std::to_string(market) + " " + code + " is not in symbols.csv");
             break;
         }
-        if (!TakePriceDecimals(static_cast<std::size_t>(symbol), "price", fields[3], trade.price, reader))
+        if (!TakePriceDecimals(static_cast<std::size_t>(symbol), "price", fields[3], trade.price,
+                               reader))
             break;
         trade.time = time;
         trade.symbol = static_cast<std::uint32_t>(symbol);

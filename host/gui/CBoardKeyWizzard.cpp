@@ -100,7 +100,8 @@ void CBoardKeyWizzard::BuildKeyTable()
             m_keyTable.nCapacity = 0;
     }
     TaKeyRegisterItem* items = KQ_pGetKeyItems(m_keyTable.pItems);
-    for (std::size_t i = 0; items && i < codes.size() && m_keyTable.nCount < m_keyTable.nCapacity; ++i) {
+    for (std::size_t i = 0; items && i < codes.size() && m_keyTable.nCount < m_keyTable.nCapacity;
+         ++i) {
         TaKeyRegisterItem& item = items[m_keyTable.nCount];
         CopyCut(item.szCode, sizeof item.szCode, codes[i]);
         CopyCut(item.szName, sizeof item.szName, names[i]);
@@ -116,7 +117,8 @@ bool CBoardKeyWizzard::OnSelectCode(std::uint32_t nMsg, const char* pszCode)
     const CString text(pszCode, strnlen(pszCode, sizeof(TaKeyRegisterItem::szCode)));
     const std::size_t dot = text.find('.');
     const CString code = text.substr(0, dot);
-    const unsigned char market = BK_byGetServiceIDByExName(dot == CString::npos ? CString() : text.substr(dot + 1));
+    const unsigned char market =
+        BK_byGetServiceIDByExName(dot == CString::npos ? CString() : text.substr(dot + 1));
     if (m_onPick)
         m_onPick(market, code);
     return true;

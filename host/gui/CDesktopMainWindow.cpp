@@ -16,15 +16,15 @@
 #include <QToolBar>
 #include <algorithm>
 
+#include "engine/CVelkAlert.h"
 #include "host/core/CDayReplay.h"
+#include "host/core/CTradingDay.h"
 #include "host/gui/CIntradayChart.h"
 #include "host/gui/CQuoteBoard.h"
 #include "host/gui/CQuoteBoardModel.h"
-#include "hostlibs/CQuoteStore.h"
 #include "host/gui/CReplayController.h"
-#include "host/core/CTradingDay.h"
-#include "engine/CVelkAlert.h"
 #include "hostapi/KQBkApi.h"
+#include "hostlibs/CQuoteStore.h"
 #include "platform/qt/MessageBoxService.h"
 #include "platform/qt/QtText.h"
 #include "platform/qt/RegisteredMessages.h"
@@ -47,7 +47,8 @@ QString Key(const char* key)
 
 QString SpeedText(int speed)
 {
-    return speed == CReplayController::kFastest ? VelkFromUtf8("最快") : QString::number(speed) + QStringLiteral("×");
+    return speed == CReplayController::kFastest ? VelkFromUtf8("最快")
+                                                : QString::number(speed) + QStringLiteral("×");
 }
 
 QString ClockText(int seconds)
@@ -82,13 +83,16 @@ void ShowWarning(const QString& text)
 
 } // namespace
 
-CDesktopMainWindow::CDesktopMainWindow(std::string sysDir, QSettings* settings, bool silent, QWidget* parent)
+CDesktopMainWindow::CDesktopMainWindow(std::string sysDir, QSettings* settings, bool silent,
+                                       QWidget* parent)
     : QMainWindow(parent), m_strSysDir(std::move(sysDir)), m_pSettings(settings), m_bSilent(silent),
-      m_sound(VelkRegisteredServices().pSound), m_nAnalyseMessage(VelkRegisterWindowMessage("MSG_ANALYSE"))
+      m_sound(VelkRegisteredServices().pSound),
+      m_nAnalyseMessage(VelkRegisterWindowMessage("MSG_ANALYSE"))
 {
     m_services = VelkRegisteredServices();
     m_services.pSound = &m_sound;
-    m_sound.SetEnabled(!silent && (!m_pSettings || m_pSettings->value(Key(kKeySound), true).toBool()));
+    m_sound.SetEnabled(!silent &&
+                       (!m_pSettings || m_pSettings->value(Key(kKeySound), true).toBool()));
 
     setWindowTitle(VelkFromUtf8("VelkSystemAlert 行情回放"));
     m_pController = new CReplayController(this);
@@ -105,9 +109,13 @@ CDesktopMainWindow::CDesktopMainWindow(std::string sysDir, QSettings* settings, 
     statusBar()->addPermanentWidget(m_pAlertsLabel);
 
     connect(m_pBoard, &CQuoteBoard::ChartRequested, this,
-            [this](unsigned char market, const QByteArray& code) { OpenChart(market, code.toStdString()); });
+            [this](unsigned char market, const QByteArray& code) {
+                OpenChart(market, code.toStdString());
+            });
     connect(m_pBoard, &CQuoteBoard::AddToMonitorRequested, this,
-            [this](unsigned char market, const QByteArray& code) { AddToMonitor(market, code.toStdString()); });
+            [this](unsigned char market, const QByteArray& code) {
+                AddToMonitor(market, code.toStdString());
+            });
     connect(m_pController, &CReplayController::StateChanged, this, [this] {
         UpdateActions();
         RefreshViews();
@@ -143,24 +151,32 @@ CDesktopMainWindow::~CDesktopMainWindow()
 void CDesktopMainWindow::CreateActions()
 {
     QStyle* s = style();
-    auto make = [this](const char* name, QStyle::StandardPixmap icon, const char* text, const QKeySequence& key) {
+    auto make = [this](const char* name, QStyle::StandardPixmap icon, const char* text,
+                       const QKeySequence& key) {
         auto* action = new QAction(style()->standardIcon(icon), VelkFromUtf8(text), this);
         action->setObjectName(QString::fromLatin1(name));
         action->setShortcut(key);
         addAction(action);
         return action;
     };
-    m_pActOpen = make("actionOpenDay", QStyle::SP_DialogOpenButton, "打开交易日(&O)...", QKeySequence::Open);
-    m_pActNewDay = make("actionNewDay", QStyle::SP_BrowserReload, "新的一天(&N)", QKeySequence(Qt::CTRL | Qt::Key_N));
-    m_pActQuit = make("actionQuit", QStyle::SP_DialogCloseButton, "退出(&X)", QKeySequence(Qt::CTRL | Qt::Key_Q));
+    m_pActOpen =
+        make("actionOpenDay", QStyle::SP_DialogOpenButton, "打开交易日(&O)...", QKeySequence::Open);
+    m_pActNewDay = make("actionNewDay", QStyle::SP_BrowserReload, "新的一天(&N)",
+                        QKeySequence(Qt::CTRL | Qt::Key_N));
+    m_pActQuit = make("actionQuit", QStyle::SP_DialogCloseButton, "退出(&X)",
+                      QKeySequence(Qt::CTRL | Qt::Key_Q));
     m_pActPlay = make("actionPlay", QStyle::SP_MediaPlay, "播放(&P)", QKeySequence(Qt::Key_F5));
     m_pActPause = make("actionPause", QStyle::SP_MediaPause, "暂停(&A)", QKeySequence(Qt::Key_F6));
-    m_pActStep = make("actionStep", QStyle::SP_MediaSkipForward, "单步一秒(&S)", QKeySequence(Qt::Key_F7));
-    m_pActPlayPause = make("actionPlayPause", QStyle::SP_MediaPlay, "播放/暂停", QKeySequence(Qt::Key_Space));
-    m_pActSettings = make("actionSettings", QStyle::SP_FileDialogDetailedView, "报警设置(&S)...", QKeySequence(Qt::Key_F8));
+    m_pActStep =
+        make("actionStep", QStyle::SP_MediaSkipForward, "单步一秒(&S)", QKeySequence(Qt::Key_F7));
+    m_pActPlayPause =
+        make("actionPlayPause", QStyle::SP_MediaPlay, "播放/暂停", QKeySequence(Qt::Key_Space));
+    m_pActSettings = make("actionSettings", QStyle::SP_FileDialogDetailedView, "报警设置(&S)...",
+                          QKeySequence(Qt::Key_F8));
     m_pActRatio = make("actionRatioSettings", QStyle::SP_FileDialogInfoView, "比率设置(&R)...",
                        QKeySequence(Qt::SHIFT | Qt::Key_F8));
-    m_pActShowAlerts = make("actionShowAlerts", QStyle::SP_MessageBoxWarning, "显示报警列表(&L)", QKeySequence(Qt::Key_F9));
+    m_pActShowAlerts = make("actionShowAlerts", QStyle::SP_MessageBoxWarning, "显示报警列表(&L)",
+                            QKeySequence(Qt::Key_F9));
     m_pActHideAlerts = make("actionHideAlerts", QStyle::SP_TitleBarMinButton, "隐藏报警列表(&H)",
                             QKeySequence(Qt::SHIFT | Qt::Key_F9));
     m_pActSound = make("actionSound", QStyle::SP_MediaVolume, "报警声音(&V)", QKeySequence());
@@ -186,9 +202,11 @@ void CDesktopMainWindow::CreateActions()
     connect(m_pActHideAlerts, &QAction::triggered, this, &CDesktopMainWindow::HideAlertList);
     connect(m_pActSound, &QAction::toggled, this, [this](bool on) {
         m_sound.SetEnabled(on);
-        m_pActSound->setIcon(style()->standardIcon(on ? QStyle::SP_MediaVolume : QStyle::SP_MediaVolumeMuted));
+        m_pActSound->setIcon(
+            style()->standardIcon(on ? QStyle::SP_MediaVolume : QStyle::SP_MediaVolumeMuted));
     });
-    m_pActSound->setIcon(s->standardIcon(m_sound.IsEnabled() ? QStyle::SP_MediaVolume : QStyle::SP_MediaVolumeMuted));
+    m_pActSound->setIcon(s->standardIcon(m_sound.IsEnabled() ? QStyle::SP_MediaVolume
+                                                             : QStyle::SP_MediaVolumeMuted));
 
     m_pSpeedGroup = new QActionGroup(this);
     for (int speed : CReplayController::kSpeeds) {
@@ -282,8 +300,9 @@ void CDesktopMainWindow::OpenLoadedDay(std::unique_ptr<CTradingDay> day, const Q
     m_pDay = std::move(day);
     m_pReplay = std::make_unique<CDayReplay>(*m_pDay, CQuoteStore::Instance());
     m_pReplay->FillStore(m_strSysDir);
-    m_pReplay->SetAfterEachTrade(
-        [this](unsigned char market, const std::string& code) { m_pBoard->Model()->MarkTraded(market, code); });
+    m_pReplay->SetAfterEachTrade([this](unsigned char market, const std::string& code) {
+        m_pBoard->Model()->MarkTraded(market, code);
+    });
 
     m_pEngine = std::make_unique<CVelkAlert>(m_services);
     CString sysPath = m_strSysDir;
@@ -299,7 +318,10 @@ void CDesktopMainWindow::OpenLoadedDay(std::unique_ptr<CTradingDay> day, const Q
     m_pController->Attach(m_pReplay.get(), m_pEngine.get());
     const int date = m_pDay->TradeDate();
     setWindowTitle(VelkFromUtf8("VelkSystemAlert 行情回放 - ") +
-                   QStringLiteral("%1-%2-%3").arg(date / 10000).arg(date / 100 % 100, 2, 10, QLatin1Char('0')).arg(date % 100, 2, 10, QLatin1Char('0')));
+                   QStringLiteral("%1-%2-%3")
+                       .arg(date / 10000)
+                       .arg(date / 100 % 100, 2, 10, QLatin1Char('0'))
+                       .arg(date % 100, 2, 10, QLatin1Char('0')));
     if (m_pSettings)
         m_pSettings->setValue(Key(kKeyLastDay), folder);
     UpdateActions();
@@ -322,9 +344,11 @@ void CDesktopMainWindow::CloseDay()
 
 void CDesktopMainWindow::ChooseDayFolder()
 {
-    const QString start = m_strDayFolder.isEmpty() && m_pSettings ? m_pSettings->value(Key(kKeyLastDay)).toString()
-                                                                  : m_strDayFolder;
-    const QString folder = QFileDialog::getExistingDirectory(this, VelkFromUtf8("打开交易日文件夹"), start);
+    const QString start = m_strDayFolder.isEmpty() && m_pSettings
+                              ? m_pSettings->value(Key(kKeyLastDay)).toString()
+                              : m_strDayFolder;
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, VelkFromUtf8("打开交易日文件夹"), start);
     if (folder.isEmpty())
         return;
     QString error;
@@ -412,7 +436,8 @@ void CDesktopMainWindow::UpdateAlertBadge()
         return;
     m_nBadgeShown = flag;
     m_pActShowAlerts->setIcon(AlertListIcon(style(), flag != 0));
-    m_pActShowAlerts->setToolTip(flag ? VelkFromUtf8("显示报警列表 (有新报警)") : VelkFromUtf8("显示报警列表"));
+    m_pActShowAlerts->setToolTip(flag ? VelkFromUtf8("显示报警列表 (有新报警)")
+                                      : VelkFromUtf8("显示报警列表"));
 }
 
 void CDesktopMainWindow::UpdateActions()
@@ -426,7 +451,8 @@ void CDesktopMainWindow::UpdateActions()
     m_pActStep->setEnabled(canRun);
     m_pActNewDay->setEnabled(hasDay);
     m_pActSettings->setEnabled(hasDay && m_services.pWindowing);
-    m_pActRatio->setEnabled(hasDay && m_services.pWindowing && m_services.pWindowing->HasAlertSettingPage());
+    m_pActRatio->setEnabled(hasDay && m_services.pWindowing &&
+                            m_services.pWindowing->HasAlertSettingPage());
     m_pActShowAlerts->setEnabled(hasDay);
     m_pActHideAlerts->setEnabled(hasDay);
 }

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "host/gui/CSwitchableSound.h"
 #include "engine/VelkServices.h"
+#include "host/gui/CSwitchableSound.h"
 
 class CDayReplay;
 class CIntradayChart;
@@ -34,7 +34,8 @@ public:
     // sysDir is the engine's system directory. settings keep the window's geometry, the last
     // day folder, the speed and the sound switch; null keeps nothing. silent starts with the
     // sound switched off.
-    CDesktopMainWindow(std::string sysDir, QSettings* settings, bool silent, QWidget* parent = nullptr);
+    CDesktopMainWindow(std::string sysDir, QSettings* settings, bool silent,
+                       QWidget* parent = nullptr);
     ~CDesktopMainWindow() override;
 
     // Checks the folder's trading day and, when it is sound, ends the day in place (its engine

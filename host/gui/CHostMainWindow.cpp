@@ -4,12 +4,11 @@
 #include <string>
 
 #include "hostapi/KQBkApi.h"
-#include "platform/qt/RegisteredMessages.h"
 #include "platform/core/TextCodec.h"
+#include "platform/qt/RegisteredMessages.h"
 
 CHostMainWindow::CHostMainWindow(std::FILE* log)
-    : m_pLog(log),
-      m_nAnalyseMessage(VelkRegisterWindowMessage("MSG_ANALYSE")),
+    : m_pLog(log), m_nAnalyseMessage(VelkRegisterWindowMessage("MSG_ANALYSE")),
       m_nCommandMessage(VelkCommandMessage())
 {
 }
@@ -34,7 +33,8 @@ bool CHostMainWindow::event(QEvent* event)
     }
     if (type == m_nCommandMessage) {
         auto* message = static_cast<CVelkMessageEvent*>(event);
-        std::fprintf(m_pLog, "command %" PRIuMAX "\n", static_cast<std::uintmax_t>(message->wParam()));
+        std::fprintf(m_pLog, "command %" PRIuMAX "\n",
+                     static_cast<std::uintmax_t>(message->wParam()));
         std::fflush(m_pLog);
         return true;
     }

@@ -21,8 +21,8 @@
 
 #include "hostapi/KQBkApi.h"
 #include "hostapi/KQDaApi.h"
-#include "platform/qt/QtText.h"
 #include "hostapi/QuoteItems.h"
+#include "platform/qt/QtText.h"
 
 namespace {
 
@@ -58,15 +58,17 @@ int DecimalsOf(const CString& text)
 
 } // namespace
 
-CIntradayChart::CIntradayChart(unsigned char market, const std::string& code, int tradeDate, int dayStart,
-                               int dayEnd, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_byMarket(market), m_strCode(code), m_nDayStart(dayStart), m_nDayEnd(dayEnd)
+CIntradayChart::CIntradayChart(unsigned char market, const std::string& code, int tradeDate,
+                               int dayStart, int dayEnd, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_byMarket(market), m_strCode(code), m_nDayStart(dayStart),
+      m_nDayEnd(dayEnd)
 {
     char date[16];
     std::snprintf(date, sizeof date, "%08d", tradeDate);
     m_strDate = date;
     const QDate day(tradeDate / 10000, tradeDate / 100 % 100, tradeDate % 100);
-    m_nMidnightMs = QDateTime(day.isValid() ? day : QDate(2000, 1, 3), QTime(0, 0)).toMSecsSinceEpoch();
+    m_nMidnightMs =
+        QDateTime(day.isValid() ? day : QDate(2000, 1, 3), QTime(0, 0)).toMSecsSinceEpoch();
     // A day without trades still gets the session's hours on its axis.
     if (m_nDayStart < 0 || m_nDayEnd <= m_nDayStart) {
         m_nDayStart = 9 * 3600 + 30 * 60;
@@ -86,7 +88,8 @@ CIntradayChart::CIntradayChart(unsigned char market, const std::string& code, in
     m_pTimeAxis->setRange(QDateTime::fromMSecsSinceEpoch(qint64(AxisTime(m_nDayStart))),
                           QDateTime::fromMSecsSinceEpoch(qint64(AxisTime(m_nDayEnd))));
     m_pPriceAxis = new QValueAxis;
-    m_pPriceAxis->setLabelFormat(QStringLiteral("%.") + QString::number(m_nDecimals) + QStringLiteral("f"));
+    m_pPriceAxis->setLabelFormat(QStringLiteral("%.") + QString::number(m_nDecimals) +
+                                 QStringLiteral("f"));
     m_pPriceAxis->setTickCount(7);
     m_pVolumeAxis = new QValueAxis;
     m_pVolumeAxis->setVisible(false);
@@ -101,7 +104,8 @@ CIntradayChart::CIntradayChart(unsigned char market, const std::string& code, in
     // An area series does not own its outline; it goes with the area, which the chart owns.
     m_pRisingBars->setParent(m_pRisingArea);
     m_pFallingBars->setParent(m_pFallingArea);
-    for (auto [area, colour] : {std::pair{m_pRisingArea, kRising}, std::pair{m_pFallingArea, kFalling}}) {
+    for (auto [area, colour] :
+         {std::pair{m_pRisingArea, kRising}, std::pair{m_pFallingArea, kFalling}}) {
         area->setName(VelkFromUtf8("成交量"));
         area->setBrush(colour);
         area->setPen(QPen(colour, 0.5));
@@ -120,19 +124,23 @@ CIntradayChart::CIntradayChart(unsigned char market, const std::string& code, in
     m_pMarkerSeries->setColor(kMarkerColour);
     m_pMarkerSeries->setBorderColor(Qt::black);
 
-    for (QAbstractSeries* series : {static_cast<QAbstractSeries*>(m_pRisingArea), static_cast<QAbstractSeries*>(m_pFallingArea)}) {
+    for (QAbstractSeries* series : {static_cast<QAbstractSeries*>(m_pRisingArea),
+                                    static_cast<QAbstractSeries*>(m_pFallingArea)}) {
         m_pChart->addSeries(series);
         series->attachAxis(m_pTimeAxis);
         series->attachAxis(m_pVolumeAxis);
     }
-    for (QAbstractSeries* series : {static_cast<QAbstractSeries*>(m_pPrevCloseLine), static_cast<QAbstractSeries*>(m_pLimitUpLine),
-                                    static_cast<QAbstractSeries*>(m_pLimitDownLine), static_cast<QAbstractSeries*>(m_pPriceLine),
+    for (QAbstractSeries* series : {static_cast<QAbstractSeries*>(m_pPrevCloseLine),
+                                    static_cast<QAbstractSeries*>(m_pLimitUpLine),
+                                    static_cast<QAbstractSeries*>(m_pLimitDownLine),
+                                    static_cast<QAbstractSeries*>(m_pPriceLine),
                                     static_cast<QAbstractSeries*>(m_pMarkerSeries)}) {
         m_pChart->addSeries(series);
         series->attachAxis(m_pTimeAxis);
         series->attachAxis(m_pPriceAxis);
     }
-    for (QAbstractSeries* series : {static_cast<QAbstractSeries*>(m_pRisingArea), static_cast<QAbstractSeries*>(m_pFallingArea)})
+    for (QAbstractSeries* series : {static_cast<QAbstractSeries*>(m_pRisingArea),
+                                    static_cast<QAbstractSeries*>(m_pFallingArea)})
         for (QLegendMarker* marker : m_pChart->legend()->markers(series))
             marker->setVisible(false);
 
@@ -166,7 +174,8 @@ CIntradayChart::CIntradayChart(unsigned char market, const std::string& code, in
     setPalette(palette);
     setAutoFillBackground(true);
 
-    setWindowTitle(VelkFromUtf8("分时走势 ") + VelkFromGbk(m_strCode) + QLatin1Char(' ') + m_strName);
+    setWindowTitle(VelkFromUtf8("分时走势 ") + VelkFromGbk(m_strCode) + QLatin1Char(' ') +
+                   m_strName);
     resize(900, 560);
     UpdateRanges();
     UpdateHeader();
@@ -187,9 +196,10 @@ int CIntradayChart::SecondsOf(qreal axisTime) const
 void CIntradayChart::ReadFixedItems()
 {
     std::vector<X1Format> values;
-    const std::vector<unsigned short> items = {QuoteItem::kName, QuoteItem::kPrevClose, QuoteItem::kLimitUp,
-                                               QuoteItem::kLimitDown};
-    if (!BK_bGetItemDataByItemNo(m_byMarket, m_strCode, items, values, true, nullptr) || values.size() < items.size())
+    const std::vector<unsigned short> items = {QuoteItem::kName, QuoteItem::kPrevClose,
+                                               QuoteItem::kLimitUp, QuoteItem::kLimitDown};
+    if (!BK_bGetItemDataByItemNo(m_byMarket, m_strCode, items, values, true, nullptr) ||
+        values.size() < items.size())
         return;
     if (values[0].GetKind() != X1Format::kNone)
         m_strName = VelkFromGbk(static_cast<CString>(values[0]));
@@ -234,8 +244,10 @@ void CIntradayChart::ReadNewTicks()
     if (count <= have)
         return;
     std::vector<std::vector<X1Format>> rows;
-    const long got = BK_lGetTickerByStartPos(rows, level1, m_strCode, have, count - have, m_strDate, true, true);
-    const std::size_t n = std::min<std::size_t>(got > 0 ? static_cast<std::size_t>(got) : 0, rows.size());
+    const long got =
+        BK_lGetTickerByStartPos(rows, level1, m_strCode, have, count - have, m_strDate, true, true);
+    const std::size_t n =
+        std::min<std::size_t>(got > 0 ? static_cast<std::size_t>(got) : 0, rows.size());
     for (std::size_t r = 0; r < n; ++r) {
         int time = -1;
         double price = 0;
@@ -362,8 +374,8 @@ QString CIntradayChart::MarkerTip(int time, double price) const
             continue;
         if (!tip.isEmpty())
             tip += QLatin1Char('\n');
-        tip += ClockText(marker.time) + QLatin1Char(' ') + QString::number(marker.price, 'f', m_nDecimals) +
-               QLatin1Char(' ') + marker.reason;
+        tip += ClockText(marker.time) + QLatin1Char(' ') +
+               QString::number(marker.price, 'f', m_nDecimals) + QLatin1Char(' ') + marker.reason;
     }
     return tip;
 }
@@ -379,7 +391,8 @@ void CIntradayChart::ShowMarkerTip(const QPointF& point, bool entered)
 
 void CIntradayChart::UpdateHeader()
 {
-    QString text = QStringLiteral("<b>%1 %2</b>").arg(VelkFromGbk(m_strCode), m_strName.toHtmlEscaped());
+    QString text =
+        QStringLiteral("<b>%1 %2</b>").arg(VelkFromGbk(m_strCode), m_strName.toHtmlEscaped());
     if (!m_prices.empty()) {
         const int time = m_prices.back().first;
         const double last = m_prices.back().second;
@@ -394,8 +407,10 @@ void CIntradayChart::UpdateHeader()
                          .arg(delta / m_fPrevClose * 100.0, 0, 'f', 2);
         }
         text += QStringLiteral("&nbsp;&nbsp;<span style=\"color:%1\">%2%3</span>&nbsp;&nbsp;%4")
-                    .arg(colour.name(), QString::number(last, 'f', m_nDecimals), change, ClockText(time));
+                    .arg(colour.name(), QString::number(last, 'f', m_nDecimals), change,
+                         ClockText(time));
     }
-    text += QStringLiteral("&nbsp;&nbsp;") + VelkFromUtf8("报警 ") + QString::number(m_markers.size());
+    text +=
+        QStringLiteral("&nbsp;&nbsp;") + VelkFromUtf8("报警 ") + QString::number(m_markers.size());
     m_pHeader->setText(text);
 }

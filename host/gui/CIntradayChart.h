@@ -33,8 +33,8 @@ public:
     };
 
     // tradeDate is yyyymmdd; the time axis runs from dayStart to dayEnd, seconds since midnight.
-    CIntradayChart(unsigned char market, const std::string& code, int tradeDate, int dayStart, int dayEnd,
-                   QWidget* parent = nullptr);
+    CIntradayChart(unsigned char market, const std::string& code, int tradeDate, int dayStart,
+                   int dayEnd, QWidget* parent = nullptr);
     ~CIntradayChart() override;
 
     unsigned char Market() const { return m_byMarket; }
@@ -78,7 +78,7 @@ private:
     double m_fPrevClose = 0;
     double m_fLimitUp = 0;
     double m_fLimitDown = 0;
-    std::vector<std::pair<int, double>> m_prices; // time, price of every trade
+    std::vector<std::pair<int, double>> m_prices;       // time, price of every trade
     std::map<int, std::pair<double, double>> m_minutes; // minute start -> volume, last price
     std::vector<Marker> m_markers;
     bool m_bVolumeChanged = false;

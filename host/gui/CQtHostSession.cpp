@@ -15,7 +15,8 @@ QtMessageHandler g_previousHandler = nullptr;
 
 // What a screenless run cannot have: a stacking order, a focus, a window manager to take size
 // hints, a session runtime directory.
-void FilterHeadlessMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
+void FilterHeadlessMessages(QtMsgType type, const QMessageLogContext& context,
+                            const QString& message)
 {
     if (type == QtWarningMsg &&
         (message == QStringLiteral("This plugin does not support raise()") ||

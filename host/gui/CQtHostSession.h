@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <memory>
 
+#include "engine/VelkServices.h"
 #include "host/gui/CHostMainWindow.h"
 #include "host/gui/CHostMessageBox.h"
 #include "platform/qt/MessageBoxService.h"
-#include "engine/VelkServices.h"
 
 class QApplication;
 

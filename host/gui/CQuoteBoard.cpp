@@ -14,7 +14,8 @@
 
 namespace {
 
-constexpr int kColumnWidths[CQuoteBoardModel::kColumnCount] = {80, 110, 80, 80, 80, 80, 80, 110, 80};
+constexpr int kColumnWidths[CQuoteBoardModel::kColumnCount] = {80, 110, 80,  80, 80,
+                                                               80, 80,  110, 80};
 
 } // namespace
 
@@ -32,7 +33,8 @@ CQuoteBoard::CQuoteBoard(QWidget* parent) : QWidget(parent)
     m_pFilter = new QLineEdit(this);
     m_pFilter->setPlaceholderText(VelkFromUtf8("按代码或名称筛选"));
     m_pFilter->setClearButtonEnabled(true);
-    connect(m_pFilter, &QLineEdit::textChanged, m_pProxy, &QSortFilterProxyModel::setFilterFixedString);
+    connect(m_pFilter, &QLineEdit::textChanged, m_pProxy,
+            &QSortFilterProxyModel::setFilterFixedString);
 
     m_pView = new QTableView(this);
     m_pView->setModel(m_pProxy);
@@ -137,7 +139,9 @@ bool CQuoteBoard::eventFilter(QObject* watched, QEvent* event)
         if (CBoardKeyWizzard::OpensWizard(*key)) {
             if (!m_pWizard) {
                 m_pWizard = std::make_unique<CBoardKeyWizzard>(
-                    this, [this](unsigned char market, const std::string& code) { JumpTo(market, code); });
+                    this, [this](unsigned char market, const std::string& code) {
+                        JumpTo(market, code);
+                    });
             }
             m_pWizard->Open(*key);
             return true;

@@ -7,8 +7,8 @@
 
 #include "hostapi/KQBkApi.h"
 #include "hostapi/KQDaApi.h"
-#include "platform/qt/QtText.h"
 #include "hostapi/QuoteItems.h"
+#include "platform/qt/QtText.h"
 
 const QColor CQuoteBoardModel::kRising(255, 60, 60);
 const QColor CQuoteBoardModel::kFalling(0, 210, 0);
@@ -18,9 +18,9 @@ namespace {
 
 const std::vector<unsigned short>& QuoteItems()
 {
-    static const std::vector<unsigned short> items = {
-        QuoteItem::kLastPrice, QuoteItem::kPrevClose, QuoteItem::kDayHigh,
-        QuoteItem::kDayLow,    QuoteItem::kVolume,    QuoteItem::kTime};
+    static const std::vector<unsigned short> items = {QuoteItem::kLastPrice, QuoteItem::kPrevClose,
+                                                      QuoteItem::kDayHigh,   QuoteItem::kDayLow,
+                                                      QuoteItem::kVolume,    QuoteItem::kTime};
     return items;
 }
 
@@ -181,8 +181,9 @@ QVariant CQuoteBoardModel::data(const QModelIndex& index, int role) const
         case kLast:
             return row.traded ? PriceText(row, row.last) : QStringLiteral("-");
         case kChange:
-            return hasChange ? (change > unit ? QStringLiteral("+") : QString()) + PriceText(row, change)
-                             : QStringLiteral("-");
+            return hasChange
+                       ? (change > unit ? QStringLiteral("+") : QString()) + PriceText(row, change)
+                       : QStringLiteral("-");
         case kChangePercent:
             return hasChange ? (percent > 0.005 ? QStringLiteral("+") : QString()) +
                                    QString::number(percent, 'f', 2) + QStringLiteral("%")
@@ -192,7 +193,8 @@ QVariant CQuoteBoardModel::data(const QModelIndex& index, int role) const
         case kLow:
             return row.traded ? PriceText(row, row.low) : QStringLiteral("-");
         case kVolume:
-            return row.traded ? QString::number(std::floor(row.volume / 100.0), 'f', 0) : QStringLiteral("-");
+            return row.traded ? QString::number(std::floor(row.volume / 100.0), 'f', 0)
+                              : QStringLiteral("-");
         case kTime:
             return row.time >= 0 ? QStringLiteral("%1:%2:%3")
                                        .arg(row.time / 3600, 2, 10, QLatin1Char('0'))
@@ -232,7 +234,9 @@ QVariant CQuoteBoardModel::data(const QModelIndex& index, int role) const
         auto colourOf = [&](double price) {
             if (!row.traded || row.prevClose <= 0)
                 return kUnchanged;
-            return price - row.prevClose > unit ? kRising : row.prevClose - price > unit ? kFalling : kUnchanged;
+            return price - row.prevClose > unit   ? kRising
+                   : row.prevClose - price > unit ? kFalling
+                                                  : kUnchanged;
         };
         switch (column) {
         case kCode:
@@ -258,8 +262,10 @@ QVariant CQuoteBoardModel::data(const QModelIndex& index, int role) const
         if (column == kCode || column == kName) {
             CString ext;
             BK_bGetServiceExName(ext, row.market);
-            return row.codeText + QLatin1Char('.') + VelkFromGbk(ext) + QLatin1Char(' ') + row.name +
-                   (row.prevClose > 0 ? VelkFromUtf8("  昨收 ") + PriceText(row, row.prevClose) : QString());
+            return row.codeText + QLatin1Char('.') + VelkFromGbk(ext) + QLatin1Char(' ') +
+                   row.name +
+                   (row.prevClose > 0 ? VelkFromUtf8("  昨收 ") + PriceText(row, row.prevClose)
+                                      : QString());
         }
         return {};
     default:
@@ -276,7 +282,7 @@ QVariant CQuoteBoardModel::headerData(int section, Qt::Orientation orientation, 
                                                     : QVariant(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole)
         return {};
-    static const char* const kHeaders[kColumnCount] = {"代码", "名称", "最新", "涨跌", "涨幅",
+    static const char* const kHeaders[kColumnCount] = {"代码", "名称", "最新",       "涨跌", "涨幅",
                                                        "最高", "最低", "成交量(手)", "时间"};
     return section >= 0 && section < kColumnCount ? VelkFromUtf8(kHeaders[section]) : QVariant();
 }

@@ -13,7 +13,18 @@
 class CQuoteBoardModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { kCode, kName, kLast, kChange, kChangePercent, kHigh, kLow, kVolume, kTime, kColumnCount };
+    enum Column {
+        kCode,
+        kName,
+        kLast,
+        kChange,
+        kChangePercent,
+        kHigh,
+        kLow,
+        kVolume,
+        kTime,
+        kColumnCount
+    };
     // Numbers to sort by (a missing value sorts below every number) and the text a filter
     // looks in (code and name).
     static constexpr int kSortRole = Qt::UserRole + 1;
@@ -56,7 +67,8 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
 
 private:
     void ReadQuote(Row& row) const;

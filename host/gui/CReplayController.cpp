@@ -90,7 +90,8 @@ void CReplayController::StepSecond()
 
 void CReplayController::SetSpeed(int speed)
 {
-    if (std::find(std::begin(kSpeeds), std::end(kSpeeds), speed) == std::end(kSpeeds) || speed == m_nSpeed)
+    if (std::find(std::begin(kSpeeds), std::end(kSpeeds), speed) == std::end(kSpeeds) ||
+        speed == m_nSpeed)
         return;
     m_nSpeed = speed;
     m_fOwedMs = 0;
@@ -185,7 +186,8 @@ void CReplayController::CountThroughput()
     const qint64 window = m_throughputWindow.elapsed();
     if (window < 1000)
         return;
-    m_nTradesPerSecond = static_cast<int>(double(m_nTradesInWindow) * 1000.0 / double(window) + 0.5);
+    m_nTradesPerSecond =
+        static_cast<int>(double(m_nTradesInWindow) * 1000.0 / double(window) + 0.5);
     m_nTradesInWindow = 0;
     m_throughputWindow.restart();
 }

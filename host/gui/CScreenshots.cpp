@@ -12,13 +12,13 @@
 #include <QTimer>
 #include <map>
 
+#include "engine/CVelkAlert.h"
 #include "host/gui/CBoardKeyWizzard.h"
 #include "host/gui/CDesktopMainWindow.h"
 #include "host/gui/CIntradayChart.h"
 #include "host/gui/CQuoteBoard.h"
 #include "host/gui/CQuoteBoardModel.h"
 #include "host/gui/CReplayController.h"
-#include "engine/CVelkAlert.h"
 #include "hostapi/KQBkApi.h"
 #include "hostapi/QuoteItems.h"
 #include "platform/qt/QtText.h"
@@ -65,7 +65,8 @@ CScreenshots::CScreenshots(CDesktopMainWindow& window, QString folder)
 {
 }
 
-bool CScreenshots::Save(const QPixmap& picture, const QString& name, QStringList& written, QString& error) const
+bool CScreenshots::Save(const QPixmap& picture, const QString& name, QStringList& written,
+                        QString& error) const
 {
     const QString path = QDir(m_strFolder).filePath(name);
     if (picture.isNull() || !picture.save(path, "PNG")) {
@@ -76,8 +77,8 @@ bool CScreenshots::Save(const QPixmap& picture, const QString& name, QStringList
     return true;
 }
 
-bool CScreenshots::SaveModalSheet(const std::function<void()>& open, const QString& name, QStringList& written,
-                                  QString& error) const
+bool CScreenshots::SaveModalSheet(const std::function<void()>& open, const QString& name,
+                                  QStringList& written, QString& error) const
 {
     bool ok = true;
     QTimer shoot;
@@ -123,10 +124,11 @@ bool CScreenshots::Take(QStringList& written, QString& error)
     // The whole day at full speed, through the event loop as on a screen.
     if (controller->GetState() != CReplayController::State::Finished) {
         QEventLoop loop;
-        QObject::connect(controller, &CReplayController::StateChanged, &loop, [&loop](CReplayController::State state) {
-            if (state == CReplayController::State::Finished)
-                loop.quit();
-        });
+        QObject::connect(controller, &CReplayController::StateChanged, &loop,
+                         [&loop](CReplayController::State state) {
+                             if (state == CReplayController::State::Finished)
+                                 loop.quit();
+                         });
         controller->SetSpeed(CReplayController::kFastest);
         controller->Play();
         loop.exec();
@@ -160,7 +162,8 @@ bool CScreenshots::Take(QStringList& written, QString& error)
     auto reachedLimit = [](const std::pair<unsigned char, std::string>& stock) {
         std::vector<X1Format> values;
         if (!BK_bGetItemDataByItemNo(stock.first, stock.second,
-                                     {QuoteItem::kDayHigh, QuoteItem::kDayLow, QuoteItem::kLimitUp, QuoteItem::kLimitDown},
+                                     {QuoteItem::kDayHigh, QuoteItem::kDayLow, QuoteItem::kLimitUp,
+                                      QuoteItem::kLimitDown},
                                      values, true, nullptr) ||
             values.size() < 4)
             return false;
@@ -188,10 +191,11 @@ bool CScreenshots::Take(QStringList& written, QString& error)
         }
     }
 
-    if (!SaveModalSheet([this] { m_window.OpenSettings(); }, QStringLiteral("settings.png"), written, error))
+    if (!SaveModalSheet([this] { m_window.OpenSettings(); }, QStringLiteral("settings.png"),
+                        written, error))
         return false;
-    if (!SaveModalSheet([this] { m_window.OpenRatioSettings(); }, QStringLiteral("ratio-settings.png"), written,
-                        error))
+    if (!SaveModalSheet([this] { m_window.OpenRatioSettings(); },
+                        QStringLiteral("ratio-settings.png"), written, error))
         return false;
 
     // The wizard is a window of its own over the board; the picture puts the two together.
@@ -203,7 +207,8 @@ bool CScreenshots::Take(QStringList& written, QString& error)
         Settle();
         QPixmap picture = m_window.grab();
         QPainter painter(&picture);
-        painter.drawPixmap(wizard->mapToGlobal(QPoint(0, 0)) - m_window.mapToGlobal(QPoint(0, 0)), wizard->grab());
+        painter.drawPixmap(wizard->mapToGlobal(QPoint(0, 0)) - m_window.mapToGlobal(QPoint(0, 0)),
+                           wizard->grab());
         painter.end();
         wizard->hide();
         if (!Save(picture, QStringLiteral("keyboard-wizard.png"), written, error))

@@ -25,10 +25,11 @@ public:
     bool Take(QStringList& written, QString& error);
 
 private:
-    bool Save(const QPixmap& picture, const QString& name, QStringList& written, QString& error) const;
+    bool Save(const QPixmap& picture, const QString& name, QStringList& written,
+              QString& error) const;
     // Runs a command that opens a modal sheet and saves the sheet unless it has no pages.
-    bool SaveModalSheet(const std::function<void()>& open, const QString& name, QStringList& written,
-                        QString& error) const;
+    bool SaveModalSheet(const std::function<void()>& open, const QString& name,
+                        QStringList& written, QString& error) const;
 
     CDesktopMainWindow& m_window;
     QString m_strFolder;

@@ -57,7 +57,8 @@ CProfileReader::CProfileReader(const std::string& path)
         if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
             value.back() == value.front())
             value = value.substr(1, value.size() - 2);
-        m_values.emplace(std::make_pair(section, Lower(Trim(line.substr(0, eq)))), std::move(value));
+        m_values.emplace(std::make_pair(section, Lower(Trim(line.substr(0, eq)))),
+                         std::move(value));
     }
 }
 

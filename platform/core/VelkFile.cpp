@@ -159,7 +159,8 @@ bool ParseTemporaryName(const std::string& entry, const std::string& name, pid_t
         return isRandomPart(rest);
     rest.remove_prefix(1);
     std::size_t dash = rest.find('-');
-    if (dash == 0 || dash == std::string_view::npos || dash > 9 || !isRandomPart(rest.substr(dash + 1)))
+    if (dash == 0 || dash == std::string_view::npos || dash > 9 ||
+        !isRandomPart(rest.substr(dash + 1)))
         return false;
     long value = 0;
     for (char c : rest.substr(0, dash)) {
@@ -198,7 +199,8 @@ void RemoveStaleTemporaries(const std::string& dir, const std::string& name)
         bool stale = false;
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
             const bool unlocked = ::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
-            const bool writerGone = pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH;
+            const bool writerGone =
+                pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH;
             stale = unlocked && (writerGone || now - st.st_mtime > kStaleAgeSeconds);
         }
         if (stale)
@@ -209,7 +211,8 @@ void RemoveStaleTemporaries(const std::string& dir, const std::string& name)
 
 std::string RandomPart()
 {
-    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static const char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     static std::atomic<unsigned> sequence{0};
     thread_local std::minstd_rand generator(std::random_device{}() ^ (sequence++ * 2654435761u));
     std::string part(6, '\0');
@@ -324,7 +327,8 @@ bool WriteInPlace(const CTarget& target, const std::function<bool(IByteSink&)>& 
              ::ftruncate(fd, static_cast<off_t>(content.size())) == 0 && sink->Flush();
     }
     if (!ok && canRestore) {
-        if (WriteFully(fd, 0, old.data(), old.size()) && ::ftruncate(fd, static_cast<off_t>(oldSize)) == 0)
+        if (WriteFully(fd, 0, old.data(), old.size()) &&
+            ::ftruncate(fd, static_cast<off_t>(oldSize)) == 0)
             ::fsync(fd);
     }
     ::close(fd);
@@ -350,7 +354,8 @@ bool VelkReplaceFile(const std::string& path, const std::function<bool(IByteSink
         return false;
     if (target.exists) {
         // A directory or a device is not ours to replace, nor a file the process may not write.
-        if (!S_ISREG(target.st.st_mode) || ::faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) != 0)
+        if (!S_ISREG(target.st.st_mode) ||
+            ::faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) != 0)
             return false;
     }
     RemoveStaleTemporaries(target.dir, target.name);
@@ -403,7 +408,8 @@ bool VelkWriteFileTail(const std::string& path, std::uint64_t offset, std::strin
     if (fd < 0)
         return false;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || offset > static_cast<std::uint64_t>(st.st_size)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        offset > static_cast<std::uint64_t>(st.st_size)) {
         ::close(fd);
         return false;
     }
@@ -448,7 +454,8 @@ bool VelkReadBlocks(const std::string& path, std::uint64_t offset, std::size_t b
     bool ok = true;
     bool more = true;
     while (more && blocks > 0) {
-        const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(blocks, perPiece));
+        const std::size_t count =
+            static_cast<std::size_t>(std::min<std::uint64_t>(blocks, perPiece));
         if (!ReadFully(fd, offset, piece.data(), count * blockSize)) {
             ok = false;
             break;
@@ -472,7 +479,8 @@ bool VelkKeepCopy(const std::string& path, const std::string& copyPath)
     if (errno == EEXIST)
         return true;
     std::string bytes;
-    return VelkReadFile(path, bytes) && !VelkFileExists(copyPath) && VelkReplaceFile(copyPath, bytes);
+    return VelkReadFile(path, bytes) && !VelkFileExists(copyPath) &&
+           VelkReplaceFile(copyPath, bytes);
 }
 
 bool VelkReadFile(const std::string& path, std::string& bytes)
@@ -523,7 +531,8 @@ bool VelkCreateDirectories(const std::string& path)
     if (dir.back() != '/')
         dir += '/';
     // Each prefix up to a separator, from the first one after the root.
-    for (std::size_t pos = dir.find('/', 1); pos != std::string::npos; pos = dir.find('/', pos + 1)) {
+    for (std::size_t pos = dir.find('/', 1); pos != std::string::npos;
+         pos = dir.find('/', pos + 1)) {
         std::string prefix = dir.substr(0, pos);
         if (prefix.empty() || VelkIsDirectory(prefix))
             continue;

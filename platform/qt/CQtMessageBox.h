@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/qt/VelkPlatformExport.h"
 #include "engine/VelkServices.h"
+#include "platform/qt/VelkPlatformExport.h"
 
 // The message box the user sees: a modal QMessageBox over the active window.
 class VELK_PLATFORM_API CQtMessageBox final : public IVelkMessageBox {

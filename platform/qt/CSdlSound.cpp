@@ -60,7 +60,8 @@ bool CSdlSound::Play(const SDL_AudioSpec& audio, const unsigned char* data, unsi
         SDL_CloseAudioDevice(device);
         return false;
     }
-    const unsigned frameBytes = SDL_AUDIO_BITSIZE(audio.format) / 8 * std::max<unsigned>(audio.channels, 1);
+    const unsigned frameBytes =
+        SDL_AUDIO_BITSIZE(audio.format) / 8 * std::max<unsigned>(audio.channels, 1);
     const double soundMs = 1000.0 * size / frameBytes / std::max(audio.freq, 1);
     const double bufferMs = 1000.0 * have.samples / std::max(have.freq, 1);
     SDL_PauseAudioDevice(device, 0);
@@ -86,7 +87,8 @@ bool CSdlSound::PlayTone(unsigned frequencyHz, unsigned durationMs)
     std::vector<std::int16_t> samples(count);
     const double step = 2.0 * std::numbers::pi * frequencyHz / kToneRate;
     for (std::size_t i = 0; i < count; ++i)
-        samples[i] = static_cast<std::int16_t>(std::lround(12000.0 * std::sin(step * static_cast<double>(i))));
+        samples[i] = static_cast<std::int16_t>(
+            std::lround(12000.0 * std::sin(step * static_cast<double>(i))));
     SDL_AudioSpec audio{};
     audio.freq = kToneRate;
     audio.format = AUDIO_S16SYS;

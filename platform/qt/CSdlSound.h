@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/qt/VelkPlatformExport.h"
 #include "engine/VelkServices.h"
+#include "platform/qt/VelkPlatformExport.h"
 
 struct SDL_AudioSpec;
 

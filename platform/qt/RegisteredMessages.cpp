@@ -46,7 +46,8 @@ QWidget* VelkMainWindow()
     return MainWindow().data();
 }
 
-std::intptr_t VelkSendMessage(QObject* target, int message, std::uintptr_t wParam, std::intptr_t lParam)
+std::intptr_t VelkSendMessage(QObject* target, int message, std::uintptr_t wParam,
+                              std::intptr_t lParam)
 {
     if (!target || message <= 0)
         return 0;

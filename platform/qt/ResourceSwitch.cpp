@@ -13,9 +13,7 @@ VelkResourceModule VelkCurrentResourceModule()
     return g_current.load();
 }
 
-CResourceSwitch::CResourceSwitch() : m_previous(g_current.exchange(VelkResourceModule::Module))
-{
-}
+CResourceSwitch::CResourceSwitch() : m_previous(g_current.exchange(VelkResourceModule::Module)) {}
 
 CResourceSwitch::~CResourceSwitch()
 {

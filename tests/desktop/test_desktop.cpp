@@ -2,18 +2,18 @@
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QCheckBox>
-#include <QChart>
-#include <QValueAxis>
 #include <QApplication>
+#include <QChart>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QTableView>
-#include <QSignalSpy>
 #include <QTest>
+#include <QValueAxis>
 #include <algorithm>
 #include <memory>
 #include <sstream>
@@ -25,8 +25,8 @@
 #include "host/gui/CQuoteBoardModel.h"
 #include "host/gui/CReplayController.h"
 #include "platform/qt/QtText.h"
-#include "tests/ui/UiTestSupport.h"
 #include "tests/host/HostTestSupport.h"
+#include "tests/ui/UiTestSupport.h"
 
 using namespace hosttest;
 
@@ -56,8 +56,8 @@ const char* const kMagic = "3,金叉\n";
 
 // One alert as the alert list window shows it, or as the headless run prints it, reduced to
 // what both show: time, name, price, volume in lots and reason.
-std::string AlertRow(const QString& time, const QString& name, const QString& price, const QString& lots,
-                     const QString& reason)
+std::string AlertRow(const QString& time, const QString& name, const QString& price,
+                     const QString& lots, const QString& reason)
 {
     return (QStringList{time, name, price, lots, reason}.join(QLatin1Char('|'))).toStdString();
 }
@@ -109,8 +109,10 @@ protected:
     {
         Ta_OTHERALERT options = QuietOptions();
         options.m_byPopup = popup ? 1 : 0;
-        WriteFile(sys + "/alert.cfg", AlertCfg({Stock(1, "600000", "浦发银行", 10.50f, 9.50f)}, options));
-        WriteFile(sys + "/System_alert.cfg", SystemAlertCfg({Stock(2, "000001", "平安银行")}, 1, 1, 1, 2));
+        WriteFile(sys + "/alert.cfg",
+                  AlertCfg({Stock(1, "600000", "浦发银行", 10.50f, 9.50f)}, options));
+        WriteFile(sys + "/System_alert.cfg",
+                  SystemAlertCfg({Stock(2, "000001", "平安银行")}, 1, 1, 1, 2));
         WriteFile(sys + "/Magic.cfg", MagicCfg({Stock(1, "600000", "浦发银行", 0, 0, {3})}));
     }
 
@@ -118,7 +120,10 @@ protected:
     std::string Day() const { return m_work.Temp().File("day"); }
     CReplayController& Controller() const { return *m_pWindow->Controller(); }
     CQuoteBoardModel& Board() const { return *m_pWindow->Board()->Model(); }
-    QAction* Action(const char* name) const { return m_pWindow->findChild<QAction*>(QString::fromLatin1(name)); }
+    QAction* Action(const char* name) const
+    {
+        return m_pWindow->findChild<QAction*>(QString::fromLatin1(name));
+    }
     QString StatusText(const char* start) const
     {
         for (QLabel* label : m_pWindow->findChildren<QLabel*>())
@@ -137,7 +142,9 @@ protected:
     {
         Controller().SetSpeed(CReplayController::kFastest);
         Controller().Play();
-        ASSERT_TRUE(QTest::qWaitFor([this] { return Controller().GetState() == CReplayController::State::Finished; }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [this] { return Controller().GetState() == CReplayController::State::Finished; },
+            10000));
         m_pWindow->RefreshViews();
     }
 
@@ -146,8 +153,9 @@ protected:
     {
         CTempDir root;
         WriteConditions(root.File("SYS"));
-        const HostResult run = RunHost({"--headless", "--silent", "--root", root.Path(), "--day", Day()},
-                                       {"QT_QPA_PLATFORM=offscreen"});
+        const HostResult run =
+            RunHost({"--headless", "--silent", "--root", root.Path(), "--day", Day()},
+                    {"QT_QPA_PLATFORM=offscreen"});
         EXPECT_EQ(run.status, 0) << run.err;
         return HeadlessRows(run.out);
     }
@@ -165,10 +173,11 @@ TEST_F(DesktopTest, FullSpeedFillsTheBoardAndTheAlertListAsTheHeadlessRunPrints)
 
     struct Expected {
         const char* code;
-        const char* last, *change, *percent, *high, *low, *lots, *time;
+        const char *last, *change, *percent, *high, *low, *lots, *time;
     };
-    for (const Expected& e : {Expected{"600000", "9.40", "-0.60", "-6.00%", "10.60", "9.40", "22", "09:35:00"},
-                              Expected{"000001", "11.90", "-0.10", "-0.83%", "12.50", "11.90", "10", "09:34:00"}}) {
+    for (const Expected& e :
+         {Expected{"600000", "9.40", "-0.60", "-6.00%", "10.60", "9.40", "22", "09:35:00"},
+          Expected{"000001", "11.90", "-0.10", "-0.83%", "12.50", "11.90", "10", "09:34:00"}}) {
         SCOPED_TRACE(e.code);
         EXPECT_EQ(Cell(e.code, CQuoteBoardModel::kLast), VelkFromUtf8(e.last));
         EXPECT_EQ(Cell(e.code, CQuoteBoardModel::kChange), VelkFromUtf8(e.change));
@@ -187,7 +196,8 @@ TEST_F(DesktopTest, FullSpeedFillsTheBoardAndTheAlertListAsTheHeadlessRunPrints)
     const std::vector<std::string> printed = HeadlessAlerts();
     EXPECT_GE(printed.size(), 5u);
     // The window takes new rows once a frame.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return rows->rowCount() == static_cast<int>(printed.size()); }));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return rows->rowCount() == static_cast<int>(printed.size()); }));
     std::vector<std::string> shown;
     for (int r = 0; r < rows->rowCount(); ++r) {
         auto at = [&](int c) { return rows->index(r, c).data().toString(); };
@@ -210,7 +220,8 @@ TEST_F(DesktopTest, PauseHoldsTheClockAndEachStepReplaysExactlyOneSecond)
         const char* last600000;
         const char* last000001;
     };
-    const Step steps[] = {{k0930, "10.00", "12.00"}, {k0930 + 59, "10.00", "12.00"}, {k0930 + 60, "10.60", "12.00"}};
+    const Step steps[] = {
+        {k0930, "10.00", "12.00"}, {k0930 + 59, "10.00", "12.00"}, {k0930 + 60, "10.60", "12.00"}};
     for (const Step& step : steps) {
         while (Controller().Clock() < step.clock)
             Controller().StepSecond();
@@ -239,7 +250,8 @@ TEST_F(DesktopTest, AnalyseOpensAChartWhoseMarkersAreExactlyThatStocksAlerts)
     while (Controller().Clock() < k0930 + 60)
         Controller().StepSecond();
     CSymbolInfo stock(1, "600000");
-    VelkSendMessage(m_pWindow.get(), VelkRegisterWindowMessage("MSG_ANALYSE"), 0, reinterpret_cast<std::intptr_t>(&stock));
+    VelkSendMessage(m_pWindow.get(), VelkRegisterWindowMessage("MSG_ANALYSE"), 0,
+                    reinterpret_cast<std::intptr_t>(&stock));
     ASSERT_EQ(m_pWindow->Charts().size(), 1u);
     CIntradayChart* chart = m_pWindow->Charts().front();
     EXPECT_EQ(chart->TickCount(), 2);
@@ -249,15 +261,16 @@ TEST_F(DesktopTest, AnalyseOpensAChartWhoseMarkersAreExactlyThatStocksAlerts)
     PlayToTheEnd();
     std::vector<std::string> markers;
     for (const CIntradayChart::Marker& m : chart->Markers())
-        markers.push_back(AlertRow(QStringLiteral("%1").arg(m.time), QString(), QString::number(m.price, 'f', 2),
-                                   QString(), m.reason));
+        markers.push_back(AlertRow(QStringLiteral("%1").arg(m.time), QString(),
+                                   QString::number(m.price, 'f', 2), QString(), m.reason));
     std::vector<std::string> expected;
     for (const std::string& row : HeadlessAlerts()) {
         const QStringList f = QString::fromStdString(row).split(QLatin1Char('|'));
         if (f[1] != VelkFromUtf8("浦发银行"))
             continue;
         const QTime time = QTime::fromString(f[0], QStringLiteral("HH:mm:ss"));
-        expected.push_back(AlertRow(QString::number(time.msecsSinceStartOfDay() / 1000), QString(), f[2], QString(), f[4]));
+        expected.push_back(AlertRow(QString::number(time.msecsSinceStartOfDay() / 1000), QString(),
+                                    f[2], QString(), f[4]));
     }
     std::sort(markers.begin(), markers.end());
     EXPECT_EQ(markers, expected);
@@ -272,7 +285,8 @@ TEST_F(DesktopTest, AnalyseOpensAChartWhoseMarkersAreExactlyThatStocksAlerts)
 
     // The board's double click on the same stock brings that chart up again, not a second one.
     QTableView* view = m_pWindow->Board()->View();
-    const QModelIndex row = m_pWindow->Board()->Proxy()->mapFromSource(Board().index(Board().RowOf(1, "600000"), 0));
+    const QModelIndex row =
+        m_pWindow->Board()->Proxy()->mapFromSource(Board().index(Board().RowOf(1, "600000"), 0));
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(row).center());
     EXPECT_EQ(m_pWindow->Charts().size(), 1u);
 }
@@ -316,7 +330,8 @@ TEST_F(DesktopTest, SettingsHoldTheReplayAndNewDayClearsTheEnginesDay)
     CModalGuard guard;
     ASSERT_TRUE(QTest::qWaitFor([&] { return sheetSeen; }));
     EXPECT_EQ(clockWhileOpen, k0930 - 1);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return Controller().GetState() == CReplayController::State::Finished; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return Controller().GetState() == CReplayController::State::Finished; }, 10000));
     m_pWindow->RefreshViews();
 
     std::vector<Ta_VELKPRICEALERT>* monitored = nullptr;
@@ -366,7 +381,8 @@ TEST_F(DesktopTest, RatioSettingsAreSavedWithTheConditionsWhenTheBuildHasThePage
 TEST_F(DesktopTest, ContextMenuAddsTheStockToTheMonitoredList)
 {
     QTableView* view = m_pWindow->Board()->View();
-    const QModelIndex row = m_pWindow->Board()->Proxy()->mapFromSource(Board().index(Board().RowOf(1, "600000"), 0));
+    const QModelIndex row =
+        m_pWindow->Board()->Proxy()->mapFromSource(Board().index(Board().RowOf(1, "600000"), 0));
     QTimer::singleShot(0, [] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         ASSERT_NE(menu, nullptr);
@@ -390,7 +406,8 @@ TEST_F(DesktopTest, BadgeMarksAnUnseenAlertUntilTheAlertListIsShown)
     QAction* alertList = Action("actionShowAlerts");
     EXPECT_FALSE(alertList->toolTip().contains(VelkFromUtf8("新报警")));
 
-    while (m_pWindow->AlertsSoFar() == 0 && Controller().GetState() == CReplayController::State::Paused)
+    while (m_pWindow->AlertsSoFar() == 0 &&
+           Controller().GetState() == CReplayController::State::Paused)
         Controller().StepSecond();
     ASSERT_GT(m_pWindow->AlertsSoFar(), 0);
     EXPECT_EQ(m_pWindow->Engine()->GetNewAlertFlag(), 1);
@@ -406,7 +423,8 @@ TEST_F(DesktopTest, BadgeMarksAnUnseenAlertUntilTheAlertListIsShown)
     EXPECT_FALSE(AlertListWindow()->isVisible());
 }
 
-TEST_F(DesktopTest, AnotherDayEndsTheFirstWhoseEngineWritesItsDayFileAndABadFolderKeepsTheDayInPlace)
+TEST_F(DesktopTest,
+       AnotherDayEndsTheFirstWhoseEngineWritesItsDayFileAndABadFolderKeepsTheDayInPlace)
 {
     PlayToTheEnd();
     const int alerts = m_pWindow->AlertsSoFar();
@@ -466,7 +484,8 @@ TEST_F(DesktopTest, ASecondOfThousandsOfTradesStillLetsTheEventLoopTurn)
     // Between two turns of the loop the replay stands somewhere inside the second.
     std::vector<long long> seen;
     QTimer watcher;
-    QObject::connect(&watcher, &QTimer::timeout, [&] { seen.push_back(Controller().TradesReplayed()); });
+    QObject::connect(&watcher, &QTimer::timeout,
+                     [&] { seen.push_back(Controller().TradesReplayed()); });
     watcher.start(0);
     PlayToTheEnd();
     watcher.stop();
@@ -474,14 +493,15 @@ TEST_F(DesktopTest, ASecondOfThousandsOfTradesStillLetsTheEventLoopTurn)
     EXPECT_EQ(Cell("600000", CQuoteBoardModel::kLast), QStringLiteral("10.50"));
     EXPECT_EQ(Cell("600000", CQuoteBoardModel::kVolume), QStringLiteral("20001"));
     EXPECT_EQ(Controller().TradesReplayed(), 20001);
-    EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [](long long n) { return n > 0 && n < 20001; }))
+    EXPECT_TRUE(
+        std::any_of(seen.begin(), seen.end(), [](long long n) { return n > 0 && n < 20001; }))
         << seen.size() << " turns";
 }
 
 struct BoardCase {
     const char* code;
     double prevClose, last;
-    const char* lastText, *change, *percent;
+    const char *lastText, *change, *percent;
     QColor colour;
 };
 
@@ -511,10 +531,15 @@ TEST(DesktopBoard, ColoursChangesAndSortOrderFollowThePreviousClose)
     for (const BoardCase& c : cases) {
         SCOPED_TRACE(c.code);
         const int row = model.RowOf(1, c.code);
-        EXPECT_EQ(model.index(row, CQuoteBoardModel::kLast).data().toString(), QString::fromLatin1(c.lastText));
-        EXPECT_EQ(model.index(row, CQuoteBoardModel::kChange).data().toString(), QString::fromLatin1(c.change));
-        EXPECT_EQ(model.index(row, CQuoteBoardModel::kChangePercent).data().toString(), QString::fromLatin1(c.percent));
-        EXPECT_EQ(model.index(row, CQuoteBoardModel::kLast).data(Qt::ForegroundRole).value<QColor>(), c.colour);
+        EXPECT_EQ(model.index(row, CQuoteBoardModel::kLast).data().toString(),
+                  QString::fromLatin1(c.lastText));
+        EXPECT_EQ(model.index(row, CQuoteBoardModel::kChange).data().toString(),
+                  QString::fromLatin1(c.change));
+        EXPECT_EQ(model.index(row, CQuoteBoardModel::kChangePercent).data().toString(),
+                  QString::fromLatin1(c.percent));
+        EXPECT_EQ(
+            model.index(row, CQuoteBoardModel::kLast).data(Qt::ForegroundRole).value<QColor>(),
+            c.colour);
     }
 
     QSortFilterProxyModel proxy;
@@ -524,7 +549,8 @@ TEST(DesktopBoard, ColoursChangesAndSortOrderFollowThePreviousClose)
     QStringList order;
     for (int r = 0; r < 3; ++r)
         order << proxy.index(r, CQuoteBoardModel::kCode).data().toString();
-    EXPECT_EQ(order, QStringList({QStringLiteral("600001"), QStringLiteral("600002"), QStringLiteral("600003")}));
+    EXPECT_EQ(order, QStringList({QStringLiteral("600001"), QStringLiteral("600002"),
+                                  QStringLiteral("600003")}));
 
     // A trade shows at the next flush, on its row alone; a stock the board does not list is
     // passed over.
@@ -533,12 +559,14 @@ TEST(DesktopBoard, ColoursChangesAndSortOrderFollowThePreviousClose)
     model.MarkTraded(1, "600004");
     model.MarkTraded(1, "600004");
     model.MarkTraded(1, "688999");
-    EXPECT_EQ(model.index(model.RowOf(1, "600004"), CQuoteBoardModel::kLast).data().toString(), QStringLiteral("-"));
+    EXPECT_EQ(model.index(model.RowOf(1, "600004"), CQuoteBoardModel::kLast).data().toString(),
+              QStringLiteral("-"));
     model.Flush();
     ASSERT_EQ(changed.size(), 1);
     EXPECT_EQ(changed.front().front().value<QModelIndex>().row(), model.RowOf(1, "600004"));
-    EXPECT_EQ(model.index(model.RowOf(1, "600004"), CQuoteBoardModel::kChangePercent).data().toString(),
-              QStringLiteral("+10.00%"));
+    EXPECT_EQ(
+        model.index(model.RowOf(1, "600004"), CQuoteBoardModel::kChangePercent).data().toString(),
+        QStringLiteral("+10.00%"));
     store.Reset();
 }
 
@@ -581,12 +609,13 @@ TEST_P(DesktopWizardTest, TypingOnTheBoardJumpsToThePickedStock)
     EXPECT_EQ(board->Proxy()->rowCount(), 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(CodesAndInitials, DesktopWizardTest,
-                         ::testing::Values(WizardCase{"Code", "", "600000", 1, "600000"},
-                                           WizardCase{"Initials", "", "pfyh", 1, "600000"},
-                                           WizardCase{"CapitalInitials", "", "PAYH", 2, "000001"},
-                                           WizardCase{"StockHiddenByTheFilter", "平安", "600000", 1, "600000"}),
-                         [](const ::testing::TestParamInfo<WizardCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    CodesAndInitials, DesktopWizardTest,
+    ::testing::Values(WizardCase{"Code", "", "600000", 1, "600000"},
+                      WizardCase{"Initials", "", "pfyh", 1, "600000"},
+                      WizardCase{"CapitalInitials", "", "PAYH", 2, "000001"},
+                      WizardCase{"StockHiddenByTheFilter", "平安", "600000", 1, "600000"}),
+    [](const ::testing::TestParamInfo<WizardCase>& info) { return std::string(info.param.name); });
 
 TEST(DesktopSettings, SpeedGeometryAndSoundAreKeptForTheNextRun)
 {

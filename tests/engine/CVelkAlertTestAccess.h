@@ -57,7 +57,10 @@ public:
     }
 
     static void RecordAlert(CVelkAlert& e, const Ta_ALERTRECORD& r) { e.RecordAlert(r); }
-    static void vUnregisterSymbol(CVelkAlert& e, std::vector<CSymbolInfo>& s) { e.vUnregisterSymbol(s); }
+    static void vUnregisterSymbol(CVelkAlert& e, std::vector<CSymbolInfo>& s)
+    {
+        e.vUnregisterSymbol(s);
+    }
     static void GetUserID(CVelkAlert& e, CString& out) { e.GetUserID(out); }
     static int OnReceiveData(CVelkAlert& e, Ta_VELKPRICETABLE* quote)
     {

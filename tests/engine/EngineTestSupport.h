@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "hostlibs/CQuoteStore.h"
 #include "engine/CVelkAlert.h"
 #include "engine/VelkServices.h"
+#include "hostlibs/CQuoteStore.h"
 #include "tests/support/CTempDir.h"
 
 // A fresh directory under the system temp dir, removed with the object.
@@ -42,8 +42,7 @@ public:
 };
 
 // Raw bytes of a record, for building files byte by byte in a test.
-template <typename T>
-std::string RawBytes(const T& value)
+template <typename T> std::string RawBytes(const T& value)
 {
     return std::string(reinterpret_cast<const char*>(&value), sizeof value);
 }

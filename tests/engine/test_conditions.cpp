@@ -5,10 +5,10 @@
 #include <filesystem>
 
 #include "engine/CSystemAlertStore.h"
-#include "tests/engine/EngineTestSupport.h"
-#include "tests/engine/FakeWindowing.h"
 #include "platform/core/TextCodec.h"
 #include "platform/core/VelkFile.h"
+#include "tests/engine/EngineTestSupport.h"
+#include "tests/engine/FakeWindowing.h"
 
 namespace {
 
@@ -38,7 +38,8 @@ Ta_OTHERALERT SampleOptions()
     return o;
 }
 
-Ta_VELKPRICEALERT SampleWatch(unsigned char market, const std::string& code, float upper, float lower)
+Ta_VELKPRICEALERT SampleWatch(unsigned char market, const std::string& code, float upper,
+                              float lower)
 {
     Ta_VELKPRICEALERT w = MakeWatch(market, code, "\xCD\xF2\xBF\xC6\xA3\xC1", upper, lower);
     w.m_fPreClose = 9.87f;
@@ -51,10 +52,7 @@ Ta_VELKPRICEALERT SampleWatch(unsigned char market, const std::string& code, flo
 // An engine over its own quote service, with the system path pointing into a temp dir.
 class ConditionFiles : public ::testing::Test {
 protected:
-    ConditionFiles() : m_guard(m_store)
-    {
-        m_store.SetSysPath(m_hostSys.Path());
-    }
+    ConditionFiles() : m_guard(m_store) { m_store.SetSysPath(m_hostSys.Path()); }
 
     std::unique_ptr<CVelkAlert> MakeEngine()
     {
@@ -213,7 +211,8 @@ TEST_F(ConditionFiles, ShortAlertFileFillsOnlyWhatItHolds)
     EXPECT_EQ(engine->LoadAlertCondition(), 1);
     EXPECT_EQ(+engine->GetAlertSetting().m_bPopupDialog, 0);
     EXPECT_EQ(+engine->GetAlertSetting().m_bSound, 0);
-    EXPECT_EQ(+engine->GetAlertSetting().m_bNewHigh, 1) << "the first two bytes of it came from the file";
+    EXPECT_EQ(+engine->GetAlertSetting().m_bNewHigh, 1)
+        << "the first two bytes of it came from the file";
     EXPECT_FLOAT_EQ(engine->GetAlertSetting().m_fVolumeRatio, 50.0f);
     EXPECT_EQ(+Options(*engine).m_nSoundMode, 1);
     EXPECT_TRUE(PriceList(*engine).empty());
@@ -244,7 +243,8 @@ TEST_F(ConditionFiles, SaveWritesTheExactLayout)
 {
     Ta_VELKPRICEALERT a = SampleWatch(1, "600103", 3.0f, 2.5f);
     Ta_VELKPRICEALERT b = SampleWatch(2, "000002", 20.0f, 18.0f);
-    WriteSys("alert.cfg", RawBytes(SampleSetting()) + RawBytes(SampleOptions()) + RawBytes(a) + RawBytes(b));
+    WriteSys("alert.cfg",
+             RawBytes(SampleSetting()) + RawBytes(SampleOptions()) + RawBytes(a) + RawBytes(b));
     WriteSys("Magic.cfg", RawBytes(b));
     auto engine = MakeEngine();
     ASSERT_EQ(engine->LoadAlertCondition(), 1);
@@ -276,7 +276,8 @@ TEST_F(ConditionFiles, SaveNeverWritesMoreRecordsThanTheListHolds)
     PriceList(*engine).push_back(SampleWatch(1, "600002", 1, 0));
     PriceList(*engine).push_back(SampleWatch(1, "600003", 1, 0));
     engine->SaveAlertCondition();
-    EXPECT_EQ(ReadSys("alert.cfg").size(), 309u + 151 * 2) << "the count member decides below the length";
+    EXPECT_EQ(ReadSys("alert.cfg").size(), 309u + 151 * 2)
+        << "the count member decides below the length";
 }
 
 TEST_F(ConditionFiles, SaveAndLoadRoundTrip)
@@ -352,13 +353,16 @@ TEST_F(ConditionFiles, ConfirmedSettingsWarnOnceOfEveryFileNotSaved)
             if (name != "System_alert.cfg" || c.pageSaves)
                 unsaved.push_back(name);
         }
-        const std::string what = ::testing::PrintToString(c.blocked) + (c.pageSaves ? " page saved" : "");
+        const std::string what =
+            ::testing::PrintToString(c.blocked) + (c.pageSaves ? " page saved" : "");
         ASSERT_EQ(box.Count(), unsaved.empty() ? 0 : 1) << what;
         for (const char* name : {"alert.cfg", "Magic.cfg", "System_alert.cfg"}) {
             const bool named = std::find(unsaved.begin(), unsaved.end(), name) != unsaved.end();
-            EXPECT_EQ(box.LastText().find(sys.File(name)) != std::string::npos, named) << what << " " << name;
+            EXPECT_EQ(box.LastText().find(sys.File(name)) != std::string::npos, named)
+                << what << " " << name;
             if (std::string(name) != "System_alert.cfg" && !named) {
-                EXPECT_TRUE(std::filesystem::is_regular_file(sys.File(name))) << what << " " << name;
+                EXPECT_TRUE(std::filesystem::is_regular_file(sys.File(name)))
+                    << what << " " << name;
             }
         }
         if (!unsaved.empty()) {
@@ -366,6 +370,7 @@ TEST_F(ConditionFiles, ConfirmedSettingsWarnOnceOfEveryFileNotSaved)
             EXPECT_EQ(box.LastFlags(), VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
         }
         EXPECT_EQ(engine.SaveAlertCondition(),
-                  std::find(c.blocked.begin(), c.blocked.end(), "alert.cfg") == c.blocked.end()) << what;
+                  std::find(c.blocked.begin(), c.blocked.end(), "alert.cfg") == c.blocked.end())
+            << what;
     }
 }

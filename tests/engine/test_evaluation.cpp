@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "res/VelkStringTable.h"
 #include "tests/engine/CVelkAlertTestAccess.h"
 #include "tests/engine/EngineTestSupport.h"
 #include "tests/engine/FakeWindowing.h"
-#include "res/VelkStringTable.h"
 
 namespace {
 
@@ -28,7 +28,8 @@ template <typename Records> std::vector<int> ReasonsOf(const Records& records)
 
 class EvaluationTest : public ::testing::Test {
 protected:
-    EvaluationTest() : m_guard(m_store), m_engine(CVelkServices{&m_windowing, nullptr, &m_sound, &m_clock})
+    EvaluationTest()
+        : m_guard(m_store), m_engine(CVelkServices{&m_windowing, nullptr, &m_sound, &m_clock})
     {
         m_engine.SetAlertObserver(&m_log);
         TA::Options(m_engine).m_byPopup = 0;
@@ -341,8 +342,8 @@ TEST_F(EvaluationTest, PopupOnShowsTheWindowForEveryAlert)
     EXPECT_TRUE(m_windowing.Window()->IsVisible());
     EXPECT_EQ(m_engine.GetNewAlertFlag(), 0);
     // The first alert was in the list when the window was made; the second went in as a row.
-    EXPECT_EQ(m_windowing.Calls(),
-              std::vector<std::string>({"create", "show", "front", "hide", "insert 600000", "show", "front"}));
+    EXPECT_EQ(m_windowing.Calls(), std::vector<std::string>({"create", "show", "front", "hide",
+                                                             "insert 600000", "show", "front"}));
     EXPECT_EQ(m_windowing.Window()->Alerts(), &TA::AlertRecords(m_engine));
     EXPECT_EQ(m_windowing.Window()->Prices(), &TA::PriceList(m_engine));
 }

@@ -12,13 +12,13 @@
 #include <utility>
 #include <vector>
 
-#include "tests/support/CScopedCommaNumericLocale.h"
+#include "engine/VelkEngineLock.h"
+#include "res/VelkStringTable.h"
 #include "tests/engine/CVelkAlertTestAccess.h"
 #include "tests/engine/EngineTestSupport.h"
 #include "tests/engine/FakeWindowing.h"
-#include "engine/VelkEngineLock.h"
-#include "res/VelkStringTable.h"
 #include "tests/mocks/MockHostBackend.h"
+#include "tests/support/CScopedCommaNumericLocale.h"
 
 namespace {
 
@@ -61,16 +61,17 @@ std::string Reason(const Ta_ALERTRECORD& r)
 std::vector<X1Format> Answer(float price, X1Format volume, float high, float low, float limitUp = 0,
                              float limitDown = 0)
 {
-    return {X1Format::Price(125, price),    X1Format::Price(182, price),
-            X1Format::Text(1019, "NAME"),   volume,
-            X1Format::Price(132, limitUp),  X1Format::Price(133, limitDown),
+    return {X1Format::Price(125, price),     X1Format::Price(182, price),
+            X1Format::Text(1019, "NAME"),    volume,
+            X1Format::Price(132, limitUp),   X1Format::Price(133, limitDown),
             X1Format::Time(143, 12, 34, 56), X1Format::Price(130, high),
             X1Format::Price(131, low)};
 }
 
 class IntakeTest : public ::testing::Test {
 protected:
-    IntakeTest() : m_guard(m_store), m_engine(CVelkServices{&m_windowing, nullptr, nullptr, &m_clock})
+    IntakeTest()
+        : m_guard(m_store), m_engine(CVelkServices{&m_windowing, nullptr, nullptr, &m_clock})
     {
         m_engine.SetAlertObserver(&m_probe);
         TA::Options(m_engine).m_byPopup = 0;
@@ -136,7 +137,8 @@ TEST_F(IntakeTest, QuoteTextsReadTheSameUnderADecimalCommaLocale)
     Quote(1, "600000", Answer(10.25f, X1Format::Volume(413, 1234), 11, 9));
     Notify(1, "600000");
 
-    ASSERT_EQ(m_engine.GetAlertRecords().size(), 1u) << "10.25 crosses 10.20; read as 10 it would not";
+    ASSERT_EQ(m_engine.GetAlertRecords().size(), 1u)
+        << "10.25 crosses 10.20; read as 10 it would not";
     EXPECT_FLOAT_EQ(m_engine.GetAlertRecords()[0].m_fPrice, 10.25f);
     EXPECT_DOUBLE_EQ(double(X1Format::Text(1019, " -7.5e1x")), -75.0);
 }
@@ -180,8 +182,8 @@ TEST_F(IntakeTest, VolumeOfZeroOrDashStopsBeforeSeedingButZeroPointZeroZeroDoesN
 TEST_F(IntakeTest, SeedingReachesEveryMarketOfTheCodeOnlyWhileTheHighIsZero)
 {
     Ta_VELKPRICEALERT known = MakeWatch(3, "600000", "", 5.0f, 0);
-    TA::SetSystemList(m_engine, {MakeWatch(1, "600000"), MakeWatch(2, "600000"), known,
-                                 MakeWatch(1, "600001")});
+    TA::SetSystemList(
+        m_engine, {MakeWatch(1, "600000"), MakeWatch(2, "600000"), known, MakeWatch(1, "600001")});
     Quote(1, "600000", Answer(10.0f, X1Format::Volume(413, 5), 11, 9));
     Notify(1, "600000");
     EXPECT_FLOAT_EQ(System(0).m_fUpper, 11.0f);
@@ -259,7 +261,8 @@ TEST_F(IntakeTest, TickRecoveryTakesHighAndLowFromTradePricesOfTheTradingDay)
 {
     m_store.AddMarket(5, "SZ2", 1); // ticks live under the level-1 market
     m_store.SetTradeDate(20211130);
-    m_store.AddTick(1, "000001", "20211130", {X1Format::Price(125, 10.2), X1Format::Volume(413, 900)});
+    m_store.AddTick(1, "000001", "20211130",
+                    {X1Format::Price(125, 10.2), X1Format::Volume(413, 900)});
     m_store.AddTick(1, "000001", "20211130", {X1Format::Price(130, 99), X1Format::Price(125, 9.8)});
     m_store.AddTick(1, "000001", "20211130", {X1Format::Price(125, 10.5)});
     m_store.AddTick(1, "000001", "20211201", {X1Format::Price(125, 50)});
@@ -272,7 +275,8 @@ TEST_F(IntakeTest, TickRecoveryTakesHighAndLowFromTradePricesOfTheTradingDay)
 TEST_F(IntakeTest, TickRecoveryFallsBackToTheClockDateAndZeroesWithoutTicks)
 {
     m_store.AddTick(1, "000001", "20211201", {X1Format::Price(125, 7.5)});
-    TA::SetSystemList(m_engine, {MakeWatch(1, "000001", "", 3, 2), MakeWatch(1, "000002", "", 12, 11)});
+    TA::SetSystemList(m_engine,
+                      {MakeWatch(1, "000001", "", 3, 2), MakeWatch(1, "000002", "", 12, 11)});
     Recover(1, "000001"); // no trading date known: the clock says 2021-12-01
     EXPECT_FLOAT_EQ(System(0).m_fUpper, 7.5f);
     EXPECT_FLOAT_EQ(System(0).m_fLower, 7.5f);
@@ -300,7 +304,8 @@ TEST_F(IntakeTest, ClearAllDataEmptiesTheWindowListOnlyWhenThereIsAWindow)
 
 class IntakeMockTest : public ::testing::Test {
 protected:
-    IntakeMockTest() : m_guard(m_backend), m_engine(CVelkServices{nullptr, nullptr, nullptr, &m_clock})
+    IntakeMockTest()
+        : m_guard(m_backend), m_engine(CVelkServices{nullptr, nullptr, nullptr, &m_clock})
     {
         TA::Options(m_engine).m_byPopup = 0;
     }
@@ -323,8 +328,13 @@ TEST_F(IntakeMockTest, OnlyWatchedStocksCostAQuoteRequestMadeOutsideTheLock)
         });
     EXPECT_CALL(m_backend, GetItemDataByItemNo(2, CString("000001"), kNineItems, _, true))
         .WillOnce(Return(false));
-    for (const auto& [market, code] : std::vector<std::pair<unsigned char, std::string>>{
-             {2, "600000"}, {1, "000001"}, {1, "600000"}, {2, "000001"}, {1, "60000"}, {10, "600000"}}) {
+    for (const auto& [market, code] :
+         std::vector<std::pair<unsigned char, std::string>>{{2, "600000"},
+                                                            {1, "000001"},
+                                                            {1, "600000"},
+                                                            {2, "000001"},
+                                                            {1, "60000"},
+                                                            {10, "600000"}}) {
         CMemoryInfo info(market, code);
         m_engine.vRecvNewMemory(&info);
     }
@@ -365,9 +375,8 @@ TEST_F(IntakeMockTest, TickQueriesUseTheLevelOneMarketAndOnlyTheRowsReturned)
         });
     EXPECT_CALL(m_backend, GetTickerCount(3, CString("000001"), CString("20200305")))
         .WillOnce(Return(3));
-    std::vector<std::vector<X1Format>> rows{{X1Format::Price(125, 4.0)},
-                                            {X1Format::Price(125, 6.0)},
-                                            {X1Format::Price(125, 100.0)}};
+    std::vector<std::vector<X1Format>> rows{
+        {X1Format::Price(125, 4.0)}, {X1Format::Price(125, 6.0)}, {X1Format::Price(125, 100.0)}};
     EXPECT_CALL(m_backend, GetTickerByStartPos(_, 3, CString("000001"), 0, 3, CString("20200305")))
         .WillOnce(DoAll(SetArgReferee<0>(rows), Return(2)));
     float high = -1, low = -1;
@@ -378,7 +387,9 @@ TEST_F(IntakeMockTest, TickQueriesUseTheLevelOneMarketAndOnlyTheRowsReturned)
 
 TEST_F(IntakeMockTest, FailingTickQueriesLeaveHighAndLowAlone)
 {
-    ON_CALL(m_backend, ConvertToLevel1ServiceID(_)).WillByDefault([](unsigned char m) { return m; });
+    ON_CALL(m_backend, ConvertToLevel1ServiceID(_)).WillByDefault([](unsigned char m) {
+        return m;
+    });
     EXPECT_CALL(m_backend, GetTickerCount(1, _, CString("20211201"))).WillOnce(Return(-1));
     float high = 8, low = 7;
     TA::GetMaxAndMinPrice(m_engine, CSymbolInfo(1, "000001"), high, low);

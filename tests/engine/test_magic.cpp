@@ -5,14 +5,14 @@
 #include <thread>
 #include <vector>
 
-#include "hostlibs/CQuoteStore.h"
 #include "engine/CVelkAlert.h"
+#include "engine/VelkEngineLock.h"
+#include "hostlibs/CQuoteStore.h"
+#include "platform/core/TextCodec.h"
+#include "platform/core/VelkFile.h"
 #include "tests/engine/CVelkAlertTestAccess.h"
 #include "tests/engine/EngineTestSupport.h"
 #include "tests/engine/FakeWindowing.h"
-#include "platform/core/TextCodec.h"
-#include "engine/VelkEngineLock.h"
-#include "platform/core/VelkFile.h"
 
 namespace {
 
@@ -24,9 +24,9 @@ const CString kDate = "20211201";
 std::vector<X1Format> Row(const std::string& code, int hour, int minute, int second, double price,
                           double volume, int number)
 {
-    return {X1Format::Text(1018, code), X1Format::Time(143, hour, minute, second),
+    return {X1Format::Text(1018, code),  X1Format::Time(143, hour, minute, second),
             X1Format::Price(125, price), X1Format::Volume(410, volume),
-            X1Format::Price(184, 1.25), X1Format::Integer(1994, number)};
+            X1Format::Price(184, 1.25),  X1Format::Integer(1994, number)};
 }
 
 Ta_VELKPRICEALERT Watch(unsigned char market, const std::string& code, std::vector<int> indexes)
@@ -98,9 +98,9 @@ protected:
 
 TEST_F(MagicTest, SignalNumbersMapToSwitchPositions)
 {
-    const std::vector<std::pair<int, int>> table{{-1, -1}, {0, 0},   {5, 5},  {12, 12}, {13, -1},
-                                                 {14, -1}, {15, 13}, {16, 14}, {18, 16}, {19, -1},
-                                                 {1000, -1}};
+    const std::vector<std::pair<int, int>> table{{-1, -1}, {0, 0},   {5, 5},    {12, 12},
+                                                 {13, -1}, {14, -1}, {15, 13},  {16, 14},
+                                                 {18, 16}, {19, -1}, {1000, -1}};
     for (auto [number, index] : table)
         EXPECT_EQ(Access::CalMagicIndexNo(*m_engine, number), index) << number;
 }
@@ -166,8 +166,9 @@ TEST_F(MagicTest, ColourMapComesFromTheProfileOnce)
 
 TEST_F(MagicTest, ADamagedColourCountDoesNotRunAway)
 {
-    ASSERT_TRUE(VelkReplaceFile(m_hostDir.File("StataBarInfo.ini"),
-                                "[SHORTMAGIC_COLOR]\nMAGICCOUNT=2147483647\nMAGICCODE0=0x010203\n"));
+    ASSERT_TRUE(
+        VelkReplaceFile(m_hostDir.File("StataBarInfo.ini"),
+                        "[SHORTMAGIC_COLOR]\nMAGICCOUNT=2147483647\nMAGICCODE0=0x010203\n"));
     unsigned long colour = 0;
     EXPECT_EQ(Access::GetMagicSignalColor(*m_engine, 0, colour), 1);
     EXPECT_EQ(colour, 0x010203ul);

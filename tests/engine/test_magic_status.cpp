@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "engine/CMagicStatusTable.h"
-#include "tests/engine/EngineTestSupport.h"
 #include "platform/core/VelkFile.h"
+#include "tests/engine/EngineTestSupport.h"
 
 namespace {
 
@@ -46,7 +46,8 @@ TEST(MagicStatusTableTest, SavingReplacesTheFileWithEveryEntryInAscendingKeyOrde
 
     EXPECT_FALSE(table.Load(dir.File("absent.cfg")));
     EXPECT_FALSE(table.Load(dir.Path())) << "a directory is no table";
-    EXPECT_EQ(table.GetEntries(), (Entries{{-4, 1}, {9, 1}})) << "an unreadable file changes nothing";
+    EXPECT_EQ(table.GetEntries(), (Entries{{-4, 1}, {9, 1}}))
+        << "an unreadable file changes nothing";
     EXPECT_FALSE(table.Save(dir.File("SYS/MagicStatus.cfg")));
     EXPECT_FALSE(std::filesystem::exists(dir.File("SYS"))) << "the host's directory is not created";
 }

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "hostlibs/CQuoteStore.h"
 #include "engine/CVelkAlert.h"
-#include "tests/engine/CVelkAlertTestAccess.h"
-#include "tests/engine/EngineTestSupport.h"
+#include "hostlibs/CQuoteStore.h"
 #include "platform/core/TextCodec.h"
 #include "platform/core/VelkFile.h"
+#include "tests/engine/CVelkAlertTestAccess.h"
+#include "tests/engine/EngineTestSupport.h"
 
 namespace {
 
@@ -86,7 +86,8 @@ TEST_F(StartTest, RangeTwoAppliesTheStoredListAndRegistersIt)
 {
     Access::SetSystemList(*m_engine, {MakeWatch(1, "000001")});
     Write("System_alert.cfg",
-          SystemFile(0, 0, 1, 2, {MakeWatch(1, "600000"), MakeWatch(2, "000002"), MakeWatch(1, "600000")}));
+          SystemFile(0, 0, 1, 2,
+                     {MakeWatch(1, "600000"), MakeWatch(2, "000002"), MakeWatch(1, "600000")}));
 
     m_engine->Start();
 
@@ -109,7 +110,8 @@ TEST_F(StartTest, RangeTwoAppliesTheStoredListAndRegistersIt)
 TEST_F(StartTest, RangeOneFillsFromTheSelfSelectedGroups)
 {
     std::string user = "trader01";
-    ASSERT_TRUE(VelkReplaceFile(m_hostDir.File("UserInfo.cfg"), user + std::string(16 - user.size(), '\0')));
+    ASSERT_TRUE(VelkReplaceFile(m_hostDir.File("UserInfo.cfg"),
+                                user + std::string(16 - user.size(), '\0')));
     m_store.AddUserGroup(user, "g1", {CSymbolInfo(1, "000001"), CSymbolInfo(1, "600000")});
     Write("System_alert.cfg", SystemFile(0, 0, 1, 1, {MakeWatch(3, "999999")}));
 
@@ -147,7 +149,8 @@ TEST_F(StartTest, AlertFileWithoutMagicFileKeepsOptionsAndListButDefaultsTheRati
     options.m_nSoundMode = 2;
     VelkCopyText(options.m_szWavePath, "ding.wav");
     options.m_byPopup = 0;
-    Write("alert.cfg", RawBytes(setting) + RawBytes(options) + RawBytes(MakeWatch(1, "600000", "", 12.0f, 8.0f)));
+    Write("alert.cfg", RawBytes(setting) + RawBytes(options) +
+                           RawBytes(MakeWatch(1, "600000", "", 12.0f, 8.0f)));
 
     m_engine->Start();
 

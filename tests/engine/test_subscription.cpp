@@ -79,10 +79,10 @@ TEST_F(SubscriptionTest, ReRegistrationUnregistersTheOldThenRegistersSystemThenP
     const Symbols first{{1, "600000"}, {2, "000001"}, {1, "600519"}, {1, "600000"}};
     {
         InSequence order;
-        EXPECT_CALL(m_backend, SymbolRegister(ElementsAre(first[0], first[1], first[2], first[3]),
-                                              IsEmpty()));
-        EXPECT_CALL(m_backend, SymbolRegister(IsEmpty(), ElementsAre(first[0], first[1], first[2],
-                                                                     first[3])));
+        EXPECT_CALL(m_backend,
+                    SymbolRegister(ElementsAre(first[0], first[1], first[2], first[3]), IsEmpty()));
+        EXPECT_CALL(m_backend,
+                    SymbolRegister(IsEmpty(), ElementsAre(first[0], first[1], first[2], first[3])));
         EXPECT_CALL(m_backend, SymbolRegister(ElementsAre(CSymbolInfo(2, "000001")), IsEmpty()));
         EXPECT_CALL(m_backend, SymbolRegister(IsEmpty(), ElementsAre(CSymbolInfo(2, "000001"))));
     }
@@ -134,16 +134,17 @@ TEST_F(SubscriptionTest, SelfSelectedStocksFillTheSystemListInGroupOrderWithDupl
     EXPECT_CALL(m_backend, GetSymbolIDVecBySSVName(CString("user01"), CString("G2"), _))
         .WillOnce(DoAll(SetArgReferee<2>(Symbols{{3, "333333"}}), Return(false)));
     EXPECT_CALL(m_backend, GetSymbolIDVecBySSVName(CString("user01"), CString("G3"), _))
-        .WillOnce(DoAll(SetArgReferee<2>(Symbols{{1, "600000"}, {4, "ABCDEFGHIJKLMN"}}),
-                        Return(true)));
+        .WillOnce(
+            DoAll(SetArgReferee<2>(Symbols{{1, "600000"}, {4, "ABCDEFGHIJKLMN"}}), Return(true)));
     const std::vector<unsigned short> nameItem{1019};
     ON_CALL(m_backend, GetItemDataByItemNo(1, CString("600000"), nameItem, _, true))
         .WillByDefault(DoAll(SetArgReferee<3>(std::vector<X1Format>{X1Format::Text(1019, "PF")}),
                              Return(true)));
     ON_CALL(m_backend, GetItemDataByItemNo(4, _, nameItem, _, true)).WillByDefault(Return(true));
     engine->GetSSVStock();
-    EXPECT_EQ(CodesOf(TA::SystemList(*engine)),
-              std::vector<std::string>({"1:600000:PF", "2:000001:", "1:600000:PF", "4:ABCDEFGHIJK:"}));
+    EXPECT_EQ(
+        CodesOf(TA::SystemList(*engine)),
+        std::vector<std::string>({"1:600000:PF", "2:000001:", "1:600000:PF", "4:ABCDEFGHIJK:"}));
 }
 
 TEST_F(SubscriptionTest, SelfSelectedStocksWithoutUserInfoAskForAnEmptyUserAndEmptyTheList)
@@ -172,8 +173,9 @@ TEST_F(SubscriptionTest, WorkerRegistersTheListsAsTheyWereWhenItStarted)
     TA::SetSystemList(*engine, {MakeWatch(1, "600000")});
     TA::SetPriceList(*engine, {MakeWatch(2, "000001", "", 10)});
     EXPECT_CALL(m_backend, SymbolRegister(_, _)).Times(AnyNumber());
-    EXPECT_CALL(m_backend,
-                SymbolRegister(ElementsAre(CSymbolInfo(1, "600000"), CSymbolInfo(2, "000001")), IsEmpty()));
+    EXPECT_CALL(
+        m_backend,
+        SymbolRegister(ElementsAre(CSymbolInfo(1, "600000"), CSymbolInfo(2, "000001")), IsEmpty()));
 
     TA::StartRegistrationWorker(*engine);
     // The host changes the lists at once, while the worker is still starting or registering.
@@ -228,7 +230,8 @@ TEST(SubscriptionWorkerTest, ConfirmedSettingsFollowedByDestructionLeaveNothingR
     windowing.m_nSettingsResult = VelkMsgBox::kIdOk;
     CFixedClock clock;
     for (int round = 0; round < 50; ++round) {
-        auto engine = std::make_unique<CVelkAlert>(CVelkServices{&windowing, nullptr, nullptr, &clock});
+        auto engine =
+            std::make_unique<CVelkAlert>(CVelkServices{&windowing, nullptr, nullptr, &clock});
         CString path = dir.Path();
         engine->SetSYSPath(path);
         TA::SetPriceList(*engine, {MakeWatch(1, "600000", "", 10), MakeWatch(2, "000001", "", 5)});

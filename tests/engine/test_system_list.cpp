@@ -7,20 +7,21 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "hostlibs/CQuoteStore.h"
 #include "engine/CSystemAlertStore.h"
 #include "engine/CVelkAlert.h"
-#include "tests/engine/CVelkAlertTestAccess.h"
-#include "tests/engine/EngineTestSupport.h"
+#include "hostlibs/CQuoteStore.h"
 #include "platform/core/TextCodec.h"
 #include "platform/core/VelkFile.h"
+#include "tests/engine/CVelkAlertTestAccess.h"
+#include "tests/engine/EngineTestSupport.h"
 #include "tests/support/CFileSizeLimit.h"
 
 namespace {
 
 using Access = CVelkAlertTestAccess;
 
-Ta_SYSTEMSWITCH Switches(std::uint8_t high, std::uint8_t low, std::uint8_t limit, std::int32_t range)
+Ta_SYSTEMSWITCH Switches(std::uint8_t high, std::uint8_t low, std::uint8_t limit,
+                         std::int32_t range)
 {
     Ta_SYSTEMSWITCH s{};
     s.m_byNewHigh = high;

@@ -17,8 +17,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "platform/core/TextCodec.h"
 #include "engine/VelkRecords.h"
+#include "platform/core/TextCodec.h"
 #include "tests/support/CTempDir.h"
 
 extern char** environ;
@@ -42,8 +42,7 @@ inline std::string ReadFile(const std::string& path)
     return content.str();
 }
 
-template <typename Record>
-std::string Bytes(const Record& record)
+template <typename Record> std::string Bytes(const Record& record)
 {
     return std::string(reinterpret_cast<const char*>(&record), sizeof record);
 }
@@ -131,8 +130,10 @@ inline HostResult RunHost(const std::vector<std::string>& args,
     posix_spawn_file_actions_adddup2(&actions, input[0], 0);
     posix_spawn_file_actions_addclose(&actions, input[0]);
     posix_spawn_file_actions_addclose(&actions, input[1]);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
     std::vector<std::string> argv = {VELK_HOST_BINARY};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> raw;
@@ -158,7 +159,8 @@ inline HostResult RunHost(const std::vector<std::string>& args,
     rawEnv.push_back(nullptr);
     HostResult result;
     pid_t pid = 0;
-    const bool spawned = posix_spawn(&pid, VELK_HOST_BINARY, &actions, nullptr, raw.data(), rawEnv.data()) == 0;
+    const bool spawned =
+        posix_spawn(&pid, VELK_HOST_BINARY, &actions, nullptr, raw.data(), rawEnv.data()) == 0;
     posix_spawn_file_actions_destroy(&actions);
     ::close(input[0]);
     if (spawned) {
@@ -206,10 +208,9 @@ inline void WriteDay(const std::string& dir, const std::string& trades,
 {
     WriteFile(dir + "/day.csv", "trade_date\n20240105\n");
     WriteFile(dir + "/markets.csv", "market,ext,level1\n1,SH,1\n2,SZ,2\n");
-    WriteFile(dir + "/symbols.csv",
-              "market,code,name,prev_close,limit_up,limit_down\n"
-              "1,600000,浦发银行,10.00,11.00,9.00\n"
-              "2,000001,平安银行,12.00,13.20,10.80\n");
+    WriteFile(dir + "/symbols.csv", "market,code,name,prev_close,limit_up,limit_down\n"
+                                    "1,600000,浦发银行,10.00,11.00,9.00\n"
+                                    "2,000001,平安银行,12.00,13.20,10.80\n");
     WriteFile(dir + "/trades.csv", "time,market,code,price,volume\n" + trades);
     if (!signals.empty())
         WriteFile(dir + "/signals.csv", "time,market,code,number\n" + signals);

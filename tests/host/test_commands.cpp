@@ -13,8 +13,8 @@ TEST(HostCommandLine, HelpDescribesEveryCommandAndExitsZero)
 {
     HostResult run = RunHost({"--help"});
     EXPECT_EQ(run.status, 0);
-    for (const char* word : {"--headless", "--silent", "--root", "--day", "dump", "dump-day", "trades.csv",
-                             "signals.csv", "groups.csv", "XDG_DATA_HOME"})
+    for (const char* word : {"--headless", "--silent", "--root", "--day", "dump", "dump-day",
+                             "trades.csv", "signals.csv", "groups.csv", "XDG_DATA_HOME"})
         EXPECT_NE(run.out.find(word), std::string::npos) << word;
 }
 
@@ -28,7 +28,8 @@ TEST(HostCommandLine, BadArgumentsExitTwoWithTheReason)
     EXPECT_EQ(noDay.status, 2);
     EXPECT_NE(noDay.err.find("--day"), std::string::npos);
 
-    HostResult noFolder = RunHost({"--headless", "--root", "/nonexistent", "--day", "/nonexistent/day"});
+    HostResult noFolder =
+        RunHost({"--headless", "--root", "/nonexistent", "--day", "/nonexistent/day"});
     EXPECT_EQ(noFolder.status, 2);
     EXPECT_EQ(noFolder.err, "/nonexistent/day: no such trading-day folder\n");
 }
@@ -41,7 +42,8 @@ TEST(HostDump, ConditionFilesComeOutFieldByFieldInUtf8)
     VelkCopyText(options.m_szWavePath, TextCodec::Utf8ToGbk("/声音/alert.wav"));
     // Ten stray bytes after the last record are not a record.
     WriteFile(dir.File("SYS/alert.cfg"),
-              AlertCfg({Stock(1, "600000", "浦发银行", 10.5f, 9.25f)}, options) + std::string(10, 'x'));
+              AlertCfg({Stock(1, "600000", "浦发银行", 10.5f, 9.25f)}, options) +
+                  std::string(10, 'x'));
     WriteFile(dir.File("SYS/Magic.cfg"), MagicCfg({Stock(2, "000001", "平安银行", 0, 0, {3, 16})}));
 
     HostResult run = RunHost({"dump", "--root", dir.Path()});

@@ -5,12 +5,12 @@
 
 #include <cstdio>
 
-#include "host/core/CDayReplay.h"
-#include "hostlibs/CQuoteStore.h"
-#include "host/core/CTradingDay.h"
 #include "engine/CVelkAlert.h"
-#include "tests/host/HostTestSupport.h"
+#include "host/core/CDayReplay.h"
+#include "host/core/CTradingDay.h"
 #include "hostapi/QuoteItems.h"
+#include "hostlibs/CQuoteStore.h"
+#include "tests/host/HostTestSupport.h"
 #include "tests/support/CScopedCommaNumericLocale.h"
 
 using namespace hosttest;

@@ -33,7 +33,8 @@ std::string Line(const Ta_ALERTRECORD& record)
     std::snprintf(text, sizeof text, "%02d:%02d:%02d\t%d\t", time / 3600, time / 60 % 60, time % 60,
                   static_cast<int>(record.m_byMarket));
     std::string line = text;
-    line += VelkFieldText(record.m_szCode) + '\t' + TextCodec::GbkToUtf8(VelkFieldText(record.m_szName)) + '\t';
+    line += VelkFieldText(record.m_szCode) + '\t' +
+            TextCodec::GbkToUtf8(VelkFieldText(record.m_szName)) + '\t';
     std::snprintf(text, sizeof text, "%.2f\t%.0f\t", price, volume);
     return line + text + TextCodec::GbkToUtf8(VelkFieldText(record.m_szReason));
 }
@@ -98,7 +99,8 @@ protected:
 
     HostResult Replay(bool silent = true, const std::vector<std::string>& env = {})
     {
-        std::vector<std::string> args = {"--headless", "--root", Root(), "--day", m_dir.File("day")};
+        std::vector<std::string> args = {"--headless", "--root", Root(), "--day",
+                                         m_dir.File("day")};
         if (silent)
             args.push_back("--silent");
         std::vector<std::string> fullEnv = kNoScreen;

@@ -20,7 +20,8 @@ struct PngSize {
 PngSize ReadPngSize(const std::string& path)
 {
     const std::string bytes = ReadFile(path);
-    if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 || bytes.compare(12, 4, "IHDR") != 0)
+    if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 ||
+        bytes.compare(12, 4, "IHDR") != 0)
         return {};
     auto be32 = [&](std::size_t at) {
         unsigned value = 0;
@@ -36,13 +37,15 @@ TEST(HostDesktop, ScreenshotsReplayTheDayAndWriteEveryWindowAtItsSize)
     CTempDir dir;
     Ta_OTHERALERT options = QuietOptions();
     options.m_byPopup = 1;
-    WriteFile(dir.File("root/SYS/alert.cfg"), AlertCfg({Stock(1, "600000", "浦发银行", 10.50f, 9.50f)}, options));
+    WriteFile(dir.File("root/SYS/alert.cfg"),
+              AlertCfg({Stock(1, "600000", "浦发银行", 10.50f, 9.50f)}, options));
     WriteDay(dir.File("day"), "09:30:00,1,600000,10.00,1000\n"
                               "09:31:00,1,600000,10.60,500\n"
                               "09:35:00,1,600000,9.40,400\n");
 
-    HostResult run = RunHost({"--root", dir.File("root"), "--day", dir.File("day"), "--screenshots", dir.File("pics")},
-                             kNoScreen);
+    HostResult run = RunHost(
+        {"--root", dir.File("root"), "--day", dir.File("day"), "--screenshots", dir.File("pics")},
+        kNoScreen);
 
     ASSERT_FALSE(run.timedOut);
     ASSERT_EQ(run.status, 0) << run.err;
@@ -50,8 +53,9 @@ TEST(HostDesktop, ScreenshotsReplayTheDayAndWriteEveryWindowAtItsSize)
         const char* name;
         unsigned width, height;
     };
-    for (const Expected& e : {Expected{"main-window.png", 1280, 800}, Expected{"alert-list.png", 389, 213},
-                              Expected{"chart.png", 960, 600}, Expected{"keyboard-wizard.png", 1280, 800}}) {
+    for (const Expected& e :
+         {Expected{"main-window.png", 1280, 800}, Expected{"alert-list.png", 389, 213},
+          Expected{"chart.png", 960, 600}, Expected{"keyboard-wizard.png", 1280, 800}}) {
         SCOPED_TRACE(e.name);
         const PngSize size = ReadPngSize(dir.File("pics/") + e.name);
         EXPECT_EQ(size.width, e.width);
@@ -65,7 +69,8 @@ TEST(HostDesktop, ScreenshotsReplayTheDayAndWriteEveryWindowAtItsSize)
         }
     }
     // The replay reached the engine: the alert list window wrote the day's alerts.
-    EXPECT_EQ(std::filesystem::file_size(dir.File("root/Dat/Alert/20240105.alt")), 2 * sizeof(Ta_ALERTRECORD));
+    EXPECT_EQ(std::filesystem::file_size(dir.File("root/Dat/Alert/20240105.alt")),
+              2 * sizeof(Ta_ALERTRECORD));
 }
 
 struct RefusedCase {
@@ -104,12 +109,14 @@ TEST_P(HostDesktopRefusesTest, ExitsTwoWithTheReasonAndCreatesNothing)
 
 INSTANTIATE_TEST_SUITE_P(
     WindowedRuns, HostDesktopRefusesTest,
-    ::testing::Values(RefusedCase{"NoDisplay", {"--day", "DAY"}, "no display"},
-                      RefusedCase{"OnlyOffscreen", {"--day", "DAY"}, "no display", "offscreen"},
-                      RefusedCase{"BadDay", {"--day", "BAD", "--screenshots", "pics"}, "day.csv:2:"},
-                      RefusedCase{"PicturesWithoutDay", {"--screenshots", "pics"}, "--screenshots needs --day"},
-                      RefusedCase{"PicturesHeadless", {"--headless", "--day", "DAY", "--screenshots", "pics"},
-                                  "--headless does not show"}),
+    ::testing::Values(
+        RefusedCase{"NoDisplay", {"--day", "DAY"}, "no display"},
+        RefusedCase{"OnlyOffscreen", {"--day", "DAY"}, "no display", "offscreen"},
+        RefusedCase{"BadDay", {"--day", "BAD", "--screenshots", "pics"}, "day.csv:2:"},
+        RefusedCase{"PicturesWithoutDay", {"--screenshots", "pics"}, "--screenshots needs --day"},
+        RefusedCase{"PicturesHeadless",
+                    {"--headless", "--day", "DAY", "--screenshots", "pics"},
+                    "--headless does not show"}),
     [](const ::testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
 
 } // namespace

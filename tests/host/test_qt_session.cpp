@@ -7,12 +7,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "engine/VelkServices.h"
 #include "host/gui/CQtHostSession.h"
 #include "hostapi/KQBkApi.h"
+#include "platform/core/TextCodec.h"
 #include "platform/qt/MessageBoxService.h"
 #include "platform/qt/RegisteredMessages.h"
-#include "platform/core/TextCodec.h"
-#include "engine/VelkServices.h"
 
 namespace {
 

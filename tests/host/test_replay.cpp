@@ -43,7 +43,8 @@ TEST_F(ReplayTest, PriceAlertFiresOnEachCrossingOfUpperAndLowerLimit)
 TEST_F(ReplayTest, MonitoredStockRaisesNewHighNewLowAndLimitUpOnce)
 {
     WriteFile(Sys("alert.cfg"), AlertCfg({}));
-    WriteFile(Sys("System_alert.cfg"), SystemAlertCfg({Stock(1, "600000", "浦发银行")}, 1, 1, 1, 2));
+    WriteFile(Sys("System_alert.cfg"),
+              SystemAlertCfg({Stock(1, "600000", "浦发银行")}, 1, 1, 1, 2));
     WriteDay(Day(), "09:30:00,1,600000,10.10,1000\n"
                     "09:30:30,1,600000,10.20,500\n"
                     "09:31:00,1,600000,10.15,100\n"
@@ -113,7 +114,8 @@ TEST_F(ReplayTest, SelfSelectedRangeMonitorsTheGroupsOfTheUserInUserInfo)
     user.replace(0, 4, "demo");
     WriteFile(Sys("UserInfo.cfg"), user);
     WriteFile(Sys("alert.cfg"), AlertCfg({}));
-    WriteFile(Sys("System_alert.cfg"), SystemAlertCfg({Stock(1, "600000", "浦发银行")}, 1, 1, 1, 1));
+    WriteFile(Sys("System_alert.cfg"),
+              SystemAlertCfg({Stock(1, "600000", "浦发银行")}, 1, 1, 1, 1));
     WriteDay(Day(), "09:30:00,2,000001,12.00,100\n"
                     "09:30:00,1,600000,10.00,100\n"
                     "09:31:00,2,000001,12.10,100\n"
@@ -132,8 +134,9 @@ TEST_F(ReplayTest, ReadsFilesWithByteOrderMarkCrLfAndQuotedFields)
 {
     WriteFile(Sys("alert.cfg"), AlertCfg({Stock(1, "600000", "浦发银行", 10.50f, 0)}));
     WriteDay(Day(), "");
-    WriteFile(Day() + "/symbols.csv", "\xEF\xBB\xBFmarket,code,name,prev_close,limit_up,limit_down\r\n"
-                                      "1,600000,\"浦发,\"\"银行\"\"\",10.00,,\r\n");
+    WriteFile(Day() + "/symbols.csv",
+              "\xEF\xBB\xBFmarket,code,name,prev_close,limit_up,limit_down\r\n"
+              "1,600000,\"浦发,\"\"银行\"\"\",10.00,,\r\n");
     WriteFile(Day() + "/trades.csv", "Time,Market,Code,Price,Volume\r\n"
                                      "09:30:00, 1 ,600000,10.00,100\r\n"
                                      "\r\n"
@@ -218,19 +221,23 @@ INSTANTIATE_TEST_SUITE_P(
                           ",10.00,100\n",
                       "trades.csv:2: code \"" + std::string(60, 'x') +
                           "...\" is longer than 11 characters"},
-        MalformedCase{"TradeTime", "trades.csv", "time,market,code,price,volume\n9:30,1,600000,10.00,100\n",
+        MalformedCase{"TradeTime", "trades.csv",
+                      "time,market,code,price,volume\n9:30,1,600000,10.00,100\n",
                       "trades.csv:2: time \"9:30\" is not HH:MM:SS"},
-        MalformedCase{"TradeMarket", "trades.csv", "time,market,code,price,volume\n09:30:00,7,600000,10.00,100\n",
+        MalformedCase{"TradeMarket", "trades.csv",
+                      "time,market,code,price,volume\n09:30:00,7,600000,10.00,100\n",
                       "trades.csv:2: market 7 is not in markets.csv"},
         MalformedCase{"TradeVolumeAfterBlankLine", "trades.csv",
                       "time,market,code,price,volume\n09:30:00,1,600000,10.00,100\n\n"
                       "09:31:00,1,600000,10.00,1.5\n",
                       "trades.csv:4: volume \"1.5\" is not a whole number of shares"},
-        MalformedCase{"TradeUnknownStock", "trades.csv", "time,market,code,price,volume\n09:30:00,1,600001,10.00,100\n",
+        MalformedCase{"TradeUnknownStock", "trades.csv",
+                      "time,market,code,price,volume\n09:30:00,1,600001,10.00,100\n",
                       "trades.csv:2: stock 1 600001 is not in symbols.csv"},
-        MalformedCase{"SymbolEmptyCode", "symbols.csv",
-                      "market,code,name,prev_close,limit_up,limit_down\n1,600000,A,1,1,1\n1,,B,1,1,1\n",
-                      "symbols.csv:3: the code is empty"},
+        MalformedCase{
+            "SymbolEmptyCode", "symbols.csv",
+            "market,code,name,prev_close,limit_up,limit_down\n1,600000,A,1,1,1\n1,,B,1,1,1\n",
+            "symbols.csv:3: the code is empty"},
         MalformedCase{"SymbolDecimals", "symbols.csv",
                       "market,code,name,prev_close,limit_up,limit_down,decimals\n"
                       "1,600000,A,10,11,9,4\n",
@@ -248,8 +255,10 @@ INSTANTIATE_TEST_SUITE_P(
                       "markets.csv:3: market \"256\" is not a number from 0 to 255"},
         MalformedCase{"DayDate", "day.csv", "trade_date\n20241332\n",
                       "day.csv:2: trade date \"20241332\" is not a date yyyymmdd"},
-        MalformedCase{"DayMissing", "day.csv", std::nullopt, "day.csv: missing; it gives the trade date"},
-        MalformedCase{"SignalNumber", "signals.csv", "time,market,code,number\n09:30:00,1,600000,x\n",
+        MalformedCase{"DayMissing", "day.csv", std::nullopt,
+                      "day.csv: missing; it gives the trade date"},
+        MalformedCase{"SignalNumber", "signals.csv",
+                      "time,market,code,number\n09:30:00,1,600000,x\n",
                       "signals.csv:2: number \"x\" is not a whole number"},
         MalformedCase{"MagicTwice", "magic.csv", "number,name\n3,金叉\n3,死叉\n",
                       "magic.csv:3: signal number 3 is listed twice"},
@@ -258,6 +267,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "groups.csv:3: stock 1 600001 is not in symbols.csv"},
         MalformedCase{"GroupHeader", "groups.csv", "user,grp,market,code\ndemo,g,1,600000\n",
                       "groups.csv:1: the header must be \"user,group,market,code\""}),
-    [](const ::testing::TestParamInfo<MalformedCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<MalformedCase>& info) {
+        return std::string(info.param.name);
+    });
 
 } // namespace

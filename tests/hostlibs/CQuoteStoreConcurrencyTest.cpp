@@ -6,9 +6,9 @@
 #include <thread>
 #include <vector>
 
-#include "hostlibs/CQuoteStore.h"
 #include "hostapi/KQBkApi.h"
 #include "hostapi/QuoteItems.h"
+#include "hostlibs/CQuoteStore.h"
 
 namespace {
 
@@ -103,7 +103,8 @@ TEST(CQuoteStoreConcurrencyTest, BackendSwapsWhileFreeFunctionsAreCalled)
     int unexpected = 0;
     std::vector<X1Format> out;
     for (int i = 0; i < 20000; ++i) {
-        if (!BK_bGetItemDataByItemNo(1, "000001", {QuoteItem::kName}, out, true, nullptr) || out.size() != 1) {
+        if (!BK_bGetItemDataByItemNo(1, "000001", {QuoteItem::kName}, out, true, nullptr) ||
+            out.size() != 1) {
             ++unexpected;
             continue;
         }
@@ -130,7 +131,8 @@ TEST(CQuoteStoreConcurrencyTest, TextsInternedFromSeveralThreadsReadBackTheirOwn
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([t, &made, &wrong] {
             for (int i = 0; i < kTexts; ++i) {
-                const std::string text = (i % 2 ? "shared-" : "own-" + std::to_string(t) + "-") + std::to_string(i);
+                const std::string text =
+                    (i % 2 ? "shared-" : "own-" + std::to_string(t) + "-") + std::to_string(i);
                 made[t].push_back(X1Format::Text(QuoteItem::kName, text));
                 if (made[t].back().s_GetAsString() != text)
                     ++wrong;

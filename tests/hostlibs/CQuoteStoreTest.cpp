@@ -3,8 +3,8 @@
 #include <climits>
 #include <vector>
 
-#include "hostlibs/CQuoteStore.h"
 #include "hostapi/QuoteItems.h"
+#include "hostlibs/CQuoteStore.h"
 
 namespace {
 
@@ -38,9 +38,9 @@ protected:
 
 TEST_F(CQuoteStoreTest, ItemsComeBackInRequestOrderWithNoDataForMissingOnes)
 {
-    const std::vector<unsigned short> items = {QuoteItem::kTime, QuoteItem::kName, QuoteItem::kDayHigh,
-                                               QuoteItem::kLastPrice, QuoteItem::kVolume,
-                                               QuoteItem::kCode, QuoteItem::kLastPrice};
+    const std::vector<unsigned short> items = {
+        QuoteItem::kTime,   QuoteItem::kName, QuoteItem::kDayHigh,  QuoteItem::kLastPrice,
+        QuoteItem::kVolume, QuoteItem::kCode, QuoteItem::kLastPrice};
     std::vector<X1Format> out;
     ASSERT_TRUE(m_store.GetItemDataByItemNo(1, "000001", items, out, true));
     ASSERT_EQ(out.size(), items.size());
@@ -60,7 +60,8 @@ TEST_F(CQuoteStoreTest, UnknownSymbolAnswersFalseWithNothing)
     std::vector<X1Format> out = {X1Format::Price(125, 1)};
     EXPECT_FALSE(m_store.GetItemDataByItemNo(1, "999999", {125}, out, true));
     EXPECT_TRUE(out.empty());
-    EXPECT_FALSE(m_store.GetItemDataByItemNo(27, "000001", {125}, out, true)) << "market is part of the key";
+    EXPECT_FALSE(m_store.GetItemDataByItemNo(27, "000001", {125}, out, true))
+        << "market is part of the key";
 }
 
 TEST_F(CQuoteStoreTest, RenamingKeepsItemsAndListPosition)
@@ -214,7 +215,9 @@ TEST_F(CQuoteStoreTest, TicksOfAHistoryAreClippedLikeOwnRowsWhichComeFirst)
 
 TEST_F(CQuoteStoreTest, LastMagicHandsOutNewRowsOncePerMarketAndDate)
 {
-    auto row = [](int number) { return std::vector<X1Format>{X1Format::Integer(QuoteItem::kMagicNumber, number)}; };
+    auto row = [](int number) {
+        return std::vector<X1Format>{X1Format::Integer(QuoteItem::kMagicNumber, number)};
+    };
     m_store.AddMagicRow(27, "20211201", row(1));
     m_store.AddMagicRow(27, "20211201", row(2));
     m_store.AddMagicRow(26, "20211201", row(3));

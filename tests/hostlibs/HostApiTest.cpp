@@ -1,9 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "hostlibs/CQuoteStore.h"
 #include "hostapi/KQBkApi.h"
 #include "hostapi/KQDaApi.h"
+#include "hostlibs/CQuoteStore.h"
 #include "tests/mocks/MockHostBackend.h"
 
 using ::testing::_;
@@ -28,14 +28,16 @@ TEST(HostApiTest, FreeFunctionsReachTheInstalledBackendWithTheirArguments)
     EXPECT_EQ(out[0].s_GetAsString(), "9.50");
 
     std::vector<CSymbolInfo> add = {{1, "A"}}, remove = {{2, "B"}};
-    EXPECT_CALL(mock, SymbolRegister(ElementsAre(CSymbolInfo{1, "A"}), ElementsAre(CSymbolInfo{2, "B"})))
+    EXPECT_CALL(mock,
+                SymbolRegister(ElementsAre(CSymbolInfo{1, "A"}), ElementsAre(CSymbolInfo{2, "B"})))
         .WillOnce(Return(3));
     EXPECT_EQ(BK_iSymbolRegister(add, remove, false), 3);
 
     EXPECT_CALL(mock, GetTickerCount(7, CString("C"), CString("20211201"))).WillOnce(Return(11L));
     EXPECT_EQ(BK_lGetTickerCount(7, "C", "20211201", true, true), 11);
     std::vector<std::vector<X1Format>> rows;
-    EXPECT_CALL(mock, GetTickerByStartPos(_, 7, CString("C"), 2L, 9L, CString("20211201"))).WillOnce(Return(4L));
+    EXPECT_CALL(mock, GetTickerByStartPos(_, 7, CString("C"), 2L, 9L, CString("20211201")))
+        .WillOnce(Return(4L));
     EXPECT_EQ(BK_lGetTickerByStartPos(rows, 7, "C", 2, 9, "20211201", true, true), 4);
 
     CMarketStatus status;
@@ -53,7 +55,8 @@ TEST(HostApiTest, FreeFunctionsReachTheInstalledBackendWithTheirArguments)
     EXPECT_CALL(mock, GetMagicNo(_, _)).WillOnce(Return(false));
     EXPECT_FALSE(BK_bGetMagicNo(first, second));
     CString text;
-    EXPECT_CALL(mock, GetSymbolFullName(_, 4, CString("F"))).WillOnce(DoAll(SetArgReferee<0>("Full"), Return(true)));
+    EXPECT_CALL(mock, GetSymbolFullName(_, 4, CString("F")))
+        .WillOnce(DoAll(SetArgReferee<0>("Full"), Return(true)));
     EXPECT_TRUE(BK_GetSymbolFullName(text, 4, "F"));
     EXPECT_EQ(text, "Full");
     EXPECT_CALL(mock, GetServiceExName(_, 4)).WillOnce(DoAll(SetArgReferee<0>("sz"), Return(true)));
@@ -70,7 +73,8 @@ TEST(HostApiTest, FreeFunctionsReachTheInstalledBackendWithTheirArguments)
     EXPECT_CALL(mock, GetSSVInfoByUserID(CString("u"), _)).WillOnce(Return(true));
     EXPECT_TRUE(DA_bGetSSVInfoByUserID("u", first));
     std::vector<CSymbolInfo> stocks;
-    EXPECT_CALL(mock, GetSymbolIDVecBySSVName(CString("u"), CString("g"), _)).WillOnce(Return(false));
+    EXPECT_CALL(mock, GetSymbolIDVecBySSVName(CString("u"), CString("g"), _))
+        .WillOnce(Return(false));
     EXPECT_FALSE(DA_bGetSymbolIDVecBySSVName("u", "g", stocks));
     EXPECT_CALL(mock, ConvertToLevel1ServiceID(33)).WillOnce(Return(1));
     const unsigned char level2 = 33;

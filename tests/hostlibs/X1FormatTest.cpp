@@ -34,8 +34,8 @@ TEST(X1FormatTest, EveryItemNumberIsReadBackFromTheLeadingBytesWhateverTheKind)
     for (unsigned item = 0; item <= 8191; ++item) {
         const auto no = static_cast<unsigned short>(item);
         const std::vector<X1Format> values = {
-            X1Format::None(no),         X1Format::Price(no, -1.5),      X1Format::Volume(no, 1e12),
-            X1Format::Integer(no, -1),  X1Format::Text(no, "T"),        X1Format::Time(no, 23, 59, 59),
+            X1Format::None(no),           X1Format::Price(no, -1.5), X1Format::Volume(no, 1e12),
+            X1Format::Integer(no, -1),    X1Format::Text(no, "T"),   X1Format::Time(no, 23, 59, 59),
             X1Format::Date(no, 99991231),
         };
         for (const X1Format& value : values) {

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,12 +23,12 @@
 
 #include "engine/CAlertDayFile.h"
 #include "engine/CMagicStatusTable.h"
-#include "hostlibs/CQuoteStore.h"
 #include "engine/CSystemAlertStore.h"
 #include "engine/CVelkAlert.h"
+#include "hostlibs/CQuoteStore.h"
+#include "platform/core/VelkFile.h"
 #include "tests/engine/CVelkAlertTestAccess.h"
 #include "tests/engine/EngineTestSupport.h"
-#include "platform/core/VelkFile.h"
 
 // A process saving a file is killed at a random moment, again and again; after every kill each
 // file holds its old or its new content, byte for byte, and the next save leaves no temporary.
@@ -74,7 +74,10 @@ std::unique_ptr<CVelkAlert> Engine(const std::string& dir, CRecordingMessageBox&
 std::vector<CFileKind> FileKinds()
 {
     return {
-        {"condition files", {"alert.cfg", "Magic.cfg"}, false, false,
+        {"condition files",
+         {"alert.cfg", "Magic.cfg"},
+         false,
+         false,
          [](const std::string& dir, int state) {
              CRecordingMessageBox box;
              auto engine = Engine(dir, box);
@@ -82,7 +85,10 @@ std::vector<CFileKind> FileKinds()
              CVelkAlertTestAccess::SetMagicList(*engine, Watches(state == 0 ? 30 : 2, 2));
              return engine->SaveAlertCondition();
          }},
-        {"System_alert.cfg saved by the page", {"System_alert.cfg"}, false, false,
+        {"System_alert.cfg saved by the page",
+         {"System_alert.cfg"},
+         false,
+         false,
          [](const std::string& dir, int state) {
              CSystemAlertStore page;
              CString path = dir;
@@ -91,7 +97,10 @@ std::vector<CFileKind> FileKinds()
              page.m_vecStock = Watches(state == 0 ? 40 : 5, 1);
              return page.SaveSystemAlert();
          }},
-        {"System_alert.cfg, one stock added", {"System_alert.cfg"}, true, true,
+        {"System_alert.cfg, one stock added",
+         {"System_alert.cfg"},
+         true,
+         true,
          [](const std::string& dir, int state) {
              CRecordingMessageBox box;
              auto engine = Engine(dir, box);
@@ -100,7 +109,10 @@ std::vector<CFileKind> FileKinds()
              engine->AddStockToSystemAlert(1, code);
              return box.Count() == 0;
          }},
-        {"System_alert.cfg, stocks added together", {"System_alert.cfg"}, true, false,
+        {"System_alert.cfg, stocks added together",
+         {"System_alert.cfg"},
+         true,
+         false,
          [](const std::string& dir, int state) {
              CRecordingMessageBox box;
              auto engine = Engine(dir, box);
@@ -113,7 +125,10 @@ std::vector<CFileKind> FileKinds()
              engine->AddMStockToSystemAlert(&stocks);
              return box.Count() == 0;
          }},
-        {"day file", {"20240105.alt"}, false, false,
+        {"day file",
+         {"20240105.alt"},
+         false,
+         false,
          [](const std::string& dir, int state) {
              CAlertRecordList alerts(state == 0 ? 2 : 70);
              for (std::size_t i = 0; i < alerts.size(); ++i) {
@@ -123,7 +138,10 @@ std::vector<CFileKind> FileKinds()
              }
              return CAlertDayFile::Save(CAlertDayFile::PathFor(dir, 20240105), alerts);
          }},
-        {"MagicStatus.cfg", {"MagicStatus.cfg"}, false, false,
+        {"MagicStatus.cfg",
+         {"MagicStatus.cfg"},
+         false,
+         false,
          [](const std::string& dir, int state) {
              CMagicStatusTable table;
              CMagicStatusTable::Entries entries;
@@ -182,8 +200,8 @@ private:
 
 // Which state from `from` on a file is in, or -1 when it holds neither an old nor a new content.
 // cut tells that it is a state with part of the next appended record after it.
-int StateOf(CStates& states, const CFileKind& kind, const std::string& file, const std::string& bytes, int from,
-            bool& cut)
+int StateOf(CStates& states, const CFileKind& kind, const std::string& file,
+            const std::string& bytes, int from, bool& cut)
 {
     cut = false;
     const int last = kind.grows ? INT32_MAX : from + 1;
@@ -195,7 +213,8 @@ int StateOf(CStates& states, const CFileKind& kind, const std::string& file, con
         if (kind.grows && content.size() > bytes.size())
             return -1;
         const std::string& next = kind.appends ? states.At(state + 1).at(file) : content;
-        if (kind.appends && bytes.size() < next.size() && next.compare(0, bytes.size(), bytes) == 0) {
+        if (kind.appends && bytes.size() < next.size() &&
+            next.compare(0, bytes.size(), bytes) == 0) {
             cut = true;
             return state;
         }
@@ -229,7 +248,8 @@ void KillDuringSaves(const CFileKind& kind, int kills, std::mt19937& random, CTa
     for (int i = 0; i < 3; ++i)
         kind.save(dir.Path(), kind.grows ? i : i % 2);
     const auto oneSave = (std::chrono::steady_clock::now() - start) / 3;
-    const long window = std::chrono::duration_cast<std::chrono::microseconds>(2 * oneSave).count() + 300;
+    const long window =
+        std::chrono::duration_cast<std::chrono::microseconds>(2 * oneSave).count() + 300;
 
     for (int round = 0; round < kills; ++round) {
         for (const auto& [name, bytes] : states.At(base))
@@ -241,7 +261,8 @@ void KillDuringSaves(const CFileKind& kind, int kills, std::mt19937& random, CTa
             for (int state = base + 1;; ++state)
                 kind.save(dir.Path(), kind.grows ? state : state % 2);
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution<long>(0, window)(random)));
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(std::uniform_int_distribution<long>(0, window)(random)));
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
         ++tally.kills;
@@ -251,8 +272,9 @@ void KillDuringSaves(const CFileKind& kind, int kills, std::mt19937& random, CTa
         for (const auto& [name, bytes] : ReadFiles(dir.Path(), kind.files)) {
             bool cut = false;
             const int state = StateOf(states, kind, name, bytes, base, cut);
-            ASSERT_GE(state, 0) << kind.what << ": " << name << " is neither old nor new after kill "
-                                << round << " (" << bytes.size() << " bytes)";
+            ASSERT_GE(state, 0) << kind.what << ": " << name
+                                << " is neither old nor new after kill " << round << " ("
+                                << bytes.size() << " bytes)";
             reached = std::max(reached, state);
             tally.cut += cut ? 1 : 0;
             (state == base ? tally.old : tally.fresh) += 1;
@@ -263,8 +285,10 @@ void KillDuringSaves(const CFileKind& kind, int kills, std::mt19937& random, CTa
         // The next save takes the folder one state on and leaves only the files.
         const int next = kind.grows ? reached + 1 : (reached + 1) % 2;
         ASSERT_TRUE(kind.save(dir.Path(), next)) << kind.what << " after kill " << round;
-        EXPECT_EQ(ReadFiles(dir.Path(), kind.files), states.At(next)) << kind.what << " after kill " << round;
-        ASSERT_EQ(NamesIn(dir.Path()), Sorted(kind.files)) << kind.what << ": a temporary is left after kill " << round;
+        EXPECT_EQ(ReadFiles(dir.Path(), kind.files), states.At(next))
+            << kind.what << " after kill " << round;
+        ASSERT_EQ(NamesIn(dir.Path()), Sorted(kind.files))
+            << kind.what << ": a temporary is left after kill " << round;
     }
 }
 
@@ -281,12 +305,14 @@ TEST_F(KillDuringSave, EveryFileIsOldOrNewAfterEachKillAndTheNextSaveLeavesNoTem
     std::mt19937 random(std::random_device{}());
     CTally tally;
     for (std::size_t i = 0; i < kinds.size(); ++i) {
-        const int share = total / static_cast<int>(kinds.size()) + (static_cast<int>(i) < total % static_cast<int>(kinds.size()) ? 1 : 0);
+        const int share = total / static_cast<int>(kinds.size()) +
+                          (static_cast<int>(i) < total % static_cast<int>(kinds.size()) ? 1 : 0);
         KillDuringSaves(kinds[i], share, random, tally);
         if (HasFatalFailure())
             return;
     }
-    std::printf("kills survived: %d (files old %d, new %d, appended record cut %d; saves that left a temporary %d)\n",
+    std::printf("kills survived: %d (files old %d, new %d, appended record cut %d; saves that left "
+                "a temporary %d)\n",
                 tally.kills, tally.old, tally.fresh, tally.cut, tally.leftovers);
     EXPECT_EQ(tally.kills, total);
 }
@@ -295,10 +321,12 @@ TEST_F(KillDuringSave, EveryFileIsOldOrNewAfterEachKillAndTheNextSaveLeavesNoTem
 // says so, and leaves the old files and no temporary. Runs in a child with a mount namespace of
 // its own, so the mount goes with it; the child's exit status is the number of faults, or 77
 // when no tmpfs could be mounted.
-int SavesOnAFullFileSystem(const std::vector<CFileKind>& kinds, std::vector<std::unique_ptr<CStates>>& states)
+int SavesOnAFullFileSystem(const std::vector<CFileKind>& kinds,
+                           std::vector<std::unique_ptr<CStates>>& states)
 {
     CTempDir mountPoint;
-    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
         ::mount("velk-full", mountPoint.Path().c_str(), "tmpfs", 0, "size=64k") != 0) {
         std::fprintf(stderr, "cannot mount a tmpfs: %s\n", std::strerror(errno));
         return 77;
@@ -319,7 +347,8 @@ int SavesOnAFullFileSystem(const std::vector<CFileKind>& kinds, std::vector<std:
     }
     std::FILE* filler = std::fopen(mountPoint.File("filler").c_str(), "wb");
     const std::string block(512, 'f');
-    while (filler && std::fwrite(block.data(), 1, block.size(), filler) == block.size() && std::fflush(filler) == 0) {
+    while (filler && std::fwrite(block.data(), 1, block.size(), filler) == block.size() &&
+           std::fflush(filler) == 0) {
     }
     if (filler)
         std::fclose(filler);

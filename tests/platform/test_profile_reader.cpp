@@ -18,13 +18,12 @@ std::string WriteProfile(const std::string& name, const std::string& text)
 
 TEST(ProfileReader, SectionAndKeyMatchRegardlessOfCase)
 {
-    std::string path = WriteProfile("velk-profile-case.ini",
-                                    "; colours of the status bar\r\n"
-                                    "[Other]\r\nMAGICCOUNT=7\r\n"
-                                    "[shortmagic_color]\r\n"
-                                    "  magiccount = 3 \r\n"
-                                    "MAGICCODE1= 0x0000FF \r\n"
-                                    "MagicCode2=\"0x00FF00\"\r\n");
+    std::string path = WriteProfile("velk-profile-case.ini", "; colours of the status bar\r\n"
+                                                             "[Other]\r\nMAGICCOUNT=7\r\n"
+                                                             "[shortmagic_color]\r\n"
+                                                             "  magiccount = 3 \r\n"
+                                                             "MAGICCODE1= 0x0000FF \r\n"
+                                                             "MagicCode2=\"0x00FF00\"\r\n");
     CProfileReader reader(path);
     ASSERT_TRUE(reader.IsOpen());
     EXPECT_EQ(reader.GetInt("SHORTMAGIC_COLOR", "MAGICCOUNT", 0), 3);
@@ -64,19 +63,19 @@ TEST(ProfileReader, IntegersReadLikeThePlatform)
 
 TEST(ProfileReader, FirstOccurrenceOfAKeyWinsAcrossRepeatedSections)
 {
-    std::string path = WriteProfile("velk-profile-repeat.ini",
-                                    "orphan=1\n[S]\nk=first\nK=second\n[T]\nlate=t\n"
-                                    "[s]\nk=third\nlate=s\n");
+    std::string path =
+        WriteProfile("velk-profile-repeat.ini", "orphan=1\n[S]\nk=first\nK=second\n[T]\nlate=t\n"
+                                                "[s]\nk=third\nlate=s\n");
     CProfileReader reader(path);
     const struct {
         const char* section;
         const char* key;
         const char* value;
     } cases[] = {
-        {"S", "k", "first"},  // a key met twice keeps its first value
-        {"S", "late", "s"},   // a section opened again goes on collecting keys
+        {"S", "k", "first"}, // a key met twice keeps its first value
+        {"S", "late", "s"},  // a section opened again goes on collecting keys
         {"T", "late", "t"},
-        {"", "orphan", "-"},  // a key before any section belongs to none
+        {"", "orphan", "-"}, // a key before any section belongs to none
     };
     for (const auto& c : cases)
         EXPECT_EQ(reader.GetString(c.section, c.key, "-"), c.value) << c.section << "/" << c.key;

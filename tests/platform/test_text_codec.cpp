@@ -49,14 +49,20 @@ TEST(TextCodec, ThreadsConvertAtTheSameTimeWithoutDisturbingEachOther)
 TEST(TextCodec, BadBytesBecomeReplacementCharactersNotPrivateUse)
 {
     // 0xFF is never GBK, nor is a lead byte before a space; the text around them survives.
-    std::string decoded = TextCodec::GbkToUtf8(std::string("A\xFF" "B\x81 C"));
-    EXPECT_EQ(decoded, "A\xEF\xBF\xBD" "B\xEF\xBF\xBD" " C");
+    std::string decoded = TextCodec::GbkToUtf8(std::string("A\xFF"
+                                                           "B\x81 C"));
+    EXPECT_EQ(decoded, "A\xEF\xBF\xBD"
+                       "B\xEF\xBF\xBD"
+                       " C");
 }
 
 TEST(TextCodec, CharactersWithoutGbkFormBecomeQuestionMarks)
 {
     EXPECT_EQ(TextCodec::Utf8ToGbk("a😀b"), "a?b");
-    EXPECT_EQ(TextCodec::Utf8ToGbk(std::string("a\xC3" "b")), "a?b") << "malformed UTF-8";
+    EXPECT_EQ(TextCodec::Utf8ToGbk(std::string("a\xC3"
+                                               "b")),
+              "a?b")
+        << "malformed UTF-8";
 }
 
 TEST(TextCodec, CutGbkNeverSplitsACharacter)

@@ -37,7 +37,9 @@ namespace {
 class CFailAfterSink final : public IByteSink {
 public:
     CFailAfterSink(std::unique_ptr<IByteSink> inner, std::size_t budget)
-        : m_inner(std::move(inner)), m_budget(budget) {}
+        : m_inner(std::move(inner)), m_budget(budget)
+    {
+    }
     bool Write(const void* data, std::size_t size) override
     {
         if (size > m_budget) {
@@ -129,7 +131,8 @@ TEST(VelkFile, FailedWriteLeavesOldFileByteIdentical)
     std::string old(300, 'x');
     ASSERT_TRUE(VelkReplaceFile(path, old));
 
-    for (std::size_t budget : {std::size_t{0}, std::size_t{1}, std::size_t{151}, std::size_t{999}}) {
+    for (std::size_t budget :
+         {std::size_t{0}, std::size_t{1}, std::size_t{151}, std::size_t{999}}) {
         std::string fresh(1000, 'y');
         EXPECT_FALSE(VelkReplaceFile(path, fresh, FailAfter(budget))) << budget;
         std::string read;
@@ -184,7 +187,8 @@ TEST(VelkFile, PermissionsOfFolderAndFileDecideWhetherASaveSucceeds)
 
         const std::string fresh = c.saved ? "new" : "new content, longer than the old one";
         const SinkWrapper wrap = c.failAfter == SIZE_MAX ? SinkWrapper{} : FailAfter(c.failAfter);
-        std::optional<bool> result = RunUnprivileged([&] { return VelkReplaceFile(path, fresh, wrap); });
+        std::optional<bool> result =
+            RunUnprivileged([&] { return VelkReplaceFile(path, fresh, wrap); });
         if (!result)
             GTEST_SKIP() << "no unprivileged user to run as";
         ::chmod(folder.c_str(), 0755);
@@ -205,12 +209,15 @@ TEST(VelkFile, SymbolicLinksAreFollowedToTheirTarget)
     struct Case {
         const char* what;
         std::vector<std::pair<std::string, std::string>> links; // name in SYS -> link text
-        std::string target;                                      // under the temporary folder
+        std::string target;                                     // under the temporary folder
         bool targetExists;
     } cases[] = {
         {"relative", {{"alert.cfg", "../dotfiles/alert.cfg"}}, "dotfiles/alert.cfg", true},
         {"absolute", {{"alert.cfg", "@/dotfiles/alert.cfg"}}, "dotfiles/alert.cfg", true},
-        {"chain", {{"alert.cfg", "middle"}, {"middle", "../dotfiles/alert.cfg"}}, "dotfiles/alert.cfg", true},
+        {"chain",
+         {{"alert.cfg", "middle"}, {"middle", "../dotfiles/alert.cfg"}},
+         "dotfiles/alert.cfg",
+         true},
         {"dangling", {{"alert.cfg", "../dotfiles/new.cfg"}}, "dotfiles/new.cfg", false},
     };
     for (const Case& c : cases) {
@@ -416,7 +423,8 @@ TEST(VelkFile, ParallelWritersOfOneFileAllSucceed)
             failures = saveMany(a);
             int status = 0;
             ::waitpid(child, &status, 0);
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other process failed";
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+                << "the other process failed";
         } else {
             std::atomic<int> other{0};
             std::thread thread([&] { other = saveMany(b); });
@@ -444,7 +452,8 @@ TEST(VelkFile, TailWriteAppendsOrReplacesACutOffEnd)
     } cases[] = {
         {"append at the end", "HEAD-rec1", 9, "rec2", true, "HEAD-rec1rec2"},
         {"over a cut-off record", "HEAD-rec1re", 9, "rec2", true, "HEAD-rec1rec2"},
-        {"cut-off end longer than the new bytes", "HEAD-rec1rec2rec3", 9, "new", true, "HEAD-rec1new"},
+        {"cut-off end longer than the new bytes", "HEAD-rec1rec2rec3", 9, "new", true,
+         "HEAD-rec1new"},
         {"nothing to write drops the end", "HEAD-rec1xx", 9, "", true, "HEAD-rec1"},
         {"offset beyond the end", "HEAD", 9, "rec2", false, "HEAD"},
     };

@@ -15,10 +15,11 @@ public:
     CScopedCommaNumericLocale() : m_previous(std::setlocale(LC_NUMERIC, nullptr))
     {
         const std::string source = m_dir.File("comma.src");
-        std::ofstream(source) << "LC_NUMERIC\ndecimal_point \"<U002C>\"\nthousands_sep \"<U002E>\"\n"
-                                 "grouping 3;3\nEND LC_NUMERIC\n";
-        const std::string command = "localedef -c -i '" + source + "' -f UTF-8 '" + m_dir.File("comma.UTF-8") +
-                                    "' >/dev/null 2>&1";
+        std::ofstream(source)
+            << "LC_NUMERIC\ndecimal_point \"<U002C>\"\nthousands_sep \"<U002E>\"\n"
+               "grouping 3;3\nEND LC_NUMERIC\n";
+        const std::string command = "localedef -c -i '" + source + "' -f UTF-8 '" +
+                                    m_dir.File("comma.UTF-8") + "' >/dev/null 2>&1";
         if (std::system(command.c_str()) == -1)
             return;
         setenv("LOCPATH", m_dir.Path().c_str(), 1);

@@ -6,8 +6,8 @@
 #include <QPixmap>
 #include <QProxyStyle>
 #include <QPushButton>
-#include <QStyleFactory>
 #include <QSignalSpy>
+#include <QStyleFactory>
 #include <QTableView>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -16,11 +16,11 @@
 #include <algorithm>
 #include <random>
 
-#include "ui/CAlertListDlg.h"
-#include "ui/CAlertListModel.h"
+#include "platform/core/VelkFile.h"
 #include "platform/qt/QtText.h"
 #include "tests/ui/UiTestSupport.h"
-#include "platform/core/VelkFile.h"
+#include "ui/CAlertListDlg.h"
+#include "ui/CAlertListModel.h"
 
 namespace {
 
@@ -129,8 +129,10 @@ TEST_F(AlertListDlgTest, CellsAreFormattedAlignedAndColoured)
         EXPECT_EQ(bool(align & Qt::AlignLeft), left[c]) << c;
         EXPECT_EQ(bool(align & Qt::AlignRight), !left[c]) << c;
     }
-    EXPECT_EQ(dlg->Model()->index(0, 2).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(255, 0, 0));
-    EXPECT_EQ(dlg->Model()->index(0, 2).data(Qt::BackgroundRole).value<QBrush>().color(), QColor(0, 0, 0));
+    EXPECT_EQ(dlg->Model()->index(0, 2).data(Qt::ForegroundRole).value<QBrush>().color(),
+              QColor(255, 0, 0));
+    EXPECT_EQ(dlg->Model()->index(0, 2).data(Qt::BackgroundRole).value<QBrush>().color(),
+              QColor(0, 0, 0));
     EXPECT_EQ(dlg->ListControl()->palette().color(QPalette::Base), QColor(0, 0, 0));
     EXPECT_EQ(dlg->ListControl()->selectionBehavior(), QAbstractItemView::SelectRows);
 }
@@ -149,7 +151,8 @@ TEST_F(AlertListDlgTest, TheFocusFrameGoesRoundTheWholeCurrentRow)
     ASSERT_TRUE(list->hasFocus());
     const int rowWidth = list->horizontalHeader()->length();
     for (int column : {0, 2, 4}) {
-        list->selectionModel()->setCurrentIndex(dlg->Model()->index(1, column), QItemSelectionModel::NoUpdate);
+        list->selectionModel()->setCurrentIndex(dlg->Model()->index(1, column),
+                                                QItemSelectionModel::NoUpdate);
         probe.m_frames.clear();
         list->viewport()->repaint();
         ASSERT_FALSE(probe.m_frames.empty()) << column;
@@ -244,7 +247,8 @@ TEST_F(AlertListDlgTest, InsertPutsTheEnginesNewFrontRecordOnTop)
     m_alerts = {MakeRecord(1, "OLD", 40000)};
     auto dlg = MakeDialog();
     dlg->FillAlertList();
-    QAbstractItemModelTester tester(dlg->Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester tester(dlg->Model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
     Ta_ALERTRECORD fresh = MakeRecord(2, "NEW", 30000);
     m_alerts.push_front(fresh);
     dlg->InsertAlertItem(fresh);
@@ -440,7 +444,8 @@ TEST_F(AlertListDlgTest, NoKeyActsInTheWindow)
 
     for (QWidget* target : {static_cast<QWidget*>(dlg.get()), static_cast<QWidget*>(list),
                             dlg->Control(1106), dlg->Control(2)}) {
-        for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space, Qt::Key_Down})
+        for (Qt::Key key :
+             {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space, Qt::Key_Down})
             QTest::keyClick(target, key);
     }
     QCoreApplication::processEvents();
@@ -514,7 +519,8 @@ TEST_F(AlertListDlgTest, ModelStaysConsistentThroughFillInsertAndClear)
 {
     m_alerts = {MakeRecord(1, "A", 1), MakeRecord(1, "B", 3), MakeRecord(1, "C", 2)};
     auto dlg = MakeDialog();
-    QAbstractItemModelTester tester(dlg->Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester tester(dlg->Model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
     dlg->FillAlertList();
     for (int i = 0; i < 3; ++i) {
         Ta_ALERTRECORD r = MakeRecord(1, "N", 10 + i);

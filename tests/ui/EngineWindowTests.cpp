@@ -3,18 +3,18 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "engine/CVelkAlert.h"
+#include "engine/VelkServices.h"
+#include "platform/core/VelkFile.h"
+#include "platform/qt/QtText.h"
+#include "platform/qt/ResourceSwitch.h"
+#include "tests/engine/CVelkAlertTestAccess.h"
+#include "tests/ui/UiTestSupport.h"
 #include "ui/CAlertListDlg.h"
 #include "ui/CAlertListModel.h"
 #include "ui/CAlertWindowHandle.h"
-#include "engine/CVelkAlert.h"
-#include "tests/engine/CVelkAlertTestAccess.h"
 #include "ui/CVelkPropertySheet.h"
-#include "platform/qt/QtText.h"
 #include "ui/CVelkWindowing.h"
-#include "platform/qt/ResourceSwitch.h"
-#include "tests/ui/UiTestSupport.h"
-#include "platform/core/VelkFile.h"
-#include "engine/VelkServices.h"
 
 namespace {
 
@@ -210,7 +210,8 @@ TEST_F(EngineWindowTest, SettingsSheetRunsModallyWithoutParentUnderTheModulesRes
         });
         CModalGuard guard;
         CSettingsBinding binding;
-        EXPECT_EQ(m_windowing.RunSettingsSheet(binding), button == 1 ? VelkMsgBox::kIdOk : VelkMsgBox::kIdCancel);
+        EXPECT_EQ(m_windowing.RunSettingsSheet(binding),
+                  button == 1 ? VelkMsgBox::kIdOk : VelkMsgBox::kIdCancel);
         EXPECT_EQ(VelkCurrentResourceModule(), VelkResourceModule::Host);
     }
 }

@@ -61,7 +61,8 @@ TEST(MessageBoxService, ScopedServicesNestAndTheDispatcherFollows)
         CScopedMessageBoxService a(outer);
         {
             CScopedMessageBoxService b(inner);
-            EXPECT_EQ(VelkMessageBoxDispatcher().Show("t", "c", VelkMsgBox::kYesNo), VelkMsgBox::kIdNo);
+            EXPECT_EQ(VelkMessageBoxDispatcher().Show("t", "c", VelkMsgBox::kYesNo),
+                      VelkMsgBox::kIdNo);
         }
         EXPECT_EQ(VelkMessageBoxDispatcher().Show("u", "c", 0), VelkMsgBox::kIdOk);
         EXPECT_EQ(&VelkMessageBoxService(), &outer);

@@ -5,19 +5,19 @@
 #include <QEvent>
 #include <QTimer>
 #include <QWidget>
-#include <gtest/gtest.h>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
-#include "hostlibs/CQuoteStore.h"
-#include "tests/engine/EngineTestSupport.h"
-#include "hostlibs/IHostBackend.h"
 #include "hostapi/KQBkApi.h"
+#include "hostlibs/CQuoteStore.h"
+#include "hostlibs/IHostBackend.h"
+#include "platform/core/TextCodec.h"
 #include "platform/qt/MessageBoxService.h"
 #include "platform/qt/RegisteredMessages.h"
-#include "platform/core/TextCodec.h"
+#include "tests/engine/EngineTestSupport.h"
 
 // Stands in for the host's main window: keeps every module message it receives, and for
 // "MSG_ANALYSE" the stock behind lParam while that object is still alive.
@@ -49,7 +49,10 @@ public:
 // Installs the main window for a test's lifetime.
 class CScopedMainWindow {
 public:
-    explicit CScopedMainWindow(QWidget* window) : m_pPrevious(VelkMainWindow()) { VelkSetMainWindow(window); }
+    explicit CScopedMainWindow(QWidget* window) : m_pPrevious(VelkMainWindow())
+    {
+        VelkSetMainWindow(window);
+    }
     ~CScopedMainWindow() { VelkSetMainWindow(m_pPrevious); }
 
 private:
@@ -96,7 +99,8 @@ private:
 
 inline Ta_ALERTRECORD MakeRecord(unsigned char market, const std::string& code, std::int32_t time,
                                  float price = 10.0f, float volume = 0.0f,
-                                 const std::string& nameUtf8 = "股票", const std::string& reasonUtf8 = "今日最高价")
+                                 const std::string& nameUtf8 = "股票",
+                                 const std::string& reasonUtf8 = "今日最高价")
 {
     Ta_ALERTRECORD record{};
     record.m_byMarket = market;

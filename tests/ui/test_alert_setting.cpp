@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/qt/MessageBoxService.h"
+#include "tests/ui/UiTestSupport.h"
 #include "ui/CAlertSettingDlg.h"
 #include "ui/CVelkPropertySheet.h"
 #include "ui/CVelkWindowing.h"
-#include "platform/qt/MessageBoxService.h"
-#include "tests/ui/UiTestSupport.h"
 
 namespace {
 
@@ -45,8 +45,14 @@ protected:
         return page;
     }
 
-    static QCheckBox* Check(const CAlertSettingDlg& page, int id) { return qobject_cast<QCheckBox*>(page.Control(id)); }
-    static QLineEdit* Edit(const CAlertSettingDlg& page, int id) { return qobject_cast<QLineEdit*>(page.Control(id)); }
+    static QCheckBox* Check(const CAlertSettingDlg& page, int id)
+    {
+        return qobject_cast<QCheckBox*>(page.Control(id));
+    }
+    static QLineEdit* Edit(const CAlertSettingDlg& page, int id)
+    {
+        return qobject_cast<QLineEdit*>(page.Control(id));
+    }
 
     static void Defaults(const CAlertSettingDlg& page)
     {
@@ -81,7 +87,8 @@ TEST_F(AlertSettingTest, OpensClearedAndTheDefaultsTickEverySwitchAndFillTheSixV
     }
     EXPECT_TRUE(page->OnApply());
     EXPECT_TRUE(m_boxes.m_boxes.empty());
-    EXPECT_EQ(RawBytes(stored), RawBytes(Ta_ALERTSETTING{1, 1, 1, 1, 1, 4.0f, 4.0f, 50.0f, 2.0f, 100.0f, 0.1f}));
+    EXPECT_EQ(RawBytes(stored),
+              RawBytes(Ta_ALERTSETTING{1, 1, 1, 1, 1, 4.0f, 4.0f, 50.0f, 2.0f, 100.0f, 0.1f}));
 }
 
 TEST_F(AlertSettingTest, ClearingARatioDisablesItsBoxAndResetsOnlyAPriceMoveOutOfRange)
@@ -134,7 +141,8 @@ TEST_F(AlertSettingTest, CommitWritesMinusOneForEveryClearedRatioAndNothingWitho
     Ta_ALERTSETTING stored{};
     page->m_pSetting = &stored;
     EXPECT_TRUE(page->OnApply());
-    EXPECT_EQ(RawBytes(stored), RawBytes(Ta_ALERTSETTING{1, 1, 1, 0, 1, 7.5f, -1.0f, 50.0f, 2.0f, 100.0f, -1.0f}));
+    EXPECT_EQ(RawBytes(stored),
+              RawBytes(Ta_ALERTSETTING{1, 1, 1, 0, 1, 7.5f, -1.0f, 50.0f, 2.0f, 100.0f, -1.0f}));
 
     // A value out of range is refused with a message, and committed all the same.
     m_boxes.m_boxes.clear();
@@ -167,7 +175,8 @@ TEST_F(AlertSettingTest, ASheetOfItsOwnCommitsOnOkOnlyAndTheSettingsSheetHasNoSu
         if (button == 2)
             EXPECT_EQ(RawBytes(stored), RawBytes(before));
         else
-            EXPECT_EQ(RawBytes(stored), RawBytes(Ta_ALERTSETTING{1, 1, 0, 1, 1, 4.0f, 4.0f, 50.0f, 2.0f, 100.0f, 0.1f}));
+            EXPECT_EQ(RawBytes(stored), RawBytes(Ta_ALERTSETTING{1, 1, 0, 1, 1, 4.0f, 4.0f, 50.0f,
+                                                                 2.0f, 100.0f, 0.1f}));
     }
 
     QTimer::singleShot(0, [] {

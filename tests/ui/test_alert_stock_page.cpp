@@ -5,20 +5,20 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/core/VelkFile.h"
+#include "tests/engine/CVelkAlertTestAccess.h"
+#include "tests/ui/UiTestSupport.h"
 #include "ui/CAlertStockDlg.h"
 #include "ui/CSelectStockDlg.h"
 #include "ui/CSelectStockEvent.h"
-#include "tests/engine/CVelkAlertTestAccess.h"
 #include "ui/CVelkPropertySheet.h"
 #include "ui/CVelkWindowing.h"
-#include "tests/ui/UiTestSupport.h"
-#include "platform/core/VelkFile.h"
 
 namespace {
 
@@ -32,7 +32,8 @@ std::string Gbk(const char* utf8)
 QString Row(QTreeWidget* list, int row)
 {
     const QTreeWidgetItem* r = list->topLevelItem(row);
-    return r ? QStringList{r->text(0), r->text(1), r->text(2), r->text(3)}.join(QLatin1Char('|')) : QString();
+    return r ? QStringList{r->text(0), r->text(1), r->text(2), r->text(3)}.join(QLatin1Char('|'))
+             : QString();
 }
 
 std::vector<std::string> Codes(const std::vector<Ta_VELKPRICEALERT>& records)
@@ -45,7 +46,8 @@ std::vector<std::string> Codes(const std::vector<Ta_VELKPRICEALERT>& records)
 
 void ClickRow(QTreeWidget* list, int row, Qt::KeyboardModifiers mods = Qt::NoModifier)
 {
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, mods, list->visualItemRect(list->topLevelItem(row)).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, mods,
+                      list->visualItemRect(list->topLevelItem(row)).center());
 }
 
 void Click(CVelkPropertyPage& page, int id)
@@ -64,11 +66,12 @@ void WhenStockDialogRuns(std::function<void(CSelectStockDlg&)> user)
 }
 
 // The user picks a stock in the wizard, types the prices and presses OK.
-void PickAndConfirm(CSelectStockDlg& dlg, unsigned char market, const std::string& code, const char* upper,
-                    const char* lower)
+void PickAndConfirm(CSelectStockDlg& dlg, unsigned char market, const std::string& code,
+                    const char* upper, const char* lower)
 {
-    QCoreApplication::postEvent(&dlg, new CSelectStockEvent(VelkRegisterWindowMessage("KQMSG_INPUTCHANGESMYOL"),
-                                                            Ta_SELECTSTOCK{market, code}));
+    QCoreApplication::postEvent(
+        &dlg, new CSelectStockEvent(VelkRegisterWindowMessage("KQMSG_INPUTCHANGESMYOL"),
+                                    Ta_SELECTSTOCK{market, code}));
     QCoreApplication::processEvents();
     qobject_cast<QLineEdit*>(dlg.Control(1101))->setText(QString::fromLatin1(upper));
     qobject_cast<QLineEdit*>(dlg.Control(1102))->setText(QString::fromLatin1(lower));
@@ -101,7 +104,8 @@ protected:
     {
         std::vector<Ta_VELKPRICEALERT> list;
         for (int i = 0; i < n; ++i)
-            list.push_back(MakeWatch(1, "60100" + std::to_string(i), "S" + std::to_string(i), 10.0f + i, 5.0f));
+            list.push_back(MakeWatch(1, "60100" + std::to_string(i), "S" + std::to_string(i),
+                                     10.0f + i, 5.0f));
         return list;
     }
 
@@ -133,10 +137,12 @@ TEST_F(AlertStockPageTest, RowsAndRecordsAgreeWhateverCountTheEngineHandsOver)
 
         // A new stock lands on the row after the last one and in the record behind it; the
         // same code under another market is refused.
-        WhenStockDialogRuns([](CSelectStockDlg& dlg) { PickAndConfirm(dlg, 2, "000001", "12", "11.5"); });
+        WhenStockDialogRuns(
+            [](CSelectStockDlg& dlg) { PickAndConfirm(dlg, 2, "000001", "12", "11.5"); });
         CModalGuard guard;
         Click(*page, 1090);
-        WhenStockDialogRuns([](CSelectStockDlg& dlg) { PickAndConfirm(dlg, 1, "000001", "5", "4"); });
+        WhenStockDialogRuns(
+            [](CSelectStockDlg& dlg) { PickAndConfirm(dlg, 1, "000001", "5", "4"); });
         Click(*page, 1090);
         ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
         EXPECT_EQ(m_boxes.m_boxes[0].text, "该股票已经在列表中!");
@@ -165,7 +171,8 @@ TEST_F(AlertStockPageTest, DeleteRemovesExactlyTheSelectedRowsAndModifyNeedsASel
     ClickRow(rows, 5, Qt::ControlModifier);
     ClickRow(rows, 3, Qt::ControlModifier);
     Click(*page, 1088);
-    EXPECT_EQ(Codes(page->Records()), (std::vector<std::string>{"601000", "601002", "601004", "601006"}));
+    EXPECT_EQ(Codes(page->Records()),
+              (std::vector<std::string>{"601000", "601002", "601004", "601006"}));
     ASSERT_EQ(rows->topLevelItemCount(), 4);
     EXPECT_EQ(Row(rows, 3), QStringLiteral("601006|S6|16.00|5.00"));
     EXPECT_EQ(list.size(), 7u) << "nothing reaches the engine before OK";
@@ -247,7 +254,8 @@ protected:
             auto* sheet = qobject_cast<CVelkPropertySheet*>(QApplication::activeModalWidget());
             ASSERT_NE(sheet, nullptr);
             int tab = 0;
-            while (tab < sheet->GetPageCount() && sheet->TabControl()->tabText(tab) != QString::fromUtf8("指定股票"))
+            while (tab < sheet->GetPageCount() &&
+                   sheet->TabControl()->tabText(tab) != QString::fromUtf8("指定股票"))
                 ++tab;
             sheet->TabControl()->setCurrentIndex(tab);
             auto* page = dynamic_cast<CAlertStockDlg*>(sheet->GetPage(tab));
@@ -301,7 +309,8 @@ TEST_F(AlertStockSheetTest, AStockAddedWithAnUpperLimitAlertsWhenTheQuoteCrosses
 {
     RunSheet(
         [](CAlertStockDlg& page) {
-            WhenStockDialogRuns([](CSelectStockDlg& dlg) { PickAndConfirm(dlg, 1, "600000", "8", "0"); });
+            WhenStockDialogRuns(
+                [](CSelectStockDlg& dlg) { PickAndConfirm(dlg, 1, "600000", "8", "0"); });
             Click(page, 1090);
         },
         1);
@@ -309,10 +318,10 @@ TEST_F(AlertStockSheetTest, AStockAddedWithAnUpperLimitAlertsWhenTheQuoteCrosses
 
     auto quote = [this](double price) {
         for (const X1Format& v : {X1Format::Price(125, price), X1Format::Price(182, price),
-                                  X1Format::Text(1019, Gbk("浦发银行")), X1Format::Volume(413, 1000),
-                                  X1Format::Price(132, 8.64), X1Format::Price(133, 7.07),
-                                  X1Format::Time(143, 10, 30, 0), X1Format::Price(130, price),
-                                  X1Format::Price(131, 7.5)})
+                                  X1Format::Text(1019, Gbk("浦发银行")),
+                                  X1Format::Volume(413, 1000), X1Format::Price(132, 8.64),
+                                  X1Format::Price(133, 7.07), X1Format::Time(143, 10, 30, 0),
+                                  X1Format::Price(130, price), X1Format::Price(131, 7.5)})
             m_store.SetItem(1, "600000", v);
         CMemoryInfo info(1, "600000");
         m_engine->vRecvNewMemory(&info);

@@ -2,14 +2,14 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
-#include <gtest/gtest.h>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "hostlibs/CPinyinIndex.h"
 #include "hostapi/KQDialog.h"
+#include "hostlibs/CPinyinIndex.h"
 #include "platform/core/TextCodec.h"
 
 namespace {
@@ -19,7 +19,8 @@ std::string Gbk(const char* utf8)
     return TextCodec::Utf8ToGbk(utf8);
 }
 
-std::vector<std::uint32_t> Match(const CPinyinIndex& index, const std::string& typed, std::size_t max = 50)
+std::vector<std::uint32_t> Match(const CPinyinIndex& index, const std::string& typed,
+                                 std::size_t max = 50)
 {
     std::vector<std::uint32_t> out;
     index.Match(typed, max, out);
@@ -79,9 +80,11 @@ public:
 const std::vector<std::pair<std::string, std::string>>& Stocks()
 {
     static const std::vector<std::pair<std::string, std::string>> stocks = {
-        {"600000.SH", Gbk("浦发银行")}, {"GSYH.IX", Gbk("指数")},     {"000001.SZ", Gbk("平安银行")},
-        {"601398.SH", Gbk("工商银行")}, {"000002.SZ", Gbk("万科Ａ")}, {"600519.SH", Gbk("贵州茅台")},
-        {"000004.SZ", Gbk("*ST国华")},  {"000027.SZ", Gbk("深圳能源")}, {"000651.SZ", Gbk("格力电器")},
+        {"600000.SH", Gbk("浦发银行")}, {"GSYH.IX", Gbk("指数")},
+        {"000001.SZ", Gbk("平安银行")}, {"601398.SH", Gbk("工商银行")},
+        {"000002.SZ", Gbk("万科Ａ")},   {"600519.SH", Gbk("贵州茅台")},
+        {"000004.SZ", Gbk("*ST国华")},  {"000027.SZ", Gbk("深圳能源")},
+        {"000651.SZ", Gbk("格力电器")},
     };
     return stocks;
 }
@@ -98,7 +101,8 @@ TEST(PinyinInitials, LevelOneRunsCoverEveryCharacterInOrder)
         for (unsigned trail = 0xA1; trail <= 0xFE; ++trail) {
             if (lead == 0xD7 && trail > 0xF9)
                 break;
-            const char c = CPinyinIndex::InitialOf(static_cast<unsigned char>(lead), static_cast<unsigned char>(trail));
+            const char c = CPinyinIndex::InitialOf(static_cast<unsigned char>(lead),
+                                                   static_cast<unsigned char>(trail));
             ASSERT_GE(c, previous) << std::hex << lead << trail;
             ASSERT_LE(c, 'z');
             ASSERT_NE(c, 'i');
@@ -260,8 +264,8 @@ TEST_F(KeyWizzardTest, EmptiedInputAndEscapeHideWithoutPicking)
 
 TEST_F(KeyWizzardTest, DoubleClickPicksThatRowAndAPostedKeyStartsTheInput)
 {
-    QCoreApplication::postEvent(&m_wizard, new QKeyEvent(QEvent::KeyPress, Qt::Key_G, Qt::NoModifier,
-                                                         QStringLiteral("g")));
+    QCoreApplication::postEvent(
+        &m_wizard, new QKeyEvent(QEvent::KeyPress, Qt::Key_G, Qt::NoModifier, QStringLiteral("g")));
     QCoreApplication::processEvents();
     EXPECT_EQ(m_wizard.Input()->text(), QStringLiteral("g"));
     ASSERT_EQ(m_wizard.Shown().size(), 4);

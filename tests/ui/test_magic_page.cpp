@@ -5,26 +5,29 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "ui/CMagicAlertDlg.h"
 #include "engine/CMagicStatusTable.h"
+#include "platform/core/VelkFile.h"
+#include "tests/ui/UiTestSupport.h"
+#include "ui/CMagicAlertDlg.h"
 #include "ui/CSelectStockDlg.h"
 #include "ui/CSelectStockEvent.h"
 #include "ui/CVelkPropertySheet.h"
 #include "ui/CVelkWindowing.h"
-#include "tests/ui/UiTestSupport.h"
-#include "platform/core/VelkFile.h"
 
 namespace {
 
 using Checks = std::vector<int>;
 
-std::string Gbk(const char* utf8) { return TextCodec::Utf8ToGbk(utf8); }
+std::string Gbk(const char* utf8)
+{
+    return TextCodec::Utf8ToGbk(utf8);
+}
 
 Ta_VELKPRICEALERT Stock(unsigned char market, const std::string& code, const Checks& switches)
 {
@@ -42,9 +45,18 @@ Checks Switches(const Ta_VELKPRICEALERT& record, int n)
     return switches;
 }
 
-QListWidget* Signals(const CMagicAlertDlg& page) { return qobject_cast<QListWidget*>(page.Control(12007)); }
-QListWidget* Stocks(const CMagicAlertDlg& page) { return qobject_cast<QListWidget*>(page.Control(12012)); }
-void Click(const CMagicAlertDlg& page, int id) { QTest::mouseClick(qobject_cast<QPushButton*>(page.Control(id)), Qt::LeftButton); }
+QListWidget* Signals(const CMagicAlertDlg& page)
+{
+    return qobject_cast<QListWidget*>(page.Control(12007));
+}
+QListWidget* Stocks(const CMagicAlertDlg& page)
+{
+    return qobject_cast<QListWidget*>(page.Control(12012));
+}
+void Click(const CMagicAlertDlg& page, int id)
+{
+    QTest::mouseClick(qobject_cast<QPushButton*>(page.Control(id)), Qt::LeftButton);
+}
 
 Checks Boxes(const CMagicAlertDlg& page)
 {
@@ -57,7 +69,8 @@ Checks Boxes(const CMagicAlertDlg& page)
 void ClickRow(const CMagicAlertDlg& page, int row, Qt::KeyboardModifiers mods = Qt::NoModifier)
 {
     QListWidget* list = Stocks(page);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, mods, list->visualItemRect(list->item(row)).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, mods,
+                      list->visualItemRect(list->item(row)).center());
 }
 
 // The user makes the entry current and toggles its box with the space bar.
@@ -117,18 +130,21 @@ protected:
     }
 
     // Adds through the stock entry dialog: a stock picked in the wizard and/or a group.
-    static void Add(CMagicAlertDlg& page, unsigned char market, const std::string& code, const char* groupUtf8)
+    static void Add(CMagicAlertDlg& page, unsigned char market, const std::string& code,
+                    const char* groupUtf8)
     {
         QTimer::singleShot(0, [=] {
             auto* dlg = dynamic_cast<CSelectStockDlg*>(QApplication::activeModalWidget());
             ASSERT_NE(dlg, nullptr);
             if (!code.empty()) {
-                QCoreApplication::postEvent(dlg, new CSelectStockEvent(VelkRegisterWindowMessage("KQMSG_INPUTCHANGESMYOL"),
-                                                                       Ta_SELECTSTOCK{market, code}));
+                QCoreApplication::postEvent(
+                    dlg, new CSelectStockEvent(VelkRegisterWindowMessage("KQMSG_INPUTCHANGESMYOL"),
+                                               Ta_SELECTSTOCK{market, code}));
                 QCoreApplication::processEvents();
             }
             if (groupUtf8)
-                qobject_cast<QComboBox*>(dlg->Control(3002))->setCurrentText(QString::fromUtf8(groupUtf8));
+                qobject_cast<QComboBox*>(dlg->Control(3002))
+                    ->setCurrentText(QString::fromUtf8(groupUtf8));
             QTest::mouseClick(qobject_cast<QPushButton*>(dlg->Control(1)), Qt::LeftButton);
         });
         CModalGuard guard;
@@ -176,8 +192,10 @@ protected:
 
 TEST_F(MagicPageTest, TheBoxesShowAndWriteTheCombinedStateOfTheSelectedStocks)
 {
-    auto page = Open({Stock(10, "600000", {1, 1, 1, 0, 1, 1}), Stock(10, "600036", {1, 1, 0, 1, 1, 1})});
-    EXPECT_EQ(Stocks(*page)->selectedItems(), QList<QListWidgetItem*>{Stocks(*page)->item(1)}) << "the last row";
+    auto page =
+        Open({Stock(10, "600000", {1, 1, 1, 0, 1, 1}), Stock(10, "600036", {1, 1, 0, 1, 1, 1})});
+    EXPECT_EQ(Stocks(*page)->selectedItems(), QList<QListWidgetItem*>{Stocks(*page)->item(1)})
+        << "the last row";
     EXPECT_EQ(Boxes(*page), (Checks{1, 1, 0, 1, 1, 1}));
 
     ClickRow(*page, 0, Qt::ControlModifier);
@@ -195,7 +213,8 @@ TEST_F(MagicPageTest, TheBoxesShowAndWriteTheCombinedStateOfTheSelectedStocks)
     ToggleEntry(*page, 1);
     EXPECT_EQ(Boxes(*page)[1], 0);
     for (std::size_t i = 0; i < before.size(); ++i)
-        EXPECT_EQ(RawBytes(page->GetStocks()[i]), RawBytes(before[i])) << "a click without a selection changes no stock";
+        EXPECT_EQ(RawBytes(page->GetStocks()[i]), RawBytes(before[i]))
+            << "a click without a selection changes no stock";
     EXPECT_TRUE(m_list[0].m_nMagic[2] == 1) << "the engine's list waits for the commit";
 }
 
@@ -206,8 +225,10 @@ TEST_F(MagicPageTest, DeletingTheFirstRowClearsTheBoxesAndALaterRowShowsTheNewLa
         std::vector<std::string> left;
         Checks boxes;
     };
-    for (const Case& c : {Case{1, {"600000", "600519"}, {0, 0, 1, 1, 0, 0}}, Case{0, {"600036", "600519"}, {0, 0, 0, 0, 0, 0}}}) {
-        auto page = Open({Stock(10, "600000", {1, 1, 1, 1, 1, 1}), Stock(10, "600036", {1}), Stock(1, "600519", {0, 0, 1, 1})});
+    for (const Case& c : {Case{1, {"600000", "600519"}, {0, 0, 1, 1, 0, 0}},
+                          Case{0, {"600036", "600519"}, {0, 0, 0, 0, 0, 0}}}) {
+        auto page = Open({Stock(10, "600000", {1, 1, 1, 1, 1, 1}), Stock(10, "600036", {1}),
+                          Stock(1, "600519", {0, 0, 1, 1})});
         ClickRow(*page, c.row);
         Click(*page, 12011);
         std::vector<std::string> left;
@@ -241,7 +262,8 @@ TEST_F(MagicPageTest, ShortcutsFireOncePerHeldKeyAndCtrlDPostsTheDeleteEvenWhenI
     Stocks(*page)->clearSelection();
     Click(*page, 12008);
     const std::string app = QCoreApplication::applicationName().toStdString();
-    EXPECT_EQ(Shown(), (std::vector<std::string>{"请先在股票列表框中添加股票!|警告|48", "请先在右边的列表框中选择股票!|" + app + "|0"}));
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"请先在股票列表框中添加股票!|警告|48",
+                                                 "请先在右边的列表框中选择股票!|" + app + "|0"}));
 
     ClickRow(*page, 0);
     EXPECT_EQ(Boxes(*page), (Checks{1, 0, 1, 0, 0, 0}));
@@ -257,7 +279,8 @@ TEST_F(MagicPageTest, ShortcutsFireOncePerHeldKeyAndCtrlDPostsTheDeleteEvenWhenI
     SendKey(Stocks(*page), QEvent::KeyRelease, Qt::Key_R);
     SendKey(Stocks(*page), QEvent::KeyPress, Qt::Key_R);
     QCoreApplication::processEvents();
-    EXPECT_EQ(Switches(page->GetStocks()[0], 6), (Checks{1, 0, 1, 0, 0, 0})) << "released, it fires again";
+    EXPECT_EQ(Switches(page->GetStocks()[0], 6), (Checks{1, 0, 1, 0, 0, 0}))
+        << "released, it fires again";
 }
 
 TEST_F(MagicPageTest, AddingTakesLevelOneMarketsRefusesADuplicateAndSkipsKnownOrNamelessMembers)
@@ -266,7 +289,8 @@ TEST_F(MagicPageTest, AddingTakesLevelOneMarketsRefusesADuplicateAndSkipsKnownOr
     auto page = Open({});
     EXPECT_EQ(Signals(*page)->count(), 20);
     Add(*page, 10, "600000", "银行");
-    ASSERT_EQ(page->GetStockCount(), 2) << "600000 of the group is the stock just added; 999999 has no name";
+    ASSERT_EQ(page->GetStockCount(), 2)
+        << "600000 of the group is the stock just added; 999999 has no name";
     EXPECT_EQ(VelkFieldText(page->GetStocks()[1].m_szCode), "600036");
     EXPECT_EQ(VelkFieldText(page->GetStocks()[1].m_szName), Gbk("招商银行"));
     for (const Ta_VELKPRICEALERT& record : page->GetStocks()) {
@@ -274,7 +298,11 @@ TEST_F(MagicPageTest, AddingTakesLevelOneMarketsRefusesADuplicateAndSkipsKnownOr
         EXPECT_EQ(Switches(record, 18), Checks(18, 1)) << "every switch of a new stock is on";
     }
     EXPECT_TRUE(Stocks(*page)->item(1)->isSelected());
-    EXPECT_EQ(Boxes(*page), [] { Checks c(20, 1); c[18] = c[19] = 0; return c; }()) << "entries past 18 have no switch";
+    EXPECT_EQ(Boxes(*page), [] {
+        Checks c(20, 1);
+        c[18] = c[19] = 0;
+        return c;
+    }()) << "entries past 18 have no switch";
 
     Add(*page, 1, "600036", "白酒");
     EXPECT_EQ(Shown(), (std::vector<std::string>{"该股票已经在列表中!|警告|48"}));
@@ -291,7 +319,8 @@ TEST_F(MagicPageTest, AddingTakesLevelOneMarketsRefusesADuplicateAndSkipsKnownOr
 
 TEST_F(MagicPageTest, TheWorkingCountIsTheSmallerOfTheEngineCountAndItsList)
 {
-    for (auto [count, rows] : std::vector<std::pair<int, int>>{{-1, 0}, {0, 0}, {1, 1}, {2, 2}, {5, 2}}) {
+    for (auto [count, rows] :
+         std::vector<std::pair<int, int>>{{-1, 0}, {0, 0}, {1, 1}, {2, 2}, {5, 2}}) {
         auto page = Open({Stock(10, "600000", {1}), Stock(10, "600036", {1})}, count);
         EXPECT_EQ(Stocks(*page)->count(), rows) << count;
         EXPECT_EQ(page->GetStockCount(), rows) << count;
@@ -308,7 +337,9 @@ TEST_F(MagicPageTest, TheWorkingCountIsTheSmallerOfTheEngineCountAndItsList)
 TEST_F(MagicPageTest, CancelRewritesOnlyTheStatusFileAndOkCommitsTheListAndTheStates)
 {
     Catalogue(16);
-    auto entry = [](std::int32_t key, std::int32_t state) { return RawBytes(key) + RawBytes(state); };
+    auto entry = [](std::int32_t key, std::int32_t state) {
+        return RawBytes(key) + RawBytes(state);
+    };
     ASSERT_TRUE(VelkReplaceFile(StatusFile(), entry(15, 0) + entry(3, 1) + entry(13, 0) + "tail"));
     const Ta_VELKPRICEALERT watched = Stock(10, "600036", {0, 1, 0, 0});
     std::vector<Ta_VELKPRICEALERT> engineList{watched};
@@ -347,7 +378,8 @@ TEST_F(MagicPageTest, CancelRewritesOnlyTheStatusFileAndOkCommitsTheListAndTheSt
     // The boxes showed the new stock, every signal on. An entry updates the state of its
     // catalogue number (15 is the 14th entry); 13 is no signal of the catalogue, and the
     // signals the table never held are not added.
-    EXPECT_EQ(VelkMagicStatusTable().GetEntries(), (CMagicStatusTable::Entries{{3, 1}, {13, 0}, {15, 1}}));
+    EXPECT_EQ(VelkMagicStatusTable().GetEntries(),
+              (CMagicStatusTable::Entries{{3, 1}, {13, 0}, {15, 1}}));
     ASSERT_TRUE(VelkReadFile(StatusFile(), bytes));
     EXPECT_EQ(CMagicStatusTable::Parse(bytes), VelkMagicStatusTable().GetEntries());
 }
@@ -376,8 +408,9 @@ TEST_F(MagicPageTest, AStockAddedOnThePageRaisesItsSignalAfterOk)
     EXPECT_EQ(engine->GetMagicAlertCount(), 1);
     EXPECT_EQ(engine->GetMagicAlertMap().count("0a600000"), 1u);
 
-    m_store.AddMagicRow(10, "20211201", {X1Format::Text(1018, "600000"), X1Format::Time(143, 10, 15, 0),
-                                         X1Format::Price(125, 8.5), X1Format::Integer(1994, 4)});
+    m_store.AddMagicRow(10, "20211201",
+                        {X1Format::Text(1018, "600000"), X1Format::Time(143, 10, 15, 0),
+                         X1Format::Price(125, 8.5), X1Format::Integer(1994, 4)});
     engine->GetNewMagicSignal(10);
     ASSERT_EQ(engine->GetAlertRecords().size(), 1u);
     EXPECT_EQ(VelkFieldText(engine->GetAlertRecords()[0].m_szCode), "600000");

@@ -7,22 +7,22 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/VelkServices.h"
+#include "platform/core/TextCodec.h"
+#include "platform/qt/MessageBoxService.h"
+#include "tests/ui/UiTestSupport.h"
 #include "ui/COtherSettingDlg.h"
 #include "ui/CVelkPropertySheet.h"
 #include "ui/CVelkWindowing.h"
-#include "platform/qt/MessageBoxService.h"
-#include "platform/core/TextCodec.h"
-#include "tests/ui/UiTestSupport.h"
-#include "engine/VelkServices.h"
 
 namespace {
 
@@ -61,8 +61,7 @@ private:
     CVelkServices m_previous;
 };
 
-template <typename T>
-T* Ctl(const CVelkPropertyPage& page, int id)
+template <typename T> T* Ctl(const CVelkPropertyPage& page, int id)
 {
     return qobject_cast<T*>(page.Control(id));
 }
@@ -71,7 +70,8 @@ T* Ctl(const CVelkPropertyPage& page, int id)
 void Click(const CVelkPropertyPage& page, int id)
 {
     QAbstractButton* button = Ctl<QAbstractButton>(page, id);
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(std::min(8, button->width() / 2), button->height() / 2));
+    QTest::mouseClick(button, Qt::LeftButton, {},
+                      QPoint(std::min(8, button->width() / 2), button->height() / 2));
 }
 
 QPushButton* SheetButton(const QWidget& sheet, int id)
@@ -161,10 +161,18 @@ TEST_F(OtherSettingTest, TestPlaysOnlyAnAccessibleFileAndAsksWhetherItWasHeard)
     };
     const std::vector<std::string> inaccessible{"声音文件的路径不可访问!", "警告"};
     const std::vector<Case> cases{
-        {"missing file", m_temp.File("没有.wav"), true, true, inaccessible, VelkMsgBox::kOk | VelkMsgBox::kIconExclamation},
-        {"empty path", "", true, true, inaccessible, VelkMsgBox::kOk | VelkMsgBox::kIconExclamation},
-        {"directory", m_temp.Path(), true, true, inaccessible, VelkMsgBox::kOk | VelkMsgBox::kIconExclamation},
-        {"played", playable, true, true, {"你听到声音了吗?", "信息"}, VelkMsgBox::kYesNo | VelkMsgBox::kIconInformation},
+        {"missing file", m_temp.File("没有.wav"), true, true, inaccessible,
+         VelkMsgBox::kOk | VelkMsgBox::kIconExclamation},
+        {"empty path", "", true, true, inaccessible,
+         VelkMsgBox::kOk | VelkMsgBox::kIconExclamation},
+        {"directory", m_temp.Path(), true, true, inaccessible,
+         VelkMsgBox::kOk | VelkMsgBox::kIconExclamation},
+        {"played",
+         playable,
+         true,
+         true,
+         {"你听到声音了吗?", "信息"},
+         VelkMsgBox::kYesNo | VelkMsgBox::kIconInformation},
         {"play failed", playable, true, false, {}, 0},
         {"no sound service", playable, false, true, {}, 0},
     };
@@ -181,8 +189,9 @@ TEST_F(OtherSettingTest, TestPlaysOnlyAnAccessibleFileAndAsksWhetherItWasHeard)
 
         EXPECT_EQ(page->m_strPath, Gbk(c.path)) << c.what;
         const bool accessible = c.boxes != inaccessible;
-        EXPECT_EQ(m_sound.m_played, c.registered && accessible ? std::vector<std::string>{Gbk(c.path)}
-                                                               : std::vector<std::string>{})
+        EXPECT_EQ(m_sound.m_played, c.registered && accessible
+                                        ? std::vector<std::string>{Gbk(c.path)}
+                                        : std::vector<std::string>{})
             << c.what;
         if (c.boxes.empty()) {
             EXPECT_TRUE(m_boxes.m_boxes.empty()) << c.what;
@@ -227,14 +236,16 @@ TEST_F(OtherSettingTest, TheSheetsOkCommitsWholeCharactersOfThePathAndCancelNoth
         const char* what;
         int button;
         bool bound;
-        std::string typed; // UTF-8
+        std::string typed;  // UTF-8
         std::string stored; // GBK, when OK commits
     };
     const std::vector<Case> cases{
         {"cancel", 2, true, "changed.wav", ""},
         {"300 characters", 1, true, std::string(300, 'a'), std::string(259, 'a')},
-        {"character across the end", 1, true, std::string(258, 'b') + chinese, std::string(258, 'b')},
-        {"character that ends it", 1, true, std::string(257, 'c') + chinese, std::string(257, 'c') + Gbk(chinese)},
+        {"character across the end", 1, true, std::string(258, 'b') + chinese,
+         std::string(258, 'b')},
+        {"character that ends it", 1, true, std::string(257, 'c') + chinese,
+         std::string(257, 'c') + Gbk(chinese)},
         {"nothing bound", 1, false, "x.wav", ""},
     };
     for (const Case& c : cases) {
@@ -276,7 +287,8 @@ TEST_F(OtherSettingTest, TheSheetsOkCommitsWholeCharactersOfThePathAndCancelNoth
         EXPECT_EQ(+m_options.m_byPopup, 0) << c.what;
         EXPECT_EQ(VelkFieldText(m_options.m_szWavePath), c.stored) << c.what;
         EXPECT_TRUE(TextCodec::IsValidGbk(VelkFieldText(m_options.m_szWavePath))) << c.what;
-        const std::string tail(m_options.m_szWavePath + c.stored.size(), sizeof m_options.m_szWavePath - c.stored.size());
+        const std::string tail(m_options.m_szWavePath + c.stored.size(),
+                               sizeof m_options.m_szWavePath - c.stored.size());
         EXPECT_EQ(tail, std::string(tail.size(), '\0')) << c.what;
     }
 }

@@ -1,18 +1,18 @@
 #include <QApplication>
-#include <algorithm>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "tests/ui/UiTestSupport.h"
 #include "ui/CVelkPropertyPage.h"
 #include "ui/CVelkPropertySheet.h"
-#include "tests/ui/UiTestSupport.h"
 
 namespace {
 
@@ -22,7 +22,8 @@ std::vector<std::string> g_events;
 class CProbePage final : public CVelkPropertyPage {
 public:
     CProbePage(std::string name, bool refuse = false)
-        : CVelkPropertyPage(900, "probe", QSize(120, 80)), m_name(std::move(name)), m_bRefuse(refuse)
+        : CVelkPropertyPage(900, "probe", QSize(120, 80)), m_name(std::move(name)),
+          m_bRefuse(refuse)
     {
         g_events.push_back("construct " + m_name);
     }
@@ -84,7 +85,8 @@ TEST_F(PropertySheetTest, PagesGetWindowsOnFirstActivationAndOnlyThoseApplyOnOk)
             EXPECT_EQ(modal->TabControl()->currentIndex(), 0);
             EXPECT_EQ(SheetButton(*modal, 0x3021), nullptr) << "no Apply button";
             modal->TabControl()->setCurrentIndex(2);
-            EXPECT_TRUE(modal->GetPage(2)->Control(7)->isVisible()) << "controls of a tab opened on screen";
+            EXPECT_TRUE(modal->GetPage(2)->Control(7)->isVisible())
+                << "controls of a tab opened on screen";
             modal->TabControl()->setCurrentIndex(0);
             QTest::mouseClick(SheetButton(*modal, 1), Qt::LeftButton);
         });
@@ -94,8 +96,9 @@ TEST_F(PropertySheetTest, PagesGetWindowsOnFirstActivationAndOnlyThoseApplyOnOk)
     EXPECT_TRUE(first.HasWindow());
     EXPECT_FALSE(second.HasWindow());
     EXPECT_TRUE(third.HasWindow());
-    EXPECT_EQ(g_events, (std::vector<std::string>{"construct first", "construct second", "construct third",
-                                                  "init first", "init third", "apply first", "apply third"}));
+    EXPECT_EQ(g_events,
+              (std::vector<std::string>{"construct first", "construct second", "construct third",
+                                        "init first", "init third", "apply first", "apply third"}));
 }
 
 TEST_F(PropertySheetTest, CancelAppliesNothingAndARefusingPageKeepsTheSheetOpenOnIt)
@@ -174,10 +177,11 @@ TEST_F(PropertySheetTest, TheShortcutLatchFiresOncePerHeldKeyAndRearmsOnRelease)
 
 TEST_F(PropertySheetTest, PagesAreCreatedByRegisteredClassName)
 {
-    static const bool registered =
-        CVelkPageRegistry::Register("CProbePage", [] { return std::make_unique<CProbePage>("made"); });
+    static const bool registered = CVelkPageRegistry::Register(
+        "CProbePage", [] { return std::make_unique<CProbePage>("made"); });
     EXPECT_TRUE(registered);
-    EXPECT_FALSE(CVelkPageRegistry::Register("CProbePage", [] { return std::make_unique<CProbePage>("again"); }));
+    EXPECT_FALSE(CVelkPageRegistry::Register("CProbePage",
+                                             [] { return std::make_unique<CProbePage>("again"); }));
     auto page = CVelkPageRegistry::Create("CProbePage");
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(page->TemplateId(), 900);

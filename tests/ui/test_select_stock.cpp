@@ -6,27 +6,27 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <gtest/gtest.h>
 #include <initializer_list>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "ui/CAlertListDlg.h"
+#include "engine/VelkServices.h"
 #include "hostlibs/CQuoteStore.h"
+#include "hostlibs/IHostBackend.h"
+#include "platform/core/TextCodec.h"
+#include "platform/qt/MessageBoxService.h"
+#include "platform/qt/RegisteredMessages.h"
+#include "tests/ui/UiTestSupport.h"
+#include "ui/CAlertListDlg.h"
 #include "ui/CSelectStockDlg.h"
 #include "ui/CSelectStockEvent.h"
 #include "ui/CStockKeyWizzard.h"
-#include "hostlibs/IHostBackend.h"
-#include "platform/qt/MessageBoxService.h"
-#include "platform/qt/RegisteredMessages.h"
-#include "platform/core/TextCodec.h"
-#include "tests/ui/UiTestSupport.h"
-#include "engine/VelkServices.h"
 
 namespace {
 
@@ -40,20 +40,32 @@ int ChangeMessage()
     return VelkRegisterWindowMessage("KQMSG_INPUTCHANGESMYOL");
 }
 
-template <typename T>
-T* Ctl(const CSelectStockDlg& dlg, int id)
+template <typename T> T* Ctl(const CSelectStockDlg& dlg, int id)
 {
     return qobject_cast<T*>(dlg.Control(id));
 }
 
-QLineEdit* CodeBox(const CSelectStockDlg& dlg) { return Ctl<QLineEdit>(dlg, 1113); }
-QLineEdit* UpperBox(const CSelectStockDlg& dlg) { return Ctl<QLineEdit>(dlg, 1101); }
-QLineEdit* LowerBox(const CSelectStockDlg& dlg) { return Ctl<QLineEdit>(dlg, 1102); }
-QString NameText(const CSelectStockDlg& dlg) { return Ctl<QLabel>(dlg, 1114)->text(); }
+QLineEdit* CodeBox(const CSelectStockDlg& dlg)
+{
+    return Ctl<QLineEdit>(dlg, 1113);
+}
+QLineEdit* UpperBox(const CSelectStockDlg& dlg)
+{
+    return Ctl<QLineEdit>(dlg, 1101);
+}
+QLineEdit* LowerBox(const CSelectStockDlg& dlg)
+{
+    return Ctl<QLineEdit>(dlg, 1102);
+}
+QString NameText(const CSelectStockDlg& dlg)
+{
+    return Ctl<QLabel>(dlg, 1114)->text();
+}
 
 void Choose(CSelectStockDlg& dlg, unsigned char market, const std::string& code)
 {
-    QCoreApplication::postEvent(&dlg, new CSelectStockEvent(ChangeMessage(), Ta_SELECTSTOCK{market, code}));
+    QCoreApplication::postEvent(
+        &dlg, new CSelectStockEvent(ChangeMessage(), Ta_SELECTSTOCK{market, code}));
     QCoreApplication::processEvents();
 }
 
@@ -414,7 +426,9 @@ TEST_F(SelectStockTest, GroupModeHidesThePricesAndPlacesTheGroupsUnderTheCode)
     const QRect placed = groupLabel->geometry();
     EXPECT_EQ(placed.left(), label.left());
     EXPECT_EQ(placed.size(), label.size());
-    EXPECT_LE(std::abs((placed.top() + placed.bottom()) - (combo->geometry().top() + combo->geometry().bottom())), 1);
+    EXPECT_LE(std::abs((placed.top() + placed.bottom()) -
+                       (combo->geometry().top() + combo->geometry().bottom())),
+              1);
     EXPECT_LE(combo->geometry().bottom(), Ctl<QPushButton>(*dlg, 1)->geometry().top());
 }
 
@@ -422,8 +436,10 @@ TEST_F(SelectStockTest, TheWizardGoesWithItsDialogWhicheverWayTheDialogEnds)
 {
     const std::vector<std::pair<const char*, std::function<void(CSelectStockDlg&)>>> endings{
         {"OK", [](CSelectStockDlg& dlg) { ClickOk(dlg); }},
-        {"Cancel", [](CSelectStockDlg& dlg) { QTest::mouseClick(Ctl<QPushButton>(dlg, 2), Qt::LeftButton); }},
-        {"Escape in the code box", [](CSelectStockDlg& dlg) { QTest::keyClick(CodeBox(dlg), Qt::Key_Escape); }},
+        {"Cancel",
+         [](CSelectStockDlg& dlg) { QTest::mouseClick(Ctl<QPushButton>(dlg, 2), Qt::LeftButton); }},
+        {"Escape in the code box",
+         [](CSelectStockDlg& dlg) { QTest::keyClick(CodeBox(dlg), Qt::Key_Escape); }},
         {"closed", [](CSelectStockDlg& dlg) { dlg.close(); }},
     };
     for (const auto& [how, end] : endings) {

@@ -8,25 +8,25 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <gtest/gtest.h>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/CVelkAlert.h"
+#include "platform/core/VelkFile.h"
+#include "res/VelkStringTable.h"
+#include "tests/engine/CVelkAlertTestAccess.h"
+#include "tests/ui/UiTestSupport.h"
 #include "ui/CSelectStockDlg.h"
 #include "ui/CSelectStockEvent.h"
 #include "ui/CSystemAlertDlg.h"
-#include "engine/CVelkAlert.h"
-#include "tests/engine/CVelkAlertTestAccess.h"
 #include "ui/CVelkPropertySheet.h"
 #include "ui/CVelkWindowing.h"
-#include "tests/ui/UiTestSupport.h"
-#include "platform/core/VelkFile.h"
-#include "res/VelkStringTable.h"
 
 namespace {
 
@@ -37,7 +37,8 @@ std::string Gbk(const char* utf8)
     return TextCodec::Utf8ToGbk(utf8);
 }
 
-std::string SystemFileBytes(const Ta_SYSTEMSWITCH& switches, const std::vector<Ta_VELKPRICEALERT>& records)
+std::string SystemFileBytes(const Ta_SYSTEMSWITCH& switches,
+                            const std::vector<Ta_VELKPRICEALERT>& records)
 {
     std::string bytes = RawBytes(switches);
     for (const Ta_VELKPRICEALERT& r : records)
@@ -53,8 +54,7 @@ std::vector<std::string> Codes(const std::vector<Ta_VELKPRICEALERT>& records)
     return codes;
 }
 
-template <typename T>
-T* Ctl(const CVelkPropertyPage& page, int id)
+template <typename T> T* Ctl(const CVelkPropertyPage& page, int id)
 {
     return qobject_cast<T*>(page.Control(id));
 }
@@ -74,14 +74,16 @@ void Click(const CVelkPropertyPage& page, int id)
 }
 
 // Picks a stock (market 0 = none) and a group ("" = none) in the stock dialog and confirms.
-void AnswerStockDialog(unsigned char market, const std::string& code, const char* groupUtf8, bool ok = true)
+void AnswerStockDialog(unsigned char market, const std::string& code, const char* groupUtf8,
+                       bool ok = true)
 {
     auto* dlg = dynamic_cast<CSelectStockDlg*>(QApplication::activeModalWidget());
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(dlg->m_nMode, 1);
     if (market != 0) {
         QCoreApplication::postEvent(
-            dlg, new CSelectStockEvent(VelkRegisterWindowMessage("KQMSG_INPUTCHANGESMYOL"), Ta_SELECTSTOCK{market, code}));
+            dlg, new CSelectStockEvent(VelkRegisterWindowMessage("KQMSG_INPUTCHANGESMYOL"),
+                                       Ta_SELECTSTOCK{market, code}));
         QCoreApplication::processEvents();
     }
     auto* groups = qobject_cast<QComboBox*>(dlg->Control(3002));
@@ -121,7 +123,8 @@ protected:
         VelkShortcutLatch() = 1;
     }
 
-    void WriteSystemFile(const Ta_SYSTEMSWITCH& switches, const std::vector<Ta_VELKPRICEALERT>& records)
+    void WriteSystemFile(const Ta_SYSTEMSWITCH& switches,
+                         const std::vector<Ta_VELKPRICEALERT>& records)
     {
         ASSERT_TRUE(VelkReplaceFile(SystemFile(), SystemFileBytes(switches, records)));
     }
@@ -180,7 +183,8 @@ TEST_F(SystemAlertPageTest, TheRangeDecidesWhatTheListShowsAndWhichControlsAreEn
         WriteSystemFile({1, 0, 1, c.range}, kTwo);
         auto page = OpenPage();
         for (int radio : {12000, 12001, 12002})
-            EXPECT_EQ(Ctl<QRadioButton>(*page, radio)->isChecked(), radio == c.checkedRadio) << radio;
+            EXPECT_EQ(Ctl<QRadioButton>(*page, radio)->isChecked(), radio == c.checkedRadio)
+                << radio;
         const bool selfSet = c.range == 2;
         auto* list = Ctl<QListWidget>(*page, 12015);
         EXPECT_EQ(list->count(), selfSet ? 2 : 0);
@@ -188,7 +192,8 @@ TEST_F(SystemAlertPageTest, TheRangeDecidesWhatTheListShowsAndWhichControlsAreEn
             EXPECT_EQ(page->Control(id)->isEnabled(), selfSet) << id;
         EXPECT_EQ(page->m_vecStock.size(), 2u) << "the stocks are kept whatever is shown";
         if (selfSet) {
-            EXPECT_EQ(Names(*page), (QStringList{QString::fromUtf8("浦发银行"), QString::fromUtf8("万科A")}));
+            EXPECT_EQ(Names(*page),
+                      (QStringList{QString::fromUtf8("浦发银行"), QString::fromUtf8("万科A")}));
             EXPECT_EQ(list->selectedItems(), QList<QListWidgetItem*>{list->item(1)});
             EXPECT_EQ(QApplication::focusWidget(), list);
         }
@@ -248,8 +253,9 @@ TEST_F(SystemAlertPageTest, WithoutAReadableFileThePageStartsFromTheEnginesSwitc
 TEST_F(SystemAlertPageTest, AddRefusesAListedCodeWhateverItsMarketAndAppendsAGroupsNewMembers)
 {
     m_store.AddUserGroup("u1", Gbk("银行"),
-                         {CSymbolInfo(2, "000002"), CSymbolInfo(1, "600036"), CSymbolInfo(1, "601398"),
-                          CSymbolInfo(9, "999999"), CSymbolInfo(2, "000001"), CSymbolInfo(1, "600036")});
+                         {CSymbolInfo(2, "000002"), CSymbolInfo(1, "600036"),
+                          CSymbolInfo(1, "601398"), CSymbolInfo(9, "999999"),
+                          CSymbolInfo(2, "000001"), CSymbolInfo(1, "600036")});
     WriteSystemFile({0, 0, 1, 2}, kTwo);
     auto page = OpenPage();
 
@@ -267,18 +273,19 @@ TEST_F(SystemAlertPageTest, AddRefusesAListedCodeWhateverItsMarketAndAppendsAGro
     // just chosen and a repeat) are passed over silently, a stock without quotes is skipped.
     RunAdd(*page, [] { AnswerStockDialog(1, "601398", "银行"); });
     EXPECT_EQ(m_boxes.m_boxes.size(), 1u);
-    EXPECT_EQ(Codes(page->m_vecStock),
-              (std::vector<std::string>{"1/600000", "2/000002", "1/601398", "1/600036", "2/000001"}));
-    EXPECT_EQ(Names(*page), (QStringList{QString::fromUtf8("浦发银行"), QString::fromUtf8("万科A"),
-                                         QString::fromUtf8("工商银行"), QString::fromUtf8("招商银行"),
-                                         QString::fromUtf8("平安银行")}));
+    EXPECT_EQ(Codes(page->m_vecStock), (std::vector<std::string>{"1/600000", "2/000002", "1/601398",
+                                                                 "1/600036", "2/000001"}));
+    EXPECT_EQ(Names(*page),
+              (QStringList{QString::fromUtf8("浦发银行"), QString::fromUtf8("万科A"),
+                           QString::fromUtf8("工商银行"), QString::fromUtf8("招商银行"),
+                           QString::fromUtf8("平安银行")}));
     EXPECT_TRUE(page->Control(1088)->isEnabled());
 }
 
 TEST_F(SystemAlertPageTest, CtrlShortcutsFireOncePerPressAndOnlyForTheSelfSetRange)
 {
-    WriteSystemFile({0, 0, 1, 1}, {MakeWatch(1, "600000"), MakeWatch(1, "600036"), MakeWatch(1, "601398"),
-                                   MakeWatch(2, "000001")});
+    WriteSystemFile({0, 0, 1, 1}, {MakeWatch(1, "600000"), MakeWatch(1, "600036"),
+                                   MakeWatch(1, "601398"), MakeWatch(2, "000001")});
     auto page = OpenPage();
     for (QWidget* focus : {page->Control(1092), static_cast<QWidget*>(page.get())}) {
         focus->setFocus();
@@ -298,7 +305,8 @@ TEST_F(SystemAlertPageTest, CtrlShortcutsFireOncePerPressAndOnlyForTheSelfSetRan
     }
     Key(QEvent::KeyRelease, Qt::Key_D);
     QCoreApplication::processEvents();
-    EXPECT_EQ(Codes(page->m_vecStock), (std::vector<std::string>{"1/600000", "1/600036", "1/601398"}));
+    EXPECT_EQ(Codes(page->m_vecStock),
+              (std::vector<std::string>{"1/600000", "1/600036", "1/601398"}));
     // A key for the page window itself is answered once, not by the latch and the page both.
     page->setFocus();
     CtrlKey(Qt::Key_D);
@@ -428,8 +436,9 @@ TEST_F(SystemAlertSheetTest, OkAfterOpeningEveryTabCommitsEveryPage)
         QStringList tabs;
         for (int i = 0; i < sheet.TabControl()->count(); ++i)
             tabs << sheet.TabControl()->tabText(i);
-        EXPECT_EQ(tabs, (QStringList{QString::fromUtf8("系统预警"), QStringLiteral("vira"),
-                                     QString::fromUtf8("指定股票"), QString::fromUtf8("其他设置")}));
+        EXPECT_EQ(tabs,
+                  (QStringList{QString::fromUtf8("系统预警"), QStringLiteral("vira"),
+                               QString::fromUtf8("指定股票"), QString::fromUtf8("其他设置")}));
         for (int i = 3; i >= 0; --i)
             sheet.TabControl()->setCurrentIndex(i);
         Ctl<QCheckBox>(*sheet.GetPage(0), 1092)->click();
@@ -497,10 +506,13 @@ TEST_F(SystemAlertSheetTest, AStockAddedOnThePageRaisesItsSystemAlertAfterOk)
     });
     m_engine->WaitForRegistration();
     EXPECT_TRUE(m_store.IsSubscribed(1, "600000"));
-    EXPECT_EQ(ReadSystemFile(), SystemFileBytes({0, 0, 1, 2}, {MakeWatch(1, "600000", Gbk("浦发银行"))}));
+    EXPECT_EQ(ReadSystemFile(),
+              SystemFileBytes({0, 0, 1, 2}, {MakeWatch(1, "600000", Gbk("浦发银行"))}));
 
-    for (const X1Format& v : {X1Format::Price(125, 11.0), X1Format::Volume(413, 500), X1Format::Price(132, 11.0), X1Format::Price(133, 9.0),
-                              X1Format::Price(130, 11.0), X1Format::Price(131, 10.0), X1Format::Time(143, 10, 30, 0)})
+    for (const X1Format& v :
+         {X1Format::Price(125, 11.0), X1Format::Volume(413, 500), X1Format::Price(132, 11.0),
+          X1Format::Price(133, 9.0), X1Format::Price(130, 11.0), X1Format::Price(131, 10.0),
+          X1Format::Time(143, 10, 30, 0)})
         m_store.SetItem(1, "600000", v);
     CMemoryInfo info(1, "600000");
     m_engine->vRecvNewMemory(&info);

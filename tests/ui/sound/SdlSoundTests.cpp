@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/qt/CSdlSound.h"
 #include "platform/core/VelkFile.h"
+#include "platform/qt/CSdlSound.h"
 #include "tests/support/CTempDir.h"
 
 namespace {
@@ -109,13 +109,15 @@ TEST_F(SdlSoundTest, WaveFilePlaysItsOwnSamplesToTheEnd)
     const std::vector<std::int16_t> s = Captured();
     auto [first, last] = Sounding(s);
     ASSERT_EQ(last - first, samples.size());
-    EXPECT_TRUE(std::equal(samples.begin(), samples.end(), s.begin() + static_cast<std::ptrdiff_t>(first)));
+    EXPECT_TRUE(
+        std::equal(samples.begin(), samples.end(), s.begin() + static_cast<std::ptrdiff_t>(first)));
 }
 
 TEST_F(SdlSoundTest, UnloadableFilePlaysTheShortDefaultSound)
 {
     ASSERT_TRUE(VelkReplaceFile(m_dir.File("broken.wav"), std::string("RIFF not a wave")));
-    for (const std::string& path : {m_dir.File("missing.wav"), m_dir.File("broken.wav"), std::string()}) {
+    for (const std::string& path :
+         {m_dir.File("missing.wav"), m_dir.File("broken.wav"), std::string()}) {
         Capture("default.raw");
         EXPECT_TRUE(m_sound.PlayWaveFile(path)) << path;
         auto [first, last] = Sounding(Captured());
