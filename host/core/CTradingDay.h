@@ -29,6 +29,10 @@ public:
         double limitDown = 0;
         // The decimals its prices are quoted with: 2 for stocks, 3 for funds and ETFs.
         int decimals = 2;
+        // Optional data of the stock, 0 where the source does not give it: the average volume
+        // per minute of trading over the last five days (shares) and the circulating shares.
+        double fiveDayVolumePerMinute = 0;
+        double circulatingShares = 0;
     };
     // A day holds millions of trades: each is 24 bytes and names its stock by position in
     // Symbols() (SymbolOf).
