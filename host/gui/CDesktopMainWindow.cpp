@@ -25,6 +25,7 @@
 #include "host/gui/CReplayController.h"
 #include "hostapi/KQBkApi.h"
 #include "hostlibs/CQuoteStore.h"
+#include "platform/core/VelkClockText.h"
 #include "platform/qt/MessageBoxService.h"
 #include "platform/qt/QtText.h"
 #include "platform/qt/RegisteredMessages.h"
@@ -55,10 +56,7 @@ QString ClockText(int seconds)
 {
     if (seconds < 0)
         return QStringLiteral("--:--:--");
-    return QStringLiteral("%1:%2:%3")
-        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
-        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return QString::fromStdString(VelkClockText(seconds));
 }
 
 // The alert-list icon, with a red dot while an alert waits unseen.
@@ -312,8 +310,8 @@ void CDesktopMainWindow::OpenLoadedDay(std::unique_ptr<CTradingDay> day, const Q
 
     m_pBoard->Model()->Reload();
     m_nAlertsSoFar = 0;
-    m_nChartAlertsSeen = 0;
-    m_nChartTradesSeen = -1;
+    m_chartAlertsSeen = 0;
+    m_chartTradesSeen = -1;
     m_strDayFolder = folder;
     m_pController->Attach(m_pReplay.get(), m_pEngine.get());
     const int date = m_pDay->TradeDate();
@@ -396,11 +394,11 @@ void CDesktopMainWindow::RefreshViews()
         const long long trades = m_pController->TradesReplayed();
         // The alert list may shrink and grow back to the same length (a new day), so any
         // change of either count, or a chart opened meanwhile, redraws the charts.
-        if (alerts != m_nChartAlertsSeen || trades != m_nChartTradesSeen) {
+        if (alerts != m_chartAlertsSeen || trades != m_chartTradesSeen) {
             for (CIntradayChart* chart : Charts())
                 chart->Refresh(m_pEngine->GetAlertRecords());
-            m_nChartAlertsSeen = alerts;
-            m_nChartTradesSeen = trades;
+            m_chartAlertsSeen = alerts;
+            m_chartTradesSeen = trades;
         }
     }
     UpdateStatus();

@@ -44,7 +44,6 @@ public:
     bool OpenDay(const QString& folder, QString* error = nullptr);
     // The same with a day already loaded from folder.
     void OpenLoadedDay(std::unique_ptr<CTradingDay> day, const QString& folder);
-    QString DayFolder() const { return m_strDayFolder; }
 
     CVelkAlert* Engine() const { return m_pEngine.get(); }
     CReplayController* Controller() const { return m_pController; }
@@ -95,8 +94,8 @@ private:
     int m_nAlertsSoFar = 0;
     bool m_bInSettings = false;
     int m_nBadgeShown = -1;
-    std::size_t m_nChartAlertsSeen = 0;
-    long long m_nChartTradesSeen = -1;
+    std::size_t m_chartAlertsSeen = 0;
+    long long m_chartTradesSeen = -1;
 
     CReplayController* m_pController = nullptr;
     CQuoteBoard* m_pBoard = nullptr;
