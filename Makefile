@@ -1,5 +1,5 @@
-# The commands of the README: `make demo`, `make check`, `make sanitize`, `make fuzz` and
-# `make format`;
+# The commands of the README: `make demo`, `make check`, `make sanitize`, `make fuzz`,
+# `make format` and `make deb`;
 # `make killtest` runs the long round of saves killed at random moments.
 BUILD_DIR ?= build
 CMAKE_FLAGS ?=
@@ -8,6 +8,7 @@ KILLS ?= 1000
 ASAN_DIR ?= build-asan
 TSAN_DIR ?= build-tsan
 FUZZ_DIR ?= build-fuzz
+DEB_DIR ?= build-deb
 FUZZ_SECONDS ?= 60
 FUZZ_JOBS ?= 2
 
@@ -21,7 +22,7 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_check
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 
 .PHONY: all deps configure build check demo killtest clean sanitize sanitize-address sanitize-thread fuzz \
-	format check-format
+	format check-format deb
 
 all: build
 
@@ -36,6 +37,14 @@ build: configure
 
 check: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# The Debian package, built in a folder of its own with the distribution's hardening flags and
+# without the tests and benchmarks; `lintian $(DEB_DIR)/*.deb` checks it.
+deb: deps
+	@cmake -S . -B $(DEB_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELK_HARDENING=ON \
+		-DVELK_BUILD_TESTS=OFF -DVELK_BUILD_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(DEB_DIR) -j $(JOBS)
+	@cd $(DEB_DIR) && cpack -G DEB
 
 demo: build
 	@bash scripts/run-demo.sh $(BUILD_DIR)
@@ -75,4 +84,4 @@ check-format: deps
 	@bash scripts/check-format.sh
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(FUZZ_DIR) $(DEB_DIR)

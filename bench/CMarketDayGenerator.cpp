@@ -7,6 +7,7 @@
 
 #include "engine/VelkRecords.h"
 #include "platform/core/TextCodec.h"
+#include "platform/core/VelkClockText.h"
 #include "platform/core/VelkFile.h"
 
 namespace {
@@ -55,10 +56,7 @@ std::string Cents(int cents)
 
 std::string Clock(int seconds)
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", seconds / 3600, seconds / 60 % 60,
-                  seconds % 60);
-    return text;
+    return VelkClockText(seconds);
 }
 
 std::vector<Stock> MakeStocks(int count, CRandom& random)

@@ -29,7 +29,7 @@ endif()
 list(TRANSFORM VELK_INSTALL_HEADERS PREPEND ${PROJECT_SOURCE_DIR}/)
 
 install(TARGETS ${VELK_INSTALL_TARGETS} EXPORT VelkSystemAlertTargets
-  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  LIBRARY DESTINATION ${VELK_INSTALL_PRIVATE_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${VELK_INSTALL_HEADERS} DESTINATION ${VELK_INSTALL_INCLUDEDIR})
 install(EXPORT VelkSystemAlertTargets NAMESPACE VelkSystemAlert:: DESTINATION ${VELK_INSTALL_CMAKEDIR})
@@ -40,7 +40,39 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/VelkSystemAlertConfigVers
 install(FILES ${PROJECT_BINARY_DIR}/VelkSystemAlertConfig.cmake
   ${PROJECT_BINARY_DIR}/VelkSystemAlertConfigVersion.cmake DESTINATION ${VELK_INSTALL_CMAKEDIR})
 
+set_target_properties(velk-host PROPERTIES INSTALL_RPATH "$ORIGIN/../${VELK_INSTALL_PRIVATE_LIBDIR}")
 install(TARGETS velk-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# The package's documentation: the licence and the demo data's attribution in Debian's copyright
+# format, and the changelog, compressed as Debian keeps it.
+set(VELK_PACKAGE_MAINTAINER "VelkSystemAlert Maintainers <velk-system-alert@lists.velk.dev>"
+  CACHE STRING "The Debian package's maintainer, name and address")
+set(VELK_INSTALL_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/velk-system-alert)
+find_program(VELK_GZIP gzip REQUIRED)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in ${PROJECT_BINARY_DIR}/packaging/changelog @ONLY)
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/packaging/changelog.gz
+  COMMAND ${VELK_GZIP} -9nkf ${PROJECT_BINARY_DIR}/packaging/changelog
+  DEPENDS ${PROJECT_BINARY_DIR}/packaging/changelog VERBATIM)
+set(VELK_PACKAGE_DOCS ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${PROJECT_BINARY_DIR}/packaging/changelog.gz
+  DESTINATION ${VELK_INSTALL_DOCDIR})
+
+# velk-host's manual page, made from its --help by help2man.
+find_program(VELK_HELP2MAN help2man)
+if(VELK_HELP2MAN)
+  set(man ${PROJECT_BINARY_DIR}/packaging/velk-host.1)
+  add_custom_command(OUTPUT ${man}.gz
+    COMMAND ${VELK_HELP2MAN} --no-info --no-discard-stderr --section=1
+      "--name=replays trading days through the VelkSystemAlert stock alert module"
+      --version-string=${PROJECT_VERSION} --output=${man} $<TARGET_FILE:velk-host>
+    COMMAND ${VELK_GZIP} -9nf ${man}
+    DEPENDS velk-host VERBATIM)
+  list(APPEND VELK_PACKAGE_DOCS ${man}.gz)
+  install(FILES ${man}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+  message(WARNING "help2man not found: velk-host is installed without its manual page")
+endif()
+add_custom_target(velk_package_docs ALL DEPENDS ${VELK_PACKAGE_DOCS})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/demo-day DESTINATION ${CMAKE_INSTALL_DATADIR}/velk-host
   PATTERN EXPECTED.txt EXCLUDE)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/demo-root/SYS DESTINATION ${CMAKE_INSTALL_DATADIR}/velk-host/demo-root)
@@ -55,14 +87,16 @@ if(VELK_BUILD_UI)
 endif()
 
 # cpack -G DEB: one package with the program, the libraries and the files for building against
-# them, installed under /usr.
+# them, installed under /usr. The libraries are private (no SONAME of their own to share), so
+# the package needs no ldconfig trigger.
 set(CPACK_PACKAGE_NAME velk-system-alert)
 set(CPACK_PACKAGE_VENDOR "VelkSystemAlert")
-set(CPACK_PACKAGE_CONTACT "VelkSystemAlert developers <velk-system-alert@localhost>")
+set(CPACK_PACKAGE_CONTACT "${VELK_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Stock-market alert module with a trading-day replay desktop program")
-set(CPACK_PACKAGE_DESCRIPTION "The VelkSystemAlert module raises price, new-high, new-low, limit-price and
-magic-signal alerts for a quote application. velk-host replays a trading day through it with a
-quote board, replay controls, intraday charts and the module's own windows.")
+set(CPACK_PACKAGE_DESCRIPTION "The VelkSystemAlert module raises price, new-high, new-low,
+limit-price and magic-signal alerts for a quote application. velk-host
+replays a trading day through it with a quote board, replay controls,
+intraday charts and the module's own windows.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)

@@ -101,7 +101,7 @@ void CVelkAlert::AddAlertRecord(int reason, Ta_VELKPRICETABLE* quote, const long
     long alertTime = time;
     if (alertTime < 1) {
         const IVelkClock& clock = m_services.pClock ? *m_services.pClock : m_systemClock;
-        Ta_LOCALTIME now = clock.Now();
+        VelkLocalTime now = clock.Now();
         alertTime = now.hour * 3600L + now.minute * 60L + now.second;
     }
 

@@ -189,7 +189,7 @@ void CVelkAlert::GetMaxAndMinPrice(const CSymbolInfo& stock, float& high, float&
         day = date % 100;
     } else {
         const IVelkClock& clock = m_services.pClock ? *m_services.pClock : m_systemClock;
-        const Ta_LOCALTIME now = clock.Now();
+        const VelkLocalTime now = clock.Now();
         year = now.year;
         month = now.month;
         day = now.day;

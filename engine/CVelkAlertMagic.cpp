@@ -11,6 +11,7 @@
 #include "hostapi/KQBkApi.h"
 #include "hostapi/KQDaApi.h"
 #include "platform/core/ProfileReader.h"
+#include "platform/core/VelkClockText.h"
 #include "platform/core/VelkFile.h"
 #include "platform/core/VelkNumber.h"
 
@@ -108,11 +109,9 @@ void CVelkAlert::GetNewMagicSignal(unsigned char market)
                 break;
             }
             case kItemTime: {
-                char text[32];
-                std::snprintf(
-                    text, sizeof text, "%02d:%02d:%02d", static_cast<int>(value.GetHour()),
-                    static_cast<int>(value.GetMinute()), static_cast<int>(value.GetSecond()));
-                signal.m_strTime = text;
+                signal.m_strTime = VelkClockText(static_cast<int>(value.GetHour()),
+                                                 static_cast<int>(value.GetMinute()),
+                                                 static_cast<int>(value.GetSecond()));
                 break;
             }
             case kItemPrice:

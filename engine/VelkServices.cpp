@@ -32,12 +32,12 @@ int CRecordingMessageBox::Show(const std::string& textGbk, const std::string& ca
     return (flags & VelkMsgBox::kYesNo) ? VelkMsgBox::kIdYes : VelkMsgBox::kIdOk;
 }
 
-Ta_LOCALTIME CSystemClock::Now() const
+VelkLocalTime CSystemClock::Now() const
 {
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    Ta_LOCALTIME t;
+    VelkLocalTime t;
     t.year = local.tm_year + 1900;
     t.month = local.tm_mon + 1;
     t.day = local.tm_mday;

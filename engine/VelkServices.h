@@ -9,16 +9,19 @@
 
 class CSystemAlertStore;
 
-// Local date and time of day, as the engine needs them.
-struct Ta_LOCALTIME {
+// Local date and time of day, as the engine needs them (a value of the clock service, never
+// stored in a file).
+struct VelkLocalTime {
     int year = 1970, month = 1, day = 1;
     int hour = 0, minute = 0, second = 0;
 };
+// The name host programs built against earlier headers used.
+using Ta_LOCALTIME [[deprecated("use VelkLocalTime")]] = VelkLocalTime;
 
 class VELK_EXPORT IVelkClock {
 public:
     virtual ~IVelkClock() = default;
-    virtual Ta_LOCALTIME Now() const = 0;
+    virtual VelkLocalTime Now() const = 0;
 };
 
 class VELK_EXPORT IVelkSound {
@@ -138,5 +141,5 @@ private:
 
 class VELK_EXPORT CSystemClock final : public IVelkClock {
 public:
-    Ta_LOCALTIME Now() const override;
+    VelkLocalTime Now() const override;
 };

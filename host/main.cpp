@@ -76,6 +76,18 @@ int PrepareRoot(const std::string& rootOption, std::string& sysDir)
     return 0;
 }
 
+// A replay that watches nothing prints nothing: say so, and where the conditions were sought.
+void WarnIfNothingWatched(const CDayReplay::Totals& totals, const std::string& sysDir)
+{
+    if (totals.watched == 0)
+        std::fprintf(stderr,
+                     "velk-host: no stock is watched: %s holds no price alerts (alert.cfg), "
+                     "no magic-watch stocks (Magic.cfg) and no monitored stocks "
+                     "(System_alert.cfg or the self-selected stocks); nothing can raise an "
+                     "alert\n",
+                     sysDir.c_str());
+}
+
 int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
 {
     CTradingDay day;
@@ -105,9 +117,9 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
     });
     if (options.Silent()) {
         const CVelkServices services = CQtHostSession::EngineServices(true);
-        replay.Run(&services, sysDir, &printer);
+        WarnIfNothingWatched(replay.Run(&services, sysDir, &printer), sysDir);
     } else {
-        replay.Run(nullptr, sysDir, &printer);
+        WarnIfNothingWatched(replay.Run(nullptr, sysDir, &printer), sysDir);
     }
 #else
     (void)argc;
@@ -115,7 +127,7 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
     // Without the user interface the engine gets no windows and no sound.
     replay.SetAfterEachCall([&printer] { printer.FlushEachFrame(); });
     const CVelkServices services{};
-    replay.Run(&services, sysDir, &printer);
+    WarnIfNothingWatched(replay.Run(&services, sysDir, &printer), sysDir);
 #endif
     return 0;
 }

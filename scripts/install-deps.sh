@@ -7,6 +7,8 @@ set -euo pipefail
 
 packages=(
   g++ make cmake ninja-build pkg-config clang-format
+  # velk-host's manual page is made from its --help.
+  help2man
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev locales
   qt6-base-dev qt6-charts-dev
@@ -16,7 +18,7 @@ packages=(
   fonts-wqy-microhei
 )
 if [ "${VELK_BUILD_UI:-ON}" = "OFF" ]; then
-  packages=(g++ make cmake ninja-build pkg-config clang-format libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev locales)
+  packages=(g++ make cmake ninja-build pkg-config clang-format help2man libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev locales)
 fi
 
 if [ "${1:-}" = "--fuzz" ]; then

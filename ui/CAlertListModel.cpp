@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "engine/VelkPriceText.h"
+#include "platform/core/VelkClockText.h"
 #include "platform/qt/QtText.h"
 #include "res/VelkStringTable.h"
 
@@ -79,10 +80,7 @@ int CAlertListModel::columnCount(const QModelIndex& parent) const
 
 QString CAlertListModel::TimeText(std::int32_t seconds)
 {
-    char text[48];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", seconds / 3600, seconds / 60 % 60,
-                  seconds % 60);
-    return QString::fromLatin1(text);
+    return QString::fromStdString(VelkClockText(seconds));
 }
 
 QString CAlertListModel::PriceText(float price)

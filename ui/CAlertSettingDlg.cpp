@@ -150,6 +150,11 @@ void CAlertSettingDlg::Commit()
     s.m_fLargeVolume = ratio(m_bLargeVolume, m_fLargeVolume);
 }
 
+bool CAlertSettingDlg::OnKillActive()
+{
+    return UpdateData(true);
+}
+
 void CAlertSettingDlg::OnOK()
 {
     Commit();

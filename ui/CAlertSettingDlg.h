@@ -25,6 +25,8 @@ public:
     // writes the record.
     void Commit();
     void OnOK() override;
+    // Reads the controls; false at the first refused value, which then has the focus.
+    bool OnKillActive() override;
 
     Ta_ALERTSETTING* m_pSetting = nullptr;
     int m_bFall = 0;          // 1096

@@ -44,7 +44,6 @@ public:
 
     QTreeWidget* ListControl() const { return m_listStock; }
     const std::vector<Ta_VELKPRICEALERT>& Records() const { return m_vecStock; }
-    int RowCount() const { return m_nCount; }
 
 protected:
     void CreateControls() override;

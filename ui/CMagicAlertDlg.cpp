@@ -18,6 +18,7 @@
 #include "res/VelkStringTable.h"
 #include "ui/CAlertListDlg.h"
 #include "ui/CSelectStockDlg.h"
+#include "ui/VelkUserGroups.h"
 #include "ui_IDD_MAGICALERT_12005.h"
 
 namespace {
@@ -27,7 +28,6 @@ constexpr int kAddButton = 12010;
 constexpr int kDeleteButton = 12011;
 constexpr int kSwitchCount =
     static_cast<int>(sizeof(Ta_VELKPRICEALERT::m_nMagic) / sizeof(std::int32_t));
-constexpr unsigned short kNameItem = 1019;
 constexpr int kImageWidth = 16;
 // The catalogue number an entry of the signal list stands for, when the catalogue gave one.
 constexpr int kSignalNumberRole = Qt::UserRole;
@@ -86,10 +86,11 @@ void CMagicAlertDlg::AttachList(std::vector<Ta_VELKPRICEALERT>* pList, int* pCou
     m_nStockCount = 0;
     if (!pList)
         return;
-    const auto listed = static_cast<std::int64_t>(pList->size());
-    const std::int64_t counted = pCount ? *pCount : listed;
-    m_nStockCount = static_cast<std::int32_t>(std::clamp<std::int64_t>(counted, 0, listed));
-    m_vecStock.assign(pList->begin(), pList->begin() + m_nStockCount);
+    // Magic.cfg is written from the list and the monitor reads the list, so the list is what
+    // the page edits; a count lagging behind it (a record added through the host's pointer)
+    // must not drop records at the commit.
+    m_vecStock = *pList;
+    m_nStockCount = static_cast<std::int32_t>(m_vecStock.size());
 }
 
 void CMagicAlertDlg::CreateControls()
@@ -321,7 +322,10 @@ void CMagicAlertDlg::OnAdd()
 {
     CSelectStockDlg dlg;
     dlg.m_nMode = 1;
-    if (dlg.DoModal() != 1)
+    const int result = dlg.DoModal();
+    // The release of a shortcut's letter went to the stock dialog, not through this page.
+    VelkShortcutLatch() = 1;
+    if (result != 1)
         return;
 
     if (!dlg.m_strCode.empty() && !dlg.m_strName.empty()) {
@@ -334,24 +338,10 @@ void CMagicAlertDlg::OnAdd()
     }
 
     if (!dlg.m_strGroup.empty()) {
-        tag_UserInfo info;
-        info.m_strUserID.clear();
-        info.m_strUserName.clear();
-        info.m_nUserLevel = 0;
-        info.m_nFlags = 0;
-        DA_bGetUserInfo(info);
-        std::vector<CSymbolInfo> stocks;
-        DA_bGetSymbolIDVecBySSVName(info.m_strUserID, dlg.m_strGroup, stocks);
-        for (const CSymbolInfo& stock : stocks) {
-            std::vector<X1Format> values;
-            if (!BK_bGetItemDataByItemNo(stock.m_byMarket, stock.m_strCode, {kNameItem}, values,
-                                         true, nullptr))
-                continue;
-            const std::string name =
-                values.empty() ? std::string() : static_cast<CString>(values[0]);
-            // A member already on the page is passed over without a word.
-            AddStock(DA_byConvert2Level1ServiceID(stock.m_byMarket), stock.m_strCode, name);
-        }
+        // A member already on the page is passed over without a word.
+        for (const CGroupMember& member : VelkUserGroupMembers(dlg.m_strGroup))
+            AddStock(DA_byConvert2Level1ServiceID(member.m_byMarket), member.m_strCode,
+                     member.m_strName);
     }
 
     RefreshStockList();
@@ -389,7 +379,10 @@ void CMagicAlertDlg::Commit()
             m_pEngineList->assign(m_vecStock.begin(), m_vecStock.begin() + m_nStockCount);
     }
     CMagicStatusTable& table = VelkMagicStatusTable();
-    for (int i = 0; i < m_listSignal->count(); ++i) {
+    // Entries past the record's switches are greyed out and never edited: their table state
+    // stays as it was.
+    const int switched = SwitchedEntryCount();
+    for (int i = 0; i < switched; ++i) {
         const QVariant number = m_listSignal->item(i)->data(kSignalNumberRole);
         if (!number.isValid())
             continue;

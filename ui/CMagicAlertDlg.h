@@ -30,8 +30,8 @@ public:
     ~CMagicAlertDlg() override;
 
     void BindSettings(CSettingsBinding& binding) override;
-    // The engine's list and count, kept for the commit. A count that disagrees with the list
-    // is taken as the smaller of the two, so that the rows and the records always agree.
+    // The engine's list and count, kept for the commit. The page takes the whole list: the
+    // list is what Magic.cfg keeps and the monitor reads, the count follows it at the commit.
     void AttachList(std::vector<Ta_VELKPRICEALERT>* pList, int* pCount);
 
     bool OnApply() override;

@@ -21,6 +21,7 @@
 #include "ui/CSelectStockEvent.h"
 #include "ui/CStockKeyWizzard.h"
 #include "ui/VelkDataExchange.h"
+#include "ui/VelkUserGroups.h"
 #include "ui_IDD_SELECTSTOCK_180.h"
 
 namespace {
@@ -309,14 +310,7 @@ void CSelectStockDlg::PlaceGroupControls()
 
 void CSelectStockDlg::FillGroups()
 {
-    tag_UserInfo info;
-    info.m_strUserID.clear();
-    info.m_strUserName.clear();
-    info.m_nUserLevel = 0;
-    info.m_nFlags = 0;
-    DA_bGetUserInfo(info);
-    std::vector<CString> groups;
-    DA_bGetSSVInfoByUserID(info.m_strUserID, groups);
+    std::vector<CString> groups = VelkUserGroupNames();
     groups.insert(groups.begin(), CString());
     for (const CString& group : groups)
         m_comboGroup->addItem(VelkFromGbk(group));

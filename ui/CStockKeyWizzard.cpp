@@ -8,6 +8,7 @@
 #include "hostapi/KQBkApi.h"
 #include "hostapi/KQCommon.h"
 #include "hostapi/KQDaApi.h"
+#include "hostlibs/MarketKeyTable.h"
 #include "platform/qt/QtText.h"
 #include "platform/qt/RegisteredMessages.h"
 #include "platform/qt/ResourceSwitch.h"
@@ -18,15 +19,6 @@ namespace {
 int InputChangeMessage()
 {
     return VelkRegisterWindowMessage("KQMSG_INPUTCHANGESMYOL");
-}
-
-// Copies at most size - 1 bytes and terminates: a cut may split a double-byte character, which
-// the list's display drops rather than shows as a stray byte.
-void CopyCut(char* field, std::size_t size, const CString& text)
-{
-    const std::size_t n = std::min(text.size(), size - 1);
-    std::memcpy(field, text.data(), n);
-    std::memset(field + n, 0, size - n);
 }
 
 constexpr std::size_t kCodeCut = 11;
@@ -66,46 +58,8 @@ bool CStockKeyWizzard::OnInitDialog()
 
 void CStockKeyWizzard::BuildKeyTable()
 {
-    std::vector<CString> codes;
-    std::vector<CString> names;
-    std::vector<unsigned char> markets;
-    if (DA_bGetAllServiceID(markets)) {
-        for (unsigned char market : markets) {
-            CString ext;
-            BK_bGetServiceExName(ext, market);
-            std::vector<CString> marketCodes;
-            std::vector<CString> marketNames;
-            BK_bGetSymbolID(marketCodes, marketNames, market, CString(), CString(), nullptr);
-            for (std::size_t j = 0; j < marketCodes.size(); ++j) {
-                codes.push_back(marketCodes[j] + "." + ext);
-                // A service that hands back fewer names than codes leaves the rest unnamed.
-                names.push_back(j < marketNames.size() ? marketNames[j] : CString());
-            }
-        }
-    }
-
-    KQ_FreeKeyItems(m_keyTable.pItems);
-    m_keyTable = TaKeyRegisterTable{};
-    m_keyTable.nFlag = 1;
-    m_keyTable.hNotifyWnd = KQ_hGetWindowHandle(m_pOwnerDlg.data());
-    m_keyTable.nMsg = static_cast<std::uint32_t>(InputChangeMessage());
-    m_keyTable.nCount = 0;
-    m_keyTable.nCapacity = static_cast<std::uint32_t>(codes.size());
-    if (m_keyTable.nCapacity > 0) {
-        m_keyTable.pItems = KQ_hAllocKeyItems(m_keyTable.nCapacity);
-        if (m_keyTable.pItems == 0)
-            m_keyTable.nCapacity = 0;
-    }
-    TaKeyRegisterItem* items = KQ_pGetKeyItems(m_keyTable.pItems);
-    for (std::size_t i = 0; items && i < codes.size() && m_keyTable.nCount < m_keyTable.nCapacity;
-         ++i) {
-        TaKeyRegisterItem& item = items[m_keyTable.nCount];
-        CopyCut(item.szCode, sizeof item.szCode, codes[i]);
-        CopyCut(item.szName, sizeof item.szName, names[i]);
-        item.dwData1 = 0;
-        item.dwData2 = 0;
-        ++m_keyTable.nCount;
-    }
+    VelkFillMarketKeyTable(m_keyTable, KQ_hGetWindowHandle(m_pOwnerDlg.data()),
+                           static_cast<std::uint32_t>(InputChangeMessage()));
     AddKeyTableReg(&m_keyTable);
 }
 

@@ -18,6 +18,7 @@
 #include "res/VelkStringTable.h"
 #include "ui/CAlertListDlg.h"
 #include "ui/CSelectStockDlg.h"
+#include "ui/VelkUserGroups.h"
 #include "ui_IDD_SYSTEMALERT_12004.h"
 
 namespace {
@@ -29,7 +30,6 @@ constexpr int kAdd = 1090;
 constexpr int kDelete = 1088;
 constexpr int kClear = 1087;
 constexpr int kDefault = 1107;
-constexpr int kItemName = 1019;
 constexpr int kImageWidth = 16;
 
 // 299 x 155 dialog units.
@@ -252,21 +252,9 @@ void CSystemAlertDlg::OnAdd()
     }
 
     if (!dlg.m_strGroup.empty()) {
-        tag_UserInfo user;
-        DA_bGetUserInfo(user);
-        std::vector<CSymbolInfo> stocks;
-        if (!DA_bGetSymbolIDVecBySSVName(user.m_strUserID, dlg.m_strGroup, stocks))
-            stocks.clear();
-        const std::vector<unsigned short> items{kItemName};
-        for (const CSymbolInfo& stock : stocks) {
-            std::vector<X1Format> values;
-            if (!BK_bGetItemDataByItemNo(stock.m_byMarket, stock.m_strCode, items, values, true,
-                                         nullptr))
-                continue;
-            // Members already listed are passed over without a word.
-            AppendStock(stock.m_byMarket, stock.m_strCode,
-                        values.empty() ? CString() : values[0].s_GetAsString(), n);
-        }
+        // Members already listed are passed over without a word.
+        for (const CGroupMember& member : VelkUserGroupMembers(dlg.m_strGroup))
+            AppendStock(member.m_byMarket, member.m_strCode, member.m_strName, n);
     }
     UpdateControls();
 }

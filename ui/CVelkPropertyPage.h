@@ -28,7 +28,6 @@ public:
     CVelkPropertyPage& operator=(const CVelkPropertyPage&) = delete;
 
     int TemplateId() const { return m_nIDTemplate; }
-    QSize TemplateSize() const { return m_templateSize; }
     const QString& Caption() const { return m_strCaption; }
 
     // Binding before the sheet runs: the page copies what it edits and keeps the addresses.
@@ -39,6 +38,10 @@ public:
     // had a window or OnInitDialog failed.
     bool CreatePageWindow();
     bool HasWindow() const { return m_bHasWindow; }
+
+    // The sheet asks the page it shows to read and check its controls before any page
+    // applies; false keeps the sheet open (the page has put the focus on the refused field).
+    virtual bool OnKillActive() { return true; }
 
     // The sheet's OK reaches every page with a window through OnApply; the framework's OnApply
     // calls OnOK. A page may be committed more than once and must give the same result.

@@ -109,6 +109,11 @@ int CVelkPropertySheet::DoModal()
 
 bool CVelkPropertySheet::ApplyPages()
 {
+    // The page on show is read and checked first: a value it refuses must not be applied.
+    if (CVelkPropertyPage* active = GetActivePage(); active && active->HasWindow()) {
+        if (!active->OnKillActive())
+            return false;
+    }
     for (int i = 0; i < GetPageCount(); ++i) {
         CVelkPropertyPage* page = GetPage(i);
         if (!page->HasWindow())

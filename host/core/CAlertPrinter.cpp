@@ -2,15 +2,14 @@
 
 #include "engine/VelkPriceText.h"
 #include "platform/core/TextCodec.h"
+#include "platform/core/VelkClockText.h"
 
 std::string CAlertPrinter::FormatLine(const Ta_ALERTRECORD& record)
 {
     // A time outside one day would print as 25:00:00 or worse; fold it into the day.
     long long time = record.m_nTime;
     time = ((time % 86400) + 86400) % 86400;
-    char clock[16];
-    std::snprintf(clock, sizeof clock, "%02lld:%02lld:%02lld", time / 3600, time / 60 % 60,
-                  time % 60);
+    const std::string clock = VelkClockText(time);
     char volume[64];
     std::snprintf(volume, sizeof volume, "%.0f", static_cast<double>(record.m_fVolume));
 

@@ -7,6 +7,7 @@
 
 #include "engine/VelkRecords.h"
 #include "platform/core/TextCodec.h"
+#include "platform/core/VelkClockText.h"
 #include "platform/core/VelkFile.h"
 
 using json = nlohmann::ordered_json;
@@ -173,10 +174,7 @@ json CConditionDump::DumpAlertRecords(const std::string& bytes)
     file["alert_records"] = Records<Ta_ALERTRECORD>(
         bytes, 0,
         [](const Ta_ALERTRECORD& r) {
-            long long t = r.m_nTime;
-            char clock[32];
-            std::snprintf(clock, sizeof clock, "%02lld:%02lld:%02lld", t / 3600, t / 60 % 60,
-                          t % 60);
+            const std::string clock = VelkClockText(static_cast<long long>(r.m_nTime));
             return json{{"market", r.m_byMarket},
                         {"code", TextValue(r.m_szCode)},
                         {"name", TextValue(r.m_szName)},

@@ -62,7 +62,7 @@ CCsvReader::CCsvReader(const std::string& folder, const std::string& name)
 CCsvReader::OpenResult CCsvReader::Open(const std::vector<std::string>& columns,
                                         const std::vector<std::string>& optional)
 {
-    m_nColumns = columns.size();
+    m_columns = columns.size();
     if (!VelkFileExists(m_strPath))
         return OpenResult::Missing;
     m_file.reset(VelkIsDirectory(m_strPath) ? nullptr : std::fopen(m_strPath.c_str(), "rb"));
@@ -73,7 +73,7 @@ CCsvReader::OpenResult CCsvReader::Open(const std::vector<std::string>& columns,
     if (!Refill() && Failed())
         return OpenResult::Failed;
     if (m_strBuffer.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        m_nPos = 3;
+        m_pos = 3;
 
     std::vector<std::string_view> header;
     // An empty file has no header and no records.
@@ -98,7 +98,7 @@ CCsvReader::OpenResult CCsvReader::Open(const std::vector<std::string>& columns,
         Fail("the header must be \"" + expected + "\"");
         return OpenResult::Failed;
     }
-    m_nColumns = header.size();
+    m_columns = header.size();
     return OpenResult::Ok;
 }
 
@@ -113,8 +113,8 @@ bool CCsvReader::Next(std::vector<std::string_view>& fields)
             continue;
         if (!SplitLine(line, fields))
             return false;
-        if (fields.size() != m_nColumns) {
-            Fail(std::to_string(fields.size()) + " fields where " + std::to_string(m_nColumns) +
+        if (fields.size() != m_columns) {
+            Fail(std::to_string(fields.size()) + " fields where " + std::to_string(m_columns) +
                  " are expected");
             return false;
         }
@@ -128,7 +128,7 @@ bool CCsvReader::Refill()
     m_strBuffer.resize(kReadSize);
     const std::size_t n = m_file ? std::fread(m_strBuffer.data(), 1, kReadSize, m_file.get()) : 0;
     m_strBuffer.resize(n);
-    m_nPos = 0;
+    m_pos = 0;
     if (n == 0 && m_file && std::ferror(m_file.get()))
         m_strError = m_strName + ": cannot be read";
     return n > 0;
@@ -136,19 +136,19 @@ bool CCsvReader::Refill()
 
 bool CCsvReader::ReadLine(std::string_view& line)
 {
-    if (m_nPos >= m_strBuffer.size() && !Refill())
+    if (m_pos >= m_strBuffer.size() && !Refill())
         return false;
-    const char* begin = m_strBuffer.data() + m_nPos;
-    const std::size_t available = m_strBuffer.size() - m_nPos;
+    const char* begin = m_strBuffer.data() + m_pos;
+    const std::size_t available = m_strBuffer.size() - m_pos;
     if (const void* end = std::memchr(begin, '\n', available)) {
         const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(end) - begin);
         line = std::string_view(begin, length);
-        m_nPos += length + 1;
+        m_pos += length + 1;
         return true;
     }
     // The line goes on in the next piece of the file.
     m_strLine.assign(begin, available);
-    m_nPos = m_strBuffer.size();
+    m_pos = m_strBuffer.size();
     for (;;) {
         if (!Refill()) {
             line = m_strLine;
@@ -160,7 +160,7 @@ bool CCsvReader::ReadLine(std::string_view& line)
             end ? static_cast<std::size_t>(static_cast<const char*>(end) - begin)
                 : m_strBuffer.size();
         m_strLine.append(begin, length);
-        m_nPos = end ? length + 1 : length;
+        m_pos = end ? length + 1 : length;
         if (end) {
             line = m_strLine;
             return true;

@@ -26,7 +26,7 @@ public:
                     const std::vector<std::string>& optional = {});
 
     // The number of columns of the header, optional ones included.
-    std::size_t Columns() const { return m_nColumns; }
+    std::size_t Columns() const { return m_columns; }
 
     // The next record, with exactly as many fields as columns; false at the end or on a
     // malformed line (then Failed() is true and Error() says why). The fields stay valid until
@@ -54,11 +54,11 @@ private:
     std::string m_strName;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> m_file{nullptr, &std::fclose};
     std::string m_strBuffer;
-    std::size_t m_nPos = 0;
+    std::size_t m_pos = 0;
     std::string m_strLine;
     // The unquoted text of the current line's quoted fields.
     std::string m_strUnquoted;
     int m_nLine = 0;
-    std::size_t m_nColumns = 0;
+    std::size_t m_columns = 0;
     std::string m_strError;
 };

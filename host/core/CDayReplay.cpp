@@ -108,11 +108,28 @@ CDayReplay::Totals CDayReplay::Run(const CVelkServices* services, const std::str
     engine->Start();
     if (m_afterEachCall)
         m_afterEachCall();
+    const int watched = WatchedStocks(*engine);
     Totals totals = Replay(*engine);
+    totals.watched = watched;
     engine.reset();
     if (m_afterEachCall)
         m_afterEachCall();
     return totals;
+}
+
+int CDayReplay::WatchedStocks(CVelkAlert& engine)
+{
+    std::size_t watched = 0;
+    std::vector<Ta_VELKPRICEALERT>* list = nullptr;
+    engine.GetPriceAlter(&list);
+    watched += list ? list->size() : 0;
+    list = nullptr;
+    engine.GetSystemAlert(&list);
+    watched += list ? list->size() : 0;
+    list = nullptr;
+    engine.GetMagicAlter(&list);
+    watched += list ? list->size() : 0;
+    return static_cast<int>(watched);
 }
 
 CDayReplay::Totals CDayReplay::Replay(CVelkAlert& engine)
@@ -125,21 +142,21 @@ void CDayReplay::BeginReplay()
 {
     std::fill(m_vecStates.begin(), m_vecStates.end(), SymbolState{});
     std::fill(m_vecReplayed.begin(), m_vecReplayed.end(), 0);
-    m_nNextTrade = 0;
-    m_nNextSignal = 0;
+    m_nextTrade = 0;
+    m_nextSignal = 0;
 }
 
 int CDayReplay::NextEventTime() const
 {
     const CTradingDay::TradeList& trades = m_day.Trades();
     const std::vector<CTradingDay::Signal>& signals = m_day.Signals();
-    const bool trade = m_nNextTrade < trades.size();
-    const bool signal = m_nNextSignal < signals.size();
+    const bool trade = m_nextTrade < trades.size();
+    const bool signal = m_nextSignal < signals.size();
     if (trade && signal)
-        return std::min(trades[m_nNextTrade].time, signals[m_nNextSignal].time);
+        return std::min(trades[m_nextTrade].time, signals[m_nextSignal].time);
     if (trade)
-        return trades[m_nNextTrade].time;
-    return signal ? signals[m_nNextSignal].time : -1;
+        return trades[m_nextTrade].time;
+    return signal ? signals[m_nextSignal].time : -1;
 }
 
 int CDayReplay::FirstEventTime() const
@@ -166,8 +183,8 @@ CDayReplay::Totals CDayReplay::AdvanceTo(CVelkAlert& engine, int time, std::size
     Totals totals;
     const CTradingDay::TradeList& trades = m_day.Trades();
     const std::vector<CTradingDay::Signal>& signals = m_day.Signals();
-    std::size_t& t = m_nNextTrade;
-    std::size_t& s = m_nNextSignal;
+    std::size_t& t = m_nextTrade;
+    std::size_t& s = m_nextSignal;
     for (std::size_t done = 0; done < maxEvents && (t < trades.size() || s < signals.size());
          ++done) {
         // A trade and a signal of the same second: the trade first, so that the signal row

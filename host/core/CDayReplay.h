@@ -51,6 +51,9 @@ public:
         m_afterEachTrade = std::move(afterEachTrade);
     }
 
+    // The stocks on the engine's price, system and magic lists.
+    static int WatchedStocks(CVelkAlert& engine);
+
     // Replays the day from its start into an engine that is already started.
     Totals Replay(CVelkAlert& engine);
 
@@ -91,8 +94,8 @@ private:
     std::function<void(unsigned char, const std::string&)> m_afterEachTrade;
     std::string m_strDate;
     // Where the replay stands: the next trade and the next signal of the day.
-    std::size_t m_nNextTrade = 0;
-    std::size_t m_nNextSignal = 0;
+    std::size_t m_nextTrade = 0;
+    std::size_t m_nextSignal = 0;
     // The trades of stock s, in time order, are m_vecBySymbol[m_vecSymbolStart[s] ..
     // m_vecSymbolStart[s + 1]) (positions in the day's trades): the tick history costs four
     // bytes a trade instead of a copied row.

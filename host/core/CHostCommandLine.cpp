@@ -64,7 +64,8 @@ std::string CHostCommandLine::Usage()
            "  --screenshots PICDIR\n"
            "                 replays the day at full speed on the offscreen platform, writes\n"
            "                 PNG pictures of the main window, the alert list, a chart, the\n"
-           "                 settings sheet and the keyboard wizard to PICDIR, and exits\n"
+           "                 settings sheet, the ratio settings page and the keyboard wizard\n"
+           "                 to PICDIR, and exits\n"
 #else
            "  --headless     run without windows (the only mode of this build): no alert list\n"
            "                 window, hence no day file, and no sound\n"
@@ -83,7 +84,8 @@ std::string CHostCommandLine::Usage()
            "  dump           prints alert.cfg, Magic.cfg and System_alert.cfg of DIR/SYS as\n"
            "                 JSON, every field, texts in UTF-8; a missing file is null\n"
            "  dump-day FILE  prints a day file of alert records (YYYYMMDD.alt) as JSON: its\n"
-           "                 size, the records and the bytes after the last whole record\n"
+           "                 size, the records and the number of bytes after the last whole\n"
+           "                 record (ignored_bytes)\n"
            "\n"
            "The trading-day folder holds CSV files in UTF-8, each with a header line:\n"
            "  day.csv      trade_date                 (yyyymmdd; required)\n"
@@ -99,7 +101,8 @@ std::string CHostCommandLine::Usage()
            "error and exit status 2, and nothing under DIR is created or changed.\n"
            "\n"
            "Exit status: 0 done, 1 the data directory could not be prepared or the file to\n"
-           "dump cannot be read, 2 bad arguments or a bad trading day.\n";
+           "dump cannot be read, 2 bad arguments (a --root DIR that is an existing plain file\n"
+           "among them) or a bad trading day.\n";
 }
 
 bool CHostCommandLine::Parse(const std::vector<std::string>& args)

@@ -16,6 +16,9 @@ public:
         int trades = 0;
         int notifications = 0; // vRecvNewMemory calls, for subscribed stocks only
         int signals = 0;
+        // Stocks on the engine's price, system and magic lists after Start; a run with none
+        // raises nothing.
+        int watched = 0;
     };
 
     virtual ~IQuoteSource() = default;

@@ -9,6 +9,7 @@
 #include "hostapi/KQBkApi.h"
 #include "hostapi/KQCommon.h"
 #include "hostapi/KQDaApi.h"
+#include "hostlibs/MarketKeyTable.h"
 #include "platform/qt/QtText.h"
 #include "platform/qt/RegisteredMessages.h"
 
@@ -17,13 +18,6 @@ namespace {
 std::uint32_t PickMessage()
 {
     return static_cast<std::uint32_t>(VelkRegisterWindowMessage("KQMSG_INPUTCHANGESMYOL"));
-}
-
-void CopyCut(char* field, std::size_t size, const CString& text)
-{
-    const std::size_t n = std::min(text.size(), size - 1);
-    std::memcpy(field, text.data(), n);
-    std::memset(field + n, 0, size - n);
 }
 
 } // namespace
@@ -72,41 +66,7 @@ bool CBoardKeyWizzard::OnInitDialog()
 
 void CBoardKeyWizzard::BuildKeyTable()
 {
-    std::vector<CString> codes;
-    std::vector<CString> names;
-    std::vector<unsigned char> markets;
-    if (DA_bGetAllServiceID(markets)) {
-        for (unsigned char market : markets) {
-            CString ext;
-            BK_bGetServiceExName(ext, market);
-            std::vector<CString> marketCodes;
-            std::vector<CString> marketNames;
-            BK_bGetSymbolID(marketCodes, marketNames, market, CString(), CString(), nullptr);
-            for (std::size_t j = 0; j < marketCodes.size(); ++j) {
-                codes.push_back(marketCodes[j] + "." + ext);
-                names.push_back(j < marketNames.size() ? marketNames[j] : CString());
-            }
-        }
-    }
-    KQ_FreeKeyItems(m_keyTable.pItems);
-    m_keyTable = TaKeyRegisterTable{};
-    m_keyTable.nFlag = 1;
-    m_keyTable.hNotifyWnd = KQ_hGetWindowHandle(m_pBoard.data());
-    m_keyTable.nMsg = PickMessage();
-    m_keyTable.nCapacity = static_cast<std::uint32_t>(codes.size());
-    if (m_keyTable.nCapacity > 0) {
-        m_keyTable.pItems = KQ_hAllocKeyItems(m_keyTable.nCapacity);
-        if (m_keyTable.pItems == 0)
-            m_keyTable.nCapacity = 0;
-    }
-    TaKeyRegisterItem* items = KQ_pGetKeyItems(m_keyTable.pItems);
-    for (std::size_t i = 0; items && i < codes.size() && m_keyTable.nCount < m_keyTable.nCapacity;
-         ++i) {
-        TaKeyRegisterItem& item = items[m_keyTable.nCount];
-        CopyCut(item.szCode, sizeof item.szCode, codes[i]);
-        CopyCut(item.szName, sizeof item.szName, names[i]);
-        ++m_keyTable.nCount;
-    }
+    VelkFillMarketKeyTable(m_keyTable, KQ_hGetWindowHandle(m_pBoard.data()), PickMessage());
     AddKeyTableReg(&m_keyTable);
 }
 

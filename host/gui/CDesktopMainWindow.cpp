@@ -26,6 +26,7 @@
 #include "host/gui/HostSettingKeys.h"
 #include "hostapi/KQBkApi.h"
 #include "hostlibs/CQuoteStore.h"
+#include "platform/core/VelkClockText.h"
 #include "platform/qt/MessageBoxService.h"
 #include "platform/qt/QtText.h"
 #include "platform/qt/RegisteredMessages.h"
@@ -45,10 +46,7 @@ QString ClockText(int seconds)
 {
     if (seconds < 0)
         return QStringLiteral("--:--:--");
-    return QStringLiteral("%1:%2:%3")
-        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
-        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return QString::fromStdString(VelkClockText(seconds));
 }
 
 // The alert-list icon, with a red dot while an alert waits unseen.
@@ -303,8 +301,8 @@ void CDesktopMainWindow::OpenLoadedDay(std::unique_ptr<CTradingDay> day, const Q
 void CDesktopMainWindow::OnDayOpened()
 {
     m_pBoard->Model()->Reload();
-    m_nChartAlertsSeen = 0;
-    m_nChartTradesSeen = -1;
+    m_chartAlertsSeen = 0;
+    m_chartTradesSeen = -1;
     const int date = m_session.Day()->TradeDate();
     setWindowTitle(VelkFromUtf8("VelkSystemAlert 行情回放 - ") +
                    QStringLiteral("%1-%2-%3")
@@ -377,11 +375,11 @@ void CDesktopMainWindow::RefreshViews()
         const long long trades = m_pController->TradesReplayed();
         // The alert list may shrink and grow back to the same length (a new day), so any
         // change of either count, or a chart opened meanwhile, redraws the charts.
-        if (alerts != m_nChartAlertsSeen || trades != m_nChartTradesSeen) {
+        if (alerts != m_chartAlertsSeen || trades != m_chartTradesSeen) {
             for (CIntradayChart* chart : Charts())
                 chart->Refresh(engine->GetAlertRecords());
-            m_nChartAlertsSeen = alerts;
-            m_nChartTradesSeen = trades;
+            m_chartAlertsSeen = alerts;
+            m_chartTradesSeen = trades;
         }
     }
     UpdateStatus();

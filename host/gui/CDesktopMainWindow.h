@@ -48,7 +48,6 @@ public:
     bool OpenDay(const QString& folder, QString* error = nullptr);
     // The same with a day already loaded from folder.
     void OpenLoadedDay(std::unique_ptr<CTradingDay> day, const QString& folder);
-    QString DayFolder() const { return m_session.DayFolder(); }
 
     CDaySession& Session() { return m_session; }
     CVelkAlert* Engine() const { return m_session.Engine(); }
@@ -92,8 +91,8 @@ private:
     bool m_bSilent;
     CDaySession m_session;
     int m_nBadgeShown = -1;
-    std::size_t m_nChartAlertsSeen = 0;
-    long long m_nChartTradesSeen = -1;
+    std::size_t m_chartAlertsSeen = 0;
+    long long m_chartTradesSeen = -1;
 
     CReplayController* m_pController = nullptr;
     CQuoteBoard* m_pBoard = nullptr;

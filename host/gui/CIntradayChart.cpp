@@ -22,6 +22,7 @@
 #include "hostapi/KQBkApi.h"
 #include "hostapi/KQDaApi.h"
 #include "hostapi/QuoteItems.h"
+#include "platform/core/VelkClockText.h"
 #include "platform/qt/QtText.h"
 
 namespace {
@@ -44,10 +45,7 @@ QLineSeries* LevelLine(const QString& name, const QColor& colour)
 
 QString ClockText(int seconds)
 {
-    return QStringLiteral("%1:%2:%3")
-        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
-        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return QString::fromStdString(VelkClockText(seconds));
 }
 
 int DecimalsOf(const CString& text)
@@ -146,12 +144,12 @@ CIntradayChart::CIntradayChart(unsigned char market, const std::string& code, in
 
     const qreal left = AxisTime(m_nDayStart);
     const qreal right = AxisTime(m_nDayEnd);
-    if (m_fPrevClose > 0)
-        m_pPrevCloseLine->replace(QList<QPointF>{{left, m_fPrevClose}, {right, m_fPrevClose}});
-    if (m_fLimitUp > 0)
-        m_pLimitUpLine->replace(QList<QPointF>{{left, m_fLimitUp}, {right, m_fLimitUp}});
-    if (m_fLimitDown > 0)
-        m_pLimitDownLine->replace(QList<QPointF>{{left, m_fLimitDown}, {right, m_fLimitDown}});
+    if (m_prevClose > 0)
+        m_pPrevCloseLine->replace(QList<QPointF>{{left, m_prevClose}, {right, m_prevClose}});
+    if (m_limitUp > 0)
+        m_pLimitUpLine->replace(QList<QPointF>{{left, m_limitUp}, {right, m_limitUp}});
+    if (m_limitDown > 0)
+        m_pLimitDownLine->replace(QList<QPointF>{{left, m_limitDown}, {right, m_limitDown}});
     connect(m_pMarkerSeries, &QScatterSeries::hovered, this, &CIntradayChart::ShowMarkerTip);
 
     m_pView = new QChartView(m_pChart, this);
@@ -203,9 +201,9 @@ void CIntradayChart::ReadFixedItems()
         return;
     if (values[0].GetKind() != X1Format::kNone)
         m_strName = VelkFromGbk(static_cast<CString>(values[0]));
-    m_fPrevClose = double(values[1]);
-    m_fLimitUp = double(values[2]);
-    m_fLimitDown = double(values[3]);
+    m_prevClose = double(values[1]);
+    m_limitUp = double(values[2]);
+    m_limitDown = double(values[3]);
     if (values[1].GetKind() != X1Format::kNone)
         m_nDecimals = std::max(DecimalsOf(values[1].s_GetAsString()), 2);
 }
@@ -273,7 +271,7 @@ void CIntradayChart::ReadNewTicks()
         // A row the chart cannot place still counts, so it is not asked for again.
         if (!hasPrice || time < 0) {
             m_prices.emplace_back(m_prices.empty() ? m_nDayStart : m_prices.back().first,
-                                  m_prices.empty() ? m_fPrevClose : m_prices.back().second);
+                                  m_prices.empty() ? m_prevClose : m_prices.back().second);
             continue;
         }
         m_prices.emplace_back(time, price);
@@ -289,7 +287,7 @@ void CIntradayChart::UpdateVolume()
     m_bVolumeChanged = false;
     QList<QPointF> rising;
     QList<QPointF> falling;
-    double previous = m_fPrevClose;
+    double previous = m_prevClose;
     for (const auto& [start, minute] : m_minutes) {
         const double lots = minute.first / 100.0;
         QList<QPointF>& bars = minute.second >= previous ? rising : falling;
@@ -305,9 +303,9 @@ void CIntradayChart::UpdateVolume()
 
 void CIntradayChart::UpdateRanges()
 {
-    double low = m_fPrevClose;
-    double high = m_fPrevClose;
-    bool any = m_fPrevClose > 0;
+    double low = m_prevClose;
+    double high = m_prevClose;
+    bool any = m_prevClose > 0;
     for (const auto& [time, price] : m_prices) {
         if (!any) {
             low = high = price;
@@ -321,14 +319,14 @@ void CIntradayChart::UpdateRanges()
         high = std::max(high, marker.price);
     }
     if (m_pShowLimits->isChecked()) {
-        if (m_fLimitUp > 0)
-            high = std::max(high, m_fLimitUp);
-        if (m_fLimitDown > 0)
-            low = m_fPrevClose > 0 || any ? std::min(low, m_fLimitDown) : m_fLimitDown;
+        if (m_limitUp > 0)
+            high = std::max(high, m_limitUp);
+        if (m_limitDown > 0)
+            low = m_prevClose > 0 || any ? std::min(low, m_limitDown) : m_limitDown;
     }
     // Centred on the previous close, as intraday charts are drawn, so that rising and falling
     // read at a glance.
-    const double centre = m_fPrevClose > 0 ? m_fPrevClose : (low + high) / 2.0;
+    const double centre = m_prevClose > 0 ? m_prevClose : (low + high) / 2.0;
     double reach = std::max(high - centre, centre - low);
     if (reach <= 0)
         reach = centre > 0 ? centre * 0.01 : 1.0;
@@ -398,13 +396,13 @@ void CIntradayChart::UpdateHeader()
         const double last = m_prices.back().second;
         QString change;
         QColor colour(220, 220, 220);
-        if (m_fPrevClose > 0) {
-            const double delta = last - m_fPrevClose;
+        if (m_prevClose > 0) {
+            const double delta = last - m_prevClose;
             colour = delta > 0 ? kRising : delta < 0 ? kFalling : colour;
             change = QStringLiteral(" %1%2 (%1%3%)")
                          .arg(delta > 0 ? QStringLiteral("+") : QString())
                          .arg(delta, 0, 'f', m_nDecimals)
-                         .arg(delta / m_fPrevClose * 100.0, 0, 'f', 2);
+                         .arg(delta / m_prevClose * 100.0, 0, 'f', 2);
         }
         text += QStringLiteral("&nbsp;&nbsp;<span style=\"color:%1\">%2%3</span>&nbsp;&nbsp;%4")
                     .arg(colour.name(), QString::number(last, 'f', m_nDecimals), change,

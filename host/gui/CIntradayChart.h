@@ -49,9 +49,8 @@ public:
     double LastPrice() const { return m_prices.empty() ? 0.0 : m_prices.back().second; }
     // Volume of the minute starting at the given second (a multiple of 60), in shares.
     double MinuteVolume(int minuteStart) const;
-    double PrevClose() const { return m_fPrevClose; }
-    double LimitUp() const { return m_fLimitUp; }
-    double LimitDown() const { return m_fLimitDown; }
+    double PrevClose() const { return m_prevClose; }
+    double LimitUp() const { return m_limitUp; }
     // The tooltip of the marker nearest to a time and price.
     QString MarkerTip(int time, double price) const;
     QChart* Chart() const { return m_pChart; }
@@ -75,9 +74,9 @@ private:
     int m_nDayEnd;
     QString m_strName;
     int m_nDecimals = 2;
-    double m_fPrevClose = 0;
-    double m_fLimitUp = 0;
-    double m_fLimitDown = 0;
+    double m_prevClose = 0;
+    double m_limitUp = 0;
+    double m_limitDown = 0;
     std::vector<std::pair<int, double>> m_prices;       // time, price of every trade
     std::map<int, std::pair<double, double>> m_minutes; // minute start -> volume, last price
     std::vector<Marker> m_markers;

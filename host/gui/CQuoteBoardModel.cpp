@@ -8,6 +8,7 @@
 #include "hostapi/KQBkApi.h"
 #include "hostapi/KQDaApi.h"
 #include "hostapi/QuoteItems.h"
+#include "platform/core/VelkClockText.h"
 #include "platform/qt/QtText.h"
 
 const QColor CQuoteBoardModel::kRising(255, 60, 60);
@@ -196,10 +197,7 @@ QVariant CQuoteBoardModel::data(const QModelIndex& index, int role) const
             return row.traded ? QString::number(std::floor(row.volume / 100.0), 'f', 0)
                               : QStringLiteral("-");
         case kTime:
-            return row.time >= 0 ? QStringLiteral("%1:%2:%3")
-                                       .arg(row.time / 3600, 2, 10, QLatin1Char('0'))
-                                       .arg(row.time / 60 % 60, 2, 10, QLatin1Char('0'))
-                                       .arg(row.time % 60, 2, 10, QLatin1Char('0'))
+            return row.time >= 0 ? QString::fromStdString(VelkClockText(row.time))
                                  : QStringLiteral("-");
         }
         return {};

@@ -29,8 +29,8 @@ void CReplayController::Attach(IQuoteSource* replay, CVelkAlert* engine)
     m_timer.stop();
     m_pReplay = replay;
     m_pEngine = engine;
-    m_fOwedMs = 0;
-    m_nTrades = 0;
+    m_owedMs = 0;
+    m_tradesReplayed = 0;
     m_nTradesInWindow = 0;
     m_nTradesPerSecond = 0;
     if (!IsAttached()) {
@@ -59,7 +59,7 @@ void CReplayController::Play()
 {
     if (!IsAttached() || m_state == State::Finished || m_state == State::Playing)
         return;
-    m_fOwedMs = 0;
+    m_owedMs = 0;
     m_wall.start();
     m_throughputWindow.start();
     m_nTradesInWindow = 0;
@@ -94,7 +94,7 @@ void CReplayController::SetSpeed(int speed)
         speed == m_nSpeed)
         return;
     m_nSpeed = speed;
-    m_fOwedMs = 0;
+    m_owedMs = 0;
     if (m_state == State::Playing) {
         m_wall.restart();
         m_timer.start(m_nSpeed == kFastest ? 0 : kTickMs);
@@ -132,7 +132,7 @@ bool CReplayController::ReplayUntil(int target, qint64 budgetMs)
             return true;
         }
         const IQuoteSource::Totals totals = m_pReplay->AdvanceTo(*m_pEngine, next, kChunk);
-        m_nTrades += totals.trades;
+        m_tradesReplayed += totals.trades;
         m_nTradesInWindow += totals.trades;
         m_nClock = std::max(m_nClock, next);
         if (slice.elapsed() >= budgetMs)
@@ -154,18 +154,18 @@ void CReplayController::OnTick()
     }
     const qint64 elapsed = m_wall.restart();
     const int before = m_nClock;
-    const long long tradesBefore = m_nTrades;
+    const long long tradesBefore = m_tradesReplayed;
     if (m_nSpeed == kFastest) {
         ReplayUntil(m_nDayEnd, kSliceMs);
     } else {
-        m_fOwedMs += double(elapsed) * m_nSpeed;
-        const int whole = static_cast<int>(m_fOwedMs / 1000.0);
+        m_owedMs += double(elapsed) * m_nSpeed;
+        const int whole = static_cast<int>(m_owedMs / 1000.0);
         if (whole > 0) {
             ReplayUntil(m_nClock + whole, kSliceMs);
-            m_fOwedMs -= 1000.0 * (m_nClock - before);
+            m_owedMs -= 1000.0 * (m_nClock - before);
             // A machine that cannot keep up lags by at most one wall second instead of
             // replaying a growing backlog in one burst later.
-            m_fOwedMs = std::clamp(m_fOwedMs, 0.0, 1000.0 * m_nSpeed);
+            m_owedMs = std::clamp(m_owedMs, 0.0, 1000.0 * m_nSpeed);
         }
     }
     CountThroughput();
@@ -177,7 +177,7 @@ void CReplayController::OnTick()
         Q_EMIT Advanced();
         return;
     }
-    if (m_nClock != before || m_nTrades != tradesBefore)
+    if (m_nClock != before || m_tradesReplayed != tradesBefore)
         Q_EMIT Advanced();
 }
 

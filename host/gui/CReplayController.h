@@ -44,7 +44,7 @@ public:
     // 0..1000 of the day's span.
     int Progress() const;
 
-    long long TradesReplayed() const { return m_nTrades; }
+    long long TradesReplayed() const { return m_tradesReplayed; }
     // Trades handed to the quote service during the last full wall-clock second.
     int TradesPerSecond() const { return m_nTradesPerSecond; }
 
@@ -76,8 +76,8 @@ private:
     int m_nDayStart = -1;
     int m_nDayEnd = -1;
     // Replay time owed by the wall clock but not yet replayed, in milliseconds of replay time.
-    double m_fOwedMs = 0;
-    long long m_nTrades = 0;
+    double m_owedMs = 0;
+    long long m_tradesReplayed = 0;
     int m_nTradesInWindow = 0;
     int m_nTradesPerSecond = 0;
 };

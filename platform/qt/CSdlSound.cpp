@@ -47,15 +47,15 @@ bool CSdlSound::Play(const SDL_AudioSpec& audio, const unsigned char* data, unsi
     // Small buffers: the call waits for the last one, and a paused device writes whole ones.
     want.samples = 512;
     SDL_AudioSpec have{};
-    if (m_nReopenAfter != 0 && SDL_GetTicks64() < m_nReopenAfter)
+    if (m_reopenAfter != 0 && SDL_GetTicks64() < m_reopenAfter)
         return false;
     // No changes allowed: SDL converts, and the device plays the samples as given.
     SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (device == 0) {
-        m_nReopenAfter = SDL_GetTicks64() + kReopenDelayMs;
+        m_reopenAfter = SDL_GetTicks64() + kReopenDelayMs;
         return false;
     }
-    m_nReopenAfter = 0;
+    m_reopenAfter = 0;
     if (SDL_QueueAudio(device, data, size) != 0) {
         SDL_CloseAudioDevice(device);
         return false;

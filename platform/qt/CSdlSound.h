@@ -32,5 +32,5 @@ private:
     bool m_bTriedInit = false;
     bool m_bAudioUp = false;
     // SDL ticks before which no device is opened again after a failed open; 0 when none failed.
-    unsigned long long m_nReopenAfter = 0;
+    unsigned long long m_reopenAfter = 0;
 };

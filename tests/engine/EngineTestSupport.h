@@ -16,8 +16,8 @@
 
 class CFixedClock final : public IVelkClock {
 public:
-    Ta_LOCALTIME Now() const override { return m_now; }
-    Ta_LOCALTIME m_now{2021, 12, 1, 10, 0, 0};
+    VelkLocalTime Now() const override { return m_now; }
+    VelkLocalTime m_now{2021, 12, 1, 10, 0, 0};
 };
 
 class CRecordingSound final : public IVelkSound {

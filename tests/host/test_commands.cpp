@@ -32,6 +32,18 @@ TEST(HostCommandLine, BadArgumentsExitTwoWithTheReason)
         RunHost({"--headless", "--root", "/nonexistent", "--day", "/nonexistent/day"});
     EXPECT_EQ(noFolder.status, 2);
     EXPECT_EQ(noFolder.err, "/nonexistent/day: no such trading-day folder\n");
+
+    // A plain file as the data directory is a bad argument, as the help says.
+    CTempDir dir;
+    WriteDay(dir.File("day"), "09:30:00,1,600000,10.00,100\n");
+    WriteFile(dir.File("plain"), "not a folder");
+    HostResult plainRoot =
+        RunHost({"--headless", "--root", dir.File("plain"), "--day", dir.File("day")});
+    EXPECT_EQ(plainRoot.status, 2);
+    EXPECT_NE(plainRoot.err.find("is not a directory"), std::string::npos) << plainRoot.err;
+    const std::string help = RunHost({"--help"}).out;
+    EXPECT_NE(help.find("2 bad arguments (a --root DIR that is an existing plain file"),
+              std::string::npos);
 }
 
 TEST(HostDump, ConditionFilesComeOutFieldByFieldInUtf8)

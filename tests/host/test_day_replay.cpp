@@ -10,20 +10,13 @@
 #include "host/core/CTradingDay.h"
 #include "hostapi/QuoteItems.h"
 #include "hostlibs/CQuoteStore.h"
+#include "platform/core/VelkClockText.h"
 #include "tests/host/HostTestSupport.h"
 #include "tests/support/CScopedCommaNumericLocale.h"
 
 using namespace hosttest;
 
 namespace {
-
-std::string Clock(int seconds)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", seconds / 3600, seconds / 60 % 60,
-                  seconds % 60);
-    return text;
-}
 
 TEST(DayReader, LargeTradeFileIsReadWholeAndAnErrorNamesItsLine)
 {
@@ -37,7 +30,7 @@ TEST(DayReader, LargeTradeFileIsReadWholeAndAnErrorNamesItsLine)
     for (int i = 0; i < kTrades; ++i) {
         const int time = 9 * 3600 + 30 * 60 + i / 2;
         const bool first = i % 2 == 0;
-        std::string row = Clock(time) + (first ? ",1,600000," : ",2,\"000001\",") +
+        std::string row = VelkClockText(time) + (first ? ",1,600000," : ",2,\"000001\",") +
                           std::to_string(10 + i % 7) + "." + std::to_string(i % 100) + "," +
                           std::to_string(100 * (1 + i % 13));
         row += i % 3 == 0 ? "\r\n" : "\n";

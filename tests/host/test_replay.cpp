@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 
 #include "tests/host/HostTestSupport.h"
 
@@ -161,12 +162,35 @@ TEST_F(ReplayTest, WorksInBinBesideSysAndLeavesTheConditionFilesAsTheyWere)
     EXPECT_EQ(ReadFile(Sys("alert.cfg")), alertCfg);
 }
 
+TEST_F(ReplayTest, ARunThatWatchesNothingSaysSoAndWhereItLooked)
+{
+    WriteDay(Day(), "09:30:00,1,600000,10.00,1000\n");
+    HostResult run = Replay();
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("no stock is watched"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(Root() + "/SYS"), std::string::npos) << run.err;
+
+    // One watched stock and the notice is gone.
+    WriteFile(Sys("alert.cfg"), AlertCfg({Stock(1, "600000", "浦发银行", 10.50f, 9.50f)}));
+    run = Replay();
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+}
+
 struct MalformedCase {
     const char* name;
     const char* file;
     std::optional<std::string> content; // none: the file is removed
     std::string error;
 };
+
+// The listing of the tests (and CTest's names) shows the case by its name, not as a dump of
+// its bytes.
+void PrintTo(const MalformedCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class MalformedDayTest : public ::testing::TestWithParam<MalformedCase> {};
 

@@ -11,15 +11,18 @@ file(REMOVE_RECURSE ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
 run("installing" ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 
+# The libraries are the package's own, in a directory of their own.
+set(private ${LIBDIR}/velk-system-alert)
 set(expected
-  bin/velk-host
-  ${LIBDIR}/libVelkSystemAlert.so ${LIBDIR}/libKQHost.so
+  bin/velk-host share/man/man1/velk-host.1.gz
+  share/doc/velk-system-alert/copyright share/doc/velk-system-alert/changelog.gz
+  ${private}/libVelkSystemAlert.so ${private}/libKQHost.so
   ${LIBDIR}/cmake/VelkSystemAlert/VelkSystemAlertConfig.cmake
   ${LIBDIR}/cmake/VelkSystemAlert/VelkSystemAlertConfigVersion.cmake
   include/VelkSystemAlert/CVelkAlert.h include/VelkSystemAlert/KQBkApi.h include/VelkSystemAlert/CQuoteStore.h
   share/velk-host/demo-day/trades.csv share/velk-host/demo-root/SYS/alert.cfg)
 if(WITH_UI)
-  list(APPEND expected ${LIBDIR}/libKQDialog.so ${LIBDIR}/libVelkPlatform.so
+  list(APPEND expected ${private}/libKQDialog.so ${private}/libVelkPlatform.so
     share/applications/velk-host.desktop share/icons/hicolor/scalable/apps/velk-host.svg
     share/icons/hicolor/64x64/apps/velk-host.png)
 endif()
@@ -28,6 +31,11 @@ foreach(file IN LISTS expected)
     message(FATAL_ERROR "the install tree lacks ${file}")
   endif()
 endforeach()
+# Nothing of the package's goes into the shared library directory, where ldconfig would list it.
+file(GLOB shared ${prefix}/${LIBDIR}/*.so*)
+if(shared)
+  message(FATAL_ERROR "private libraries in the shared library directory: ${shared}")
+endif()
 
 run("configuring the consumer" ${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/consumer -G ${GENERATOR}
   -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}" -DCMAKE_PREFIX_PATH=${prefix})

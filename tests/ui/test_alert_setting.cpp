@@ -191,3 +191,42 @@ TEST_F(AlertSettingTest, ASheetOfItsOwnCommitsOnOkOnlyAndTheSettingsSheetHasNoSu
     CVelkWindowing windowing;
     EXPECT_EQ(windowing.RunSettingsSheet(binding), VelkMsgBox::kIdCancel);
 }
+
+TEST_F(AlertSettingTest, ARefusedValueKeepsTheHostsSheetOpenOnItsFieldAndReachesNoRecord)
+{
+    Ta_ALERTSETTING stored{0, 0, 0, 0, 0, -1.0f, -1.0f, -1.0f, -1.0f, -1.0f, -1.0f};
+    bool stayedOpen = false;
+    bool refusedSelected = false;
+    Ta_ALERTSETTING afterRefusal{};
+    QTimer::singleShot(0, [&] {
+        auto* sheet = qobject_cast<CVelkPropertySheet*>(QApplication::activeModalWidget());
+        ASSERT_NE(sheet, nullptr);
+        auto* page = dynamic_cast<CAlertSettingDlg*>(sheet->GetPage(0));
+        ASSERT_NE(page, nullptr);
+        Defaults(*page);
+        Edit(*page, 1104)->setText(QStringLiteral("20000"));
+        QPushButton* ok = nullptr;
+        for (QPushButton* b : sheet->findChildren<QPushButton*>()) {
+            if (b->property("controlId").toInt() == 1)
+                ok = b;
+        }
+        ASSERT_NE(ok, nullptr);
+        QTest::mouseClick(ok, Qt::LeftButton);
+        stayedOpen = sheet->isVisible() && QApplication::activeModalWidget() == sheet;
+        // The template keeps the ratio edits hidden, so the focus cannot go there; the refused
+        // text is selected for the user all the same.
+        refusedSelected = Edit(*page, 1104)->selectedText() == QStringLiteral("20000");
+        afterRefusal = stored;
+        Edit(*page, 1104)->setText(QStringLiteral("30"));
+        QTest::mouseClick(ok, Qt::LeftButton);
+    });
+    CModalGuard guard;
+    CVelkWindowing windowing;
+    EXPECT_EQ(windowing.RunAlertSettingPage(&stored), VelkMsgBox::kIdOk);
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_TRUE(refusedSelected);
+    EXPECT_FLOAT_EQ(float{afterRefusal.m_fVolumeRatio}, -1.0f) << "nothing applied on a refusal";
+    ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes.m_boxes[0].text, "请输入一个介于 0 和 9999 之间的数。");
+    EXPECT_FLOAT_EQ(float{stored.m_fVolumeRatio}, 30.0f);
+}

@@ -13,6 +13,7 @@
 
 #include "platform/core/VelkFile.h"
 #include "tests/engine/CVelkAlertTestAccess.h"
+#include "tests/support/GbkText.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/CAlertStockDlg.h"
 #include "ui/CSelectStockDlg.h"
@@ -23,11 +24,6 @@
 namespace {
 
 using TA = CVelkAlertTestAccess;
-
-std::string Gbk(const char* utf8)
-{
-    return TextCodec::Utf8ToGbk(utf8);
-}
 
 QString Row(QTreeWidget* list, int row)
 {

@@ -11,13 +11,9 @@
 #include "hostapi/KQDialog.h"
 #include "hostlibs/CPinyinIndex.h"
 #include "platform/core/TextCodec.h"
+#include "tests/support/GbkText.h"
 
 namespace {
-
-std::string Gbk(const char* utf8)
-{
-    return TextCodec::Utf8ToGbk(utf8);
-}
 
 std::vector<std::uint32_t> Match(const CPinyinIndex& index, const std::string& typed,
                                  std::size_t max = 50)

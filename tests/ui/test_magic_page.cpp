@@ -13,6 +13,7 @@
 
 #include "engine/CMagicStatusTable.h"
 #include "platform/core/VelkFile.h"
+#include "tests/support/GbkText.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/CMagicAlertDlg.h"
 #include "ui/CSelectStockDlg.h"
@@ -23,11 +24,6 @@
 namespace {
 
 using Checks = std::vector<int>;
-
-std::string Gbk(const char* utf8)
-{
-    return TextCodec::Utf8ToGbk(utf8);
-}
 
 Ta_VELKPRICEALERT Stock(unsigned char market, const std::string& code, const Checks& switches)
 {
@@ -317,21 +313,57 @@ TEST_F(MagicPageTest, AddingTakesLevelOneMarketsRefusesADuplicateAndSkipsKnownOr
     EXPECT_EQ(Switches(page->GetStocks()[1], 18), Checks(18, 1));
 }
 
-TEST_F(MagicPageTest, TheWorkingCountIsTheSmallerOfTheEngineCountAndItsList)
+TEST_F(MagicPageTest, ThePageTakesTheWholeEngineListWhateverTheCountSays)
 {
-    for (auto [count, rows] :
-         std::vector<std::pair<int, int>>{{-1, 0}, {0, 0}, {1, 1}, {2, 2}, {5, 2}}) {
+    // Magic.cfg keeps the list and the monitor reads the list: a count lagging behind it (a
+    // record added through the host's pointer) must not drop records at OK.
+    for (int count : {-1, 0, 1, 2, 5}) {
         auto page = Open({Stock(10, "600000", {1}), Stock(10, "600036", {1})}, count);
-        EXPECT_EQ(Stocks(*page)->count(), rows) << count;
-        EXPECT_EQ(page->GetStockCount(), rows) << count;
+        EXPECT_EQ(Stocks(*page)->count(), 2) << count;
+        EXPECT_EQ(page->GetStockCount(), 2) << count;
         page->OnApply();
-        EXPECT_EQ(m_count, rows) << count;
-        EXPECT_EQ(m_list.size(), static_cast<std::size_t>(rows)) << count;
+        EXPECT_EQ(m_count, 2) << count;
+        ASSERT_EQ(m_list.size(), 2u) << count;
+        EXPECT_EQ(VelkFieldText(m_list[1].m_szCode), "600036") << count;
     }
     CMagicAlertDlg unbound;
     unbound.AttachList(nullptr, nullptr);
     unbound.CreatePageWindow();
     EXPECT_TRUE(unbound.OnApply());
+}
+
+TEST_F(MagicPageTest, AfterCtrlAOpenedTheStockDialogTheNextShortcutStillFires)
+{
+    auto page = Open({Stock(10, "600000", {1}), Stock(10, "600036", {1})});
+    ASSERT_TRUE(Stocks(*page)->item(1)->isSelected());
+    {
+        CModalGuard guard;
+        SendKey(Stocks(*page), QEvent::KeyPress, Qt::Key_A);
+        // The letter's release goes to the stock dialog, never through the page.
+        QTimer::singleShot(0, [] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            ASSERT_NE(dynamic_cast<CSelectStockDlg*>(dialog), nullptr);
+            SendKey(dialog, QEvent::KeyRelease, Qt::Key_A);
+            qobject_cast<QDialog*>(dialog)->reject();
+        });
+        QCoreApplication::processEvents();
+    }
+    SendKey(Stocks(*page), QEvent::KeyPress, Qt::Key_D);
+    SendKey(Stocks(*page), QEvent::KeyRelease, Qt::Key_D);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(page->GetStockCount(), 1) << "Ctrl+D after the dialog deletes the selected stock";
+    EXPECT_EQ(VelkShortcutLatch(), 1);
+}
+
+TEST_F(MagicPageTest, OkLeavesTheStatusOfEntriesWithoutASwitchAlone)
+{
+    Catalogue(20); // entries 18 and 19 carry the catalogue numbers 20 and 21
+    VelkMagicStatusTable().SetEntries({{0, 0}, {20, 1}, {21, 1}});
+    auto page = Open({Stock(10, "600000", Checks(18, 1))});
+    EXPECT_EQ(Boxes(*page)[0], 1);
+    page->OnApply();
+    EXPECT_EQ(VelkMagicStatusTable().GetEntries(),
+              (CMagicStatusTable::Entries{{0, 1}, {20, 1}, {21, 1}}));
 }
 
 TEST_F(MagicPageTest, CancelRewritesOnlyTheStatusFileAndOkCommitsTheListAndTheStates)

@@ -19,17 +19,13 @@
 #include "engine/VelkServices.h"
 #include "platform/core/TextCodec.h"
 #include "platform/qt/MessageBoxService.h"
+#include "tests/support/GbkText.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/COtherSettingDlg.h"
 #include "ui/CVelkPropertySheet.h"
 #include "ui/CVelkWindowing.h"
 
 namespace {
-
-std::string Gbk(const std::string& utf8)
-{
-    return TextCodec::Utf8ToGbk(utf8);
-}
 
 // Plays or fails as told and keeps the path of every play.
 class CFakeSound final : public IVelkSound {

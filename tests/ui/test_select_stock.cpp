@@ -22,6 +22,7 @@
 #include "platform/core/TextCodec.h"
 #include "platform/qt/MessageBoxService.h"
 #include "platform/qt/RegisteredMessages.h"
+#include "tests/support/GbkText.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/CAlertListDlg.h"
 #include "ui/CSelectStockDlg.h"
@@ -29,11 +30,6 @@
 #include "ui/CStockKeyWizzard.h"
 
 namespace {
-
-std::string Gbk(const char* utf8)
-{
-    return TextCodec::Utf8ToGbk(utf8);
-}
 
 int ChangeMessage()
 {

@@ -21,6 +21,7 @@
 #include "platform/core/VelkFile.h"
 #include "res/VelkStringTable.h"
 #include "tests/engine/CVelkAlertTestAccess.h"
+#include "tests/support/GbkText.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/CSelectStockDlg.h"
 #include "ui/CSelectStockEvent.h"
@@ -31,11 +32,6 @@
 namespace {
 
 using TA = CVelkAlertTestAccess;
-
-std::string Gbk(const char* utf8)
-{
-    return TextCodec::Utf8ToGbk(utf8);
-}
 
 std::string SystemFileBytes(const Ta_SYSTEMSWITCH& switches,
                             const std::vector<Ta_VELKPRICEALERT>& records)
