@@ -241,13 +241,17 @@ RunResult RunOnce(const std::string& folder, const std::string& mode, int& argc,
     RunResult result;
     result.startKb = CurrentRssKb();
     if (mode == "floor") {
+        const Clock::time_point start = Clock::now();
+        const double startCpu = CpuSeconds();
         CTradingDay day;
         std::string error;
         if (!day.Load(VelkJoinPath(folder, "day"), error)) {
-            std::fprintf(stderr, "bench_market_day: %s
-", error.c_str());
+            std::fprintf(stderr, "bench_market_day: %s\n", error.c_str());
             return result;
         }
+        result.load = Seconds(start, Clock::now());
+        result.loadCpu = CpuSeconds() - startCpu;
+        result.loadedKb = CurrentRssKb();
         RunFloor(day, result);
         result.peakKb = PeakRssKb();
         result.ok = true;
