@@ -2,13 +2,19 @@
 // stocks on two markets, every one monitored for new highs, new lows and limit prices, 1,000
 // with price alerts) replayed with everything watched, with nothing watched, and with the
 // pop-up option on (the alert list window created on the offscreen platform). Each run is a
-// child process of its own, so its peak memory is its own. Prints trades per second, the
-// engine's cost per notification (watched less nothing watched), alerts and peak memory.
+// child process of its own, so its peak memory is its own; the modes take turns run by run, so
+// that the neighbours' load falls on all of them alike. Prints trades per second, the engine's
+// cost per notification (watched less nothing watched), alerts and peak memory.
+//
+// The floor is the least any module could spend on a notification: over the same day's trades,
+// a bare loop builds each stock's key ("%d%s") and looks it up in a price-alert and a
+// system-alert map as the watched run's lists would fill them (every stock monitored, every
+// fifth with a price alert). The engine's cost is printed as a multiple of it.
 // Times are wall clock and, beside them, the process's CPU time, which says more on a machine
 // that other work shares.
 //
 //   bench_market_day [--trades N[,N...]] [--stocks N] [--seed N] [--runs N] [--data DIR]
-//                    [--modes none,watched,popup]
+//                    [--modes floor,none,watched,popup]
 //   bench_market_day --soak NOTIFICATIONS [--trades N] ...
 //
 // The soak replays the watched day again and again into one engine, as one trading day after
@@ -29,6 +35,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <unordered_map>
 #include <vector>
 
 #include "bench/CMarketDayGenerator.h"
@@ -103,7 +110,7 @@ struct Options {
     std::uint64_t seed = 20240102;
     int runs = 3;
     std::string dataDir = VELK_BENCH_DATA_DIR;
-    std::vector<std::string> modes{"none", "watched", "popup"};
+    std::vector<std::string> modes{"floor", "none", "watched", "popup"};
     long long soak = 0;
 };
 
@@ -198,11 +205,58 @@ std::string PrepareRoot(const std::string& folder, const std::string& mode)
     return templ;
 }
 
+// The floor loop over the loaded day: CPU seconds, notifications = trades.
+void RunFloor(const CTradingDay& day, RunResult& result)
+{
+    std::unordered_map<std::string, int> priceMap(17);
+    std::unordered_map<std::string, int> systemMap(17);
+    const std::vector<CTradingDay::Symbol>& symbols = day.Symbols();
+    for (std::size_t i = 0; i < symbols.size(); ++i) {
+        const std::string key = std::to_string(symbols[i].market) + symbols[i].code;
+        systemMap[key] = static_cast<int>(i);
+        if (i % 5 == 0)
+            priceMap[key] = static_cast<int>(i / 5);
+    }
+    long found = 0;
+    const double start = CpuSeconds();
+    for (const CTradingDay::Trade& trade : day.Trades()) {
+        const CTradingDay::Symbol& symbol = day.SymbolOf(trade);
+        const std::string key = std::to_string(symbol.market) + symbol.code;
+        auto price = priceMap.find(key);
+        auto system = systemMap.find(key);
+        found +=
+            (price != priceMap.end() ? price->second : 0) + (system != systemMap.end() ? 1 : 0);
+    }
+    result.replayCpu = CpuSeconds() - start;
+    result.replay = result.replayCpu;
+    result.trades = static_cast<long>(day.Trades().size());
+    result.notifications = result.trades;
+    // Kept, so that the loop is not optimised away.
+    result.alerts = found > 0 ? 0 : 1;
+}
+
 // One replay of the day in this process.
 RunResult RunOnce(const std::string& folder, const std::string& mode, int& argc, char** argv)
 {
     RunResult result;
     result.startKb = CurrentRssKb();
+    if (mode == "floor") {
+        const Clock::time_point start = Clock::now();
+        const double startCpu = CpuSeconds();
+        CTradingDay day;
+        std::string error;
+        if (!day.Load(VelkJoinPath(folder, "day"), error)) {
+            std::fprintf(stderr, "bench_market_day: %s\n", error.c_str());
+            return result;
+        }
+        result.load = Seconds(start, Clock::now());
+        result.loadCpu = CpuSeconds() - startCpu;
+        result.loadedKb = CurrentRssKb();
+        RunFloor(day, result);
+        result.peakKb = PeakRssKb();
+        result.ok = true;
+        return result;
+    }
     const std::string root = PrepareRoot(folder, mode);
     if (root.empty())
         return result;
@@ -293,6 +347,13 @@ struct ModeSummary {
     RunResult last;
 };
 
+long long TradeFileBytes(const std::string& folder)
+{
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(VelkJoinPath(folder, "day/trades.csv"), ec);
+    return ec ? 0 : static_cast<long long>(size);
+}
+
 int RunBenchmark(const Options& options, int& argc, char** argv)
 {
     struct Total {
@@ -310,26 +371,34 @@ int RunBenchmark(const Options& options, int& argc, char** argv)
         std::printf("%-8s %8s %8s %8s %11s %8s %9s %9s %9s %8s %8s\n", "mode", "load s", "replay s",
                     "total s", "trades/s", "cpu s", "cpu tr/s", "notified", "alerts", "peak MB",
                     "B/trade");
-        std::vector<ModeSummary> summaries;
-        for (const std::string& mode : options.modes) {
-            std::vector<double> loads;
-            std::vector<double> replays;
-            std::vector<double> loadCpus;
-            std::vector<double> replayCpus;
-            ModeSummary summary;
-            summary.mode = mode;
-            for (int run = 0; run < options.runs; ++run) {
+        std::vector<ModeSummary> summaries(options.modes.size());
+        std::vector<std::vector<double>> allLoads(options.modes.size());
+        std::vector<std::vector<double>> allReplays(options.modes.size());
+        std::vector<std::vector<double>> allLoadCpus(options.modes.size());
+        std::vector<std::vector<double>> allReplayCpus(options.modes.size());
+        for (int run = 0; run < options.runs; ++run) {
+            for (std::size_t m = 0; m < options.modes.size(); ++m) {
+                const std::string& mode = options.modes[m];
                 const RunResult result = RunInChild(folder, mode, argc, argv);
                 if (!result.ok) {
                     std::fprintf(stderr, "bench_market_day: the %s run failed\n", mode.c_str());
                     return 1;
                 }
-                loads.push_back(result.load);
-                replays.push_back(result.replay);
-                loadCpus.push_back(result.loadCpu);
-                replayCpus.push_back(result.replayCpu);
-                summary.last = result;
+                allLoads[m].push_back(result.load);
+                allReplays[m].push_back(result.replay);
+                allLoadCpus[m].push_back(result.loadCpu);
+                allReplayCpus[m].push_back(result.replayCpu);
+                summaries[m].mode = mode;
+                summaries[m].last = result;
             }
+        }
+        for (std::size_t m = 0; m < options.modes.size(); ++m) {
+            const std::string& mode = options.modes[m];
+            ModeSummary& summary = summaries[m];
+            const std::vector<double>& loads = allLoads[m];
+            const std::vector<double>& replays = allReplays[m];
+            const std::vector<double>& loadCpus = allLoadCpus[m];
+            const std::vector<double>& replayCpus = allReplayCpus[m];
             summary.load = Median(loads);
             summary.replay = Median(replays);
             summary.loadCpu = Median(loadCpus);
@@ -346,7 +415,6 @@ int RunBenchmark(const Options& options, int& argc, char** argv)
                         static_cast<double>(r.trades) / total, cpu,
                         static_cast<double>(r.trades) / cpu, r.notifications, r.alerts,
                         static_cast<double>(r.peakKb) / 1024.0, perTrade);
-            summaries.push_back(summary);
         }
         auto find = [&](const char* mode) -> const ModeSummary* {
             for (const ModeSummary& s : summaries)
@@ -357,11 +425,23 @@ int RunBenchmark(const Options& options, int& argc, char** argv)
         const ModeSummary* none = find("none");
         const ModeSummary* watched = find("watched");
         const ModeSummary* popup = find("popup");
+        const ModeSummary* floor = find("floor");
+        if (floor)
+            std::printf("load: %.1f MB/s of CSV (cpu, median of the replayed modes' loads)\n",
+                        static_cast<double>(TradeFileBytes(folder)) / 1048576.0 /
+                            (watched ? watched->loadCpu : floor->loadCpu));
         if (none && watched) {
             const double notified = static_cast<double>(std::max(1L, watched->last.notifications));
+            const double engineCpuNs = (watched->replayCpu - none->replayCpu) * 1e9 / notified;
             std::printf("engine per notification: %.0f ns wall, %.0f ns cpu\n",
-                        (watched->replay - none->replay) * 1e9 / notified,
-                        (watched->replayCpu - none->replayCpu) * 1e9 / notified);
+                        (watched->replay - none->replay) * 1e9 / notified, engineCpuNs);
+            if (floor) {
+                const double floorNs =
+                    floor->replayCpu * 1e9 / static_cast<double>(std::max(1L, floor->last.trades));
+                std::printf(
+                    "floor (key + two map lookups): %.0f ns cpu; engine = %.2fx the floor\n",
+                    floorNs, engineCpuNs / floorNs);
+            }
             std::printf("watched / nothing watched, end to end: %.2fx wall, %.2fx cpu\n",
                         (watched->load + watched->replay) / (none->load + none->replay),
                         (watched->loadCpu + watched->replayCpu) /
@@ -476,10 +556,11 @@ int main(int argc, char** argv)
 {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fputs("usage: bench_market_day [--trades N[,N...]] [--stocks N] [--seed N] [--runs N] "
-                   "[--data DIR]\n"
-                   "                        [--modes none,watched,popup] [--soak NOTIFICATIONS]\n",
-                   stderr);
+        std::fputs(
+            "usage: bench_market_day [--trades N[,N...]] [--stocks N] [--seed N] [--runs N] "
+            "[--data DIR]\n"
+            "                        [--modes floor,none,watched,popup] [--soak NOTIFICATIONS]\n",
+            stderr);
         return 2;
     }
 #ifndef VELK_BENCH_HAS_UI

@@ -202,7 +202,9 @@ int CWatchIndex::FirstOfCode(int hint, std::string_view code)
         return hint;
     // A record of the ring that no longer holds the code: the host reordered the list in place.
     auto found = m_mapFirstOfCode.find(std::string(code));
-    if (found != m_mapFirstOfCode.end() && CodeRingHolds(found->second, code))
+    if (found == m_mapFirstOfCode.end())
+        return -1;
+    if (CodeRingHolds(found->second, code))
         return found->second;
     m_nCodesIndexed = kNotIndexed;
     IndexCodes();

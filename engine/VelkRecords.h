@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <limits>
 #include <string>
@@ -165,20 +166,18 @@ inline bool VelkIsUsablePrice(double price)
 template <std::size_t N> inline void VelkCopyText(char (&field)[N], const std::string& text)
 {
     std::size_t n = text.size() < N - 1 ? text.size() : N - 1;
-    std::size_t end = text.find('\0');
-    if (end != std::string::npos && end < n)
-        n = end;
-    for (std::size_t i = 0; i < N; ++i)
-        field[i] = i < n ? text[i] : '\0';
+    if (const void* end = std::memchr(text.data(), '\0', n))
+        n = static_cast<std::size_t>(static_cast<const char*>(end) - text.data());
+    std::memcpy(field, text.data(), n);
+    std::memset(field + n, 0, N - n);
 }
 
 // Reads a fixed field as text: the bytes up to the first NUL, never past the field.
 template <std::size_t N> inline std::string VelkFieldText(const char (&field)[N])
 {
-    std::size_t n = 0;
-    while (n < N && field[n] != '\0')
-        ++n;
-    return std::string(field, n);
+    const void* end = std::memchr(field, '\0', N);
+    return std::string(field,
+                       end ? static_cast<std::size_t>(static_cast<const char*>(end) - field) : N);
 }
 
 // Forces a fixed field read from a file to end inside its width.

@@ -57,14 +57,19 @@ public:
     {
         return GetKind() == kPrice ? (m_bytes[6] < kMaxDecimals ? m_bytes[6] : kMaxDecimals) : 0;
     }
+    // A price is shown with the given decimals from now on; any other kind is left as it is.
+    void SetDecimals(int decimals)
+    {
+        if (GetKind() == kPrice)
+            m_bytes[6] = std::uint8_t(decimals < 0              ? 0
+                                      : decimals > kMaxDecimals ? kMaxDecimals
+                                                                : decimals);
+    }
     // A price shown with the given decimals; any other kind is returned as it is.
     X1Format WithDecimals(int decimals) const
     {
         X1Format value = *this;
-        if (GetKind() == kPrice)
-            value.m_bytes[6] = std::uint8_t(decimals < 0              ? 0
-                                            : decimals > kMaxDecimals ? kMaxDecimals
-                                                                      : decimals);
+        value.SetDecimals(decimals);
         return value;
     }
 

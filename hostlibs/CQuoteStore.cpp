@@ -368,9 +368,15 @@ bool CQuoteStore::GetItemDataByItemNo(unsigned char market, const CString& code,
     if (!symbol)
         return false;
     out.reserve(items.size());
+    // Each value is written once into the answer, and its decimals set where it lies.
     for (unsigned short item : items) {
-        const X1Format* value = symbol->Find(item);
-        out.push_back(value ? symbol->Shown(*value) : X1Format::None(item));
+        if (const X1Format* value = symbol->Find(item)) {
+            out.push_back(*value);
+            if (symbol->decimals >= 0)
+                out.back().SetDecimals(symbol->decimals);
+        } else {
+            out.push_back(X1Format::None(item));
+        }
     }
     return true;
 }

@@ -132,7 +132,8 @@ X1Format X1Format::Date(unsigned short item, std::int32_t yyyymmdd)
 }
 
 // The engine reads several values of every watched quote as text, so the numeric kinds are
-// formatted with to_chars, which rounds exactly as "%.*f" does but costs a fraction of it.
+// formatted with to_chars or exact whole-number arithmetic, which round exactly as "%.*f" does
+// but cost a fraction of it.
 CString X1Format::s_GetAsString() const
 {
     char buffer[64];
@@ -140,10 +141,8 @@ CString X1Format::s_GetAsString() const
     case kNone:
         return "-";
     case kPrice: {
-        const auto result =
-            std::to_chars(buffer, buffer + sizeof buffer, double(LoadPayload<float>(m_bytes)),
-                          std::chars_format::fixed, GetDecimals());
-        return CString(buffer, result.ptr);
+        static_assert(sizeof buffer >= kVelkFixedTextSize);
+        return CString(buffer, VelkFormatFixed(LoadPayload<float>(m_bytes), GetDecimals(), buffer));
     }
     case kVolume: {
         const auto result = std::to_chars(buffer, buffer + sizeof buffer, LoadVolume(m_bytes));

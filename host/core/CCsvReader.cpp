@@ -214,14 +214,18 @@ bool CCsvReader::SplitLine(std::string_view line, std::vector<std::string_view>&
                 return false;
             }
         } else {
-            const std::size_t comma = line.find(',', i);
-            field = Trim(line.substr(i, comma == std::string_view::npos ? std::string_view::npos
-                                                                        : comma - i));
-            if (field.find('"') != std::string_view::npos) {
+            // Fields are short: one pass finds the comma and any quote.
+            const std::size_t start = i;
+            bool quote = false;
+            while (i < line.size() && line[i] != ',') {
+                quote = quote || line[i] == '"';
+                ++i;
+            }
+            if (quote) {
                 Fail("a quote inside an unquoted field");
                 return false;
             }
-            i = comma == std::string_view::npos ? line.size() : comma;
+            field = Trim(line.substr(start, i - start));
         }
         fields.push_back(field);
         if (i >= line.size())

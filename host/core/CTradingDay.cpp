@@ -302,7 +302,8 @@ bool CTradingDay::LoadTrades(const std::string& folder, std::string& error)
     // The trade's stock is looked up once for each run of trades of one stock.
     int symbol = -1;
     unsigned char lastMarket = 0;
-    std::string lastCode;
+    char lastCode[CQuoteValidator::kMaxCodeLength];
+    std::size_t lastLength = 0;
     double ceiling = 0;
     while (opened == CCsvReader::OpenResult::Ok && reader.Next(fields)) {
         Trade trade;
@@ -311,7 +312,7 @@ bool CTradingDay::LoadTrades(const std::string& folder, std::string& error)
         if (!check.Time(fields[0], time) || !check.Market(fields[1], market) || !check.Code(code) ||
             !check.Price("price", fields[3], trade.price) || !check.Volume(fields[4], trade.volume))
             break;
-        if (symbol < 0 || market != lastMarket || code != lastCode) {
+        if (symbol < 0 || market != lastMarket || code != std::string_view(lastCode, lastLength)) {
             if (!IsMarket(market)) {
                 check.Fail("market " + std::to_string(market) + " is not in markets.csv");
                 break;
@@ -323,7 +324,9 @@ bool CTradingDay::LoadTrades(const std::string& folder, std::string& error)
                 break;
             }
             lastMarket = market;
-            lastCode.assign(code);
+            // The code is checked to fit.
+            lastLength = code.size();
+            std::memcpy(lastCode, code.data(), lastLength);
             const Symbol& stock = m_symbols[static_cast<std::size_t>(symbol)];
             ceiling = CQuoteValidator::TradePriceCeiling(stock.limitUp, stock.prevClose);
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 // atof as the "C" locale reads a number, whatever numeric locale the process runs under: Qt
@@ -7,3 +8,8 @@
 // would read "7.85" as 7. Leading blanks, an optional sign, then the longest number that
 // follows (decimal, "inf" or "nan"); 0 when there is none.
 double VelkAtof(std::string_view text);
+
+// A float as "%.*f" writes it with 0 to 6 decimals (exact value, ties to even) into out, which
+// holds at least kVelkFixedTextSize bytes; returns the length.
+constexpr std::size_t kVelkFixedTextSize = 64;
+std::size_t VelkFormatFixed(float value, int decimals, char* out);
