@@ -168,7 +168,8 @@ CDayReplay::Totals CDayReplay::AdvanceTo(CVelkAlert& engine, int time, std::size
     const std::vector<CTradingDay::Signal>& signals = m_day.Signals();
     std::size_t& t = m_nNextTrade;
     std::size_t& s = m_nNextSignal;
-    for (std::size_t done = 0; done < maxEvents && (t < trades.size() || s < signals.size());
+    for (std::size_t done = 0; done < maxEvents && (t < trades.size() || s < signals.size()) &&
+                               !(m_pStop && m_pStop->load(std::memory_order_relaxed));
          ++done) {
         // A trade and a signal of the same second: the trade first, so that the signal row
         // carries the price it was computed from.
