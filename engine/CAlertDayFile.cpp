@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
 
+#include "platform/core/CVelkFileLock.h"
 #include "platform/core/VelkFile.h"
 
 namespace {
@@ -41,6 +43,33 @@ std::size_t CAlertDayFile::AppendRecords(std::string_view bytes, CAlertRecordLis
         alerts.push_back(record);
     }
     return count;
+}
+
+bool CAlertDayFile::SaveMerged(const std::string& path, const CAlertRecordList& alerts,
+                               std::string_view loadedBytes)
+{
+    CVelkFileLock lock(CVelkFileLock::ForFileOf(path));
+    std::string current;
+    if (!VelkReadFile(path, current) || current == loadedBytes)
+        return Save(path, alerts);
+    constexpr std::size_t kSize = sizeof(Ta_ALERTRECORD);
+    std::unordered_map<std::string_view, int> known;
+    for (std::size_t at = 0; at + kSize <= loadedBytes.size(); at += kSize)
+        ++known[loadedBytes.substr(at, kSize)];
+    CAlertRecordList merged;
+    const std::string_view now(current);
+    for (std::size_t at = 0; at + kSize <= now.size(); at += kSize) {
+        auto seen = known.find(now.substr(at, kSize));
+        if (seen != known.end() && seen->second > 0) {
+            --seen->second;
+            continue;
+        }
+        AppendRecords(now.substr(at, kSize), merged);
+    }
+    if (merged.empty())
+        return Save(path, alerts);
+    merged.insert(merged.end(), alerts.begin(), alerts.end());
+    return Save(path, merged);
 }
 
 bool CAlertDayFile::Save(const std::string& path, const CAlertRecordList& alerts)

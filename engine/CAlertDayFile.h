@@ -21,5 +21,11 @@ public:
     // Replaces the file with the alerts. A file that is not a whole number of records is
     // damaged: it is kept first as "<file>.damaged" (one kept earlier stays as it is).
     static bool Save(const std::string& path, const CAlertRecordList& alerts);
+    // The same for a writer that read the file (loadedBytes) before: under the folder's lock,
+    // the records another writer added since then are kept, ahead of the alerts, instead of
+    // being overwritten. A record counts as added when the file holds it more often than it
+    // did when read.
+    static bool SaveMerged(const std::string& path, const CAlertRecordList& alerts,
+                           std::string_view loadedBytes);
     static std::string DamagedPath(const std::string& path);
 };

@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "hostapi/KQCommon.h"
+#include "platform/core/CVelkFileLock.h"
 #include "platform/core/VelkFile.h"
 
 namespace {
@@ -110,6 +111,8 @@ bool CSystemAlertStore::SaveSystemAlert()
         AppendBytes(bytes, &m_vecStock[i], kRecordSize);
         m_mapCode.emplace(VelkFieldText(m_vecStock[i].m_szCode), static_cast<int>(i));
     }
+    // An append of another writer is not cut in half by the rewrite.
+    CVelkFileLock lock(CVelkFileLock::ForFileOf(FilePath(m_strSysPath)));
     m_bSaveFailed = !VelkReplaceFile(FilePath(m_strSysPath), bytes);
     return !m_bSaveFailed;
 }

@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <system_error>
 
 #include "engine/CVelkAlert.h"
@@ -84,12 +86,13 @@ void CVelkAlert::GetUserID(CString& out)
 {
     out.clear();
     const std::string path = VelkJoinPath(s_KQGetSysPath(0), "UserInfo.cfg");
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
+    // A FIFO in its place would hold the open for ever; only a regular file is read.
+    std::string bytes;
+    if (!VelkReadFile(path, bytes))
         return;
     char head[kUserInfoReadSize] = {};
-    const std::size_t got = std::fread(head, 1, sizeof head, file);
-    std::fclose(file);
+    const std::size_t got = std::min(bytes.size(), sizeof head);
+    std::memcpy(head, bytes.data(), got);
 
     std::size_t n = 0;
     while (n < kUserIdSize && n < got && head[n] != '\0')

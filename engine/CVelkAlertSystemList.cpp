@@ -4,6 +4,7 @@
 #include "engine/CVelkAlert.h"
 #include "engine/CWatchIndex.h"
 #include "hostapi/KQBkApi.h"
+#include "platform/core/CVelkFileLock.h"
 #include "platform/core/TextCodec.h"
 
 // Stocks the host adds go to the file under the engine's system path (the common library's
@@ -56,6 +57,8 @@ void CVelkAlert::AddSystemStocks(const CSymbolInfo* stocks, std::size_t count)
     WaitForRegistration();
 
     // A stock already in the file is skipped, even when it is no longer in the engine's list.
+    // The file is read, then extended: another writer of the folder waits until both are done.
+    CVelkFileLock lock(CVelkFileLock::ForFileOf(CSystemAlertStore::FilePath(m_strSysPath)));
     bool written = true;
     if (records.size() == 1) {
         const Ta_VELKPRICEALERT& record = records.front();

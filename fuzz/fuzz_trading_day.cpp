@@ -8,13 +8,16 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 #include "engine/CVelkAlert.h"
 #include "fuzz/FuzzQuoteContext.h"
 #include "fuzz/FuzzSupport.h"
 #include "host/core/CDayReplay.h"
 #include "host/core/CTradingDay.h"
+#include "platform/core/TextCodec.h"
 #include "platform/core/VelkFile.h"
 
 using VelkFuzz::Require;
@@ -64,6 +67,60 @@ void WriteConditions(const std::string& sysDir)
     Require(VelkReplaceFile(VelkJoinPath(sysDir, "Magic.cfg"), magic));
     Require(VelkReplaceFile(VelkJoinPath(sysDir, "System_alert.cfg"), system));
 }
+
+// The price limits that WriteConditions sets, for the second evaluation.
+struct CPriceWatch {
+    unsigned char market;
+    const char* code;
+    float upper;
+    float lower;
+};
+const CPriceWatch kPriceWatches[] = {
+    {1, "600000", 8.6f, 8.4f}, {1, "600103", 3.0f, 2.5f}, {2, "000001", 20.0f, 1.0f}};
+
+// One price alert: the stock, the upper (0) or lower (1) limit, the time and the price.
+using CPriceAlert = std::tuple<unsigned, std::string, int, std::int32_t, float>;
+
+// The price alerts worked out a second way, from the trades the engine hears of: a limit fires
+// when the price moves from below it to at or above it (the upper), or from above to at or
+// below (the lower), the last price seen starting at 0.
+class CPriceAlertModel {
+public:
+    void Trade(unsigned char market, const std::string& code, std::int32_t time, float price)
+    {
+        for (std::size_t i = 0; i < std::size(kPriceWatches); ++i) {
+            const CPriceWatch& watch = kPriceWatches[i];
+            if (watch.market != market || code != watch.code)
+                continue;
+            float& last = m_last[i];
+            if (last < watch.upper && price >= watch.upper && price != 0)
+                alerts.emplace_back(market, code, 0, time, price);
+            if (last > watch.lower && price <= watch.lower && price != 0)
+                alerts.emplace_back(market, code, 1, time, price);
+            last = price;
+        }
+    }
+    std::vector<CPriceAlert> alerts;
+
+private:
+    float m_last[std::size(kPriceWatches)] = {};
+};
+
+// The price alerts the engine recorded, in order.
+class CPriceAlertRecorder final : public IVelkAlertObserver {
+public:
+    void OnAlertRecorded(const Ta_ALERTRECORD& record) override
+    {
+        static const std::string upper = TextCodec::Utf8ToGbk("达到上限价");
+        static const std::string lower = TextCodec::Utf8ToGbk("达到下限价");
+        const std::string reason = VelkFieldText(record.m_szReason);
+        if (reason != upper && reason != lower)
+            return;
+        alerts.emplace_back(record.m_byMarket, VelkFieldText(record.m_szCode),
+                            reason == upper ? 0 : 1, record.m_nTime, record.m_fPrice);
+    }
+    std::vector<CPriceAlert> alerts;
+};
 
 struct CFuzzContext : VelkFuzz::CQuoteContext {
     CFuzzContext()
@@ -127,8 +184,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     CDayReplay replay(day, context.store);
     replay.FillStore(context.dir.File("SYS"));
+    CPriceAlertModel model;
+    std::size_t next = 0;
+    replay.SetAfterEachTrade([&](unsigned char market, const std::string& code) {
+        // Trades come in the day's order; the engine hears only of subscribed stocks.
+        const CTradingDay::Trade& trade = day.Trades()[next++];
+        if (context.store.IsSubscribed(market, code))
+            model.Trade(market, code, trade.time, static_cast<float>(trade.price));
+    });
+    CPriceAlertRecorder recorder;
     const CVelkServices services{};
-    const CDayReplay::Totals totals = replay.Run(&services, context.dir.File("SYS"), nullptr);
+    const CDayReplay::Totals totals = replay.Run(&services, context.dir.File("SYS"), &recorder);
+    // A quote at 00:00:00 carries no time: the engine then takes the clock's.
+    Require(recorder.alerts.size() == model.alerts.size());
+    for (std::size_t i = 0; i < model.alerts.size(); ++i) {
+        CPriceAlert expected = model.alerts[i];
+        if (std::get<3>(expected) < 1)
+            std::get<3>(expected) = std::get<3>(recorder.alerts[i]);
+        Require(recorder.alerts[i] == expected);
+    }
     Require(totals.trades == static_cast<int>(day.Trades().size()));
     Require(totals.signals == static_cast<int>(day.Signals().size()));
     Require(totals.notifications <= totals.trades);

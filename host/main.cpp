@@ -8,8 +8,11 @@
 #include "host/core/CConditionDump.h"
 #include "host/core/CDayReplay.h"
 #include "host/core/CHostCommandLine.h"
+#include "host/core/CScratchRoot.h"
+#include "host/core/CShutdownSignals.h"
 #include "host/core/CTradingDay.h"
 #include "hostlibs/CQuoteStore.h"
+#include "platform/core/CVelkFileLock.h"
 #include "platform/core/VelkFile.h"
 
 #ifdef VELK_HOST_HAS_UI
@@ -18,6 +21,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QSettings>
+#include <QSocketNotifier>
 #include <cstdlib>
 #include <memory>
 
@@ -25,6 +29,8 @@
 #include "host/gui/CQtHostSession.h"
 #include "host/gui/CScreenshots.h"
 #include "host/gui/HostSettingKeys.h"
+#include "platform/qt/MessageBoxService.h"
+#include "platform/qt/QtText.h"
 #include "platform/qt/RegisteredMessages.h"
 #endif
 
@@ -32,6 +38,13 @@ namespace {
 
 constexpr int kExitFailure = 1;
 constexpr int kExitBadInput = 2;
+constexpr int kExitLocked = 4;
+
+// Held by the velk-host that works on a data directory, for its whole run.
+std::string RootLockPath(const std::string& sysDir)
+{
+    return VelkJoinPath(sysDir, "velk-host.lock");
+}
 
 void PrintJson(const nlohmann::ordered_json& value)
 {
@@ -99,12 +112,29 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
     std::string sysDir;
     if (int status = PrepareRoot(options.Root(), sysDir))
         return status;
+    auto rootLock = std::make_unique<CVelkFileLock>(RootLockPath(sysDir), CVelkFileLock::Mode::Try);
+    if (rootLock->Busy()) {
+        if (!options.WaitLock()) {
+            std::fprintf(stderr,
+                         "velk-host: another velk-host works on %s; run again when it is done, "
+                         "or with --wait-lock to wait for it\n",
+                         sysDir.c_str());
+            return kExitLocked;
+        }
+        std::fprintf(stderr, "velk-host: waiting for the other velk-host on %s\n", sysDir.c_str());
+        rootLock.reset();
+        rootLock = std::make_unique<CVelkFileLock>(RootLockPath(sysDir));
+    }
+    // SIGINT and SIGTERM end the replay where it is; the engine is then shut down as at the
+    // end of the day, which writes the day file.
+    CShutdownSignals signals;
 
     // A reader that goes away (velk-host ... | head) must not kill the replay half-way: the
     // engine still has to be shut down, and that is when the day's alert file is written.
     std::signal(SIGPIPE, SIG_IGN);
 
     CDayReplay replay(day, CQuoteStore::Instance());
+    replay.SetStopFlag(&signals.Flag());
     replay.FillStore(sysDir);
     CAlertPrinter printer(stdout);
 #ifdef VELK_HOST_HAS_UI
@@ -121,6 +151,11 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
     } else {
         WarnIfNothingWatched(replay.Run(nullptr, sysDir, &printer), sysDir);
     }
+    if (signals.Requested())
+        return signals.ExitStatus();
+    // A file that could not be saved was told on standard error; the run did not do its job.
+    if (session.Warnings() > 0)
+        return kExitFailure;
 #else
     (void)argc;
     (void)argv;
@@ -128,6 +163,8 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
     replay.SetAfterEachCall([&printer] { printer.FlushEachFrame(); });
     const CVelkServices services{};
     WarnIfNothingWatched(replay.Run(&services, sysDir, &printer), sysDir);
+    if (signals.Requested())
+        return signals.ExitStatus();
 #endif
     return 0;
 }
@@ -193,13 +230,44 @@ int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
                      "replay with --headless, or take pictures with --screenshots PICDIR\n");
         return kExitBadInput;
     }
-    std::string sysDir;
-    if (int status = PrepareRoot(options.Root(), sysDir))
-        return status;
-
+    // Pictures never change what the user keeps, nor does a window opened read-only beside
+    // another velk-host: both work on a copy of the data directory.
+    const std::string userRoot = AbsolutePath(options.Root());
+    std::unique_ptr<CScratchRoot> scratch;
+    std::unique_ptr<CVelkFileLock> rootLock;
+    bool readOnly = false;
+    if (!screenshots) {
+        std::string userSys;
+        if (int status = PrepareRoot(userRoot, userSys))
+            return status;
+        rootLock = std::make_unique<CVelkFileLock>(RootLockPath(userSys), CVelkFileLock::Mode::Try);
+        readOnly = rootLock->Busy();
+    }
     if (screenshots)
         CQtHostSession::QuietOffscreenPlatform();
+    CShutdownSignals signals;
     QApplication application(argc, argv);
+    QSocketNotifier shutdown(signals.ReadFd(), QSocketNotifier::Read);
+    QObject::connect(&shutdown, &QSocketNotifier::activated, &application, &QApplication::quit);
+    if (readOnly &&
+        VelkMessageBoxService().Show(
+            VelkToGbk(VelkFromUtf8("另一个 velk-host 正在使用数据目录 ") +
+                      QString::fromStdString(userRoot) +
+                      VelkFromUtf8("。\n以只读方式打开吗? 本次运行的改动不会保存。\n选“否”退出。")),
+            VelkToGbk(VelkFromUtf8("警告")),
+            VelkMsgBox::kYesNo | VelkMsgBox::kIconExclamation) != VelkMsgBox::kIdYes)
+        return kExitLocked;
+    if (screenshots || readOnly) {
+        scratch = std::make_unique<CScratchRoot>(userRoot);
+        if (scratch->Path().empty()) {
+            std::fprintf(stderr, "velk-host: %s\n", scratch->Error().c_str());
+            return kExitFailure;
+        }
+    }
+    std::string sysDir;
+    if (int status = PrepareRoot(scratch ? scratch->Path() : userRoot, sysDir))
+        return status;
+
     QApplication::setOrganizationName(QStringLiteral("Velk"));
     QApplication::setApplicationName(QStringLiteral("velk-host"));
     QIcon icon(QStringLiteral(":/velk-host/velk-host-256.png"));
@@ -241,6 +309,8 @@ int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
         } else {
             window.show();
             status = QApplication::exec();
+            if (signals.Requested())
+                status = signals.ExitStatus();
         }
         VelkSetMainWindow(nullptr);
     }

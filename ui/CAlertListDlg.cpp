@@ -212,17 +212,29 @@ std::string CAlertListDlg::DayFilePath()
 
 void CAlertListDlg::LoadAlertFile()
 {
-    if (m_pAlerts)
-        CAlertDayFile::Load(DayFilePath(), *m_pAlerts);
+    // What was read is kept: at the save, what another writer added since is told from it.
+    if (m_pAlerts && VelkReadFile(DayFilePath(), m_strLoadedDay))
+        CAlertDayFile::AppendRecords(m_strLoadedDay, *m_pAlerts);
 }
 
 void CAlertListDlg::SaveAlertFile()
 {
     if (!m_pAlerts)
         return;
+    const std::string path = DayFilePath();
+    std::string reason;
     if (!VelkIsDirectory(kAlertDir) && !VelkCreateDirectories(kAlertDir))
+        reason = path + ": the folder " + kAlertDir + " cannot be created";
+    else if (!CAlertDayFile::SaveMerged(path, *m_pAlerts, m_strLoadedDay))
+        reason = VelkFileError().empty() ? path : VelkFileError();
+    if (reason.empty())
         return;
-    CAlertDayFile::Save(DayFilePath(), *m_pAlerts);
+    // The day's alerts are gone with this window: the user hears of it as of the condition
+    // files that could not be saved.
+    VelkMessageBoxService().Show(
+        TextCodec::Utf8ToGbk("以下文件无法保存, 所做的修改只在本次运行中有效:") + "\n" +
+            TextCodec::Utf8ToGbk(reason),
+        TextCodec::Utf8ToGbk("警告"), VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
 }
 
 void CAlertListDlg::InsertAlertItem(const Ta_ALERTRECORD&)

@@ -65,4 +65,6 @@ private:
     QTimer m_newRowsTimer;
     CAlertRecordList* m_pAlerts = nullptr;
     std::vector<Ta_VELKPRICEALERT>* m_pPrices = nullptr;
+    // The day file as it was read when the window was created.
+    std::string m_strLoadedDay;
 };

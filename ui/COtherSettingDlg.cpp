@@ -11,6 +11,7 @@
 #include "engine/VelkServices.h"
 #include "platform/core/TextCodec.h"
 #include "platform/core/VelkFile.h"
+#include "platform/qt/CQueuedSound.h"
 #include "platform/qt/MessageBoxService.h"
 #include "platform/qt/QtText.h"
 #include "ui_IDD_OTHERSETTING_12003.h"
@@ -164,8 +165,11 @@ void COtherSettingDlg::OnTest()
                                      VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
         return;
     }
+    // The test waits for the end of its sound, unlike an alert.
     IVelkSound* sound = VelkRegisteredServices().pSound;
-    if (!sound || !sound->PlayWaveFile(m_strPath))
+    auto* queued = dynamic_cast<CQueuedSound*>(sound);
+    if (!sound ||
+        !(queued ? queued->PlayWaveFileAndWait(m_strPath) : sound->PlayWaveFile(m_strPath)))
         return;
     VelkMessageBoxService().Show(Gbk("你听到声音了吗?"), Gbk("信息"),
                                  VelkMsgBox::kYesNo | VelkMsgBox::kIconInformation);

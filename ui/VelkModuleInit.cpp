@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include "engine/VelkServices.h"
+#include "platform/qt/CQueuedSound.h"
 #include "platform/qt/CSdlSound.h"
 #include "platform/qt/MessageBoxService.h"
 #include "platform/qt/QtText.h"
@@ -27,13 +28,15 @@ struct CModuleInit {
         CVelkServices services;
         services.pWindowing = &windowing;
         services.pMessageBox = &VelkMessageBoxDispatcher();
-        services.pSound = &sound;
+        services.pSound = &queuedSound;
         VelkRegisterServices(services);
     }
     ~CModuleInit() { VelkRegisterServices(CVelkServices{}); }
 
     CVelkWindowing windowing;
     CSdlSound sound;
+    // Declared after the device sound: it goes first, and its thread with it.
+    CQueuedSound queuedSound{sound, [this] { sound.Interrupt(); }};
 };
 
 CModuleInit g_moduleInit;

@@ -1,5 +1,7 @@
 #include "host/core/CConditionDump.h"
 
+#include <cstdio>
+
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -136,8 +138,13 @@ json Records(const std::string& bytes, std::size_t offset, Convert convert, json
 json ReadOrNull(const std::string& path, json (*dump)(const std::string&))
 {
     std::string bytes;
-    if (!VelkReadFile(path, bytes))
+    if (!VelkReadFile(path, bytes)) {
+        // Missing is null, as the engine sees it; something there that is no readable file
+        // is said, or the dump would look like a missing file.
+        if (VelkFileExists(path))
+            std::fprintf(stderr, "velk-host: %s\n", VelkFileError().c_str());
         return nullptr;
+    }
     return dump(bytes);
 }
 
@@ -202,8 +209,8 @@ bool CConditionDump::DumpDayFile(const std::string& path, json& out, std::string
     if (!VelkReadFile(path, bytes)) {
         const char* why = !VelkFileExists(path)   ? "no such file"
                           : VelkIsDirectory(path) ? "is a directory"
-                                                  : "cannot be read";
-        error = path + ": " + why;
+                                                  : nullptr;
+        error = why ? path + ": " + why : VelkFileError();
         return false;
     }
     out = DumpAlertRecords(bytes);

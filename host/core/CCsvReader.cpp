@@ -1,5 +1,9 @@
 #include "host/core/CCsvReader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
 
 #include "platform/core/VelkFile.h"
@@ -65,9 +69,18 @@ CCsvReader::OpenResult CCsvReader::Open(const std::vector<std::string>& columns,
     m_columns = columns.size();
     if (!VelkFileExists(m_strPath))
         return OpenResult::Missing;
-    m_file.reset(VelkIsDirectory(m_strPath) ? nullptr : std::fopen(m_strPath.c_str(), "rb"));
+    // Opened without waiting and taken only as a regular file: a FIFO would hang the open.
+    const int fd = ::open(m_strPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st {};
+    const bool regular = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (fd >= 0 && !regular)
+        ::close(fd);
+    m_file.reset(regular ? ::fdopen(fd, "rb") : nullptr);
+    if (regular && !m_file)
+        ::close(fd);
     if (!m_file) {
-        m_strError = m_strName + ": cannot be read";
+        m_strError =
+            m_strName + (fd >= 0 && !regular ? ": is not a regular file" : ": cannot be read");
         return OpenResult::Failed;
     }
     if (!Refill() && Failed())

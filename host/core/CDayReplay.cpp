@@ -185,7 +185,8 @@ CDayReplay::Totals CDayReplay::AdvanceTo(CVelkAlert& engine, int time, std::size
     const std::vector<CTradingDay::Signal>& signals = m_day.Signals();
     std::size_t& t = m_nextTrade;
     std::size_t& s = m_nextSignal;
-    for (std::size_t done = 0; done < maxEvents && (t < trades.size() || s < signals.size());
+    for (std::size_t done = 0; done < maxEvents && (t < trades.size() || s < signals.size()) &&
+                               !(m_pStop && m_pStop->load(std::memory_order_relaxed));
          ++done) {
         // A trade and a signal of the same second: the trade first, so that the signal row
         // carries the price it was computed from.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -54,6 +55,10 @@ public:
     // The stocks on the engine's price, system and magic lists.
     static int WatchedStocks(CVelkAlert& engine);
 
+    // Once the flag is set (by a signal handler, say) no further trade or signal is replayed:
+    // Run then destroys its engine as at the end of the day.
+    void SetStopFlag(const std::atomic<bool>* stop) { m_pStop = stop; }
+
     // Replays the day from its start into an engine that is already started.
     Totals Replay(CVelkAlert& engine);
 
@@ -91,6 +96,7 @@ private:
     const CTradingDay& m_day;
     CQuoteStore& m_store;
     std::function<void()> m_afterEachCall;
+    const std::atomic<bool>* m_pStop = nullptr;
     std::function<void(unsigned char, const std::string&)> m_afterEachTrade;
     std::string m_strDate;
     // Where the replay stands: the next trade and the next signal of the day.

@@ -21,7 +21,7 @@ std::string CHostCommandLine::Usage()
            "  velk-host [--silent] [--root DIR] [--day DAYDIR]\n"
            "  velk-host [--root DIR] --day DAYDIR --screenshots PICDIR\n"
 #endif
-           "  velk-host --headless [--silent] [--root DIR] --day DAYDIR\n"
+           "  velk-host --headless [--silent] [--wait-lock] [--root DIR] --day DAYDIR\n"
            "  velk-host dump [--root DIR]\n"
            "  velk-host dump-day FILE\n"
            "  velk-host --help\n"
@@ -78,6 +78,8 @@ std::string CHostCommandLine::Usage()
            "                 created when missing. Default: $XDG_DATA_HOME/velk-host, or\n"
            "                 ~/.local/share/velk-host.\n"
            "  --day DAYDIR   the trading-day folder (below)\n"
+           "  --wait-lock    with --headless: when another velk-host works on the same data\n"
+           "                 directory, wait until it is done instead of ending with status 4\n"
            "  --help         this text\n"
            "\n"
            "Commands:\n"
@@ -101,8 +103,10 @@ std::string CHostCommandLine::Usage()
            "error and exit status 2, and nothing under DIR is created or changed.\n"
            "\n"
            "Exit status: 0 done, 1 the data directory could not be prepared or the file to\n"
-           "dump cannot be read, 2 bad arguments (a --root DIR that is an existing plain file\n"
-           "among them) or a bad trading day.\n";
+           "dump cannot be read, or the day's alert file could not be saved, 2 bad arguments (a\n"
+           "--root DIR that is an existing plain file among them) or a bad trading day, 4 another\n"
+           "velk-host works on the data directory, 130 and 143 ended by SIGINT or SIGTERM (the\n"
+           "engine was shut down and the day file written).\n";
 }
 
 bool CHostCommandLine::Parse(const std::vector<std::string>& args)
@@ -127,6 +131,8 @@ bool CHostCommandLine::Parse(const std::vector<std::string>& args)
             m_bHeadless = true;
         } else if (arg == "--silent") {
             m_bSilent = true;
+        } else if (arg == "--wait-lock") {
+            m_bWaitLock = true;
         } else if (arg == "--root") {
             if (!value(m_strRoot))
                 return false;

@@ -14,6 +14,8 @@ public:
     Command GetCommand() const { return m_command; }
     bool Headless() const { return m_bHeadless; }
     bool Silent() const { return m_bSilent; }
+    // Wait for another velk-host on the same data directory instead of giving up.
+    bool WaitLock() const { return m_bWaitLock; }
     const std::string& Root() const { return m_strRoot; }
     const std::string& Day() const { return m_strDay; }
     const std::string& File() const { return m_strFile; }
@@ -29,6 +31,7 @@ private:
     Command m_command = Command::Help;
     bool m_bHeadless = false;
     bool m_bSilent = false;
+    bool m_bWaitLock = false;
     std::string m_strRoot;
     std::string m_strDay;
     std::string m_strFile;

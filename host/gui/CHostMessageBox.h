@@ -13,6 +13,10 @@ public:
 
     int Show(const std::string& textGbk, const std::string& captionGbk, unsigned flags) override;
 
+    // How many of the boxes were warnings (the exclamation icon): something failed.
+    int Warnings() const { return m_nWarnings; }
+
 private:
     std::FILE* m_pLog;
+    int m_nWarnings = 0;
 };

@@ -31,6 +31,9 @@ public:
     // event loop gets its turn between quotes; cheap enough to call after every quote.
     void ProcessEventsEachFrame();
 
+    // How many warnings the message boxes of the run gave.
+    int Warnings() const { return m_messageBox.Warnings(); }
+
     // The services the module registered when it loaded, without the sound when silent.
     static CVelkServices EngineServices(bool silent);
 

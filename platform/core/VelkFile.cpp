@@ -21,9 +21,13 @@
 namespace {
 
 constexpr int kMaxLinkHops = 40;
-// A live writer locks its temporary from just after creating it until the rename; a temporary
-// nobody locks and untouched for this long is stale even when its writer's pid was reused.
-constexpr std::time_t kStaleAgeSeconds = 60;
+thread_local std::string t_lastError;
+
+bool Fail(std::string text)
+{
+    t_lastError = std::move(text);
+    return false;
+}
 constexpr std::size_t kReadPiece = 1 << 20;
 
 class CFdSink final : public IByteSink {
@@ -79,7 +83,9 @@ std::string NameOf(const std::string& path)
 }
 
 // The file a write lands on: symbolic links are followed (a relative link from the link's own
-// folder), so that a link into another folder keeps pointing at the content.
+// folder), so that a link into another folder keeps pointing at the content. Only links of the
+// process's user or of root are followed, as the kernel's protected links do in shared folders:
+// a link someone else planted would make this process write a file of that someone's choosing.
 bool ResolveLinks(const std::string& path, std::string& target)
 {
     std::string current = path;
@@ -89,14 +95,37 @@ bool ResolveLinks(const std::string& path, std::string& target)
             target = current;
             return true;
         }
+        if (st.st_uid != ::geteuid() && st.st_uid != 0)
+            return Fail(current + " is a symbolic link of another user; it is not followed");
         char link[PATH_MAX];
         ssize_t n = ::readlink(current.c_str(), link, sizeof link);
         if (n <= 0 || static_cast<std::size_t>(n) >= sizeof link)
-            return false;
+            return Fail(current + ": the symbolic link cannot be read");
         std::string next(link, static_cast<std::size_t>(n));
         current = next[0] == '/' ? next : VelkJoinPath(DirectoryOf(current), next);
     }
-    return false;
+    return Fail(path + ": too many symbolic links");
+}
+
+// Opens a file to read without waiting for a writer (a FIFO would block the open for ever) and
+// keeps it only when it is a regular file; a pipe, a device or a directory is refused.
+int OpenRegularForReading(const std::string& path, struct stat& st)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        Fail(path + ": " + std::strerror(errno));
+        return -1;
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        Fail(path + " is not a regular file");
+        return -1;
+    }
+    // Reads of a regular file never wait; the flag goes so that they are plain reads.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
 }
 
 // pread or pwrite until size bytes have moved; a short transfer goes on, EINTR is retried.
@@ -136,32 +165,24 @@ bool ReserveSpace(int fd, std::uint64_t offset, std::uint64_t length)
     return errno == EOPNOTSUPP || errno == ENOSYS;
 }
 
-// "<name>.tmp-<pid>-<6 letters or digits>", or the "<name>.tmp<6>" of earlier versions, which
-// carried no pid (0 then).
+// "<name>.tmp-<pid>-<6 letters or digits>", the only shape of temporary this code writes.
 bool ParseTemporaryName(const std::string& entry, const std::string& name, pid_t& pid)
 {
-    auto isRandomPart = [](std::string_view text) {
-        if (text.size() != 6)
-            return false;
-        for (char c : text) {
-            if (!std::isalnum(static_cast<unsigned char>(c)))
-                return false;
-        }
-        return true;
-    };
-    const std::string prefix = name + ".tmp";
+    const std::string prefix = name + ".tmp-";
     if (entry.compare(0, prefix.size(), prefix) != 0)
         return false;
     std::string_view rest(entry);
     rest.remove_prefix(prefix.size());
-    pid = 0;
-    if (rest.empty() || rest[0] != '-')
-        return isRandomPart(rest);
-    rest.remove_prefix(1);
     std::size_t dash = rest.find('-');
-    if (dash == 0 || dash == std::string_view::npos || dash > 9 ||
-        !isRandomPart(rest.substr(dash + 1)))
+    if (dash == 0 || dash == std::string_view::npos || dash > 9)
         return false;
+    std::string_view random = rest.substr(dash + 1);
+    if (random.size() != 6)
+        return false;
+    for (char c : random) {
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            return false;
+    }
     long value = 0;
     for (char c : rest.substr(0, dash)) {
         if (c < '0' || c > '9')
@@ -172,38 +193,34 @@ bool ParseTemporaryName(const std::string& entry, const std::string& name, pid_t
     return pid > 0;
 }
 
-// Temporaries of the file that a killed or crashed writer left behind. One is stale when no one
-// holds its lock and either its writer is gone or it has long been left alone; a temporary of a
-// writer at work (a thread of this process or another process) is never touched.
+// Temporaries of the file that a killed or crashed writer left behind. One goes only when it
+// has the shape this code gives its temporaries, belongs to the process's user, nobody holds
+// its lock and its writer is gone; a file of another user, or of a writer that lives (a thread
+// of this process or another process), is never touched.
 void RemoveStaleTemporaries(const std::string& dir, const std::string& name)
 {
     std::vector<std::string> candidates;
     if (DIR* folder = ::opendir(dir.c_str())) {
-        const std::string prefix = name + ".tmp";
+        const std::string prefix = name + ".tmp-";
         while (const dirent* entry = ::readdir(folder)) {
             if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0)
                 candidates.emplace_back(entry->d_name);
         }
         ::closedir(folder);
     }
-    const std::time_t now = std::time(nullptr);
     for (const std::string& candidate : candidates) {
         pid_t pid = 0;
-        if (!ParseTemporaryName(candidate, name, pid))
+        if (!ParseTemporaryName(candidate, name, pid) || pid == ::getpid())
+            continue;
+        if (::kill(pid, 0) == 0 || errno != ESRCH)
             continue;
         const std::string path = VelkJoinPath(dir, candidate);
         int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
             continue;
         struct stat st {};
-        bool stale = false;
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-            const bool unlocked = ::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
-            const bool writerGone =
-                pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH;
-            stale = unlocked && (writerGone || now - st.st_mtime > kStaleAgeSeconds);
-        }
-        if (stale)
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+            (::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK))
             ::unlink(path.c_str());
         ::close(fd);
     }
@@ -283,41 +300,61 @@ bool FolderRefusesNewFiles(int error)
     return error == EACCES || error == EPERM;
 }
 
+// Where the old content of a file written in place waits until the new one is whole: the
+// user's state directory, under the file's name and a hash of its full path.
+std::string InPlaceCopyPath(const std::string& path)
+{
+    std::string state;
+    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && xdg[0] == '/')
+        state = xdg;
+    else if (const char* home = std::getenv("HOME"); home && home[0] == '/')
+        state = VelkJoinPath(home, ".local/state");
+    else
+        return {};
+    std::uint64_t hash = 1469598103934665603ull;
+    for (unsigned char c : path)
+        hash = (hash ^ c) * 1099511628211ull;
+    char suffix[24];
+    std::snprintf(suffix, sizeof suffix, "-%016llx", static_cast<unsigned long long>(hash));
+    return VelkJoinPath(VelkJoinPath(state, "velk-host"), NameOf(path).substr(0, 200) + suffix);
+}
+
 // The fallback for a folder that takes no new files: the existing file is overwritten in
-// place. Its old content is kept in memory and written back if the new one cannot be written
-// whole.
+// place. Its old content is first kept whole in the user's state directory, so that a kill in
+// the middle of the write leaves it there; it is also kept in memory and written back if the
+// new content cannot be written whole. Without a kept copy nothing is written.
 bool WriteInPlace(const CTarget& target, const std::function<bool(IByteSink&)>& writer,
                   const SinkWrapper& wrap)
 {
     CMemorySink memory;
     if (!writer(memory))
-        return false;
+        return Fail(target.path + ": the content could not be produced");
     const std::string& content = memory.Bytes();
 
-    bool canRestore = true;
-    int fd = ::open(target.path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        canRestore = false;
-        fd = ::open(target.path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
-    }
+    int fd = ::open(target.path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return false;
+        return Fail(target.path + ": " + std::strerror(errno));
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return false;
+        return Fail(target.path + " is not a regular file");
     }
     const std::uint64_t oldSize = static_cast<std::uint64_t>(st.st_size);
-    std::string old;
-    if (canRestore) {
-        old.resize(oldSize);
-        canRestore = ReadFully(fd, 0, old.data(), old.size());
+    std::string old(oldSize, '\0');
+    const std::string copyPath = InPlaceCopyPath(target.path);
+    if (!ReadFully(fd, 0, old.data(), old.size()) || copyPath.empty() ||
+        !VelkCreateDirectories(DirectoryOf(copyPath)) || !VelkReplaceFile(copyPath, old)) {
+        ::close(fd);
+        return Fail(target.path +
+                    ": its folder takes no new files and its old content cannot "
+                    "be kept in " +
+                    (copyPath.empty() ? std::string("the state directory") : copyPath));
     }
     if (content.size() > oldSize && !ReserveSpace(fd, oldSize, content.size() - oldSize)) {
         ::close(fd);
-        return false;
+        ::unlink(copyPath.c_str());
+        return Fail(target.path + ": no space left for the new content");
     }
-
     bool ok = ::lseek(fd, 0, SEEK_SET) == 0;
     if (ok) {
         std::unique_ptr<IByteSink> sink = std::make_unique<CFdSink>(fd);
@@ -326,13 +363,18 @@ bool WriteInPlace(const CTarget& target, const std::function<bool(IByteSink&)>& 
         ok = sink && sink->Write(content.data(), content.size()) &&
              ::ftruncate(fd, static_cast<off_t>(content.size())) == 0 && sink->Flush();
     }
-    if (!ok && canRestore) {
-        if (WriteFully(fd, 0, old.data(), old.size()) &&
-            ::ftruncate(fd, static_cast<off_t>(oldSize)) == 0)
-            ::fsync(fd);
+    bool restored = ok;
+    if (!ok) {
+        restored = WriteFully(fd, 0, old.data(), old.size()) &&
+                   ::ftruncate(fd, static_cast<off_t>(oldSize)) == 0 && ::fsync(fd) == 0;
     }
     ::close(fd);
-    return ok;
+    // The kept copy goes once the file is whole again, new or old; else it stays for the user.
+    if (restored)
+        ::unlink(copyPath.c_str());
+    if (!ok)
+        return Fail(target.path + ": the new content could not be written whole");
+    return true;
 }
 
 void SyncDirectory(const std::string& dir)
@@ -349,22 +391,27 @@ void SyncDirectory(const std::string& dir)
 bool VelkReplaceFile(const std::string& path, const std::function<bool(IByteSink&)>& writer,
                      const SinkWrapper& wrap)
 {
+    t_lastError.clear();
     CTarget target;
     if (!Examine(path, target))
-        return false;
+        return t_lastError.empty() ? Fail(path + ": " + std::strerror(errno)) : false;
     if (target.exists) {
         // A directory or a device is not ours to replace, nor a file the process may not write.
-        if (!S_ISREG(target.st.st_mode) ||
-            ::faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) != 0)
-            return false;
+        if (!S_ISREG(target.st.st_mode))
+            return Fail(target.path + " is not a regular file");
+        if (::faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) != 0)
+            return Fail(target.path + ": " + std::strerror(errno));
     }
     RemoveStaleTemporaries(target.dir, target.name);
 
     std::string tmp;
     int error = 0;
     int fd = CreateTemporary(target, tmp, error);
-    if (fd < 0)
-        return target.exists && FolderRefusesNewFiles(error) && WriteInPlace(target, writer, wrap);
+    if (fd < 0) {
+        if (target.exists && FolderRefusesNewFiles(error))
+            return WriteInPlace(target, writer, wrap);
+        return Fail(target.path + ": " + std::strerror(error));
+    }
     if (target.exists)
         KeepModeAndOwner(fd, target.st);
 
@@ -381,10 +428,16 @@ bool VelkReplaceFile(const std::string& path, const std::function<bool(IByteSink
         ::unlink(tmp.c_str());
         ::close(fd);
         // A sticky folder lets a process create files but not replace another owner's file.
-        return target.exists && FolderRefusesNewFiles(error) && WriteInPlace(target, writer, wrap);
+        if (target.exists && FolderRefusesNewFiles(error))
+            return WriteInPlace(target, writer, wrap);
+        return Fail(target.path + ": " + std::strerror(error));
     }
-    if (!ok)
+    if (!ok) {
+        const int writeError = errno;
         ::unlink(tmp.c_str());
+        Fail(target.path + ": " +
+             (writeError ? std::strerror(writeError) : "the content could not be written"));
+    }
     ::close(fd);
     if (ok)
         SyncDirectory(target.dir);
@@ -399,19 +452,21 @@ bool VelkReplaceFile(const std::string& path, std::string_view bytes, const Sink
 
 bool VelkWriteFileTail(const std::string& path, std::uint64_t offset, std::string_view bytes)
 {
+    t_lastError.clear();
     std::string resolved;
     if (!ResolveLinks(path, resolved))
         return false;
     RemoveStaleTemporaries(DirectoryOf(resolved), NameOf(resolved));
 
-    int fd = ::open(resolved.c_str(), O_RDWR | O_CLOEXEC);
+    int fd = ::open(resolved.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return false;
+        return Fail(resolved + ": " + std::strerror(errno));
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
         offset > static_cast<std::uint64_t>(st.st_size)) {
         ::close(fd);
-        return false;
+        return Fail(resolved + " is not a regular file of at least " + std::to_string(offset) +
+                    " bytes");
     }
     const std::uint64_t oldSize = static_cast<std::uint64_t>(st.st_size);
     const std::uint64_t newSize = offset + bytes.size();
@@ -431,7 +486,7 @@ bool VelkWriteFileTail(const std::string& path, std::uint64_t offset, std::strin
             ::fsync(fd);
     }
     ::close(fd);
-    return ok;
+    return ok || Fail(resolved + ": the bytes could not be written");
 }
 
 bool VelkReadBlocks(const std::string& path, std::uint64_t offset, std::size_t blockSize,
@@ -439,14 +494,10 @@ bool VelkReadBlocks(const std::string& path, std::uint64_t offset, std::size_t b
 {
     if (blockSize == 0)
         return false;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    int fd = OpenRegularForReading(path, st);
     if (fd < 0)
         return false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
     const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
     std::uint64_t blocks = size > offset ? (size - offset) / blockSize : 0;
     const std::size_t perPiece = std::max<std::size_t>(1, kReadPiece / blockSize);
@@ -471,35 +522,46 @@ bool VelkReadBlocks(const std::string& path, std::uint64_t offset, std::size_t b
 
 bool VelkKeepCopy(const std::string& path, const std::string& copyPath)
 {
-    if (VelkFileExists(copyPath))
+    struct stat st {};
+    if (::lstat(copyPath.c_str(), &st) == 0)
         return true;
-    // The link goes to the file a symbolic link points at, not to the link.
-    if (::linkat(AT_FDCWD, path.c_str(), AT_FDCWD, copyPath.c_str(), AT_SYMLINK_FOLLOW) == 0)
-        return true;
-    if (errno == EEXIST)
-        return true;
+    // A second link only to the file itself: a link through a symbolic link would give whoever
+    // planted the symbolic link a name for the file it points at. A symbolic link's content is
+    // copied, when the link is one this process follows.
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        if (::linkat(AT_FDCWD, path.c_str(), AT_FDCWD, copyPath.c_str(), 0) == 0)
+            return true;
+        if (errno == EEXIST)
+            return true;
+    }
+    std::string resolved;
     std::string bytes;
-    return VelkReadFile(path, bytes) && !VelkFileExists(copyPath) &&
-           VelkReplaceFile(copyPath, bytes);
+    return ResolveLinks(path, resolved) && VelkReadFile(resolved, bytes) &&
+           !VelkFileExists(copyPath) && VelkReplaceFile(copyPath, bytes);
 }
 
 bool VelkReadFile(const std::string& path, std::string& bytes)
 {
     bytes.clear();
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return false;
     struct stat st {};
-    if (::fstat(::fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) {
-        std::fclose(file);
+    int fd = OpenRegularForReading(path, st);
+    if (fd < 0)
         return false;
-    }
     char buffer[65536];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.append(buffer, n);
-    bool ok = !std::ferror(file);
-    std::fclose(file);
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ok = Fail(path + ": " + std::strerror(errno));
+            break;
+        }
+        if (n == 0)
+            break;
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
     return ok;
 }
 
@@ -540,6 +602,16 @@ bool VelkCreateDirectories(const std::string& path)
             return false;
     }
     return VelkIsDirectory(path);
+}
+
+const std::string& VelkFileError()
+{
+    return t_lastError;
+}
+
+std::string VelkInPlaceCopyPath(const std::string& path)
+{
+    return InPlaceCopyPath(path);
 }
 
 std::string VelkJoinPath(const std::string& dir, const std::string& name)

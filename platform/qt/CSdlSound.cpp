@@ -3,9 +3,13 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
+#include <fcntl.h>
 #include <numbers>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/core/TextCodec.h"
 #include "platform/core/VelkFile.h"
@@ -19,6 +23,33 @@ constexpr unsigned kDefaultDurationMs = 150;
 // After a device fails to open it is not asked again for a while: every attempt costs time
 // and, with ALSA, a burst of messages on standard error.
 constexpr Uint64 kReopenDelayMs = 30000;
+
+// The whole wave file, when it is a regular file of at most maxBytes.
+bool ReadWaveFile(const std::string& path, std::string& bytes, unsigned long maxBytes)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+              static_cast<unsigned long long>(st.st_size) <= maxBytes;
+    if (ok) {
+        bytes.resize(static_cast<std::size_t>(st.st_size));
+        std::size_t got = 0;
+        while (got < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+        // A file that shrank meanwhile plays what there was.
+        bytes.resize(got);
+    }
+    ::close(fd);
+    return ok;
+}
 
 } // namespace
 
@@ -34,6 +65,8 @@ bool CSdlSound::EnsureAudio()
 {
     if (!m_bTriedInit) {
         m_bTriedInit = true;
+        // SDL's handlers would only queue a quit event that nobody here reads.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         m_bAudioUp = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
     }
     return m_bAudioUp;
@@ -47,7 +80,7 @@ bool CSdlSound::Play(const SDL_AudioSpec& audio, const unsigned char* data, unsi
     // Small buffers: the call waits for the last one, and a paused device writes whole ones.
     want.samples = 512;
     SDL_AudioSpec have{};
-    if (m_reopenAfter != 0 && SDL_GetTicks64() < m_reopenAfter)
+    if (m_bInterrupted || (m_reopenAfter != 0 && SDL_GetTicks64() < m_reopenAfter))
         return false;
     // No changes allowed: SDL converts, and the device plays the samples as given.
     SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
@@ -69,11 +102,11 @@ bool CSdlSound::Play(const SDL_AudioSpec& audio, const unsigned char* data, unsi
     // be played. The wait is bounded so that a stalled device cannot hold the caller.
     const Uint64 start = SDL_GetTicks64();
     const Uint64 limit = start + static_cast<Uint64>(soundMs + 2 * bufferMs + 200);
-    while (SDL_GetQueuedAudioSize(device) > 0 && SDL_GetTicks64() < limit)
+    while (SDL_GetQueuedAudioSize(device) > 0 && SDL_GetTicks64() < limit && !m_bInterrupted)
         SDL_Delay(2);
     const Uint64 end = std::min<Uint64>(SDL_GetTicks64() + static_cast<Uint64>(bufferMs) + 1,
                                         std::max<Uint64>(limit, SDL_GetTicks64()));
-    while (SDL_GetTicks64() < end)
+    while (SDL_GetTicks64() < end && !m_bInterrupted)
         SDL_Delay(1);
     SDL_CloseAudioDevice(device);
     return true;
@@ -117,10 +150,19 @@ bool CSdlSound::PlayWaveFile(const std::string& pathGbk)
     SDL_AudioSpec audio{};
     Uint8* buffer = nullptr;
     Uint32 length = 0;
-    if (!path.empty() && SDL_LoadWAV(path.c_str(), &audio, &buffer, &length) != nullptr) {
-        bool played = Play(audio, buffer, length);
-        SDL_FreeWAV(buffer);
-        return played;
+    std::string bytes;
+    if (!path.empty() && ReadWaveFile(path, bytes, kMaxWaveBytes) && !bytes.empty()) {
+        SDL_RWops* memory = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
+        if (memory && SDL_LoadWAV_RW(memory, 1, &audio, &buffer, &length) != nullptr) {
+            bool played = Play(audio, buffer, length);
+            SDL_FreeWAV(buffer);
+            return played;
+        }
     }
     return PlayTone(kDefaultFrequency, kDefaultDurationMs);
+}
+
+void CSdlSound::Interrupt()
+{
+    m_bInterrupted = true;
 }

@@ -68,9 +68,9 @@ TEST(HostDesktop, ScreenshotsReplayTheDayAndWriteEveryWindowAtItsSize)
             EXPECT_GT(ReadPngSize(dir.File("pics/") + name).width, 100u) << name;
         }
     }
-    // The replay reached the engine: the alert list window wrote the day's alerts.
-    EXPECT_EQ(std::filesystem::file_size(dir.File("root/Dat/Alert/20240105.alt")),
-              2 * sizeof(Ta_ALERTRECORD));
+    // The replay ran on a copy of the data directory: the alert list window wrote the day's
+    // alerts there, and the user's directory has no day file.
+    EXPECT_FALSE(std::filesystem::exists(dir.File("root/Dat/Alert/20240105.alt")));
 }
 
 struct RefusedCase {

@@ -164,8 +164,10 @@ CFiles ReadFiles(const std::string& dir, const std::vector<std::string>& names)
 std::vector<std::string> NamesIn(const std::string& dir)
 {
     std::vector<std::string> names;
+    // The folder's lock file is no content: it stays from the first save on.
     for (const auto& entry : std::filesystem::directory_iterator(dir))
-        names.push_back(entry.path().filename().string());
+        if (entry.path().filename() != ".velk.lock")
+            names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }

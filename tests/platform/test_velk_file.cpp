@@ -174,6 +174,10 @@ TEST(VelkFile, PermissionsOfFolderAndFileDecideWhetherASaveSucceeds)
         {"read-only folder and file", 0555, 0444, SIZE_MAX, false},
         {"writable folder, read-only file", 0755, 0444, SIZE_MAX, false},
     };
+    // The in-place write keeps the old content in the user's state directory meanwhile.
+    CTempDir state;
+    ASSERT_TRUE(GiveToUnprivileged(state.Path(), 0755));
+    ::setenv("XDG_STATE_HOME", state.Path().c_str(), 1);
     for (const Case& c : cases) {
         CTempDir dir;
         ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
@@ -371,10 +375,14 @@ TEST(VelkFile, StaleTemporariesAreToldFromLiveOnes)
         {"alert.cfg.tmp-" + dead + "-AAAAAA", 0, false, true},
         {"alert.cfg.tmp-" + dead + "-BBBBBB", 0, true, false},
         {"alert.cfg.tmp-1-CCCCCC", 0, false, false},
-        {"alert.cfg.tmp-1-DDDDDD", 3600, false, true},
+        // A writer that lives keeps its temporary however old it is.
+        {"alert.cfg.tmp-1-DDDDDD", 3600, false, false},
         {"alert.cfg.tmp-1-EEEEEE", 3600, true, false},
+        // Names without a writer's pid are not of the shape this code writes: a user's
+        // alert.cfg.tmpBackup looks just like them.
         {"alert.cfg.tmpFFFFFF", 0, false, false},
-        {"alert.cfg.tmpGGGGGG", 3600, false, true},
+        {"alert.cfg.tmpGGGGGG", 3600, false, false},
+        {"alert.cfg.tmpBackup", 3600, false, false},
         {"Magic.cfg.tmp-" + dead + "-HHHHHH", 3600, false, false},
         {"alert.cfg.tmp-" + dead + "-III", 3600, false, false},
         {"alert.cfg.tmp.bak", 3600, false, false},
@@ -396,6 +404,20 @@ TEST(VelkFile, StaleTemporariesAreToldFromLiveOnes)
         EXPECT_EQ(VelkFileExists(dir.File(c.name)), !c.removed) << c.name;
     for (int fd : lockFds)
         ::close(fd);
+}
+
+// A dead writer's temporary that belongs to another user is that user's: it stays.
+TEST(VelkFile, TemporaryOfAnotherUserStays)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to make a file of another user";
+    CTempDir dir;
+    const std::string temporary =
+        dir.File("alert.cfg.tmp-" + std::to_string(DeadPid()) + "-ABCDEF");
+    ASSERT_TRUE(VelkReplaceFile(temporary, std::string("leftover")));
+    ASSERT_TRUE(GiveToUnprivileged(temporary, 0644));
+    ASSERT_TRUE(VelkReplaceFile(dir.File("alert.cfg"), std::string("saved")));
+    EXPECT_TRUE(VelkFileExists(temporary));
 }
 
 // Writers of one file in parallel, threads of one process or two processes, never take each
