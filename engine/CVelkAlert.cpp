@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/CMarketMonitor.h"
 #include "engine/CSystemAlertStore.h"
 #include "engine/VelkEngineLock.h"
 #include "hostapi/KQCommon.h"
@@ -56,6 +57,8 @@ CVelkAlert::CVelkAlert(const CVelkServices& services)
     m_otherAlert.m_byPopup = 1;
 
     m_vecItemNo = {125, 182, 1019, 413, 132, 133, 143, 130, 131};
+    m_pMarketMonitor =
+        std::make_unique<CMarketMonitor>(m_services.pClock ? *m_services.pClock : m_systemClock);
 
     m_mapSystemAlert.clear();
     m_bWatchIndexStale = true;
@@ -104,11 +107,20 @@ void CVelkAlert::Start()
 
     RebuildSystemAlertMap();
 
+    // An unreadable line of MarketMonitor.cfg leaves that setting at its default.
+    std::string monitorError;
+    m_pMarketMonitor->Load(m_strSysPath.empty() ? s_KQGetSysPath(0) : m_strSysPath, monitorError);
+
     SetNeedRegs();
     ChangeRegistSymbol();
 }
 
 void CVelkAlert::SetNeedRegs() {}
+
+bool CVelkAlert::MuteStockForDay(unsigned char market, const std::string& code)
+{
+    return m_pMarketMonitor->MuteForDay(market, code);
+}
 
 void CVelkAlert::GetAlertCondition(Ta_OTHERALERT** out)
 {

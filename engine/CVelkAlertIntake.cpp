@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "engine/CMarketMonitor.h"
 #include "engine/CVelkAlert.h"
 #include "engine/VelkEngineLock.h"
 #include "hostapi/KQDaApi.h"
@@ -149,8 +150,11 @@ int CVelkAlert::OnReceiveData(std::uintptr_t quoteAddress, long)
         FindWatchedStock(quote->m_byMarket, code, VelkDecimalKey(quote->m_byMarket, code));
     if (watched.price >= 0)
         ProcessAlert(quote, watched.price);
-    if (watched.system >= 0)
+    if (watched.system >= 0) {
         ProcessSystemAlert(quote, watched.system);
+        if (m_pMarketMonitor->RulesOn())
+            m_pMarketMonitor->Evaluate(*this, *quote, m_alertSetting);
+    }
     return 100;
 }
 
@@ -289,4 +293,5 @@ void CVelkAlert::ClearAllData()
         record.m_fUpper = 0;
         record.m_fLower = 0;
     }
+    m_pMarketMonitor->ClearDay();
 }

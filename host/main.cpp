@@ -8,6 +8,7 @@
 #include "host/core/CConditionDump.h"
 #include "host/core/CDayReplay.h"
 #include "host/core/CHostCommandLine.h"
+#include "host/core/CMonitorCommand.h"
 #include "host/core/CTradingDay.h"
 #include "hostlibs/CQuoteStore.h"
 #include "platform/core/VelkFile.h"
@@ -264,6 +265,9 @@ int main(int argc, char** argv)
         PrintJson(dump);
         return 0;
     }
+    case CHostCommandLine::Command::Monitor:
+        return CMonitorCommand::Run(VelkJoinPath(options.Root(), "SYS"), options.MonitorArgs(),
+                                    stdout, stderr);
     case CHostCommandLine::Command::Replay:
 #ifdef VELK_HOST_HAS_UI
         if (!options.Headless())
