@@ -60,7 +60,7 @@ void CMarketMonitor::ApplySettings(const CMarketMonitorSettings& settings)
 
 void CMarketMonitor::ClearDay()
 {
-    m_stocks.clear();
+    m_stocks.Clear();
     m_noise.clear();
 }
 
@@ -92,20 +92,27 @@ void CMarketMonitor::Evaluate(CVelkAlert& engine, Ta_VELKPRICETABLE& quote,
     const float price = quote.m_fPrice;
     if (!VelkIsUsablePrice(price) || price <= 0)
         return;
-    // Short keys stay inside the string: no allocation per quote.
-    std::string key;
-    StockKey(key, quote.m_byMarket, quote.m_szCode);
+    char keyBytes[1 + sizeof(Ta_VELKPRICETABLE::m_szCode)];
+    keyBytes[0] = static_cast<char>(quote.m_byMarket);
+    const std::size_t codeLength = strnlen(quote.m_szCode, sizeof(Ta_VELKPRICETABLE::m_szCode));
+    std::memcpy(keyBytes + 1, quote.m_szCode, codeLength);
+    const std::string_view key(keyBytes, 1 + codeLength);
+    StockState* found = m_stocks.Insert(key);
+    if (!found)
+        return;
     // A copy, written back at the end: an alert's observer may clear the day meanwhile.
-    StockState state = m_stocks[key];
+    StockState state = *found;
     const long time = quote.m_nTime;
-    // Asked again each minute: data that the quote service learns later (a live feed's symbol
-    // message) reaches the rules without a request on every quote.
     const long minute = time / 60;
-    if (minute != state.dataMinute || time < 1) {
+    // Data that the quote service learns later (a live feed's symbol message) reaches the rules
+    // within a minute; known data is not asked for again that day.
+    const bool dataMissing =
+        state.prevClose <= 0 || state.fiveDayVolumePerMinute <= 0 || state.circulatingShares <= 0;
+    if (!state.dataAsked || (dataMissing && (minute != state.dataMinute || time < 1))) {
         FetchData(quote, state);
+        state.dataAsked = true;
         state.dataMinute = minute;
     }
-    // The stock's record may be rewritten by an alert's observer; its values are kept here.
     const double p = price;
     const float volume = std::isfinite(quote.m_fVolume) ? quote.m_fVolume : 0.0f;
     const double tradeVolume =
@@ -174,7 +181,8 @@ void CMarketMonitor::Evaluate(CVelkAlert& engine, Ta_VELKPRICETABLE& quote,
     state.lastPrice = price;
     state.lastVolume = volume;
     state.traded = true;
-    m_stocks[key] = state;
+    if (StockState* stored = m_stocks.Insert(key))
+        *stored = state;
 }
 
 int CMarketMonitor::TradeDate(unsigned char market, const std::string& code) const

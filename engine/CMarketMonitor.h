@@ -6,6 +6,7 @@
 
 #include "engine/CMarketMonitorSettings.h"
 #include "engine/VelkRecords.h"
+#include "platform/core/CShortKeyTable.h"
 
 class CVelkAlert;
 class IVelkClock;
@@ -66,7 +67,9 @@ private:
         bool traded = false;
         bool upSealed = false;
         bool downSealed = false;
-        // The stock's data from the quote service, asked for again each minute of quotes.
+        // The stock's data from the quote service: asked for at its first quote and, while some
+        // of it is unknown, again each minute.
+        bool dataAsked = false;
         long dataMinute = -1;
         double prevClose = 0;
         double fiveDayVolumePerMinute = 0;
@@ -87,6 +90,8 @@ private:
     std::string m_strSysDir;
     CMarketMonitorSettings m_settings;
     bool m_bFilters = false;
-    std::unordered_map<std::string, StockState> m_stocks;
+    // Every quote of a monitored stock finds its state here: flat, as a whole market finds each
+    // stock cold in memory. Keyed by the market byte and the code.
+    CShortKeyTable<StockState> m_stocks;
     std::unordered_map<std::string, NoiseState> m_noise;
 };
