@@ -271,7 +271,17 @@ TEST_F(MarketMonitorTest, MuteLastsTheTradingDayAcrossARestartAndEndsTheNextDay)
     EXPECT_TRUE(m_engine->GetMarketMonitor().IsMutedToday(1, "600000"));
     Trade(10.9, 100, At(9, 40, 0));
     Trade(11.0, 100, At(9, 40, 5));
-    EXPECT_TRUE(Alerts().empty());
+    Ta_MAGICSIGNAL signal;
+    signal.m_byMarket = 1;
+    signal.m_strCode = "600000";
+    signal.m_strTime = "09:41";
+    signal.m_strSignalName = "X";
+    EXPECT_EQ(TA::OnReceiveMaigc(*m_engine, &signal), 0) << "its signals are silent too";
+    signal.m_strCode = "600004";
+    EXPECT_EQ(TA::OnReceiveMaigc(*m_engine, &signal), 1) << "another stock's are not";
+    ASSERT_EQ(m_log.m_records.size(), 1u);
+    EXPECT_EQ(VelkFieldText(m_log.m_records[0].m_szCode), "600004");
+    m_log.m_records.clear();
 
     m_store.SetTradeDate(20211202);
     StartEngine("");
