@@ -23,6 +23,7 @@
 #include <memory>
 
 #include "host/gui/CDesktopMainWindow.h"
+#include "host/gui/CMarketMonitorDialog.h"
 #include "host/gui/CQtHostSession.h"
 #include "host/gui/CScreenshots.h"
 #include "host/gui/HostSettingKeys.h"
@@ -201,6 +202,7 @@ int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
     {
         CDesktopMainWindow window(sysDir, settings.get(), options.Silent() || screenshots);
         VelkSetMainWindow(&window);
+        CMarketMonitorDialog::Install(window);
         if (day) {
             window.OpenLoadedDay(std::move(day), QString::fromStdString(dayFolder));
         } else {
