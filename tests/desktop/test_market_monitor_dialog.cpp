@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -40,6 +41,8 @@ protected:
         Ta_ALERTSETTING ratios = DefaultSetting();
         ratios.m_fRiseRatio = 5;
         WriteFile(Sys() + "/alert.cfg", Bytes(ratios) + Bytes(QuietOptions()));
+        // The engine takes alert.cfg's ratios only when Magic.cfg is there too.
+        WriteFile(Sys() + "/Magic.cfg", "");
         WriteFile(Sys() + "/System_alert.cfg",
                   SystemAlertCfg({Stock(1, "600000", "浦发银行")}, 0, 0, 1, 2));
         WriteFile(Sys() + "/MarketMonitor.cfg", "large_amount=90s\n");
@@ -87,9 +90,11 @@ TEST_F(MarketMonitorDialogTest, DraftIsTriedOnTheOpenDayBeforeOKPutsItInForce)
     Child<QComboBox>(&dialog, "repeat2")->setCurrentIndex(1);
     QTest::mouseClick(Child<QPushButton>(&dialog, "dryRun"), Qt::LeftButton);
     const QString report = dialog.DryRunReport();
-    EXPECT_TRUE(report.contains(VelkFromUtf8("共 2 条报警"))) << report.toStdString();
+    EXPECT_TRUE(report.contains(VelkFromUtf8("共 3 条报警"))) << report.toStdString();
     EXPECT_TRUE(report.contains(VelkFromUtf8("涨停板打开  1"))) << report.toStdString();
-    EXPECT_TRUE(report.contains(VelkFromUtf8("600000 浦发银行  2"))) << report.toStdString();
+    // 10.90 is 9 % above the previous close 10.00: the rise ratio of 5 % is reached at once.
+    EXPECT_TRUE(report.contains(VelkFromUtf8("达到涨幅比率  1"))) << report.toStdString();
+    EXPECT_TRUE(report.contains(VelkFromUtf8("600000 浦发银行  3"))) << report.toStdString();
     // Nothing is stored or in force before OK.
     EXPECT_FALSE(m_pWindow->Engine()->GetMarketMonitor().RulesOn());
     EXPECT_EQ(ReadFile(Sys() + "/MarketMonitor.cfg"), "large_amount=90s\n");
