@@ -12,6 +12,10 @@
 
 namespace {
 
+// Written after the name into COMPLETE: a day of an older layout (without the monitor's
+// columns) is written anew.
+constexpr const char* kDataVersion = "\nsymbols with monitor data\n";
+
 constexpr int kTradeDate = 20240102;
 constexpr int kMorningOpen = 9 * 3600 + 30 * 60;
 constexpr int kAfternoonOpen = 13 * 3600;
@@ -191,7 +195,7 @@ std::string CMarketDayGenerator::Name() const
 bool CMarketDayGenerator::IsWritten(const std::string& folder) const
 {
     std::string done;
-    return VelkReadFile(VelkJoinPath(folder, "COMPLETE"), done) && done == Name() + "\n";
+    return VelkReadFile(VelkJoinPath(folder, "COMPLETE"), done) && done == Name() + kDataVersion;
 }
 
 bool CMarketDayGenerator::Write(const std::string& folder, std::string& error) const
@@ -208,10 +212,17 @@ bool CMarketDayGenerator::Write(const std::string& folder, std::string& error) c
     CRandom random(m_shape.seed);
     std::vector<Stock> stocks = MakeStocks(m_shape.stocks, random);
 
-    std::string symbols = "market,code,name,prev_close,limit_up,limit_down\n";
-    for (const Stock& s : stocks)
+    // The market monitor's data of every stock, made from its position alone so that the
+    // trades stay those of the seed.
+    std::string symbols = "market,code,name,prev_close,limit_up,limit_down,decimals,"
+                          "five_day_volume_per_minute,circulating_shares\n";
+    for (std::size_t i = 0; i < stocks.size(); ++i) {
+        const Stock& s = stocks[i];
         symbols += std::to_string(s.market) + "," + s.code + "," + s.nameUtf8 + "," +
-                   Cents(s.prevClose) + "," + Cents(s.limitUp) + "," + Cents(s.limitDown) + "\n";
+                   Cents(s.prevClose) + "," + Cents(s.limitUp) + "," + Cents(s.limitDown) + ",," +
+                   std::to_string(200 + i * 37 % 2000) + "," +
+                   std::to_string(20'000'000 + i * 7919 % 1000 * 100'000) + "\n";
+    }
     if (!WriteText(VelkJoinPath(dayDir, "day.csv"),
                    "trade_date\n" + std::to_string(kTradeDate) + "\n", error) ||
         !WriteText(VelkJoinPath(dayDir, "markets.csv"), "market,ext,level1\n1,SH,1\n2,SZ,2\n",
@@ -263,5 +274,5 @@ bool CMarketDayGenerator::Write(const std::string& folder, std::string& error) c
                               true, error) ||
         !WriteSystemDirectory(VelkJoinPath(folder, "none/SYS"), stocks, 0, false, false, error))
         return false;
-    return WriteText(VelkJoinPath(folder, "COMPLETE"), Name() + "\n", error);
+    return WriteText(VelkJoinPath(folder, "COMPLETE"), Name() + kDataVersion, error);
 }

@@ -3,7 +3,8 @@
 // with price alerts) replayed with everything watched, with nothing watched, and with the
 // pop-up option on (the alert list window created on the offscreen platform). Each run is a
 // child process of its own, so its peak memory is its own; the modes take turns run by run, so
-// that the neighbours' load falls on all of them alike. Prints trades per second, the engine's
+// that the neighbours' load falls on all of them alike; on request (--modes ...,monitor) it also
+// runs watched with every rule of the market monitor on. Prints trades per second, the engine's
 // cost per notification (watched less nothing watched), alerts and peak memory.
 //
 // The floor is the least any module could spend on a notification: over the same day's trades,
@@ -14,7 +15,7 @@
 // that other work shares.
 //
 //   bench_market_day [--trades N[,N...]] [--stocks N] [--seed N] [--runs N] [--data DIR]
-//                    [--modes floor,none,watched,popup]
+//                    [--modes floor,none,watched,popup,monitor]
 //   bench_market_day --soak NOTIFICATIONS [--trades N] ...
 //
 // The soak replays the watched day again and again into one engine, as one trading day after
@@ -189,6 +190,19 @@ std::string PrepareDay(const Options& options, long long trades)
     return folder;
 }
 
+// Every threshold of alert.cfg switched on, and the market monitor with it.
+bool EnableEveryMonitorRule(const std::string& sysDir)
+{
+    const std::string alertPath = VelkJoinPath(sysDir, "alert.cfg");
+    std::string bytes;
+    if (!VelkReadFile(alertPath, bytes) || bytes.size() < sizeof(Ta_ALERTSETTING))
+        return false;
+    const Ta_ALERTSETTING setting{1, 1, 1, 1, 1, 5.0f, 5.0f, 3.0f, 2.0f, 100.0f, 0.1f};
+    std::memcpy(bytes.data(), &setting, sizeof setting);
+    return VelkReplaceFile(alertPath, bytes) &&
+           VelkReplaceFile(VelkJoinPath(sysDir, "MarketMonitor.cfg"), "enabled=1\n");
+}
+
 // A fresh data directory with the mode's condition files; the replay works in its bin folder,
 // as velk-host does, so the window's day file lands beside it.
 std::string PrepareRoot(const std::string& folder, const std::string& mode)
@@ -197,10 +211,14 @@ std::string PrepareRoot(const std::string& folder, const std::string& mode)
     if (!::mkdtemp(templ.data()))
         return {};
     std::error_code ec;
-    std::filesystem::copy(VelkJoinPath(folder, mode + "/SYS"), VelkJoinPath(templ, "SYS"),
-                          std::filesystem::copy_options::recursive, ec);
+    // The monitor mode: the watched day with every rule of the market monitor on.
+    const bool monitor = mode == "monitor";
+    std::filesystem::copy(VelkJoinPath(folder, (monitor ? "watched" : mode) + "/SYS"),
+                          VelkJoinPath(templ, "SYS"), std::filesystem::copy_options::recursive, ec);
     std::filesystem::create_directories(VelkJoinPath(templ, "bin"), ec);
     if (ec || ::chdir(VelkJoinPath(templ, "bin").c_str()) != 0)
+        return {};
+    if (monitor && !EnableEveryMonitorRule(VelkJoinPath(templ, "SYS")))
         return {};
     return templ;
 }
@@ -447,6 +465,14 @@ int RunBenchmark(const Options& options, int& argc, char** argv)
                         (watched->loadCpu + watched->replayCpu) /
                             (none->loadCpu + none->replayCpu));
         }
+        const ModeSummary* monitor = find("monitor");
+        if (watched && monitor)
+            std::printf("market monitor, every rule / watched, end to end: %.2fx wall, %.2fx cpu; "
+                        "replay %.2fx cpu\n",
+                        (monitor->load + monitor->replay) / (watched->load + watched->replay),
+                        (monitor->loadCpu + monitor->replayCpu) /
+                            (watched->loadCpu + watched->replayCpu),
+                        monitor->replayCpu / watched->replayCpu);
         if (watched && popup)
             std::printf("pop-up window / without, end to end: %.2fx wall, %.2fx cpu\n",
                         (popup->load + popup->replay) / (watched->load + watched->replay),

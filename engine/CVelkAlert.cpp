@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/CMarketMonitor.h"
 #include "engine/CSystemAlertStore.h"
 #include "engine/CWatchIndex.h"
 #include "engine/VelkEngineLock.h"
@@ -60,6 +61,8 @@ CVelkAlert::CVelkAlert(const CVelkServices& services)
     m_otherAlert.m_byPopup = 1;
 
     m_vecItemNo = {125, 182, 1019, 413, 132, 133, 143, 130, 131};
+    m_pMarketMonitor =
+        std::make_unique<CMarketMonitor>(m_services.pClock ? *m_services.pClock : m_systemClock);
 
     m_pWatchIndex->RebuildSystemMap();
     // The pop-up switch has no default of its own; it starts on, like the other switches.
@@ -107,11 +110,20 @@ void CVelkAlert::Start()
 
     RebuildSystemAlertMap();
 
+    // An unreadable line of MarketMonitor.cfg leaves that setting at its default.
+    std::string monitorError;
+    m_pMarketMonitor->Load(m_strSysPath.empty() ? s_KQGetSysPath(0) : m_strSysPath, monitorError);
+
     SetNeedRegs();
     ChangeRegistSymbol();
 }
 
 void CVelkAlert::SetNeedRegs() {}
+
+bool CVelkAlert::MuteStockForDay(unsigned char market, const std::string& code)
+{
+    return m_pMarketMonitor->MuteForDay(market, code);
+}
 
 void CVelkAlert::GetAlertCondition(Ta_OTHERALERT** out)
 {

@@ -15,6 +15,7 @@
 
 static_assert(sizeof(long) == sizeof(void*), "addresses travel in long message arguments");
 
+class CMarketMonitor;
 class CWatchIndex;
 
 // Stock key -> index into one of the watch lists.
@@ -78,6 +79,13 @@ public:
     // Beside the host interface: the ratio settings, for a host that edits them on the alert
     // setting page; SaveAlertCondition stores them with the conditions.
     void GetRatioSetting(Ta_ALERTSETTING** out);
+
+    // Beside the host interface: the market monitor (its rules, noise control and mutes, from
+    // MarketMonitor.cfg of the system directory, read by Start).
+    CMarketMonitor& GetMarketMonitor() { return *m_pMarketMonitor; }
+    // Silences every alert of the stock until the trading day ends, across restarts. False when
+    // the setting could not be stored (the stock is silent for this run anyway).
+    bool MuteStockForDay(unsigned char market, const std::string& code);
 
     // Read access for the host and for tests.
     int GetNewAlertFlag() const { return m_bNewAlert; }
@@ -167,6 +175,7 @@ private:
     CRecordingMessageBox m_defaultMessageBox;
     CSystemClock m_systemClock;
     IVelkAlertObserver* m_pObserver = nullptr;
+    std::unique_ptr<CMarketMonitor> m_pMarketMonitor;
     std::thread m_registrationWorker;
 };
 

@@ -1,3 +1,4 @@
+#include "engine/CMarketMonitor.h"
 #include "engine/CVelkAlert.h"
 #include "res/VelkStringTable.h"
 
@@ -104,6 +105,9 @@ void CVelkAlert::AddAlertRecord(int reason, Ta_VELKPRICETABLE* quote, const long
         VelkLocalTime now = clock.Now();
         alertTime = now.hour * 3600L + now.minute * 60L + now.second;
     }
+
+    if (m_pMarketMonitor->FiltersOn() && !m_pMarketMonitor->Admit(reason, *quote, alertTime))
+        return;
 
     PlayAlertSound(m_services.pSound, m_otherAlert);
 

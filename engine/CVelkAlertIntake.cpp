@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "engine/CMarketMonitor.h"
 #include "engine/CVelkAlert.h"
 #include "engine/CWatchIndex.h"
 #include "engine/VelkEngineLock.h"
@@ -145,8 +146,11 @@ void CVelkAlert::EvaluateQuote(Ta_VELKPRICETABLE* quote, int priceIndex, int sys
 {
     if (priceIndex >= 0)
         ProcessAlert(quote, priceIndex);
-    if (systemIndex >= 0)
+    if (systemIndex >= 0) {
         ProcessSystemAlert(quote, systemIndex);
+        if (m_pMarketMonitor->RulesOn())
+            m_pMarketMonitor->Evaluate(*this, *quote, m_alertSetting);
+    }
 }
 
 void CVelkAlert::SetMaxAndMinPrice(const CString& code, const double& high, const double& low)
@@ -261,4 +265,5 @@ void CVelkAlert::ClearAllData()
         record.m_fUpper = 0;
         record.m_fLower = 0;
     }
+    m_pMarketMonitor->ClearDay();
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/CMarketMonitor.h"
 #include "engine/CVelkAlert.h"
 #include "engine/VelkEngineLock.h"
 #include "hostapi/KQBkApi.h"
@@ -172,6 +173,10 @@ int CVelkAlert::OnReceiveMaigc(unsigned, long lParam)
     record.m_fPrice = signal.m_fPrice;
     record.m_fVolume = signal.m_fVolume;
     VelkCopyText(record.m_szReason, signal.m_strSignalName);
+    // A stock muted for the day is silent for its signals too.
+    if (m_pMarketMonitor->FiltersOn() &&
+        m_pMarketMonitor->IsMutedToday(record.m_byMarket, VelkFieldText(record.m_szCode)))
+        return 0;
 
     RecordAlert(record);
     m_bNewAlert = 1;

@@ -8,6 +8,7 @@
 #include "host/core/CConditionDump.h"
 #include "host/core/CDayReplay.h"
 #include "host/core/CHostCommandLine.h"
+#include "host/core/CMonitorCommand.h"
 #include "host/core/CScratchRoot.h"
 #include "host/core/CShutdownSignals.h"
 #include "host/core/CTradingDay.h"
@@ -26,6 +27,7 @@
 #include <memory>
 
 #include "host/gui/CDesktopMainWindow.h"
+#include "host/gui/CMarketMonitorDialog.h"
 #include "host/gui/CQtHostSession.h"
 #include "host/gui/CScreenshots.h"
 #include "host/gui/HostSettingKeys.h"
@@ -280,6 +282,7 @@ int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
     {
         CDesktopMainWindow window(sysDir, settings.get(), options.Silent() || screenshots);
         VelkSetMainWindow(&window);
+        CMarketMonitorDialog::Install(window);
         if (day) {
             window.OpenLoadedDay(std::move(day), QString::fromStdString(dayFolder));
         } else {
@@ -346,6 +349,9 @@ int main(int argc, char** argv)
         PrintJson(dump);
         return 0;
     }
+    case CHostCommandLine::Command::Monitor:
+        return CMonitorCommand::Run(VelkJoinPath(options.Root(), "SYS"), options.MonitorArgs(),
+                                    stdout, stderr);
     case CHostCommandLine::Command::Replay:
 #ifdef VELK_HOST_HAS_UI
         if (!options.Headless())

@@ -13,6 +13,10 @@ constexpr unsigned short kSecondPrice = 182;
 constexpr unsigned short kMagicExtra = 184;
 constexpr unsigned short kMagicVolume = 410;
 constexpr unsigned short kVolume = 413;
+// The quote service's data of a stock beyond its trades: the average volume per minute of
+// trading over the last five days (shares) and the circulating shares. No data where unknown.
+constexpr unsigned short kFiveDayVolumePerMinute = 415;
+constexpr unsigned short kCirculatingShares = 1120;
 constexpr unsigned short kCode = 1018;
 constexpr unsigned short kName = 1019;
 constexpr unsigned short kMagicNumber = 1994;

@@ -379,6 +379,17 @@ def write_csv(path, header, rows):
             f.write(",".join(fields) + "\n")
 
 
+def estimated_volume_per_minute(session_volume):
+    """The first hour of a day (09:25 to 10:30 here) taken as 30 % of a whole day of 240
+    minutes: whole shares per minute."""
+    return (session_volume * 10 + 360) // 720
+
+
+def estimated_circulating_shares(session_volume):
+    """A whole day (the first hour as 30 % of it) taken as 1 % of the circulating shares."""
+    return (session_volume * 1000 + 1) // 3
+
+
 def main():
     repo = Path(__file__).resolve().parent.parent
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
@@ -427,16 +438,24 @@ def main():
 
     write_csv(day / "day.csv", ["trade_date"], [[TRADE_DATE]])
     write_csv(day / "markets.csv", ["market", "ext", "level1"], MARKETS)
+    # The snapshots hold neither five days of volume nor the circulating shares: both are
+    # estimated from the stock's volume in the file (see README, "Estimates").
+    session_volume = defaultdict(int)
+    for _, _, code, _, volume in trades:
+        session_volume[code] += volume
     sym_rows = []
     for (market, code), (name, _) in sorted(symbols.items()):
         if market == 1 and code in prev_close:
             up, down = limits_of[code]
             sym_rows.append([market, code, name, price_text(prev_close[code]),
-                             price_text(up), price_text(down), STOCK_DECIMALS])
+                             price_text(up), price_text(down), STOCK_DECIMALS,
+                             estimated_volume_per_minute(session_volume[code]),
+                             estimated_circulating_shares(session_volume[code])])
         else:
-            sym_rows.append([market, code, name, "", "", "", STOCK_DECIMALS])
+            sym_rows.append([market, code, name, "", "", "", STOCK_DECIMALS, "", ""])
     write_csv(day / "symbols.csv", ["market", "code", "name", "prev_close", "limit_up",
-                                    "limit_down", "decimals"], sym_rows)
+                                    "limit_down", "decimals", "five_day_volume_per_minute",
+                                    "circulating_shares"], sym_rows)
     write_csv(day / "trades.csv", ["time", "market", "code", "price", "volume"],
               [[hms(t), 1, code, price_text(p), v] for t, _, code, p, v in trades])
     write_csv(day / "magic.csv", ["number", "name"], MAGIC_CATALOGUE)

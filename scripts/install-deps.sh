@@ -16,9 +16,11 @@ packages=(
   libqt6opengl6-dev
   libsdl2-dev
   fonts-wqy-microhei
+  # The monitor's oracle and the demo data's build script.
+  python3
 )
 if [ "${VELK_BUILD_UI:-ON}" = "OFF" ]; then
-  packages=(g++ make cmake ninja-build pkg-config clang-format help2man libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev locales)
+  packages=(g++ make cmake ninja-build pkg-config clang-format help2man libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev locales python3)
 fi
 
 if [ "${1:-}" = "--fuzz" ]; then

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/CVelkAlert.h"
+#include "hostapi/QuoteItems.h"
 #include "hostlibs/CQuoteStore.h"
 #include "platform/core/VelkFile.h"
 
@@ -72,6 +73,15 @@ void CDayReplay::FillStore(const std::string& sysDir)
         m_store.SetItem(symbol.market, symbol.code, X1Format::Price(129, symbol.prevClose));
         m_store.SetItem(symbol.market, symbol.code, X1Format::Price(132, symbol.limitUp));
         m_store.SetItem(symbol.market, symbol.code, X1Format::Price(133, symbol.limitDown));
+        // Only what the day knows: an item the store lacks reads as no data.
+        if (symbol.fiveDayVolumePerMinute > 0)
+            m_store.SetItem(symbol.market, symbol.code,
+                            X1Format::Volume(QuoteItem::kFiveDayVolumePerMinute,
+                                             symbol.fiveDayVolumePerMinute));
+        if (symbol.circulatingShares > 0)
+            m_store.SetItem(
+                symbol.market, symbol.code,
+                X1Format::Volume(QuoteItem::kCirculatingShares, symbol.circulatingShares));
     }
 
     std::vector<CString> numbers;

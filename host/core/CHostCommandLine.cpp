@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "host/core/CMonitorCommand.h"
+
 std::string CHostCommandLine::DefaultRoot()
 {
     const char* data = std::getenv("XDG_DATA_HOME");
@@ -24,6 +26,7 @@ std::string CHostCommandLine::Usage()
            "  velk-host --headless [--silent] [--wait-lock] [--root DIR] --day DAYDIR\n"
            "  velk-host dump [--root DIR]\n"
            "  velk-host dump-day FILE\n"
+           "  velk-host monitor [--root DIR] [on | off | set NAME=VALUE ...]\n"
            "  velk-host --help\n"
            "\n"
            "velk-host plays the quote application for the VelkSystemAlert module. It fills an\n"
@@ -88,6 +91,20 @@ std::string CHostCommandLine::Usage()
            "  dump-day FILE  prints a day file of alert records (YYYYMMDD.alt) as JSON: its\n"
            "                 size, the records and the number of bytes after the last whole\n"
            "                 record (ignored_bytes)\n"
+           "  monitor        prints the market monitor's setting, DIR/SYS/MarketMonitor.cfg,\n"
+           "                 and the thresholds alert.cfg holds for its rules (rise, fall,\n"
+           "                 volume and single-trade ratios, large amount in 10,000 yuan,\n"
+           "                 large-volume share of the circulating shares; -1 is off)\n"
+           "  monitor on|off switches the monitor's rules on the system-alert stocks\n"
+           "  monitor set NAME=VALUE ...\n"
+           "                 REASON=every|once|Ns: every crossing, once per stock and day, or\n"
+           "                 at most once per N seconds per stock; REASON is one of upper,\n"
+           "                 lower, limit_up, limit_down, limit_up_opened, limit_down_opened,\n"
+           "                 new_high, new_low, rise, fall, single_trade, volume_ratio,\n"
+           "                 large_amount, large_volume. new_high_step=X, new_low_step=X: a\n"
+           "                 new high (low) alerts only X percent beyond the last alerted one.\n"
+           "                 mute.MARKET.CODE=yyyymmdd silences a stock on that trading day\n"
+           "                 (empty value: no longer). enabled=0|1 as on and off.\n"
            "\n"
            "The trading-day folder holds CSV files in UTF-8, each with a header line:\n"
            "  day.csv      trade_date                 (yyyymmdd; required)\n"
@@ -198,6 +215,15 @@ bool CHostCommandLine::Parse(const std::vector<std::string>& args)
         }
         m_strFile = positional[1];
         return true;
+    } else if (positional[0] == "monitor") {
+        m_command = Command::Monitor;
+        m_vecMonitorArgs.assign(positional.begin() + 1, positional.end());
+        if (!m_strDay.empty() || !m_strScreenshots.empty() || m_bHeadless) {
+            m_strError = "monitor takes only --root DIR";
+            return false;
+        }
+        if (!CMonitorCommand::Check(m_vecMonitorArgs, m_strError))
+            return false;
     } else {
         m_strError = "unknown command " + positional[0];
         return false;

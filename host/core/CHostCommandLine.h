@@ -6,7 +6,7 @@
 // The command line of velk-host.
 class CHostCommandLine {
 public:
-    enum class Command { Help, Replay, Dump, DumpDay };
+    enum class Command { Help, Replay, Dump, DumpDay, Monitor };
 
     // False with Error() set when the arguments make no sense.
     bool Parse(const std::vector<std::string>& args);
@@ -22,6 +22,8 @@ public:
     // The folder for the pictures of the windows; empty when none are asked for.
     const std::string& Screenshots() const { return m_strScreenshots; }
     const std::string& Error() const { return m_strError; }
+    // The words after "monitor": empty, "on", "off", or "set" and NAME=VALUE words.
+    const std::vector<std::string>& MonitorArgs() const { return m_vecMonitorArgs; }
 
     static std::string Usage();
     // $XDG_DATA_HOME/velk-host, else ~/.local/share/velk-host; empty when neither is known.
@@ -37,4 +39,5 @@ private:
     std::string m_strFile;
     std::string m_strScreenshots;
     std::string m_strError;
+    std::vector<std::string> m_vecMonitorArgs;
 };

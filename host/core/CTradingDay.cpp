@@ -238,8 +238,9 @@ bool CTradingDay::LoadMarkets(const std::string& folder, std::string& error)
 bool CTradingDay::LoadSymbols(const std::string& folder, std::string& error)
 {
     CCsvReader reader(folder, "symbols.csv");
-    CCsvReader::OpenResult opened = reader.Open(
-        {"market", "code", "name", "prev_close", "limit_up", "limit_down"}, {"decimals"});
+    CCsvReader::OpenResult opened =
+        reader.Open({"market", "code", "name", "prev_close", "limit_up", "limit_down"},
+                    {"decimals", "five_day_volume_per_minute", "circulating_shares"});
     CFieldChecker check(reader);
     std::vector<std::string_view> fields;
     while (opened == CCsvReader::OpenResult::Ok && reader.Next(fields)) {
@@ -261,6 +262,12 @@ bool CTradingDay::LoadSymbols(const std::string& folder, std::string& error)
             symbol.decimals = static_cast<int>(decimals);
             given = true;
         }
+        // Non-negative numbers like a price; empty or absent: not known.
+        if ((reader.Columns() > 7 && !check.OptionalPrice("five_day_volume_per_minute", fields[7],
+                                                          symbol.fiveDayVolumePerMinute)) ||
+            (reader.Columns() > 8 &&
+             !check.OptionalPrice("circulating_shares", fields[8], symbol.circulatingShares)))
+            break;
         if (!IsMarket(symbol.market)) {
             check.Fail("market " + std::to_string(symbol.market) + " is not in markets.csv");
             break;

@@ -125,6 +125,8 @@ void CQuoteBoard::ShowContextMenu(const QPoint& pos)
             [this, market, bytes] { Q_EMIT AddToMonitorRequested(market, bytes); });
     connect(menu.addAction(VelkFromUtf8("分时走势图")), &QAction::triggered, this,
             [this, market, bytes] { Q_EMIT ChartRequested(market, bytes); });
+    connect(menu.addAction(VelkFromUtf8("今日静音")), &QAction::triggered, this,
+            [this, market, bytes] { Q_EMIT MuteRequested(market, bytes); });
     menu.exec(m_pView->viewport()->mapToGlobal(pos));
 }
 

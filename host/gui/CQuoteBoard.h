@@ -38,6 +38,8 @@ Q_SIGNALS:
     // Codes are GBK bytes, as the engine takes them.
     void AddToMonitorRequested(unsigned char market, const QByteArray& code);
     void ChartRequested(unsigned char market, const QByteArray& code);
+    // The user silences the stock for the rest of the trading day.
+    void MuteRequested(unsigned char market, const QByteArray& code);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
