@@ -14,9 +14,11 @@ packages=(
   libqt6opengl6-dev
   libsdl2-dev
   fonts-wqy-microhei
+  # The live feed: its JSON parser, NATS client and, for the tests, a NATS server.
+  libsimdjson-dev libnats-dev nats-server
 )
 if [ "${VELK_BUILD_UI:-ON}" = "OFF" ]; then
-  packages=(g++ make cmake ninja-build pkg-config clang-format libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev locales)
+  packages=(g++ make cmake ninja-build pkg-config clang-format libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev locales libsimdjson-dev libnats-dev nats-server)
 fi
 
 if [ "${1:-}" = "--fuzz" ]; then
