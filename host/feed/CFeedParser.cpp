@@ -441,7 +441,11 @@ CFeedParser::Problem CFeedParser::Parse(const char* line, std::size_t size, std:
         dom::element document;
         dom::object object;
         (void)capacity;
-        if (impl.parser.parse(line, size, false).get(document)) {
+        const simdjson::error_code code = impl.parser.parse(line, size, false).get(document);
+        if (code == simdjson::NUMBER_ERROR) {
+            // JSON has no infinity: a price beyond every double is the way one reaches a feed.
+            ok = impl.Fail(Problem::BadPrice, "holds a number that is not finite");
+        } else if (code) {
             ok = impl.Fail(Problem::Malformed, "is not JSON");
         } else if (document.get_object().get(object)) {
             ok = impl.Fail(Problem::Malformed, "is not a JSON object");
