@@ -179,6 +179,8 @@ int RunFeed(const CHostCommandLine& options, int& argc, char** argv)
         return status;
     live.Finish();
     printer.Flush();
+    std::fprintf(stderr, "velk-host: feed ended: %lld messages, %lld trades\n", runner.Messages(),
+                 live.Trades());
     const std::string faults = runner.FaultSummary();
     if (!faults.empty())
         std::fprintf(stderr, "velk-host: feed lines skipped: %s\n", faults.c_str());
