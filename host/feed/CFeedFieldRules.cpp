@@ -20,6 +20,11 @@ const char* CFeedFieldRules::Code(std::string_view code)
 
 const char* CFeedFieldRules::Price(double price)
 {
+    return Price(price, std::isfinite(price) ? DecimalsOf(price) : 0);
+}
+
+const char* CFeedFieldRules::Price(double price, int decimals)
+{
     if (!std::isfinite(price))
         return "the price is not finite";
     if (price < 0)
@@ -27,7 +32,7 @@ const char* CFeedFieldRules::Price(double price)
     // The quote service holds a price as a 32-bit float.
     if (price > std::numeric_limits<float>::max())
         return "the price is too large";
-    if (DecimalsOf(price) > kMaxPriceDecimals)
+    if (decimals > kMaxPriceDecimals)
         return "the price has more than 3 decimals";
     return nullptr;
 }

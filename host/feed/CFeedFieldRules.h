@@ -15,6 +15,8 @@ public:
 
     static const char* Code(std::string_view code);
     static const char* Price(double price);
+    // The same for a price whose decimals are known already.
+    static const char* Price(double price, int decimals);
     // The decimals of a price as written: those of the shortest text that reads back as it.
     static int DecimalsOf(double price);
     // A UTF-8 text into GBK, cut to maxBytes; null when done.

@@ -16,6 +16,7 @@ void CFeedMessage::Clear()
     circulatingShares = fiveDayVolumePerMinute = 0;
     time = timeMillis = 0;
     price = volume = 0;
+    priceDecimals = 0;
     cumulativeVolume = amount = -1;
     number = 0;
     userGbk.clear();

@@ -47,6 +47,7 @@ struct CFeedMessage {
     int time = 0;       // seconds since midnight
     int timeMillis = 0; // milliseconds since midnight, for the order of one stock's trades
     double price = 0;
+    int priceDecimals = 0;        // of price as written
     double volume = 0;            // shares of this trade
     double cumulativeVolume = -1; // -1: not given
     double amount = -1;

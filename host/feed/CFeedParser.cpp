@@ -46,13 +46,17 @@ struct CFeedParser::Impl {
         return true;
     }
 
-    bool PriceField(dom::element& value, std::string_view field, double& out)
+    bool PriceField(dom::element& value, std::string_view field, double& out,
+                    int* decimals = nullptr)
     {
         if (!value.is_number())
             return Fail(Problem::BadPrice, "is not a number", field);
         if (value.get_double().get(out) || !std::isfinite(out))
             return Fail(Problem::BadPrice, "is not finite", field);
-        if (const char* why = CFeedFieldRules::Price(out))
+        const int places = CFeedFieldRules::DecimalsOf(out);
+        if (decimals)
+            *decimals = places;
+        if (const char* why = CFeedFieldRules::Price(out, places))
             return Fail(Problem::BadPrice, why, field);
         return true;
     }
@@ -260,7 +264,7 @@ struct CFeedParser::Impl {
         }
         if (key == "price") {
             mark(kPrice);
-            return PriceField(v, "price", message.price);
+            return PriceField(v, "price", message.price, &message.priceDecimals);
         }
         if (key == "volume") {
             mark(kVolume);

@@ -150,7 +150,11 @@ CLiveSession::Symbol* CLiveSession::Find(unsigned char market, const std::string
 
 bool CLiveSession::PriceFits(Symbol& symbol, double price, const char* what, std::string& why)
 {
-    const int decimals = CFeedFieldRules::DecimalsOf(price);
+    return DecimalsFit(symbol, CFeedFieldRules::DecimalsOf(price), what, why);
+}
+
+bool CLiveSession::DecimalsFit(Symbol& symbol, int decimals, const char* what, std::string& why)
+{
     if (decimals <= symbol.decimals)
         return true;
     if (symbol.decimalsGiven || decimals > CFeedFieldRules::kMaxPriceDecimals) {
@@ -225,9 +229,9 @@ CLiveSession::Problem CLiveSession::Trade(const CFeedMessage& message, std::stri
         why = "goes back in time for " + message.code;
         return Problem::TimeBackwards;
     }
-    if (!PriceFits(symbol, message.price, "price", why))
+    const int decimals = message.priceDecimals;
+    if (!DecimalsFit(symbol, decimals, "price", why))
         return Problem::BadPrice;
-    const int decimals = CFeedFieldRules::DecimalsOf(message.price);
     if (decimals > symbol.decimals) {
         symbol.decimals = decimals;
         m_store.SetPriceDecimals(symbol.market, symbol.code, decimals);

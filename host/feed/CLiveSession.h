@@ -90,6 +90,7 @@ private:
     void StartDay(int tradeDate);
     Symbol* Find(unsigned char market, const std::string& code);
     bool PriceFits(Symbol& symbol, double price, const char* what, std::string& why);
+    bool DecimalsFit(Symbol& symbol, int decimals, const char* what, std::string& why);
     std::string CurrentUser() const;
 
     long TickCount(unsigned char market, const CString& code, const CString& date) const override;

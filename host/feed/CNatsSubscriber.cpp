@@ -19,6 +19,10 @@ CNatsSubscriber::~CNatsSubscriber()
         natsConnection_Close(m_pConnection);
         natsConnection_Destroy(m_pConnection);
     }
+    // A delivery may still be running on the client's thread, with this object as its
+    // closure: the library's threads are waited for before the object goes.
+    if (m_pConnection || m_pSubscription)
+        nats_CloseAndWait(2000);
     if (m_nWrite >= 0)
         ::close(m_nWrite);
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A day played as a live feed raises exactly the alerts of the same day replayed from its folder,
 # and leaves the same day file: over standard input, TCP and NATS, for the demo day and a
-# generated whole-market day.
+# generated whole-market day (and a Unix socket for the demo day).
 # Usage: check_feed_equivalence.sh <source dir> <bin dir of velk-host and velk-feed> <gen tool> <work dir>
 set -euo pipefail
 source_dir=$1 bin=$2 gen=$3 work=$4
@@ -63,6 +63,17 @@ for case in demo market; do
   "$host" --headless --silent --feed "$address" --root "$work/$case-tcp" >"$work/$case-tcp.txt"
   kill "${pids[-1]}"; wait "${pids[-1]}" || true
   compare "$case-tcp"
+
+  # A Unix socket, for the demo day.
+  if [ $case = demo ]; then
+    cp -r "$root" "$work/$case-unix"
+    "$feed" "$day" --speed max --listen "unix:$work/feed.sock" >"$work/listen.txt" &
+    pids+=($!)
+    wait_for "$work/listen.txt" "listening on"
+    "$host" --headless --silent --feed "unix:$work/feed.sock" --root "$work/$case-unix" >"$work/$case-unix.txt"
+    kill "${pids[-1]}"; wait "${pids[-1]}" || true
+    compare "$case-unix"
+  fi
 
   # NATS: a server on 127.0.0.1, the host subscribed before the day is published.
   if [ -z "$nats" ]; then
