@@ -109,6 +109,15 @@ CLiveSession::Problem CLiveSession::Hello(const CFeedMessage& message, std::stri
 void CLiveSession::StartDay(int tradeDate)
 {
     const bool newDay = m_nTradeDate != 0;
+    if (newDay && m_pEngine) {
+        // The day ends as a run ends: the engine goes while the quote service still reports
+        // the old date, so its alert list window writes that day's file. Clearing the list in
+        // place would lose it, as the window writes only at the end and under the date of then.
+        // The next trade starts the new day's engine with its highs and lows at zero.
+        m_pEngine.reset();
+        if (m_afterEachCall)
+            m_afterEachCall();
+    }
     m_nTradeDate = tradeDate;
     char text[16];
     std::snprintf(text, sizeof text, "%08d", tradeDate);
@@ -128,11 +137,6 @@ void CLiveSession::StartDay(int tradeDate)
         symbol = std::move(fresh);
     }
     m_nLastSignalMillis = m_nResumeSignalsAfter = m_nNewestMillis = -1;
-    if (m_pEngine) {
-        m_pEngine->ClearAllData();
-        if (m_afterEachCall)
-            m_afterEachCall();
-    }
 }
 
 void CLiveSession::Reconnected()

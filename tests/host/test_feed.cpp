@@ -514,3 +514,39 @@ TEST(HeadlessFeed, SigtermWhileTheFeedIsSilentEndsInOrderWithinASecond)
     // Shut down in order: the day's alerts are in the day file.
     EXPECT_TRUE(std::filesystem::exists(root.File("Dat/Alert/20211201.alt")));
 }
+
+TEST(HeadlessFeed, ANewTradeDateKeepsTheOldDaysAlertsInTheOldDaysFile)
+{
+    CTempDir root;
+    std::filesystem::copy(kDemoSys, root.File("SYS"));
+    CTradingDay day;
+    std::string error;
+    ASSERT_TRUE(day.Load(kDemoDay, error)) << error;
+    std::vector<std::string> lines = FeedLines(day);
+    ASSERT_EQ(lines.back(), "{\"type\":\"end\"}\n");
+    lines.pop_back();
+    // The next day begins and the feed ends before its first trade.
+    lines.push_back(R"({"type":"hello","version":1,"date":20211202})"
+                    "\n");
+    lines.push_back("{\"type\":\"end\"}\n");
+    CTestServer server;
+    ASSERT_TRUE(server.bound);
+    std::thread serve([&] {
+        if (!server.Accept())
+            return;
+        std::string all;
+        for (const std::string& line : lines)
+            all += line;
+        server.Send(all);
+        server.Drop();
+    });
+    const HostResult result = RunHost({"--headless", "--silent", "--root", root.Path(), "--feed",
+                                       "tcp://127.0.0.1:" + std::to_string(server.port)});
+    serve.join();
+    EXPECT_EQ(result.status, 0) << result.err;
+    const std::size_t alerts =
+        static_cast<std::size_t>(std::count(result.out.begin(), result.out.end(), '\n'));
+    ASSERT_GT(alerts, 0u);
+    // Every alert of the first day is in its file, 125 bytes a record.
+    EXPECT_EQ(ReadFile(root.File("Dat/Alert/20211201.alt")).size(), alerts * 125) << result.err;
+}
