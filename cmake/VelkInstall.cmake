@@ -40,7 +40,7 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/VelkSystemAlertConfigVers
 install(FILES ${PROJECT_BINARY_DIR}/VelkSystemAlertConfig.cmake
   ${PROJECT_BINARY_DIR}/VelkSystemAlertConfigVersion.cmake DESTINATION ${VELK_INSTALL_CMAKEDIR})
 
-install(TARGETS velk-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS velk-host velk-feed RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/demo-day DESTINATION ${CMAKE_INSTALL_DATADIR}/velk-host
   PATTERN EXPECTED.txt EXCLUDE)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/demo-root/SYS DESTINATION ${CMAKE_INSTALL_DATADIR}/velk-host/demo-root)
@@ -67,7 +67,8 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libstdc++6 (>= 12), libgcc-s1")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+  "libc6 (>= 2.34), libstdc++6 (>= 12), libgcc-s1, libsimdjson14 (>= 3.0), libnats3.4 (>= 3.4)")
 if(VELK_BUILD_UI)
   string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4)"
     ", libqt6charts6 (>= 6.4), libsdl2-2.0-0 (>= 2.0.20), fonts-wqy-microhei")
