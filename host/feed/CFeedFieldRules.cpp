@@ -6,16 +6,22 @@
 
 #include "platform/core/TextCodec.h"
 
+namespace {
+
+thread_local std::string t_error;
+
+// A number as the day files would write it: the shortest text that reads back as it.
+std::string_view ShortestText(double value, char (&text)[64])
+{
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return {text, static_cast<std::size_t>(result.ptr - text)};
+}
+
+} // namespace
+
 const char* CFeedFieldRules::Code(std::string_view code)
 {
-    if (code.empty())
-        return "the code is empty";
-    if (code.size() > kMaxCodeLength)
-        return "the code is longer than 11 characters";
-    for (char c : code)
-        if (c <= ' ' || c > '~')
-            return "the code holds a character other than printable ASCII";
-    return nullptr;
+    return CQuoteValidator::Code(code, t_error) ? nullptr : t_error.c_str();
 }
 
 const char* CFeedFieldRules::Price(double price)
@@ -27,34 +33,39 @@ const char* CFeedFieldRules::Price(double price, int decimals)
 {
     if (!std::isfinite(price))
         return "the price is not finite";
-    if (price < 0)
-        return "the price is negative";
-    // The quote service holds a price as a 32-bit float.
-    if (price > std::numeric_limits<float>::max())
-        return "the price is too large";
-    if (decimals > kMaxPriceDecimals)
-        return "the price has more than 3 decimals";
+    char buffer[64];
+    const std::string_view text = ShortestText(price, buffer);
+    double value = 0;
+    if (!CQuoteValidator::OptionalPrice("price", text, value, t_error))
+        return t_error.c_str();
+    if (decimals > kMaxPriceDecimals) {
+        t_error = "price " + CQuoteValidator::Quoted(text) + " has more than " +
+                  std::to_string(kMaxPriceDecimals) + " decimals";
+        return t_error.c_str();
+    }
     return nullptr;
 }
 
 int CFeedFieldRules::DecimalsOf(double price)
 {
-    char text[400];
-    const auto result = std::to_chars(text, text + sizeof text, price, std::chars_format::fixed);
-    if (result.ec != std::errc())
-        return std::numeric_limits<int>::max();
-    const std::string_view digits(text, static_cast<std::size_t>(result.ptr - text));
-    const std::size_t point = digits.find('.');
-    return point == std::string_view::npos ? 0 : static_cast<int>(digits.size() - point - 1);
+    char buffer[64];
+    return CQuoteValidator::DecimalsOf(ShortestText(price, buffer), price);
+}
+
+const char* CFeedFieldRules::TradePrice(double price, double limitUp, double prevClose)
+{
+    char buffer[64];
+    return CQuoteValidator::TradePriceWithin(ShortestText(price, buffer), price,
+                                             CQuoteValidator::TradePriceCeiling(limitUp, prevClose),
+                                             t_error)
+               ? nullptr
+               : t_error.c_str();
 }
 
 const char* CFeedFieldRules::Text(std::string_view utf8, std::size_t maxBytes, std::string& gbk)
 {
-    // The parser has checked the UTF-8; what remains is whether GBK can hold it.
-    const std::string text(utf8);
-    gbk = TextCodec::Utf8ToGbk(text);
-    if (TextCodec::GbkToUtf8(gbk) != text)
-        return "the text has characters that GBK cannot hold";
+    if (!CQuoteValidator::Text("text", utf8, true, gbk, t_error))
+        return t_error.c_str();
     if (gbk.size() > maxBytes)
         gbk = TextCodec::CutGbk(gbk, maxBytes);
     return nullptr;

@@ -132,6 +132,7 @@ void CLiveSession::StartDay(int tradeDate)
         fresh.market = symbol.market;
         fresh.code = std::move(symbol.code);
         fresh.prevClose = prevClose;
+        fresh.limitUp = symbol.limitUp;
         fresh.decimals = symbol.decimals;
         fresh.decimalsGiven = symbol.decimalsGiven;
         symbol = std::move(fresh);
@@ -196,6 +197,7 @@ CLiveSession::Problem CLiveSession::AddSymbol(const CFeedMessage& message, std::
             limitDown = RoundTo(message.prevClose * (1 - message.limitRatio), incoming.decimals);
     }
 
+    incoming.limitUp = limitUp;
     Symbol* symbol = Find(message.market, message.code);
     if (!symbol) {
         if (std::uint32_t* slot = m_index.Insert(Key(message.market, message.code)))
@@ -205,6 +207,7 @@ CLiveSession::Problem CLiveSession::AddSymbol(const CFeedMessage& message, std::
     } else {
         // Sent again (a reconnection, a correction): the day so far stays.
         symbol->prevClose = incoming.prevClose;
+        symbol->limitUp = incoming.limitUp;
         symbol->decimalsGiven = incoming.decimalsGiven;
         symbol->decimals = incoming.decimalsGiven ? incoming.decimals
                                                   : std::max(symbol->decimals, incoming.decimals);
@@ -236,6 +239,11 @@ CLiveSession::Problem CLiveSession::Trade(const CFeedMessage& message, std::stri
     const int decimals = message.priceDecimals;
     if (!DecimalsFit(symbol, decimals, "price", why))
         return Problem::BadPrice;
+    if (const char* beyond =
+            CFeedFieldRules::TradePrice(message.price, symbol.limitUp, symbol.prevClose)) {
+        why = beyond;
+        return Problem::BadPrice;
+    }
     if (decimals > symbol.decimals) {
         symbol.decimals = decimals;
         m_store.SetPriceDecimals(symbol.market, symbol.code, decimals);

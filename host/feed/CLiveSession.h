@@ -67,6 +67,7 @@ private:
         unsigned char market = 0;
         std::string code;
         double prevClose = 0;
+        double limitUp = 0;
         int decimals = 2;
         bool decimalsGiven = false;
         // The quote so far today.

@@ -303,11 +303,13 @@ TEST(FeedSession, CountsAndSkipsWhatItCannotTakeAndGoesOn)
          R"({"type":"trade","time":"09:29:59","market":1,"code":"600000","price":10.6,"volume":100})",
          R"({"type":"trade","time":"09:30:01","market":1,"code":"600000","price":10.555,"volume":100})",
          R"({"type":"symbol","market":9,"code":"600001"})", "{broken", R"({"type":"news"})",
-         R"({"type":"trade","time":"09:30:02","market":1,"code":"600000","price":10.7,"volume":100})"});
+         R"({"type":"trade","time":"09:30:02","market":1,"code":"600000","price":10.7,"volume":100})",
+         R"({"type":"trade","time":"09:30:03","market":1,"code":"600000","price":100.01,"volume":1})"});
     EXPECT_EQ(live.session.Trades(), 2);
     EXPECT_EQ(live.runner.Faults(Fault::UnknownSymbol), 1);
     EXPECT_EQ(live.runner.Faults(Fault::TimeBackwards), 1);
-    EXPECT_EQ(live.runner.Faults(Fault::BadPrice), 1) << "decimals beyond the symbol's two";
+    EXPECT_EQ(live.runner.Faults(Fault::BadPrice), 2)
+        << "decimals beyond the symbol's two, ten times its previous close";
     EXPECT_EQ(live.runner.Faults(Fault::BadField), 1) << "a market the hello did not list";
     EXPECT_EQ(live.runner.Faults(Fault::Malformed), 1);
     EXPECT_EQ(live.runner.Faults(Fault::UnknownKind), 1);
@@ -315,7 +317,10 @@ TEST(FeedSession, CountsAndSkipsWhatItCannotTakeAndGoesOn)
     EXPECT_NE(log.find("feed line 4 skipped (unknown stock)"), std::string::npos) << log;
     EXPECT_NE(log.find("feed line 5 skipped (time going backwards)"), std::string::npos) << log;
     EXPECT_NE(log.find("feed line 8 skipped (malformed)"), std::string::npos) << log;
-    EXPECT_NE(live.runner.FaultSummary().find("1 unknown stock, 1 bad price"), std::string::npos)
+    EXPECT_NE(log.find("feed line 11 skipped (bad price): price \"100.01\" is more than ten"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(live.runner.FaultSummary().find("1 unknown stock, 2 bad price"), std::string::npos)
         << live.runner.FaultSummary();
 
     // Only the first few of a kind are written out; all are counted.
