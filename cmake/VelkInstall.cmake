@@ -40,8 +40,8 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/VelkSystemAlertConfigVers
 install(FILES ${PROJECT_BINARY_DIR}/VelkSystemAlertConfig.cmake
   ${PROJECT_BINARY_DIR}/VelkSystemAlertConfigVersion.cmake DESTINATION ${VELK_INSTALL_CMAKEDIR})
 
-set_target_properties(velk-host PROPERTIES INSTALL_RPATH "$ORIGIN/../${VELK_INSTALL_PRIVATE_LIBDIR}")
-install(TARGETS velk-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+set_target_properties(velk-host velk-feed PROPERTIES INSTALL_RPATH "$ORIGIN/../${VELK_INSTALL_PRIVATE_LIBDIR}")
+install(TARGETS velk-host velk-feed RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # The package's documentation: the licence and the demo data's attribution in Debian's copyright
 # format, and the changelog, compressed as Debian keeps it.
@@ -101,7 +101,8 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libstdc++6 (>= 12), libgcc-s1")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+  "libc6 (>= 2.34), libstdc++6 (>= 12), libgcc-s1, libsimdjson14 (>= 3.0), libnats3.4 (>= 3.4)")
 if(VELK_BUILD_UI)
   string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4)"
     ", libqt6charts6 (>= 6.4), libsdl2-2.0-0 (>= 2.0.20), fonts-wqy-microhei")

@@ -1,5 +1,6 @@
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -12,6 +13,8 @@
 #include "host/core/CScratchRoot.h"
 #include "host/core/CShutdownSignals.h"
 #include "host/core/CTradingDay.h"
+#include "host/feed/CFeedRunner.h"
+#include "host/feed/CLiveSession.h"
 #include "hostlibs/CQuoteStore.h"
 #include "platform/core/CVelkFileLock.h"
 #include "platform/core/VelkFile.h"
@@ -168,6 +171,71 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
     if (signals.Requested())
         return signals.ExitStatus();
 #endif
+    return 0;
+}
+
+// SIGINT and SIGTERM end a live run in order: the handler only makes this pipe readable.
+int g_stopPipe[2] = {-1, -1};
+
+void OnStopSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_stopPipe[1], &byte, 1);
+}
+
+int RunFeed(const CHostCommandLine& options, int& argc, char** argv)
+{
+    CFeedConnection::Address address;
+    std::string error;
+    if (!CFeedConnection::ParseAddress(options.Feed(), address, error)) {
+        std::fprintf(stderr, "velk-host: %s\n", error.c_str());
+        return kExitBadInput;
+    }
+    std::string sysDir;
+    if (int status = PrepareRoot(options.Root(), sysDir))
+        return status;
+    std::signal(SIGPIPE, SIG_IGN);
+    if (::pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        std::fprintf(stderr, "velk-host: no pipe for the stop signals\n");
+        return kExitFailure;
+    }
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    CAlertPrinter printer(stdout);
+#ifdef VELK_HOST_HAS_UI
+    CQtHostSession session(argc, argv, stderr);
+    std::unique_ptr<CVelkServices> services;
+    if (options.Silent())
+        services = std::make_unique<CVelkServices>(CQtHostSession::EngineServices(true));
+    CLiveSession live(CQuoteStore::Instance(), sysDir, services.get(), &printer);
+    live.SetAfterEachCall([&session, &printer] {
+        session.ProcessEventsEachFrame();
+        printer.FlushEachFrame();
+    });
+#else
+    (void)argc;
+    (void)argv;
+    const CVelkServices services{};
+    CLiveSession live(CQuoteStore::Instance(), sysDir, &services, &printer);
+    live.SetAfterEachCall([&printer] { printer.FlushEachFrame(); });
+#endif
+    // Every alert is out as soon as the lines read with it are taken in.
+    CFeedRunner runner(live, address, stderr);
+    runner.SetAfterBatch([&printer] { printer.Flush(); });
+    const int status = runner.Run(g_stopPipe[0]);
+    if (status == CFeedRunner::kExitUnreachable)
+        return status;
+    live.Finish();
+    printer.Flush();
+    std::fprintf(stderr, "velk-host: feed ended: %lld messages, %lld trades\n", runner.Messages(),
+                 live.Trades());
+    const std::string faults = runner.FaultSummary();
+    if (!faults.empty())
+        std::fprintf(stderr, "velk-host: feed lines skipped: %s\n", faults.c_str());
     return 0;
 }
 
@@ -352,6 +420,8 @@ int main(int argc, char** argv)
     case CHostCommandLine::Command::Monitor:
         return CMonitorCommand::Run(VelkJoinPath(options.Root(), "SYS"), options.MonitorArgs(),
                                     stdout, stderr);
+    case CHostCommandLine::Command::Feed:
+        return RunFeed(options, argc, argv);
     case CHostCommandLine::Command::Replay:
 #ifdef VELK_HOST_HAS_UI
         if (!options.Headless())

@@ -18,9 +18,12 @@ packages=(
   fonts-wqy-microhei
   # The monitor's oracle and the demo data's build script.
   python3
+  # The live feed: its JSON parser, NATS client and, for the tests, a NATS server.
+  libsimdjson-dev libnats-dev nats-server
 )
 if [ "${VELK_BUILD_UI:-ON}" = "OFF" ]; then
-  packages=(g++ make cmake ninja-build pkg-config clang-format help2man libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev locales python3)
+  packages=(g++ make cmake ninja-build pkg-config clang-format help2man libgtest-dev libgmock-dev
+    libbenchmark-dev nlohmann-json3-dev locales python3 libsimdjson-dev libnats-dev nats-server)
 fi
 
 if [ "${1:-}" = "--fuzz" ]; then

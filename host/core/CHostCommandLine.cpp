@@ -24,6 +24,7 @@ std::string CHostCommandLine::Usage()
            "  velk-host [--root DIR] --day DAYDIR --screenshots PICDIR\n"
 #endif
            "  velk-host --headless [--silent] [--wait-lock] [--root DIR] --day DAYDIR\n"
+           "  velk-host --headless [--silent] [--root DIR] --feed ADDR\n"
            "  velk-host dump [--root DIR]\n"
            "  velk-host dump-day FILE\n"
            "  velk-host monitor [--root DIR] [on | off | set NAME=VALUE ...]\n"
@@ -83,6 +84,12 @@ std::string CHostCommandLine::Usage()
            "  --day DAYDIR   the trading-day folder (below)\n"
            "  --wait-lock    with --headless: when another velk-host works on the same data\n"
            "                 directory, wait until it is done instead of ending with status 4\n"
+           "  --feed ADDR    follow a live feed instead of a day folder (docs/feed.md): - for\n"
+           "                 standard input, tcp://HOST:PORT or unix:PATH (reconnected after a\n"
+           "                 loss), nats://HOST:PORT[/SUBJECT] (quotes.> by default). Headless\n"
+           "                 it prints every alert as it is recorded and ends at the feed's\n"
+           "                 end, at the end of input, or on SIGINT or SIGTERM; exit status 3\n"
+           "                 when the feed cannot be reached at all.\n"
            "  --help         this text\n"
            "\n"
            "Commands:\n"
@@ -162,6 +169,11 @@ bool CHostCommandLine::Parse(const std::vector<std::string>& args)
                 return false;
         } else if (arg.rfind("--day=", 0) == 0) {
             m_strDay = arg.substr(6);
+        } else if (arg == "--feed") {
+            if (!value(m_strFeed))
+                return false;
+        } else if (arg.rfind("--feed=", 0) == 0) {
+            m_strFeed = arg.substr(7);
         } else if (arg == "--screenshots") {
             if (!value(m_strScreenshots))
                 return false;
@@ -177,7 +189,17 @@ bool CHostCommandLine::Parse(const std::vector<std::string>& args)
 
     if (positional.empty()) {
         m_command = Command::Replay;
-        if (m_bHeadless) {
+        if (!m_strFeed.empty()) {
+            m_command = Command::Feed;
+            if (!m_strDay.empty() || !m_strScreenshots.empty()) {
+                m_strError = "--feed follows a live market; it takes no --day or --screenshots";
+                return false;
+            }
+            if (!m_bHeadless) {
+                m_strError = "--feed needs --headless";
+                return false;
+            }
+        } else if (m_bHeadless) {
             if (!m_strScreenshots.empty()) {
                 m_strError =
                     "--screenshots takes pictures of the windows, which --headless does not show";

@@ -6,7 +6,7 @@
 // The command line of velk-host.
 class CHostCommandLine {
 public:
-    enum class Command { Help, Replay, Dump, DumpDay, Monitor };
+    enum class Command { Help, Replay, Dump, DumpDay, Monitor, Feed };
 
     // False with Error() set when the arguments make no sense.
     bool Parse(const std::vector<std::string>& args);
@@ -19,6 +19,8 @@ public:
     const std::string& Root() const { return m_strRoot; }
     const std::string& Day() const { return m_strDay; }
     const std::string& File() const { return m_strFile; }
+    // The live feed's address (Command::Feed).
+    const std::string& Feed() const { return m_strFeed; }
     // The folder for the pictures of the windows; empty when none are asked for.
     const std::string& Screenshots() const { return m_strScreenshots; }
     const std::string& Error() const { return m_strError; }
@@ -37,6 +39,7 @@ private:
     std::string m_strRoot;
     std::string m_strDay;
     std::string m_strFile;
+    std::string m_strFeed;
     std::string m_strScreenshots;
     std::string m_strError;
     std::vector<std::string> m_vecMonitorArgs;

@@ -1,0 +1,278 @@
+// The live feed on a generated whole-market day (5,000 stocks, every one watched):
+//   1. parsing: messages/s and MB/s of the line reader and parser over the day's feed lines,
+//      against a plain read of the same bytes with the same reads;
+//   2. latency from a line's arrival (written into the pipe) to the alert observer, at a steady
+//      50,000 messages/s: p50, p99, p99.9;
+//   3. the sustained rate: the whole feed through a pipe as fast as the host takes it.
+// Usage: bench_feed [--trades N] [--seconds S]   (S: length of the steady run, default 10)
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "bench/CMarketDayGenerator.h"
+#include "engine/CVelkAlert.h"
+#include "host/core/CTradingDay.h"
+#include "host/feed/CDayFeedWriter.h"
+#include "host/feed/CFeedConnection.h"
+#include "host/feed/CFeedLineReader.h"
+#include "host/feed/CFeedParser.h"
+#include "host/feed/CFeedRunner.h"
+#include "host/feed/CLiveSession.h"
+#include "hostlibs/CQuoteStore.h"
+#include "platform/core/VelkFile.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double CpuSeconds()
+{
+    timespec t{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+double Seconds(Clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
+
+struct Feed {
+    std::string bytes;
+    std::vector<std::size_t> lineEnds; // offset after each line's newline
+};
+
+Feed MakeFeed(const CTradingDay& day)
+{
+    Feed feed;
+    CDayFeedWriter writer(day);
+    std::string subject;
+    int time = 0;
+    while (writer.Next(feed.bytes, time, subject))
+        feed.lineEnds.push_back(feed.bytes.size());
+    return feed;
+}
+
+// Reads the file with the line reader's own reads; with parse, every line is parsed too.
+double ReadFile(const std::string& path, bool parse, long long& lines)
+{
+    CFeedLineReader reader;
+    CFeedParser parser;
+    CFeedMessage message;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const double start = CpuSeconds();
+    lines = 0;
+    std::string_view line;
+    std::size_t capacity = 0;
+    for (;;) {
+        const ssize_t n = reader.ReadFrom(fd);
+        while (reader.NextLine(line, capacity) == CFeedLineReader::Next::Line) {
+            ++lines;
+            if (parse && parser.Parse(line.data(), line.size(), capacity, message) !=
+                             CFeedParser::Problem::None) {
+                std::fprintf(stderr, "bench_feed: line %lld does not parse: %s\n", lines,
+                             parser.Why().c_str());
+                std::exit(1);
+            }
+        }
+        if (n <= 0)
+            break;
+    }
+    const double used = CpuSeconds() - start;
+    ::close(fd);
+    return used;
+}
+
+// Times each alert against the moment the line being taken was written.
+class CLatencyObserver final : public IVelkAlertObserver {
+public:
+    CLatencyObserver(const std::vector<Clock::time_point>& written, const CFeedRunner*& runner)
+        : m_written(written), m_runner(runner)
+    {
+    }
+    void OnAlertRecorded(const Ta_ALERTRECORD&) override
+    {
+        const long long line = m_runner ? m_runner->Messages() - 1 : -1;
+        if (line >= 0 && static_cast<std::size_t>(line) < m_written.size()) {
+            const Clock::time_point sent = m_written[static_cast<std::size_t>(line)];
+            if (sent != Clock::time_point{})
+                latencies.push_back(Seconds(Clock::now() - sent) * 1e6);
+        }
+    }
+    std::vector<double> latencies; // microseconds
+
+private:
+    const std::vector<Clock::time_point>& m_written;
+    const CFeedRunner*& m_runner;
+};
+
+struct LiveResult {
+    double seconds = 0;
+    double cpuSeconds = 0; // of the thread that takes the feed in
+    long long messages = 0;
+    long long trades = 0;
+    std::vector<double> latencies;
+    long long faults = 0;
+};
+
+// Plays `count` lines of the feed into a pipe at `rate` lines/s (0: as fast as the pipe takes
+// them) while a live session with every stock watched takes them on this thread.
+LiveResult RunLive(const Feed& feed, std::size_t count, double rate, const std::string& sysDir)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        std::exit(1);
+    ::fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
+    // The stop pipe of the runner; the writer's end of the feed ends the run.
+    int stop[2];
+    if (::pipe(stop) != 0)
+        std::exit(1);
+    ::dup2(fds[0], STDIN_FILENO);
+    ::close(fds[0]);
+
+    std::vector<Clock::time_point> written(count);
+    const CFeedRunner* runnerPointer = nullptr;
+    CLatencyObserver observer(written, runnerPointer);
+    CQuoteStore& store = CQuoteStore::Instance();
+    const CVelkServices services{};
+    CLiveSession session(store, sysDir, &services, &observer);
+    CFeedConnection::Address address;
+    std::string error;
+    CFeedConnection::ParseAddress("-", address, error);
+    CFeedRunner runner(session, address, nullptr);
+    runnerPointer = &runner;
+
+    std::thread writer([&] {
+        const Clock::time_point start = Clock::now();
+        std::size_t i = 0;
+        while (i < count) {
+            std::size_t due = count;
+            if (rate > 0) {
+                due = std::min(count,
+                               static_cast<std::size_t>(Seconds(Clock::now() - start) * rate) + 1);
+                if (due <= i) {
+                    std::this_thread::sleep_for(std::chrono::microseconds(100));
+                    continue;
+                }
+            }
+            // At most a pipe's worth at once, each line stamped when it is written.
+            const std::size_t last = rate > 0 ? due : std::min(due, i + 256);
+            const std::size_t from = i ? feed.lineEnds[i - 1] : 0;
+            const std::size_t to = feed.lineEnds[last - 1];
+            std::size_t done = from;
+            while (done < to) {
+                const ssize_t n = ::write(fds[1], feed.bytes.data() + done, to - done);
+                if (n <= 0)
+                    break;
+                done += static_cast<std::size_t>(n);
+            }
+            const Clock::time_point now = Clock::now();
+            for (; i < last; ++i)
+                written[i] = now;
+        }
+        ::close(fds[1]);
+    });
+    const Clock::time_point start = Clock::now();
+    timespec cpuStart{}, cpuEnd{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpuStart);
+    runner.Run(stop[0]);
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpuEnd);
+    const Clock::time_point end = Clock::now();
+    writer.join();
+    session.Finish();
+    ::close(stop[0]);
+    ::close(stop[1]);
+    LiveResult result;
+    result.seconds = Seconds(end - start);
+    result.cpuSeconds = static_cast<double>(cpuEnd.tv_sec - cpuStart.tv_sec) +
+                        static_cast<double>(cpuEnd.tv_nsec - cpuStart.tv_nsec) * 1e-9;
+    result.messages = runner.Messages();
+    result.trades = session.Trades();
+    result.latencies = std::move(observer.latencies);
+    for (int f = 0; f < static_cast<int>(CFeedRunner::Fault::Count); ++f)
+        result.faults += runner.Faults(static_cast<CFeedRunner::Fault>(f));
+    return result;
+}
+
+double Percentile(std::vector<double>& values, double p)
+{
+    if (values.empty())
+        return 0;
+    const std::size_t k = std::min(values.size() - 1, static_cast<std::size_t>(p * values.size()));
+    std::nth_element(values.begin(), values.begin() + static_cast<long>(k), values.end());
+    return values[k];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CMarketDayGenerator::Shape shape;
+    shape.trades = 1'000'000;
+    double steadySeconds = 10;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string arg = argv[i];
+        if (arg == "--trades")
+            shape.trades = std::atoll(argv[i + 1]);
+        else if (arg == "--seconds")
+            steadySeconds = std::atof(argv[i + 1]);
+    }
+    const CMarketDayGenerator generator(shape);
+    const std::string folder = VelkJoinPath(VELK_BENCH_DATA_DIR, generator.Name());
+    std::string error;
+    if (!generator.IsWritten(folder) && !generator.Write(folder, error)) {
+        std::fprintf(stderr, "bench_feed: %s\n", error.c_str());
+        return 1;
+    }
+    CTradingDay day;
+    if (!day.Load(VelkJoinPath(folder, "day"), error)) {
+        std::fprintf(stderr, "bench_feed: %s\n", error.c_str());
+        return 1;
+    }
+    const Feed feed = MakeFeed(day);
+    const std::string path = VelkJoinPath(folder, "feed.jsonl");
+    VelkReplaceFile(path, feed.bytes);
+    const double megabytes = static_cast<double>(feed.bytes.size()) / 1e6;
+    std::printf("feed: %zu lines, %.1f MB, %zu stocks\n", feed.lineEnds.size(), megabytes,
+                day.Symbols().size());
+
+    // 1. Parsing against reading, each the best of three, in CPU time.
+    double read = 1e9, parsed = 1e9;
+    long long lines = 0;
+    for (int round = 0; round < 3; ++round) {
+        read = std::min(read, ReadFile(path, false, lines));
+        parsed = std::min(parsed, ReadFile(path, true, lines));
+    }
+    std::printf("plain read       %10.0f lines/s %8.0f MB/s\n", lines / read, megabytes / read);
+    std::printf("read + parse     %10.0f msgs/s  %8.0f MB/s  (%.2fx the read's time)\n",
+                lines / parsed, megabytes / parsed, parsed / read);
+
+    const std::string sysDir = VelkJoinPath(folder, "watched/SYS");
+    // 2. Latency at a steady 50,000 messages/s.
+    const std::size_t steadyLines =
+        std::min(feed.lineEnds.size(), static_cast<std::size_t>(50000 * steadySeconds));
+    LiveResult steady = RunLive(feed, steadyLines, 50000, sysDir);
+    std::printf("steady 50k/s     %lld msgs in %.2f s, %zu alerts, faults %lld, host thread "
+                "busy %.0f %%\n",
+                steady.messages, steady.seconds, steady.latencies.size(), steady.faults,
+                100 * steady.cpuSeconds / steady.seconds);
+    std::printf("latency us       p50 %.0f  p99 %.0f  p99.9 %.0f  max %.0f\n",
+                Percentile(steady.latencies, 0.5), Percentile(steady.latencies, 0.99),
+                Percentile(steady.latencies, 0.999), Percentile(steady.latencies, 1.0));
+
+    // 3. The whole feed as fast as it is taken.
+    LiveResult full = RunLive(feed, feed.lineEnds.size(), 0, sysDir);
+    std::printf("sustained        %.0f msgs/s wall, %.0f msgs/s of the host thread's CPU time "
+                "(%lld msgs, %lld trades, %zu alerts in %.2f s)\n",
+                full.messages / full.seconds, full.messages / full.cpuSeconds, full.messages,
+                full.trades, full.latencies.size(), full.seconds);
+    return 0;
+}
