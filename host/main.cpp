@@ -1,3 +1,4 @@
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -9,6 +10,9 @@
 #include "host/core/CDayReplay.h"
 #include "host/core/CHostCommandLine.h"
 #include "host/core/CTradingDay.h"
+#include "host/outputs/CAlertFanOut.h"
+#include "host/outputs/CAlertHistory.h"
+#include "host/outputs/CHistoryCommand.h"
 #include "hostlibs/CQuoteStore.h"
 #include "platform/core/VelkFile.h"
 
@@ -94,29 +98,64 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
     CDayReplay replay(day, CQuoteStore::Instance());
     replay.FillStore(sysDir);
     CAlertPrinter printer(stdout);
+    // The printed lines come first, then the history and the outputs.
+    CAlertHistory history;
+    bool historyFailed = false;
+    CAlertFanOut fanOut(CAlertFanOut::Context{false, day.TradeDate()});
+    fanOut.SetFront(&printer);
+    if (!options.NoHistory()) {
+        const std::string path = CAlertHistory::PathIn(AbsolutePath(options.Root()));
+        if (history.Open(path) && history.BeginRun(false, AbsolutePath(options.Day()))) {
+            fanOut.SetHistory(&history);
+        } else {
+            std::fprintf(stderr, "velk-host: alert history: %s\n", history.Error().c_str());
+            historyFailed = true;
+        }
+    }
+    // Once a frame the printed lines are flushed and then the frame's alerts committed, so that
+    // the history never holds an alert that was not printed.
+    std::chrono::steady_clock::time_point lastFrame = std::chrono::steady_clock::now();
+    auto endFrame = [&] {
+        printer.Flush();
+        if (!fanOut.EndFrame() && !historyFailed) {
+            historyFailed = true;
+            std::fprintf(stderr, "velk-host: alert history: %s\n", history.Error().c_str());
+        }
+        lastFrame = std::chrono::steady_clock::now();
+    };
+    auto eachCall = [&] {
+        if (std::chrono::steady_clock::now() - lastFrame >= std::chrono::milliseconds(16))
+            endFrame();
+    };
 #ifdef VELK_HOST_HAS_UI
     // The engine runs with the module's own windows, message boxes and sound, as in the
     // quote application; it is gone before the session tears down the main window.
     CQtHostSession session(argc, argv, stderr);
-    replay.SetAfterEachCall([&session, &printer] {
+    replay.SetAfterEachCall([&session, &eachCall] {
         session.ProcessEventsEachFrame();
-        printer.FlushEachFrame();
+        eachCall();
     });
     if (options.Silent()) {
         const CVelkServices services = CQtHostSession::EngineServices(true);
-        replay.Run(&services, sysDir, &printer);
+        replay.Run(&services, sysDir, &fanOut);
     } else {
-        replay.Run(nullptr, sysDir, &printer);
+        replay.Run(nullptr, sysDir, &fanOut);
     }
 #else
     (void)argc;
     (void)argv;
     // Without the user interface the engine gets no windows and no sound.
-    replay.SetAfterEachCall([&printer] { printer.FlushEachFrame(); });
+    replay.SetAfterEachCall(eachCall);
     const CVelkServices services{};
-    replay.Run(&services, sysDir, &printer);
+    replay.Run(&services, sysDir, &fanOut);
 #endif
-    return 0;
+    endFrame();
+    // Outputs get a moment to send what is queued; the rest is counted, not waited for.
+    fanOut.Stop(std::chrono::milliseconds(2000));
+    endFrame();
+    for (const std::string& line : fanOut.StatusLines())
+        std::fprintf(stderr, "velk-host: output %s\n", line.c_str());
+    return historyFailed ? kExitFailure : 0;
 }
 
 #ifdef VELK_HOST_HAS_UI
@@ -263,6 +302,15 @@ int main(int argc, char** argv)
         }
         PrintJson(dump);
         return 0;
+    }
+    case CHostCommandLine::Command::History: {
+        CHistoryCommand history;
+        if (!history.Parse(options.CommandArgs())) {
+            std::fprintf(stderr, "velk-host: %s\n\n%s", history.Error().c_str(),
+                         CHostCommandLine::Usage().c_str());
+            return kExitBadInput;
+        }
+        return history.Run(CAlertHistory::PathIn(options.Root()), stdout, stderr);
     }
     case CHostCommandLine::Command::Replay:
 #ifdef VELK_HOST_HAS_UI

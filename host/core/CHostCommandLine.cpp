@@ -21,7 +21,9 @@ std::string CHostCommandLine::Usage()
            "  velk-host [--silent] [--root DIR] [--day DAYDIR]\n"
            "  velk-host [--root DIR] --day DAYDIR --screenshots PICDIR\n"
 #endif
-           "  velk-host --headless [--silent] [--root DIR] --day DAYDIR\n"
+           "  velk-host --headless [--silent] [--no-history] [--root DIR] --day DAYDIR\n"
+           "  velk-host history [--root DIR] [--from DATE] [--to DATE] [--code CODE]\n"
+           "                    [--reason TEXT] [--source live|replay] [--format csv|json]\n"
            "  velk-host dump [--root DIR]\n"
            "  velk-host dump-day FILE\n"
            "  velk-host --help\n"
@@ -77,6 +79,11 @@ std::string CHostCommandLine::Usage()
            "                 created when missing. Default: $XDG_DATA_HOME/velk-host, or\n"
            "                 ~/.local/share/velk-host.\n"
            "  --day DAYDIR   the trading-day folder (below)\n"
+           "  --no-history   keep no alert history for this run. Otherwise every alert is\n"
+           "                 added to DIR/history.sqlite (SQLite, committed once a frame)\n"
+           "                 and handed to the outputs configured in the settings\n"
+           "                 (webhooks, NATS); their status is written to standard error at\n"
+           "                 the end of the run\n"
            "  --help         this text\n"
            "\n"
            "Commands:\n"
@@ -84,6 +91,11 @@ std::string CHostCommandLine::Usage()
            "                 JSON, every field, texts in UTF-8; a missing file is null\n"
            "  dump-day FILE  prints a day file of alert records (YYYYMMDD.alt) as JSON: its\n"
            "                 size, the records and the bytes after the last whole record\n"
+           "  history        prints the alerts of DIR/history.sqlite, oldest first, filtered\n"
+           "                 by trading date (YYYY-MM-DD or YYYYMMDD, inclusive), code, reason\n"
+           "                 (text or code) and source; CSV (the default) starts with a byte\n"
+           "                 order mark and writes codes as =\"000001\" so that spreadsheets\n"
+           "                 keep their zeros; JSON is an array of objects\n"
            "\n"
            "The trading-day folder holds CSV files in UTF-8, each with a header line:\n"
            "  day.csv      trade_date                 (yyyymmdd; required)\n"
@@ -107,6 +119,26 @@ bool CHostCommandLine::Parse(const std::vector<std::string>& args)
     *this = CHostCommandLine();
     bool rootGiven = false;
     std::vector<std::string> positional;
+    // The history command has options of its own; only --root is taken here.
+    if (!args.empty() && args[0] == "history") {
+        m_command = Command::History;
+        for (std::size_t i = 1; i < args.size(); ++i) {
+            if (args[i] == "--root" && i + 1 < args.size()) {
+                m_strRoot = args[++i];
+                rootGiven = true;
+            } else {
+                m_vecCommandArgs.push_back(args[i]);
+            }
+        }
+        if (!rootGiven)
+            m_strRoot = DefaultRoot();
+        if (m_strRoot.empty()) {
+            m_strError =
+                "no --root DIR given and no data directory known (set HOME or XDG_DATA_HOME)";
+            return false;
+        }
+        return true;
+    }
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         auto value = [&](std::string& into) {
@@ -124,6 +156,8 @@ bool CHostCommandLine::Parse(const std::vector<std::string>& args)
             m_bHeadless = true;
         } else if (arg == "--silent") {
             m_bSilent = true;
+        } else if (arg == "--no-history") {
+            m_bNoHistory = true;
         } else if (arg == "--root") {
             if (!value(m_strRoot))
                 return false;
