@@ -14,9 +14,13 @@ packages=(
   libqt6opengl6-dev
   libsdl2-dev
   fonts-wqy-microhei
+  # velk-host's alert history and outputs: SQLite, NATS (and a server for its test), the
+  # Secret Service, and a private D-Bus with a mock notification daemon for the tests.
+  libsqlite3-dev libnats-dev nats-server libsecret-1-dev dbus python3-dbusmock
 )
 if [ "${VELK_BUILD_UI:-ON}" = "OFF" ]; then
-  packages=(g++ make cmake ninja-build pkg-config clang-format libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev locales)
+  packages=(g++ make cmake ninja-build pkg-config clang-format libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev locales
+    libsqlite3-dev libnats-dev nats-server)
 fi
 
 if [ "${1:-}" = "--fuzz" ]; then
