@@ -28,6 +28,8 @@
 #include "host/gui/CDesktopMainWindow.h"
 #include "host/gui/CQtHostSession.h"
 #include "host/gui/CScreenshots.h"
+#include "host/outputs/COutputSettings.h"
+#include "host/outputs/CSecretStore.h"
 #include "platform/qt/RegisteredMessages.h"
 #endif
 
@@ -131,6 +133,16 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
     // The engine runs with the module's own windows, message boxes and sound, as in the
     // quote application; it is gone before the session tears down the main window.
     CQtHostSession session(argc, argv, stderr);
+    {
+        // The desktop program's settings: its outputs, and how long the history keeps alerts.
+        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Velk"),
+                           QStringLiteral("velk-host"));
+        const CSecretStore secrets(CSecretStore::DefaultFile());
+        COutputSettings::AddConfiguredOutputs(settings, secrets, fanOut, stderr);
+        if (history.IsOpen() &&
+            history.DeleteOlderThan(COutputSettings::RetentionDays(settings), day.TradeDate()) < 0)
+            std::fprintf(stderr, "velk-host: alert history: %s\n", history.Error().c_str());
+    }
     replay.SetAfterEachCall([&session, &eachCall] {
         session.ProcessEventsEachFrame();
         eachCall();
