@@ -17,7 +17,7 @@ set(VELK_INSTALL_TARGETS VelkSystemAlert KQHost)
 set(VELK_INSTALL_HEADERS
   engine/CVelkAlert.h engine/VelkExport.h engine/VelkRecords.h engine/VelkServices.h
   hostapi/KQApiExport.h hostapi/KQBkApi.h hostapi/KQCommon.h hostapi/KQDaApi.h hostapi/QuoteItems.h
-  hostlibs/CQuoteStore.h hostlibs/IHostBackend.h platform/core/CShortKeyTable.h)
+  hostlibs/CQuoteStore.h hostlibs/IHostBackend.h)
 if(VELK_BUILD_UI)
   list(APPEND VELK_INSTALL_TARGETS KQDialog VelkPlatform)
   target_include_directories(KQDialog INTERFACE "$<INSTALL_INTERFACE:${VELK_INSTALL_INCLUDEDIR}>")

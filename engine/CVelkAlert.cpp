@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/CSystemAlertStore.h"
+#include "engine/CWatchIndex.h"
 #include "engine/VelkEngineLock.h"
 #include "hostapi/KQCommon.h"
 #include "platform/core/TextCodec.h"
@@ -44,7 +45,10 @@ CVelkAlert::CVelkAlert() : CVelkAlert(VelkRegisteredServices()) {}
 
 CVelkAlert::CVelkAlert(const CVelkServices& services)
     : m_mapSystemAlert(17), m_mapPriceAlert(17), m_mapMagicAlert(17), m_mapRegSymbol(17),
-      m_mapMagicName(17), m_mapMagicColor(17), m_services(services)
+      m_mapMagicName(17), m_mapMagicColor(17),
+      m_pWatchIndex(std::make_unique<CWatchIndex>(m_vecPriceAlert, m_mapPriceAlert,
+                                                  m_vecSystemAlert, m_mapSystemAlert)),
+      m_services(services)
 {
     m_systemSwitch.m_byNewHigh = 0;
     m_systemSwitch.m_byNewLow = 0;
@@ -57,8 +61,7 @@ CVelkAlert::CVelkAlert(const CVelkServices& services)
 
     m_vecItemNo = {125, 182, 1019, 413, 132, 133, 143, 130, 131};
 
-    m_mapSystemAlert.clear();
-    m_bWatchIndexStale = true;
+    m_pWatchIndex->RebuildSystemMap();
     // The pop-up switch has no default of its own; it starts on, like the other switches.
     m_alertSetting.m_bPopupDialog = 1;
     LoadDefaultCondition();
@@ -152,121 +155,7 @@ void CVelkAlert::GetRatioSetting(Ta_ALERTSETTING** out)
 
 void CVelkAlert::RebuildSystemAlertMap()
 {
-    m_nSystemCodeIndexed = static_cast<std::size_t>(-1);
-    m_bWatchIndexStale = true;
-    m_mapSystemAlert.clear();
-    for (std::size_t i = 0; i < m_vecSystemAlert.size(); ++i) {
-        const Ta_VELKPRICEALERT& record = m_vecSystemAlert[i];
-        m_mapSystemAlert[VelkDecimalKey(record.m_byMarket, VelkFieldText(record.m_szCode))] =
-            static_cast<int>(i);
-    }
-}
-
-bool CVelkAlert::SystemRecordIs(int index, unsigned char market, const std::string& code) const
-{
-    if (index < 0 || static_cast<std::size_t>(index) >= m_vecSystemAlert.size())
-        return false;
-    const Ta_VELKPRICEALERT& record = m_vecSystemAlert[static_cast<std::size_t>(index)];
-    return record.m_byMarket == market && code.size() < sizeof record.m_szCode &&
-           std::strncmp(record.m_szCode, code.c_str(), sizeof record.m_szCode) == 0;
-}
-
-CVelkAlert::WatchedStock CVelkAlert::FindWatchedStock(unsigned char market, const std::string& code,
-                                                      const std::string& key)
-{
-    WatchedStock watched = LookUpWatchIndex(key);
-    if (watched.system >= 0 && !SystemRecordIs(watched.system, market, code)) {
-        RebuildSystemAlertMap();
-        watched = LookUpWatchIndex(key);
-    }
-    return watched;
-}
-
-int CVelkAlert::SystemIndexOf(unsigned char market, const std::string& code)
-{
-    return FindWatchedStock(market, code, VelkDecimalKey(market, code)).system;
-}
-
-CVelkAlert::WatchedStock CVelkAlert::LookUpWatchIndex(const std::string& key)
-{
-    // Every change the engine makes to the maps marks the index stale; a changed size catches
-    // any other.
-    if (m_bWatchIndexStale || m_nWatchIndexedPrices != m_mapPriceAlert.size() ||
-        m_nWatchIndexedSystem != m_mapSystemAlert.size()) {
-        m_watchIndex.Clear(m_mapPriceAlert.size() + m_mapSystemAlert.size());
-        m_bWatchIndexComplete = true;
-        for (const auto& [mapKey, index] : m_mapPriceAlert) {
-            WatchedStock* stock = m_watchIndex.Insert(mapKey);
-            m_bWatchIndexComplete = m_bWatchIndexComplete && stock;
-            if (stock)
-                stock->price = index;
-        }
-        for (const auto& [mapKey, index] : m_mapSystemAlert) {
-            WatchedStock* stock = m_watchIndex.Insert(mapKey);
-            m_bWatchIndexComplete = m_bWatchIndexComplete && stock;
-            if (stock)
-                stock->system = index;
-        }
-        m_nWatchIndexedPrices = m_mapPriceAlert.size();
-        m_nWatchIndexedSystem = m_mapSystemAlert.size();
-        m_bWatchIndexStale = false;
-    }
-    if (m_bWatchIndexComplete) {
-        const WatchedStock* stock = m_watchIndex.Find(key);
-        return stock ? *stock : WatchedStock{};
-    }
-    // A key too long for the table (no stock code is) sends every lookup to the maps.
-    WatchedStock entry;
-    if (auto price = m_mapPriceAlert.find(key); price != m_mapPriceAlert.end())
-        entry.price = price->second;
-    if (auto system = m_mapSystemAlert.find(key); system != m_mapSystemAlert.end())
-        entry.system = system->second;
-    return entry;
-}
-
-void CVelkAlert::IndexSystemCodes()
-{
-    // Every change the engine makes to the list drops the index; a changed length catches the
-    // host growing or shrinking it through its pointer, and SameCodeRingHolds a reordering.
-    if (m_nSystemCodeIndexed == m_vecSystemAlert.size())
-        return;
-    m_mapSystemCode.clear();
-    m_vecSameCode.assign(m_vecSystemAlert.size(), -1);
-    std::unordered_map<std::string, int> last;
-    for (std::size_t i = 0; i < m_vecSystemAlert.size(); ++i) {
-        const int index = static_cast<int>(i);
-        const std::string code = VelkFieldText(m_vecSystemAlert[i].m_szCode);
-        const bool firstOfCode = m_mapSystemCode.emplace(code, index).second;
-        int& previous = last[code];
-        if (!firstOfCode)
-            m_vecSameCode[static_cast<std::size_t>(previous)] = index;
-        previous = index;
-    }
-    for (const auto& [code, lastIndex] : last)
-        m_vecSameCode[static_cast<std::size_t>(lastIndex)] = m_mapSystemCode[code];
-    m_nSystemCodeIndexed = m_vecSystemAlert.size();
-}
-
-void CVelkAlert::AppendToSystemCodeIndex(int index)
-{
-    // Only an index of the list as it was before this record grows with it; any other is made
-    // anew at its next use.
-    if (m_nSystemCodeIndexed + 1 != m_vecSystemAlert.size()) {
-        m_nSystemCodeIndexed = static_cast<std::size_t>(-1);
-        return;
-    }
-    m_vecSameCode.push_back(index);
-    const std::string code =
-        VelkFieldText(m_vecSystemAlert[static_cast<std::size_t>(index)].m_szCode);
-    auto [first, added] = m_mapSystemCode.emplace(code, index);
-    if (!added) {
-        int lastOfCode = first->second;
-        while (m_vecSameCode[static_cast<std::size_t>(lastOfCode)] != first->second)
-            lastOfCode = m_vecSameCode[static_cast<std::size_t>(lastOfCode)];
-        m_vecSameCode[static_cast<std::size_t>(lastOfCode)] = index;
-        m_vecSameCode[static_cast<std::size_t>(index)] = first->second;
-    }
-    m_nSystemCodeIndexed = m_vecSystemAlert.size();
+    m_pWatchIndex->RebuildSystemMap();
 }
 
 IVelkMessageBox& CVelkAlert::MessageBox()

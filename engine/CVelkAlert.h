@@ -8,13 +8,14 @@
 #include <unordered_map>
 #include <vector>
 
-#include "CShortKeyTable.h"
 #include "KQBkApi.h"
 #include "VelkExport.h"
 #include "VelkRecords.h"
 #include "VelkServices.h"
 
 static_assert(sizeof(long) == sizeof(void*), "addresses travel in long message arguments");
+
+class CWatchIndex;
 
 // Stock key -> index into one of the watch lists.
 using CKeyIndexMap = std::unordered_map<std::string, int>;
@@ -123,26 +124,11 @@ private:
     void WarnUnsavedFiles(const std::vector<std::string>& paths);
     void AddSystemStocks(const CSymbolInfo* stocks, std::size_t count);
     void RebuildSystemAlertMap();
-    // Where a stock key is in the price-alert and system-alert maps: its index in each list,
-    // -1 where it is not in the map (map values are list indexes, never negative).
-    struct WatchedStock {
-        int price = -1;
-        int system = -1;
-    };
-    // The maps' entries of a stock, the system-alert one checked against the record it names:
-    // the host may reorder or rewrite the list in place through its pointer, and a position
-    // that no longer holds the stock has the maps rebuilt.
-    WatchedStock FindWatchedStock(unsigned char market, const std::string& code,
-                                  const std::string& key);
-    WatchedStock LookUpWatchIndex(const std::string& key);
-    int SystemIndexOf(unsigned char market, const std::string& code);
-    bool SystemRecordIs(int index, unsigned char market, const std::string& code) const;
-    void IndexSystemCodes();
-    void AppendToSystemCodeIndex(int index);
-    // Seeds the day's high and low of every system-alert record that shares the code of record
-    // first (first included) and has no high yet.
-    void SeedHighLow(int first, const std::string& code, double high, double low);
-    bool SameCodeRingHolds(int first, const std::string& code) const;
+    // Seeds the day's high and low of every system-alert record of the code that has no high
+    // yet; hint is a record of the code when the caller knows one (-1 otherwise).
+    void SeedHighLow(int hint, const std::string& code, double high, double low);
+    // One snapshot through the evaluation, against the records the lookup found.
+    void EvaluateQuote(Ta_VELKPRICETABLE* quote, int priceIndex, int systemIndex);
     void RecordAlert(const Ta_ALERTRECORD& record);
     // Re-registration: the symbols are collected on the calling thread and registered either
     // there (ChangeRegistSymbol) or on the worker started after the settings sheet.
@@ -174,22 +160,9 @@ private:
     std::unordered_map<int, std::uint32_t> m_mapMagicColor;
     std::vector<Ta_VELKPRICETABLE> m_vecPending;
 
-    // Beside the declared state: the system-alert records by code alone (seeding the day's
-    // high and low touches only the records of the notified code): the first record of each
-    // code, and a ring through the records that share one, so that a notification which has
-    // found its record reaches the others without a second lookup. Then services, observer and
-    // the re-registration worker.
-    std::unordered_map<std::string, int> m_mapSystemCode;
-    std::vector<int> m_vecSameCode;
-    std::size_t m_nSystemCodeIndexed = static_cast<std::size_t>(-1);
-    // The price-alert and system-alert maps in one flat table, rebuilt after either changes: a
-    // whole market finds each notified stock cold in memory, and one probe there costs a cache
-    // miss where a lookup in each map costs several.
-    CShortKeyTable<WatchedStock> m_watchIndex;
-    bool m_bWatchIndexComplete = false;
-    bool m_bWatchIndexStale = true;
-    std::size_t m_nWatchIndexedPrices = 0;
-    std::size_t m_nWatchIndexedSystem = 0;
+    // Beside the declared state: what finds a notified stock in the lists (the maps above are
+    // built only through it), then services, observer and the re-registration worker.
+    std::unique_ptr<CWatchIndex> m_pWatchIndex;
     CVelkServices m_services;
     CRecordingMessageBox m_defaultMessageBox;
     CSystemClock m_systemClock;

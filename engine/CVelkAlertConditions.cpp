@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "engine/CVelkAlert.h"
+#include "engine/CWatchIndex.h"
 #include "platform/core/VelkFile.h"
 
 namespace {
@@ -61,17 +62,12 @@ int CVelkAlert::LoadAlertCondition()
         std::size_t count =
             bytes.size() < kAlertHeaderSize ? 0 : (bytes.size() - kAlertHeaderSize) / kRecordSize;
         m_nPriceAlertCount = static_cast<std::int32_t>(count);
-        m_mapPriceAlert.clear();
-        m_bWatchIndexStale = true;
         m_vecPriceAlert.clear();
         m_vecPriceAlert.reserve(count);
-        for (std::size_t i = 0; i < count; ++i) {
-            Ta_VELKPRICEALERT record =
-                RecordFromBytes(bytes.data() + kAlertHeaderSize + i * kRecordSize);
-            m_vecPriceAlert.push_back(record);
-            m_mapPriceAlert[VelkDecimalKey(record.m_byMarket, VelkFieldText(record.m_szCode))] =
-                static_cast<int>(i);
-        }
+        for (std::size_t i = 0; i < count; ++i)
+            m_vecPriceAlert.push_back(
+                RecordFromBytes(bytes.data() + kAlertHeaderSize + i * kRecordSize));
+        m_pWatchIndex->RebuildPriceMap(count);
     } else {
         result = 0;
     }
@@ -81,14 +77,10 @@ int CVelkAlert::LoadAlertCondition()
     std::size_t count = bytes.size() / kRecordSize;
     m_nMagicAlertCount = static_cast<std::int32_t>(count);
     m_vecMagicAlert.clear();
-    m_mapMagicAlert.clear();
     m_vecMagicAlert.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        Ta_VELKPRICEALERT record = RecordFromBytes(bytes.data() + i * kRecordSize);
-        m_vecMagicAlert.push_back(record);
-        m_mapMagicAlert[VelkHexKey(record.m_byMarket, VelkFieldText(record.m_szCode))] =
-            static_cast<int>(i);
-    }
+    for (std::size_t i = 0; i < count; ++i)
+        m_vecMagicAlert.push_back(RecordFromBytes(bytes.data() + i * kRecordSize));
+    CWatchIndex::FillMap(m_mapMagicAlert, m_vecMagicAlert, count, VelkKeyFormat::kHex);
     return result;
 }
 
@@ -108,14 +100,9 @@ std::vector<std::string> CVelkAlert::WriteConditionFiles()
     bytes.reserve(kAlertHeaderSize + count * kRecordSize);
     AppendBytes(bytes, &m_alertSetting, sizeof m_alertSetting);
     AppendBytes(bytes, &m_otherAlert, sizeof m_otherAlert);
-    m_mapPriceAlert.clear();
-    m_bWatchIndexStale = true;
-    for (std::size_t i = 0; i < count; ++i) {
-        const Ta_VELKPRICEALERT& record = m_vecPriceAlert[i];
-        AppendBytes(bytes, &record, kRecordSize);
-        m_mapPriceAlert[VelkDecimalKey(record.m_byMarket, VelkFieldText(record.m_szCode))] =
-            static_cast<int>(i);
-    }
+    for (std::size_t i = 0; i < count; ++i)
+        AppendBytes(bytes, &m_vecPriceAlert[i], kRecordSize);
+    m_pWatchIndex->RebuildPriceMap(count);
     // One file that cannot be written does not keep the other from being written.
     const std::string alertPath = ConditionPath("alert.cfg");
     if (!VelkReplaceFile(alertPath, bytes))
@@ -123,13 +110,10 @@ std::vector<std::string> CVelkAlert::WriteConditionFiles()
 
     bytes.clear();
     bytes.reserve(m_vecMagicAlert.size() * kRecordSize);
-    m_mapMagicAlert.clear();
-    for (std::size_t i = 0; i < m_vecMagicAlert.size(); ++i) {
-        const Ta_VELKPRICEALERT& record = m_vecMagicAlert[i];
+    for (const Ta_VELKPRICEALERT& record : m_vecMagicAlert)
         AppendBytes(bytes, &record, kRecordSize);
-        m_mapMagicAlert[VelkHexKey(record.m_byMarket, VelkFieldText(record.m_szCode))] =
-            static_cast<int>(i);
-    }
+    CWatchIndex::FillMap(m_mapMagicAlert, m_vecMagicAlert, m_vecMagicAlert.size(),
+                         VelkKeyFormat::kHex);
     const std::string magicPath = ConditionPath("Magic.cfg");
     if (!VelkReplaceFile(magicPath, bytes))
         failed.push_back(magicPath);

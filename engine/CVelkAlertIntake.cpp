@@ -6,6 +6,7 @@
 #include <new>
 
 #include "engine/CVelkAlert.h"
+#include "engine/CWatchIndex.h"
 #include "engine/VelkEngineLock.h"
 #include "hostapi/KQDaApi.h"
 #include "hostapi/QuoteItems.h"
@@ -24,21 +25,6 @@ constexpr std::size_t kPosTime = 6;
 constexpr std::size_t kPosHigh = 7;
 constexpr std::size_t kPosLow = 8;
 constexpr std::size_t kItemCount = 9;
-
-// "%d%s" into a buffer the caller keeps, so a stock outside the maps costs no allocation
-// once the buffer has grown to the longest key seen.
-void FormatDecimalKey(std::string& key, unsigned char market, const std::string& code)
-{
-    char digits[3];
-    std::size_t n = 0;
-    unsigned value = market;
-    do {
-        digits[2 - n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    key.assign(digits + 3 - n, n);
-    key.append(code);
-}
 
 // Starts loading the cache lines that the evaluation reads of a watch record: its code and its
 // four prices. Across a whole market the record is cold; its lines arrive while the quote is
@@ -62,9 +48,7 @@ void CVelkAlert::vRecvNewMemory(const CMemoryInfo* info)
     const unsigned char market = info->byGetServiceID();
     const CString code = info->GetSymbolID();
 
-    thread_local std::string key;
-    FormatDecimalKey(key, market, code);
-    const WatchedStock watched = FindWatchedStock(market, code, key);
+    const CWatchIndex::Entry watched = m_pWatchIndex->Find(market, code);
     if (watched.price < 0 && watched.system < 0)
         return;
     PrefetchRecord(m_vecSystemAlert, watched.system);
@@ -102,20 +86,27 @@ void CVelkAlert::vRecvNewMemory(const CMemoryInfo* info)
     const double low = values[kPosLow];
     // The notified stock's own record leads to the others of its code; a stock that is only
     // price-alerted looks its code up.
-    IndexSystemCodes();
-    const int first = watched.system;
-    if (first >= 0 && static_cast<std::size_t>(first) < m_vecSystemAlert.size() &&
-        std::strncmp(m_vecSystemAlert[static_cast<std::size_t>(first)].m_szCode, code.c_str(),
-                     sizeof(Ta_VELKPRICEALERT::m_szCode)) == 0)
-        SeedHighLow(first, code, high, low);
-    else
-        SetMaxAndMinPrice(code, high, low);
+    SeedHighLow(watched.system, code, high, low);
 
+    bool alone = false;
     {
         std::lock_guard<std::mutex> lock(VelkEngineLock());
         m_vecPending.push_back(quote);
+        alone = m_vecPending.size() == 1;
     }
-    OnReceiveAlertData(0, 0);
+    if (!alone) {
+        OnReceiveAlertData(0, 0);
+        return;
+    }
+    // The module's own hand-off: the queue's front is this snapshot, whose records were found
+    // above. It is evaluated where it stands instead of through a heap copy and a second key
+    // lookup; no host sees the difference.
+    EvaluateQuote(&quote, watched.price, watched.system);
+    {
+        std::lock_guard<std::mutex> lock(VelkEngineLock());
+        if (!m_vecPending.empty())
+            m_vecPending.erase(m_vecPending.begin());
+    }
 }
 
 int CVelkAlert::OnReceiveAlertData(unsigned, long)
@@ -144,52 +135,33 @@ int CVelkAlert::OnReceiveData(std::uintptr_t quoteAddress, long)
     auto* quote = reinterpret_cast<Ta_VELKPRICETABLE*>(quoteAddress);
     if (!quote)
         return 100;
-    const std::string code = VelkFieldText(quote->m_szCode);
-    const WatchedStock watched =
-        FindWatchedStock(quote->m_byMarket, code, VelkDecimalKey(quote->m_byMarket, code));
-    if (watched.price >= 0)
-        ProcessAlert(quote, watched.price);
-    if (watched.system >= 0)
-        ProcessSystemAlert(quote, watched.system);
+    const CWatchIndex::Entry watched =
+        m_pWatchIndex->Find(quote->m_byMarket, VelkFieldText(quote->m_szCode));
+    EvaluateQuote(quote, watched.price, watched.system);
     return 100;
+}
+
+void CVelkAlert::EvaluateQuote(Ta_VELKPRICETABLE* quote, int priceIndex, int systemIndex)
+{
+    if (priceIndex >= 0)
+        ProcessAlert(quote, priceIndex);
+    if (systemIndex >= 0)
+        ProcessSystemAlert(quote, systemIndex);
 }
 
 void CVelkAlert::SetMaxAndMinPrice(const CString& code, const double& high, const double& low)
 {
     // The same code may be listed under several markets; every such record is seeded.
-    IndexSystemCodes();
-    auto first = m_mapSystemCode.find(code);
-    if (first != m_mapSystemCode.end())
-        SeedHighLow(first->second, code, high, low);
+    SeedHighLow(-1, code, high, low);
 }
 
-bool CVelkAlert::SameCodeRingHolds(int first, const std::string& code) const
-{
-    int index = first;
-    do {
-        if (index < 0 || static_cast<std::size_t>(index) >= m_vecSystemAlert.size() ||
-            std::strncmp(m_vecSystemAlert[static_cast<std::size_t>(index)].m_szCode, code.c_str(),
-                         sizeof(Ta_VELKPRICEALERT::m_szCode)) != 0)
-            return false;
-        index = m_vecSameCode[static_cast<std::size_t>(index)];
-    } while (index != first);
-    return true;
-}
-
-void CVelkAlert::SeedHighLow(int first, const std::string& code, double high, double low)
+void CVelkAlert::SeedHighLow(int hint, const std::string& code, double high, double low)
 {
     if (!VelkIsUsablePrice(high) || !VelkIsUsablePrice(low))
         return;
-    // A record of the ring that no longer holds the code: the host reordered the list in place.
-    // The index is made anew and the code's records found again.
-    if (!SameCodeRingHolds(first, code)) {
-        m_nSystemCodeIndexed = static_cast<std::size_t>(-1);
-        IndexSystemCodes();
-        auto found = m_mapSystemCode.find(code);
-        if (found == m_mapSystemCode.end())
-            return;
-        first = found->second;
-    }
+    const int first = m_pWatchIndex->FirstOfCode(hint, code);
+    if (first < 0)
+        return;
     int index = first;
     do {
         Ta_VELKPRICEALERT& record = m_vecSystemAlert[static_cast<std::size_t>(index)];
@@ -200,7 +172,7 @@ void CVelkAlert::SeedHighLow(int first, const std::string& code, double high, do
             record.m_fUpper = static_cast<float>(high);
             record.m_fLower = static_cast<float>(low);
         }
-        index = m_vecSameCode[static_cast<std::size_t>(index)];
+        index = m_pWatchIndex->NextOfCode(index);
     } while (index != first);
 }
 
@@ -265,7 +237,7 @@ void CVelkAlert::vRecvTickRecovery(const CTickInfo* info)
         return;
     const unsigned char market = info->byGetServiceID();
     const CString code = info->GetSymbolID();
-    if (SystemIndexOf(market, code) < 0)
+    if (m_pWatchIndex->Find(market, code).system < 0)
         return;
 
     // The ticks replace whatever the record held, even when there are none: a high of 0
@@ -274,7 +246,7 @@ void CVelkAlert::vRecvTickRecovery(const CTickInfo* info)
     float low = 0;
     GetMaxAndMinPrice(CSymbolInfo(market, code), high, low);
     // Looked up again: the quote service was asked in between.
-    const int index = SystemIndexOf(market, code);
+    const int index = m_pWatchIndex->Find(market, code).system;
     if (index < 0)
         return;
     m_vecSystemAlert[index].m_fUpper = high;

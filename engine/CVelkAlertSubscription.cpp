@@ -2,6 +2,7 @@
 #include <system_error>
 
 #include "engine/CVelkAlert.h"
+#include "engine/CWatchIndex.h"
 #include "hostapi/KQDaApi.h"
 #include "hostapi/QuoteItems.h"
 #include "platform/core/VelkFile.h"
@@ -99,7 +100,7 @@ void CVelkAlert::GetUserID(CString& out)
 void CVelkAlert::GetSSVStock()
 {
     m_vecSystemAlert.clear();
-    m_nSystemCodeIndexed = static_cast<std::size_t>(-1);
+    m_pWatchIndex->SystemListReplaced();
 
     CString userID;
     GetUserID(userID);

@@ -2,6 +2,7 @@
 
 #include "engine/CSystemAlertStore.h"
 #include "engine/CVelkAlert.h"
+#include "engine/CWatchIndex.h"
 #include "hostapi/KQBkApi.h"
 #include "platform/core/TextCodec.h"
 
@@ -73,15 +74,12 @@ void CVelkAlert::AddSystemStocks(const CSymbolInfo* stocks, std::size_t count)
     m_vecSystemAlert.reserve(m_vecSystemAlert.size() + records.size());
     for (const Ta_VELKPRICEALERT& record : records) {
         const CString storedCode = VelkFieldText(record.m_szCode);
-        const int index = static_cast<int>(m_vecSystemAlert.size());
         m_vecSystemAlert.push_back(record);
-        m_mapSystemAlert[VelkDecimalKey(record.m_byMarket, storedCode)] = index;
         // The codes' index grows with the list, so that adding to a long list does not cost
         // the next quote a new index.
-        AppendToSystemCodeIndex(index);
+        m_pWatchIndex->SystemRecordAppended();
         add.emplace_back(record.m_byMarket, storedCode);
     }
-    m_bWatchIndexStale = true;
     if (!written)
         WarnUnsavedFiles({CSystemAlertStore::FilePath(m_strSysPath)});
 

@@ -28,6 +28,7 @@
 #include "host/gui/CDesktopMainWindow.h"
 #include "host/gui/CQtHostSession.h"
 #include "host/gui/CScreenshots.h"
+#include "host/gui/HostSettingKeys.h"
 #include "host/outputs/COutputSettings.h"
 #include "host/outputs/CSecretStore.h"
 #include "platform/qt/RegisteredMessages.h"
@@ -253,8 +254,7 @@ int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
         if (day) {
             window.OpenLoadedDay(std::move(day), QString::fromStdString(dayFolder));
         } else {
-            const QString last =
-                settings ? settings->value(QStringLiteral("replay/lastDay")).toString() : QString();
+            const QString last = HostSettings::kLastDay.Read(settings.get());
             const QString demo = BundledDemoDir() + QStringLiteral("/demo-day");
             if (!last.isEmpty() && QFileInfo(last).isDir()) {
                 QString error;

@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """Builds the bundled demo trading day and demo root of velk-host from real market data.
 
-Usage: python3 scripts/build_demo_data.py [--source ../shared/data] [--out data]
+Usage: python3 scripts/build_demo_data.py [--source data/sources] [--out data]
 
-Inputs (in --source, default ../shared/data from the repository root):
+Inputs (in --source, default data/sources of the repository):
   sh-20211201-30stocks-snapshots.csv  Level-2 snapshots of 30 Shanghai stocks, 2021-12-01 09:15-10:30
   a-share-listing.csv                 the listed A-shares of Shanghai, Shenzhen and Beijing
 
@@ -382,7 +382,7 @@ def write_csv(path, header, rows):
 def main():
     repo = Path(__file__).resolve().parent.parent
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    ap.add_argument("--source", type=Path, default=repo / ".." / "shared" / "data")
+    ap.add_argument("--source", type=Path, default=repo / "data" / "sources")
     ap.add_argument("--out", type=Path, default=repo / "data")
     args = ap.parse_args()
 

@@ -13,7 +13,7 @@ bool IsBlank(char c)
     return c == ' ' || c == '\t';
 }
 
-std::string Trim(const std::string& text)
+std::string_view Trim(std::string_view text)
 {
     std::size_t begin = 0;
     std::size_t end = text.size();
@@ -24,7 +24,7 @@ std::string Trim(const std::string& text)
     return text.substr(begin, end - begin);
 }
 
-bool IsBlankLine(const std::string& line)
+bool IsBlankLine(std::string_view line)
 {
     for (char c : line)
         if (!IsBlank(c))
@@ -32,8 +32,9 @@ bool IsBlankLine(const std::string& line)
     return true;
 }
 
-std::string Lower(std::string text)
+std::string Lower(std::string_view view)
 {
+    std::string text(view);
     for (char& c : text)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
@@ -74,14 +75,14 @@ CCsvReader::OpenResult CCsvReader::Open(const std::vector<std::string>& columns,
     if (m_strBuffer.compare(0, 3, "\xEF\xBB\xBF") == 0)
         m_nPos = 3;
 
-    std::vector<std::string> header;
+    std::vector<std::string_view> header;
     // An empty file has no header and no records.
-    std::string line;
+    std::string_view line;
     if (!ReadLine(line))
         return Failed() ? OpenResult::Failed : OpenResult::Ok;
     m_nLine = 1;
     if (!line.empty() && line.back() == '\r')
-        line.pop_back();
+        line.remove_suffix(1);
     if (!SplitLine(line, header))
         return OpenResult::Failed;
     std::vector<std::string> all = columns;
@@ -101,13 +102,13 @@ CCsvReader::OpenResult CCsvReader::Open(const std::vector<std::string>& columns,
     return OpenResult::Ok;
 }
 
-bool CCsvReader::Next(std::vector<std::string>& fields)
+bool CCsvReader::Next(std::vector<std::string_view>& fields)
 {
-    std::string& line = m_strLine;
+    std::string_view line;
     while (!Failed() && ReadLine(line)) {
         ++m_nLine;
         if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+            line.remove_suffix(1);
         if (IsBlankLine(line))
             continue;
         if (!SplitLine(line, fields))
@@ -133,23 +134,37 @@ bool CCsvReader::Refill()
     return n > 0;
 }
 
-bool CCsvReader::ReadLine(std::string& line)
+bool CCsvReader::ReadLine(std::string_view& line)
 {
-    line.clear();
-    bool any = false;
+    if (m_nPos >= m_strBuffer.size() && !Refill())
+        return false;
+    const char* begin = m_strBuffer.data() + m_nPos;
+    const std::size_t available = m_strBuffer.size() - m_nPos;
+    if (const void* end = std::memchr(begin, '\n', available)) {
+        const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(end) - begin);
+        line = std::string_view(begin, length);
+        m_nPos += length + 1;
+        return true;
+    }
+    // The line goes on in the next piece of the file.
+    m_strLine.assign(begin, available);
+    m_nPos = m_strBuffer.size();
     for (;;) {
-        if (m_nPos >= m_strBuffer.size() && !Refill())
-            return any && !Failed();
-        const char* begin = m_strBuffer.data() + m_nPos;
-        const std::size_t available = m_strBuffer.size() - m_nPos;
-        const void* end = std::memchr(begin, '\n', available);
+        if (!Refill()) {
+            line = m_strLine;
+            return !Failed();
+        }
+        begin = m_strBuffer.data();
+        const void* end = std::memchr(begin, '\n', m_strBuffer.size());
         const std::size_t length =
-            end ? static_cast<std::size_t>(static_cast<const char*>(end) - begin) : available;
-        line.append(begin, length);
-        m_nPos += end ? length + 1 : length;
-        any = true;
-        if (end)
+            end ? static_cast<std::size_t>(static_cast<const char*>(end) - begin)
+                : m_strBuffer.size();
+        m_strLine.append(begin, length);
+        m_nPos = end ? length + 1 : length;
+        if (end) {
+            line = m_strLine;
             return true;
+        }
     }
 }
 
@@ -158,21 +173,26 @@ void CCsvReader::Fail(const std::string& what)
     m_strError = m_strName + ":" + std::to_string(m_nLine) + ": " + what;
 }
 
-bool CCsvReader::SplitLine(const std::string& line, std::vector<std::string>& fields)
+bool CCsvReader::SplitLine(std::string_view line, std::vector<std::string_view>& fields)
 {
     fields.clear();
+    // Unquoted text is never longer than its line: reserved once, it never moves while the
+    // fields point into it.
+    m_strUnquoted.clear();
+    m_strUnquoted.reserve(line.size());
     std::size_t i = 0;
     for (;;) {
         while (i < line.size() && IsBlank(line[i]))
             ++i;
-        std::string field;
+        std::string_view field;
         if (i < line.size() && line[i] == '"') {
             ++i;
             bool closed = false;
+            const std::size_t start = m_strUnquoted.size();
             while (i < line.size()) {
                 if (line[i] == '"') {
                     if (i + 1 < line.size() && line[i + 1] == '"') {
-                        field += '"';
+                        m_strUnquoted += '"';
                         i += 2;
                         continue;
                     }
@@ -180,12 +200,13 @@ bool CCsvReader::SplitLine(const std::string& line, std::vector<std::string>& fi
                     closed = true;
                     break;
                 }
-                field += line[i++];
+                m_strUnquoted += line[i++];
             }
             if (!closed) {
                 Fail("a quoted field is not closed");
                 return false;
             }
+            field = std::string_view(m_strUnquoted).substr(start);
             while (i < line.size() && IsBlank(line[i]))
                 ++i;
             if (i < line.size() && line[i] != ',') {
@@ -193,14 +214,14 @@ bool CCsvReader::SplitLine(const std::string& line, std::vector<std::string>& fi
                 return false;
             }
         } else {
-            std::size_t comma = line.find(',', i);
-            field =
-                Trim(line.substr(i, comma == std::string::npos ? std::string::npos : comma - i));
-            if (field.find('"') != std::string::npos) {
+            const std::size_t comma = line.find(',', i);
+            field = Trim(line.substr(i, comma == std::string_view::npos ? std::string_view::npos
+                                                                        : comma - i));
+            if (field.find('"') != std::string_view::npos) {
                 Fail("a quote inside an unquoted field");
                 return false;
             }
-            i = comma == std::string::npos ? line.size() : comma;
+            i = comma == std::string_view::npos ? line.size() : comma;
         }
         fields.push_back(field);
         if (i >= line.size())

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Reads one CSV file of a trading day: a header line naming the columns, then one record a
@@ -28,8 +29,10 @@ public:
     std::size_t Columns() const { return m_nColumns; }
 
     // The next record, with exactly as many fields as columns; false at the end or on a
-    // malformed line (then Failed() is true and Error() says why).
-    bool Next(std::vector<std::string>& fields);
+    // malformed line (then Failed() is true and Error() says why). The fields stay valid until
+    // the next call: they point into the reader's buffer, so a day of millions of records makes
+    // no string of any field.
+    bool Next(std::vector<std::string_view>& fields);
 
     // The line number (from 1) of the record last returned.
     int Line() const { return m_nLine; }
@@ -40,10 +43,11 @@ public:
     void Fail(const std::string& what);
 
 private:
-    bool SplitLine(const std::string& line, std::vector<std::string>& fields);
-    // The next line without its line end; false at the end of the file or on a read error
-    // (then Failed() is true).
-    bool ReadLine(std::string& line);
+    bool SplitLine(std::string_view line, std::vector<std::string_view>& fields);
+    // The next line without its line end, in the buffer where it lies whole there, otherwise
+    // gathered in m_strLine; false at the end of the file or on a read error (then Failed() is
+    // true).
+    bool ReadLine(std::string_view& line);
     bool Refill();
 
     std::string m_strPath;
@@ -52,6 +56,8 @@ private:
     std::string m_strBuffer;
     std::size_t m_nPos = 0;
     std::string m_strLine;
+    // The unquoted text of the current line's quoted fields.
+    std::string m_strUnquoted;
     int m_nLine = 0;
     std::size_t m_nColumns = 0;
     std::string m_strError;

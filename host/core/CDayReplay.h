@@ -9,6 +9,7 @@
 
 #include "engine/VelkServices.h"
 #include "host/core/CTradingDay.h"
+#include "host/core/IQuoteSource.h"
 #include "hostlibs/CQuoteStore.h"
 
 class CVelkAlert;
@@ -16,13 +17,9 @@ class CVelkAlert;
 // Plays the quote application for one trading day: fills the quote service from the day's
 // data, then drives an engine through the day in time order on the calling thread, as the
 // host application's user-interface thread would.
-class CDayReplay : private ITickHistory {
+class CDayReplay : public IQuoteSource, private ITickHistory {
 public:
-    struct Totals {
-        int trades = 0;
-        int notifications = 0; // vRecvNewMemory calls, for subscribed stocks only
-        int signals = 0;
-    };
+    using Totals = IQuoteSource::Totals;
 
     CDayReplay(const CTradingDay& day, CQuoteStore& store);
     ~CDayReplay() override;
@@ -32,7 +29,7 @@ public:
     // Empties the store and fills it: markets, symbols with their fixed items, the signal
     // catalogue, the trade date, the users' stock groups, the system directory. From then on
     // the store answers tick requests from the trades replayed so far.
-    void FillStore(const std::string& sysDir);
+    void FillStore(const std::string& sysDir) override;
 
     // Constructs an engine with the given services, or with the default constructor (the
     // services the module registered) when there are none; then SetSYSPath, Start, replays the
@@ -49,7 +46,7 @@ public:
 
     // Told of every trade as the quote service takes it in, before the engine hears of it.
     void SetAfterEachTrade(
-        std::function<void(unsigned char market, const std::string& code)> afterEachTrade)
+        std::function<void(unsigned char market, const std::string& code)> afterEachTrade) override
     {
         m_afterEachTrade = std::move(afterEachTrade);
     }
@@ -61,14 +58,14 @@ public:
     // goes back to the start of the day (the quote service keeps what it was told so far), and
     // AdvanceTo replays every trade and signal up to and including the second `time`, or only
     // the first maxEvents of them.
-    void BeginReplay();
+    void BeginReplay() override;
     Totals AdvanceTo(CVelkAlert& engine, int time,
-                     std::size_t maxEvents = std::numeric_limits<std::size_t>::max());
+                     std::size_t maxEvents = std::numeric_limits<std::size_t>::max()) override;
     // The second of the next trade or signal, -1 when the day is over.
-    int NextEventTime() const;
+    int NextEventTime() const override;
     // The seconds of the day's first and last trade or signal, -1 for an empty day.
-    int FirstEventTime() const;
-    int LastEventTime() const;
+    int FirstEventTime() const override;
+    int LastEventTime() const override;
 
     // The user the account service reports: the one in UserInfo.cfg, else the first user of
     // the stock groups.

@@ -6,209 +6,67 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <set>
 #include <string_view>
 #include <utility>
 
 #include "host/core/CCsvReader.h"
+#include "host/core/CQuoteValidator.h"
 #include "platform/core/TextCodec.h"
 #include "platform/core/VelkFile.h"
 
 namespace {
 
-// The code field of every record is 12 bytes with its terminator.
-constexpr std::size_t kMaxCodeLength = 11;
-constexpr std::size_t kMaxNameBytes = 49;
-// A message shows this many characters of a bad field at most: a field may be a whole
-// megabyte that is not what it should be.
-constexpr std::size_t kMaxQuotedCharacters = 60;
-// Stocks are quoted to the cent, funds and ETFs to a tenth of it.
-constexpr int kMinPriceDecimals = 2;
-constexpr int kMaxPriceDecimals = 3;
+using V = CQuoteValidator;
 
-std::string Quoted(const std::string& text)
-{
-    // Characters are counted as UTF-8 lead bytes, so a cut never splits one.
-    std::size_t characters = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
-            continue;
-        if (++characters > kMaxQuotedCharacters)
-            return "\"" + text.substr(0, i) + "...\"";
-    }
-    return "\"" + text + "\"";
-}
-
-// The decimals of a price as read: the shortest text that reads back as the same number.
-int DecimalsOf(double price)
-{
-    char text[400];
-    const auto result = std::to_chars(text, text + sizeof text, price, std::chars_format::fixed);
-    if (result.ec != std::errc())
-        return std::numeric_limits<int>::max();
-    const std::string_view digits(text, static_cast<std::size_t>(result.ptr - text));
-    const std::size_t point = digits.find('.');
-    return point == std::string_view::npos ? 0 : static_cast<int>(digits.size() - point - 1);
-}
-
-bool ParseDouble(const std::string& text, double& value)
-{
-    if (text.empty())
-        return false;
-    // from_chars reads "inf" and "nan" too, which no price file means; and unlike strtod it
-    // reads a point whatever numeric locale the desktop program runs under.
-    for (char c : text)
-        if (!((c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E'))
-            return false;
-    const char* first = text.data();
-    const char* last = first + text.size();
-    if (*first == '+' && (++first == last || *first == '-'))
-        return false;
-    const auto [end, error] = std::from_chars(first, last, value);
-    return error == std::errc() && end == last && std::isfinite(value);
-}
-
-bool ParseInteger(const std::string& text, long long low, long long high, long long& value)
-{
-    if (text.empty())
-        return false;
-    std::size_t i = text[0] == '-' || text[0] == '+' ? 1 : 0;
-    if (i == text.size())
-        return false;
-    for (std::size_t k = i; k < text.size(); ++k)
-        if (text[k] < '0' || text[k] > '9')
-            return false;
-    errno = 0;
-    char* end = nullptr;
-    value = std::strtoll(text.c_str(), &end, 10);
-    return errno == 0 && value >= low && value <= high;
-}
-
-bool IsValidUtf8(const std::string& text)
-{
-    std::size_t i = 0;
-    while (i < text.size()) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        std::size_t extra;
-        unsigned min;
-        unsigned cp;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            extra = 1, min = 0x80, cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2, min = 0x800, cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            extra = 3, min = 0x10000, cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + extra >= text.size())
-            return false;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            unsigned char d = static_cast<unsigned char>(text[i + k]);
-            if ((d & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (d & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        i += extra + 1;
-    }
-    return true;
-}
-
-// Field checks shared by the files. Each reports through the reader and returns false.
+// The validator's checks, reporting through the reader ("file:line: what"). Each returns false
+// on a bad field.
 class CFieldChecker {
 public:
     explicit CFieldChecker(CCsvReader& reader) : m_reader(reader) {}
 
-    bool Market(const std::string& text, unsigned char& market)
+    bool Market(std::string_view text, unsigned char& market)
     {
-        long long value = 0;
-        if (!ParseInteger(text, 0, 255, value))
-            return Fail("market " + Quoted(text) + " is not a number from 0 to 255");
-        market = static_cast<unsigned char>(value);
+        return Report(V::Market(text, market, m_error));
+    }
+    bool Code(std::string_view text) { return Report(V::Code(text, m_error)); }
+    bool Code(std::string_view text, std::string& code)
+    {
+        if (!Code(text))
+            return false;
+        code.assign(text);
         return true;
     }
-
-    bool Code(const std::string& text, std::string& code)
+    bool Text(const char* what, std::string_view text, bool mayBeEmpty, std::string& gbk)
     {
-        if (text.empty())
-            return Fail("the code is empty");
-        if (text.size() > kMaxCodeLength)
-            return Fail("code " + Quoted(text) + " is longer than 11 characters");
-        for (char c : text)
-            if (c <= ' ' || c > '~')
-                return Fail("code " + Quoted(text) +
-                            " holds a character other than printable ASCII");
-        code = text;
-        return true;
+        return Report(V::Text(what, text, mayBeEmpty, gbk, m_error));
     }
-
-    // A text in UTF-8 that must have a GBK form; empty only when allowed.
-    bool Text(const char* what, const std::string& text, bool mayBeEmpty, std::string& gbk)
+    bool Price(const char* what, std::string_view text, double& value)
     {
-        if (text.empty() && !mayBeEmpty)
-            return Fail(std::string("the ") + what + " is empty");
-        if (!IsValidUtf8(text))
-            return Fail(std::string("the ") + what + " is not valid UTF-8");
-        gbk = TextCodec::Utf8ToGbk(text);
-        if (TextCodec::GbkToUtf8(gbk) != text)
-            return Fail(std::string(what) + " " + Quoted(text) +
-                        " has characters that GBK cannot hold");
-        return true;
+        return Report(V::Price(what, text, value, m_error));
     }
-
-    bool Price(const char* what, const std::string& text, double& value)
+    bool OptionalPrice(const char* what, std::string_view text, double& value)
     {
-        if (text.empty())
-            return Fail(std::string("the ") + what + " is empty");
-        return OptionalPrice(what, text, value);
+        return Report(V::OptionalPrice(what, text, value, m_error));
     }
-
-    // Empty: not known, taken as 0 as the quote service shows an unknown price.
-    bool OptionalPrice(const char* what, const std::string& text, double& value)
+    bool Volume(std::string_view text, double& value)
     {
-        value = 0;
-        if (text.empty())
-            return true;
-        if (!ParseDouble(text, value))
-            return Fail(std::string(what) + " " + Quoted(text) + " is not a number");
-        // The quote service holds a price as a 32-bit float; beyond it, or below zero, a price
-        // is no price, and replayed it would poison the stock's high for the day.
-        if (value < 0 || value > std::numeric_limits<float>::max())
-            return Fail(std::string(what) + " out of range: " + Quoted(text));
-        return true;
+        return Report(V::Volume(text, value, m_error));
     }
-
-    bool Volume(const std::string& text, double& value)
+    bool Int32(const char* what, std::string_view text, std::int32_t& value)
     {
-        long long shares = 0;
-        if (!ParseInteger(text, 0, 1'000'000'000'000LL, shares))
-            return Fail("volume " + Quoted(text) + " is not a whole number of shares");
-        value = static_cast<double>(shares);
-        return true;
+        return Report(V::Int32(what, text, value, m_error));
     }
-
-    bool Int32(const char* what, const std::string& text, std::int32_t& value)
+    bool Time(std::string_view text, int& seconds)
     {
-        long long parsed = 0;
-        if (!ParseInteger(text, INT32_MIN, INT32_MAX, parsed))
-            return Fail(std::string(what) + " " + Quoted(text) + " is not a whole number");
-        value = static_cast<std::int32_t>(parsed);
-        return true;
+        return Report(V::Time(text, seconds, m_error));
     }
-
-    bool Time(const std::string& text, int& seconds)
+    bool TradePriceWithin(std::string_view text, double price, double ceiling)
     {
-        if (!CTradingDay::ParseTime(text, seconds))
-            return Fail("time " + Quoted(text) + " is not HH:MM:SS");
-        return true;
+        return Report(V::TradePriceWithin(text, price, ceiling, m_error));
     }
-
     bool Fail(const std::string& what)
     {
         m_reader.Fail(what);
@@ -216,7 +74,15 @@ public:
     }
 
 private:
+    bool Report(bool good)
+    {
+        if (!good)
+            m_reader.Fail(m_error);
+        return good;
+    }
+
     CCsvReader& m_reader;
+    std::string m_error;
 };
 
 bool IsValidDate(long long date)
@@ -237,18 +103,7 @@ bool IsValidDate(long long date)
 
 bool CTradingDay::ParseTime(const std::string& text, int& seconds)
 {
-    if (text.size() != 8 || text[2] != ':' || text[5] != ':')
-        return false;
-    for (std::size_t i : {0u, 1u, 3u, 4u, 6u, 7u})
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-    int hour = (text[0] - '0') * 10 + (text[1] - '0');
-    int minute = (text[3] - '0') * 10 + (text[4] - '0');
-    int second = (text[6] - '0') * 10 + (text[7] - '0');
-    if (hour > 23 || minute > 59 || second > 59)
-        return false;
-    seconds = hour * 3600 + minute * 60 + second;
-    return true;
+    return CQuoteValidator::ParseTime(text, seconds);
 }
 
 std::string CTradingDay::TradeDateText() const
@@ -277,16 +132,20 @@ bool CTradingDay::IsMarket(unsigned char market) const
                        [market](const Market& m) { return m.market == market; });
 }
 
-std::string CTradingDay::SymbolKey(unsigned char market, const std::string& code)
+std::size_t CTradingDay::SymbolKey(unsigned char market, std::string_view code, char (&key)[16])
 {
-    std::string key(1, static_cast<char>(market));
-    key += code;
-    return key;
+    if (code.size() + 1 > sizeof key)
+        return 0;
+    key[0] = static_cast<char>(market);
+    std::memcpy(key + 1, code.data(), code.size());
+    return code.size() + 1;
 }
 
-int CTradingDay::FindSymbol(unsigned char market, const std::string& code) const
+int CTradingDay::FindSymbol(unsigned char market, std::string_view code) const
 {
-    const std::uint32_t* index = m_symbolIndex.Find(SymbolKey(market, code));
+    char key[16];
+    const std::size_t size = SymbolKey(market, code, key);
+    const std::uint32_t* index = size ? m_symbolIndex.Find(std::string_view(key, size)) : nullptr;
     return index ? static_cast<int>(*index) : -1;
 }
 
@@ -295,14 +154,15 @@ bool CTradingDay::IsSymbol(unsigned char market, const std::string& code) const
     return FindSymbol(market, code) >= 0;
 }
 
-bool CTradingDay::TakePriceDecimals(std::size_t symbol, const char* what, const std::string& text,
+bool CTradingDay::TakePriceDecimals(std::size_t symbol, const char* what, std::string_view text,
                                     double price, CCsvReader& reader)
 {
-    const int decimals = DecimalsOf(price);
-    const int allowed = m_decimalsGiven[symbol] ? m_symbols[symbol].decimals : kMaxPriceDecimals;
-    if (decimals > allowed) {
-        reader.Fail(std::string(what) + " " + Quoted(text) + " has more than " +
-                    std::to_string(allowed) + " decimals");
+    const int allowed =
+        m_decimalsGiven[symbol] ? m_symbols[symbol].decimals : CQuoteValidator::kMaxPriceDecimals;
+    int decimals = 0;
+    std::string error;
+    if (!CQuoteValidator::PriceDecimals(what, text, price, allowed, decimals, error)) {
+        reader.Fail(error);
         return false;
     }
     if (!m_decimalsGiven[symbol])
@@ -318,7 +178,7 @@ bool CTradingDay::LoadDay(const std::string& folder, std::string& error)
         error = "day.csv: missing; it gives the trade date";
         return false;
     }
-    std::vector<std::string> fields;
+    std::vector<std::string_view> fields;
     bool found = false;
     while (opened == CCsvReader::OpenResult::Ok && reader.Next(fields)) {
         long long date = 0;
@@ -326,8 +186,10 @@ bool CTradingDay::LoadDay(const std::string& folder, std::string& error)
             reader.Fail("a second trade date");
             break;
         }
-        if (!ParseInteger(fields[0], 19000101, 99991231, date) || !IsValidDate(date)) {
-            reader.Fail("trade date " + Quoted(fields[0]) + " is not a date yyyymmdd");
+        if (!CQuoteValidator::ParseInteger(fields[0], 19000101, 99991231, date) ||
+            !IsValidDate(date)) {
+            reader.Fail("trade date " + CQuoteValidator::Quoted(fields[0]) +
+                        " is not a date yyyymmdd");
             break;
         }
         m_nTradeDate = static_cast<int>(date);
@@ -353,7 +215,7 @@ bool CTradingDay::LoadMarkets(const std::string& folder, std::string& error)
         return false;
     }
     CFieldChecker check(reader);
-    std::vector<std::string> fields;
+    std::vector<std::string_view> fields;
     while (opened == CCsvReader::OpenResult::Ok && reader.Next(fields)) {
         Market market;
         if (!check.Market(fields[0], market.market) ||
@@ -379,7 +241,7 @@ bool CTradingDay::LoadSymbols(const std::string& folder, std::string& error)
     CCsvReader::OpenResult opened = reader.Open(
         {"market", "code", "name", "prev_close", "limit_up", "limit_down"}, {"decimals"});
     CFieldChecker check(reader);
-    std::vector<std::string> fields;
+    std::vector<std::string_view> fields;
     while (opened == CCsvReader::OpenResult::Ok && reader.Next(fields)) {
         Symbol symbol;
         if (!check.Market(fields[0], symbol.market) || !check.Code(fields[1], symbol.code) ||
@@ -391,8 +253,9 @@ bool CTradingDay::LoadSymbols(const std::string& folder, std::string& error)
         bool given = false;
         if (reader.Columns() > 6 && !fields[6].empty()) {
             long long decimals = 0;
-            if (!ParseInteger(fields[6], kMinPriceDecimals, kMaxPriceDecimals, decimals)) {
-                check.Fail("decimals " + Quoted(fields[6]) + " is not 2 or 3");
+            if (!CQuoteValidator::ParseInteger(fields[6], CQuoteValidator::kMinPriceDecimals,
+                                               CQuoteValidator::kMaxPriceDecimals, decimals)) {
+                check.Fail("decimals " + CQuoteValidator::Quoted(fields[6]) + " is not 2 or 3");
                 break;
             }
             symbol.decimals = static_cast<int>(decimals);
@@ -407,10 +270,12 @@ bool CTradingDay::LoadSymbols(const std::string& folder, std::string& error)
                        " is listed twice");
             break;
         }
-        symbol.nameGbk = TextCodec::CutGbk(symbol.nameGbk, kMaxNameBytes);
+        symbol.nameGbk = TextCodec::CutGbk(symbol.nameGbk, CQuoteValidator::kMaxNameBytes);
         const std::size_t index = m_symbols.size();
         // Codes are checked to 11 characters, so the key always fits.
-        if (std::uint32_t* slot = m_symbolIndex.Insert(SymbolKey(symbol.market, symbol.code)))
+        char key[16];
+        const std::size_t keySize = SymbolKey(symbol.market, symbol.code, key);
+        if (std::uint32_t* slot = m_symbolIndex.Insert(std::string_view(key, keySize)))
             *slot = static_cast<std::uint32_t>(index);
         m_symbols.push_back(std::move(symbol));
         m_decimalsGiven.push_back(given);
@@ -432,27 +297,39 @@ bool CTradingDay::LoadTrades(const std::string& folder, std::string& error)
     CCsvReader reader(folder, "trades.csv");
     CCsvReader::OpenResult opened = reader.Open({"time", "market", "code", "price", "volume"});
     CFieldChecker check(reader);
-    std::vector<std::string> fields;
+    std::vector<std::string_view> fields;
     unsigned char market = 0;
-    std::string code;
+    // The trade's stock is looked up once for each run of trades of one stock.
+    int symbol = -1;
+    unsigned char lastMarket = 0;
+    std::string lastCode;
+    double ceiling = 0;
     while (opened == CCsvReader::OpenResult::Ok && reader.Next(fields)) {
         Trade trade;
         int time = 0;
-        if (!check.Time(fields[0], time) || !check.Market(fields[1], market) ||
-            !check.Code(fields[2], code) || !check.Price("price", fields[3], trade.price) ||
-            !check.Volume(fields[4], trade.volume))
+        const std::string_view code = fields[2];
+        if (!check.Time(fields[0], time) || !check.Market(fields[1], market) || !check.Code(code) ||
+            !check.Price("price", fields[3], trade.price) || !check.Volume(fields[4], trade.volume))
             break;
-        if (!IsMarket(market)) {
-            check.Fail("market " + std::to_string(market) + " is not in markets.csv");
-            break;
-        }
-        const int symbol = FindSymbol(market, code);
-        if (symbol < 0) {
-            check.Fail("stock " + std::to_string(market) + " " + code + " is not in symbols.csv");
-            break;
+        if (symbol < 0 || market != lastMarket || code != lastCode) {
+            if (!IsMarket(market)) {
+                check.Fail("market " + std::to_string(market) + " is not in markets.csv");
+                break;
+            }
+            symbol = FindSymbol(market, code);
+            if (symbol < 0) {
+                check.Fail("stock " + std::to_string(market) + " " + std::string(code) +
+                           " is not in symbols.csv");
+                break;
+            }
+            lastMarket = market;
+            lastCode.assign(code);
+            const Symbol& stock = m_symbols[static_cast<std::size_t>(symbol)];
+            ceiling = CQuoteValidator::TradePriceCeiling(stock.limitUp, stock.prevClose);
         }
         if (!TakePriceDecimals(static_cast<std::size_t>(symbol), "price", fields[3], trade.price,
-                               reader))
+                               reader) ||
+            !check.TradePriceWithin(fields[3], trade.price, ceiling))
             break;
         trade.time = time;
         trade.symbol = static_cast<std::uint32_t>(symbol);
@@ -474,7 +351,7 @@ bool CTradingDay::LoadMagic(const std::string& folder, std::string& error)
     CCsvReader reader(folder, "magic.csv");
     CCsvReader::OpenResult opened = reader.Open({"number", "name"});
     CFieldChecker check(reader);
-    std::vector<std::string> fields;
+    std::vector<std::string_view> fields;
     std::set<std::int32_t> seen;
     while (opened == CCsvReader::OpenResult::Ok && reader.Next(fields)) {
         MagicName magic;
@@ -499,7 +376,7 @@ bool CTradingDay::LoadSignals(const std::string& folder, std::string& error)
     CCsvReader reader(folder, "signals.csv");
     CCsvReader::OpenResult opened = reader.Open({"time", "market", "code", "number"});
     CFieldChecker check(reader);
-    std::vector<std::string> fields;
+    std::vector<std::string_view> fields;
     while (opened == CCsvReader::OpenResult::Ok && reader.Next(fields)) {
         Signal signal;
         if (!check.Time(fields[0], signal.time) || !check.Market(fields[1], signal.market) ||
@@ -530,7 +407,7 @@ bool CTradingDay::LoadGroups(const std::string& folder, std::string& error)
     CCsvReader reader(folder, "groups.csv");
     CCsvReader::OpenResult opened = reader.Open({"user", "group", "market", "code"});
     CFieldChecker check(reader);
-    std::vector<std::string> fields;
+    std::vector<std::string_view> fields;
     while (opened == CCsvReader::OpenResult::Ok && reader.Next(fields)) {
         GroupMember member;
         if (!check.Text("user", fields[0], false, member.userGbk) ||

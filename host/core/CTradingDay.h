@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -74,7 +75,7 @@ public:
     const std::vector<Market>& Markets() const { return m_markets; }
     const std::vector<Symbol>& Symbols() const { return m_symbols; }
     // The position of a stock in Symbols(), or -1.
-    int FindSymbol(unsigned char market, const std::string& code) const;
+    int FindSymbol(unsigned char market, std::string_view code) const;
     const Symbol& SymbolOf(const Trade& trade) const { return m_symbols[trade.symbol]; }
     // In time order; trades of one second keep their order in the file.
     const TradeList& Trades() const { return m_trades; }
@@ -98,9 +99,11 @@ private:
     bool IsSymbol(unsigned char market, const std::string& code) const;
     // The symbol's decimals grow to those of a price of it (one of its own or a trade's), unless
     // symbols.csv gave them; a price with more than its decimals, or than 3, is refused.
-    bool TakePriceDecimals(std::size_t symbol, const char* what, const std::string& text,
+    bool TakePriceDecimals(std::size_t symbol, const char* what, std::string_view text,
                            double price, CCsvReader& reader);
-    static std::string SymbolKey(unsigned char market, const std::string& code);
+    // The index's key of a stock (market byte, then code) in key; its length, 0 where the code
+    // is too long for it.
+    static std::size_t SymbolKey(unsigned char market, std::string_view code, char (&key)[16]);
 
     int m_nTradeDate = 0;
     std::vector<Market> m_markets;

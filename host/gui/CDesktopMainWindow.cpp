@@ -23,6 +23,7 @@
 #include "host/gui/CQuoteBoard.h"
 #include "host/gui/CQuoteBoardModel.h"
 #include "host/gui/CReplayController.h"
+#include "host/gui/HostSettingKeys.h"
 #include "hostapi/KQBkApi.h"
 #include "hostlibs/CQuoteStore.h"
 #include "platform/qt/MessageBoxService.h"
@@ -33,17 +34,6 @@ namespace {
 
 constexpr std::uintptr_t kSettingsCommand = 668;
 constexpr int kRefreshMs = 150;
-
-const char* const kKeyGeometry = "window/geometry";
-const char* const kKeyState = "window/state";
-const char* const kKeyLastDay = "replay/lastDay";
-const char* const kKeySpeed = "replay/speed";
-const char* const kKeySound = "alerts/sound";
-
-QString Key(const char* key)
-{
-    return QString::fromLatin1(key);
-}
 
 QString SpeedText(int speed)
 {
@@ -85,18 +75,23 @@ void ShowWarning(const QString& text)
 
 CDesktopMainWindow::CDesktopMainWindow(std::string sysDir, QSettings* settings, bool silent,
                                        QWidget* parent)
-    : QMainWindow(parent), m_strSysDir(std::move(sysDir)), m_pSettings(settings), m_bSilent(silent),
-      m_sound(VelkRegisteredServices().pSound),
+    : QMainWindow(parent), m_pSettings(settings), m_bSilent(silent),
+      m_session(std::move(sysDir), VelkRegisteredServices()),
       m_nAnalyseMessage(VelkRegisterWindowMessage("MSG_ANALYSE"))
 {
-    m_services = VelkRegisteredServices();
-    m_services.pSound = &m_sound;
-    m_sound.SetEnabled(!silent &&
-                       (!m_pSettings || m_pSettings->value(Key(kKeySound), true).toBool()));
+    m_session.Sound().SetEnabled(!silent && HostSettings::kSound.Read(m_pSettings));
 
     setWindowTitle(VelkFromUtf8("VelkSystemAlert 行情回放"));
-    m_pController = new CReplayController(this);
+    m_pController = m_session.Controller();
     m_pBoard = new CQuoteBoard(this);
+    m_session.SetTradeListener([this](unsigned char market, const std::string& code) {
+        m_pBoard->Model()->MarkTraded(market, code);
+    });
+    connect(&m_session, &CDaySession::DayClosing, this, [this] {
+        CloseCharts();
+        m_pBoard->Model()->Clear();
+    });
+    connect(&m_session, &CDaySession::DayOpened, this, &CDesktopMainWindow::OnDayOpened);
     setCentralWidget(m_pBoard);
     CreateActions();
     CreateMenusAndToolBar();
@@ -130,11 +125,11 @@ CDesktopMainWindow::CDesktopMainWindow(std::string sysDir, QSettings* settings, 
     m_refreshTimer.start(kRefreshMs);
 
     if (m_pSettings) {
-        m_pController->SetSpeed(m_pSettings->value(Key(kKeySpeed), 1).toInt());
-        restoreGeometry(m_pSettings->value(Key(kKeyGeometry)).toByteArray());
-        restoreState(m_pSettings->value(Key(kKeyState)).toByteArray());
+        m_pController->SetSpeed(HostSettings::kSpeed.Read(m_pSettings));
+        restoreGeometry(HostSettings::kWindowGeometry.Read(m_pSettings));
+        restoreState(HostSettings::kWindowState.Read(m_pSettings));
     }
-    if (!m_pSettings || !m_pSettings->contains(Key(kKeyGeometry)))
+    if (!HostSettings::kWindowGeometry.IsStored(m_pSettings))
         resize(1200, 760);
     UpdateActions();
     RefreshViews();
@@ -145,7 +140,7 @@ CDesktopMainWindow::~CDesktopMainWindow()
     m_refreshTimer.stop();
     // The engine goes before the windows it owns go with this one; its alert list window
     // writes the day file as it goes.
-    CloseDay();
+    m_session.CloseDay();
 }
 
 void CDesktopMainWindow::CreateActions()
@@ -181,7 +176,7 @@ void CDesktopMainWindow::CreateActions()
                             QKeySequence(Qt::SHIFT | Qt::Key_F9));
     m_pActSound = make("actionSound", QStyle::SP_MediaVolume, "报警声音(&V)", QKeySequence());
     m_pActSound->setCheckable(true);
-    m_pActSound->setChecked(m_sound.IsEnabled());
+    m_pActSound->setChecked(m_session.Sound().IsEnabled());
     m_pActShowAlerts->setIcon(AlertListIcon(s, false));
 
     connect(m_pActOpen, &QAction::triggered, this, &CDesktopMainWindow::ChooseDayFolder);
@@ -201,12 +196,12 @@ void CDesktopMainWindow::CreateActions()
     connect(m_pActShowAlerts, &QAction::triggered, this, &CDesktopMainWindow::ShowAlertList);
     connect(m_pActHideAlerts, &QAction::triggered, this, &CDesktopMainWindow::HideAlertList);
     connect(m_pActSound, &QAction::toggled, this, [this](bool on) {
-        m_sound.SetEnabled(on);
+        m_session.Sound().SetEnabled(on);
         m_pActSound->setIcon(
             style()->standardIcon(on ? QStyle::SP_MediaVolume : QStyle::SP_MediaVolumeMuted));
     });
-    m_pActSound->setIcon(s->standardIcon(m_sound.IsEnabled() ? QStyle::SP_MediaVolume
-                                                             : QStyle::SP_MediaVolumeMuted));
+    m_pActSound->setIcon(s->standardIcon(
+        m_session.Sound().IsEnabled() ? QStyle::SP_MediaVolume : QStyle::SP_MediaVolumeMuted));
 
     m_pSpeedGroup = new QActionGroup(this);
     for (int speed : CReplayController::kSpeeds) {
@@ -221,20 +216,20 @@ void CDesktopMainWindow::CreateActions()
 
 void CDesktopMainWindow::CreateMenusAndToolBar()
 {
-    QMenu* file = menuBar()->addMenu(VelkFromUtf8("文件(&F)"));
+    QMenu* file = m_pMenuFile = menuBar()->addMenu(VelkFromUtf8("文件(&F)"));
     file->addAction(m_pActOpen);
     file->addAction(m_pActNewDay);
     file->addSeparator();
     file->addAction(m_pActQuit);
 
-    QMenu* replay = menuBar()->addMenu(VelkFromUtf8("回放(&R)"));
+    QMenu* replay = m_pMenuReplay = menuBar()->addMenu(VelkFromUtf8("回放(&R)"));
     replay->addAction(m_pActPlay);
     replay->addAction(m_pActPause);
     replay->addAction(m_pActStep);
     QMenu* speed = replay->addMenu(VelkFromUtf8("速度(&V)"));
     speed->addActions(m_pSpeedGroup->actions());
 
-    QMenu* alerts = menuBar()->addMenu(VelkFromUtf8("预警(&A)"));
+    QMenu* alerts = m_pMenuAlerts = menuBar()->addMenu(VelkFromUtf8("预警(&A)"));
     alerts->addAction(m_pActSettings);
     alerts->addAction(m_pActRatio);
     alerts->addSeparator();
@@ -242,6 +237,7 @@ void CDesktopMainWindow::CreateMenusAndToolBar()
     alerts->addAction(m_pActHideAlerts);
     alerts->addSeparator();
     alerts->addAction(m_pActSound);
+    m_pMenuView = menuBar()->addMenu(VelkFromUtf8("查看(&V)"));
 
     QToolBar* bar = addToolBar(VelkFromUtf8("工具栏"));
     bar->setObjectName(QStringLiteral("mainToolBar"));
@@ -279,74 +275,58 @@ void CDesktopMainWindow::CreateMenusAndToolBar()
     bar->addAction(m_pActSound);
 }
 
+QMenu* CDesktopMainWindow::Menu(MenuId id) const
+{
+    switch (id) {
+    case MenuId::File:
+        return m_pMenuFile;
+    case MenuId::Replay:
+        return m_pMenuReplay;
+    case MenuId::Alerts:
+        return m_pMenuAlerts;
+    case MenuId::View:
+        return m_pMenuView;
+    }
+    return nullptr;
+}
+
 bool CDesktopMainWindow::OpenDay(const QString& folder, QString* error)
 {
-    auto day = std::make_unique<CTradingDay>();
-    std::string problem;
-    if (!day->Load(folder.toStdString(), problem)) {
-        if (error)
-            *error = QString::fromStdString(problem);
-        return false;
-    }
-    OpenLoadedDay(std::move(day), folder);
-    return true;
+    return m_session.OpenDay(folder, error);
 }
 
 void CDesktopMainWindow::OpenLoadedDay(std::unique_ptr<CTradingDay> day, const QString& folder)
 {
-    if (!day)
-        return;
-    CloseDay();
-    m_pDay = std::move(day);
-    m_pReplay = std::make_unique<CDayReplay>(*m_pDay, CQuoteStore::Instance());
-    m_pReplay->FillStore(m_strSysDir);
-    m_pReplay->SetAfterEachTrade([this](unsigned char market, const std::string& code) {
-        m_pBoard->Model()->MarkTraded(market, code);
-    });
+    m_session.OpenLoadedDay(std::move(day), folder);
+}
 
-    m_pEngine = std::make_unique<CVelkAlert>(m_services);
-    CString sysPath = m_strSysDir;
-    m_pEngine->SetSYSPath(sysPath);
-    m_pEngine->SetAlertObserver(this);
-    m_pEngine->Start();
-
+void CDesktopMainWindow::OnDayOpened()
+{
     m_pBoard->Model()->Reload();
-    m_nAlertsSoFar = 0;
     m_nChartAlertsSeen = 0;
     m_nChartTradesSeen = -1;
-    m_strDayFolder = folder;
-    m_pController->Attach(m_pReplay.get(), m_pEngine.get());
-    const int date = m_pDay->TradeDate();
+    const int date = m_session.Day()->TradeDate();
     setWindowTitle(VelkFromUtf8("VelkSystemAlert 行情回放 - ") +
                    QStringLiteral("%1-%2-%3")
                        .arg(date / 10000)
                        .arg(date / 100 % 100, 2, 10, QLatin1Char('0'))
                        .arg(date % 100, 2, 10, QLatin1Char('0')));
-    if (m_pSettings)
-        m_pSettings->setValue(Key(kKeyLastDay), folder);
+    HostSettings::kLastDay.Write(m_pSettings, m_session.DayFolder());
     UpdateActions();
     RefreshViews();
 }
 
-void CDesktopMainWindow::CloseDay()
+void CDesktopMainWindow::CloseCharts()
 {
-    m_pController->Detach();
     for (const QPointer<CIntradayChart>& chart : m_charts)
         delete chart.data();
     m_charts.clear();
-    if (m_pEngine)
-        m_pEngine->SetAlertObserver(nullptr);
-    m_pEngine.reset();
-    m_pReplay.reset();
-    m_pDay.reset();
-    m_pBoard->Model()->Clear();
 }
 
 void CDesktopMainWindow::ChooseDayFolder()
 {
-    const QString start = m_strDayFolder.isEmpty() && m_pSettings
-                              ? m_pSettings->value(Key(kKeyLastDay)).toString()
-                              : m_strDayFolder;
+    const QString start = m_session.DayFolder().isEmpty() ? HostSettings::kLastDay.Read(m_pSettings)
+                                                          : m_session.DayFolder();
     const QString folder =
         QFileDialog::getExistingDirectory(this, VelkFromUtf8("打开交易日文件夹"), start);
     if (folder.isEmpty())
@@ -358,7 +338,8 @@ void CDesktopMainWindow::ChooseDayFolder()
 
 CIntradayChart* CDesktopMainWindow::OpenChart(unsigned char market, const std::string& code)
 {
-    if (!m_pEngine || !m_pDay || code.empty())
+    CVelkAlert* engine = m_session.Engine();
+    if (!engine || code.empty())
         return nullptr;
     std::erase_if(m_charts, [](const QPointer<CIntradayChart>& chart) { return chart.isNull(); });
     for (const QPointer<CIntradayChart>& chart : m_charts) {
@@ -369,11 +350,11 @@ CIntradayChart* CDesktopMainWindow::OpenChart(unsigned char market, const std::s
             return chart.data();
         }
     }
-    auto* chart = new CIntradayChart(market, code, m_pDay->TradeDate(), m_pController->DayStart(),
-                                     m_pController->DayEnd(), this);
+    auto* chart = new CIntradayChart(market, code, m_session.Day()->TradeDate(),
+                                     m_pController->DayStart(), m_pController->DayEnd(), this);
     chart->setAttribute(Qt::WA_DeleteOnClose);
     m_charts.emplace_back(chart);
-    chart->Refresh(m_pEngine->GetAlertRecords());
+    chart->Refresh(engine->GetAlertRecords());
     chart->show();
     chart->raise();
     return chart;
@@ -391,14 +372,14 @@ std::vector<CIntradayChart*> CDesktopMainWindow::Charts() const
 void CDesktopMainWindow::RefreshViews()
 {
     m_pBoard->Model()->Flush();
-    if (m_pEngine) {
-        const std::size_t alerts = m_pEngine->GetAlertRecords().size();
+    if (CVelkAlert* engine = m_session.Engine()) {
+        const std::size_t alerts = engine->GetAlertRecords().size();
         const long long trades = m_pController->TradesReplayed();
         // The alert list may shrink and grow back to the same length (a new day), so any
         // change of either count, or a chart opened meanwhile, redraws the charts.
         if (alerts != m_nChartAlertsSeen || trades != m_nChartTradesSeen) {
             for (CIntradayChart* chart : Charts())
-                chart->Refresh(m_pEngine->GetAlertRecords());
+                chart->Refresh(engine->GetAlertRecords());
             m_nChartAlertsSeen = alerts;
             m_nChartTradesSeen = trades;
         }
@@ -411,7 +392,7 @@ void CDesktopMainWindow::UpdateStatus()
 {
     m_pProgress->setValue(m_pController->Progress());
     m_pProgress->setFormat(ClockText(m_pController->Clock()));
-    m_pAlertsLabel->setText(VelkFromUtf8("报警 %1 条").arg(m_nAlertsSoFar));
+    m_pAlertsLabel->setText(VelkFromUtf8("报警 %1 条").arg(m_session.AlertsSoFar()));
     m_pRateLabel->setText(VelkFromUtf8("成交 %1 笔/秒").arg(m_pController->TradesPerSecond()));
     switch (m_pController->GetState()) {
     case CReplayController::State::Idle:
@@ -431,7 +412,7 @@ void CDesktopMainWindow::UpdateStatus()
 
 void CDesktopMainWindow::UpdateAlertBadge()
 {
-    const int flag = m_pEngine ? m_pEngine->GetNewAlertFlag() : 0;
+    const int flag = m_session.Engine() ? m_session.Engine()->GetNewAlertFlag() : 0;
     if (flag == m_nBadgeShown)
         return;
     m_nBadgeShown = flag;
@@ -442,7 +423,7 @@ void CDesktopMainWindow::UpdateAlertBadge()
 
 void CDesktopMainWindow::UpdateActions()
 {
-    const bool hasDay = m_pEngine != nullptr;
+    const bool hasDay = m_session.HasDay();
     const CReplayController::State state = m_pController->GetState();
     const bool canRun = hasDay && state != CReplayController::State::Finished;
     m_pActPlay->setEnabled(canRun && state != CReplayController::State::Playing);
@@ -450,68 +431,49 @@ void CDesktopMainWindow::UpdateActions()
     m_pActPlayPause->setEnabled(canRun);
     m_pActStep->setEnabled(canRun);
     m_pActNewDay->setEnabled(hasDay);
-    m_pActSettings->setEnabled(hasDay && m_services.pWindowing);
-    m_pActRatio->setEnabled(hasDay && m_services.pWindowing &&
-                            m_services.pWindowing->HasAlertSettingPage());
+    m_pActSettings->setEnabled(m_session.CanOpenSettings());
+    m_pActRatio->setEnabled(m_session.HasRatioPage());
     m_pActShowAlerts->setEnabled(hasDay);
     m_pActHideAlerts->setEnabled(hasDay);
 }
 
 void CDesktopMainWindow::OpenSettings()
 {
-    // One sheet at a time: a second request while it runs (a command posted meanwhile) is void.
-    if (!m_pEngine || m_bInSettings)
-        return;
-    m_bInSettings = true;
-    m_pEngine->SetAlertCondition();
-    m_bInSettings = false;
+    m_session.OpenSettings();
 }
 
 void CDesktopMainWindow::OpenRatioSettings()
 {
-    if (!m_pEngine || !m_services.pWindowing || m_bInSettings)
-        return;
-    m_bInSettings = true;
-    Ta_ALERTSETTING* setting = nullptr;
-    m_pEngine->GetRatioSetting(&setting);
-    if (m_services.pWindowing->RunAlertSettingPage(setting) == VelkMsgBox::kIdOk)
-        m_pEngine->SaveAlertCondition();
-    m_bInSettings = false;
+    if (!m_session.OpenRatioSettings())
+        ShowWarning(VelkFromUtf8("比率设置未能保存到 ") +
+                    QString::fromStdString(m_session.SysDir()) + QStringLiteral("/alert.cfg"));
 }
 
 void CDesktopMainWindow::ShowAlertList()
 {
-    if (m_pEngine)
-        m_pEngine->PopAlertDialog();
+    m_session.ShowAlertList();
     UpdateAlertBadge();
 }
 
 void CDesktopMainWindow::HideAlertList()
 {
-    if (m_pEngine)
-        m_pEngine->HideAlertDialog();
+    m_session.HideAlertList();
 }
 
 void CDesktopMainWindow::NewDay()
 {
-    if (!m_pEngine)
+    if (!m_session.HasDay())
         return;
-    m_pEngine->ClearAllData();
-    m_nAlertsSoFar = 0;
+    m_session.NewDay();
     RefreshViews();
 }
 
 void CDesktopMainWindow::AddToMonitor(unsigned char market, const std::string& code)
 {
-    if (!m_pEngine)
+    if (!m_session.HasDay())
         return;
-    m_pEngine->AddStockToSystemAlert(market, code);
+    m_session.AddToMonitor(market, code);
     statusBar()->showMessage(VelkFromUtf8("已加入系统预警: ") + VelkFromGbk(code), 4000);
-}
-
-void CDesktopMainWindow::OnAlertRecorded(const Ta_ALERTRECORD&)
-{
-    ++m_nAlertsSoFar;
 }
 
 bool CDesktopMainWindow::event(QEvent* event)
@@ -543,11 +505,11 @@ void CDesktopMainWindow::SaveSettings()
 {
     if (!m_pSettings)
         return;
-    m_pSettings->setValue(Key(kKeyGeometry), saveGeometry());
-    m_pSettings->setValue(Key(kKeyState), saveState());
-    m_pSettings->setValue(Key(kKeySpeed), m_pController->Speed());
+    HostSettings::kWindowGeometry.Write(m_pSettings, saveGeometry());
+    HostSettings::kWindowState.Write(m_pSettings, saveState());
+    HostSettings::kSpeed.Write(m_pSettings, m_pController->Speed());
     // A run told to be silent does not decide the sound of the runs after it.
     if (!m_bSilent)
-        m_pSettings->setValue(Key(kKeySound), m_sound.IsEnabled());
+        HostSettings::kSound.Write(m_pSettings, m_session.Sound().IsEnabled());
     m_pSettings->sync();
 }

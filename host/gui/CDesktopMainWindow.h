@@ -9,9 +9,8 @@
 #include <vector>
 
 #include "engine/VelkServices.h"
-#include "host/gui/CSwitchableSound.h"
+#include "host/gui/CDaySession.h"
 
-class CDayReplay;
 class CIntradayChart;
 class CQuoteBoard;
 class CReplayController;
@@ -21,16 +20,21 @@ class QAction;
 class QActionGroup;
 class QComboBox;
 class QLabel;
+class QMenu;
 class QProgressBar;
 class QSettings;
 
 // velk-host's main window, the quote application as a trader sees it: the quote board of the
 // day, the replay controls, the module's commands and the intraday charts. It is the module's
 // main window: the alert list window belongs to it, and it takes "MSG_ANALYSE" (a chart of the
-// stock) and command 668 (the settings). One engine runs per trading day opened.
-class CDesktopMainWindow final : public QMainWindow, private IVelkAlertObserver {
+// stock) and command 668 (the settings). The day, its engine and its clock are the session's;
+// the window shows them and turns the user's commands into the session's.
+class CDesktopMainWindow final : public QMainWindow {
     Q_OBJECT
 public:
+    // The menus other parts of the program add their actions to.
+    enum class MenuId { File, Replay, Alerts, View };
+
     // sysDir is the engine's system directory. settings keep the window's geometry, the last
     // day folder, the speed and the sound switch; null keeps nothing. silent starts with the
     // sound switched off.
@@ -44,18 +48,20 @@ public:
     bool OpenDay(const QString& folder, QString* error = nullptr);
     // The same with a day already loaded from folder.
     void OpenLoadedDay(std::unique_ptr<CTradingDay> day, const QString& folder);
-    QString DayFolder() const { return m_strDayFolder; }
+    QString DayFolder() const { return m_session.DayFolder(); }
 
-    CVelkAlert* Engine() const { return m_pEngine.get(); }
-    CReplayController* Controller() const { return m_pController; }
+    CDaySession& Session() { return m_session; }
+    CVelkAlert* Engine() const { return m_session.Engine(); }
+    CReplayController* Controller() const { return m_session.Controller(); }
     CQuoteBoard* Board() const { return m_pBoard; }
+    QMenu* Menu(MenuId id) const;
 
     // The chart of a stock, opened or brought to the front; null without a day.
     CIntradayChart* OpenChart(unsigned char market, const std::string& code);
     std::vector<CIntradayChart*> Charts() const;
 
     // Alerts recorded since the day was opened or the last new day.
-    int AlertsSoFar() const { return m_nAlertsSoFar; }
+    int AlertsSoFar() const { return m_session.AlertsSoFar(); }
     // Brings the board, the charts, the status bar and the alert-list badge up to date.
     void RefreshViews();
 
@@ -71,10 +77,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void OnAlertRecorded(const Ta_ALERTRECORD& record) override;
     void CreateActions();
     void CreateMenusAndToolBar();
-    void CloseDay();
+    void OnDayOpened();
+    void CloseCharts();
     void ChooseDayFolder();
     void UpdateActions();
     void UpdateStatus();
@@ -82,24 +88,19 @@ private:
     void SaveSettings();
     void AddToMonitor(unsigned char market, const std::string& code);
 
-    std::string m_strSysDir;
     QSettings* m_pSettings;
     bool m_bSilent;
-    CSwitchableSound m_sound;
-    CVelkServices m_services;
-
-    std::unique_ptr<CTradingDay> m_pDay;
-    std::unique_ptr<CDayReplay> m_pReplay;
-    std::unique_ptr<CVelkAlert> m_pEngine;
-    QString m_strDayFolder;
-    int m_nAlertsSoFar = 0;
-    bool m_bInSettings = false;
+    CDaySession m_session;
     int m_nBadgeShown = -1;
     std::size_t m_nChartAlertsSeen = 0;
     long long m_nChartTradesSeen = -1;
 
     CReplayController* m_pController = nullptr;
     CQuoteBoard* m_pBoard = nullptr;
+    QMenu* m_pMenuFile = nullptr;
+    QMenu* m_pMenuReplay = nullptr;
+    QMenu* m_pMenuAlerts = nullptr;
+    QMenu* m_pMenuView = nullptr;
     std::vector<QPointer<CIntradayChart>> m_charts;
     QTimer m_refreshTimer;
     int m_nAnalyseMessage;

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "host/core/CDayReplay.h"
+#include "host/core/IQuoteSource.h"
 
 const int CReplayController::kSpeeds[8] = {1, 2, 5, 10, 30, 60, 300, kFastest};
 
@@ -24,7 +24,7 @@ CReplayController::CReplayController(QObject* parent) : QObject(parent)
 
 CReplayController::~CReplayController() = default;
 
-void CReplayController::Attach(CDayReplay* replay, CVelkAlert* engine)
+void CReplayController::Attach(IQuoteSource* replay, CVelkAlert* engine)
 {
     m_timer.stop();
     m_pReplay = replay;
@@ -131,7 +131,7 @@ bool CReplayController::ReplayUntil(int target, qint64 budgetMs)
             m_nClock = std::max(m_nClock, reached);
             return true;
         }
-        const CDayReplay::Totals totals = m_pReplay->AdvanceTo(*m_pEngine, next, kChunk);
+        const IQuoteSource::Totals totals = m_pReplay->AdvanceTo(*m_pEngine, next, kChunk);
         m_nTrades += totals.trades;
         m_nTradesInWindow += totals.trades;
         m_nClock = std::max(m_nClock, next);

@@ -4,7 +4,7 @@
 #include <QObject>
 #include <QTimer>
 
-class CDayReplay;
+class IQuoteSource;
 class CVelkAlert;
 
 // Drives a day's replay from the event loop: a replay clock that runs at a chosen speed, can be
@@ -25,7 +25,7 @@ public:
 
     // The day and the engine to drive (both owned by the caller and alive until Detach or the
     // next Attach). The clock goes to the second before the day's first event, paused.
-    void Attach(CDayReplay* replay, CVelkAlert* engine);
+    void Attach(IQuoteSource* replay, CVelkAlert* engine);
     void Detach();
     bool IsAttached() const { return m_pReplay && m_pEngine; }
 
@@ -65,7 +65,7 @@ private:
     bool ReplayUntil(int target, qint64 budgetMs);
     void CountThroughput();
 
-    CDayReplay* m_pReplay = nullptr;
+    IQuoteSource* m_pReplay = nullptr;
     CVelkAlert* m_pEngine = nullptr;
     QTimer m_timer;
     QElapsedTimer m_wall;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/CVelkAlert.h"
+#include "engine/CWatchIndex.h"
 
 // The engine's friend for tests: reaches the protected and private members. One definition
 // for the whole test executable.
@@ -36,24 +37,14 @@ public:
     {
         e.m_vecPriceAlert = std::move(list);
         e.m_nPriceAlertCount = static_cast<std::int32_t>(e.m_vecPriceAlert.size());
-        e.m_mapPriceAlert.clear();
-        e.m_bWatchIndexStale = true;
-        for (std::size_t i = 0; i < e.m_vecPriceAlert.size(); ++i) {
-            const Ta_VELKPRICEALERT& r = e.m_vecPriceAlert[i];
-            e.m_mapPriceAlert[VelkDecimalKey(r.m_byMarket, VelkFieldText(r.m_szCode))] =
-                static_cast<int>(i);
-        }
+        e.m_pWatchIndex->RebuildPriceMap(e.m_vecPriceAlert.size());
     }
     static void SetMagicList(CVelkAlert& e, std::vector<Ta_VELKPRICEALERT> list)
     {
         e.m_vecMagicAlert = std::move(list);
         e.m_nMagicAlertCount = static_cast<std::int32_t>(e.m_vecMagicAlert.size());
-        e.m_mapMagicAlert.clear();
-        for (std::size_t i = 0; i < e.m_vecMagicAlert.size(); ++i) {
-            const Ta_VELKPRICEALERT& r = e.m_vecMagicAlert[i];
-            e.m_mapMagicAlert[VelkHexKey(r.m_byMarket, VelkFieldText(r.m_szCode))] =
-                static_cast<int>(i);
-        }
+        CWatchIndex::FillMap(e.m_mapMagicAlert, e.m_vecMagicAlert, e.m_vecMagicAlert.size(),
+                             VelkKeyFormat::kHex);
     }
 
     static void RecordAlert(CVelkAlert& e, const Ta_ALERTRECORD& r) { e.RecordAlert(r); }

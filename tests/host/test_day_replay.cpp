@@ -87,6 +87,37 @@ TEST(DayReader, LargeTradeFileIsReadWholeAndAnErrorNamesItsLine)
     }
 }
 
+TEST(DayReader, ALineLongerThanAReadAndALastLineWithoutItsEndAreReadWhole)
+{
+    CTempDir dir;
+    const std::string day = dir.File("day");
+    WriteDay(day, "09:30:00,1,600000,10.00,100\n09:30:01,2,000001,12.5,200");
+    // A quoted name of 200,000 characters with quotes inside, spanning several reads.
+    std::string name = "\"";
+    for (int i = 0; i < 100000; ++i)
+        name += i % 1000 == 0 ? "\"\"" : "AB";
+    name += "\"";
+    WriteFile(day + "/symbols.csv", "market,code,name,prev_close,limit_up,limit_down\n"
+                                    "1,600000," +
+                                        name +
+                                        ",10.00,11.00,9.00\r\n"
+                                        "2,000001,平安银行,12.00,13.20,10.80");
+    CTradingDay loaded;
+    std::string error;
+    ASSERT_TRUE(loaded.Load(day, error)) << error;
+    ASSERT_EQ(loaded.Symbols().size(), 2u);
+    std::string cut = "\"";
+    while (cut.size() < 49)
+        cut += "AB";
+    cut.resize(49);
+    // The name is cut to its field.
+    EXPECT_EQ(loaded.Symbols()[0].nameGbk, cut);
+    EXPECT_EQ(loaded.Symbols()[1].limitDown, 10.80);
+    ASSERT_EQ(loaded.Trades().size(), 2u);
+    EXPECT_EQ(loaded.Trades()[1].price, 12.5);
+    EXPECT_EQ(loaded.Trades()[1].volume, 200.0);
+}
+
 TEST(DayReader, PricesReadTheSameUnderADecimalCommaLocale)
 {
     // The desktop program runs under the locale Qt took from the environment.

@@ -216,6 +216,15 @@ INSTANTIATE_TEST_SUITE_P(
         MalformedCase{"TradePriceFourDecimals", "trades.csv",
                       "time,market,code,price,volume\n09:30:00,1,600000,10.0001,100\n",
                       "trades.csv:2: price \"10.0001\" has more than 3 decimals"},
+        MalformedCase{"TradePriceTenTimesTheLimitUp", "trades.csv",
+                      "time,market,code,price,volume\n09:30:00,1,600000,110.00,100\n"
+                      "09:30:00,1,600000,110.01,100\n",
+                      "trades.csv:3: price \"110.01\" is more than ten times the stock's "
+                      "limit-up price or previous close (above 110.000)"},
+        MalformedCase{"TradeSameCodeInAnotherMarket", "trades.csv",
+                      "time,market,code,price,volume\n09:30:00,1,600000,10.00,100\n"
+                      "09:30:01,2,600000,10.00,100\n",
+                      "trades.csv:3: stock 2 600000 is not in symbols.csv"},
         MalformedCase{"TradeCodeOfAHundredThousandCharacters", "trades.csv",
                       "time,market,code,price,volume\n09:30:00,1," + std::string(100000, 'x') +
                           ",10.00,100\n",

@@ -1,0 +1,211 @@
+#include "engine/CWatchIndex.h"
+
+#include <cstring>
+
+namespace {
+
+// The decimal key of a stock ("%d%s") in a buffer of the caller's; its length, or 0 when the
+// key would not fit.
+std::size_t FormatDecimalKey(char (&key)[16], unsigned char market, std::string_view code)
+{
+    char digits[3];
+    std::size_t n = 0;
+    unsigned value = market;
+    do {
+        digits[2 - n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    if (n + code.size() > sizeof key)
+        return 0;
+    std::memcpy(key, digits + 3 - n, n);
+    std::memcpy(key + n, code.data(), code.size());
+    return n + code.size();
+}
+
+} // namespace
+
+CWatchIndex::CWatchIndex(const std::vector<Ta_VELKPRICEALERT>& priceList, CKeyIndexMap& priceMap,
+                         const std::vector<Ta_VELKPRICEALERT>& systemList, CKeyIndexMap& systemMap)
+    : m_priceList(priceList), m_priceMap(priceMap), m_systemList(systemList), m_systemMap(systemMap)
+{
+}
+
+void CWatchIndex::FillMap(CKeyIndexMap& map, const std::vector<Ta_VELKPRICEALERT>& list,
+                          std::size_t count, VelkKeyFormat format)
+{
+    map.clear();
+    if (count > list.size())
+        count = list.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const Ta_VELKPRICEALERT& record = list[i];
+        const std::string code = VelkFieldText(record.m_szCode);
+        map[format == VelkKeyFormat::kHex ? VelkHexKey(record.m_byMarket, code)
+                                          : VelkDecimalKey(record.m_byMarket, code)] =
+            static_cast<int>(i);
+    }
+}
+
+void CWatchIndex::RebuildPriceMap(std::size_t count)
+{
+    FillMap(m_priceMap, m_priceList, count, VelkKeyFormat::kDecimal);
+    m_bTableStale = true;
+}
+
+void CWatchIndex::RebuildSystemMap()
+{
+    FillMap(m_systemMap, m_systemList, m_systemList.size(), VelkKeyFormat::kDecimal);
+    m_bTableStale = true;
+    m_nCodesIndexed = kNotIndexed;
+}
+
+void CWatchIndex::SystemListReplaced()
+{
+    m_bTableStale = true;
+    m_nCodesIndexed = kNotIndexed;
+}
+
+void CWatchIndex::SystemRecordAppended()
+{
+    const int index = static_cast<int>(m_systemList.size()) - 1;
+    if (index < 0)
+        return;
+    const Ta_VELKPRICEALERT& record = m_systemList.back();
+    const std::string code = VelkFieldText(record.m_szCode);
+    m_systemMap[VelkDecimalKey(record.m_byMarket, code)] = index;
+    m_bTableStale = true;
+
+    // Only an index of the list as it was before this record grows with it; any other is made
+    // anew at its next use.
+    if (m_nCodesIndexed + 1 != m_systemList.size()) {
+        m_nCodesIndexed = kNotIndexed;
+        return;
+    }
+    m_vecSameCode.push_back(index);
+    auto [first, added] = m_mapFirstOfCode.emplace(code, index);
+    if (!added) {
+        int lastOfCode = first->second;
+        while (m_vecSameCode[static_cast<std::size_t>(lastOfCode)] != first->second)
+            lastOfCode = m_vecSameCode[static_cast<std::size_t>(lastOfCode)];
+        m_vecSameCode[static_cast<std::size_t>(lastOfCode)] = index;
+        m_vecSameCode[static_cast<std::size_t>(index)] = first->second;
+    }
+    m_nCodesIndexed = m_systemList.size();
+}
+
+bool CWatchIndex::SystemRecordIs(int index, unsigned char market, std::string_view code) const
+{
+    if (index < 0 || static_cast<std::size_t>(index) >= m_systemList.size())
+        return false;
+    const Ta_VELKPRICEALERT& record = m_systemList[static_cast<std::size_t>(index)];
+    return record.m_byMarket == market && code.size() < sizeof record.m_szCode &&
+           std::memcmp(record.m_szCode, code.data(), code.size()) == 0 &&
+           record.m_szCode[code.size()] == '\0';
+}
+
+CWatchIndex::Entry CWatchIndex::Find(unsigned char market, std::string_view code)
+{
+    char key[16];
+    const std::size_t size = FormatDecimalKey(key, market, code);
+    std::string longKey;
+    if (size == 0)
+        longKey = VelkDecimalKey(market, std::string(code));
+    const std::string_view keyText = size ? std::string_view(key, size) : longKey;
+    Entry entry = LookUp(keyText);
+    if (entry.system >= 0 && !SystemRecordIs(entry.system, market, code)) {
+        RebuildSystemMap();
+        entry = LookUp(keyText);
+    }
+    return entry;
+}
+
+CWatchIndex::Entry CWatchIndex::LookUp(std::string_view key)
+{
+    // Every change the engine makes to a map marks the table stale; a changed size catches any
+    // other.
+    if (m_bTableStale || m_nTablePrices != m_priceMap.size() ||
+        m_nTableSystem != m_systemMap.size()) {
+        m_table.Clear(m_priceMap.size() + m_systemMap.size());
+        m_bTableComplete = true;
+        for (const auto& [mapKey, index] : m_priceMap) {
+            Entry* stock = m_table.Insert(mapKey);
+            m_bTableComplete = m_bTableComplete && stock;
+            if (stock)
+                stock->price = index;
+        }
+        for (const auto& [mapKey, index] : m_systemMap) {
+            Entry* stock = m_table.Insert(mapKey);
+            m_bTableComplete = m_bTableComplete && stock;
+            if (stock)
+                stock->system = index;
+        }
+        m_nTablePrices = m_priceMap.size();
+        m_nTableSystem = m_systemMap.size();
+        m_bTableStale = false;
+    }
+    if (m_bTableComplete && key.size() <= CShortKeyTable<Entry>::kMaxKey) {
+        const Entry* stock = m_table.Find(key);
+        return stock ? *stock : Entry{};
+    }
+    // A key too long for the table (no stock code is) is looked up in the maps.
+    const std::string text(key);
+    Entry entry;
+    if (auto price = m_priceMap.find(text); price != m_priceMap.end())
+        entry.price = price->second;
+    if (auto system = m_systemMap.find(text); system != m_systemMap.end())
+        entry.system = system->second;
+    return entry;
+}
+
+void CWatchIndex::IndexCodes()
+{
+    // Every change the engine makes to the list drops the index; a changed length catches the
+    // host growing or shrinking it through its pointer, and CodeRingHolds a reordering.
+    if (m_nCodesIndexed == m_systemList.size())
+        return;
+    m_mapFirstOfCode.clear();
+    m_vecSameCode.assign(m_systemList.size(), -1);
+    std::unordered_map<std::string, int> last;
+    for (std::size_t i = 0; i < m_systemList.size(); ++i) {
+        const int index = static_cast<int>(i);
+        const std::string code = VelkFieldText(m_systemList[i].m_szCode);
+        const bool firstOfCode = m_mapFirstOfCode.emplace(code, index).second;
+        int& previous = last[code];
+        if (!firstOfCode)
+            m_vecSameCode[static_cast<std::size_t>(previous)] = index;
+        previous = index;
+    }
+    for (const auto& [code, lastIndex] : last)
+        m_vecSameCode[static_cast<std::size_t>(lastIndex)] = m_mapFirstOfCode[code];
+    m_nCodesIndexed = m_systemList.size();
+}
+
+bool CWatchIndex::CodeRingHolds(int first, std::string_view code) const
+{
+    if (code.size() >= sizeof(Ta_VELKPRICEALERT::m_szCode))
+        return false;
+    int index = first;
+    do {
+        if (index < 0 || static_cast<std::size_t>(index) >= m_systemList.size())
+            return false;
+        const char* stored = m_systemList[static_cast<std::size_t>(index)].m_szCode;
+        if (std::memcmp(stored, code.data(), code.size()) != 0 || stored[code.size()] != '\0')
+            return false;
+        index = m_vecSameCode[static_cast<std::size_t>(index)];
+    } while (index != first);
+    return true;
+}
+
+int CWatchIndex::FirstOfCode(int hint, std::string_view code)
+{
+    IndexCodes();
+    if (hint >= 0 && CodeRingHolds(hint, code))
+        return hint;
+    // A record of the ring that no longer holds the code: the host reordered the list in place.
+    auto found = m_mapFirstOfCode.find(std::string(code));
+    if (found != m_mapFirstOfCode.end() && CodeRingHolds(found->second, code))
+        return found->second;
+    m_nCodesIndexed = kNotIndexed;
+    IndexCodes();
+    found = m_mapFirstOfCode.find(std::string(code));
+    return found == m_mapFirstOfCode.end() ? -1 : found->second;
+}

@@ -1,0 +1,171 @@
+#include "host/gui/CDaySession.h"
+
+#include <algorithm>
+
+#include "engine/CVelkAlert.h"
+#include "host/core/CDayReplay.h"
+#include "host/core/CTradingDay.h"
+#include "host/gui/CReplayController.h"
+#include "hostlibs/CQuoteStore.h"
+#include "platform/qt/MessageBoxService.h"
+
+CDaySession::CDaySession(std::string sysDir, const CVelkServices& services, QObject* parent)
+    : QObject(parent), m_strSysDir(std::move(sysDir)), m_sound(services.pSound),
+      m_services(services), m_pController(new CReplayController(this))
+{
+    m_services.pSound = &m_sound;
+}
+
+CDaySession::~CDaySession()
+{
+    CloseDay();
+}
+
+bool CDaySession::OpenDay(const QString& folder, QString* error)
+{
+    auto day = std::make_unique<CTradingDay>();
+    std::string problem;
+    if (!day->Load(folder.toStdString(), problem)) {
+        if (error)
+            *error = QString::fromStdString(problem);
+        return false;
+    }
+    OpenLoadedDay(std::move(day), folder);
+    return true;
+}
+
+void CDaySession::OpenLoadedDay(std::unique_ptr<CTradingDay> day, const QString& folder)
+{
+    if (!day)
+        return;
+    auto replay = std::make_unique<CDayReplay>(*day, CQuoteStore::Instance());
+    OpenDayWithSource(std::move(day), std::move(replay), folder);
+}
+
+void CDaySession::OpenDayWithSource(std::unique_ptr<CTradingDay> day,
+                                    std::unique_ptr<IQuoteSource> source, const QString& folder)
+{
+    if (!day || !source)
+        return;
+    // The source may read the day it came with: the old day goes first, the new one is kept
+    // alive as long as its source.
+    CloseDay();
+    m_pDay = std::move(day);
+    m_pSource = std::move(source);
+    m_pSource->FillStore(m_strSysDir);
+    m_pSource->SetAfterEachTrade([this](unsigned char market, const std::string& code) {
+        if (m_tradeListener)
+            m_tradeListener(market, code);
+    });
+
+    m_pEngine = std::make_unique<CVelkAlert>(m_services);
+    CString sysPath = m_strSysDir;
+    m_pEngine->SetSYSPath(sysPath);
+    m_pEngine->SetAlertObserver(this);
+    m_pEngine->Start();
+
+    m_nAlertsSoFar = 0;
+    m_strDayFolder = folder;
+    m_pController->Attach(m_pSource.get(), m_pEngine.get());
+    Q_EMIT DayOpened();
+}
+
+void CDaySession::CloseDay()
+{
+    if (m_pEngine)
+        Q_EMIT DayClosing();
+    m_pController->Detach();
+    if (m_pEngine)
+        m_pEngine->SetAlertObserver(nullptr);
+    m_pEngine.reset();
+    m_pSource.reset();
+    m_pDay.reset();
+    m_strDayFolder.clear();
+}
+
+void CDaySession::AddAlertObserver(IVelkAlertObserver* observer)
+{
+    if (observer &&
+        std::find(m_observers.begin(), m_observers.end(), observer) == m_observers.end())
+        m_observers.push_back(observer);
+}
+
+void CDaySession::RemoveAlertObserver(IVelkAlertObserver* observer)
+{
+    std::erase(m_observers, observer);
+}
+
+void CDaySession::SetTradeListener(
+    std::function<void(unsigned char market, const std::string& code)> listener)
+{
+    m_tradeListener = std::move(listener);
+}
+
+bool CDaySession::CanOpenSettings() const
+{
+    return HasDay() && m_services.pWindowing;
+}
+
+bool CDaySession::HasRatioPage() const
+{
+    return CanOpenSettings() && m_services.pWindowing->HasAlertSettingPage();
+}
+
+void CDaySession::OpenSettings()
+{
+    // One sheet at a time: a second request while it runs (a command posted meanwhile) is void.
+    if (!m_pEngine || m_bInSettings)
+        return;
+    m_bInSettings = true;
+    m_pEngine->SetAlertCondition();
+    m_bInSettings = false;
+}
+
+bool CDaySession::OpenRatioSettings()
+{
+    if (!HasRatioPage() || m_bInSettings)
+        return true;
+    m_bInSettings = true;
+    Ta_ALERTSETTING* setting = nullptr;
+    m_pEngine->GetRatioSetting(&setting);
+    bool saved = true;
+    if (m_services.pWindowing->RunAlertSettingPage(setting) == VelkMsgBox::kIdOk)
+        saved = m_pEngine->SaveAlertCondition();
+    m_bInSettings = false;
+    return saved;
+}
+
+void CDaySession::ShowAlertList()
+{
+    if (m_pEngine)
+        m_pEngine->PopAlertDialog();
+}
+
+void CDaySession::HideAlertList()
+{
+    if (m_pEngine)
+        m_pEngine->HideAlertDialog();
+}
+
+void CDaySession::NewDay()
+{
+    if (!m_pEngine)
+        return;
+    m_pEngine->ClearAllData();
+    m_nAlertsSoFar = 0;
+}
+
+void CDaySession::AddToMonitor(unsigned char market, const std::string& code)
+{
+    if (m_pEngine)
+        m_pEngine->AddStockToSystemAlert(market, code);
+}
+
+void CDaySession::OnAlertRecorded(const Ta_ALERTRECORD& record)
+{
+    ++m_nAlertsSoFar;
+    // A copy: an observer may remove itself while it hears of the alert.
+    const std::vector<IVelkAlertObserver*> observers = m_observers;
+    for (IVelkAlertObserver* observer : observers)
+        observer->OnAlertRecorded(record);
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/VelkServices.h"
+#include "host/gui/CSwitchableSound.h"
+
+class CReplayController;
+class CTradingDay;
+class CVelkAlert;
+class IQuoteSource;
+
+// One trading day of the desktop program without its windows: the day's data, the source that
+// hands its quotes to the engine (the day's replay, or a feed of the caller's), the engine that
+// runs for the day and the clock that drives it. The windows show what it holds and ask it for
+// the module's commands; hosts of alerts (outputs, monitors) listen through its observers.
+class CDaySession final : public QObject, private IVelkAlertObserver {
+    Q_OBJECT
+public:
+    // sysDir is the engine's system directory. services are the module's (windows, message
+    // boxes, sound); the sound goes through the session's sound switch.
+    CDaySession(std::string sysDir, const CVelkServices& services, QObject* parent = nullptr);
+    ~CDaySession() override;
+
+    // Checks the folder's trading day and, when it is sound, ends the day in place (its engine
+    // writes the day file) and starts a new engine on it, paused at the day's start. A bad
+    // folder leaves the day in place and gives the reason in error.
+    bool OpenDay(const QString& folder, QString* error = nullptr);
+    // The same with a day already loaded from folder; its own trades are replayed.
+    void OpenLoadedDay(std::unique_ptr<CTradingDay> day, const QString& folder);
+    // The same with quotes from another source (a live feed) over the day's markets and
+    // symbols. The source is driven by the session's controller like a replay.
+    void OpenDayWithSource(std::unique_ptr<CTradingDay> day, std::unique_ptr<IQuoteSource> source,
+                           const QString& folder);
+    // Ends the day: the engine goes (its alert list window writes the day file).
+    void CloseDay();
+
+    bool HasDay() const { return m_pEngine != nullptr; }
+    const CTradingDay* Day() const { return m_pDay.get(); }
+    QString DayFolder() const { return m_strDayFolder; }
+    const std::string& SysDir() const { return m_strSysDir; }
+    CVelkAlert* Engine() const { return m_pEngine.get(); }
+    IQuoteSource* Source() const { return m_pSource.get(); }
+    CReplayController* Controller() const { return m_pController; }
+    CSwitchableSound& Sound() { return m_sound; }
+    const CVelkServices& Services() const { return m_services; }
+
+    // Alerts recorded since the day was opened or the last new day.
+    int AlertsSoFar() const { return m_nAlertsSoFar; }
+
+    // Observers hear of every alert the engine records, in the order recorded, after the
+    // session has counted it. Not owned; they must be removed before they go.
+    void AddAlertObserver(IVelkAlertObserver* observer);
+    void RemoveAlertObserver(IVelkAlertObserver* observer);
+    // Told of every trade the quote service takes in (the board marks the stock's row).
+    void
+    SetTradeListener(std::function<void(unsigned char market, const std::string& code)> listener);
+
+    // The module's commands. Settings open one sheet at a time; a request while one runs is
+    // void.
+    bool CanOpenSettings() const;
+    bool HasRatioPage() const;
+    void OpenSettings();
+    // The ratio settings page on the engine's record; saved on OK. False when OK was pressed and
+    // the conditions could not be written.
+    bool OpenRatioSettings();
+    void ShowAlertList();
+    void HideAlertList();
+    // The engine's day starts afresh: its alert list is emptied.
+    void NewDay();
+    void AddToMonitor(unsigned char market, const std::string& code);
+    bool IsInSettings() const { return m_bInSettings; }
+
+Q_SIGNALS:
+    // Before the engine of a day goes: windows that show it close.
+    void DayClosing();
+    // After a day was opened, its engine started and the clock attached.
+    void DayOpened();
+
+private:
+    void OnAlertRecorded(const Ta_ALERTRECORD& record) override;
+
+    std::string m_strSysDir;
+    CSwitchableSound m_sound;
+    CVelkServices m_services;
+    std::unique_ptr<CTradingDay> m_pDay;
+    std::unique_ptr<IQuoteSource> m_pSource;
+    std::unique_ptr<CVelkAlert> m_pEngine;
+    CReplayController* m_pController;
+    QString m_strDayFolder;
+    int m_nAlertsSoFar = 0;
+    bool m_bInSettings = false;
+    std::vector<IVelkAlertObserver*> m_observers;
+    std::function<void(unsigned char, const std::string&)> m_tradeListener;
+};
