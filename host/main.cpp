@@ -18,13 +18,16 @@
 
 #ifdef VELK_HOST_HAS_UI
 #include <QApplication>
+#include <QDate>
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
 #include <QSettings>
+#include <QStatusBar>
 #include <cstdlib>
 #include <memory>
 
+#include "host/gui/CDesktopAlertOutputs.h"
 #include "host/gui/CDesktopMainWindow.h"
 #include "host/gui/CQtHostSession.h"
 #include "host/gui/CScreenshots.h"
@@ -251,6 +254,26 @@ int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
     {
         CDesktopMainWindow window(sysDir, settings.get(), options.Silent() || screenshots);
         VelkSetMainWindow(&window);
+        // Pictures keep no history and send nothing; the user's runs do both, as headless ones.
+        std::unique_ptr<CDesktopAlertOutputs> outputs;
+        if (settings) {
+            const bool keep = !options.NoHistory() && COutputSettings::HistoryEnabled(*settings);
+            const std::string historyPath =
+                keep ? CAlertHistory::PathIn(AbsolutePath(options.Root())) : std::string();
+            outputs = std::make_unique<CDesktopAlertOutputs>(window.Session(), historyPath,
+                                                             settings.get());
+            QObject::connect(outputs.get(), &CDesktopAlertOutputs::Problem, &window,
+                             [&window](const QString& text) {
+                                 window.statusBar()->showMessage(text);
+                                 std::fprintf(stderr, "velk-host: %s\n",
+                                              text.toStdString().c_str());
+                             });
+            if (CAlertHistory* history = outputs->History()) {
+                const QDate today = QDate::currentDate();
+                history->DeleteOlderThan(COutputSettings::RetentionDays(*settings),
+                                         today.year() * 10000 + today.month() * 100 + today.day());
+            }
+        }
         if (day) {
             window.OpenLoadedDay(std::move(day), QString::fromStdString(dayFolder));
         } else {

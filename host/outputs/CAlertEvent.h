@@ -18,6 +18,9 @@ struct CAlertEvent {
     int tradingDate = 0;
     // A live feed, or the replay of a recorded day.
     bool live = false;
+    // The history's run the alert belongs to (0 without a history); its delivery attempts are
+    // kept under it even when they come after a new run has begun.
+    long long historyRun = 0;
 
     // The reason code whose text is reasonGbk, -1 when none has it.
     static int ReasonCodeOf(const std::string& reasonGbk);

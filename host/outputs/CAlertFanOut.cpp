@@ -23,8 +23,10 @@ void CAlertFanOut::OnAlertRecorded(const Ta_ALERTRECORD& record)
     event.sequence = ++m_nSequence;
     event.tradingDate = m_context.tradingDate;
     event.live = m_context.live;
-    if (m_pHistory)
+    if (m_pHistory) {
+        event.historyRun = m_pHistory->CurrentRun();
         m_pHistory->Add(event);
+    }
     for (const auto& worker : m_vecWorkers)
         worker->Push(event);
 }

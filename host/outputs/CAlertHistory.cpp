@@ -249,7 +249,8 @@ void CAlertHistory::Add(const CAlertEvent& event)
 void CAlertHistory::OnDeliveryAttempt(const CAlertEvent& event, const std::string& output,
                                       int attempt, const CDeliveryAttempt& result)
 {
-    Attempt row{event.sequence, event.tradingDate, output, attempt, result, NowText()};
+    Attempt row{event.historyRun, event.sequence, event.tradingDate, output,
+                attempt,          result,         NowText()};
     std::lock_guard<std::mutex> lock(m_attemptMutex);
     m_vecAttempts.push_back(std::move(row));
 }
@@ -287,7 +288,7 @@ bool CAlertHistory::Commit()
             dateText = DateText(lastDate);
         }
         sqlite3_stmt* s = m_pInsertAlert;
-        sqlite3_bind_int64(s, 1, m_nRun);
+        sqlite3_bind_int64(s, 1, event.historyRun ? event.historyRun : m_nRun);
         sqlite3_bind_int64(s, 2, static_cast<sqlite3_int64>(event.sequence));
         BindText(s, 3, dateText);
         sqlite3_bind_int(s, 4, event.record.m_nTime);
@@ -310,7 +311,7 @@ bool CAlertHistory::Commit()
         if (!ok)
             break;
         sqlite3_stmt* s = m_pInsertAttempt;
-        sqlite3_bind_int64(s, 1, m_nRun);
+        sqlite3_bind_int64(s, 1, attempt.run ? attempt.run : m_nRun);
         sqlite3_bind_int64(s, 2, static_cast<sqlite3_int64>(attempt.sequence));
         BindText(s, 3, DateText(attempt.tradingDate));
         BindText(s, 4, attempt.output);

@@ -66,6 +66,8 @@ public:
     // Starts a run: the alerts from now on carry its source and day folder.
     bool BeginRun(bool live, const std::string& dayFolder);
 
+    // The run begun last; 0 before the first.
+    long long CurrentRun() const { return m_nRun; }
     // From the engine's thread: kept until the next Commit.
     void Add(const CAlertEvent& event);
     // From any output's thread.
@@ -84,6 +86,7 @@ public:
 
 private:
     struct Attempt {
+        long long run;
         std::uint64_t sequence;
         int tradingDate;
         std::string output;
