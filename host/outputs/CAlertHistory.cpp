@@ -105,6 +105,17 @@ std::string ColumnText(sqlite3_stmt* statement, int index)
 
 CAlertHistory::CAlertHistory() = default;
 
+const std::string& CAlertHistory::Utf8Of(const std::string& gbk)
+{
+    auto found = m_utf8.find(gbk);
+    if (found != m_utf8.end())
+        return found->second;
+    // A feed of new names every day must not grow it without end.
+    if (m_utf8.size() > 200000)
+        m_utf8.clear();
+    return m_utf8.emplace(gbk, TextCodec::GbkToUtf8(gbk)).first->second;
+}
+
 CAlertHistory::~CAlertHistory()
 {
     if (m_pDb)
@@ -293,13 +304,13 @@ bool CAlertHistory::Commit()
         BindText(s, 3, dateText);
         sqlite3_bind_int(s, 4, event.record.m_nTime);
         sqlite3_bind_int(s, 5, event.record.m_byMarket);
-        BindText(s, 6, event.CodeUtf8());
-        BindText(s, 7, event.NameUtf8());
+        BindText(s, 6, Utf8Of(VelkFieldText(event.record.m_szCode)));
+        BindText(s, 7, Utf8Of(VelkFieldText(event.record.m_szName)));
         if (event.reasonCode >= 0)
             sqlite3_bind_int(s, 8, event.reasonCode);
         else
             sqlite3_bind_null(s, 8);
-        BindText(s, 9, event.ReasonUtf8());
+        BindText(s, 9, Utf8Of(VelkFieldText(event.record.m_szReason)));
         sqlite3_bind_double(s, 10, static_cast<double>(event.record.m_fPrice));
         sqlite3_bind_double(s, 11, static_cast<double>(event.record.m_fVolume));
         BindText(s, 12, m_strSource);

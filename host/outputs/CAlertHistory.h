@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "host/outputs/CAlertEvent.h"
@@ -96,6 +97,8 @@ private:
     };
 
     bool Exec(const char* sql);
+    // The UTF-8 of a GBK field, converted once: a day repeats its codes, names and reasons.
+    const std::string& Utf8Of(const std::string& gbk);
     bool Migrate();
     bool Prepare();
     void Close();
@@ -109,6 +112,7 @@ private:
     std::string m_strDayFolder;
     std::string m_strError;
     std::vector<CAlertEvent> m_vecPending;
+    std::unordered_map<std::string, std::string> m_utf8;
     std::mutex m_attemptMutex;
     std::vector<Attempt> m_vecAttempts;
 };
