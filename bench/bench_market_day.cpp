@@ -15,7 +15,11 @@
 // that other work shares.
 //
 //   bench_market_day [--trades N[,N...]] [--stocks N] [--seed N] [--runs N] [--data DIR]
-//                    [--modes floor,none,watched,popup,monitor]
+//                    [--modes floor,none,watched,popup,monitor,outputs]
+//
+// The mode "outputs" replays the watched day with velk-host's alert history (an SQLite file
+// committed once a frame) and two webhook outputs whose receiver never answers; it is compared
+// with "watched".
 //   bench_market_day --soak NOTIFICATIONS [--trades N] ...
 //
 // The soak replays the watched day again and again into one engine, as one trading day after
@@ -46,8 +50,16 @@
 #include "hostlibs/CQuoteStore.h"
 #include "platform/core/VelkFile.h"
 
+#include "host/outputs/CAlertFanOut.h"
+#include "host/outputs/CAlertHistory.h"
+
 #ifdef VELK_BENCH_HAS_UI
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include "host/gui/CQtHostSession.h"
+#include "host/outputs/CWebhookOutput.h"
 #endif
 
 namespace {
@@ -253,7 +265,27 @@ void RunFloor(const CTradingDay& day, RunResult& result)
     result.alerts = found > 0 ? 0 : 1;
 }
 
-// One replay of the day in this process.
+#ifdef VELK_BENCH_HAS_UI
+// A webhook receiver that never answers: connections are taken into the listen queue and left
+// there, so every request waits for its timeout.
+int SilentListener(int& port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, 64) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return -1;
+    port = ntohs(address.sin_port);
+    return fd;
+}
+#endif
+
+// One replay of the day in this process. The mode "outputs" is the watched day with the alert
+// history and two webhook outputs to a receiver that never answers.
 RunResult RunOnce(const std::string& folder, const std::string& mode, int& argc, char** argv)
 {
     RunResult result;
@@ -275,7 +307,8 @@ RunResult RunOnce(const std::string& folder, const std::string& mode, int& argc,
         result.ok = true;
         return result;
     }
-    const std::string root = PrepareRoot(folder, mode);
+    const bool outputs = mode == "outputs";
+    const std::string root = PrepareRoot(folder, outputs ? "watched" : mode);
     if (root.empty())
         return result;
     const std::string sysDir = VelkJoinPath(root, "SYS");
@@ -296,16 +329,57 @@ RunResult RunOnce(const std::string& folder, const std::string& mode, int& argc,
     replay.FillStore(sysDir);
     CCountingObserver observer;
     CDayReplay::Totals totals;
+    CAlertHistory history;
+    CAlertFanOut fanOut(CAlertFanOut::Context{false, day.TradeDate()});
+    fanOut.SetFront(&observer);
+    if (outputs) {
+        if (!history.Open(CAlertHistory::PathIn(root)) || !history.BeginRun(false, folder)) {
+            std::fprintf(stderr, "bench_market_day: %s\n", history.Error().c_str());
+            return result;
+        }
+        fanOut.SetHistory(&history);
+    }
+    auto lastFrame = Clock::now();
+    auto endFrame = [&] {
+        if (outputs && Clock::now() - lastFrame >= std::chrono::milliseconds(16)) {
+            fanOut.EndFrame();
+            lastFrame = Clock::now();
+        }
+    };
 #ifdef VELK_BENCH_HAS_UI
     CQtHostSession session(argc, argv, stderr);
-    replay.SetAfterEachCall([&session] { session.ProcessEventsEachFrame(); });
+    int port = 0;
+    const int silent = outputs ? SilentListener(port) : -1;
+    if (outputs) {
+        for (const char* name : {"first", "second"}) {
+            CWebhookConfig config;
+            config.name = name;
+            config.url = "http://127.0.0.1:" + std::to_string(port) + "/" + name;
+            fanOut.AddOutput(std::make_unique<CWebhookOutput>(config), COutputWorker::Options{});
+        }
+    }
+    replay.SetAfterEachCall([&session, &endFrame] {
+        session.ProcessEventsEachFrame();
+        endFrame();
+    });
     const CVelkServices services = CQtHostSession::EngineServices(true);
 #else
     (void)argc;
     (void)argv;
+    replay.SetAfterEachCall(endFrame);
     const CVelkServices services{};
 #endif
-    totals = replay.Run(&services, sysDir, &observer);
+    totals = replay.Run(&services, sysDir,
+                        outputs ? static_cast<IVelkAlertObserver*>(&fanOut) : &observer);
+    if (outputs) {
+        fanOut.EndFrame();
+        fanOut.Stop(std::chrono::milliseconds(0));
+        fanOut.EndFrame();
+    }
+#ifdef VELK_BENCH_HAS_UI
+    if (silent >= 0)
+        ::close(silent);
+#endif
     const Clock::time_point done = Clock::now();
     const double doneCpu = CpuSeconds();
 
@@ -473,6 +547,15 @@ int RunBenchmark(const Options& options, int& argc, char** argv)
                         (monitor->loadCpu + monitor->replayCpu) /
                             (watched->loadCpu + watched->replayCpu),
                         monitor->replayCpu / watched->replayCpu);
+        const ModeSummary* withOutputs = find("outputs");
+        if (watched && withOutputs)
+            std::printf(
+                "history and two outputs / without, end to end: %.3fx wall, %.3fx cpu; "
+                "replay alone: %.3fx wall, %.3fx cpu\n",
+                (withOutputs->load + withOutputs->replay) / (watched->load + watched->replay),
+                (withOutputs->loadCpu + withOutputs->replayCpu) /
+                    (watched->loadCpu + watched->replayCpu),
+                withOutputs->replay / watched->replay, withOutputs->replayCpu / watched->replayCpu);
         if (watched && popup)
             std::printf("pop-up window / without, end to end: %.2fx wall, %.2fx cpu\n",
                         (popup->load + popup->replay) / (watched->load + watched->replay),
@@ -582,15 +665,17 @@ int main(int argc, char** argv)
 {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fputs(
-            "usage: bench_market_day [--trades N[,N...]] [--stocks N] [--seed N] [--runs N] "
-            "[--data DIR]\n"
-            "                        [--modes floor,none,watched,popup] [--soak NOTIFICATIONS]\n",
-            stderr);
+        std::fputs("usage: bench_market_day [--trades N[,N...]] [--stocks N] [--seed N] [--runs N] "
+                   "[--data DIR]\n"
+                   "                        [--modes floor,none,watched,popup,monitor,outputs]\n"
+                   "                        [--soak NOTIFICATIONS]\n",
+                   stderr);
         return 2;
     }
 #ifndef VELK_BENCH_HAS_UI
     options.modes.erase(std::remove(options.modes.begin(), options.modes.end(), "popup"),
+                        options.modes.end());
+    options.modes.erase(std::remove(options.modes.begin(), options.modes.end(), "outputs"),
                         options.modes.end());
 #endif
     int qtArgc = 1;

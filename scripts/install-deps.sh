@@ -20,10 +20,14 @@ packages=(
   python3
   # The live feed: its JSON parser, NATS client and, for the tests, a NATS server.
   libsimdjson-dev libnats-dev nats-server
+  # velk-host's alert history and outputs: SQLite, the Secret Service, and a private D-Bus with
+  # a mock notification daemon for the tests.
+  libsqlite3-dev libsecret-1-dev dbus python3-dbusmock
 )
 if [ "${VELK_BUILD_UI:-ON}" = "OFF" ]; then
   packages=(g++ make cmake ninja-build pkg-config clang-format help2man libgtest-dev libgmock-dev
-    libbenchmark-dev nlohmann-json3-dev locales python3 libsimdjson-dev libnats-dev nats-server)
+    libbenchmark-dev nlohmann-json3-dev locales python3 libsimdjson-dev libnats-dev nats-server
+    libsqlite3-dev)
 fi
 
 if [ "${1:-}" = "--fuzz" ]; then

@@ -23,8 +23,11 @@ std::string CHostCommandLine::Usage()
            "  velk-host [--silent] [--root DIR] [--day DAYDIR]\n"
            "  velk-host [--root DIR] --day DAYDIR --screenshots PICDIR\n"
 #endif
-           "  velk-host --headless [--silent] [--wait-lock] [--root DIR] --day DAYDIR\n"
+           "  velk-host --headless [--silent] [--wait-lock] [--no-history] [--root DIR]\n"
+           "                      --day DAYDIR\n"
            "  velk-host --headless [--silent] [--root DIR] --feed ADDR\n"
+           "  velk-host history [--root DIR] [--from DATE] [--to DATE] [--code CODE]\n"
+           "                    [--reason TEXT] [--source live|replay] [--format csv|json]\n"
            "  velk-host dump [--root DIR]\n"
            "  velk-host dump-day FILE\n"
            "  velk-host monitor [--root DIR] [on | off | set NAME=VALUE ...]\n"
@@ -90,6 +93,11 @@ std::string CHostCommandLine::Usage()
            "                 it prints every alert as it is recorded and ends at the feed's\n"
            "                 end, at the end of input, or on SIGINT or SIGTERM; exit status 3\n"
            "                 when the feed cannot be reached at all.\n"
+           "  --no-history   keep no alert history for this run. Otherwise every alert is\n"
+           "                 added to DIR/history.sqlite (SQLite, committed once a frame)\n"
+           "                 and handed to the outputs configured in the settings\n"
+           "                 (webhooks, NATS); their status is written to standard error at\n"
+           "                 the end of the run\n"
            "  --help         this text\n"
            "\n"
            "Commands:\n"
@@ -112,6 +120,11 @@ std::string CHostCommandLine::Usage()
            "                 new high (low) alerts only X percent beyond the last alerted one.\n"
            "                 mute.MARKET.CODE=yyyymmdd silences a stock on that trading day\n"
            "                 (empty value: no longer). enabled=0|1 as on and off.\n"
+           "  history        prints the alerts of DIR/history.sqlite, oldest first, filtered\n"
+           "                 by trading date (YYYY-MM-DD or YYYYMMDD, inclusive), code, reason\n"
+           "                 (text or code) and source; CSV (the default) starts with a byte\n"
+           "                 order mark and writes codes as =\"000001\" so that spreadsheets\n"
+           "                 keep their zeros; JSON is an array of objects\n"
            "\n"
            "The trading-day folder holds CSV files in UTF-8, each with a header line:\n"
            "  day.csv      trade_date                 (yyyymmdd; required)\n"
@@ -138,6 +151,26 @@ bool CHostCommandLine::Parse(const std::vector<std::string>& args)
     *this = CHostCommandLine();
     bool rootGiven = false;
     std::vector<std::string> positional;
+    // The history command has options of its own; only --root is taken here.
+    if (!args.empty() && args[0] == "history") {
+        m_command = Command::History;
+        for (std::size_t i = 1; i < args.size(); ++i) {
+            if (args[i] == "--root" && i + 1 < args.size()) {
+                m_strRoot = args[++i];
+                rootGiven = true;
+            } else {
+                m_vecCommandArgs.push_back(args[i]);
+            }
+        }
+        if (!rootGiven)
+            m_strRoot = DefaultRoot();
+        if (m_strRoot.empty()) {
+            m_strError =
+                "no --root DIR given and no data directory known (set HOME or XDG_DATA_HOME)";
+            return false;
+        }
+        return true;
+    }
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         auto value = [&](std::string& into) {
@@ -157,6 +190,8 @@ bool CHostCommandLine::Parse(const std::vector<std::string>& args)
             m_bSilent = true;
         } else if (arg == "--wait-lock") {
             m_bWaitLock = true;
+        } else if (arg == "--no-history") {
+            m_bNoHistory = true;
         } else if (arg == "--root") {
             if (!value(m_strRoot))
                 return false;

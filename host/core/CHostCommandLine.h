@@ -6,7 +6,7 @@
 // The command line of velk-host.
 class CHostCommandLine {
 public:
-    enum class Command { Help, Replay, Dump, DumpDay, Monitor, Feed };
+    enum class Command { Help, Replay, Dump, DumpDay, Monitor, Feed, History };
 
     // False with Error() set when the arguments make no sense.
     bool Parse(const std::vector<std::string>& args);
@@ -16,6 +16,10 @@ public:
     bool Silent() const { return m_bSilent; }
     // Wait for another velk-host on the same data directory instead of giving up.
     bool WaitLock() const { return m_bWaitLock; }
+    // The run keeps no alert history.
+    bool NoHistory() const { return m_bNoHistory; }
+    // What follows `history`, for its own parser.
+    const std::vector<std::string>& CommandArgs() const { return m_vecCommandArgs; }
     const std::string& Root() const { return m_strRoot; }
     const std::string& Day() const { return m_strDay; }
     const std::string& File() const { return m_strFile; }
@@ -36,6 +40,8 @@ private:
     bool m_bHeadless = false;
     bool m_bSilent = false;
     bool m_bWaitLock = false;
+    bool m_bNoHistory = false;
+    std::vector<std::string> m_vecCommandArgs;
     std::string m_strRoot;
     std::string m_strDay;
     std::string m_strFile;

@@ -1,0 +1,77 @@
+#include "host/gui/CDesktopAlertOutputs.h"
+
+#include <QSettings>
+#include <cstdio>
+
+#include "host/core/CTradingDay.h"
+#include "host/gui/CDaySession.h"
+#include "host/outputs/COutputSettings.h"
+#include "host/outputs/CSecretStore.h"
+
+CDesktopAlertOutputs::CDesktopAlertOutputs(CDaySession& session, const std::string& historyPath,
+                                           QSettings* settings, QObject* parent)
+    : QObject(parent), m_session(session),
+      m_pFanOut(std::make_unique<CAlertFanOut>(CAlertFanOut::Context{}))
+{
+    if (!historyPath.empty()) {
+        if (m_history.Open(historyPath)) {
+            m_pFanOut->SetHistory(&m_history);
+        } else {
+            m_bHistoryFailed = true;
+            QTimer::singleShot(0, this, [this, error = m_history.Error()] {
+                Q_EMIT Problem(tr("报警历史无法打开: %1").arg(QString::fromStdString(error)));
+            });
+        }
+    }
+    if (settings) {
+        const CSecretStore secrets(CSecretStore::DefaultFile());
+        COutputSettings::AddConfiguredOutputs(*settings, secrets, *m_pFanOut, stderr);
+    }
+    session.AddAlertObserver(this);
+    connect(&session, &CDaySession::DayOpened, this, &CDesktopAlertOutputs::OnDayOpened);
+    // The history is written once a frame, as the window shows new rows.
+    m_frame.setInterval(16);
+    connect(&m_frame, &QTimer::timeout, this, &CDesktopAlertOutputs::EndFrame);
+    m_frame.start();
+    if (session.HasDay())
+        OnDayOpened();
+}
+
+CDesktopAlertOutputs::~CDesktopAlertOutputs()
+{
+    m_session.RemoveAlertObserver(this);
+    EndFrame();
+    m_pFanOut->Stop(std::chrono::milliseconds(1000));
+    EndFrame();
+}
+
+void CDesktopAlertOutputs::OnDayOpened()
+{
+    EndFrame();
+    const CTradingDay* day = m_session.Day();
+    m_pFanOut->SetContext(CAlertFanOut::Context{false, day ? day->TradeDate() : 0});
+    if (m_history.IsOpen() && !m_history.BeginRun(false, m_session.DayFolder().toStdString()))
+        Q_EMIT Problem(QString::fromStdString(m_history.Error()));
+}
+
+void CDesktopAlertOutputs::OnAlertRecorded(const Ta_ALERTRECORD& record)
+{
+    ++m_nSinceFrame;
+    m_pFanOut->OnAlertRecorded(record);
+}
+
+void CDesktopAlertOutputs::EndFrame()
+{
+    if (!m_pFanOut->EndFrame()) {
+        if (!m_bHistoryFailed)
+            Q_EMIT Problem(
+                tr("报警历史无法写入: %1").arg(QString::fromStdString(m_history.Error())));
+        m_bHistoryFailed = true;
+        return;
+    }
+    m_bHistoryFailed = false;
+    if (m_nSinceFrame > 0) {
+        Q_EMIT AlertsCommitted(m_nSinceFrame);
+        m_nSinceFrame = 0;
+    }
+}

@@ -1,0 +1,56 @@
+#include "host/outputs/CAlertFanOut.h"
+
+#include "host/outputs/CAlertHistory.h"
+
+CAlertFanOut::~CAlertFanOut()
+{
+    Stop(std::chrono::milliseconds(0));
+}
+
+void CAlertFanOut::AddOutput(std::unique_ptr<IAlertOutput> output,
+                             const COutputWorker::Options& options)
+{
+    m_vecWorkers.push_back(std::make_unique<COutputWorker>(std::move(output), options, m_pHistory));
+}
+
+void CAlertFanOut::OnAlertRecorded(const Ta_ALERTRECORD& record)
+{
+    if (m_pFront)
+        m_pFront->OnAlertRecorded(record);
+    CAlertEvent event;
+    event.record = record;
+    event.reasonCode = CAlertEvent::ReasonCodeOf(VelkFieldText(record.m_szReason));
+    event.sequence = ++m_nSequence;
+    event.tradingDate = m_context.tradingDate;
+    event.live = m_context.live;
+    if (m_pHistory) {
+        event.historyRun = m_pHistory->CurrentRun();
+        m_pHistory->Add(event);
+    }
+    for (const auto& worker : m_vecWorkers)
+        worker->Push(event);
+}
+
+bool CAlertFanOut::EndFrame()
+{
+    return !m_pHistory || m_pHistory->Commit();
+}
+
+void CAlertFanOut::Stop(std::chrono::milliseconds grace)
+{
+    // The workers share one grace time rather than each taking it in turn.
+    const auto deadline = std::chrono::steady_clock::now() + grace;
+    for (const auto& worker : m_vecWorkers) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        worker->Stop(std::max(left, std::chrono::milliseconds(0)));
+    }
+}
+
+std::vector<std::string> CAlertFanOut::StatusLines() const
+{
+    std::vector<std::string> lines;
+    for (const auto& worker : m_vecWorkers)
+        lines.push_back(worker->StatusText());
+    return lines;
+}

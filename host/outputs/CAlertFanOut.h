@@ -1,0 +1,55 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/VelkServices.h"
+#include "host/outputs/COutputWorker.h"
+
+class CAlertHistory;
+
+// The host's alert observer: each alert the engine records becomes a CAlertEvent, goes to the
+// observer in front (the printed lines, the window), into the history, and into the queue of
+// every output. It runs on the engine's thread and never waits for an output.
+class CAlertFanOut final : public IVelkAlertObserver {
+public:
+    struct Context {
+        bool live = false;
+        int tradingDate = 0; // yyyymmdd
+    };
+
+    explicit CAlertFanOut(const Context& context) : m_context(context) {}
+    ~CAlertFanOut() override;
+    CAlertFanOut(const CAlertFanOut&) = delete;
+    CAlertFanOut& operator=(const CAlertFanOut&) = delete;
+
+    // Hears of every alert first, as it would without the outputs.
+    void SetFront(IVelkAlertObserver* front) { m_pFront = front; }
+    // Keeps every alert and every delivery attempt; it must outlive the fan-out's workers.
+    void SetHistory(CAlertHistory* history) { m_pHistory = history; }
+    void AddOutput(std::unique_ptr<IAlertOutput> output, const COutputWorker::Options& options);
+    // A new day for the live feed or a new day folder replayed; the sequence goes on.
+    void SetContext(const Context& context) { m_context = context; }
+
+    void OnAlertRecorded(const Ta_ALERTRECORD& record) override;
+    // The host's frame has ended: what the history took in since is committed together.
+    // Returns false when the history could not be written (its Error says why).
+    bool EndFrame();
+    // Gives the outputs the grace time to deliver what is queued, then stops them.
+    void Stop(std::chrono::milliseconds grace);
+
+    std::uint64_t Count() const { return m_nSequence; }
+    const std::vector<std::unique_ptr<COutputWorker>>& Workers() const { return m_vecWorkers; }
+    // One line per output, for the status bar or standard error.
+    std::vector<std::string> StatusLines() const;
+
+private:
+    Context m_context;
+    IVelkAlertObserver* m_pFront = nullptr;
+    CAlertHistory* m_pHistory = nullptr;
+    std::vector<std::unique_ptr<COutputWorker>> m_vecWorkers;
+    std::uint64_t m_nSequence = 0;
+};

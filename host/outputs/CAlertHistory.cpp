@@ -1,0 +1,449 @@
+#include "host/outputs/CAlertHistory.h"
+
+#include <chrono>
+#include <ctime>
+#include <sqlite3.h>
+
+#include "platform/core/TextCodec.h"
+#include "platform/core/VelkFile.h"
+
+namespace {
+
+// Each step brings the schema from its index to the next version; steps are only ever added.
+const char* const kMigrations[] = {
+    // 0 -> 1
+    "CREATE TABLE runs ("
+    "  id INTEGER PRIMARY KEY,"
+    "  started TEXT NOT NULL,"
+    "  source TEXT NOT NULL,"
+    "  day_folder TEXT NOT NULL);"
+    "CREATE TABLE alerts ("
+    "  id INTEGER PRIMARY KEY,"
+    "  run_id INTEGER NOT NULL,"
+    "  seq INTEGER NOT NULL,"
+    "  trading_date TEXT NOT NULL,"
+    "  time INTEGER NOT NULL,"
+    "  market INTEGER NOT NULL,"
+    "  code TEXT NOT NULL,"
+    "  name TEXT NOT NULL,"
+    "  reason_code INTEGER,"
+    "  reason TEXT NOT NULL,"
+    "  price REAL NOT NULL,"
+    "  volume REAL NOT NULL,"
+    "  source TEXT NOT NULL,"
+    "  day_folder TEXT NOT NULL);"
+    "CREATE INDEX alerts_by_date ON alerts(trading_date, time);"
+    "CREATE TABLE deliveries ("
+    "  id INTEGER PRIMARY KEY,"
+    "  run_id INTEGER NOT NULL,"
+    "  seq INTEGER NOT NULL,"
+    "  trading_date TEXT NOT NULL,"
+    "  output TEXT NOT NULL,"
+    "  attempt INTEGER NOT NULL,"
+    "  status TEXT NOT NULL,"
+    "  answer TEXT NOT NULL,"
+    "  at TEXT NOT NULL);"
+    "CREATE INDEX deliveries_by_alert ON deliveries(run_id, seq);",
+};
+static_assert(sizeof kMigrations / sizeof kMigrations[0] == CAlertHistory::kSchemaVersion);
+
+std::string NowText()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
+std::string DateText(int ymd)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", ymd / 10000, ymd / 100 % 100, ymd % 100);
+    return text;
+}
+
+// yyyymmdd less some days, through the calendar.
+int DaysBefore(int ymd, int days)
+{
+    std::tm date{};
+    date.tm_year = ymd / 10000 - 1900;
+    date.tm_mon = ymd / 100 % 100 - 1;
+    date.tm_mday = ymd % 100 - days;
+    date.tm_hour = 12;
+    std::mktime(&date);
+    return (date.tm_year + 1900) * 10000 + (date.tm_mon + 1) * 100 + date.tm_mday;
+}
+
+const char* OutcomeText(CDeliveryAttempt::Outcome outcome)
+{
+    switch (outcome) {
+    case CDeliveryAttempt::Outcome::Delivered:
+        return "delivered";
+    case CDeliveryAttempt::Outcome::Retry:
+        return "retry";
+    case CDeliveryAttempt::Outcome::Failed:
+        return "failed";
+    }
+    return "failed";
+}
+
+void BindText(sqlite3_stmt* statement, int index, const std::string& text)
+{
+    sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()),
+                      SQLITE_TRANSIENT);
+}
+
+std::string ColumnText(sqlite3_stmt* statement, int index)
+{
+    const unsigned char* text = sqlite3_column_text(statement, index);
+    return text ? reinterpret_cast<const char*>(text) : std::string();
+}
+
+} // namespace
+
+CAlertHistory::CAlertHistory() = default;
+
+const std::string& CAlertHistory::Utf8Of(const std::string& gbk)
+{
+    auto found = m_utf8.find(gbk);
+    if (found != m_utf8.end())
+        return found->second;
+    // A feed of new names every day must not grow it without end.
+    if (m_utf8.size() > 200000)
+        m_utf8.clear();
+    return m_utf8.emplace(gbk, TextCodec::GbkToUtf8(gbk)).first->second;
+}
+
+CAlertHistory::~CAlertHistory()
+{
+    if (m_pDb)
+        Commit();
+    Close();
+}
+
+bool CAlertHistory::Fail(const char* what)
+{
+    m_strError = std::string(what) + ": " + (m_pDb ? sqlite3_errmsg(m_pDb) : "no database");
+    return false;
+}
+
+bool CAlertHistory::Exec(const char* sql)
+{
+    char* message = nullptr;
+    if (sqlite3_exec(m_pDb, sql, nullptr, nullptr, &message) == SQLITE_OK)
+        return true;
+    m_strError = message ? message : "SQLite error";
+    sqlite3_free(message);
+    return false;
+}
+
+bool CAlertHistory::Open(const std::string& path)
+{
+    Close();
+    m_strError.clear();
+    const std::size_t slash = path.rfind('/');
+    if (slash != std::string::npos && slash > 0 && !VelkCreateDirectories(path.substr(0, slash))) {
+        m_strError = "cannot create the folder of " + path;
+        return false;
+    }
+    if (sqlite3_open_v2(path.c_str(), &m_pDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr) != SQLITE_OK) {
+        Fail(path.c_str());
+        Close();
+        return false;
+    }
+    // A reader (the history window, the history command) may hold the file for a moment.
+    sqlite3_busy_timeout(m_pDb, 2000);
+    // WAL keeps every committed transaction when the process dies; NORMAL leaves the syncing to
+    // checkpoints, which only a power cut, not a killed program, can interrupt.
+    if (!Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;") || !Migrate() || !Prepare()) {
+        m_strError = path + ": " + m_strError;
+        Close();
+        return false;
+    }
+    return true;
+}
+
+int CAlertHistory::SchemaVersion() const
+{
+    if (!m_pDb)
+        return -1;
+    sqlite3_stmt* statement = nullptr;
+    int version = -1;
+    if (sqlite3_prepare_v2(m_pDb, "PRAGMA user_version", -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+        version = sqlite3_column_int(statement, 0);
+    sqlite3_finalize(statement);
+    return version;
+}
+
+bool CAlertHistory::Migrate()
+{
+    if (!Exec("BEGIN IMMEDIATE"))
+        return false;
+    const int version = SchemaVersion();
+    if (version < 0 || version > kSchemaVersion) {
+        Exec("ROLLBACK");
+        m_strError = version < 0
+                         ? "cannot read the schema version"
+                         : "written by a newer velk-host (schema " + std::to_string(version) +
+                               ", this one knows up to " + std::to_string(kSchemaVersion) + ")";
+        return false;
+    }
+    for (int step = version; step < kSchemaVersion; ++step) {
+        const std::string setVersion = "PRAGMA user_version=" + std::to_string(step + 1);
+        if (!Exec(kMigrations[step]) || !Exec(setVersion.c_str())) {
+            const std::string error = m_strError;
+            Exec("ROLLBACK");
+            m_strError = "schema update to " + std::to_string(step + 1) + " failed: " + error;
+            return false;
+        }
+    }
+    return Exec("COMMIT");
+}
+
+bool CAlertHistory::Prepare()
+{
+    const char* insertAlert =
+        "INSERT INTO alerts (run_id, seq, trading_date, time, market, code, name, reason_code, "
+        "reason, price, volume, source, day_folder) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)";
+    const char* insertAttempt =
+        "INSERT INTO deliveries (run_id, seq, trading_date, output, attempt, status, answer, at) "
+        "VALUES (?,?,?,?,?,?,?,?)";
+    if (sqlite3_prepare_v2(m_pDb, insertAlert, -1, &m_pInsertAlert, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(m_pDb, insertAttempt, -1, &m_pInsertAttempt, nullptr) != SQLITE_OK)
+        return Fail("prepare");
+    return true;
+}
+
+void CAlertHistory::Close()
+{
+    sqlite3_finalize(m_pInsertAlert);
+    sqlite3_finalize(m_pInsertAttempt);
+    m_pInsertAlert = nullptr;
+    m_pInsertAttempt = nullptr;
+    if (m_pDb)
+        sqlite3_close_v2(m_pDb);
+    m_pDb = nullptr;
+}
+
+bool CAlertHistory::BeginRun(bool live, const std::string& dayFolder)
+{
+    if (!m_pDb)
+        return Fail("begin run");
+    if (!Commit())
+        return false;
+    m_strSource = live ? "live" : "replay";
+    m_strDayFolder = dayFolder;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(m_pDb, "INSERT INTO runs (started, source, day_folder) VALUES (?,?,?)",
+                           -1, &statement, nullptr) != SQLITE_OK)
+        return Fail("begin run");
+    BindText(statement, 1, NowText());
+    BindText(statement, 2, m_strSource);
+    BindText(statement, 3, m_strDayFolder);
+    const bool done = sqlite3_step(statement) == SQLITE_DONE;
+    sqlite3_finalize(statement);
+    if (!done)
+        return Fail("begin run");
+    m_nRun = sqlite3_last_insert_rowid(m_pDb);
+    return true;
+}
+
+void CAlertHistory::Add(const CAlertEvent& event)
+{
+    m_vecPending.push_back(event);
+}
+
+void CAlertHistory::OnDeliveryAttempt(const CAlertEvent& event, const std::string& output,
+                                      int attempt, const CDeliveryAttempt& result)
+{
+    Attempt row{event.historyRun, event.sequence, event.tradingDate, output,
+                attempt,          result,         NowText()};
+    std::lock_guard<std::mutex> lock(m_attemptMutex);
+    m_vecAttempts.push_back(std::move(row));
+}
+
+bool CAlertHistory::Commit()
+{
+    std::vector<Attempt> attempts;
+    {
+        std::lock_guard<std::mutex> lock(m_attemptMutex);
+        attempts.swap(m_vecAttempts);
+    }
+    if (m_vecPending.empty() && attempts.empty())
+        return true;
+    auto keepAttempts = [&] {
+        std::lock_guard<std::mutex> lock(m_attemptMutex);
+        m_vecAttempts.insert(m_vecAttempts.begin(), attempts.begin(), attempts.end());
+    };
+    if (!m_pDb) {
+        keepAttempts();
+        return Fail("commit");
+    }
+    if (!Exec("BEGIN")) {
+        keepAttempts();
+        return false;
+    }
+    bool ok = true;
+    // The dates and texts repeat from one alert to the next; each is converted once.
+    int lastDate = -1;
+    std::string dateText;
+    for (const CAlertEvent& event : m_vecPending) {
+        if (!ok)
+            break;
+        if (event.tradingDate != lastDate) {
+            lastDate = event.tradingDate;
+            dateText = DateText(lastDate);
+        }
+        sqlite3_stmt* s = m_pInsertAlert;
+        sqlite3_bind_int64(s, 1, event.historyRun ? event.historyRun : m_nRun);
+        sqlite3_bind_int64(s, 2, static_cast<sqlite3_int64>(event.sequence));
+        BindText(s, 3, dateText);
+        sqlite3_bind_int(s, 4, event.record.m_nTime);
+        sqlite3_bind_int(s, 5, event.record.m_byMarket);
+        BindText(s, 6, Utf8Of(VelkFieldText(event.record.m_szCode)));
+        BindText(s, 7, Utf8Of(VelkFieldText(event.record.m_szName)));
+        if (event.reasonCode >= 0)
+            sqlite3_bind_int(s, 8, event.reasonCode);
+        else
+            sqlite3_bind_null(s, 8);
+        BindText(s, 9, Utf8Of(VelkFieldText(event.record.m_szReason)));
+        sqlite3_bind_double(s, 10, static_cast<double>(event.record.m_fPrice));
+        sqlite3_bind_double(s, 11, static_cast<double>(event.record.m_fVolume));
+        BindText(s, 12, m_strSource);
+        BindText(s, 13, m_strDayFolder);
+        ok = sqlite3_step(s) == SQLITE_DONE;
+        sqlite3_reset(s);
+    }
+    for (const Attempt& attempt : attempts) {
+        if (!ok)
+            break;
+        sqlite3_stmt* s = m_pInsertAttempt;
+        sqlite3_bind_int64(s, 1, attempt.run ? attempt.run : m_nRun);
+        sqlite3_bind_int64(s, 2, static_cast<sqlite3_int64>(attempt.sequence));
+        BindText(s, 3, DateText(attempt.tradingDate));
+        BindText(s, 4, attempt.output);
+        sqlite3_bind_int(s, 5, attempt.attempt);
+        BindText(s, 6, OutcomeText(attempt.result.outcome));
+        BindText(s, 7, attempt.result.answer);
+        BindText(s, 8, attempt.at);
+        ok = sqlite3_step(s) == SQLITE_DONE;
+        sqlite3_reset(s);
+    }
+    if (!ok || !Exec("COMMIT")) {
+        Fail("commit");
+        const std::string error = m_strError;
+        Exec("ROLLBACK");
+        m_strError = error;
+        keepAttempts();
+        return false;
+    }
+    m_vecPending.clear();
+    return true;
+}
+
+int CAlertHistory::DeleteOlderThan(int days, int todayYmd)
+{
+    if (days <= 0)
+        return 0;
+    if (!m_pDb || !Commit())
+        return -1;
+    // Today counts as the first of the days kept.
+    const std::string cutoff = DateText(DaysBefore(todayYmd, days - 1));
+    sqlite3_stmt* statement = nullptr;
+    int deleted = -1;
+    if (!Exec("BEGIN"))
+        return -1;
+    for (const char* sql : {"DELETE FROM deliveries WHERE trading_date < ?",
+                            "DELETE FROM alerts WHERE trading_date < ?"}) {
+        if (sqlite3_prepare_v2(m_pDb, sql, -1, &statement, nullptr) != SQLITE_OK) {
+            Fail("delete");
+            Exec("ROLLBACK");
+            return -1;
+        }
+        BindText(statement, 1, cutoff);
+        const bool done = sqlite3_step(statement) == SQLITE_DONE;
+        sqlite3_finalize(statement);
+        if (!done) {
+            Fail("delete");
+            Exec("ROLLBACK");
+            return -1;
+        }
+        deleted = sqlite3_changes(m_pDb);
+    }
+    if (!Exec("COMMIT"))
+        return -1;
+    return deleted;
+}
+
+bool CAlertHistory::Query(const Filter& filter, std::vector<Row>& rows)
+{
+    rows.clear();
+    if (!m_pDb)
+        return Fail("query");
+    std::string sql =
+        "SELECT a.id, a.trading_date, a.time, a.market, a.code, a.name, a.reason_code, a.reason, "
+        "a.price, a.volume, a.source, a.day_folder, a.seq, "
+        "(SELECT count(*) FROM deliveries d WHERE d.run_id = a.run_id AND d.seq = a.seq), "
+        "(SELECT count(*) FROM deliveries d WHERE d.run_id = a.run_id AND d.seq = a.seq "
+        "AND d.status = 'delivered') FROM alerts a WHERE 1";
+    std::vector<std::string> values;
+    if (!filter.from.empty()) {
+        sql += " AND a.trading_date >= ?";
+        values.push_back(filter.from);
+    }
+    if (!filter.to.empty()) {
+        sql += " AND a.trading_date <= ?";
+        values.push_back(filter.to);
+    }
+    if (!filter.code.empty()) {
+        sql += " AND a.code = ?";
+        values.push_back(filter.code);
+    }
+    if (!filter.reason.empty()) {
+        const bool digits = filter.reason.find_first_not_of("0123456789") == std::string::npos;
+        sql += digits ? " AND a.reason_code = ?" : " AND a.reason = ?";
+        values.push_back(filter.reason);
+    }
+    if (!filter.source.empty()) {
+        sql += " AND a.source = ?";
+        values.push_back(filter.source);
+    }
+    sql += " ORDER BY a.trading_date, a.time, a.id";
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(m_pDb, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
+        return Fail("query");
+    for (std::size_t i = 0; i < values.size(); ++i)
+        BindText(statement, static_cast<int>(i + 1), values[i]);
+    int step = SQLITE_ROW;
+    while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+        Row row;
+        row.id = sqlite3_column_int64(statement, 0);
+        row.tradingDate = ColumnText(statement, 1);
+        row.time = sqlite3_column_int(statement, 2);
+        row.market = sqlite3_column_int(statement, 3);
+        row.code = ColumnText(statement, 4);
+        row.name = ColumnText(statement, 5);
+        row.reasonCode = sqlite3_column_type(statement, 6) == SQLITE_NULL
+                             ? -1
+                             : sqlite3_column_int(statement, 6);
+        row.reason = ColumnText(statement, 7);
+        row.price = sqlite3_column_double(statement, 8);
+        row.volume = sqlite3_column_double(statement, 9);
+        row.source = ColumnText(statement, 10);
+        row.dayFolder = ColumnText(statement, 11);
+        row.sequence = sqlite3_column_int64(statement, 12);
+        row.attempts = sqlite3_column_int(statement, 13);
+        row.delivered = sqlite3_column_int(statement, 14);
+        rows.push_back(std::move(row));
+    }
+    sqlite3_finalize(statement);
+    if (step != SQLITE_DONE) {
+        rows.clear();
+        return Fail("query");
+    }
+    return true;
+}

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "host/outputs/CAlertEvent.h"
+#include "host/outputs/IDeliveryLog.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// Every alert and every delivery attempt, kept in an SQLite file (write-ahead log, so a
+// program killed at any moment leaves a sound file holding every committed frame). Alerts are
+// taken in on the engine's thread and written together once a frame; attempts come from the
+// outputs' threads and go into the same transaction.
+class CAlertHistory final : public IDeliveryLog {
+public:
+    // The newest schema this program writes; older files are brought up to it when opened.
+    static constexpr int kSchemaVersion = 1;
+
+    struct Filter {
+        std::string from; // yyyy-mm-dd, inclusive; empty: no bound
+        std::string to;
+        std::string code;
+        // A reason text, or a reason code in digits.
+        std::string reason;
+        // "live" or "replay"; empty: both
+        std::string source;
+    };
+
+    struct Row {
+        long long id = 0;
+        std::string tradingDate; // yyyy-mm-dd
+        int time = 0;            // seconds since midnight
+        int market = 0;
+        std::string code; // UTF-8
+        std::string name;
+        int reasonCode = -1;
+        std::string reason;
+        double price = 0;
+        double volume = 0;
+        std::string source; // "live" or "replay"
+        std::string dayFolder;
+        long long sequence = 0;
+        int attempts = 0;  // delivery attempts of all outputs
+        int delivered = 0; // outputs that delivered it
+    };
+
+    CAlertHistory();
+    ~CAlertHistory() override;
+    CAlertHistory(const CAlertHistory&) = delete;
+    CAlertHistory& operator=(const CAlertHistory&) = delete;
+
+    // The history of a data directory (by default $XDG_DATA_HOME/velk-host).
+    static std::string PathIn(const std::string& root) { return root + "/history.sqlite"; }
+
+    // Opens or creates the file and brings its schema up to date. A file of a newer schema
+    // than this program knows is refused rather than written.
+    bool Open(const std::string& path);
+    bool IsOpen() const { return m_pDb != nullptr; }
+    int SchemaVersion() const;
+    const std::string& Error() const { return m_strError; }
+
+    // Starts a run: the alerts from now on carry its source and day folder.
+    bool BeginRun(bool live, const std::string& dayFolder);
+
+    // The run begun last; 0 before the first.
+    long long CurrentRun() const { return m_nRun; }
+    // From the engine's thread: kept until the next Commit.
+    void Add(const CAlertEvent& event);
+    // From any output's thread.
+    void OnDeliveryAttempt(const CAlertEvent& event, const std::string& output, int attempt,
+                           const CDeliveryAttempt& result) override;
+    // Writes what was taken in since the last commit, in one transaction. On failure nothing of
+    // it is lost from memory: the next commit tries again.
+    bool Commit();
+
+    // Keeps the alerts (and their attempts) of the last `days` trading dates up to today
+    // (yyyymmdd), today included, and deletes older ones; 0 or less keeps everything. Returns
+    // the alerts deleted, -1 on failure.
+    int DeleteOlderThan(int days, int todayYmd);
+
+    bool Query(const Filter& filter, std::vector<Row>& rows);
+
+private:
+    struct Attempt {
+        long long run;
+        std::uint64_t sequence;
+        int tradingDate;
+        std::string output;
+        int attempt;
+        CDeliveryAttempt result;
+        std::string at;
+    };
+
+    bool Exec(const char* sql);
+    // The UTF-8 of a GBK field, converted once: a day repeats its codes, names and reasons.
+    const std::string& Utf8Of(const std::string& gbk);
+    bool Migrate();
+    bool Prepare();
+    void Close();
+    bool Fail(const char* what);
+
+    sqlite3* m_pDb = nullptr;
+    sqlite3_stmt* m_pInsertAlert = nullptr;
+    sqlite3_stmt* m_pInsertAttempt = nullptr;
+    long long m_nRun = 0;
+    std::string m_strSource = "replay";
+    std::string m_strDayFolder;
+    std::string m_strError;
+    std::vector<CAlertEvent> m_vecPending;
+    std::unordered_map<std::string, std::string> m_utf8;
+    std::mutex m_attemptMutex;
+    std::vector<Attempt> m_vecAttempts;
+};

@@ -1,0 +1,85 @@
+#include "host/outputs/CHistoryCommand.h"
+
+#include <sys/stat.h>
+
+#include "host/outputs/CHistoryExport.h"
+
+std::string CHistoryCommand::NormaliseDate(const std::string& text)
+{
+    std::string digits;
+    if (text.size() == 8 && text.find_first_not_of("0123456789") == std::string::npos)
+        digits = text;
+    else if (text.size() == 10 && text[4] == '-' && text[7] == '-')
+        digits = text.substr(0, 4) + text.substr(5, 2) + text.substr(8, 2);
+    if (digits.size() != 8 || digits.find_first_not_of("0123456789") != std::string::npos)
+        return {};
+    const int month = std::stoi(digits.substr(4, 2));
+    const int day = std::stoi(digits.substr(6, 2));
+    if (month < 1 || month > 12 || day < 1 || day > 31)
+        return {};
+    return digits.substr(0, 4) + '-' + digits.substr(4, 2) + '-' + digits.substr(6, 2);
+}
+
+bool CHistoryCommand::Parse(const std::vector<std::string>& args)
+{
+    *this = CHistoryCommand();
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.rfind("--", 0) != 0) {
+            m_strError = "history does not take " + arg;
+            return false;
+        }
+        if (i + 1 >= args.size()) {
+            m_strError = arg + " needs a value";
+            return false;
+        }
+        const std::string& value = args[++i];
+        if (arg == "--from" || arg == "--to") {
+            const std::string date = NormaliseDate(value);
+            if (date.empty()) {
+                m_strError = arg + " " + value + " is no date (YYYY-MM-DD)";
+                return false;
+            }
+            (arg == "--from" ? m_filter.from : m_filter.to) = date;
+        } else if (arg == "--code") {
+            m_filter.code = value;
+        } else if (arg == "--reason") {
+            m_filter.reason = value;
+        } else if (arg == "--source") {
+            if (value != "live" && value != "replay") {
+                m_strError = "--source is live or replay";
+                return false;
+            }
+            m_filter.source = value;
+        } else if (arg == "--format") {
+            if (value != "csv" && value != "json") {
+                m_strError = "--format is csv or json";
+                return false;
+            }
+            m_bJson = value == "json";
+        } else {
+            m_strError = "history does not take " + arg;
+            return false;
+        }
+    }
+    return true;
+}
+
+int CHistoryCommand::Run(const std::string& path, std::FILE* out, std::FILE* err) const
+{
+    // Reading must not create an empty history where there was none.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        std::fprintf(err, "velk-host: no alert history at %s\n", path.c_str());
+        return 1;
+    }
+    CAlertHistory history;
+    std::vector<CAlertHistory::Row> rows;
+    if (!history.Open(path) || !history.Query(m_filter, rows)) {
+        std::fprintf(err, "velk-host: %s\n", history.Error().c_str());
+        return 1;
+    }
+    const std::string text = m_bJson ? CHistoryExport::Json(rows) : CHistoryExport::Csv(rows);
+    std::fwrite(text.data(), 1, text.size(), out);
+    return std::fflush(out) == 0 ? 0 : 1;
+}

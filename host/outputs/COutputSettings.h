@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+class CAlertFanOut;
+class CSecretStore;
+class QSettings;
+
+// The outputs and the history as the user configures them, in the program's QSettings:
+//   history/enabled (true), history/retentionDays (0: keep all),
+//   outputs/queueCapacity (1024), outputs/N/{kind,name,url,template,chatId,enabled}
+// kind is generic, ntfy, telegram, dingtalk, wecom, feishu or nats. Secrets are not in the
+// settings: the secret store keeps them under "output/<name>".
+class COutputSettings {
+public:
+    struct Entry {
+        bool enabled = true;
+        std::string kind = "generic";
+        std::string name;
+        std::string url;
+        std::string bodyTemplate;
+        std::string chatId;
+    };
+
+    static std::vector<Entry> Load(QSettings& settings);
+    static void Save(QSettings& settings, const std::vector<Entry>& entries);
+    static bool HistoryEnabled(QSettings& settings);
+    static int RetentionDays(QSettings& settings);
+    static std::size_t QueueCapacity(QSettings& settings);
+    static std::string SecretKey(const std::string& outputName) { return "output/" + outputName; }
+
+    // Adds every enabled output to the fan-out, with its secret; an entry that makes no sense
+    // (no URL, an unknown kind, an unreadable secret) is left out with a message to err.
+    // Returns the outputs added.
+    static int AddConfiguredOutputs(QSettings& settings, const CSecretStore& secrets,
+                                    CAlertFanOut& fanOut, std::FILE* err);
+};

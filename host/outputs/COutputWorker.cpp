@@ -1,0 +1,136 @@
+#include "host/outputs/COutputWorker.h"
+
+COutputWorker::COutputWorker(std::unique_ptr<IAlertOutput> output, const Options& options,
+                             IDeliveryLog* log)
+    : m_pOutput(std::move(output)), m_name(m_pOutput->Name()), m_options(options), m_pLog(log)
+{
+    m_thread = std::thread([this] { Run(); });
+}
+
+COutputWorker::~COutputWorker()
+{
+    Stop(std::chrono::milliseconds(0));
+}
+
+void COutputWorker::Push(const CAlertEvent& event)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_bClosing)
+            return;
+        if (m_options.capacity == 0) {
+            ++m_status.dropped;
+            return;
+        }
+        if (m_queue.size() >= m_options.capacity) {
+            m_queue.pop_front();
+            ++m_status.dropped;
+        }
+        m_queue.push_back(event);
+    }
+    m_wake.notify_one();
+}
+
+void COutputWorker::Stop(std::chrono::milliseconds grace)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_bStopped)
+            return;
+        m_bStopped = true;
+        m_bClosing = true;
+    }
+    m_wake.notify_all();
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (grace.count() > 0)
+            m_finishedCv.wait_for(lock, grace, [this] { return m_bFinished; });
+        // Whatever is still being tried ends now.
+        m_bAbort = true;
+    }
+    m_wake.notify_all();
+    m_thread.join();
+}
+
+COutputWorker::Status COutputWorker::GetStatus() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Status status = m_status;
+    status.queued = m_queue.size();
+    status.stopped = m_bStopped;
+    return status;
+}
+
+std::string COutputWorker::StatusText() const
+{
+    const Status status = GetStatus();
+    return m_name + ": " + std::to_string(status.delivered) + " delivered, " +
+           std::to_string(status.failed) + " failed, " + std::to_string(status.dropped) +
+           " dropped, " +
+           std::to_string(status.queued + static_cast<std::size_t>(status.abandoned)) +
+           (status.stopped ? " undelivered" : " queued");
+}
+
+void COutputWorker::Run()
+{
+    for (;;) {
+        CAlertEvent event;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_bAbort || m_bClosing || !m_queue.empty(); });
+            if (m_bAbort || m_queue.empty())
+                break;
+            event = m_queue.front();
+            m_queue.pop_front();
+        }
+        DeliverOne(event);
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_status.abandoned += static_cast<long long>(m_queue.size());
+        m_queue.clear();
+        m_bFinished = true;
+    }
+    m_finishedCv.notify_all();
+    m_pOutput->CloseOnWorker();
+}
+
+void COutputWorker::DeliverOne(const CAlertEvent& event)
+{
+    std::chrono::milliseconds pause = m_options.firstBackoff;
+    for (int attempt = 1;; ++attempt) {
+        if (m_bAbort) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            ++m_status.abandoned;
+            return;
+        }
+        const CDeliveryAttempt result = m_pOutput->Deliver(event, m_bAbort);
+        if (m_pLog)
+            m_pLog->OnDeliveryAttempt(event, m_name, attempt, result);
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            ++m_status.attempts;
+            if (result.outcome == CDeliveryAttempt::Outcome::Delivered) {
+                ++m_status.delivered;
+                return;
+            }
+            if (result.outcome == CDeliveryAttempt::Outcome::Failed ||
+                attempt >= m_options.maxAttempts) {
+                ++m_status.failed;
+                return;
+            }
+        }
+        if (!WaitBackoff(pause)) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            ++m_status.abandoned;
+            return;
+        }
+        pause *= 2;
+    }
+}
+
+bool COutputWorker::WaitBackoff(std::chrono::milliseconds pause)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return !m_wake.wait_for(lock, pause, [this] { return m_bAbort.load(); });
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "host/outputs/IAlertOutput.h"
+#include "host/outputs/IDeliveryLog.h"
+
+// One output's queue and the thread that empties it. The engine's thread only puts alerts into
+// the queue; a full queue lets its oldest alert go, so a slow or dead receiver never holds the
+// engine back. Failed attempts are tried again after a growing pause, while the queue waits.
+class COutputWorker {
+public:
+    struct Options {
+        std::size_t capacity = 1024;
+        int maxAttempts = 5;
+        // The pause after the first failed attempt; it doubles after each further one.
+        std::chrono::milliseconds firstBackoff{1000};
+    };
+
+    // What the worker has done so far; read from any thread.
+    struct Status {
+        std::size_t queued = 0;
+        long long delivered = 0;
+        long long failed = 0;    // given up after the last attempt or refused
+        long long dropped = 0;   // pushed out of a full queue
+        long long abandoned = 0; // still waiting when the program closed
+        long long attempts = 0;
+        bool stopped = false;
+    };
+
+    COutputWorker(std::unique_ptr<IAlertOutput> output, const Options& options, IDeliveryLog* log);
+    // Stops at once: what is still queued is abandoned.
+    ~COutputWorker();
+    COutputWorker(const COutputWorker&) = delete;
+    COutputWorker& operator=(const COutputWorker&) = delete;
+
+    // From the engine's thread: never waits for the output.
+    void Push(const CAlertEvent& event);
+    // Lets the worker go on until its queue is empty or the grace time has passed, then stops
+    // it; the rest is abandoned.
+    void Stop(std::chrono::milliseconds grace);
+
+    Status GetStatus() const;
+    std::string Name() const { return m_name; }
+    // "name: 3 delivered, 1 failed, 0 dropped, 2 queued" for a status line.
+    std::string StatusText() const;
+
+private:
+    void Run();
+    // Waits for the pause before the next attempt; false when the worker is to stop instead.
+    bool WaitBackoff(std::chrono::milliseconds pause);
+    // Every attempt for one alert, until it is delivered, refused or out of attempts.
+    void DeliverOne(const CAlertEvent& event);
+
+    std::unique_ptr<IAlertOutput> m_pOutput;
+    const std::string m_name;
+    const Options m_options;
+    IDeliveryLog* m_pLog;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<CAlertEvent> m_queue;
+    std::condition_variable m_finishedCv;
+    bool m_bClosing = false;           // no more alerts come; finish the queue
+    bool m_bStopped = false;           // Stop has been called
+    bool m_bFinished = false;          // the thread has left its loop
+    std::atomic<bool> m_bAbort{false}; // stop now, even in the middle of an attempt
+    Status m_status;
+    std::thread m_thread;
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+
+#include "host/outputs/CWebhookRequest.h"
+#include "host/outputs/IAlertOutput.h"
+
+class QNetworkAccessManager;
+
+// Posts each alert to a webhook with Qt Network, one request at a time, on the worker's
+// thread. A 2xx answer the receiver does not refuse is delivered; a timeout, a network error or
+// a 5xx is worth another attempt; a 4xx is not. Answers name the status and the receiver's
+// words, never the URL, and never hold the secret.
+class CWebhookOutput final : public IAlertOutput {
+public:
+    explicit CWebhookOutput(const CWebhookConfig& config);
+    ~CWebhookOutput() override;
+
+    std::string Name() const override { return m_config.name; }
+    CDeliveryAttempt Deliver(const CAlertEvent& event, const std::atomic<bool>& abort) override;
+    void CloseOnWorker() override;
+
+private:
+    CWebhookConfig m_config;
+    // Made on the thread that delivers, and let go there.
+    std::unique_ptr<QNetworkAccessManager> m_pManager;
+};

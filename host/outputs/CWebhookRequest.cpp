@@ -1,0 +1,256 @@
+#include "host/outputs/CWebhookRequest.h"
+
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include "engine/VelkPriceText.h"
+#include "host/outputs/CAlertJson.h"
+
+namespace {
+
+struct KindEntry {
+    CWebhookConfig::Kind kind;
+    const char* name;
+    const char* url;
+};
+
+constexpr KindEntry kKinds[] = {
+    {CWebhookConfig::Kind::Generic, "generic", ""},
+    {CWebhookConfig::Kind::Ntfy, "ntfy", "https://ntfy.sh/TOPIC"},
+    {CWebhookConfig::Kind::Telegram, "telegram",
+     "https://api.telegram.org/bot{{secret}}/sendMessage"},
+    {CWebhookConfig::Kind::DingTalk, "dingtalk",
+     "https://oapi.dingtalk.com/robot/send?access_token={{secret}}"},
+    {CWebhookConfig::Kind::WeCom, "wecom",
+     "https://qyapi.weixin.qq.com/cgi-bin/webhook/send?key={{secret}}"},
+    {CWebhookConfig::Kind::Feishu, "feishu",
+     "https://open.feishu.cn/open-apis/bot/v2/hook/{{secret}}"},
+};
+
+std::string JsonEscaped(const std::string& text)
+{
+    const std::string quoted =
+        nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return quoted.substr(1, quoted.size() - 2);
+}
+
+std::string Base64(const std::string& bytes)
+{
+    static const char* const kDigits =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    std::size_t i = 0;
+    for (; i + 2 < bytes.size(); i += 3) {
+        const unsigned n = static_cast<unsigned char>(bytes[i]) << 16 |
+                           static_cast<unsigned char>(bytes[i + 1]) << 8 |
+                           static_cast<unsigned char>(bytes[i + 2]);
+        out += kDigits[n >> 18 & 63];
+        out += kDigits[n >> 12 & 63];
+        out += kDigits[n >> 6 & 63];
+        out += kDigits[n & 63];
+    }
+    if (i < bytes.size()) {
+        unsigned n = static_cast<unsigned char>(bytes[i]) << 16;
+        if (i + 1 < bytes.size())
+            n |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+        out += kDigits[n >> 18 & 63];
+        out += kDigits[n >> 12 & 63];
+        out += i + 1 < bytes.size() ? kDigits[n >> 6 & 63] : '=';
+        out += '=';
+    }
+    return out;
+}
+
+// A header value in ASCII: a UTF-8 text as an RFC 2047 encoded word, which ntfy reads.
+std::string HeaderText(const std::string& utf8)
+{
+    for (char c : utf8)
+        if (static_cast<unsigned char>(c) >= 0x80 || c == '\r' || c == '\n')
+            return "=?UTF-8?B?" + Base64(utf8) + "?=";
+    return utf8;
+}
+
+std::string Message(const CAlertEvent& event)
+{
+    return CAlertJson::Summary(event) + '\n' + CAlertJson::Details(event);
+}
+
+} // namespace
+
+const char* CWebhookConfig::KindName(Kind kind)
+{
+    for (const KindEntry& entry : kKinds)
+        if (entry.kind == kind)
+            return entry.name;
+    return "generic";
+}
+
+bool CWebhookConfig::KindFromName(const std::string& name, Kind& kind)
+{
+    for (const KindEntry& entry : kKinds)
+        if (name == entry.name) {
+            kind = entry.kind;
+            return true;
+        }
+    return false;
+}
+
+std::string CWebhookConfig::DefaultUrl(Kind kind)
+{
+    for (const KindEntry& entry : kKinds)
+        if (entry.kind == kind)
+            return entry.url;
+    return {};
+}
+
+std::string CWebhookRequest::Fill(const std::string& text, const CAlertEvent& event,
+                                  const std::string& secret, bool jsonEscape)
+{
+    auto value = [&](const std::string& field, std::string& out) {
+        char number[64];
+        if (field == "date")
+            out = event.DateText();
+        else if (field == "time")
+            out = event.TimeText();
+        else if (field == "market")
+            out = std::to_string(event.record.m_byMarket);
+        else if (field == "code")
+            out = event.CodeUtf8();
+        else if (field == "name")
+            out = event.NameUtf8();
+        else if (field == "reason")
+            out = event.ReasonUtf8();
+        else if (field == "reason_code")
+            out = std::to_string(event.reasonCode);
+        else if (field == "price")
+            out = VelkPriceText(event.record.m_fPrice);
+        else if (field == "volume") {
+            std::snprintf(number, sizeof number, "%.0f",
+                          static_cast<double>(event.record.m_fVolume));
+            out = number;
+        } else if (field == "sequence")
+            out = std::to_string(event.sequence);
+        else if (field == "source")
+            out = event.live ? "live" : "replay";
+        else if (field == "summary")
+            out = CAlertJson::Summary(event);
+        else if (field == "details")
+            out = CAlertJson::Details(event);
+        else if (field == "secret")
+            out = secret;
+        else if (field == "json") {
+            out = CAlertJson::Object(event);
+            return true; // raw, never escaped
+        } else
+            return false;
+        if (jsonEscape)
+            out = JsonEscaped(out);
+        return true;
+    };
+    std::string filled;
+    std::size_t at = 0;
+    for (;;) {
+        const std::size_t open = text.find("{{", at);
+        const std::size_t close = open == std::string::npos ? open : text.find("}}", open + 2);
+        if (close == std::string::npos) {
+            filled.append(text, at, std::string::npos);
+            return filled;
+        }
+        filled.append(text, at, open - at);
+        std::string replacement;
+        if (value(text.substr(open + 2, close - open - 2), replacement))
+            filled += replacement;
+        else
+            filled.append(text, open, close + 2 - open);
+        at = close + 2;
+    }
+}
+
+CWebhookRequest CWebhookRequest::Build(const CWebhookConfig& config, const CAlertEvent& event)
+{
+    using Kind = CWebhookConfig::Kind;
+    CWebhookRequest request;
+    request.url = Fill(config.url, event, config.secret, false);
+    const std::string message = Message(event);
+    nlohmann::ordered_json body;
+    switch (config.kind) {
+    case Kind::Generic:
+        request.headers.emplace_back("Content-Type", "application/json; charset=utf-8");
+        request.body = Fill(config.bodyTemplate.empty() ? "{{json}}" : config.bodyTemplate, event,
+                            config.secret, true);
+        return request;
+    case Kind::Ntfy:
+        request.headers.emplace_back("Content-Type", "text/plain; charset=utf-8");
+        request.headers.emplace_back("Title", HeaderText(CAlertJson::Summary(event)));
+        request.headers.emplace_back("Priority",
+                                     CAlertEvent::IsLimitReason(event.reasonCode) ? "5" : "3");
+        request.headers.emplace_back(
+            "Tags", CAlertEvent::IsRisingReason(event.reasonCode)    ? "chart_with_upwards_trend"
+                    : CAlertEvent::IsFallingReason(event.reasonCode) ? "chart_with_downwards_trend"
+                                                                     : "bell");
+        request.body = CAlertJson::Details(event);
+        return request;
+    case Kind::Telegram:
+        body["chat_id"] = config.chatId;
+        body["text"] = message;
+        break;
+    case Kind::DingTalk:
+    case Kind::WeCom:
+        body["msgtype"] = "text";
+        body["text"]["content"] = message;
+        break;
+    case Kind::Feishu:
+        body["msg_type"] = "text";
+        body["content"]["text"] = message;
+        break;
+    }
+    request.headers.emplace_back("Content-Type", "application/json; charset=utf-8");
+    request.body = body.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    return request;
+}
+
+bool CWebhookRequest::AnswerAccepted(CWebhookConfig::Kind kind, const std::string& body,
+                                     std::string& why)
+{
+    using Kind = CWebhookConfig::Kind;
+    if (kind == Kind::Generic || kind == Kind::Ntfy)
+        return true;
+    const nlohmann::json answer = nlohmann::json::parse(body, nullptr, false);
+    // An answer that is no JSON object says nothing against the 2xx status.
+    if (!answer.is_object())
+        return true;
+    auto refused = [&](const char* key, const char* messageKey) {
+        const auto code = answer.find(key);
+        if (code == answer.end() || !code->is_number_integer() || code->get<long long>() == 0)
+            return false;
+        why = std::string(key) + " " + std::to_string(code->get<long long>());
+        const auto message = answer.find(messageKey);
+        if (message != answer.end() && message->is_string())
+            why += ": " + message->get<std::string>();
+        return true;
+    };
+    switch (kind) {
+    case Kind::Telegram:
+        if (answer.value("ok", true))
+            return true;
+        why = answer.value("description", std::string("not ok"));
+        return false;
+    case Kind::DingTalk:
+    case Kind::WeCom:
+        return !refused("errcode", "errmsg");
+    case Kind::Feishu:
+        return !refused("code", "msg") && !refused("StatusCode", "StatusMessage");
+    default:
+        return true;
+    }
+}
+
+std::string CWebhookRequest::Redact(std::string text, const std::string& secret)
+{
+    if (secret.empty())
+        return text;
+    for (std::size_t at = text.find(secret); at != std::string::npos;
+         at = text.find(secret, at + 3))
+        text.replace(at, secret.size(), "***");
+    return text;
+}

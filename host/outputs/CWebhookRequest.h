@@ -1,0 +1,56 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/outputs/CAlertEvent.h"
+
+// What a webhook output is told by the user: where to post, in which dialect.
+struct CWebhookConfig {
+    enum class Kind {
+        Generic,  // JSON from a template of named fields
+        Ntfy,     // an ntfy-style topic URL: the text as body, Title, Priority and Tags headers
+        Telegram, // a bot's sendMessage
+        DingTalk, // group robots' JSON text messages
+        WeCom,
+        Feishu,
+    };
+    std::string name;
+    Kind kind = Kind::Generic;
+    // May hold {{secret}}, replaced by the secret when the request is made.
+    std::string url;
+    // Generic only; empty: {{json}}, the alert as CAlertJson makes it.
+    std::string bodyTemplate;
+    // Telegram only: the chat the bot writes to.
+    std::string chatId;
+    // From the secret store; never shown, logged or kept in the settings.
+    std::string secret;
+    int timeoutMs = 5000;
+
+    static const char* KindName(Kind kind);
+    // False for a name that is no kind.
+    static bool KindFromName(const std::string& name, Kind& kind);
+    // The URL a preset starts from.
+    static std::string DefaultUrl(Kind kind);
+};
+
+// One HTTP POST for one alert.
+struct CWebhookRequest {
+    std::string url;
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string body;
+
+    static CWebhookRequest Build(const CWebhookConfig& config, const CAlertEvent& event);
+    // Replaces {{field}} by the alert's field (date, time, market, code, name, reason,
+    // reason_code, price, volume, sequence, source, summary, details, secret), escaped for a
+    // JSON string when jsonEscape; {{json}} by the whole alert object. Unknown names stay.
+    static std::string Fill(const std::string& text, const CAlertEvent& event,
+                            const std::string& secret, bool jsonEscape);
+    // Robots and bots answer 200 with an error of their own in the body; false with the reason
+    // when the body says the message was not taken.
+    static bool AnswerAccepted(CWebhookConfig::Kind kind, const std::string& body,
+                               std::string& why);
+    // The text with every occurrence of the secret masked.
+    static std::string Redact(std::string text, const std::string& secret);
+};

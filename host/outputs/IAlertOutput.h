@@ -1,0 +1,34 @@
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "host/outputs/CAlertEvent.h"
+
+// What one attempt to hand an alert on came to.
+struct CDeliveryAttempt {
+    enum class Outcome {
+        Delivered,
+        // Worth trying again later: a timeout, a server error, no connection.
+        Retry,
+        // Trying again cannot help: the receiver refused the message.
+        Failed,
+    };
+    Outcome outcome = Outcome::Failed;
+    // The receiver's answer or the error, short and fit for a log: never a secret.
+    std::string answer;
+};
+
+// A place alerts go to besides the window: a webhook, a message bus, the desktop. Deliver runs
+// on the output's own worker thread, never on the engine's; one call at a time.
+class IAlertOutput {
+public:
+    virtual ~IAlertOutput() = default;
+    // The name the user gave the output, shown in its status and the delivery history.
+    virtual std::string Name() const = 0;
+    // One attempt. It must come back by itself within a bounded time, and soon once abort
+    // turns true (the program is closing).
+    virtual CDeliveryAttempt Deliver(const CAlertEvent& event, const std::atomic<bool>& abort) = 0;
+    // Called on the worker thread when it ends, to let go of what was made there.
+    virtual void CloseOnWorker() {}
+};

@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include "host/outputs/CAlertHistory.h"
+#include "host/outputs/CHistoryCommand.h"
+#include "host/outputs/CHistoryExport.h"
+#include "tests/outputs/OutputsTestSupport.h"
+#include "tests/support/CTempDir.h"
+
+using namespace outputstest;
+
+namespace {
+
+// What another program reading the file sees.
+long long CountRows(const std::string& path, const char* sql)
+{
+    sqlite3* db = nullptr;
+    long long count = -1;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW)
+            count = sqlite3_column_int64(statement, 0);
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+    return count;
+}
+
+std::string QueryText(const std::string& path, const char* sql)
+{
+    sqlite3* db = nullptr;
+    std::string text;
+    if (sqlite3_open(path.c_str(), &db) == SQLITE_OK) {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW && sqlite3_column_text(statement, 0))
+            text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+    return text;
+}
+
+bool Exec(const std::string& path, const char* sql)
+{
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open(path.c_str(), &db) == SQLITE_OK &&
+              sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+} // namespace
+
+TEST(AlertHistory, AlertsReachTheFileAtCommitInWalModeAndSurviveReopening)
+{
+    CTempDir dir;
+    const std::string path = CAlertHistory::PathIn(dir.Path() + "/sub/dir");
+    {
+        CAlertHistory history;
+        ASSERT_TRUE(history.Open(path)) << history.Error();
+        EXPECT_EQ(history.SchemaVersion(), CAlertHistory::kSchemaVersion);
+        ASSERT_TRUE(history.BeginRun(false, "/days/20211201"));
+        history.Add(Event(1));
+        history.Add(Event(2, "000001", "平安银行", 7));
+        EXPECT_EQ(CountRows(path, "SELECT count(*) FROM alerts"), 0);
+        ASSERT_TRUE(history.Commit()) << history.Error();
+        EXPECT_EQ(CountRows(path, "SELECT count(*) FROM alerts"), 2);
+        history.Add(Event(3));
+    } // the last frame is committed when the history closes
+    EXPECT_EQ(CountRows(path, "SELECT count(*) FROM alerts"), 3);
+    EXPECT_EQ(QueryText(path, "PRAGMA journal_mode"), "wal");
+
+    CAlertHistory again;
+    ASSERT_TRUE(again.Open(path)) << again.Error();
+    std::vector<CAlertHistory::Row> rows;
+    ASSERT_TRUE(again.Query({}, rows));
+    ASSERT_EQ(rows.size(), 3u);
+    const CAlertHistory::Row& row = rows[1];
+    EXPECT_EQ(row.tradingDate, "2021-12-01");
+    EXPECT_EQ(row.code, "000001");
+    EXPECT_EQ(row.name, "平安银行");
+    EXPECT_EQ(row.reasonCode, 7);
+    EXPECT_EQ(row.reason, "今日最低价");
+    EXPECT_EQ(row.source, "replay");
+    EXPECT_EQ(row.dayFolder, "/days/20211201");
+    EXPECT_EQ(row.sequence, 2);
+    EXPECT_FLOAT_EQ(static_cast<float>(row.price), 3.04f);
+}
+
+TEST(AlertHistory, SchemaIsMigratedFromNothingAndANewerFileIsRefusedUntouched)
+{
+    CTempDir dir;
+    const std::string old = dir.File("old.sqlite");
+    ASSERT_TRUE(Exec(old, "CREATE TABLE notes(x); INSERT INTO notes VALUES (1);"));
+    CAlertHistory history;
+    ASSERT_TRUE(history.Open(old)) << history.Error();
+    EXPECT_EQ(history.SchemaVersion(), CAlertHistory::kSchemaVersion);
+    EXPECT_EQ(CountRows(old, "SELECT count(*) FROM notes"), 1);
+
+    const std::string newer = dir.File("newer.sqlite");
+    ASSERT_TRUE(Exec(newer, "CREATE TABLE future(x); PRAGMA user_version=99;"));
+    CAlertHistory refused;
+    EXPECT_FALSE(refused.Open(newer));
+    EXPECT_NE(refused.Error().find("newer"), std::string::npos) << refused.Error();
+    EXPECT_FALSE(refused.IsOpen());
+    EXPECT_EQ(CountRows(newer, "PRAGMA user_version"), 99);
+    EXPECT_EQ(CountRows(newer, "SELECT count(*) FROM sqlite_master WHERE name='alerts'"), 0);
+
+    CAlertHistory notAFile;
+    std::filesystem::create_directories(dir.File("adir/history.sqlite"));
+    EXPECT_FALSE(notAFile.Open(dir.File("adir/history.sqlite")));
+    EXPECT_FALSE(notAFile.Error().empty());
+}
+
+TEST(AlertHistory, AFrameThatCannotBeWrittenIsKeptForTheNextCommit)
+{
+    CTempDir dir;
+    const std::string path = dir.File("history.sqlite");
+    CAlertHistory history;
+    ASSERT_TRUE(history.Open(path));
+    ASSERT_TRUE(history.BeginRun(true, ""));
+    history.Add(Event(1));
+    {
+        // Another writer holds the file longer than the history waits.
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        EXPECT_FALSE(history.Commit());
+        EXPECT_FALSE(history.Error().empty());
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+    }
+    history.Add(Event(2));
+    ASSERT_TRUE(history.Commit()) << history.Error();
+    EXPECT_EQ(CountRows(path, "SELECT count(*) FROM alerts"), 2);
+    EXPECT_EQ(CountRows(path, "SELECT count(*) FROM alerts WHERE source='live'"), 2);
+}
+
+TEST(AlertHistory, FiltersByDateCodeReasonAndSourceAndCountsDeliveries)
+{
+    CTempDir dir;
+    CAlertHistory history;
+    ASSERT_TRUE(history.Open(dir.File("h.sqlite")));
+    ASSERT_TRUE(history.BeginRun(false, "d"));
+    history.Add(Event(1, "600103", "青山纸业", 2, 20240102));
+    history.Add(Event(2, "000001", "平安银行", 3, 20240103));
+    history.Add(Event(3, "600103", "青山纸业", 6, 20240104));
+    ASSERT_TRUE(history.BeginRun(true, ""));
+    CAlertEvent live = Event(1, "600103", "青山纸业", 2, 20240105);
+    live.live = true;
+    history.Add(live);
+    history.OnDeliveryAttempt(live, "hook", 1, {CDeliveryAttempt::Outcome::Retry, "503"});
+    history.OnDeliveryAttempt(live, "hook", 2, {CDeliveryAttempt::Outcome::Delivered, "200"});
+    ASSERT_TRUE(history.Commit());
+
+    auto codes = [&](const CAlertHistory::Filter& filter) {
+        std::vector<CAlertHistory::Row> rows;
+        EXPECT_TRUE(history.Query(filter, rows)) << history.Error();
+        std::vector<std::string> out;
+        for (const auto& row : rows)
+            out.push_back(row.tradingDate.substr(8) + ":" + row.code);
+        return out;
+    };
+    EXPECT_EQ(codes({"2024-01-03", "2024-01-04", "", "", ""}),
+              (std::vector<std::string>{"03:000001", "04:600103"}));
+    EXPECT_EQ(codes({"", "", "600103", "", ""}),
+              (std::vector<std::string>{"02:600103", "04:600103", "05:600103"}));
+    EXPECT_EQ(codes({"", "", "", "达到涨停价", ""}),
+              (std::vector<std::string>{"02:600103", "05:600103"}));
+    EXPECT_EQ(codes({"", "", "", "3", ""}), (std::vector<std::string>{"03:000001"}));
+    EXPECT_EQ(codes({"", "", "", "", "live"}), (std::vector<std::string>{"05:600103"}));
+
+    std::vector<CAlertHistory::Row> rows;
+    ASSERT_TRUE(history.Query({"", "", "", "", "live"}, rows));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].attempts, 2);
+    EXPECT_EQ(rows[0].delivered, 1);
+    // The replayed alert 1 of the earlier run is another alert than the live alert 1.
+    ASSERT_TRUE(history.Query({"2024-01-02", "2024-01-02", "", "", ""}, rows));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].attempts, 0);
+
+    EXPECT_EQ(history.DeleteOlderThan(2, 20240105), 2); // keeps the 4th and the 5th
+    EXPECT_EQ(codes({}), (std::vector<std::string>{"04:600103", "05:600103"}));
+    EXPECT_EQ(history.DeleteOlderThan(0, 20240105), 0);
+    EXPECT_EQ(codes({}).size(), 2u);
+}
+
+TEST(HistoryExport, CsvHasAByteOrderMarkKeepsCodesAsTextAndQuotesFields)
+{
+    CAlertHistory::Row row;
+    row.tradingDate = "2024-01-02";
+    row.time = 9 * 3600 + 30 * 60 + 5;
+    row.market = 2;
+    row.code = "000001";
+    row.name = "平安,银行";
+    row.reasonCode = 3;
+    row.reason = "达到跌停价";
+    row.price = 10.0;
+    row.volume = 1500;
+    row.source = "replay";
+    row.dayFolder = "/a \"b\"";
+    const std::string csv = CHistoryExport::Csv({row});
+    ASSERT_EQ(csv.substr(0, 3), "\xEF\xBB\xBF");
+    const std::string line = csv.substr(csv.find("\r\n") + 2);
+    EXPECT_EQ(line,
+              "2024-01-02,09:30:05,2,\"=\"\"000001\"\"\",\"平安,银行\",3,达到跌停价,10.00,1500,"
+              "replay,\"/a \"\"b\"\"\",0,0,0\r\n");
+
+    const auto json = nlohmann::json::parse(CHistoryExport::Json({row}));
+    ASSERT_EQ(json.size(), 1u);
+    EXPECT_EQ(json[0]["code"], "000001");
+    EXPECT_EQ(json[0]["name"], "平安,银行");
+    EXPECT_EQ(json[0]["price"], 10.0);
+    row.reasonCode = -1;
+    EXPECT_TRUE(nlohmann::json::parse(CHistoryExport::Json({row}))[0]["reason_code"].is_null());
+}
+
+TEST(HistoryCommand, ParsesDatesAndRefusesWhatMakesNoSense)
+{
+    CHistoryCommand command;
+    ASSERT_TRUE(command.Parse({"--from", "20240102", "--to", "2024-01-31", "--code", "000001",
+                               "--reason", "达到涨停价", "--format", "json"}));
+    EXPECT_EQ(command.Filter().from, "2024-01-02");
+    EXPECT_EQ(command.Filter().to, "2024-01-31");
+    EXPECT_TRUE(command.Json());
+    EXPECT_FALSE(command.Parse({"--from", "2024-13-01"}));
+    EXPECT_FALSE(command.Parse({"--from", "yesterday"}));
+    EXPECT_FALSE(command.Parse({"--format", "xml"}));
+    EXPECT_FALSE(command.Parse({"--code"}));
+    EXPECT_FALSE(command.Parse({"extra"}));
+    EXPECT_FALSE(command.Error().empty());
+}

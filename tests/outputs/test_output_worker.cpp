@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "host/outputs/CAlertFanOut.h"
+#include "host/outputs/COutputWorker.h"
+#include "tests/outputs/OutputsTestSupport.h"
+
+using namespace outputstest;
+using Outcome = CDeliveryAttempt::Outcome;
+
+namespace {
+
+COutputWorker::Options FastOptions(std::size_t capacity = 16)
+{
+    COutputWorker::Options options;
+    options.capacity = capacity;
+    options.firstBackoff = std::chrono::milliseconds(1);
+    return options;
+}
+
+void WaitHolding(CScriptedOutput::Shared& shared)
+{
+    std::unique_lock<std::mutex> lock(shared.mutex);
+    shared.changed.wait(lock, [&] { return shared.holding; });
+}
+
+void Release(CScriptedOutput::Shared& shared)
+{
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    shared.hold = false;
+    shared.changed.notify_all();
+}
+
+} // namespace
+
+TEST(OutputWorker, FullQueueDropsItsOldestAlertsAndCountsThem)
+{
+    CScriptedOutput::Shared shared;
+    shared.hold = true;
+    COutputWorker worker(std::make_unique<CScriptedOutput>(shared), FastOptions(4), nullptr);
+    worker.Push(Event(1));
+    WaitHolding(shared); // alert 1 is being delivered; the queue is empty again
+    for (std::uint64_t sequence = 2; sequence <= 10; ++sequence)
+        worker.Push(Event(sequence));
+    EXPECT_EQ(worker.GetStatus().dropped, 5);
+    EXPECT_EQ(worker.GetStatus().queued, 4u);
+    Release(shared);
+    worker.Stop(std::chrono::seconds(10));
+
+    const COutputWorker::Status status = worker.GetStatus();
+    EXPECT_EQ(status.delivered, 5);
+    EXPECT_EQ(status.dropped, 5);
+    EXPECT_EQ(status.abandoned, 0);
+    // The newest alerts are the ones kept, in order.
+    EXPECT_EQ(shared.delivered, (std::vector<std::uint64_t>{1, 7, 8, 9, 10}));
+    EXPECT_TRUE(shared.closedOnWorker);
+    EXPECT_NE(worker.StatusText().find("5 dropped"), std::string::npos) << worker.StatusText();
+}
+
+TEST(OutputWorker, RetriesUntilDeliveredStopsOnRefusalAndGivesUpAfterFiveAttempts)
+{
+    CScriptedOutput::Shared shared;
+    shared.script = {Outcome::Retry,  Outcome::Retry, Outcome::Delivered, // alert 1
+                     Outcome::Failed,                                     // alert 2
+                     Outcome::Retry,  Outcome::Retry, Outcome::Retry,     // alert 3 ...
+                     Outcome::Retry,  Outcome::Retry, Outcome::Delivered};
+    CRecordingLog log;
+    COutputWorker worker(std::make_unique<CScriptedOutput>(shared, "hook"), FastOptions(), &log);
+    worker.Push(Event(1));
+    worker.Push(Event(2));
+    worker.Push(Event(3));
+    worker.Push(Event(4));
+    worker.Stop(std::chrono::seconds(10));
+
+    const COutputWorker::Status status = worker.GetStatus();
+    EXPECT_EQ(status.delivered, 2); // alerts 1 and 4
+    EXPECT_EQ(status.failed, 2);    // 2 refused, 3 out of attempts
+    EXPECT_EQ(status.attempts, 3 + 1 + 5 + 1);
+    std::vector<std::pair<std::uint64_t, int>> attempts;
+    for (const auto& entry : log.Entries()) {
+        EXPECT_EQ(entry.output, "hook");
+        attempts.emplace_back(entry.sequence, entry.attempt);
+    }
+    EXPECT_EQ(attempts,
+              (std::vector<std::pair<std::uint64_t, int>>{
+                  {1, 1}, {1, 2}, {1, 3}, {2, 1}, {3, 1}, {3, 2}, {3, 3}, {3, 4}, {3, 5}, {4, 1}}));
+}
+
+TEST(OutputWorker, StopEndsAStuckAttemptAndCountsWhatWasNotDelivered)
+{
+    CScriptedOutput::Shared shared;
+    shared.hold = true;
+    COutputWorker worker(std::make_unique<CScriptedOutput>(shared), FastOptions(), nullptr);
+    worker.Push(Event(1));
+    WaitHolding(shared);
+    // The engine's thread goes on pushing whatever the output does.
+    for (std::uint64_t sequence = 2; sequence <= 1000; ++sequence)
+        worker.Push(Event(sequence));
+    worker.Stop(std::chrono::milliseconds(20));
+    const COutputWorker::Status status = worker.GetStatus();
+    EXPECT_EQ(status.delivered, 0);
+    EXPECT_EQ(status.dropped, 1000 - 1 - 16);
+    EXPECT_EQ(status.abandoned, 1 + 16);
+    EXPECT_TRUE(status.stopped);
+    worker.Push(Event(1001)); // after the stop: ignored, no crash
+    EXPECT_EQ(worker.GetStatus().queued, 0u);
+}
+
+TEST(OutputWorker, BackoffWaitEndsAtStop)
+{
+    CScriptedOutput::Shared shared;
+    shared.script = {Outcome::Retry, Outcome::Retry};
+    COutputWorker::Options options = FastOptions();
+    options.firstBackoff = std::chrono::hours(1);
+    COutputWorker worker(std::make_unique<CScriptedOutput>(shared), options, nullptr);
+    worker.Push(Event(1));
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(shared.mutex);
+            if (!shared.delivered.empty())
+                break;
+        }
+        std::this_thread::yield();
+    }
+    worker.Stop(std::chrono::milliseconds(0)); // would hang for an hour without the wake-up
+    EXPECT_EQ(worker.GetStatus().abandoned, 1);
+    EXPECT_EQ(worker.GetStatus().attempts, 1);
+}
+
+class CCollector final : public IVelkAlertObserver {
+public:
+    void OnAlertRecorded(const Ta_ALERTRECORD& record) override
+    {
+        codes.push_back(record.m_szCode);
+    }
+    std::vector<std::string> codes;
+};
+
+TEST(AlertFanOut, NumbersAlertsFindsReasonCodesAndHandsEachToEveryOutput)
+{
+    CScriptedOutput::Shared first;
+    CScriptedOutput::Shared second;
+    CCollector front;
+    CAlertFanOut fanOut(CAlertFanOut::Context{true, 20240105});
+    fanOut.SetFront(&front);
+    fanOut.AddOutput(std::make_unique<CScriptedOutput>(first, "a"), FastOptions());
+    fanOut.AddOutput(std::make_unique<CScriptedOutput>(second, "b"), FastOptions());
+
+    for (int reason : {0, 3, 13, 6}) {
+        Ta_ALERTRECORD record =
+            Event(0, "00000" + std::to_string(reason), "平安银行", reason).record;
+        fanOut.OnAlertRecorded(record);
+    }
+    Ta_ALERTRECORD magic = Event(0).record;
+    VelkCopyText(magic.m_szReason, TextCodec::Utf8ToGbk("MACD金叉"));
+    fanOut.OnAlertRecorded(magic);
+    fanOut.Stop(std::chrono::seconds(10));
+
+    EXPECT_EQ(front.codes,
+              (std::vector<std::string>{"000000", "000003", "0000013", "000006", "600103"}));
+    EXPECT_EQ(fanOut.Count(), 5u);
+    EXPECT_EQ(first.delivered, (std::vector<std::uint64_t>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(second.delivered, first.delivered);
+    ASSERT_EQ(fanOut.StatusLines().size(), 2u);
+    EXPECT_EQ(fanOut.StatusLines()[1], "b: 5 delivered, 0 failed, 0 dropped, 0 undelivered");
+}
+
+TEST(AlertEvent, ReasonCodesComeBackFromTheirTextsAndOthersAreNone)
+{
+    for (int code = 0; code <= 13; ++code)
+        EXPECT_EQ(CAlertEvent::ReasonCodeOf(VelkReasonText(code)), code);
+    EXPECT_EQ(CAlertEvent::ReasonCodeOf(""), -1);
+    EXPECT_EQ(CAlertEvent::ReasonCodeOf(TextCodec::Utf8ToGbk("MACD金叉")), -1);
+    // A text that only begins like a reason is not that reason.
+    EXPECT_EQ(CAlertEvent::ReasonCodeOf(VelkReasonText(2) + "x"), -1);
+    EXPECT_TRUE(CAlertEvent::IsRisingReason(2));
+    EXPECT_TRUE(CAlertEvent::IsFallingReason(3));
+    EXPECT_TRUE(CAlertEvent::IsFallingReason(4)); // the limit-up board opened: the price falls
+    EXPECT_FALSE(CAlertEvent::IsRisingReason(-1) || CAlertEvent::IsFallingReason(-1));
+}

@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <nlohmann/json.hpp>
+
+#include "host/outputs/COutputWorker.h"
+#include "host/outputs/CWebhookOutput.h"
+#include "tests/outputs/CLocalHttpServer.h"
+#include "tests/outputs/OutputsTestSupport.h"
+
+using namespace outputstest;
+using Outcome = CDeliveryAttempt::Outcome;
+
+namespace {
+
+COutputWorker::Options QuickRetries()
+{
+    COutputWorker::Options options;
+    options.firstBackoff = std::chrono::milliseconds(10);
+    return options;
+}
+
+CWebhookConfig Hook(CWebhookConfig::Kind kind, const std::string& url)
+{
+    CWebhookConfig config;
+    config.name = "hook";
+    config.kind = kind;
+    config.url = url;
+    return config;
+}
+
+} // namespace
+
+TEST(Webhook, ServerErrorsAreRetriedUntilDeliveredAndTheAlertArrivesInUtf8)
+{
+    CLocalHttpServer server({503, 503, 200});
+    CRecordingLog log;
+    COutputWorker worker(
+        std::make_unique<CWebhookOutput>(Hook(CWebhookConfig::Kind::Generic, server.Url())),
+        QuickRetries(), &log);
+    worker.Push(Event(1));
+    worker.Stop(std::chrono::seconds(30));
+
+    EXPECT_EQ(worker.GetStatus().attempts, 3);
+    EXPECT_EQ(worker.GetStatus().delivered, 1);
+    EXPECT_EQ(worker.GetStatus().failed, 0);
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[2].method, "POST");
+    EXPECT_EQ(requests[2].target, "/hook");
+    const auto body = nlohmann::json::parse(requests[2].body);
+    EXPECT_EQ(body["name"], "青山纸业");
+    EXPECT_EQ(body["code"], "600103");
+    EXPECT_EQ(body["reason"], "达到涨停价");
+    EXPECT_EQ(body["reason_code"], 2);
+    EXPECT_EQ(body["price"], 3.04);
+    const auto entries = log.Entries();
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].outcome, Outcome::Retry);
+    EXPECT_EQ(entries[2].outcome, Outcome::Delivered);
+}
+
+TEST(Webhook, AClientErrorIsNotRetried)
+{
+    CLocalHttpServer server({400});
+    COutputWorker worker(
+        std::make_unique<CWebhookOutput>(Hook(CWebhookConfig::Kind::Generic, server.Url())),
+        QuickRetries(), nullptr);
+    worker.Push(Event(1));
+    worker.Stop(std::chrono::seconds(30));
+    EXPECT_EQ(worker.GetStatus().attempts, 1);
+    EXPECT_EQ(worker.GetStatus().failed, 1);
+    EXPECT_EQ(server.Requests().size(), 1u);
+}
+
+TEST(Webhook, ATimeoutIsRetriedAndAServerThatNeverAnswersIsGivenUpAfterFiveAttempts)
+{
+    CLocalHttpServer server({0, 0, 0, 0, 0, 0});
+    CWebhookConfig config = Hook(CWebhookConfig::Kind::Generic, server.Url());
+    config.timeoutMs = 100;
+    CRecordingLog log;
+    COutputWorker worker(std::make_unique<CWebhookOutput>(config), QuickRetries(), &log);
+    worker.Push(Event(1));
+    worker.Stop(std::chrono::seconds(30));
+    EXPECT_EQ(worker.GetStatus().attempts, 5);
+    EXPECT_EQ(worker.GetStatus().failed, 1);
+    EXPECT_EQ(server.Requests().size(), 5u);
+}
+
+TEST(Webhook, StoppingEndsAnAttemptThatWaitsForAnAnswer)
+{
+    CLocalHttpServer server({0});
+    COutputWorker worker(
+        std::make_unique<CWebhookOutput>(Hook(CWebhookConfig::Kind::Generic, server.Url())),
+        QuickRetries(), nullptr);
+    worker.Push(Event(1));
+    worker.Push(Event(2));
+    while (server.Requests().empty())
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    worker.Stop(std::chrono::milliseconds(0)); // the 5 s timeout is not waited for
+    EXPECT_EQ(worker.GetStatus().abandoned, 2);
+    EXPECT_EQ(worker.GetStatus().delivered, 0);
+}
+
+TEST(Webhook, RobotRefusalIn200IsAFailureAndTheSecretNeverReachesTheAnswer)
+{
+    CLocalHttpServer server({200}, R"({"errcode":310000,"errmsg":"keywords not in content"})");
+    CWebhookConfig config =
+        Hook(CWebhookConfig::Kind::DingTalk, server.Url("/robot/send?access_token={{secret}}"));
+    config.secret = "s3cr3t-token";
+    CRecordingLog log;
+    struct CAnswerLog final : IDeliveryLog {
+        void OnDeliveryAttempt(const CAlertEvent&, const std::string&, int,
+                               const CDeliveryAttempt& result) override
+        {
+            answers.push_back(result.answer);
+        }
+        std::vector<std::string> answers;
+    } answers;
+    COutputWorker worker(std::make_unique<CWebhookOutput>(config), QuickRetries(), &answers);
+    worker.Push(Event(1));
+    worker.Stop(std::chrono::seconds(30));
+    EXPECT_EQ(worker.GetStatus().failed, 1);
+    EXPECT_EQ(worker.GetStatus().attempts, 1);
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].target, "/robot/send?access_token=s3cr3t-token");
+    const auto body = nlohmann::json::parse(requests[0].body);
+    EXPECT_EQ(body["msgtype"], "text");
+    EXPECT_EQ(body["text"]["content"].get<std::string>().rfind("青山纸业 600103 达到涨停价\n", 0),
+              0u);
+    ASSERT_EQ(answers.answers.size(), 1u);
+    EXPECT_NE(answers.answers[0].find("310000"), std::string::npos) << answers.answers[0];
+    EXPECT_EQ(answers.answers[0].find("s3cr3t"), std::string::npos);
+}
+
+TEST(WebhookRequest, PresetsSpeakTheirReceiversDialects)
+{
+    CAlertEvent limitUp = Event(7);
+    CWebhookConfig ntfy = Hook(CWebhookConfig::Kind::Ntfy, "http://127.0.0.1/alerts");
+    const CWebhookRequest n = CWebhookRequest::Build(ntfy, limitUp);
+    std::map<std::string, std::string> headers(n.headers.begin(), n.headers.end());
+    // "青山纸业 600103 达到涨停价" as an RFC 2047 word in an ASCII header
+    EXPECT_EQ(headers["Title"], "=?UTF-8?B?6Z2S5bGx57q45LiaIDYwMDEwMyDovr7liLDmtqjlgZzku7c=?=");
+    EXPECT_EQ(headers["Priority"], "5");
+    EXPECT_EQ(headers["Tags"], "chart_with_upwards_trend");
+    EXPECT_NE(n.body.find("价格 3.04"), std::string::npos) << n.body;
+    EXPECT_EQ(CWebhookRequest::Build(ntfy, Event(8, "600103", "青山纸业", 7)).headers[2].second,
+              "3");
+
+    CWebhookConfig telegram = Hook(CWebhookConfig::Kind::Telegram,
+                                   CWebhookConfig::DefaultUrl(CWebhookConfig::Kind::Telegram));
+    telegram.secret = "123:abc";
+    telegram.chatId = "-1001";
+    const CWebhookRequest t = CWebhookRequest::Build(telegram, limitUp);
+    EXPECT_EQ(t.url, "https://api.telegram.org/bot123:abc/sendMessage");
+    EXPECT_EQ(nlohmann::json::parse(t.body)["chat_id"], "-1001");
+    std::string why;
+    EXPECT_FALSE(CWebhookRequest::AnswerAccepted(
+        CWebhookConfig::Kind::Telegram, R"({"ok":false,"description":"chat not found"})", why));
+    EXPECT_EQ(why, "chat not found");
+
+    CWebhookConfig feishu = Hook(CWebhookConfig::Kind::Feishu, "http://127.0.0.1/{{secret}}");
+    const auto f = nlohmann::json::parse(CWebhookRequest::Build(feishu, limitUp).body);
+    EXPECT_EQ(f["msg_type"], "text");
+    EXPECT_NE(f["content"]["text"].get<std::string>().find("青山纸业"), std::string::npos);
+    EXPECT_TRUE(CWebhookRequest::AnswerAccepted(CWebhookConfig::Kind::Feishu,
+                                                R"({"code":0,"msg":"success"})", why));
+    EXPECT_FALSE(CWebhookRequest::AnswerAccepted(
+        CWebhookConfig::Kind::Feishu, R"({"code":19024,"msg":"Key Words Not Found"})", why));
+    EXPECT_TRUE(CWebhookRequest::AnswerAccepted(CWebhookConfig::Kind::WeCom, "not json", why));
+}
+
+TEST(WebhookRequest, TemplateFieldsAreEscapedForJsonAndUnknownNamesStay)
+{
+    CAlertEvent event = Event(3, "600103", "名\"字\\");
+    const std::string filled = CWebhookRequest::Fill(
+        R"({"n":"{{name}}","c":"{{code}}","p":{{price}},"x":"{{nope}}","all":{{json}}})", event, "",
+        true);
+    const auto json = nlohmann::json::parse(filled);
+    EXPECT_EQ(json["n"], "名\"字\\");
+    EXPECT_EQ(json["c"], "600103");
+    EXPECT_EQ(json["p"], 3.04);
+    EXPECT_EQ(json["x"], "{{nope}}");
+    EXPECT_EQ(json["all"]["sequence"], 3);
+    EXPECT_EQ(CWebhookRequest::Fill("{{unclosed", event, "", true), "{{unclosed");
+    EXPECT_EQ(CWebhookRequest::Redact("a KEY b KEYKEY", "KEY"), "a *** b ******");
+}
