@@ -41,176 +41,171 @@
 #include "host/gui/CQtHostSession.h"
 #include "host/gui/CScreenshots.h"
 #include "host/gui/HostSettingKeys.h"
-WarnIfNothingWatched(replay.Run(&services, sysDir, &fanOut), sysDir);
-}
-else
-{
-    WarnIfNothingWatched(replay.Run(nullptr, sysDir, &fanOut), sysDir);
+#include "host/outputs/COutputSettings.h"
+#include "host/outputs/CSecretStore.h"
+#include "platform/qt/MessageBoxService.h"
+#include "platform/qt/QtText.h"
 #include "platform/qt/RegisteredMessages.h"
 #endif
 
-    namespace {
+namespace {
 
-    constexpr int kExitFailure = 1;
-    constexpr int kExitBadInput = 2;
-    constexpr int kExitLocked = 4;
+constexpr int kExitFailure = 1;
+constexpr int kExitBadInput = 2;
+constexpr int kExitLocked = 4;
 
-    // Held by the velk-host that works on a data directory, for its whole run.
-    std::string RootLockPath(const std::string& sysDir)
-    {
-        return VelkJoinPath(sysDir, "velk-host.lock");
+// Held by the velk-host that works on a data directory, for its whole run.
+std::string RootLockPath(const std::string& sysDir)
+{
+    return VelkJoinPath(sysDir, "velk-host.lock");
+}
+
+void PrintJson(const nlohmann::ordered_json& value)
+{
+    // Texts come out of GBK conversion and are valid UTF-8; replace keeps a stray byte from
+    // ending the dump.
+    std::string text = value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    text += '\n';
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+std::string AbsolutePath(const std::string& path)
+{
+    if (!path.empty() && path[0] == '/')
+        return path;
+    std::vector<char> buffer(4096);
+    if (!::getcwd(buffer.data(), buffer.size()))
+        return path;
+    return VelkJoinPath(buffer.data(), path);
+}
+
+// DIR/SYS and DIR/bin exist and the process works in DIR/bin: the engine finds ..\Dat\Alert
+// and ..\SYS from the current directory, as in the host application's bin folder. 0 when
+// ready, else the exit status.
+int PrepareRoot(const std::string& rootOption, std::string& sysDir)
+{
+    const std::string root = AbsolutePath(rootOption);
+    if (VelkFileExists(root) && !VelkIsDirectory(root)) {
+        std::fprintf(stderr, "velk-host: %s is not a directory\n", root.c_str());
+        return kExitBadInput;
     }
-
-    void PrintJson(const nlohmann::ordered_json& value)
-    {
-        // Texts come out of GBK conversion and are valid UTF-8; replace keeps a stray byte from
-        // ending the dump.
-        std::string text =
-            value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
-        text += '\n';
-        std::fwrite(text.data(), 1, text.size(), stdout);
+    sysDir = VelkJoinPath(root, "SYS");
+    const std::string binDir = VelkJoinPath(root, "bin");
+    if (!VelkCreateDirectories(sysDir) || !VelkCreateDirectories(binDir)) {
+        std::fprintf(stderr, "velk-host: cannot create %s and %s\n", sysDir.c_str(),
+                     binDir.c_str());
+        return kExitFailure;
     }
-
-    std::string AbsolutePath(const std::string& path)
-    {
-        if (!path.empty() && path[0] == '/')
-            return path;
-        std::vector<char> buffer(4096);
-        if (!::getcwd(buffer.data(), buffer.size()))
-            return path;
-        return VelkJoinPath(buffer.data(), path);
+    if (::chdir(binDir.c_str()) != 0) {
+        std::fprintf(stderr, "velk-host: cannot enter %s\n", binDir.c_str());
+        return kExitFailure;
     }
+    return 0;
+}
 
-    // DIR/SYS and DIR/bin exist and the process works in DIR/bin: the engine finds ..\Dat\Alert
-    // and ..\SYS from the current directory, as in the host application's bin folder. 0 when
-    // ready, else the exit status.
-    int PrepareRoot(const std::string& rootOption, std::string& sysDir)
-    {
-        const std::string root = AbsolutePath(rootOption);
-        if (VelkFileExists(root) && !VelkIsDirectory(root)) {
-            std::fprintf(stderr, "velk-host: %s is not a directory\n", root.c_str());
-            return kExitBadInput;
-        }
-        sysDir = VelkJoinPath(root, "SYS");
-        const std::string binDir = VelkJoinPath(root, "bin");
-        if (!VelkCreateDirectories(sysDir) || !VelkCreateDirectories(binDir)) {
-            std::fprintf(stderr, "velk-host: cannot create %s and %s\n", sysDir.c_str(),
-                         binDir.c_str());
-            return kExitFailure;
-        }
-        if (::chdir(binDir.c_str()) != 0) {
-            std::fprintf(stderr, "velk-host: cannot enter %s\n", binDir.c_str());
-            return kExitFailure;
-        }
-        return 0;
+// A replay that watches nothing prints nothing: say so, and where the conditions were sought.
+void WarnIfNothingWatched(const CDayReplay::Totals& totals, const std::string& sysDir)
+{
+    if (totals.watched == 0)
+        std::fprintf(stderr,
+                     "velk-host: no stock is watched: %s holds no price alerts (alert.cfg), "
+                     "no magic-watch stocks (Magic.cfg) and no monitored stocks "
+                     "(System_alert.cfg or the self-selected stocks); nothing can raise an "
+                     "alert\n",
+                     sysDir.c_str());
+}
+
+int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
+{
+    CTradingDay day;
+    std::string error;
+    if (!day.Load(options.Day(), error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return kExitBadInput;
     }
-
-    // A replay that watches nothing prints nothing: say so, and where the conditions were sought.
-    void WarnIfNothingWatched(const CDayReplay::Totals& totals, const std::string& sysDir)
-    {
-        if (totals.watched == 0)
+    std::string sysDir;
+    if (int status = PrepareRoot(options.Root(), sysDir))
+        return status;
+    auto rootLock = std::make_unique<CVelkFileLock>(RootLockPath(sysDir), CVelkFileLock::Mode::Try);
+    if (rootLock->Busy()) {
+        if (!options.WaitLock()) {
             std::fprintf(stderr,
-                         "velk-host: no stock is watched: %s holds no price alerts (alert.cfg), "
-                         "no magic-watch stocks (Magic.cfg) and no monitored stocks "
-                         "(System_alert.cfg or the self-selected stocks); nothing can raise an "
-                         "alert\n",
+                         "velk-host: another velk-host works on %s; run again when it is done, "
+                         "or with --wait-lock to wait for it\n",
                          sysDir.c_str());
+            return kExitLocked;
+        }
+        std::fprintf(stderr, "velk-host: waiting for the other velk-host on %s\n", sysDir.c_str());
+        rootLock.reset();
+        rootLock = std::make_unique<CVelkFileLock>(RootLockPath(sysDir));
     }
+    // SIGINT and SIGTERM end the replay where it is; the engine is then shut down as at the
+    // end of the day, which writes the day file.
+    CShutdownSignals signals;
 
-    int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
-    {
-        CTradingDay day;
-        std::string error;
-        if (!day.Load(options.Day(), error)) {
-            std::fprintf(stderr, "%s\n", error.c_str());
-            return kExitBadInput;
-        }
-        std::string sysDir;
-        if (int status = PrepareRoot(options.Root(), sysDir))
-            return status;
-        auto rootLock =
-            std::make_unique<CVelkFileLock>(RootLockPath(sysDir), CVelkFileLock::Mode::Try);
-        if (rootLock->Busy()) {
-            if (!options.WaitLock()) {
-                std::fprintf(stderr,
-                             "velk-host: another velk-host works on %s; run again when it is done, "
-                             "or with --wait-lock to wait for it\n",
-                             sysDir.c_str());
-                return kExitLocked;
-            }
-            std::fprintf(stderr, "velk-host: waiting for the other velk-host on %s\n",
-                         sysDir.c_str());
-            rootLock.reset();
-            rootLock = std::make_unique<CVelkFileLock>(RootLockPath(sysDir));
-        }
-        // SIGINT and SIGTERM end the replay where it is; the engine is then shut down as at the
-        // end of the day, which writes the day file.
-        CShutdownSignals signals;
+    // A reader that goes away (velk-host ... | head) must not kill the replay half-way: the
+    // engine still has to be shut down, and that is when the day's alert file is written.
+    std::signal(SIGPIPE, SIG_IGN);
 
-        // A reader that goes away (velk-host ... | head) must not kill the replay half-way: the
-        // engine still has to be shut down, and that is when the day's alert file is written.
-        std::signal(SIGPIPE, SIG_IGN);
-
-        CDayReplay replay(day, CQuoteStore::Instance());
-        replay.SetStopFlag(&signals.Flag());
-        replay.FillStore(sysDir);
-        CAlertPrinter printer(stdout);
-        // The printed lines come first, then the history and the outputs.
-        CAlertHistory history;
-        bool historyFailed = false;
-        CAlertFanOut fanOut(CAlertFanOut::Context{false, day.TradeDate()});
-        fanOut.SetFront(&printer);
-        if (!options.NoHistory()) {
-            const std::string path = CAlertHistory::PathIn(AbsolutePath(options.Root()));
-            if (history.Open(path) && history.BeginRun(false, AbsolutePath(options.Day()))) {
-                fanOut.SetHistory(&history);
-            } else {
-                std::fprintf(stderr, "velk-host: alert history: %s\n", history.Error().c_str());
-                historyFailed = true;
-            }
-        }
-        // Once a frame the printed lines are flushed and then the frame's alerts committed, so that
-        // the history never holds an alert that was not printed.
-        std::chrono::steady_clock::time_point lastFrame = std::chrono::steady_clock::now();
-        auto endFrame = [&] {
-            printer.Flush();
-            if (!fanOut.EndFrame() && !historyFailed) {
-                historyFailed = true;
-                std::fprintf(stderr, "velk-host: alert history: %s\n", history.Error().c_str());
-            }
-            lastFrame = std::chrono::steady_clock::now();
-        };
-        auto eachCall = [&] {
-            if (std::chrono::steady_clock::now() - lastFrame >= std::chrono::milliseconds(16))
-                endFrame();
-        };
-#ifdef VELK_HOST_HAS_UI
-        // The engine runs with the module's own windows, message boxes and sound, as in the
-        // quote application; it is gone before the session tears down the main window.
-        CQtHostSession session(argc, argv, stderr);
-        {
-            // The desktop program's settings: its outputs, and how long the history keeps alerts.
-            QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
-                               QStringLiteral("Velk"), QStringLiteral("velk-host"));
-            const CSecretStore secrets(CSecretStore::DefaultFile());
-            COutputSettings::AddConfiguredOutputs(settings, secrets, fanOut, stderr);
-            if (history.IsOpen() &&
-                history.DeleteOlderThan(COutputSettings::RetentionDays(settings), day.TradeDate()) <
-                    0)
-                std::fprintf(stderr, "velk-host: alert history: %s\n", history.Error().c_str());
-        }
-        replay.SetAfterEachCall([&session, &eachCall] {
-            session.ProcessEventsEachFrame();
-            eachCall();
-        });
-        if (options.Silent()) {
-            const CVelkServices services = CQtHostSession::EngineServices(true);
-            WarnIfNothingWatched(replay.Run(&services, sysDir, &fanOut), sysDir);
+    CDayReplay replay(day, CQuoteStore::Instance());
+    replay.SetStopFlag(&signals.Flag());
+    replay.FillStore(sysDir);
+    CAlertPrinter printer(stdout);
+    // The printed lines come first, then the history and the outputs.
+    CAlertHistory history;
+    bool historyFailed = false;
+    CAlertFanOut fanOut(CAlertFanOut::Context{false, day.TradeDate()});
+    fanOut.SetFront(&printer);
+    if (!options.NoHistory()) {
+        const std::string path = CAlertHistory::PathIn(AbsolutePath(options.Root()));
+        if (history.Open(path) && history.BeginRun(false, AbsolutePath(options.Day()))) {
+            fanOut.SetHistory(&history);
         } else {
-            WarnIfNothingWatched(replay.Run(nullptr, sysDir, &fanOut), sysDir);
+            std::fprintf(stderr, "velk-host: alert history: %s\n", history.Error().c_str());
+            historyFailed = true;
         }
-        // A file that could not be saved was told on standard error; the run did not do its job.
-        const bool warned = session.Warnings() > 0;
+    }
+    // Once a frame the printed lines are flushed and then the frame's alerts committed, so that
+    // the history never holds an alert that was not printed.
+    std::chrono::steady_clock::time_point lastFrame = std::chrono::steady_clock::now();
+    auto endFrame = [&] {
+        printer.Flush();
+        if (!fanOut.EndFrame() && !historyFailed) {
+            historyFailed = true;
+            std::fprintf(stderr, "velk-host: alert history: %s\n", history.Error().c_str());
+        }
+        lastFrame = std::chrono::steady_clock::now();
+    };
+    auto eachCall = [&] {
+        if (std::chrono::steady_clock::now() - lastFrame >= std::chrono::milliseconds(16))
+            endFrame();
+    };
+#ifdef VELK_HOST_HAS_UI
+    // The engine runs with the module's own windows, message boxes and sound, as in the
+    // quote application; it is gone before the session tears down the main window.
+    CQtHostSession session(argc, argv, stderr);
+    {
+        // The desktop program's settings: its outputs, and how long the history keeps alerts.
+        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Velk"),
+                           QStringLiteral("velk-host"));
+        const CSecretStore secrets(CSecretStore::DefaultFile());
+        COutputSettings::AddConfiguredOutputs(settings, secrets, fanOut, stderr);
+        if (history.IsOpen() &&
+            history.DeleteOlderThan(COutputSettings::RetentionDays(settings), day.TradeDate()) < 0)
+            std::fprintf(stderr, "velk-host: alert history: %s\n", history.Error().c_str());
+    }
+    replay.SetAfterEachCall([&session, &eachCall] {
+        session.ProcessEventsEachFrame();
+        eachCall();
+    });
+    if (options.Silent()) {
+        const CVelkServices services = CQtHostSession::EngineServices(true);
+        WarnIfNothingWatched(replay.Run(&services, sysDir, &fanOut), sysDir);
+    } else {
+        WarnIfNothingWatched(replay.Run(nullptr, sysDir, &fanOut), sysDir);
+    }
+    // A file that could not be saved was told on standard error; the run did not do its job.
+    const bool warned = session.Warnings() > 0;
 #else
     (void)argc;
     (void)argv;
@@ -220,60 +215,60 @@ else
     WarnIfNothingWatched(replay.Run(&services, sysDir, &fanOut), sysDir);
     const bool warned = false;
 #endif
-        endFrame();
-        // Outputs get a moment to send what is queued; the rest is counted, not waited for. A run
-        // stopped by a signal ends within a second.
-        fanOut.Stop(std::chrono::milliseconds(signals.Requested() ? 200 : 2000));
-        endFrame();
-        for (const std::string& line : fanOut.StatusLines())
-            std::fprintf(stderr, "velk-host: output %s\n", line.c_str());
-        if (signals.Requested())
-            return signals.ExitStatus();
-        return historyFailed || warned ? kExitFailure : 0;
+    endFrame();
+    // Outputs get a moment to send what is queued; the rest is counted, not waited for. A run
+    // stopped by a signal ends within a second.
+    fanOut.Stop(std::chrono::milliseconds(signals.Requested() ? 200 : 2000));
+    endFrame();
+    for (const std::string& line : fanOut.StatusLines())
+        std::fprintf(stderr, "velk-host: output %s\n", line.c_str());
+    if (signals.Requested())
+        return signals.ExitStatus();
+    return historyFailed || warned ? kExitFailure : 0;
+}
+
+// SIGINT and SIGTERM end a live run in order: the handler only makes this pipe readable.
+int g_stopPipe[2] = {-1, -1};
+
+void OnStopSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_stopPipe[1], &byte, 1);
+}
+
+int RunFeed(const CHostCommandLine& options, int& argc, char** argv)
+{
+    CFeedConnection::Address address;
+    std::string error;
+    if (!CFeedConnection::ParseAddress(options.Feed(), address, error)) {
+        std::fprintf(stderr, "velk-host: %s\n", error.c_str());
+        return kExitBadInput;
     }
-
-    // SIGINT and SIGTERM end a live run in order: the handler only makes this pipe readable.
-    int g_stopPipe[2] = {-1, -1};
-
-    void OnStopSignal(int)
-    {
-        const char byte = 1;
-        [[maybe_unused]] const ssize_t written = ::write(g_stopPipe[1], &byte, 1);
+    std::string sysDir;
+    if (int status = PrepareRoot(options.Root(), sysDir))
+        return status;
+    std::signal(SIGPIPE, SIG_IGN);
+    if (::pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        std::fprintf(stderr, "velk-host: no pipe for the stop signals\n");
+        return kExitFailure;
     }
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
 
-    int RunFeed(const CHostCommandLine& options, int& argc, char** argv)
-    {
-        CFeedConnection::Address address;
-        std::string error;
-        if (!CFeedConnection::ParseAddress(options.Feed(), address, error)) {
-            std::fprintf(stderr, "velk-host: %s\n", error.c_str());
-            return kExitBadInput;
-        }
-        std::string sysDir;
-        if (int status = PrepareRoot(options.Root(), sysDir))
-            return status;
-        std::signal(SIGPIPE, SIG_IGN);
-        if (::pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-            std::fprintf(stderr, "velk-host: no pipe for the stop signals\n");
-            return kExitFailure;
-        }
-        struct sigaction action {};
-        action.sa_handler = OnStopSignal;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, nullptr);
-        sigaction(SIGTERM, &action, nullptr);
-
-        CAlertPrinter printer(stdout);
+    CAlertPrinter printer(stdout);
 #ifdef VELK_HOST_HAS_UI
-        CQtHostSession session(argc, argv, stderr);
-        std::unique_ptr<CVelkServices> services;
-        if (options.Silent())
-            services = std::make_unique<CVelkServices>(CQtHostSession::EngineServices(true));
-        CLiveSession live(CQuoteStore::Instance(), sysDir, services.get(), &printer);
-        live.SetAfterEachCall([&session, &printer] {
-            session.ProcessEventsEachFrame();
-            printer.FlushEachFrame();
-        });
+    CQtHostSession session(argc, argv, stderr);
+    std::unique_ptr<CVelkServices> services;
+    if (options.Silent())
+        services = std::make_unique<CVelkServices>(CQtHostSession::EngineServices(true));
+    CLiveSession live(CQuoteStore::Instance(), sysDir, services.get(), &printer);
+    live.SetAfterEachCall([&session, &printer] {
+        session.ProcessEventsEachFrame();
+        printer.FlushEachFrame();
+    });
 #else
     (void)argc;
     (void)argv;
@@ -281,233 +276,240 @@ else
     CLiveSession live(CQuoteStore::Instance(), sysDir, &services, &printer);
     live.SetAfterEachCall([&printer] { printer.FlushEachFrame(); });
 #endif
-        // Every alert is out as soon as the lines read with it are taken in.
-        CFeedRunner runner(live, address, stderr);
-        runner.SetAfterBatch([&printer] { printer.Flush(); });
-        const int status = runner.Run(g_stopPipe[0]);
-        if (status == CFeedRunner::kExitUnreachable)
-            return status;
-        live.Finish();
-        printer.Flush();
-        std::fprintf(stderr, "velk-host: feed ended: %lld messages, %lld trades\n",
-                     runner.Messages(), live.Trades());
-        const std::string faults = runner.FaultSummary();
-        if (!faults.empty())
-            std::fprintf(stderr, "velk-host: feed lines skipped: %s\n", faults.c_str());
-        return 0;
-    }
+    // Every alert is out as soon as the lines read with it are taken in.
+    CFeedRunner runner(live, address, stderr);
+    runner.SetAfterBatch([&printer] { printer.Flush(); });
+    const int status = runner.Run(g_stopPipe[0]);
+    if (status == CFeedRunner::kExitUnreachable)
+        return status;
+    live.Finish();
+    printer.Flush();
+    std::fprintf(stderr, "velk-host: feed ended: %lld messages, %lld trades\n", runner.Messages(),
+                 live.Trades());
+    const std::string faults = runner.FaultSummary();
+    if (!faults.empty())
+        std::fprintf(stderr, "velk-host: feed lines skipped: %s\n", faults.c_str());
+    return 0;
+}
 
 #ifdef VELK_HOST_HAS_UI
 
-    // A window nobody can see would keep the program running with no way to close it: the
-    // offscreen and minimal platforms are no display.
-    bool HasDisplay()
-    {
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-            const char* value = std::getenv(name);
-            if (value && *value)
-                return true;
-        }
-        const std::string platform =
-            std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "";
-        return !platform.empty() && platform.rfind("offscreen", 0) != 0 &&
-               platform.rfind("minimal", 0) != 0;
+// A window nobody can see would keep the program running with no way to close it: the
+// offscreen and minimal platforms are no display.
+bool HasDisplay()
+{
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value && *value)
+            return true;
     }
+    const std::string platform =
+        std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "";
+    return !platform.empty() && platform.rfind("offscreen", 0) != 0 &&
+           platform.rfind("minimal", 0) != 0;
+}
 
-    // The demo day and its conditions, installed beside velk-host.
-    QString BundledDemoDir()
-    {
-        return QDir(QCoreApplication::applicationDirPath())
-            .absoluteFilePath(QStringLiteral("../share/velk-host"));
-    }
+// The demo day and its conditions, installed beside velk-host.
+QString BundledDemoDir()
+{
+    return QDir(QCoreApplication::applicationDirPath())
+        .absoluteFilePath(QStringLiteral("../share/velk-host"));
+}
 
-    // A data directory without any condition file gets the demo's, so that the demo day raises
-    // alerts on a first run; conditions of the user's own are never touched.
-    void SeedDemoConditions(const std::string& sysDir)
-    {
-        const QDir sys(QString::fromStdString(sysDir));
-        for (const char* name : {"alert.cfg", "Magic.cfg", "System_alert.cfg"})
-            if (sys.exists(QString::fromLatin1(name)))
-                return;
-        const QDir demo(BundledDemoDir() + QStringLiteral("/demo-root/SYS"));
-        for (const QString& name : demo.entryList(QDir::Files))
-            QFile::copy(demo.filePath(name), sys.filePath(name));
-    }
+// A data directory without any condition file gets the demo's, so that the demo day raises
+// alerts on a first run; conditions of the user's own are never touched.
+void SeedDemoConditions(const std::string& sysDir)
+{
+    const QDir sys(QString::fromStdString(sysDir));
+    for (const char* name : {"alert.cfg", "Magic.cfg", "System_alert.cfg"})
+        if (sys.exists(QString::fromLatin1(name)))
+            return;
+    const QDir demo(BundledDemoDir() + QStringLiteral("/demo-root/SYS"));
+    for (const QString& name : demo.entryList(QDir::Files))
+        QFile::copy(demo.filePath(name), sys.filePath(name));
+}
 
-    int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
-    {
-        const bool screenshots = !options.Screenshots().empty();
-        // Checked before anything is created, like a headless run's day.
-        std::unique_ptr<CTradingDay> day;
-        std::string dayFolder;
-        if (!options.Day().empty()) {
-            day = std::make_unique<CTradingDay>();
-            std::string error;
-            if (!day->Load(options.Day(), error)) {
-                std::fprintf(stderr, "%s\n", error.c_str());
-                return kExitBadInput;
-            }
-            dayFolder = AbsolutePath(options.Day());
-        }
-        const std::string pictures =
-            screenshots ? AbsolutePath(options.Screenshots()) : std::string();
-        if (screenshots) {
-            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        } else if (!HasDisplay()) {
-            std::fprintf(
-                stderr,
-                "velk-host: no display ($DISPLAY and $WAYLAND_DISPLAY are not set); run the "
-                "replay with --headless, or take pictures with --screenshots PICDIR\n");
+int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
+{
+    const bool screenshots = !options.Screenshots().empty();
+    // Checked before anything is created, like a headless run's day.
+    std::unique_ptr<CTradingDay> day;
+    std::string dayFolder;
+    if (!options.Day().empty()) {
+        day = std::make_unique<CTradingDay>();
+        std::string error;
+        if (!day->Load(options.Day(), error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
             return kExitBadInput;
         }
-        // Pictures never change what the user keeps, nor does a window opened read-only beside
-        // another velk-host: both work on a copy of the data directory.
-        const std::string userRoot = AbsolutePath(options.Root());
-        std::unique_ptr<CScratchRoot> scratch;
-        std::unique_ptr<CVelkFileLock> rootLock;
-        bool readOnly = false;
-        if (!screenshots) {
-            std::string userSys;
-            if (int status = PrepareRoot(userRoot, userSys))
-                return status;
-            rootLock =
-                std::make_unique<CVelkFileLock>(RootLockPath(userSys), CVelkFileLock::Mode::Try);
-            readOnly = rootLock->Busy();
-        }
-        if (screenshots)
-            CQtHostSession::QuietOffscreenPlatform();
-        CShutdownSignals signals;
-        QApplication application(argc, argv);
-        QSocketNotifier shutdown(signals.ReadFd(), QSocketNotifier::Read);
-        QObject::connect(&shutdown, &QSocketNotifier::activated, &application, &QApplication::quit);
-        if (readOnly &&
-            VelkMessageBoxService().Show(
-                VelkToGbk(
-                    VelkFromUtf8("另一个 velk-host 正在使用数据目录 ") +
-                    QString::fromStdString(userRoot) +
-                    VelkFromUtf8("。\n以只读方式打开吗? 本次运行的改动不会保存。\n选“否”退出。")),
-                VelkToGbk(VelkFromUtf8("警告")),
-                VelkMsgBox::kYesNo | VelkMsgBox::kIconExclamation) != VelkMsgBox::kIdYes)
-            return kExitLocked;
-        if (screenshots || readOnly) {
-            scratch = std::make_unique<CScratchRoot>(userRoot);
-            if (scratch->Path().empty()) {
-                std::fprintf(stderr, "velk-host: %s\n", scratch->Error().c_str());
-                return kExitFailure;
-            }
-        }
-        std::string sysDir;
-        if (int status = PrepareRoot(scratch ? scratch->Path() : userRoot, sysDir))
-            return status;
-
-        QApplication::setOrganizationName(QStringLiteral("Velk"));
-        QApplication::setApplicationName(QStringLiteral("velk-host"));
-        QIcon icon(QStringLiteral(":/velk-host/velk-host-256.png"));
-        icon.addFile(QStringLiteral(":/velk-host/velk-host-64.png"));
-        QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("velk-host"), icon));
-        // Pictures never change what the user's runs keep.
-        std::unique_ptr<QSettings> settings = screenshots ? nullptr : std::make_unique<QSettings>();
-
-        int status = 0;
-        {
-            CDesktopMainWindow window(sysDir, settings.get(), options.Silent() || screenshots);
-            VelkSetMainWindow(&window);
-            CMarketMonitorDialog::Install(window);
-            // Pictures keep no history and send nothing; the user's runs do both, as headless ones.
-            std::unique_ptr<CDesktopAlertOutputs> outputs;
-            if (settings) {
-                const bool keep =
-                    !options.NoHistory() && COutputSettings::HistoryEnabled(*settings);
-                const std::string historyPath =
-                    keep ? CAlertHistory::PathIn(AbsolutePath(options.Root())) : std::string();
-                outputs = std::make_unique<CDesktopAlertOutputs>(window.Session(), historyPath,
-                                                                 settings.get());
-                QObject::connect(outputs.get(), &CDesktopAlertOutputs::Problem, &window,
-                                 [&window](const QString& text) {
-                                     window.statusBar()->showMessage(text);
-                                     std::fprintf(stderr, "velk-host: %s\n",
-                                                  text.toStdString().c_str());
-                                 });
-                if (CAlertHistory* history = outputs->History()) {
-                    const QDate today = QDate::currentDate();
-                    history->DeleteOlderThan(COutputSettings::RetentionDays(*settings),
-                                             today.year() * 10000 + today.month() * 100 +
-                                                 today.day());
-                }
-            }
-            if (day) {
-                window.OpenLoadedDay(std::move(day), QString::fromStdString(dayFolder));
-            } else {
-                const QString last = HostSettings::kLastDay.Read(settings.get());
-                const QString demo = BundledDemoDir() + QStringLiteral("/demo-day");
-                if (!last.isEmpty() && QFileInfo(last).isDir()) {
-                    QString error;
-                    if (!window.OpenDay(last, &error))
-                        std::fprintf(stderr, "velk-host: %s\n", error.toStdString().c_str());
-                } else if (QFileInfo(demo).isDir()) {
-                    SeedDemoConditions(sysDir);
-                    window.OpenDay(demo);
-                }
-            }
-            if (screenshots) {
-                CScreenshots shots(window, QString::fromStdString(pictures));
-                QStringList written;
-                QString error;
-                if (!shots.Take(written, error)) {
-                    std::fprintf(stderr, "velk-host: %s\n", error.toStdString().c_str());
-                    status = kExitFailure;
-                }
-                for (const QString& name : written)
-                    std::printf("%s\n", QDir(QString::fromStdString(pictures))
-                                            .filePath(name)
-                                            .toStdString()
-                                            .c_str());
-            } else {
-                window.show();
-                status = QApplication::exec();
-                if (signals.Requested())
-                    status = signals.ExitStatus();
-            }
-            VelkSetMainWindow(nullptr);
-        }
-        return status;
+        dayFolder = AbsolutePath(options.Day());
     }
+    const std::string pictures = screenshots ? AbsolutePath(options.Screenshots()) : std::string();
+    if (screenshots) {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    } else if (!HasDisplay()) {
+        std::fprintf(stderr,
+                     "velk-host: no display ($DISPLAY and $WAYLAND_DISPLAY are not set); run the "
+                     "replay with --headless, or take pictures with --screenshots PICDIR\n");
+        return kExitBadInput;
+    }
+    // Pictures never change what the user keeps, nor does a window opened read-only beside
+    // another velk-host: both work on a copy of the data directory.
+    const std::string userRoot = AbsolutePath(options.Root());
+    std::unique_ptr<CScratchRoot> scratch;
+    std::unique_ptr<CVelkFileLock> rootLock;
+    bool readOnly = false;
+    if (!screenshots) {
+        std::string userSys;
+        if (int status = PrepareRoot(userRoot, userSys))
+            return status;
+        rootLock = std::make_unique<CVelkFileLock>(RootLockPath(userSys), CVelkFileLock::Mode::Try);
+        readOnly = rootLock->Busy();
+    }
+    if (screenshots)
+        CQtHostSession::QuietOffscreenPlatform();
+    CShutdownSignals signals;
+    QApplication application(argc, argv);
+    QSocketNotifier shutdown(signals.ReadFd(), QSocketNotifier::Read);
+    QObject::connect(&shutdown, &QSocketNotifier::activated, &application, &QApplication::quit);
+    if (readOnly &&
+        VelkMessageBoxService().Show(
+            VelkToGbk(VelkFromUtf8("另一个 velk-host 正在使用数据目录 ") +
+                      QString::fromStdString(userRoot) +
+                      VelkFromUtf8("。\n以只读方式打开吗? 本次运行的改动不会保存。\n选“否”退出。")),
+            VelkToGbk(VelkFromUtf8("警告")),
+            VelkMsgBox::kYesNo | VelkMsgBox::kIconExclamation) != VelkMsgBox::kIdYes)
+        return kExitLocked;
+    if (screenshots || readOnly) {
+        scratch = std::make_unique<CScratchRoot>(userRoot);
+        if (scratch->Path().empty()) {
+            std::fprintf(stderr, "velk-host: %s\n", scratch->Error().c_str());
+            return kExitFailure;
+        }
+    }
+    std::string sysDir;
+    if (int status = PrepareRoot(scratch ? scratch->Path() : userRoot, sysDir))
+        return status;
+
+    QApplication::setOrganizationName(QStringLiteral("Velk"));
+    QApplication::setApplicationName(QStringLiteral("velk-host"));
+    QIcon icon(QStringLiteral(":/velk-host/velk-host-256.png"));
+    icon.addFile(QStringLiteral(":/velk-host/velk-host-64.png"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("velk-host"), icon));
+    // Pictures never change what the user's runs keep.
+    std::unique_ptr<QSettings> settings = screenshots ? nullptr : std::make_unique<QSettings>();
+
+    int status = 0;
+    {
+        CDesktopMainWindow window(sysDir, settings.get(), options.Silent() || screenshots);
+        VelkSetMainWindow(&window);
+        CMarketMonitorDialog::Install(window);
+        // Pictures keep no history and send nothing; the user's runs do both, as headless ones.
+        std::unique_ptr<CDesktopAlertOutputs> outputs;
+        if (settings) {
+            const bool keep = !options.NoHistory() && COutputSettings::HistoryEnabled(*settings);
+            const std::string historyPath =
+                keep ? CAlertHistory::PathIn(AbsolutePath(options.Root())) : std::string();
+            outputs = std::make_unique<CDesktopAlertOutputs>(window.Session(), historyPath,
+                                                             settings.get());
+            QObject::connect(outputs.get(), &CDesktopAlertOutputs::Problem, &window,
+                             [&window](const QString& text) {
+                                 window.statusBar()->showMessage(text);
+                                 std::fprintf(stderr, "velk-host: %s\n",
+                                              text.toStdString().c_str());
+                             });
+            if (CAlertHistory* history = outputs->History()) {
+                const QDate today = QDate::currentDate();
+                history->DeleteOlderThan(COutputSettings::RetentionDays(*settings),
+                                         today.year() * 10000 + today.month() * 100 + today.day());
+            }
+        }
+        if (day) {
+            window.OpenLoadedDay(std::move(day), QString::fromStdString(dayFolder));
+        } else {
+            const QString last = HostSettings::kLastDay.Read(settings.get());
+            const QString demo = BundledDemoDir() + QStringLiteral("/demo-day");
+            if (!last.isEmpty() && QFileInfo(last).isDir()) {
+                QString error;
+                if (!window.OpenDay(last, &error))
+                    std::fprintf(stderr, "velk-host: %s\n", error.toStdString().c_str());
+            } else if (QFileInfo(demo).isDir()) {
+                SeedDemoConditions(sysDir);
+                window.OpenDay(demo);
+            }
+        }
+        if (screenshots) {
+            CScreenshots shots(window, QString::fromStdString(pictures));
+            QStringList written;
+            QString error;
+            if (!shots.Take(written, error)) {
+                std::fprintf(stderr, "velk-host: %s\n", error.toStdString().c_str());
+                status = kExitFailure;
+            }
+            for (const QString& name : written)
+                std::printf(
+                    "%s\n",
+                    QDir(QString::fromStdString(pictures)).filePath(name).toStdString().c_str());
+        } else {
+            window.show();
+            status = QApplication::exec();
+            if (signals.Requested())
+                status = signals.ExitStatus();
+        }
+        VelkSetMainWindow(nullptr);
+    }
+    return status;
+}
 
 #endif
 
-    } // namespace
+} // namespace
 
-    int main(int argc, char** argv)
-    {
-        CHostCommandLine options;
-        if (!options.Parse(std::vector<std::string>(argv + 1, argv + argc))) {
-            std::fprintf(stderr, "velk-host: %s\n\n%s", options.Error().c_str(),
+int main(int argc, char** argv)
+{
+    CHostCommandLine options;
+    if (!options.Parse(std::vector<std::string>(argv + 1, argv + argc))) {
+        std::fprintf(stderr, "velk-host: %s\n\n%s", options.Error().c_str(),
+                     CHostCommandLine::Usage().c_str());
+        return kExitBadInput;
+    }
+    switch (options.GetCommand()) {
+    case CHostCommandLine::Command::Help:
+        std::fputs(CHostCommandLine::Usage().c_str(), stdout);
+        return 0;
+    case CHostCommandLine::Command::Dump:
+        PrintJson(CConditionDump::DumpConditions(VelkJoinPath(options.Root(), "SYS")));
+        return 0;
+    case CHostCommandLine::Command::DumpDay: {
+        nlohmann::ordered_json dump;
+        std::string error;
+        if (!CConditionDump::DumpDayFile(options.File(), dump, error)) {
+            std::fprintf(stderr, "velk-host: %s\n", error.c_str());
+            return kExitFailure;
+        }
+        PrintJson(dump);
+        return 0;
+    }
+    case CHostCommandLine::Command::Monitor:
+        return CMonitorCommand::Run(VelkJoinPath(options.Root(), "SYS"), options.MonitorArgs(),
+                                    stdout, stderr);
+    case CHostCommandLine::Command::Feed:
+        return RunFeed(options, argc, argv);
+    case CHostCommandLine::Command::History: {
+        CHistoryCommand history;
+        if (!history.Parse(options.CommandArgs())) {
+            std::fprintf(stderr, "velk-host: %s\n\n%s", history.Error().c_str(),
                          CHostCommandLine::Usage().c_str());
             return kExitBadInput;
         }
-        switch (options.GetCommand()) {
-        case CHostCommandLine::Command::Help:
-            std::fputs(CHostCommandLine::Usage().c_str(), stdout);
-            return 0;
-        case CHostCommandLine::Command::Dump:
-            PrintJson(CConditionDump::DumpConditions(VelkJoinPath(options.Root(), "SYS")));
-            return 0;
-        case CHostCommandLine::Command::DumpDay: {
-            nlohmann::ordered_json dump;
-            std::string error;
-            if (!CConditionDump::DumpDayFile(options.File(), dump, error)) {
-                std::fprintf(stderr, "velk-host: %s\n", error.c_str());
-                return kExitFailure;
-            }
-            PrintJson(dump);
-            return 0;
-        }
-        case CHostCommandLine::Command::Replay:
-#ifdef VELK_HOST_HAS_UI
-            if (!options.Headless())
-                return RunDesktop(options, argc, argv);
-#endif
-            return RunReplay(options, argc, argv);
-        }
-        return kExitFailure;
+        return history.Run(CAlertHistory::PathIn(options.Root()), stdout, stderr);
     }
+    case CHostCommandLine::Command::Replay:
+#ifdef VELK_HOST_HAS_UI
+        if (!options.Headless())
+            return RunDesktop(options, argc, argv);
+#endif
+        return RunReplay(options, argc, argv);
+    }
+    return kExitFailure;
+}

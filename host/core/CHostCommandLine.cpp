@@ -139,11 +139,12 @@ std::string CHostCommandLine::Usage()
            "a malformed line stops the run with \"file:line: what is wrong\" on standard\n"
            "error and exit status 2, and nothing under DIR is created or changed.\n"
            "\n"
-           "Exit status: 0 done, 1 the data directory could not be prepared or the file to\n"
-           "dump cannot be read, or the day's alert file could not be saved, 2 bad arguments (a\n"
-           "--root DIR that is an existing plain file among them) or a bad trading day, 4 another\n"
-           "velk-host works on the data directory, 130 and 143 ended by SIGINT or SIGTERM (the\n"
-           "engine was shut down and the day file written).\n";
+           "Exit status: 0 done, 1 the data directory could not be prepared, the file to dump\n"
+           "cannot be read, the day's alert file or the alert history could not be saved,\n"
+           "2 bad arguments (a --root DIR that is an existing plain file among them) or a bad\n"
+           "trading day, 3 the live feed could not be reached at all, 4 another velk-host works\n"
+           "on the data directory, 130 and 143 ended by SIGINT or SIGTERM (the engine was shut\n"
+           "down and the day file written).\n";
 }
 
 bool CHostCommandLine::Parse(const std::vector<std::string>& args)
