@@ -6,6 +6,7 @@
 
 #include "host/core/CAlertPrinter.h"
 #include "host/core/CConditionDump.h"
+#include "host/core/CDayFileKeeper.h"
 #include "host/core/CDayReplay.h"
 #include "host/core/CHostCommandLine.h"
 #include "host/core/CTradingDay.h"
@@ -18,10 +19,12 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QSettings>
+#include <QTimer>
 #include <cstdlib>
 #include <memory>
 
 #include "host/gui/CDesktopMainWindow.h"
+#include "host/gui/CHostPrompt.h"
 #include "host/gui/CQtHostSession.h"
 #include "host/gui/CScreenshots.h"
 #include "host/gui/HostSettingKeys.h"
@@ -92,6 +95,18 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
     // engine still has to be shut down, and that is when the day's alert file is written.
     std::signal(SIGPIPE, SIG_IGN);
 
+    // A replay starts from a clean alert list; the file of an earlier run is kept unchanged.
+    const CDayFileKeeper::Result kept =
+        CDayFileKeeper::KeepAside(CDayFileKeeper::DayFilePath(day.TradeDate()));
+    if (!kept.ok) {
+        std::fprintf(stderr, "velk-host: cannot move the earlier day file aside: %s\n",
+                     kept.error.c_str());
+        return kExitFailure;
+    }
+    if (!kept.keptPath.empty())
+        std::fprintf(stderr, "velk-host: the earlier alerts of this date are kept in %s\n",
+                     kept.keptPath.c_str());
+
     CDayReplay replay(day, CQuoteStore::Instance());
     replay.FillStore(sysDir);
     CAlertPrinter printer(stdout);
@@ -145,16 +160,22 @@ QString BundledDemoDir()
 }
 
 // A data directory without any condition file gets the demo's, so that the demo day raises
-// alerts on a first run; conditions of the user's own are never touched.
-void SeedDemoConditions(const std::string& sysDir)
+// alerts on a first run; conditions of the user's own are never touched. The files that could
+// not be copied, each with its reason.
+QStringList SeedDemoConditions(const std::string& sysDir)
 {
     const QDir sys(QString::fromStdString(sysDir));
     for (const char* name : {"alert.cfg", "Magic.cfg", "System_alert.cfg"})
         if (sys.exists(QString::fromLatin1(name)))
-            return;
+            return {};
+    QStringList failures;
     const QDir demo(BundledDemoDir() + QStringLiteral("/demo-root/SYS"));
-    for (const QString& name : demo.entryList(QDir::Files))
-        QFile::copy(demo.filePath(name), sys.filePath(name));
+    for (const QString& name : demo.entryList(QDir::Files)) {
+        QFile source(demo.filePath(name));
+        if (!source.copy(sys.filePath(name)))
+            failures << QStringLiteral("%1: %2").arg(sys.filePath(name), source.errorString());
+    }
+    return failures;
 }
 
 int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
@@ -205,14 +226,24 @@ int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
         } else {
             const QString last = HostSettings::kLastDay.Read(settings.get());
             const QString demo = BundledDemoDir() + QStringLiteral("/demo-day");
+            QStringList problems;
             if (!last.isEmpty() && QFileInfo(last).isDir()) {
                 QString error;
                 if (!window.OpenDay(last, &error))
-                    std::fprintf(stderr, "velk-host: %s\n", error.toStdString().c_str());
+                    problems << error;
             } else if (QFileInfo(demo).isDir()) {
-                SeedDemoConditions(sysDir);
-                window.OpenDay(demo);
+                problems << SeedDemoConditions(sysDir);
+                QString error;
+                if (!window.OpenDay(demo, &error))
+                    problems << error;
             }
+            // Told on the terminal and, once the window is up, in a message box.
+            for (const QString& problem : problems)
+                std::fprintf(stderr, "velk-host: %s\n", problem.toUtf8().constData());
+            if (!problems.isEmpty() && !screenshots)
+                QTimer::singleShot(0, &window, [&window, problems] {
+                    CHostPrompt::Prompt().Warn(&window, problems.join(QLatin1Char('\n')));
+                });
         }
         if (screenshots) {
             CScreenshots shots(window, QString::fromStdString(pictures));

@@ -9,7 +9,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
-#include <QProgressBar>
+#include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
@@ -19,10 +19,12 @@
 #include "engine/CVelkAlert.h"
 #include "host/core/CDayReplay.h"
 #include "host/core/CTradingDay.h"
+#include "host/gui/CHostPrompt.h"
 #include "host/gui/CIntradayChart.h"
 #include "host/gui/CQuoteBoard.h"
 #include "host/gui/CQuoteBoardModel.h"
 #include "host/gui/CReplayController.h"
+#include "host/gui/CSeekBar.h"
 #include "host/gui/HostSettingKeys.h"
 #include "hostapi/KQBkApi.h"
 #include "hostlibs/CQuoteStore.h"
@@ -65,12 +67,6 @@ QIcon AlertListIcon(const QStyle* style, bool badge)
     return QIcon(pixmap);
 }
 
-void ShowWarning(const QString& text)
-{
-    VelkMessageBoxService().Show(VelkToGbk(text), VelkToGbk(VelkFromUtf8("警告")),
-                                 VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
-}
-
 } // namespace
 
 CDesktopMainWindow::CDesktopMainWindow(std::string sysDir, QSettings* settings, bool silent,
@@ -92,6 +88,18 @@ CDesktopMainWindow::CDesktopMainWindow(std::string sysDir, QSettings* settings, 
         m_pBoard->Model()->Clear();
     });
     connect(&m_session, &CDaySession::DayOpened, this, &CDesktopMainWindow::OnDayOpened);
+    connect(&m_session, &CDaySession::Failure, this,
+            [this](const QString& text) { CHostPrompt::Prompt().Warn(this, text); });
+    connect(&m_session, &CDaySession::DayFileKeptAside, this, [this](const QString& path) {
+        // Told once: each later replay keeps its own file the same way.
+        statusBar()->showMessage(tr("先前的报警记录已保存为 %1").arg(path), 10000);
+        if (m_bToldOfKeptFile)
+            return;
+        m_bToldOfKeptFile = true;
+        CHostPrompt::Prompt().Inform(
+            this, tr("每次回放都从空的报警列表开始。\n同一天先前的报警记录未作改动，保存为：\n%1")
+                      .arg(path));
+    });
     setCentralWidget(m_pBoard);
     CreateActions();
     CreateMenusAndToolBar();
@@ -99,6 +107,7 @@ CDesktopMainWindow::CDesktopMainWindow(std::string sysDir, QSettings* settings, 
     m_pAlertsLabel = new QLabel(this);
     m_pRateLabel = new QLabel(this);
     m_pStateLabel = new QLabel(this);
+    statusBar()->addPermanentWidget(m_pRestartOffer);
     statusBar()->addPermanentWidget(m_pStateLabel);
     statusBar()->addPermanentWidget(m_pRateLabel);
     statusBar()->addPermanentWidget(m_pAlertsLabel);
@@ -164,6 +173,14 @@ void CDesktopMainWindow::CreateActions()
     m_pActPause = make("actionPause", QStyle::SP_MediaPause, "暂停(&A)", QKeySequence(Qt::Key_F6));
     m_pActStep =
         make("actionStep", QStyle::SP_MediaSkipForward, "单步一秒(&S)", QKeySequence(Qt::Key_F7));
+    m_pActRestart = make("actionRestart", QStyle::SP_MediaSkipBackward, "从头回放(&B)",
+                         QKeySequence(Qt::CTRL | Qt::Key_R));
+    m_pActFaster = make("actionFaster", QStyle::SP_MediaSeekForward, "加快(&+)",
+                        QKeySequence(Qt::CTRL | Qt::Key_Equal));
+    m_pActFaster->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)});
+    m_pActSlower = make("actionSlower", QStyle::SP_MediaSeekBackward, "减慢(&-)",
+                        QKeySequence(Qt::CTRL | Qt::Key_Minus));
     m_pActPlayPause =
         make("actionPlayPause", QStyle::SP_MediaPlay, "播放/暂停", QKeySequence(Qt::Key_Space));
     m_pActSettings = make("actionSettings", QStyle::SP_FileDialogDetailedView, "报警设置(&S)...",
@@ -182,7 +199,15 @@ void CDesktopMainWindow::CreateActions()
     connect(m_pActOpen, &QAction::triggered, this, &CDesktopMainWindow::ChooseDayFolder);
     connect(m_pActNewDay, &QAction::triggered, this, &CDesktopMainWindow::NewDay);
     connect(m_pActQuit, &QAction::triggered, this, &QWidget::close);
-    connect(m_pActPlay, &QAction::triggered, m_pController, &CReplayController::Play);
+    connect(m_pActPlay, &QAction::triggered, this, [this] {
+        // At the end of the day, play starts the day again.
+        if (m_pController->GetState() == CReplayController::State::Finished)
+            m_session.Restart();
+        m_pController->Play();
+    });
+    connect(m_pActRestart, &QAction::triggered, this, &CDesktopMainWindow::RestartReplay);
+    connect(m_pActFaster, &QAction::triggered, m_pController, &CReplayController::Faster);
+    connect(m_pActSlower, &QAction::triggered, m_pController, &CReplayController::Slower);
     connect(m_pActPause, &QAction::triggered, m_pController, &CReplayController::Pause);
     connect(m_pActStep, &QAction::triggered, m_pController, &CReplayController::StepSecond);
     connect(m_pActPlayPause, &QAction::triggered, this, [this] {
@@ -226,6 +251,10 @@ void CDesktopMainWindow::CreateMenusAndToolBar()
     replay->addAction(m_pActPlay);
     replay->addAction(m_pActPause);
     replay->addAction(m_pActStep);
+    replay->addAction(m_pActRestart);
+    replay->addSeparator();
+    replay->addAction(m_pActFaster);
+    replay->addAction(m_pActSlower);
     QMenu* speed = replay->addMenu(VelkFromUtf8("速度(&V)"));
     speed->addActions(m_pSpeedGroup->actions());
 
@@ -261,14 +290,30 @@ void CDesktopMainWindow::CreateMenusAndToolBar()
         for (QAction* action : m_pSpeedGroup->actions())
             action->setChecked(action->data().toInt() == speed);
     });
-    m_pProgress = new QProgressBar(bar);
+    m_pProgress = new CSeekBar(bar);
     m_pProgress->setObjectName(QStringLiteral("replayProgress"));
     m_pProgress->setRange(0, 1000);
     m_pProgress->setTextVisible(true);
     m_pProgress->setMinimumWidth(220);
     m_pProgress->setMaximumWidth(360);
     m_pProgress->setAlignment(Qt::AlignCenter);
+    m_pProgress->setToolTip(tr("拖动以定位回放"));
     bar->addWidget(m_pProgress);
+    connect(m_pProgress, &CSeekBar::SeekRequested, this, [this](int permille) {
+        const int start = m_pController->DayStart();
+        const int end = m_pController->DayEnd();
+        if (start < 0 || end < start)
+            return;
+        m_session.SeekTo(start + static_cast<int>((end - start) * (permille / 1000.0) + 0.5));
+    });
+    m_pRestartOffer = new QPushButton(tr("回放结束，从头回放"), this);
+    m_pRestartOffer->setObjectName(QStringLiteral("restartOffer"));
+    m_pRestartOffer->setFlat(true);
+    m_pRestartOffer->hide();
+    connect(m_pRestartOffer, &QPushButton::clicked, this, [this] {
+        m_session.Restart();
+        m_pController->Play();
+    });
     bar->addSeparator();
     bar->addAction(m_pActSettings);
     bar->addAction(m_pActShowAlerts);
@@ -333,7 +378,7 @@ void CDesktopMainWindow::ChooseDayFolder()
         return;
     QString error;
     if (!OpenDay(folder, &error))
-        ShowWarning(VelkFromUtf8("无法打开交易日 ") + folder + QStringLiteral("\n") + error);
+        CHostPrompt::Prompt().Warn(this, tr("无法打开交易日 %1\n%2").arg(folder, error));
 }
 
 CIntradayChart* CDesktopMainWindow::OpenChart(unsigned char market, const std::string& code)
@@ -390,7 +435,10 @@ void CDesktopMainWindow::RefreshViews()
 
 void CDesktopMainWindow::UpdateStatus()
 {
-    m_pProgress->setValue(m_pController->Progress());
+    if (!m_pProgress->IsDragging())
+        m_pProgress->setValue(m_pController->Progress());
+    m_pRestartOffer->setVisible(m_pController->GetState() == CReplayController::State::Finished &&
+                                m_session.HasDay());
     m_pProgress->setFormat(ClockText(m_pController->Clock()));
     m_pAlertsLabel->setText(VelkFromUtf8("报警 %1 条").arg(m_session.AlertsSoFar()));
     m_pRateLabel->setText(VelkFromUtf8("成交 %1 笔/秒").arg(m_pController->TradesPerSecond()));
@@ -403,6 +451,9 @@ void CDesktopMainWindow::UpdateStatus()
         break;
     case CReplayController::State::Paused:
         m_pStateLabel->setText(VelkFromUtf8("已暂停"));
+        break;
+    case CReplayController::State::Seeking:
+        m_pStateLabel->setText(tr("定位中"));
         break;
     case CReplayController::State::Finished:
         m_pStateLabel->setText(VelkFromUtf8("回放结束"));
@@ -426,7 +477,10 @@ void CDesktopMainWindow::UpdateActions()
     const bool hasDay = m_session.HasDay();
     const CReplayController::State state = m_pController->GetState();
     const bool canRun = hasDay && state != CReplayController::State::Finished;
-    m_pActPlay->setEnabled(canRun && state != CReplayController::State::Playing);
+    const bool hasEvents = hasDay && m_pController->DayStart() >= 0;
+    m_pActPlay->setEnabled(hasEvents && state != CReplayController::State::Playing);
+    m_pActRestart->setEnabled(hasDay);
+    m_pProgress->setEnabled(hasDay);
     m_pActPause->setEnabled(state == CReplayController::State::Playing);
     m_pActPlayPause->setEnabled(canRun);
     m_pActStep->setEnabled(canRun);
@@ -445,8 +499,10 @@ void CDesktopMainWindow::OpenSettings()
 void CDesktopMainWindow::OpenRatioSettings()
 {
     if (!m_session.OpenRatioSettings())
-        ShowWarning(VelkFromUtf8("比率设置未能保存到 ") +
-                    QString::fromStdString(m_session.SysDir()) + QStringLiteral("/alert.cfg"));
+        CHostPrompt::Prompt().Warn(this, tr("比率设置未能保存到 %1：%2")
+                                             .arg(QString::fromStdString(m_session.SysDir()) +
+                                                      QStringLiteral("/alert.cfg"),
+                                                  tr("文件无法写入")));
 }
 
 void CDesktopMainWindow::ShowAlertList()
@@ -464,7 +520,17 @@ void CDesktopMainWindow::NewDay()
 {
     if (!m_session.HasDay())
         return;
-    m_session.NewDay();
+    if (!CHostPrompt::Prompt().Confirm(this, tr("开始新的一天？\n回放将从开盘重新开始，报警列表清空"
+                                                "；本次的报警记录另存，不会丢失。")))
+        return;
+    RestartReplay();
+}
+
+void CDesktopMainWindow::RestartReplay()
+{
+    if (!m_session.HasDay())
+        return;
+    m_session.Restart();
     RefreshViews();
 }
 

@@ -21,7 +21,8 @@ class QActionGroup;
 class QComboBox;
 class QLabel;
 class QMenu;
-class QProgressBar;
+class CSeekBar;
+class QPushButton;
 class QSettings;
 
 // velk-host's main window, the quote application as a trader sees it: the quote board of the
@@ -70,7 +71,9 @@ public:
     void OpenRatioSettings();
     void ShowAlertList();
     void HideAlertList();
+    // Asks first: a new day starts the replay again from the open with a clean alert list.
     void NewDay();
+    void RestartReplay();
 
 protected:
     bool event(QEvent* event) override;
@@ -112,6 +115,9 @@ private:
     QAction* m_pActPause = nullptr;
     QAction* m_pActPlayPause = nullptr;
     QAction* m_pActStep = nullptr;
+    QAction* m_pActRestart = nullptr;
+    QAction* m_pActFaster = nullptr;
+    QAction* m_pActSlower = nullptr;
     QAction* m_pActSettings = nullptr;
     QAction* m_pActRatio = nullptr;
     QAction* m_pActShowAlerts = nullptr;
@@ -119,7 +125,9 @@ private:
     QAction* m_pActSound = nullptr;
     QActionGroup* m_pSpeedGroup = nullptr;
     QComboBox* m_pSpeedBox = nullptr;
-    QProgressBar* m_pProgress = nullptr;
+    CSeekBar* m_pProgress = nullptr;
+    QPushButton* m_pRestartOffer = nullptr;
+    bool m_bToldOfKeptFile = false;
     QLabel* m_pAlertsLabel = nullptr;
     QLabel* m_pRateLabel = nullptr;
     QLabel* m_pStateLabel = nullptr;
