@@ -35,6 +35,8 @@ public:
     int Line() const { return m_nLine; }
     bool Failed() const { return !m_strError.empty(); }
     const std::string& Error() const { return m_strError; }
+    // Bytes read from the file so far, for a share of the whole.
+    std::uint64_t BytesRead() const { return m_nBytesRead; }
 
     // Sets the error for the current line: "name:line: what".
     void Fail(const std::string& what);
@@ -53,6 +55,7 @@ private:
     std::size_t m_nPos = 0;
     std::string m_strLine;
     int m_nLine = 0;
+    std::uint64_t m_nBytesRead = 0;
     std::size_t m_nColumns = 0;
     std::string m_strError;
 };

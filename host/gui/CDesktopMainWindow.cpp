@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
@@ -107,6 +108,39 @@ CDesktopMainWindow::CDesktopMainWindow(std::string sysDir, QSettings* settings, 
     m_pAlertsLabel = new QLabel(this);
     m_pRateLabel = new QLabel(this);
     m_pStateLabel = new QLabel(this);
+    m_pLoadBar = new QProgressBar(this);
+    m_pLoadBar->setObjectName(QStringLiteral("loadProgress"));
+    m_pLoadBar->setRange(0, 1000);
+    m_pLoadBar->setMaximumWidth(200);
+    m_pLoadBar->hide();
+    m_pLoadCancel = new QPushButton(tr("取消"), this);
+    m_pLoadCancel->setObjectName(QStringLiteral("loadCancel"));
+    m_pLoadCancel->hide();
+    statusBar()->addPermanentWidget(m_pLoadBar);
+    statusBar()->addPermanentWidget(m_pLoadCancel);
+    connect(m_pLoadCancel, &QPushButton::clicked, &m_loader, &CDayLoader::Cancel);
+    connect(&m_loader, &CDayLoader::Progress, m_pLoadBar, &QProgressBar::setValue);
+    auto loadEnded = [this] {
+        m_pLoadBar->hide();
+        m_pLoadCancel->hide();
+        statusBar()->clearMessage();
+    };
+    connect(&m_loader, &CDayLoader::Loaded, this, [this, loadEnded](const QString& folder) {
+        loadEnded();
+        std::unique_ptr<CTradingDay> day = m_loader.TakeDay();
+        std::unique_ptr<CDayReplay> replay = m_loader.TakeReplay();
+        m_session.OpenDayWithSource(std::move(day), std::move(replay), folder,
+                                    CDaySession::DayFileUse::FreshReplay);
+    });
+    connect(&m_loader, &CDayLoader::Failed, this,
+            [this, loadEnded](const QString& folder, const QString& error) {
+                loadEnded();
+                CHostPrompt::Prompt().Warn(this, tr("无法打开交易日 %1\n%2").arg(folder, error));
+            });
+    connect(&m_loader, &CDayLoader::Cancelled, this, [this, loadEnded](const QString& folder) {
+        loadEnded();
+        statusBar()->showMessage(tr("已取消打开 %1").arg(folder), 5000);
+    });
     statusBar()->addPermanentWidget(m_pRestartOffer);
     statusBar()->addPermanentWidget(m_pStateLabel);
     statusBar()->addPermanentWidget(m_pRateLabel);
@@ -376,9 +410,16 @@ void CDesktopMainWindow::ChooseDayFolder()
         QFileDialog::getExistingDirectory(this, VelkFromUtf8("打开交易日文件夹"), start);
     if (folder.isEmpty())
         return;
-    QString error;
-    if (!OpenDay(folder, &error))
-        CHostPrompt::Prompt().Warn(this, tr("无法打开交易日 %1\n%2").arg(folder, error));
+    OpenDayInBackground(folder);
+}
+
+void CDesktopMainWindow::OpenDayInBackground(const QString& folder)
+{
+    m_pLoadBar->setValue(0);
+    m_pLoadBar->show();
+    m_pLoadCancel->show();
+    statusBar()->showMessage(tr("正在打开 %1").arg(folder));
+    m_loader.Start(folder);
 }
 
 CIntradayChart* CDesktopMainWindow::OpenChart(unsigned char market, const std::string& code)

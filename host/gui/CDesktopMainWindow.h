@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/VelkServices.h"
+#include "host/gui/CDayLoader.h"
 #include "host/gui/CDaySession.h"
 
 class CIntradayChart;
@@ -22,6 +23,7 @@ class QComboBox;
 class QLabel;
 class QMenu;
 class CSeekBar;
+class QProgressBar;
 class QPushButton;
 class QSettings;
 
@@ -47,6 +49,10 @@ public:
     // writes the day file) and starts a new engine on it, paused at the day's start. A bad
     // folder leaves the day in place and gives the reason in error.
     bool OpenDay(const QString& folder, QString* error = nullptr);
+    // The same on a thread of its own, with the progress and a cancel button in the status
+    // bar; the day in place goes on until the new one is ready. A failure is told to the user.
+    void OpenDayInBackground(const QString& folder);
+    CDayLoader& Loader() { return m_loader; }
     // The same with a day already loaded from folder.
     void OpenLoadedDay(std::unique_ptr<CTradingDay> day, const QString& folder);
     QString DayFolder() const { return m_session.DayFolder(); }
@@ -94,6 +100,7 @@ private:
     QSettings* m_pSettings;
     bool m_bSilent;
     CDaySession m_session;
+    CDayLoader m_loader;
     int m_nBadgeShown = -1;
     std::size_t m_nChartAlertsSeen = 0;
     long long m_nChartTradesSeen = -1;
@@ -127,6 +134,8 @@ private:
     QComboBox* m_pSpeedBox = nullptr;
     CSeekBar* m_pProgress = nullptr;
     QPushButton* m_pRestartOffer = nullptr;
+    QProgressBar* m_pLoadBar = nullptr;
+    QPushButton* m_pLoadCancel = nullptr;
     bool m_bToldOfKeptFile = false;
     QLabel* m_pAlertsLabel = nullptr;
     QLabel* m_pRateLabel = nullptr;
