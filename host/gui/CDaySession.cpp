@@ -197,10 +197,18 @@ void CDaySession::NewDay()
     m_nAlertsSoFar = 0;
 }
 
-void CDaySession::AddToMonitor(unsigned char market, const std::string& code)
+bool CDaySession::AddToMonitor(unsigned char market, const std::string& code)
 {
-    if (m_pEngine)
-        m_pEngine->AddStockToSystemAlert(market, code);
+    if (!m_pEngine)
+        return false;
+    std::vector<Ta_VELKPRICEALERT>* monitored = nullptr;
+    m_pEngine->GetSystemAlert(&monitored);
+    if (monitored)
+        for (const Ta_VELKPRICEALERT& stock : *monitored)
+            if (stock.m_byMarket == market && code == stock.m_szCode)
+                return false;
+    m_pEngine->AddStockToSystemAlert(market, code);
+    return true;
 }
 
 void CDaySession::OnAlertRecorded(const Ta_ALERTRECORD& record)

@@ -85,7 +85,8 @@ public:
     void HideAlertList();
     // The engine's day starts afresh: its alert list is emptied.
     void NewDay();
-    void AddToMonitor(unsigned char market, const std::string& code);
+    // False when the stock was already on the monitored list (it stays there once).
+    bool AddToMonitor(unsigned char market, const std::string& code);
     bool IsInSettings() const { return m_bInSettings; }
     // Where the last earlier day file was kept; empty when none was.
     QString KeptDayFile() const { return m_strKeptDayFile; }

@@ -579,8 +579,10 @@ void CDesktopMainWindow::AddToMonitor(unsigned char market, const std::string& c
 {
     if (!m_session.HasDay())
         return;
-    m_session.AddToMonitor(market, code);
-    statusBar()->showMessage(VelkFromUtf8("已加入系统预警: ") + VelkFromGbk(code), 4000);
+    const bool added = m_session.AddToMonitor(market, code);
+    statusBar()->showMessage(
+        (added ? tr("已加入系统预警: %1") : tr("%1 已在系统预警列表中")).arg(VelkFromGbk(code)),
+        4000);
 }
 
 bool CDesktopMainWindow::event(QEvent* event)

@@ -12,6 +12,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTest>
 #include <QValueAxis>
@@ -449,6 +450,19 @@ TEST_F(DesktopTest, ContextMenuAddsTheStockToTheMonitoredList)
     EXPECT_EQ(VelkFieldText(monitored->back().m_szCode), "600000");
     // Kept with the monitored stocks for the next start.
     EXPECT_EQ(ReadFile(Sys() + "/System_alert.cfg").size(), 7 + 2 * sizeof(Ta_VELKPRICEALERT));
+    EXPECT_EQ(m_pWindow->statusBar()->currentMessage(), VelkFromUtf8("已加入系统预警: 600000"));
+
+    // A stock already listed is said to be so, and listed once.
+    QTimer::singleShot(0, [] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        menu->actions().front()->trigger();
+        menu->close();
+    });
+    Q_EMIT view->customContextMenuRequested(view->visualRect(row).center());
+    m_pWindow->Engine()->GetSystemAlert(&monitored);
+    EXPECT_EQ(monitored->size(), 2u);
+    EXPECT_EQ(m_pWindow->statusBar()->currentMessage(), VelkFromUtf8("600000 已在系统预警列表中"));
 }
 
 TEST_F(DesktopTest, BadgeMarksAnUnseenAlertUntilTheAlertListIsShown)
