@@ -40,6 +40,8 @@ constexpr unsigned kOk = 0x0;
 constexpr unsigned kYesNo = 0x4;
 constexpr unsigned kIconExclamation = 0x30;
 constexpr unsigned kIconInformation = 0x40;
+// The second button (No) is the default: Enter does not answer yes to a question that loses data.
+constexpr unsigned kDefaultSecond = 0x100;
 constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;
 constexpr int kIdYes = 6;

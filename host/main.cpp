@@ -8,6 +8,7 @@
 
 #include "host/core/CAlertPrinter.h"
 #include "host/core/CConditionDump.h"
+#include "host/core/CDayFileKeeper.h"
 #include "host/core/CDayReplay.h"
 #include "host/core/CHostCommandLine.h"
 #include "host/core/CMonitorCommand.h"
@@ -32,11 +33,15 @@
 #include <QSettings>
 #include <QSocketNotifier>
 #include <QStatusBar>
+#include <QTimer>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
+#include "host/gui/CConsoleHostPrompt.h"
 #include "host/gui/CDesktopAlertOutputs.h"
 #include "host/gui/CDesktopMainWindow.h"
+#include "host/gui/CHostPrompt.h"
 #include "host/gui/CMarketMonitorDialog.h"
 #include "host/gui/CQtHostSession.h"
 #include "host/gui/CScreenshots.h"
@@ -146,6 +151,18 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
     // A reader that goes away (velk-host ... | head) must not kill the replay half-way: the
     // engine still has to be shut down, and that is when the day's alert file is written.
     std::signal(SIGPIPE, SIG_IGN);
+
+    // A replay starts from a clean alert list; the file of an earlier run is kept unchanged.
+    const CDayFileKeeper::Result kept =
+        CDayFileKeeper::KeepAside(CDayFileKeeper::DayFilePath(day.TradeDate()));
+    if (!kept.ok) {
+        std::fprintf(stderr, "velk-host: cannot move the earlier day file aside: %s\n",
+                     kept.error.c_str());
+        return kExitFailure;
+    }
+    if (!kept.keptPath.empty())
+        std::fprintf(stderr, "velk-host: the earlier alerts of this date are kept in %s\n",
+                     kept.keptPath.c_str());
 
     CDayReplay replay(day, CQuoteStore::Instance());
     replay.SetStopFlag(&signals.Flag());
@@ -317,16 +334,22 @@ QString BundledDemoDir()
 }
 
 // A data directory without any condition file gets the demo's, so that the demo day raises
-// alerts on a first run; conditions of the user's own are never touched.
-void SeedDemoConditions(const std::string& sysDir)
+// alerts on a first run; conditions of the user's own are never touched. The files that could
+// not be copied, each with its reason.
+QStringList SeedDemoConditions(const std::string& sysDir)
 {
     const QDir sys(QString::fromStdString(sysDir));
     for (const char* name : {"alert.cfg", "Magic.cfg", "System_alert.cfg"})
         if (sys.exists(QString::fromLatin1(name)))
-            return;
+            return {};
+    QStringList failures;
     const QDir demo(BundledDemoDir() + QStringLiteral("/demo-root/SYS"));
-    for (const QString& name : demo.entryList(QDir::Files))
-        QFile::copy(demo.filePath(name), sys.filePath(name));
+    for (const QString& name : demo.entryList(QDir::Files)) {
+        QFile source(demo.filePath(name));
+        if (!source.copy(sys.filePath(name)))
+            failures << QStringLiteral("%1: %2").arg(sys.filePath(name), source.errorString());
+    }
+    return failures;
 }
 
 int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
@@ -399,6 +422,13 @@ int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
     // Pictures never change what the user's runs keep.
     std::unique_ptr<QSettings> settings = screenshots ? nullptr : std::make_unique<QSettings>();
 
+    // Nobody answers a message box while pictures are taken: the program's messages go to
+    // standard error instead.
+    CConsoleHostPrompt consolePrompt(stderr);
+    std::optional<CScopedHostPrompt> promptForPictures;
+    if (screenshots)
+        promptForPictures.emplace(consolePrompt);
+
     int status = 0;
     {
         CDesktopMainWindow window(sysDir, settings.get(), options.Silent() || screenshots);
@@ -429,14 +459,24 @@ int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
         } else {
             const QString last = HostSettings::kLastDay.Read(settings.get());
             const QString demo = BundledDemoDir() + QStringLiteral("/demo-day");
+            QStringList problems;
             if (!last.isEmpty() && QFileInfo(last).isDir()) {
                 QString error;
                 if (!window.OpenDay(last, &error))
-                    std::fprintf(stderr, "velk-host: %s\n", error.toStdString().c_str());
+                    problems << error;
             } else if (QFileInfo(demo).isDir()) {
-                SeedDemoConditions(sysDir);
-                window.OpenDay(demo);
+                problems << SeedDemoConditions(sysDir);
+                QString error;
+                if (!window.OpenDay(demo, &error))
+                    problems << error;
             }
+            // Told on the terminal and, once the window is up, in a message box.
+            for (const QString& problem : problems)
+                std::fprintf(stderr, "velk-host: %s\n", problem.toUtf8().constData());
+            if (!problems.isEmpty() && !screenshots)
+                QTimer::singleShot(0, &window, [&window, problems] {
+                    CHostPrompt::Prompt().Warn(&window, problems.join(QLatin1Char('\n')));
+                });
         }
         if (screenshots) {
             CScreenshots shots(window, QString::fromStdString(pictures));

@@ -6,8 +6,9 @@
 # velk-host's main window on that day; closing the window ends it. Otherwise (or with
 # VELK_DEMO_HEADLESS=1) the day is replayed headless: the alerts are printed as they are
 # recorded, then summarised, followed by a short summary of the day file that the run left
-# behind. The day is then replayed a second time into the same directory: the alert list
-# window reads the day file when it opens, so the file ends up with both runs' alerts.
+# behind. The day is then replayed a second time into the same directory: a replay starts from a
+# clean alert list, so the first run's file is kept aside as YYYYMMDD.alt.1 and the new day file
+# holds the second run's alerts alone, as many as the first.
 # Usage: scripts/run-demo.sh <build dir>; the data directory and the printed alerts go to
 # $VELK_DEMO_DIR when it is set, to the build directory otherwise.
 set -euo pipefail
@@ -88,6 +89,9 @@ summarise_day_file
 
 echo
 echo "== the same day again, silently, into the same directory"
-again=$("$host" --headless --silent --root "$root" --day "$here/data/demo-day" | wc -l)
+again=$("$host" --headless --silent --root "$root" --day "$here/data/demo-day" 2> >(quiet_alsa) | wc -l)
 echo "$again alerts"
 summarise_day_file
+if [ -f "$day_file.1" ]; then
+  echo "the first run's day file is kept unchanged: $day_file.1 ($(stat -c %s "$day_file.1") bytes)"
+fi

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <iterator>
 
 #include "ui/VelkDataExchange.h"
 #include "ui_IDD_ALERTSETTING_177.h"
@@ -71,7 +72,28 @@ bool CAlertSettingDlg::OnInitDialog()
         OnCommand(ratio.nCheckId, [this, id = ratio.nCheckId] { OnRatioCheck(id); });
     OnCommand(kDefaultsButton, [this] { OnDefaults(); });
     UpdateData(false);
+    // A page filled from a record opens with the values of its switched-on ratios editable.
+    for (const CRatio& r : kRatios)
+        if (QWidget* edit = Control(r.nEditId); edit && this->*r.pSwitch != 0)
+            edit->setEnabled(true);
     return true;
+}
+
+void CAlertSettingDlg::FillFrom(const Ta_ALERTSETTING& setting)
+{
+    m_bPopup = setting.m_bPopupDialog != 0 ? 1 : 0;
+    m_bSound = setting.m_bSound != 0 ? 1 : 0;
+    m_bNewHigh = setting.m_bNewHigh != 0 ? 1 : 0;
+    m_bNewLow = setting.m_bNewLow != 0 ? 1 : 0;
+    m_bLimitPrice = setting.m_bLimitPrice != 0 ? 1 : 0;
+    const float values[] = {setting.m_fFallRatio,   setting.m_fVolumeRatio, setting.m_fLargeAmount,
+                            setting.m_fSingleRatio, setting.m_fLargeVolume, setting.m_fRiseRatio};
+    static_assert(std::size(values) == std::size(kRatios));
+    for (std::size_t i = 0; i < std::size(kRatios); ++i) {
+        const bool on = values[i] >= kRatioMin;
+        this->*kRatios[i].pSwitch = on ? 1 : 0;
+        this->*kRatios[i].pValue = on ? values[i] : 0.0f;
+    }
 }
 
 bool CAlertSettingDlg::DoDataExchange(bool bSaveAndValidate)

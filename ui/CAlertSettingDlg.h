@@ -21,6 +21,10 @@ public:
     CAlertSettingDlg();
     ~CAlertSettingDlg() override;
 
+    // Takes the switches and values of a stored record, so that the page opens showing it and
+    // an OK without a change writes the record back unchanged. A ratio that is off (below 0)
+    // shows 0 with its box cleared.
+    void FillFrom(const Ta_ALERTSETTING& setting);
     // Reads the controls (a refused value is still taken as far as the exchange got) and
     // writes the record.
     void Commit();

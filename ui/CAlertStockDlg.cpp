@@ -307,6 +307,12 @@ void CAlertStockDlg::OnDelete()
 
 void CAlertStockDlg::OnClearList()
 {
+    if (!m_vecStock.empty() &&
+        VelkMessageBoxService().Show(TextCodec::Utf8ToGbk("确定要清空指定股票列表吗?"),
+                                     TextCodec::Utf8ToGbk("警告"),
+                                     VelkMsgBox::kYesNo | VelkMsgBox::kIconExclamation |
+                                         VelkMsgBox::kDefaultSecond) != VelkMsgBox::kIdYes)
+        return;
     m_nCount = 0;
     m_vecStock.clear();
     m_mapCode.clear();

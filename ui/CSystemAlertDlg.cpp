@@ -276,6 +276,13 @@ void CSystemAlertDlg::OnDelete()
 
 void CSystemAlertDlg::OnClear()
 {
+    // Clearing is one keystroke away (Ctrl+C is a copy key by habit): the user says so first.
+    if (!m_vecStock.empty() &&
+        VelkMessageBoxService().Show(TextCodec::Utf8ToGbk("确定要清空系统预警的全部股票吗?"),
+                                     TextCodec::Utf8ToGbk("警告"),
+                                     VelkMsgBox::kYesNo | VelkMsgBox::kIconExclamation |
+                                         VelkMsgBox::kDefaultSecond) != VelkMsgBox::kIdYes)
+        return;
     m_listStock->clear();
     m_vecStock.clear();
     m_mapCode.clear();

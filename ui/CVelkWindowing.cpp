@@ -111,6 +111,9 @@ bool AimAlertSettingPage(CVelkPropertyPage& page, Ta_ALERTSETTING* setting)
     if (!settingPage)
         return false;
     settingPage->m_pSetting = setting;
+    // Opened by the host on the engine's record: the page shows what is stored, so that OK
+    // without a change keeps it.
+    settingPage->FillFrom(*setting);
     return true;
 }
 

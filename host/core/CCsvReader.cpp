@@ -141,6 +141,7 @@ bool CCsvReader::Refill()
     m_strBuffer.resize(kReadSize);
     const std::size_t n = m_file ? std::fread(m_strBuffer.data(), 1, kReadSize, m_file.get()) : 0;
     m_strBuffer.resize(n);
+    m_bytesRead += n;
     m_pos = 0;
     if (n == 0 && m_file && std::ferror(m_file.get()))
         m_strError = m_strName + ": cannot be read";

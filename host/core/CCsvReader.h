@@ -38,6 +38,8 @@ public:
     int Line() const { return m_nLine; }
     bool Failed() const { return !m_strError.empty(); }
     const std::string& Error() const { return m_strError; }
+    // Bytes read from the file so far, for a share of the whole.
+    std::uint64_t BytesRead() const { return m_bytesRead; }
 
     // Sets the error for the current line: "name:line: what".
     void Fail(const std::string& what);
@@ -59,6 +61,7 @@ private:
     // The unquoted text of the current line's quoted fields.
     std::string m_strUnquoted;
     int m_nLine = 0;
+    std::uint64_t m_bytesRead = 0;
     std::size_t m_columns = 0;
     std::string m_strError;
 };

@@ -116,7 +116,9 @@ std::string CTradingDay::TradeDateText() const
 
 bool CTradingDay::Load(const std::string& folder, std::string& error)
 {
+    std::function<bool(int)> progress = std::move(m_progress);
     *this = CTradingDay();
+    m_progress = std::move(progress);
     if (!VelkIsDirectory(folder)) {
         error = folder + ": no such trading-day folder";
         return false;
@@ -312,7 +314,21 @@ bool CTradingDay::LoadTrades(const std::string& folder, std::string& error)
     char lastCode[CQuoteValidator::kMaxCodeLength];
     std::size_t lastLength = 0;
     double ceiling = 0;
+    std::uint64_t size = 0;
+    if (m_progress && !VelkFileSize(VelkJoinPath(folder, "trades.csv"), size))
+        size = 0;
+    constexpr std::size_t kTradesPerLook = 16384;
     while (opened == CCsvReader::OpenResult::Ok && reader.Next(fields)) {
+        if (m_progress && m_trades.size() % kTradesPerLook == 0) {
+            const int permille = size ? static_cast<int>(std::min<std::uint64_t>(
+                                            1000, reader.BytesRead() * 1000 / size))
+                                      : 0;
+            if (!m_progress(permille)) {
+                m_bCancelled = true;
+                error = "trades.csv: loading cancelled";
+                return false;
+            }
+        }
         Trade trade;
         int time = 0;
         const std::string_view code = fields[2];

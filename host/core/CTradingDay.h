@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -67,6 +68,14 @@ public:
     // Reads and checks every file of the folder. On failure returns false and puts
     // "file:line: what is wrong" (or "file: what is wrong") into error.
     bool Load(const std::string& folder, std::string& error);
+    // Told while the trades load (the bulk of a day) of the share read, 0..1000; answering
+    // false cancels the load, which then fails with Cancelled() true. Called on the loading
+    // thread.
+    void SetProgress(std::function<bool(int permille)> progress)
+    {
+        m_progress = std::move(progress);
+    }
+    bool Cancelled() const { return m_bCancelled; }
 
     int TradeDate() const { return m_nTradeDate; }
     // The trade date as the quote service's date text, yyyymmdd.
@@ -117,4 +126,6 @@ private:
 
     // While loading: which symbols had their decimals given in symbols.csv.
     std::vector<bool> m_decimalsGiven;
+    std::function<bool(int)> m_progress;
+    bool m_bCancelled = false;
 };

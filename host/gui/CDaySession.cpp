@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/CVelkAlert.h"
+#include "host/core/CDayFileKeeper.h"
 #include "host/core/CDayReplay.h"
 #include "host/core/CTradingDay.h"
 #include "host/gui/CReplayController.h"
@@ -39,11 +40,12 @@ void CDaySession::OpenLoadedDay(std::unique_ptr<CTradingDay> day, const QString&
     if (!day)
         return;
     auto replay = std::make_unique<CDayReplay>(*day, CQuoteStore::Instance());
-    OpenDayWithSource(std::move(day), std::move(replay), folder);
+    OpenDayWithSource(std::move(day), std::move(replay), folder, DayFileUse::FreshReplay);
 }
 
 void CDaySession::OpenDayWithSource(std::unique_ptr<CTradingDay> day,
-                                    std::unique_ptr<IQuoteSource> source, const QString& folder)
+                                    std::unique_ptr<IQuoteSource> source, const QString& folder,
+                                    DayFileUse use)
 {
     if (!day || !source)
         return;
@@ -52,11 +54,30 @@ void CDaySession::OpenDayWithSource(std::unique_ptr<CTradingDay> day,
     CloseDay();
     m_pDay = std::move(day);
     m_pSource = std::move(source);
-    m_pSource->FillStore(m_strSysDir);
+    m_dayFileUse = use;
+    m_strDayFolder = folder;
     m_pSource->SetAfterEachTrade([this](unsigned char market, const std::string& code) {
         if (m_tradeListener)
             m_tradeListener(market, code);
     });
+    StartEngine();
+}
+
+void CDaySession::StartEngine()
+{
+    // The quote service starts the day afresh: no trade of an earlier run is known to it.
+    m_pSource->FillStore(m_strSysDir);
+    if (m_dayFileUse == DayFileUse::FreshReplay) {
+        const CDayFileKeeper::Result kept =
+            CDayFileKeeper::KeepAside(CDayFileKeeper::DayFilePath(m_pDay->TradeDate()));
+        if (!kept.ok) {
+            Q_EMIT Failure(tr("无法把先前的报警记录移到一旁，本次回放将接着它记录：%1")
+                               .arg(QString::fromStdString(kept.error)));
+        } else if (!kept.keptPath.empty()) {
+            m_strKeptDayFile = QString::fromStdString(kept.keptPath);
+            Q_EMIT DayFileKeptAside(m_strKeptDayFile);
+        }
+    }
 
     m_pEngine = std::make_unique<CVelkAlert>(m_services);
     CString sysPath = m_strSysDir;
@@ -65,9 +86,29 @@ void CDaySession::OpenDayWithSource(std::unique_ptr<CTradingDay> day,
     m_pEngine->Start();
 
     m_nAlertsSoFar = 0;
-    m_strDayFolder = folder;
     m_pController->Attach(m_pSource.get(), m_pEngine.get());
     Q_EMIT DayOpened();
+}
+
+void CDaySession::Restart()
+{
+    if (!m_pEngine || m_bInSettings)
+        return;
+    m_pController->Detach();
+    // The engine goes first: its alert list window writes the run's alerts to the day file,
+    // which the fresh run then keeps aside.
+    m_pEngine->SetAlertObserver(nullptr);
+    m_pEngine.reset();
+    StartEngine();
+}
+
+void CDaySession::SeekTo(int target)
+{
+    if (!m_pEngine || m_bInSettings)
+        return;
+    const bool playing = m_pController->GetState() == CReplayController::State::Playing;
+    Restart();
+    m_pController->RunTo(target, playing);
 }
 
 void CDaySession::CloseDay()
@@ -81,6 +122,7 @@ void CDaySession::CloseDay()
     m_pSource.reset();
     m_pDay.reset();
     m_strDayFolder.clear();
+    m_strKeptDayFile.clear();
 }
 
 void CDaySession::AddAlertObserver(IVelkAlertObserver* observer)
@@ -155,10 +197,18 @@ void CDaySession::NewDay()
     m_nAlertsSoFar = 0;
 }
 
-void CDaySession::AddToMonitor(unsigned char market, const std::string& code)
+bool CDaySession::AddToMonitor(unsigned char market, const std::string& code)
 {
-    if (m_pEngine)
-        m_pEngine->AddStockToSystemAlert(market, code);
+    if (!m_pEngine)
+        return false;
+    std::vector<Ta_VELKPRICEALERT>* monitored = nullptr;
+    m_pEngine->GetSystemAlert(&monitored);
+    if (monitored)
+        for (const Ta_VELKPRICEALERT& stock : *monitored)
+            if (stock.m_byMarket == market && code == stock.m_szCode)
+                return false;
+    m_pEngine->AddStockToSystemAlert(market, code);
+    return true;
 }
 
 void CDaySession::OnAlertRecorded(const Ta_ALERTRECORD& record)

@@ -22,6 +22,11 @@ class IQuoteSource;
 class CDaySession final : public QObject, private IVelkAlertObserver {
     Q_OBJECT
 public:
+    // What becomes of the day file an earlier run of the same date left. A replay starts from a
+    // clean alert list and keeps the earlier file aside; a live session goes on with it, as the
+    // module does.
+    enum class DayFileUse { FreshReplay, Continue };
+
     // sysDir is the engine's system directory. services are the module's (windows, message
     // boxes, sound); the sound goes through the session's sound switch.
     CDaySession(std::string sysDir, const CVelkServices& services, QObject* parent = nullptr);
@@ -31,12 +36,19 @@ public:
     // writes the day file) and starts a new engine on it, paused at the day's start. A bad
     // folder leaves the day in place and gives the reason in error.
     bool OpenDay(const QString& folder, QString* error = nullptr);
-    // The same with a day already loaded from folder; its own trades are replayed.
+    // The same with a day already loaded from folder; its own trades are replayed from a clean
+    // alert list.
     void OpenLoadedDay(std::unique_ptr<CTradingDay> day, const QString& folder);
     // The same with quotes from another source (a live feed) over the day's markets and
     // symbols. The source is driven by the session's controller like a replay.
     void OpenDayWithSource(std::unique_ptr<CTradingDay> day, std::unique_ptr<IQuoteSource> source,
-                           const QString& folder);
+                           const QString& folder, DayFileUse use = DayFileUse::Continue);
+    // The day's replay starts again from the open with a new engine and a clean alert list;
+    // the alerts of the run so far stay in the day file kept aside.
+    void Restart();
+    // The engine's state depends on the whole path: the replay starts again and runs at full
+    // speed to the second `target`, then plays on if it was playing.
+    void SeekTo(int target);
     // Ends the day: the engine goes (its alert list window writes the day file).
     void CloseDay();
 
@@ -73,17 +85,26 @@ public:
     void HideAlertList();
     // The engine's day starts afresh: its alert list is emptied.
     void NewDay();
-    void AddToMonitor(unsigned char market, const std::string& code);
+    // False when the stock was already on the monitored list (it stays there once).
+    bool AddToMonitor(unsigned char market, const std::string& code);
     bool IsInSettings() const { return m_bInSettings; }
+    // Where the last earlier day file was kept; empty when none was.
+    QString KeptDayFile() const { return m_strKeptDayFile; }
 
 Q_SIGNALS:
     // Before the engine of a day goes: windows that show it close.
     void DayClosing();
     // After a day was opened, its engine started and the clock attached.
     void DayOpened();
+    // An earlier day file of the date was moved aside to path before the engine started.
+    void DayFileKeptAside(const QString& path);
+    // Something the user must hear of: a file that could not be kept or written, and why.
+    void Failure(const QString& text);
 
 private:
     void OnAlertRecorded(const Ta_ALERTRECORD& record) override;
+    // A new engine on the day and source in place, the clock attached at the day's open.
+    void StartEngine();
 
     std::string m_strSysDir;
     CSwitchableSound m_sound;
@@ -93,6 +114,8 @@ private:
     std::unique_ptr<CVelkAlert> m_pEngine;
     CReplayController* m_pController;
     QString m_strDayFolder;
+    QString m_strKeptDayFile;
+    DayFileUse m_dayFileUse = DayFileUse::Continue;
     int m_nAlertsSoFar = 0;
     bool m_bInSettings = false;
     std::vector<IVelkAlertObserver*> m_observers;

@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
@@ -19,10 +20,12 @@
 #include "engine/CVelkAlert.h"
 #include "host/core/CDayReplay.h"
 #include "host/core/CTradingDay.h"
+#include "host/gui/CHostPrompt.h"
 #include "host/gui/CIntradayChart.h"
 #include "host/gui/CQuoteBoard.h"
 #include "host/gui/CQuoteBoardModel.h"
 #include "host/gui/CReplayController.h"
+#include "host/gui/CSeekBar.h"
 #include "host/gui/HostSettingKeys.h"
 #include "hostapi/KQBkApi.h"
 #include "hostlibs/CQuoteStore.h"
@@ -63,12 +66,6 @@ QIcon AlertListIcon(const QStyle* style, bool badge)
     return QIcon(pixmap);
 }
 
-void ShowWarning(const QString& text)
-{
-    VelkMessageBoxService().Show(VelkToGbk(text), VelkToGbk(VelkFromUtf8("警告")),
-                                 VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
-}
-
 } // namespace
 
 CDesktopMainWindow::CDesktopMainWindow(std::string sysDir, QSettings* settings, bool silent,
@@ -90,6 +87,18 @@ CDesktopMainWindow::CDesktopMainWindow(std::string sysDir, QSettings* settings, 
         m_pBoard->Model()->Clear();
     });
     connect(&m_session, &CDaySession::DayOpened, this, &CDesktopMainWindow::OnDayOpened);
+    connect(&m_session, &CDaySession::Failure, this,
+            [this](const QString& text) { CHostPrompt::Prompt().Warn(this, text); });
+    connect(&m_session, &CDaySession::DayFileKeptAside, this, [this](const QString& path) {
+        // Told once: each later replay keeps its own file the same way.
+        statusBar()->showMessage(tr("先前的报警记录已保存为 %1").arg(path), 10000);
+        if (m_bToldOfKeptFile)
+            return;
+        m_bToldOfKeptFile = true;
+        CHostPrompt::Prompt().Inform(
+            this, tr("每次回放都从空的报警列表开始。\n同一天先前的报警记录未作改动，保存为：\n%1")
+                      .arg(path));
+    });
     setCentralWidget(m_pBoard);
     CreateActions();
     CreateMenusAndToolBar();
@@ -97,6 +106,40 @@ CDesktopMainWindow::CDesktopMainWindow(std::string sysDir, QSettings* settings, 
     m_pAlertsLabel = new QLabel(this);
     m_pRateLabel = new QLabel(this);
     m_pStateLabel = new QLabel(this);
+    m_pLoadBar = new QProgressBar(this);
+    m_pLoadBar->setObjectName(QStringLiteral("loadProgress"));
+    m_pLoadBar->setRange(0, 1000);
+    m_pLoadBar->setMaximumWidth(200);
+    m_pLoadBar->hide();
+    m_pLoadCancel = new QPushButton(tr("取消"), this);
+    m_pLoadCancel->setObjectName(QStringLiteral("loadCancel"));
+    m_pLoadCancel->hide();
+    statusBar()->addPermanentWidget(m_pLoadBar);
+    statusBar()->addPermanentWidget(m_pLoadCancel);
+    connect(m_pLoadCancel, &QPushButton::clicked, &m_loader, &CDayLoader::Cancel);
+    connect(&m_loader, &CDayLoader::Progress, m_pLoadBar, &QProgressBar::setValue);
+    auto loadEnded = [this] {
+        m_pLoadBar->hide();
+        m_pLoadCancel->hide();
+        statusBar()->clearMessage();
+    };
+    connect(&m_loader, &CDayLoader::Loaded, this, [this, loadEnded](const QString& folder) {
+        loadEnded();
+        std::unique_ptr<CTradingDay> day = m_loader.TakeDay();
+        std::unique_ptr<CDayReplay> replay = m_loader.TakeReplay();
+        m_session.OpenDayWithSource(std::move(day), std::move(replay), folder,
+                                    CDaySession::DayFileUse::FreshReplay);
+    });
+    connect(&m_loader, &CDayLoader::Failed, this,
+            [this, loadEnded](const QString& folder, const QString& error) {
+                loadEnded();
+                CHostPrompt::Prompt().Warn(this, tr("无法打开交易日 %1\n%2").arg(folder, error));
+            });
+    connect(&m_loader, &CDayLoader::Cancelled, this, [this, loadEnded](const QString& folder) {
+        loadEnded();
+        statusBar()->showMessage(tr("已取消打开 %1").arg(folder), 5000);
+    });
+    statusBar()->addPermanentWidget(m_pRestartOffer);
     statusBar()->addPermanentWidget(m_pStateLabel);
     statusBar()->addPermanentWidget(m_pRateLabel);
     statusBar()->addPermanentWidget(m_pAlertsLabel);
@@ -162,6 +205,14 @@ void CDesktopMainWindow::CreateActions()
     m_pActPause = make("actionPause", QStyle::SP_MediaPause, "暂停(&A)", QKeySequence(Qt::Key_F6));
     m_pActStep =
         make("actionStep", QStyle::SP_MediaSkipForward, "单步一秒(&S)", QKeySequence(Qt::Key_F7));
+    m_pActRestart = make("actionRestart", QStyle::SP_MediaSkipBackward, "从头回放(&B)",
+                         QKeySequence(Qt::CTRL | Qt::Key_R));
+    m_pActFaster = make("actionFaster", QStyle::SP_MediaSeekForward, "加快(&+)",
+                        QKeySequence(Qt::CTRL | Qt::Key_Equal));
+    m_pActFaster->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)});
+    m_pActSlower = make("actionSlower", QStyle::SP_MediaSeekBackward, "减慢(&-)",
+                        QKeySequence(Qt::CTRL | Qt::Key_Minus));
     m_pActPlayPause =
         make("actionPlayPause", QStyle::SP_MediaPlay, "播放/暂停", QKeySequence(Qt::Key_Space));
     m_pActSettings = make("actionSettings", QStyle::SP_FileDialogDetailedView, "报警设置(&S)...",
@@ -180,7 +231,15 @@ void CDesktopMainWindow::CreateActions()
     connect(m_pActOpen, &QAction::triggered, this, &CDesktopMainWindow::ChooseDayFolder);
     connect(m_pActNewDay, &QAction::triggered, this, &CDesktopMainWindow::NewDay);
     connect(m_pActQuit, &QAction::triggered, this, &QWidget::close);
-    connect(m_pActPlay, &QAction::triggered, m_pController, &CReplayController::Play);
+    connect(m_pActPlay, &QAction::triggered, this, [this] {
+        // At the end of the day, play starts the day again.
+        if (m_pController->GetState() == CReplayController::State::Finished)
+            m_session.Restart();
+        m_pController->Play();
+    });
+    connect(m_pActRestart, &QAction::triggered, this, &CDesktopMainWindow::RestartReplay);
+    connect(m_pActFaster, &QAction::triggered, m_pController, &CReplayController::Faster);
+    connect(m_pActSlower, &QAction::triggered, m_pController, &CReplayController::Slower);
     connect(m_pActPause, &QAction::triggered, m_pController, &CReplayController::Pause);
     connect(m_pActStep, &QAction::triggered, m_pController, &CReplayController::StepSecond);
     connect(m_pActPlayPause, &QAction::triggered, this, [this] {
@@ -224,6 +283,10 @@ void CDesktopMainWindow::CreateMenusAndToolBar()
     replay->addAction(m_pActPlay);
     replay->addAction(m_pActPause);
     replay->addAction(m_pActStep);
+    replay->addAction(m_pActRestart);
+    replay->addSeparator();
+    replay->addAction(m_pActFaster);
+    replay->addAction(m_pActSlower);
     QMenu* speed = replay->addMenu(VelkFromUtf8("速度(&V)"));
     speed->addActions(m_pSpeedGroup->actions());
 
@@ -259,14 +322,30 @@ void CDesktopMainWindow::CreateMenusAndToolBar()
         for (QAction* action : m_pSpeedGroup->actions())
             action->setChecked(action->data().toInt() == speed);
     });
-    m_pProgress = new QProgressBar(bar);
+    m_pProgress = new CSeekBar(bar);
     m_pProgress->setObjectName(QStringLiteral("replayProgress"));
     m_pProgress->setRange(0, 1000);
     m_pProgress->setTextVisible(true);
     m_pProgress->setMinimumWidth(220);
     m_pProgress->setMaximumWidth(360);
     m_pProgress->setAlignment(Qt::AlignCenter);
+    m_pProgress->setToolTip(tr("拖动以定位回放"));
     bar->addWidget(m_pProgress);
+    connect(m_pProgress, &CSeekBar::SeekRequested, this, [this](int permille) {
+        const int start = m_pController->DayStart();
+        const int end = m_pController->DayEnd();
+        if (start < 0 || end < start)
+            return;
+        m_session.SeekTo(start + static_cast<int>((end - start) * (permille / 1000.0) + 0.5));
+    });
+    m_pRestartOffer = new QPushButton(tr("回放结束，从头回放"), this);
+    m_pRestartOffer->setObjectName(QStringLiteral("restartOffer"));
+    m_pRestartOffer->setFlat(true);
+    m_pRestartOffer->hide();
+    connect(m_pRestartOffer, &QPushButton::clicked, this, [this] {
+        m_session.Restart();
+        m_pController->Play();
+    });
     bar->addSeparator();
     bar->addAction(m_pActSettings);
     bar->addAction(m_pActShowAlerts);
@@ -329,9 +408,16 @@ void CDesktopMainWindow::ChooseDayFolder()
         QFileDialog::getExistingDirectory(this, VelkFromUtf8("打开交易日文件夹"), start);
     if (folder.isEmpty())
         return;
-    QString error;
-    if (!OpenDay(folder, &error))
-        ShowWarning(VelkFromUtf8("无法打开交易日 ") + folder + QStringLiteral("\n") + error);
+    OpenDayInBackground(folder);
+}
+
+void CDesktopMainWindow::OpenDayInBackground(const QString& folder)
+{
+    m_pLoadBar->setValue(0);
+    m_pLoadBar->show();
+    m_pLoadCancel->show();
+    statusBar()->showMessage(tr("正在打开 %1").arg(folder));
+    m_loader.Start(folder);
 }
 
 CIntradayChart* CDesktopMainWindow::OpenChart(unsigned char market, const std::string& code)
@@ -388,7 +474,10 @@ void CDesktopMainWindow::RefreshViews()
 
 void CDesktopMainWindow::UpdateStatus()
 {
-    m_pProgress->setValue(m_pController->Progress());
+    if (!m_pProgress->IsDragging())
+        m_pProgress->setValue(m_pController->Progress());
+    m_pRestartOffer->setVisible(m_pController->GetState() == CReplayController::State::Finished &&
+                                m_session.HasDay());
     m_pProgress->setFormat(ClockText(m_pController->Clock()));
     m_pAlertsLabel->setText(VelkFromUtf8("报警 %1 条").arg(m_session.AlertsSoFar()));
     m_pRateLabel->setText(VelkFromUtf8("成交 %1 笔/秒").arg(m_pController->TradesPerSecond()));
@@ -401,6 +490,9 @@ void CDesktopMainWindow::UpdateStatus()
         break;
     case CReplayController::State::Paused:
         m_pStateLabel->setText(VelkFromUtf8("已暂停"));
+        break;
+    case CReplayController::State::Seeking:
+        m_pStateLabel->setText(tr("定位中"));
         break;
     case CReplayController::State::Finished:
         m_pStateLabel->setText(VelkFromUtf8("回放结束"));
@@ -424,7 +516,10 @@ void CDesktopMainWindow::UpdateActions()
     const bool hasDay = m_session.HasDay();
     const CReplayController::State state = m_pController->GetState();
     const bool canRun = hasDay && state != CReplayController::State::Finished;
-    m_pActPlay->setEnabled(canRun && state != CReplayController::State::Playing);
+    const bool hasEvents = hasDay && m_pController->DayStart() >= 0;
+    m_pActPlay->setEnabled(hasEvents && state != CReplayController::State::Playing);
+    m_pActRestart->setEnabled(hasDay);
+    m_pProgress->setEnabled(hasDay);
     m_pActPause->setEnabled(state == CReplayController::State::Playing);
     m_pActPlayPause->setEnabled(canRun);
     m_pActStep->setEnabled(canRun);
@@ -443,8 +538,10 @@ void CDesktopMainWindow::OpenSettings()
 void CDesktopMainWindow::OpenRatioSettings()
 {
     if (!m_session.OpenRatioSettings())
-        ShowWarning(VelkFromUtf8("比率设置未能保存到 ") +
-                    QString::fromStdString(m_session.SysDir()) + QStringLiteral("/alert.cfg"));
+        CHostPrompt::Prompt().Warn(this, tr("比率设置未能保存到 %1：%2")
+                                             .arg(QString::fromStdString(m_session.SysDir()) +
+                                                      QStringLiteral("/alert.cfg"),
+                                                  tr("文件无法写入")));
 }
 
 void CDesktopMainWindow::ShowAlertList()
@@ -462,7 +559,17 @@ void CDesktopMainWindow::NewDay()
 {
     if (!m_session.HasDay())
         return;
-    m_session.NewDay();
+    if (!CHostPrompt::Prompt().Confirm(this, tr("开始新的一天？\n回放将从开盘重新开始，报警列表清空"
+                                                "；本次的报警记录另存，不会丢失。")))
+        return;
+    RestartReplay();
+}
+
+void CDesktopMainWindow::RestartReplay()
+{
+    if (!m_session.HasDay())
+        return;
+    m_session.Restart();
     RefreshViews();
 }
 
@@ -470,8 +577,10 @@ void CDesktopMainWindow::AddToMonitor(unsigned char market, const std::string& c
 {
     if (!m_session.HasDay())
         return;
-    m_session.AddToMonitor(market, code);
-    statusBar()->showMessage(VelkFromUtf8("已加入系统预警: ") + VelkFromGbk(code), 4000);
+    const bool added = m_session.AddToMonitor(market, code);
+    statusBar()->showMessage(
+        (added ? tr("已加入系统预警: %1") : tr("%1 已在系统预警列表中")).arg(VelkFromGbk(code)),
+        4000);
 }
 
 bool CDesktopMainWindow::event(QEvent* event)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/VelkServices.h"
+#include "host/gui/CDayLoader.h"
 #include "host/gui/CDaySession.h"
 
 class CIntradayChart;
@@ -21,7 +22,9 @@ class QActionGroup;
 class QComboBox;
 class QLabel;
 class QMenu;
+class CSeekBar;
 class QProgressBar;
+class QPushButton;
 class QSettings;
 
 // velk-host's main window, the quote application as a trader sees it: the quote board of the
@@ -46,6 +49,10 @@ public:
     // writes the day file) and starts a new engine on it, paused at the day's start. A bad
     // folder leaves the day in place and gives the reason in error.
     bool OpenDay(const QString& folder, QString* error = nullptr);
+    // The same on a thread of its own, with the progress and a cancel button in the status
+    // bar; the day in place goes on until the new one is ready. A failure is told to the user.
+    void OpenDayInBackground(const QString& folder);
+    CDayLoader& Loader() { return m_loader; }
     // The same with a day already loaded from folder.
     void OpenLoadedDay(std::unique_ptr<CTradingDay> day, const QString& folder);
 
@@ -69,7 +76,9 @@ public:
     void OpenRatioSettings();
     void ShowAlertList();
     void HideAlertList();
+    // Asks first: a new day starts the replay again from the open with a clean alert list.
     void NewDay();
+    void RestartReplay();
 
 protected:
     bool event(QEvent* event) override;
@@ -90,6 +99,7 @@ private:
     QSettings* m_pSettings;
     bool m_bSilent;
     CDaySession m_session;
+    CDayLoader m_loader;
     int m_nBadgeShown = -1;
     std::size_t m_chartAlertsSeen = 0;
     long long m_chartTradesSeen = -1;
@@ -111,6 +121,9 @@ private:
     QAction* m_pActPause = nullptr;
     QAction* m_pActPlayPause = nullptr;
     QAction* m_pActStep = nullptr;
+    QAction* m_pActRestart = nullptr;
+    QAction* m_pActFaster = nullptr;
+    QAction* m_pActSlower = nullptr;
     QAction* m_pActSettings = nullptr;
     QAction* m_pActRatio = nullptr;
     QAction* m_pActShowAlerts = nullptr;
@@ -118,7 +131,11 @@ private:
     QAction* m_pActSound = nullptr;
     QActionGroup* m_pSpeedGroup = nullptr;
     QComboBox* m_pSpeedBox = nullptr;
-    QProgressBar* m_pProgress = nullptr;
+    CSeekBar* m_pProgress = nullptr;
+    QPushButton* m_pRestartOffer = nullptr;
+    QProgressBar* m_pLoadBar = nullptr;
+    QPushButton* m_pLoadCancel = nullptr;
+    bool m_bToldOfKeptFile = false;
     QLabel* m_pAlertsLabel = nullptr;
     QLabel* m_pRateLabel = nullptr;
     QLabel* m_pStateLabel = nullptr;

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -43,18 +44,21 @@ const QVariant kMissing = QVariant(-std::numeric_limits<double>::infinity());
 
 CQuoteBoardModel::CQuoteBoardModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-std::string CQuoteBoardModel::Key(unsigned char market, const std::string& code)
+std::string_view CQuoteBoardModel::Key(char (&buf)[16], unsigned char market,
+                                       const std::string& code)
 {
-    std::string key(1, static_cast<char>(market));
-    key += code;
-    return key;
+    // A code too long for the table gives a key the table refuses: the stock is not listed.
+    const std::size_t length = std::min(code.size(), sizeof buf - 1);
+    buf[0] = static_cast<char>(market);
+    code.copy(buf + 1, length);
+    return std::string_view(buf, code.size() + 1 > sizeof buf ? sizeof buf : length + 1);
 }
 
 void CQuoteBoardModel::Clear()
 {
     beginResetModel();
     m_rows.clear();
-    m_index.clear();
+    m_index.Clear(6000);
     m_dirty.clear();
     m_isDirty.clear();
     endResetModel();
@@ -64,7 +68,7 @@ void CQuoteBoardModel::Reload()
 {
     beginResetModel();
     m_rows.clear();
-    m_index.clear();
+    m_index.Clear(6000);
     m_dirty.clear();
     std::vector<unsigned char> markets;
     if (DA_bGetAllServiceID(markets)) {
@@ -74,9 +78,13 @@ void CQuoteBoardModel::Reload()
             if (!BK_bGetSymbolID(codes, names, market, CString(), CString(), nullptr))
                 continue;
             for (std::size_t i = 0; i < codes.size(); ++i) {
-                // A stock listed twice keeps its first row.
-                if (!m_index.emplace(Key(market, codes[i]), static_cast<int>(m_rows.size())).second)
+                // A stock listed twice keeps its first row; rows are numbered from 1 in the
+                // table, whose new values are 0.
+                char buf[16];
+                int* slot = m_index.Insert(Key(buf, market, codes[i]));
+                if (!slot || *slot != 0)
                     continue;
+                *slot = static_cast<int>(m_rows.size()) + 1;
                 Row row;
                 row.market = market;
                 row.code = codes[i];
@@ -141,8 +149,9 @@ void CQuoteBoardModel::Flush()
 
 int CQuoteBoardModel::RowOf(unsigned char market, const std::string& code) const
 {
-    auto it = m_index.find(Key(market, code));
-    return it == m_index.end() ? -1 : it->second;
+    char buf[16];
+    const int* row = m_index.Find(Key(buf, market, code));
+    return row ? *row - 1 : -1;
 }
 
 int CQuoteBoardModel::rowCount(const QModelIndex& parent) const

@@ -3,7 +3,9 @@
 #include <QAbstractTableModel>
 #include <QString>
 #include <string>
-#include <unordered_map>
+#include <string_view>
+
+#include "platform/core/CShortKeyTable.h"
 #include <vector>
 
 // Every stock the quote service lists, one row each, with its quote of the moment: code, name,
@@ -73,10 +75,12 @@ public:
 private:
     void ReadQuote(Row& row) const;
     QString PriceText(const Row& row, double value) const;
-    static std::string Key(unsigned char market, const std::string& code);
+    // The market byte and the code in buf, without a string made for every trade.
+    static std::string_view Key(char (&buf)[16], unsigned char market, const std::string& code);
 
     std::vector<Row> m_rows;
-    std::unordered_map<std::string, int> m_index;
+    // Row by market and code; each trade of a replay looks its stock up here.
+    CShortKeyTable<int> m_index;
     std::vector<int> m_dirty;
     std::vector<bool> m_isDirty;
 };

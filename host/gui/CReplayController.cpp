@@ -27,6 +27,7 @@ CReplayController::~CReplayController() = default;
 void CReplayController::Attach(IQuoteSource* replay, CVelkAlert* engine)
 {
     m_timer.stop();
+    m_nSeekTarget = -1;
     m_pReplay = replay;
     m_pEngine = engine;
     m_owedMs = 0;
@@ -48,6 +49,7 @@ void CReplayController::Attach(IQuoteSource* replay, CVelkAlert* engine)
 void CReplayController::Detach()
 {
     m_timer.stop();
+    m_nSeekTarget = -1;
     m_pReplay = nullptr;
     m_pEngine = nullptr;
     m_nClock = m_nDayStart = m_nDayEnd = -1;
@@ -57,6 +59,10 @@ void CReplayController::Detach()
 
 void CReplayController::Play()
 {
+    if (m_state == State::Seeking) {
+        m_bPlayAfterSeek = true;
+        return;
+    }
     if (!IsAttached() || m_state == State::Finished || m_state == State::Playing)
         return;
     m_owedMs = 0;
@@ -69,6 +75,10 @@ void CReplayController::Play()
 
 void CReplayController::Pause()
 {
+    if (m_state == State::Seeking) {
+        m_bPlayAfterSeek = false;
+        return;
+    }
     if (m_state != State::Playing)
         return;
     m_timer.stop();
@@ -78,7 +88,7 @@ void CReplayController::Pause()
 
 void CReplayController::StepSecond()
 {
-    if (!IsAttached() || m_state == State::Finished)
+    if (!IsAttached() || m_state == State::Finished || m_state == State::Seeking)
         return;
     m_timer.stop();
     m_nTradesPerSecond = 0;
@@ -100,6 +110,31 @@ void CReplayController::SetSpeed(int speed)
         m_timer.start(m_nSpeed == kFastest ? 0 : kTickMs);
     }
     Q_EMIT SpeedChanged(m_nSpeed);
+}
+
+void CReplayController::Faster()
+{
+    const int* at = std::find(std::begin(kSpeeds), std::end(kSpeeds), m_nSpeed);
+    if (at != std::end(kSpeeds) && at + 1 != std::end(kSpeeds))
+        SetSpeed(*(at + 1));
+}
+
+void CReplayController::Slower()
+{
+    const int* at = std::find(std::begin(kSpeeds), std::end(kSpeeds), m_nSpeed);
+    if (at != std::end(kSpeeds) && at != std::begin(kSpeeds))
+        SetSpeed(*(at - 1));
+}
+
+void CReplayController::RunTo(int target, bool playAfter)
+{
+    if (!IsAttached() || m_state == State::Finished)
+        return;
+    m_nSeekTarget = std::clamp(target, m_nDayStart, m_nDayEnd);
+    m_bPlayAfterSeek = playAfter;
+    m_nTradesPerSecond = 0;
+    m_timer.start(0);
+    SetState(State::Seeking);
 }
 
 int CReplayController::Progress() const
@@ -142,6 +177,10 @@ bool CReplayController::ReplayUntil(int target, qint64 budgetMs)
 
 void CReplayController::OnTick()
 {
+    if (IsAttached() && m_state == State::Seeking) {
+        OnSeekTick();
+        return;
+    }
     if (!IsAttached() || m_state != State::Playing) {
         m_timer.stop();
         return;
@@ -179,6 +218,29 @@ void CReplayController::OnTick()
     }
     if (m_nClock != before || m_tradesReplayed != tradesBefore)
         Q_EMIT Advanced();
+}
+
+void CReplayController::OnSeekTick()
+{
+    const bool reached = ReplayUntil(m_nSeekTarget, kSliceMs);
+    if (m_pReplay->NextEventTime() < 0) {
+        m_timer.stop();
+        m_nSeekTarget = -1;
+        m_nClock = m_nDayEnd;
+        SetState(State::Finished);
+        Q_EMIT Advanced();
+        return;
+    }
+    if (!reached) {
+        Q_EMIT Advanced();
+        return;
+    }
+    m_nSeekTarget = -1;
+    m_timer.stop();
+    SetState(State::Paused);
+    Q_EMIT Advanced();
+    if (m_bPlayAfterSeek)
+        Play();
 }
 
 void CReplayController::CountThroughput()

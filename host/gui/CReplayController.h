@@ -14,7 +14,7 @@ class CVelkAlert;
 class CReplayController final : public QObject {
     Q_OBJECT
 public:
-    enum class State { Idle, Playing, Paused, Finished };
+    enum class State { Idle, Playing, Paused, Seeking, Finished };
 
     // Replay seconds per wall-clock second; kFastest replays as fast as the machine allows.
     static constexpr int kFastest = 0;
@@ -35,6 +35,15 @@ public:
     void StepSecond();
     void SetSpeed(int speed);
     int Speed() const { return m_nSpeed; }
+    // The next speed up or down the list; the fastest is the last.
+    void Faster();
+    void Slower();
+    // Replays as fast as the machine allows, a slice per turn of the event loop, up to the
+    // second `target` (clamped to the day), then goes on as before: playing or paused. The
+    // engine's state depends on the whole path, so a seek backwards is a fresh replay from the
+    // open that its owner starts (Attach) before asking for the target.
+    void RunTo(int target, bool playAfter);
+    int SeekTarget() const { return m_nSeekTarget; }
 
     State GetState() const { return m_state; }
     // The last second replayed, in seconds since midnight; -1 without a day.
@@ -59,6 +68,7 @@ Q_SIGNALS:
 
 private:
     void OnTick();
+    void OnSeekTick();
     void SetState(State state);
     // Replays up to the second `target` within the time budget; false when the budget ran out
     // before the target was reached.
@@ -75,6 +85,8 @@ private:
     int m_nClock = -1;
     int m_nDayStart = -1;
     int m_nDayEnd = -1;
+    int m_nSeekTarget = -1;
+    bool m_bPlayAfterSeek = false;
     // Replay time owed by the wall clock but not yet replayed, in milliseconds of replay time.
     double m_owedMs = 0;
     long long m_tradesReplayed = 0;

@@ -23,7 +23,10 @@ int CQtMessageBox::Show(const std::string& textGbk, const std::string& captionGb
     }
     if ((flags & 0x0Fu) == VelkMsgBox::kYesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
+        const bool noByDefault = (flags & VelkMsgBox::kDefaultSecond) != 0;
+        box.setDefaultButton(noByDefault ? QMessageBox::No : QMessageBox::Yes);
+        if (noByDefault)
+            box.setEscapeButton(QMessageBox::No);
         return box.exec() == QMessageBox::Yes ? VelkMsgBox::kIdYes : VelkMsgBox::kIdNo;
     }
     box.setStandardButtons(QMessageBox::Ok);

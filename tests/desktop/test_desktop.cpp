@@ -8,9 +8,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTest>
 #include <QValueAxis>
@@ -25,6 +27,7 @@
 #include "host/gui/CQuoteBoardModel.h"
 #include "host/gui/CReplayController.h"
 #include "platform/qt/QtText.h"
+#include "tests/desktop/CRecordingPrompt.h"
 #include "tests/host/HostTestSupport.h"
 #include "tests/ui/UiTestSupport.h"
 
@@ -163,6 +166,7 @@ protected:
     CScopedWorkDir m_work;
     CScriptedMessageBox m_boxes;
     CScopedMessageBoxService m_boxScope;
+    CRecordingPrompt m_prompt;
     std::unique_ptr<CDesktopMainWindow> m_pWindow;
     std::unique_ptr<CScopedMainWindow> m_pMainScope;
 };
@@ -343,13 +347,29 @@ TEST_F(DesktopTest, SettingsHoldTheReplayAndNewDayClearsTheEnginesDay)
     ASSERT_NE(chart, nullptr);
     EXPECT_FALSE(chart->Markers().empty());
 
+    // Ctrl+N asks first; No (the default) changes nothing.
+    const std::size_t alerts = m_pWindow->Engine()->GetAlertRecords().size();
+    QTest::keyClick(m_pWindow.get(), Qt::Key_N, Qt::ControlModifier);
+    ASSERT_EQ(m_prompt.questions.size(), 1);
+    EXPECT_EQ(m_pWindow->Engine()->GetAlertRecords().size(), alerts);
+    EXPECT_EQ(Controller().GetState(), CReplayController::State::Finished);
+
+    m_prompt.answers = {true};
     Action("actionNewDay")->trigger();
 
+    EXPECT_EQ(m_prompt.questions.size(), 2);
+    m_pWindow->Engine()->GetSystemAlert(&monitored);
+    ASSERT_EQ(monitored->size(), 1u);
     EXPECT_EQ(+monitored->front().m_fUpper, 0.0f);
     EXPECT_EQ(+monitored->front().m_fLower, 0.0f);
     EXPECT_TRUE(m_pWindow->Engine()->GetAlertRecords().empty());
     EXPECT_EQ(m_pWindow->AlertsSoFar(), 0);
     EXPECT_TRUE(chart->Markers().empty());
+    // The replay starts again from the open, and the first run's alerts are kept.
+    EXPECT_EQ(Controller().GetState(), CReplayController::State::Paused);
+    EXPECT_EQ(Controller().Clock(), k0930 - 1);
+    EXPECT_EQ(ReadFile(m_work.DayFile("20240105") + ".1").size(), alerts * sizeof(Ta_ALERTRECORD));
+    EXPECT_EQ(m_prompt.notes.size(), 1);
 }
 
 TEST_F(DesktopTest, RatioSettingsAreSavedWithTheConditionsWhenTheBuildHasThePage)
@@ -378,6 +398,39 @@ TEST_F(DesktopTest, RatioSettingsAreSavedWithTheConditionsWhenTheBuildHasThePage
     EXPECT_EQ(saved, Bytes(defaults));
 }
 
+TEST_F(DesktopTest, RatioSettingsOpenOnTheStoredRecordAndOkWithoutAChangeKeepsTheFile)
+{
+    if (!VelkRegisteredServices().pWindowing->HasAlertSettingPage())
+        GTEST_SKIP() << "this build has no alert setting page";
+    // Some switches on and some off, two ratios off (-1), the others at values of the user's.
+    const Ta_ALERTSETTING stored{1, 0, 1, 0, 1, 3.5f, -1.0f, 20.0f, -1.0f, 250.0f, 0.5f};
+    std::string cfg = ReadFile(Sys() + "/alert.cfg");
+    cfg.replace(0, sizeof(Ta_ALERTSETTING), Bytes(stored));
+    WriteFile(Sys() + "/alert.cfg", cfg);
+    ASSERT_TRUE(m_pWindow->OpenDay(QString::fromStdString(Day())));
+    const std::string before = ReadFile(Sys() + "/alert.cfg");
+
+    bool riseShown = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* sheet = QApplication::activeModalWidget();
+        ASSERT_NE(sheet, nullptr);
+        for (QLineEdit* edit : sheet->findChildren<QLineEdit*>())
+            if (edit->property("controlId").toInt() == 1101)
+                riseShown = edit->text() == QStringLiteral("3.5") && edit->isEnabled();
+        for (QAbstractButton* button : sheet->findChildren<QAbstractButton*>())
+            if (button->property("controlId").toInt() == 1)
+                button->click();
+    });
+    CModalGuard guard;
+    Action("actionRatioSettings")->trigger();
+
+    EXPECT_TRUE(riseShown);
+    EXPECT_EQ(ReadFile(Sys() + "/alert.cfg"), before);
+    Ta_ALERTSETTING* inEngine = nullptr;
+    m_pWindow->Engine()->GetRatioSetting(&inEngine);
+    EXPECT_EQ(Bytes(*inEngine), Bytes(stored));
+}
+
 TEST_F(DesktopTest, ContextMenuAddsTheStockToTheMonitoredList)
 {
     QTableView* view = m_pWindow->Board()->View();
@@ -397,6 +450,19 @@ TEST_F(DesktopTest, ContextMenuAddsTheStockToTheMonitoredList)
     EXPECT_EQ(VelkFieldText(monitored->back().m_szCode), "600000");
     // Kept with the monitored stocks for the next start.
     EXPECT_EQ(ReadFile(Sys() + "/System_alert.cfg").size(), 7 + 2 * sizeof(Ta_VELKPRICEALERT));
+    EXPECT_EQ(m_pWindow->statusBar()->currentMessage(), VelkFromUtf8("已加入系统预警: 600000"));
+
+    // A stock already listed is said to be so, and listed once.
+    QTimer::singleShot(0, [] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        menu->actions().front()->trigger();
+        menu->close();
+    });
+    Q_EMIT view->customContextMenuRequested(view->visualRect(row).center());
+    m_pWindow->Engine()->GetSystemAlert(&monitored);
+    EXPECT_EQ(monitored->size(), 2u);
+    EXPECT_EQ(m_pWindow->statusBar()->currentMessage(), VelkFromUtf8("600000 已在系统预警列表中"));
 }
 
 TEST_F(DesktopTest, BadgeMarksAnUnseenAlertUntilTheAlertListIsShown)
@@ -444,7 +510,9 @@ TEST_F(DesktopTest,
     const std::string second = m_work.Temp().File("second");
     WriteDay(second, "09:40:00,2,000001,12.30,100\n");
     ASSERT_TRUE(m_pWindow->OpenDay(QString::fromStdString(second)));
-    EXPECT_EQ(ReadFile(m_work.DayFile("20240105")).size(), alerts * sizeof(Ta_ALERTRECORD));
+    // The second day has the same date: the first one's alerts are kept aside, not loaded.
+    EXPECT_EQ(ReadFile(m_work.DayFile("20240105") + ".1").size(), alerts * sizeof(Ta_ALERTRECORD));
+    EXPECT_FALSE(std::filesystem::exists(m_work.DayFile("20240105")));
     EXPECT_EQ(Controller().GetState(), CReplayController::State::Paused);
     EXPECT_EQ(Controller().Clock(), 9 * 3600 + 40 * 60 - 1);
     EXPECT_EQ(Cell("600000", CQuoteBoardModel::kLast), QStringLiteral("-"));
@@ -452,6 +520,96 @@ TEST_F(DesktopTest,
     Controller().StepSecond();
     EXPECT_EQ(Cell("000001", CQuoteBoardModel::kLast), QStringLiteral("12.30"));
     EXPECT_EQ(Controller().GetState(), CReplayController::State::Finished);
+}
+
+TEST_F(DesktopTest, ASecondReplayStartsFromACleanListAndKeepsTheFirstRunsFile)
+{
+    PlayToTheEnd();
+    const int first = m_pWindow->AlertsSoFar();
+    ASSERT_GT(first, 0);
+    // The end of the day offers a restart.
+    auto* offer = m_pWindow->findChild<QAbstractButton*>(QStringLiteral("restartOffer"));
+    ASSERT_NE(offer, nullptr);
+    EXPECT_TRUE(offer->isVisible());
+    EXPECT_TRUE(Action("actionPlay")->isEnabled());
+
+    // Opening the same folder again is a second replay of the date.
+    ASSERT_TRUE(m_pWindow->OpenDay(QString::fromStdString(Day())));
+    EXPECT_TRUE(m_pWindow->Engine()->GetAlertRecords().empty());
+    PlayToTheEnd();
+    EXPECT_EQ(m_pWindow->AlertsSoFar(), first);
+    EXPECT_EQ(m_pWindow->Engine()->GetAlertRecords().size(), static_cast<std::size_t>(first));
+    QWidget* list = AlertListWindow();
+    ASSERT_NE(list, nullptr);
+    const QAbstractItemModel* rows = list->findChild<QTableView*>()->model();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rows->rowCount() == first; }));
+    EXPECT_EQ(rows->rowCount(), first);
+
+    // A third run by restart; each earlier file is kept under a number of its own, unchanged,
+    // and the user was told once.
+    Action("actionRestart")->trigger();
+    PlayToTheEnd();
+    m_pWindow.reset();
+    const std::string whole(first * sizeof(Ta_ALERTRECORD), 'x');
+    for (const char* suffix : {"", ".1", ".2"})
+        EXPECT_EQ(ReadFile(m_work.DayFile("20240105") + suffix).size(), whole.size()) << suffix;
+    EXPECT_FALSE(std::filesystem::exists(m_work.DayFile("20240105") + ".3"));
+    EXPECT_EQ(m_prompt.notes.size(), 1);
+}
+
+TEST_F(DesktopTest, SeekingReplaysFromTheOpenAndShowsOnlyTheAlertsUpToTheClock)
+{
+    PlayToTheEnd();
+    const std::size_t all = m_pWindow->Engine()->GetAlertRecords().size();
+    CIntradayChart* chart = m_pWindow->OpenChart(1, "600000");
+    ASSERT_NE(chart, nullptr);
+    const std::size_t allMarkers = chart->Markers().size();
+    ASSERT_GT(allMarkers, 1u);
+
+    const int target = k0930 + 90; // 09:31:30
+    m_pWindow->Session().SeekTo(target);
+    EXPECT_EQ(Controller().GetState(), CReplayController::State::Seeking);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return Controller().GetState() == CReplayController::State::Paused; }, 10000));
+    m_pWindow->RefreshViews();
+    EXPECT_EQ(Controller().Clock(), target);
+    const CAlertRecordList& alerts = m_pWindow->Engine()->GetAlertRecords();
+    EXPECT_FALSE(alerts.empty());
+    EXPECT_LT(alerts.size(), all);
+    for (const Ta_ALERTRECORD& alert : alerts)
+        EXPECT_LE(+alert.m_nTime, target);
+    EXPECT_LT(chart->Markers().size(), allMarkers);
+    EXPECT_EQ(Cell("600000", CQuoteBoardModel::kLast), QStringLiteral("10.60"));
+
+    // Seeking forward while playing plays on from the target.
+    Controller().SetSpeed(1);
+    Controller().Play();
+    m_pWindow->Session().SeekTo(k0930 + 4 * 60);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return Controller().GetState() == CReplayController::State::Playing; }, 10000));
+    EXPECT_GE(Controller().Clock(), k0930 + 4 * 60);
+}
+
+TEST_F(DesktopTest, DraggingTheProgressBarSeeksAndTheSpeedKeysStepThroughTheSpeeds)
+{
+    auto* bar = m_pWindow->findChild<QProgressBar*>(QStringLiteral("replayProgress"));
+    ASSERT_NE(bar, nullptr);
+    QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(2, bar->height() / 2));
+    QTest::mouseMove(bar, QPoint(bar->width() / 2, bar->height() / 2));
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(bar->width() - 1, bar->height() / 2));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return Controller().GetState() == CReplayController::State::Finished; }, 10000));
+    EXPECT_EQ(Controller().Clock(), Controller().DayEnd());
+
+    Controller().SetSpeed(1);
+    QTest::keyClick(m_pWindow.get(), Qt::Key_Equal, Qt::ControlModifier);
+    EXPECT_EQ(Controller().Speed(), 2);
+    QTest::keyClick(m_pWindow.get(), Qt::Key_Minus, Qt::ControlModifier);
+    QTest::keyClick(m_pWindow.get(), Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_EQ(Controller().Speed(), 1);
+    Controller().SetSpeed(CReplayController::kFastest);
+    Controller().Faster();
+    EXPECT_EQ(Controller().Speed(), CReplayController::kFastest);
 }
 
 TEST_F(DesktopTest, ADayWithoutTradesListsItsStocksAndOffersNothingToPlay)
@@ -473,8 +631,9 @@ TEST_F(DesktopTest, ADayWithoutTradesListsItsStocksAndOffersNothingToPlay)
 
 TEST_F(DesktopTest, ASecondOfThousandsOfTradesStillLetsTheEventLoopTurn)
 {
+    // Far more trades than one turn's time slice replays, however fast the engine gets.
     std::string trades;
-    for (int i = 0; i < 20000; ++i)
+    for (int i = 0; i < 100000; ++i)
         trades += "09:30:00,1,600000," + std::to_string(10.00 + (i % 7) * 0.01) + ",100\n";
     trades += "09:30:00,1,600000,10.50,100\n";
     const std::string busy = m_work.Temp().File("busy");
@@ -491,10 +650,10 @@ TEST_F(DesktopTest, ASecondOfThousandsOfTradesStillLetsTheEventLoopTurn)
     watcher.stop();
 
     EXPECT_EQ(Cell("600000", CQuoteBoardModel::kLast), QStringLiteral("10.50"));
-    EXPECT_EQ(Cell("600000", CQuoteBoardModel::kVolume), QStringLiteral("20001"));
-    EXPECT_EQ(Controller().TradesReplayed(), 20001);
+    EXPECT_EQ(Cell("600000", CQuoteBoardModel::kVolume), QStringLiteral("100001"));
+    EXPECT_EQ(Controller().TradesReplayed(), 100001);
     EXPECT_TRUE(
-        std::any_of(seen.begin(), seen.end(), [](long long n) { return n > 0 && n < 20001; }))
+        std::any_of(seen.begin(), seen.end(), [](long long n) { return n > 0 && n < 100001; }))
         << seen.size() << " turns";
 }
 

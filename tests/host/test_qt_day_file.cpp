@@ -138,25 +138,32 @@ TEST_F(DayFileTest, PopUpRunWritesEveryPrintedAlertToTheDayFileWithoutWaiting)
     }
 }
 
-TEST_F(DayFileTest, SecondRunOfTheSameDayKeepsTheFirstRunsAlerts)
+TEST_F(DayFileTest, SecondRunOfTheSameDayStartsCleanAndKeepsTheFirstRunsFileAside)
 {
     Conditions(true);
     HostResult first = Replay();
     ASSERT_EQ(first.status, 0) << first.err;
     const std::string firstBytes = ReadFile(DayFile());
+    ASSERT_FALSE(firstBytes.empty());
+    EXPECT_EQ(first.err.find(".alt.1"), std::string::npos);
 
     HostResult second = Replay();
 
     ASSERT_FALSE(second.timedOut);
     EXPECT_EQ(second.status, 0) << second.err;
     EXPECT_EQ(second.out, first.out);
+    // The new file holds the second run's alerts alone; the first is kept as it was.
     const std::string bytes = ReadFile(DayFile());
-    EXPECT_EQ(bytes.size(), 2 * firstBytes.size());
-    const std::vector<std::string> once = SortedLines(Records(firstBytes));
-    std::vector<std::string> twice = once;
-    twice.insert(twice.end(), once.begin(), once.end());
-    std::sort(twice.begin(), twice.end());
-    EXPECT_EQ(SortedLines(Records(bytes)), twice);
+    EXPECT_EQ(SortedLines(Records(bytes)), SortedLines(Records(firstBytes)));
+    EXPECT_EQ(ReadFile(DayFile() + ".1"), firstBytes);
+    EXPECT_NE(second.err.find(DayFile().substr(DayFile().rfind('/') + 1) + ".1"), std::string::npos)
+        << second.err;
+
+    // A third run keeps the second's file under the next number; none is overwritten.
+    ASSERT_EQ(Replay().status, 0);
+    EXPECT_EQ(ReadFile(DayFile() + ".1"), firstBytes);
+    EXPECT_EQ(ReadFile(DayFile() + ".2"), bytes);
+    EXPECT_EQ(ReadFile(DayFile()).size(), firstBytes.size());
 }
 
 TEST_F(DayFileTest, RunWithoutPopUpOpensNoWindowAndWritesNoDayFile)

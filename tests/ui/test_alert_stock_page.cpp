@@ -281,6 +281,7 @@ TEST_F(AlertStockSheetTest, OkCommitsTheEditedListAndCancelLeavesTheEngineAlone)
     for (int button : {2, 1}) {
         SCOPED_TRACE(button);
         TA::SetPriceList(*m_engine, Stocks(3));
+        m_boxes.m_answers = {VelkMsgBox::kIdYes};
         RunSheet(
             [](CAlertStockDlg& page) {
                 ClickRow(page.ListControl(), 0);
@@ -299,6 +300,23 @@ TEST_F(AlertStockSheetTest, OkCommitsTheEditedListAndCancelLeavesTheEngineAlone)
     std::string bytes;
     ASSERT_TRUE(VelkReadFile(m_dir.File("alert.cfg"), bytes));
     EXPECT_EQ(bytes.size(), 309u);
+}
+
+TEST_F(AlertStockSheetTest, ClearingTheListAsksAndNoTheDefaultKeepsEveryStock)
+{
+    TA::SetPriceList(*m_engine, Stocks(3));
+    RunSheet(
+        [](CAlertStockDlg& page) {
+            Click(page, 1087);
+            // Enter on the question, or No: the list stays.
+            EXPECT_EQ(page.ListControl()->topLevelItemCount(), 3);
+        },
+        1);
+    ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes.m_boxes[0].caption, "警告");
+    EXPECT_EQ(m_boxes.m_boxes[0].flags,
+              VelkMsgBox::kYesNo | VelkMsgBox::kIconExclamation | VelkMsgBox::kDefaultSecond);
+    EXPECT_EQ(TA::PriceList(*m_engine).size(), 3u);
 }
 
 TEST_F(AlertStockSheetTest, AStockAddedWithAnUpperLimitAlertsWhenTheQuoteCrossesIt)

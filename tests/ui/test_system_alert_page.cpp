@@ -326,6 +326,13 @@ TEST_F(SystemAlertPageTest, CtrlShortcutsFireOncePerPressAndOnlyForTheSelfSetRan
     ASSERT_TRUE(QTest::qWaitForWindowActive(page.get()));
     CtrlKey(Qt::Key_D);
     EXPECT_EQ(page->m_vecStock.size(), 1u);
+    // Ctrl+C asks before it clears; No, the default, keeps the list.
+    CtrlKey(Qt::Key_C);
+    EXPECT_EQ(page->m_vecStock.size(), 1u);
+    ASSERT_FALSE(m_boxes.m_boxes.empty());
+    EXPECT_EQ(m_boxes.m_boxes.back().flags,
+              VelkMsgBox::kYesNo | VelkMsgBox::kIconExclamation | VelkMsgBox::kDefaultSecond);
+    m_boxes.m_answers = {VelkMsgBox::kIdYes};
     CtrlKey(Qt::Key_C);
     EXPECT_TRUE(page->m_vecStock.empty());
     EXPECT_EQ(Names(*page).size(), 0);
@@ -426,6 +433,7 @@ TEST_F(SystemAlertSheetTest, OkAfterOpeningEveryTabCommitsEveryPage)
     TA::SetPriceList(*m_engine, {MakeWatch(1, "600036", "", 9.5f, 8.0f)});
     TA::SetMagicList(*m_engine, {MakeWatch(2, "000001"), MakeWatch(1, "600000")});
     TA::Options(*m_engine).m_nSoundMode = 1;
+    m_boxes.m_answers = {VelkMsgBox::kIdYes};
 
     RunSheet([](CVelkPropertySheet& sheet) {
         ASSERT_EQ(sheet.GetPageCount(), 4);
