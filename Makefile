@@ -16,8 +16,10 @@ FUZZ_JOBS ?= 2
 # trace needs and keeps the two extra builds of CI short.
 SANITIZER_CMAKE = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" -DVELK_BUILD_BENCH=OFF
 
-# A sanitizer finding fails the test that hit it; so does a leak.
+# A sanitizer finding fails the test that hit it; so does a leak, except the few inside system
+# libraries listed in tests/sanitizer/lsan.supp.
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizer/lsan.supp \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 

@@ -116,8 +116,11 @@ public:
         const std::string reason = VelkFieldText(record.m_szReason);
         if (reason != upper && reason != lower)
             return;
+        // Packed fields are copied, never bound to a reference.
+        const auto time = record.m_nTime;
+        const float price = record.m_fPrice;
         alerts.emplace_back(record.m_byMarket, VelkFieldText(record.m_szCode),
-                            reason == upper ? 0 : 1, record.m_nTime, record.m_fPrice);
+                            reason == upper ? 0 : 1, time, price);
     }
     std::vector<CPriceAlert> alerts;
 };

@@ -130,8 +130,19 @@ bool CSdlSound::PlayTone(unsigned frequencyHz, unsigned durationMs)
                 static_cast<unsigned>(samples.size() * sizeof(std::int16_t)));
 }
 
+namespace {
+
+// Sounds play on a thread of their own, and SDL keeps per-thread state (its error text) that
+// it frees only when asked: each sound hands it back, so that a thread that ends leaks nothing.
+struct ThreadStateRelease {
+    ~ThreadStateRelease() { SDL_TLSCleanup(); }
+};
+
+} // namespace
+
 void CSdlSound::Beep(unsigned frequencyHz, unsigned durationMs)
 {
+    const ThreadStateRelease release;
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!EnsureAudio())
         return;
@@ -140,6 +151,7 @@ void CSdlSound::Beep(unsigned frequencyHz, unsigned durationMs)
 
 bool CSdlSound::PlayWaveFile(const std::string& pathGbk)
 {
+    const ThreadStateRelease release;
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!EnsureAudio())
         return false;
