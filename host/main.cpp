@@ -1,7 +1,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -244,15 +243,6 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
     return historyFailed || warned ? kExitFailure : 0;
 }
 
-// SIGINT and SIGTERM end a live run in order: the handler only makes this pipe readable.
-int g_stopPipe[2] = {-1, -1};
-
-void OnStopSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(g_stopPipe[1], &byte, 1);
-}
-
 int RunFeed(const CHostCommandLine& options, int& argc, char** argv)
 {
     CFeedConnection::Address address;
@@ -265,15 +255,8 @@ int RunFeed(const CHostCommandLine& options, int& argc, char** argv)
     if (int status = PrepareRoot(options.Root(), sysDir))
         return status;
     std::signal(SIGPIPE, SIG_IGN);
-    if (::pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        std::fprintf(stderr, "velk-host: no pipe for the stop signals\n");
-        return kExitFailure;
-    }
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    // SIGINT and SIGTERM end a live run in order, as the feed's own end does: exit status 0.
+    CShutdownSignals signals;
 
     CAlertPrinter printer(stdout);
 #ifdef VELK_HOST_HAS_UI
@@ -296,7 +279,7 @@ int RunFeed(const CHostCommandLine& options, int& argc, char** argv)
     // Every alert is out as soon as the lines read with it are taken in.
     CFeedRunner runner(live, address, stderr);
     runner.SetAfterBatch([&printer] { printer.Flush(); });
-    const int status = runner.Run(g_stopPipe[0]);
+    const int status = runner.Run(signals.ReadFd());
     if (status == CFeedRunner::kExitUnreachable)
         return status;
     live.Finish();

@@ -13,6 +13,22 @@
 
 namespace {
 
+// The file's lines but those of one key (its prefix), each ended by a newline.
+std::string LinesWithout(const std::string& content, const std::string& prefix)
+{
+    std::istringstream in(content);
+    std::string out;
+    std::string line;
+    while (std::getline(in, line))
+        if (!line.empty() && line.rfind(prefix, 0) != 0)
+            out += line + '\n';
+    return out;
+}
+
+} // namespace
+
+namespace {
+
 const SecretSchema* Schema()
 {
     static const SecretSchema schema = {
@@ -179,15 +195,8 @@ bool CSecretStore::Store(const std::string& key, const std::string& secret, std:
     std::string content;
     if (!FileRead(content, error))
         return false;
-    std::istringstream in(content);
-    std::string out;
-    std::string line;
     const std::string prefix = Hex(key) + ' ';
-    while (std::getline(in, line))
-        if (!line.empty() && line.rfind(prefix, 0) != 0)
-            out += line + '\n';
-    out += prefix + Hex(secret) + '\n';
-    return FileWrite(out, error);
+    return FileWrite(LinesWithout(content, prefix) + prefix + Hex(secret) + '\n', error);
 }
 
 bool CSecretStore::Lookup(const std::string& key, std::string& secret, std::string& error) const
@@ -221,12 +230,6 @@ bool CSecretStore::Remove(const std::string& key, std::string& error)
         return false;
     if (content.empty())
         return true;
-    std::istringstream in(content);
-    std::string out;
-    std::string line;
-    const std::string prefix = Hex(key) + ' ';
-    while (std::getline(in, line))
-        if (!line.empty() && line.rfind(prefix, 0) != 0)
-            out += line + '\n';
+    const std::string out = LinesWithout(content, Hex(key) + ' ');
     return out == content || FileWrite(out, error);
 }
