@@ -41,6 +41,7 @@
 #include "host/gui/CDesktopAlertOutputs.h"
 #include "host/gui/CDesktopMainWindow.h"
 #include "host/gui/CHostPrompt.h"
+#include "host/gui/CHostTranslations.h"
 #include "host/gui/CMarketMonitorDialog.h"
 #include "host/gui/CQtHostSession.h"
 #include "host/gui/CScreenshots.h"
@@ -376,6 +377,9 @@ int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
         CQtHostSession::QuietOffscreenPlatform();
     CShutdownSignals signals;
     QApplication application(argc, argv);
+    // Dialogs, message boxes and the program's own texts in the user's language; the module's
+    // boxes are captioned with the program's name in it, not the short name of its files.
+    CHostTranslations::Install(application);
     QSocketNotifier shutdown(signals.ReadFd(), QSocketNotifier::Read);
     QObject::connect(&shutdown, &QSocketNotifier::activated, &application, &QApplication::quit);
     if (readOnly &&

@@ -12,6 +12,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev locales
   qt6-base-dev qt6-charts-dev
+  # Qt's own texts in the user's language, and the Linguist tools that build velk-host's.
+  qt6-translations-l10n qt6-tools-dev qt6-l10n-tools
   # Qt Charts finds Qt OpenGL through CMake, whose files Debian keeps in this package.
   libqt6opengl6-dev
   libsdl2-dev

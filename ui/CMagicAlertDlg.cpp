@@ -1,6 +1,6 @@
 #include "ui/CMagicAlertDlg.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QPixmap>
@@ -39,7 +39,7 @@ std::string Gbk(const char* utf8)
 
 std::string ApplicationCaption()
 {
-    return VelkToGbk(QCoreApplication::applicationName());
+    return VelkToGbk(QGuiApplication::applicationDisplayName());
 }
 
 std::string KeyOf(const Ta_VELKPRICEALERT& record)

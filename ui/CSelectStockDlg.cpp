@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -53,7 +54,7 @@ std::string Gbk(const char* utf8)
 // The caption of the index refusal, as of the framework's own messages.
 std::string ApplicationCaption()
 {
-    return VelkToGbk(QCoreApplication::applicationName());
+    return VelkToGbk(QGuiApplication::applicationDisplayName());
 }
 
 void Warn(const char* utf8Text)

@@ -1,6 +1,6 @@
 #include "ui/VelkDataExchange.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <charconv>
 #include <cmath>
@@ -56,7 +56,8 @@ bool VelkExchangeFloat(QLineEdit* pBox, float& fValue, float fMin, float fMax)
     }
     if (refusal.isEmpty())
         return true;
-    VelkMessageBoxService().Show(VelkToGbk(refusal), VelkToGbk(QCoreApplication::applicationName()),
+    VelkMessageBoxService().Show(VelkToGbk(refusal),
+                                 VelkToGbk(QGuiApplication::applicationDisplayName()),
                                  VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
     pBox->setFocus();
     pBox->selectAll();

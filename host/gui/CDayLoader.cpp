@@ -2,6 +2,7 @@
 
 #include "host/core/CDayReplay.h"
 #include "host/core/CTradingDay.h"
+#include "host/gui/CLoadErrorText.h"
 #include "hostlibs/CQuoteStore.h"
 
 namespace {
@@ -92,6 +93,6 @@ void CDayLoader::Poll()
     } else if (m_bCancelled) {
         Q_EMIT Cancelled(folder);
     } else {
-        Q_EMIT Failed(folder, QString::fromStdString(m_strError));
+        Q_EMIT Failed(folder, CLoadErrorText::Translate(m_strError));
     }
 }

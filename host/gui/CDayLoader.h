@@ -34,7 +34,7 @@ Q_SIGNALS:
     void Progress(int permille);
     // The day and its replay are ready to be taken (TakeDay, TakeReplay) and opened.
     void Loaded(const QString& folder);
-    // "file:line: what is wrong" in error.
+    // "file:line: what is wrong" in error, in the user's language.
     void Failed(const QString& folder, const QString& error);
     void Cancelled(const QString& folder);
 

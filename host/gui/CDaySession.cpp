@@ -6,6 +6,7 @@
 #include "host/core/CDayFileKeeper.h"
 #include "host/core/CDayReplay.h"
 #include "host/core/CTradingDay.h"
+#include "host/gui/CLoadErrorText.h"
 #include "host/gui/CReplayController.h"
 #include "hostlibs/CQuoteStore.h"
 #include "platform/qt/MessageBoxService.h"
@@ -28,7 +29,7 @@ bool CDaySession::OpenDay(const QString& folder, QString* error)
     std::string problem;
     if (!day->Load(folder.toStdString(), problem)) {
         if (error)
-            *error = QString::fromStdString(problem);
+            *error = CLoadErrorText::Translate(problem);
         return false;
     }
     OpenLoadedDay(std::move(day), folder);

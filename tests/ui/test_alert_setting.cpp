@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QCheckBox>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -151,6 +152,16 @@ TEST_F(AlertSettingTest, CommitWritesMinusOneForEveryClearedRatioAndNothingWitho
     EXPECT_FALSE(m_boxes.m_boxes.empty());
     EXPECT_EQ(m_boxes.m_boxes[0].text, "请输入一个介于 0 和 9999 之间的数。");
     EXPECT_FLOAT_EQ(float{stored.m_fVolumeRatio}, 20000.0f);
+
+    // The refusal is captioned with the application's display name: the program's own name
+    // where it gives one.
+    QGuiApplication::setApplicationDisplayName(QString::fromUtf8("行情预警"));
+    m_boxes.m_boxes.clear();
+    Edit(*page, 1104)->setText(QStringLiteral("30000"));
+    EXPECT_TRUE(page->OnApply());
+    QGuiApplication::setApplicationDisplayName(QString());
+    ASSERT_FALSE(m_boxes.m_boxes.empty());
+    EXPECT_EQ(m_boxes.m_boxes[0].caption, "行情预警");
 }
 
 TEST_F(AlertSettingTest, ASheetOfItsOwnCommitsOnOkOnlyAndTheSettingsSheetHasNoSuchTab)
