@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPainter>
 #include <QProgressBar>
@@ -14,6 +15,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTableView>
 #include <QToolBar>
 #include <algorithm>
 
@@ -100,6 +102,8 @@ CDesktopMainWindow::CDesktopMainWindow(std::string sysDir, QSettings* settings, 
                       .arg(path));
     });
     setCentralWidget(m_pBoard);
+    // Tab leaves the board for the next control instead of walking its cells.
+    m_pBoard->View()->setTabKeyNavigation(false);
     CreateActions();
     CreateMenusAndToolBar();
 
@@ -223,13 +227,22 @@ void CDesktopMainWindow::CreateActions()
                             QKeySequence(Qt::Key_F9));
     m_pActHideAlerts = make("actionHideAlerts", QStyle::SP_TitleBarMinButton, "隐藏报警列表(&H)",
                             QKeySequence(Qt::SHIFT | Qt::Key_F9));
+    m_pActFind = make("actionFindStock", QStyle::SP_FileDialogContentsView, "筛选股票(&F)",
+                      QKeySequence::Find);
     m_pActSound = make("actionSound", QStyle::SP_MediaVolume, "报警声音(&V)", QKeySequence());
     m_pActSound->setCheckable(true);
     m_pActSound->setChecked(m_session.Sound().IsEnabled());
     m_pActShowAlerts->setIcon(AlertListIcon(s, false));
+    // The keys work from every window of the program, a chart's as much as this one's; a modal
+    // dialog still holds them off. Space stays with this window and the charts (which take the
+    // action), as buttons and lists of the other windows press and select with it.
+    for (QAction* action : actions())
+        if (action != m_pActPlayPause)
+            action->setShortcutContext(Qt::ApplicationShortcut);
 
     connect(m_pActOpen, &QAction::triggered, this, &CDesktopMainWindow::ChooseDayFolder);
     connect(m_pActNewDay, &QAction::triggered, this, &CDesktopMainWindow::NewDay);
+    connect(m_pActFind, &QAction::triggered, this, &CDesktopMainWindow::FocusFilter);
     connect(m_pActQuit, &QAction::triggered, this, &QWidget::close);
     connect(m_pActPlay, &QAction::triggered, this, [this] {
         // At the end of the day, play starts the day again.
@@ -299,6 +312,7 @@ void CDesktopMainWindow::CreateMenusAndToolBar()
     alerts->addSeparator();
     alerts->addAction(m_pActSound);
     m_pMenuView = menuBar()->addMenu(VelkFromUtf8("查看(&V)"));
+    m_pMenuView->addAction(m_pActFind);
 
     QToolBar* bar = addToolBar(VelkFromUtf8("工具栏"));
     bar->setObjectName(QStringLiteral("mainToolBar"));
@@ -437,6 +451,7 @@ CIntradayChart* CDesktopMainWindow::OpenChart(unsigned char market, const std::s
     auto* chart = new CIntradayChart(market, code, m_session.Day()->TradeDate(),
                                      m_pController->DayStart(), m_pController->DayEnd(), this);
     chart->setAttribute(Qt::WA_DeleteOnClose);
+    chart->addAction(m_pActPlayPause);
     m_charts.emplace_back(chart);
     chart->Refresh(engine->GetAlertRecords());
     chart->show();
@@ -542,6 +557,17 @@ void CDesktopMainWindow::OpenRatioSettings()
                                              .arg(QString::fromStdString(m_session.SysDir()) +
                                                       QStringLiteral("/alert.cfg"),
                                                   tr("文件无法写入")));
+}
+
+void CDesktopMainWindow::FocusFilter()
+{
+    QLineEdit* filter = m_pBoard->FilterEdit();
+    if (!isActiveWindow()) {
+        raise();
+        activateWindow();
+    }
+    filter->setFocus(Qt::ShortcutFocusReason);
+    filter->selectAll();
 }
 
 void CDesktopMainWindow::ShowAlertList()

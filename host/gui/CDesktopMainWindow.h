@@ -76,6 +76,8 @@ public:
     void OpenRatioSettings();
     void ShowAlertList();
     void HideAlertList();
+    // Ctrl+F: the board's filter takes the keys, its text selected.
+    void FocusFilter();
     // Asks first: a new day starts the replay again from the open with a clean alert list.
     void NewDay();
     void RestartReplay();
@@ -129,6 +131,7 @@ private:
     QAction* m_pActShowAlerts = nullptr;
     QAction* m_pActHideAlerts = nullptr;
     QAction* m_pActSound = nullptr;
+    QAction* m_pActFind = nullptr;
     QActionGroup* m_pSpeedGroup = nullptr;
     QComboBox* m_pSpeedBox = nullptr;
     CSeekBar* m_pProgress = nullptr;
