@@ -68,6 +68,17 @@ void CBoardKeyWizzard::BuildKeyTable()
 {
     VelkFillMarketKeyTable(m_keyTable, KQ_hGetWindowHandle(m_pBoard.data()), PickMessage());
     AddKeyTableReg(&m_keyTable);
+    m_bBuilt = true;
+}
+
+void CBoardKeyWizzard::RebuildCandidates()
+{
+    if (!m_bBuilt)
+        return;
+    // The table is registered already: registering it again re-reads its entries.
+    BuildKeyTable();
+    if (isVisible())
+        OnChangeEdit();
 }
 
 bool CBoardKeyWizzard::OnSelectCode(std::uint32_t nMsg, const char* pszCode)

@@ -21,6 +21,10 @@ public:
     // Opens the wizard at the board's lower right corner with the key that was typed on it.
     void Open(const QKeyEvent& key);
 
+    // The candidates anew from the quote service, after another day was opened; a wizard not
+    // yet created builds them when it is.
+    void RebuildCandidates();
+
     bool OnInitDialog() override;
     bool OnSelectCode(std::uint32_t nMsg, const char* pszCode) override;
 
@@ -33,4 +37,5 @@ private:
     QPointer<QWidget> m_pBoard;
     PickHandler m_onPick;
     TaKeyRegisterTable m_keyTable{};
+    bool m_bBuilt = false;
 };

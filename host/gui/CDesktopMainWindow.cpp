@@ -22,6 +22,7 @@
 #include "engine/CVelkAlert.h"
 #include "host/core/CDayReplay.h"
 #include "host/core/CTradingDay.h"
+#include "host/gui/CBoardKeyWizzard.h"
 #include "host/gui/CHostPrompt.h"
 #include "host/gui/CIntradayChart.h"
 #include "host/gui/CQuoteBoard.h"
@@ -394,6 +395,9 @@ void CDesktopMainWindow::OpenLoadedDay(std::unique_ptr<CTradingDay> day, const Q
 void CDesktopMainWindow::OnDayOpened()
 {
     m_pBoard->Model()->Reload();
+    // The wizard offers the stocks of the day now open, not of the first one.
+    if (CBoardKeyWizzard* wizard = m_pBoard->Wizard())
+        wizard->RebuildCandidates();
     m_chartAlertsSeen = 0;
     m_chartTradesSeen = -1;
     const int date = m_session.Day()->TradeDate();

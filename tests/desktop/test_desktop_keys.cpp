@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+#include "host/gui/CBoardKeyWizzard.h"
 #include "host/gui/CDesktopMainWindow.h"
 #include "host/gui/CIntradayChart.h"
 #include "host/gui/CQuoteBoard.h"
@@ -129,4 +130,38 @@ TEST_F(DesktopKeysTest, CtrlFTakesTheKeysToTheFilterFromAnyWindowAndTabLeavesThe
     ASSERT_NE(next, nullptr);
     EXPECT_NE(next, view);
     EXPECT_FALSE(m_pWindow->Board()->isAncestorOf(next)) << next->metaObject()->className();
+}
+
+TEST_F(DesktopKeysTest, TheBoardsWizardOffersTheStocksOfTheDayNowOpen)
+{
+    CQuoteBoard* board = m_pWindow->Board();
+    // The stock the board jumps to after typing on it and Enter; empty when none.
+    auto pick = [this, board](const char* typed) {
+        Activate(m_pWindow.get(), board->View());
+        board->View()->setCurrentIndex(QModelIndex());
+        const QString keys = QString::fromLatin1(typed);
+        QTest::keyClick(board->View(), keys.at(0).toLatin1());
+        EXPECT_TRUE(board->Wizard() && board->Wizard()->isVisible());
+        if (!board->Wizard())
+            return std::string();
+        QTest::keyClicks(board->Wizard(), keys.mid(1));
+        QTest::keyClick(board->Wizard(), Qt::Key_Return);
+        if (board->Wizard()->isVisible())
+            QTest::keyClick(board->Wizard(), Qt::Key_Escape);
+        unsigned char market = 0;
+        std::string code;
+        return board->CurrentStock(market, code) ? code : std::string();
+    };
+    EXPECT_EQ(pick("600000"), "600000");
+
+    // Another day with other stocks.
+    const std::string other = m_work.Temp().File("other");
+    WriteDay(other, "09:30:00,2,000003,8.00,100\n");
+    WriteFile(other + "/symbols.csv", "market,code,name,prev_close,limit_up,limit_down\n"
+                                      "1,601111,中国国航,7.00,7.70,6.30\n"
+                                      "2,000003,测试三号,8.00,8.80,7.20\n");
+    ASSERT_TRUE(m_pWindow->OpenDay(QString::fromStdString(other)));
+    EXPECT_EQ(pick("000003"), "000003");
+    EXPECT_EQ(pick("6011"), "601111");
+    EXPECT_EQ(pick("600000"), "") << "the first day's stock is no candidate";
 }
