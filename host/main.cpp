@@ -27,12 +27,10 @@
 #include <QApplication>
 #include <QDate>
 #include <QDir>
-#include <QFileInfo>
 #include <QIcon>
 #include <QSettings>
 #include <QSocketNotifier>
 #include <QStatusBar>
-#include <QTimer>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -45,6 +43,7 @@
 #include "host/gui/CMarketMonitorDialog.h"
 #include "host/gui/CQtHostSession.h"
 #include "host/gui/CScreenshots.h"
+#include "host/gui/CStartupDay.h"
 #include "host/gui/HostSettingKeys.h"
 #include "host/outputs/COutputSettings.h"
 #include "host/outputs/CSecretStore.h"
@@ -317,39 +316,20 @@ QString BundledDemoDir()
         .absoluteFilePath(QStringLiteral("../share/velk-host"));
 }
 
-// A data directory without any condition file gets the demo's, so that the demo day raises
-// alerts on a first run; conditions of the user's own are never touched. The files that could
-// not be copied, each with its reason.
-QStringList SeedDemoConditions(const std::string& sysDir)
-{
-    const QDir sys(QString::fromStdString(sysDir));
-    for (const char* name : {"alert.cfg", "Magic.cfg", "System_alert.cfg"})
-        if (sys.exists(QString::fromLatin1(name)))
-            return {};
-    QStringList failures;
-    const QDir demo(BundledDemoDir() + QStringLiteral("/demo-root/SYS"));
-    for (const QString& name : demo.entryList(QDir::Files)) {
-        QFile source(demo.filePath(name));
-        if (!source.copy(sys.filePath(name)))
-            failures << QStringLiteral("%1: %2").arg(sys.filePath(name), source.errorString());
-    }
-    return failures;
-}
-
 int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
 {
     const bool screenshots = !options.Screenshots().empty();
-    // Checked before anything is created, like a headless run's day.
+    // Pictures need their day before anything is created, and a bad one ends the run as a
+    // headless run's does; on screen the day loads while the window is up.
     std::unique_ptr<CTradingDay> day;
-    std::string dayFolder;
-    if (!options.Day().empty()) {
+    std::string dayFolder = options.Day().empty() ? std::string() : AbsolutePath(options.Day());
+    if (screenshots && !options.Day().empty()) {
         day = std::make_unique<CTradingDay>();
         std::string error;
         if (!day->Load(options.Day(), error)) {
             std::fprintf(stderr, "%s\n", error.c_str());
             return kExitBadInput;
         }
-        dayFolder = AbsolutePath(options.Day());
     }
     const std::string pictures = screenshots ? AbsolutePath(options.Screenshots()) : std::string();
     if (screenshots) {
@@ -444,26 +424,13 @@ int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
         if (day) {
             window.OpenLoadedDay(std::move(day), QString::fromStdString(dayFolder));
         } else {
-            const QString last = HostSettings::kLastDay.Read(settings.get());
-            const QString demo = BundledDemoDir() + QStringLiteral("/demo-day");
-            QStringList problems;
-            if (!last.isEmpty() && QFileInfo(last).isDir()) {
-                QString error;
-                if (!window.OpenDay(last, &error))
-                    problems << error;
-            } else if (QFileInfo(demo).isDir()) {
-                problems << SeedDemoConditions(sysDir);
-                QString error;
-                if (!window.OpenDay(demo, &error))
-                    problems << error;
-            }
-            // Told on the terminal and, once the window is up, in a message box.
-            for (const QString& problem : problems)
-                std::fprintf(stderr, "velk-host: %s\n", problem.toUtf8().constData());
-            if (!problems.isEmpty() && !screenshots)
-                QTimer::singleShot(0, &window, [&window, problems] {
-                    CHostPrompt::Prompt().Warn(&window, problems.join(QLatin1Char('\n')));
-                });
+            const QString demo = BundledDemoDir();
+            CStartupDay::Open(window,
+                              CStartupDay::Choose(QString::fromStdString(dayFolder),
+                                                  HostSettings::kLastDay.Read(settings.get()),
+                                                  demo + QStringLiteral("/demo-day")),
+                              demo + QStringLiteral("/demo-root/SYS"),
+                              QString::fromStdString(sysDir), stderr);
         }
         if (screenshots) {
             CScreenshots shots(window, QString::fromStdString(pictures));

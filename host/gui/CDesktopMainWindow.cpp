@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -67,6 +69,22 @@ QIcon AlertListIcon(const QStyle* style, bool badge)
         painter.drawEllipse(QRectF(17, 1, 14, 14));
     }
     return QIcon(pixmap);
+}
+
+// Why a file the engine could not replace was not written, as far as the file system says.
+QString WriteFailure(const QString& path)
+{
+    const QFileInfo file(path);
+    const QFileInfo folder(file.absolutePath());
+    if (file.isDir())
+        return QCoreApplication::translate("CDesktopMainWindow", "同名的文件夹占用了它的位置");
+    if (!folder.isDir())
+        return QCoreApplication::translate("CDesktopMainWindow", "所在的文件夹不存在");
+    if (!folder.isWritable())
+        return QCoreApplication::translate("CDesktopMainWindow", "没有在所在文件夹中写入的权限");
+    if (file.exists() && !file.isWritable())
+        return QCoreApplication::translate("CDesktopMainWindow", "文件是只读的");
+    return QCoreApplication::translate("CDesktopMainWindow", "文件无法写入（磁盘已满或出错）");
 }
 
 } // namespace
@@ -556,11 +574,11 @@ void CDesktopMainWindow::OpenSettings()
 
 void CDesktopMainWindow::OpenRatioSettings()
 {
-    if (!m_session.OpenRatioSettings())
-        CHostPrompt::Prompt().Warn(this, tr("比率设置未能保存到 %1：%2")
-                                             .arg(QString::fromStdString(m_session.SysDir()) +
-                                                      QStringLiteral("/alert.cfg"),
-                                                  tr("文件无法写入")));
+    if (m_session.OpenRatioSettings())
+        return;
+    const QString path =
+        QDir(QString::fromStdString(m_session.SysDir())).filePath(QStringLiteral("alert.cfg"));
+    CHostPrompt::Prompt().Warn(this, tr("比率设置未能保存到 %1：%2").arg(path, WriteFailure(path)));
 }
 
 void CDesktopMainWindow::FocusFilter()
