@@ -60,7 +60,7 @@ bool CBoardKeyWizzard::OnInitDialog()
     CKeyWizzard::OnInitDialog();
     Init(s_KQGetSysPath(0).c_str());
     BuildKeyTable();
-    setWindowTitle(VelkFromUtf8("键盘精灵"));
+    setWindowTitle(QCoreApplication::translate("CBoardKeyWizzard", "键盘精灵"));
     return true;
 }
 

@@ -46,8 +46,9 @@ constexpr int kRefreshMs = 150;
 
 QString SpeedText(int speed)
 {
-    return speed == CReplayController::kFastest ? VelkFromUtf8("最快")
-                                                : QString::number(speed) + QStringLiteral("×");
+    return speed == CReplayController::kFastest
+               ? QCoreApplication::translate("CDesktopMainWindow", "最快")
+               : QString::number(speed) + QStringLiteral("×");
 }
 
 QString ClockText(int seconds)
@@ -97,7 +98,7 @@ CDesktopMainWindow::CDesktopMainWindow(std::string sysDir, QSettings* settings, 
 {
     m_session.Sound().SetEnabled(!silent && HostSettings::kSound.Read(m_pSettings));
 
-    setWindowTitle(VelkFromUtf8("VelkSystemAlert 行情回放"));
+    setWindowTitle(tr("VelkSystemAlert 行情回放"));
     m_pController = m_session.Controller();
     m_pBoard = new CQuoteBoard(this);
     m_session.SetTradeListener([this](unsigned char market, const std::string& code) {
@@ -212,43 +213,46 @@ void CDesktopMainWindow::CreateActions()
     QStyle* s = style();
     auto make = [this](const char* name, QStyle::StandardPixmap icon, const char* text,
                        const QKeySequence& key) {
-        auto* action = new QAction(style()->standardIcon(icon), VelkFromUtf8(text), this);
+        auto* action = new QAction(style()->standardIcon(icon), tr(text), this);
         action->setObjectName(QString::fromLatin1(name));
         action->setShortcut(key);
         addAction(action);
         return action;
     };
-    m_pActOpen =
-        make("actionOpenDay", QStyle::SP_DialogOpenButton, "打开交易日(&O)...", QKeySequence::Open);
-    m_pActNewDay = make("actionNewDay", QStyle::SP_BrowserReload, "新的一天(&N)",
+    m_pActOpen = make("actionOpenDay", QStyle::SP_DialogOpenButton, QT_TR_NOOP("打开交易日(&O)..."),
+                      QKeySequence::Open);
+    m_pActNewDay = make("actionNewDay", QStyle::SP_BrowserReload, QT_TR_NOOP("新的一天(&N)"),
                         QKeySequence(Qt::CTRL | Qt::Key_N));
-    m_pActQuit = make("actionQuit", QStyle::SP_DialogCloseButton, "退出(&X)",
+    m_pActQuit = make("actionQuit", QStyle::SP_DialogCloseButton, QT_TR_NOOP("退出(&X)"),
                       QKeySequence(Qt::CTRL | Qt::Key_Q));
-    m_pActPlay = make("actionPlay", QStyle::SP_MediaPlay, "播放(&P)", QKeySequence(Qt::Key_F5));
-    m_pActPause = make("actionPause", QStyle::SP_MediaPause, "暂停(&A)", QKeySequence(Qt::Key_F6));
-    m_pActStep =
-        make("actionStep", QStyle::SP_MediaSkipForward, "单步一秒(&S)", QKeySequence(Qt::Key_F7));
-    m_pActRestart = make("actionRestart", QStyle::SP_MediaSkipBackward, "从头回放(&B)",
+    m_pActPlay =
+        make("actionPlay", QStyle::SP_MediaPlay, QT_TR_NOOP("播放(&P)"), QKeySequence(Qt::Key_F5));
+    m_pActPause = make("actionPause", QStyle::SP_MediaPause, QT_TR_NOOP("暂停(&A)"),
+                       QKeySequence(Qt::Key_F6));
+    m_pActStep = make("actionStep", QStyle::SP_MediaSkipForward, QT_TR_NOOP("单步一秒(&S)"),
+                      QKeySequence(Qt::Key_F7));
+    m_pActRestart = make("actionRestart", QStyle::SP_MediaSkipBackward, QT_TR_NOOP("从头回放(&B)"),
                          QKeySequence(Qt::CTRL | Qt::Key_R));
-    m_pActFaster = make("actionFaster", QStyle::SP_MediaSeekForward, "加快(&+)",
+    m_pActFaster = make("actionFaster", QStyle::SP_MediaSeekForward, QT_TR_NOOP("加快(&+)"),
                         QKeySequence(Qt::CTRL | Qt::Key_Equal));
     m_pActFaster->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)});
-    m_pActSlower = make("actionSlower", QStyle::SP_MediaSeekBackward, "减慢(&-)",
+    m_pActSlower = make("actionSlower", QStyle::SP_MediaSeekBackward, QT_TR_NOOP("减慢(&-)"),
                         QKeySequence(Qt::CTRL | Qt::Key_Minus));
-    m_pActPlayPause =
-        make("actionPlayPause", QStyle::SP_MediaPlay, "播放/暂停", QKeySequence(Qt::Key_Space));
-    m_pActSettings = make("actionSettings", QStyle::SP_FileDialogDetailedView, "报警设置(&S)...",
-                          QKeySequence(Qt::Key_F8));
-    m_pActRatio = make("actionRatioSettings", QStyle::SP_FileDialogInfoView, "比率设置(&R)...",
-                       QKeySequence(Qt::SHIFT | Qt::Key_F8));
-    m_pActShowAlerts = make("actionShowAlerts", QStyle::SP_MessageBoxWarning, "显示报警列表(&L)",
-                            QKeySequence(Qt::Key_F9));
-    m_pActHideAlerts = make("actionHideAlerts", QStyle::SP_TitleBarMinButton, "隐藏报警列表(&H)",
-                            QKeySequence(Qt::SHIFT | Qt::Key_F9));
-    m_pActFind = make("actionFindStock", QStyle::SP_FileDialogContentsView, "筛选股票(&F)",
-                      QKeySequence::Find);
-    m_pActSound = make("actionSound", QStyle::SP_MediaVolume, "报警声音(&V)", QKeySequence());
+    m_pActPlayPause = make("actionPlayPause", QStyle::SP_MediaPlay, QT_TR_NOOP("播放/暂停"),
+                           QKeySequence(Qt::Key_Space));
+    m_pActSettings = make("actionSettings", QStyle::SP_FileDialogDetailedView,
+                          QT_TR_NOOP("报警设置(&S)..."), QKeySequence(Qt::Key_F8));
+    m_pActRatio = make("actionRatioSettings", QStyle::SP_FileDialogInfoView,
+                       QT_TR_NOOP("比率设置(&R)..."), QKeySequence(Qt::SHIFT | Qt::Key_F8));
+    m_pActShowAlerts = make("actionShowAlerts", QStyle::SP_MessageBoxWarning,
+                            QT_TR_NOOP("显示报警列表(&L)"), QKeySequence(Qt::Key_F9));
+    m_pActHideAlerts = make("actionHideAlerts", QStyle::SP_TitleBarMinButton,
+                            QT_TR_NOOP("隐藏报警列表(&H)"), QKeySequence(Qt::SHIFT | Qt::Key_F9));
+    m_pActFind = make("actionFindStock", QStyle::SP_FileDialogContentsView,
+                      QT_TR_NOOP("筛选股票(&F)"), QKeySequence::Find);
+    m_pActSound =
+        make("actionSound", QStyle::SP_MediaVolume, QT_TR_NOOP("报警声音(&V)"), QKeySequence());
     m_pActSound->setCheckable(true);
     m_pActSound->setChecked(m_session.Sound().IsEnabled());
     m_pActShowAlerts->setIcon(AlertListIcon(s, false));
@@ -305,13 +309,13 @@ void CDesktopMainWindow::CreateActions()
 
 void CDesktopMainWindow::CreateMenusAndToolBar()
 {
-    QMenu* file = m_pMenuFile = menuBar()->addMenu(VelkFromUtf8("文件(&F)"));
+    QMenu* file = m_pMenuFile = menuBar()->addMenu(tr("文件(&F)"));
     file->addAction(m_pActOpen);
     file->addAction(m_pActNewDay);
     file->addSeparator();
     file->addAction(m_pActQuit);
 
-    QMenu* replay = m_pMenuReplay = menuBar()->addMenu(VelkFromUtf8("回放(&R)"));
+    QMenu* replay = m_pMenuReplay = menuBar()->addMenu(tr("回放(&R)"));
     replay->addAction(m_pActPlay);
     replay->addAction(m_pActPause);
     replay->addAction(m_pActStep);
@@ -319,10 +323,10 @@ void CDesktopMainWindow::CreateMenusAndToolBar()
     replay->addSeparator();
     replay->addAction(m_pActFaster);
     replay->addAction(m_pActSlower);
-    QMenu* speed = replay->addMenu(VelkFromUtf8("速度(&V)"));
+    QMenu* speed = replay->addMenu(tr("速度(&V)"));
     speed->addActions(m_pSpeedGroup->actions());
 
-    QMenu* alerts = m_pMenuAlerts = menuBar()->addMenu(VelkFromUtf8("预警(&A)"));
+    QMenu* alerts = m_pMenuAlerts = menuBar()->addMenu(tr("预警(&A)"));
     alerts->addAction(m_pActSettings);
     alerts->addAction(m_pActRatio);
     alerts->addSeparator();
@@ -330,10 +334,10 @@ void CDesktopMainWindow::CreateMenusAndToolBar()
     alerts->addAction(m_pActHideAlerts);
     alerts->addSeparator();
     alerts->addAction(m_pActSound);
-    m_pMenuView = menuBar()->addMenu(VelkFromUtf8("查看(&V)"));
+    m_pMenuView = menuBar()->addMenu(tr("查看(&V)"));
     m_pMenuView->addAction(m_pActFind);
 
-    QToolBar* bar = addToolBar(VelkFromUtf8("工具栏"));
+    QToolBar* bar = addToolBar(tr("工具栏"));
     bar->setObjectName(QStringLiteral("mainToolBar"));
     bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     bar->addAction(m_pActOpen);
@@ -343,7 +347,7 @@ void CDesktopMainWindow::CreateMenusAndToolBar()
     bar->addAction(m_pActStep);
     m_pSpeedBox = new QComboBox(bar);
     m_pSpeedBox->setObjectName(QStringLiteral("speedBox"));
-    m_pSpeedBox->setToolTip(VelkFromUtf8("回放速度"));
+    m_pSpeedBox->setToolTip(tr("回放速度"));
     for (int speed : CReplayController::kSpeeds)
         m_pSpeedBox->addItem(SpeedText(speed), speed);
     m_pSpeedBox->setCurrentIndex(m_pSpeedBox->findData(m_pController->Speed()));
@@ -419,7 +423,7 @@ void CDesktopMainWindow::OnDayOpened()
     m_chartAlertsSeen = 0;
     m_chartTradesSeen = -1;
     const int date = m_session.Day()->TradeDate();
-    setWindowTitle(VelkFromUtf8("VelkSystemAlert 行情回放 - ") +
+    setWindowTitle(tr("VelkSystemAlert 行情回放 - ") +
                    QStringLiteral("%1-%2-%3")
                        .arg(date / 10000)
                        .arg(date / 100 % 100, 2, 10, QLatin1Char('0'))
@@ -440,8 +444,7 @@ void CDesktopMainWindow::ChooseDayFolder()
 {
     const QString start = m_session.DayFolder().isEmpty() ? HostSettings::kLastDay.Read(m_pSettings)
                                                           : m_session.DayFolder();
-    const QString folder =
-        QFileDialog::getExistingDirectory(this, VelkFromUtf8("打开交易日文件夹"), start);
+    const QString folder = QFileDialog::getExistingDirectory(this, tr("打开交易日文件夹"), start);
     if (folder.isEmpty())
         return;
     OpenDayInBackground(folder);
@@ -516,23 +519,23 @@ void CDesktopMainWindow::UpdateStatus()
     m_pRestartOffer->setVisible(m_pController->GetState() == CReplayController::State::Finished &&
                                 m_session.HasDay());
     m_pProgress->setFormat(ClockText(m_pController->Clock()));
-    m_pAlertsLabel->setText(VelkFromUtf8("报警 %1 条").arg(m_session.AlertsSoFar()));
-    m_pRateLabel->setText(VelkFromUtf8("成交 %1 笔/秒").arg(m_pController->TradesPerSecond()));
+    m_pAlertsLabel->setText(tr("报警 %1 条").arg(m_session.AlertsSoFar()));
+    m_pRateLabel->setText(tr("成交 %1 笔/秒").arg(m_pController->TradesPerSecond()));
     switch (m_pController->GetState()) {
     case CReplayController::State::Idle:
-        m_pStateLabel->setText(VelkFromUtf8("未打开交易日"));
+        m_pStateLabel->setText(tr("未打开交易日"));
         break;
     case CReplayController::State::Playing:
-        m_pStateLabel->setText(VelkFromUtf8("回放中 ") + SpeedText(m_pController->Speed()));
+        m_pStateLabel->setText(tr("回放中 ") + SpeedText(m_pController->Speed()));
         break;
     case CReplayController::State::Paused:
-        m_pStateLabel->setText(VelkFromUtf8("已暂停"));
+        m_pStateLabel->setText(tr("已暂停"));
         break;
     case CReplayController::State::Seeking:
         m_pStateLabel->setText(tr("定位中"));
         break;
     case CReplayController::State::Finished:
-        m_pStateLabel->setText(VelkFromUtf8("回放结束"));
+        m_pStateLabel->setText(tr("回放结束"));
         break;
     }
 }
@@ -544,8 +547,7 @@ void CDesktopMainWindow::UpdateAlertBadge()
         return;
     m_nBadgeShown = flag;
     m_pActShowAlerts->setIcon(AlertListIcon(style(), flag != 0));
-    m_pActShowAlerts->setToolTip(flag ? VelkFromUtf8("显示报警列表 (有新报警)")
-                                      : VelkFromUtf8("显示报警列表"));
+    m_pActShowAlerts->setToolTip(flag ? tr("显示报警列表 (有新报警)") : tr("显示报警列表"));
 }
 
 void CDesktopMainWindow::UpdateActions()

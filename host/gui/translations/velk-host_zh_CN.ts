@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN" sourcelanguage="en">
 <context>
+    <name>CBoardKeyWizzard</name>
+    <message>
+        <source>键盘精灵</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CDaySession</name>
     <message>
         <source>无法把先前的报警记录移到一旁，本次回放将接着它记录：%1</source>
@@ -65,10 +72,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>文件无法写入</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>开始新的一天？
 回放将从开盘重新开始，报警列表清空；本次的报警记录另存，不会丢失。</source>
         <translation type="unfinished"></translation>
@@ -79,6 +82,166 @@
     </message>
     <message>
         <source>%1 已在系统预警列表中</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>最快</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>同名的文件夹占用了它的位置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>所在的文件夹不存在</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>没有在所在文件夹中写入的权限</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>文件是只读的</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>文件无法写入（磁盘已满或出错）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>VelkSystemAlert 行情回放</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打开交易日(&amp;O)...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>新的一天(&amp;N)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>退出(&amp;X)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>播放(&amp;P)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>暂停(&amp;A)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>单步一秒(&amp;S)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>从头回放(&amp;B)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>加快(&amp;+)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>减慢(&amp;-)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>播放/暂停</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>报警设置(&amp;S)...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>比率设置(&amp;R)...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>显示报警列表(&amp;L)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>隐藏报警列表(&amp;H)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>筛选股票(&amp;F)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>报警声音(&amp;V)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>文件(&amp;F)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>回放(&amp;R)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>速度(&amp;V)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>预警(&amp;A)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>查看(&amp;V)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>工具栏</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>回放速度</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>VelkSystemAlert 行情回放 - </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打开交易日文件夹</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>报警 %1 条</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>成交 %1 笔/秒</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未打开交易日</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>回放中 </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>已暂停</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>回放结束</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>显示报警列表 (有新报警)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>显示报警列表</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -230,6 +393,14 @@
     <message>
         <source>%1:%2: %3</source>
         <translation>%1 第 %2 行：%3</translation>
+    </message>
+</context>
+<context>
+    <name>CStartupDay</name>
+    <message>
+        <source>演示数据的条件文件未能复制，演示日将不会报警：
+%1</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 </TS>
