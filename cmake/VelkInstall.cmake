@@ -107,5 +107,7 @@ if(VELK_BUILD_UI)
   string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4)"
     ", libqt6charts6 (>= 6.4), libsdl2-2.0-0 (>= 2.0.20), fonts-wqy-microhei")
   set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-base-dev, qt6-charts-dev, libsdl2-dev, cmake")
+  # Qt's own dialog and message-box texts in the user's language.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 endif()
 include(CPack)
