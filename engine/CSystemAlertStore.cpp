@@ -74,47 +74,64 @@ void CSystemAlertStore::SetAlertList(std::vector<Ta_VELKPRICEALERT>* engineList)
 {
     m_mapCode.clear();
     if (engineList) {
-        for (const Ta_VELKPRICEALERT& record : *engineList) {
-            m_vecStock.push_back(record);
-            m_mapCode.emplace(VelkFieldText(record.m_szCode),
-                              static_cast<int>(m_vecStock.size() - 1));
-        }
+        const std::size_t from = m_vecStock.size();
+        m_vecStock.insert(m_vecStock.end(), engineList->begin(), engineList->end());
+        AddCodes(m_vecStock, from, m_mapCode);
     }
     m_pEngineList = engineList;
 }
 
 int CSystemAlertStore::LoadSystemAlert()
 {
-    std::string bytes;
-    if (!VelkReadFile(FilePath(m_strSysPath), bytes))
+    if (!ReadFile(m_strSysPath, m_switches, m_vecStock))
         return 0;
-    // A header cut short says nothing reliable about the switches; they stay as they were.
-    if (bytes.size() >= kHeaderSize)
-        std::memcpy(&m_switches, bytes.data(), kHeaderSize);
-    m_vecStock.clear();
-    std::size_t count = RecordCount(bytes);
-    m_vecStock.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        m_vecStock.push_back(RecordAt(bytes, i));
-        m_mapCode.emplace(VelkFieldText(m_vecStock.back().m_szCode), static_cast<int>(i));
-    }
+    AddCodes(m_vecStock, 0, m_mapCode);
     return 1;
 }
 
 bool CSystemAlertStore::SaveSystemAlert()
 {
-    std::string bytes;
-    bytes.reserve(kHeaderSize + m_vecStock.size() * kRecordSize);
-    AppendBytes(bytes, &m_switches, kHeaderSize);
     m_mapCode.clear();
-    for (std::size_t i = 0; i < m_vecStock.size(); ++i) {
-        AppendBytes(bytes, &m_vecStock[i], kRecordSize);
-        m_mapCode.emplace(VelkFieldText(m_vecStock[i].m_szCode), static_cast<int>(i));
-    }
-    // An append of another writer is not cut in half by the rewrite.
-    CVelkFileLock lock(CVelkFileLock::ForFileOf(FilePath(m_strSysPath)));
-    m_bSaveFailed = !VelkReplaceFile(FilePath(m_strSysPath), bytes);
+    AddCodes(m_vecStock, 0, m_mapCode);
+    m_bSaveFailed = !WriteFile(m_strSysPath, m_switches, m_vecStock);
     return !m_bSaveFailed;
+}
+
+void CSystemAlertStore::AddCodes(const std::vector<Ta_VELKPRICEALERT>& records, std::size_t from,
+                                 CKeyIndexMap& codes)
+{
+    for (std::size_t i = from; i < records.size(); ++i)
+        codes.emplace(VelkFieldText(records[i].m_szCode), static_cast<int>(i));
+}
+
+bool CSystemAlertStore::ReadFile(const std::string& sysPath, Ta_SYSTEMSWITCH& switches,
+                                 std::vector<Ta_VELKPRICEALERT>& records)
+{
+    std::string bytes;
+    if (!VelkReadFile(FilePath(sysPath), bytes))
+        return false;
+    // A header cut short says nothing reliable about the switches; they stay as they were.
+    if (bytes.size() >= kHeaderSize)
+        std::memcpy(&switches, bytes.data(), kHeaderSize);
+    records.clear();
+    const std::size_t count = RecordCount(bytes);
+    records.reserve(count);
+    for (std::size_t i = 0; i < count; ++i)
+        records.push_back(RecordAt(bytes, i));
+    return true;
+}
+
+bool CSystemAlertStore::WriteFile(const std::string& sysPath, const Ta_SYSTEMSWITCH& switches,
+                                  const std::vector<Ta_VELKPRICEALERT>& records)
+{
+    std::string bytes;
+    bytes.reserve(kHeaderSize + records.size() * kRecordSize);
+    AppendBytes(bytes, &switches, kHeaderSize);
+    for (const Ta_VELKPRICEALERT& record : records)
+        AppendBytes(bytes, &record, kRecordSize);
+    // An append of another writer is not cut in half by the rewrite.
+    CVelkFileLock lock(CVelkFileLock::ForFileOf(FilePath(sysPath)));
+    return VelkReplaceFile(FilePath(sysPath), bytes);
 }
 
 int CSystemAlertStore::ApplyAlertList()

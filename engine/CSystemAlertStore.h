@@ -6,9 +6,10 @@
 #include "engine/CVelkAlert.h"
 #include "engine/VelkRecords.h"
 
-// The monitored-stock list of the system alert page and its file System_alert.cfg
-// (7 switch bytes, then 151-byte records). Start uses it without a window; the page derives
-// from it, so the file routines exist once.
+// The monitored-stock list and its file System_alert.cfg (7 switch bytes, then 151-byte
+// records). Start uses it without a window; the system alert page reads the file through
+// ReadFile, and the engine writes what the page committed through WriteFile, so the file
+// routines exist once.
 class CSystemAlertStore {
 public:
     CSystemAlertStore();
@@ -21,6 +22,18 @@ public:
     // stays in m_bSaveFailed for whoever runs the page.
     bool SaveSystemAlert();
     int ApplyAlertList();
+
+    // Enters the code of every record from index from on with its index, where the code is not
+    // entered yet: the map tests membership by the code alone.
+    static void AddCodes(const std::vector<Ta_VELKPRICEALERT>& records, std::size_t from,
+                         CKeyIndexMap& codes);
+    // Reads the switches and records of the file; false (and nothing changed) when it cannot
+    // be read. A header cut short leaves the switches as they were.
+    static bool ReadFile(const std::string& sysPath, Ta_SYSTEMSWITCH& switches,
+                         std::vector<Ta_VELKPRICEALERT>& records);
+    // Rewrites the file whole; false when it could not be written (it then holds what it held).
+    static bool WriteFile(const std::string& sysPath, const Ta_SYSTEMSWITCH& switches,
+                          const std::vector<Ta_VELKPRICEALERT>& records);
 
     // "<dir>/System_alert.cfg" for a system path, or the common library's path when empty.
     static std::string FilePath(const std::string& sysPath);

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <utility>
 
 #include "engine/CMarketMonitor.h"
 #include "engine/CSystemAlertStore.h"
@@ -191,41 +193,90 @@ std::string CVelkAlert::ConditionPath(const char* fileName) const
     return VelkJoinPath(m_strSysPath.empty() ? s_KQGetSysPath(0) : m_strSysPath, fileName);
 }
 
+namespace {
+
+// The engine's side of one settings sheet run: the sheet hands the committed value here.
+class CSettingsIntake final : public IVelkSettingsSink {
+public:
+    explicit CSettingsIntake(std::function<CSettingsResult(const CSettingsBinding&)> take)
+        : m_take(std::move(take))
+    {
+    }
+    CSettingsResult TakeSettings(const CSettingsBinding& settings) override
+    {
+        return m_take(settings);
+    }
+
+private:
+    std::function<CSettingsResult(const CSettingsBinding&)> m_take;
+};
+
+} // namespace
+
 void CVelkAlert::SetAlertCondition()
 {
     if (!m_services.pWindowing)
         return;
     WaitForRegistration();
 
-    CSystemAlertStore systemPage;
-    systemPage.SetSystemPath(m_strSysPath);
-    systemPage.SetAlertList(&m_vecSystemAlert);
-    // A page whose tab is never opened must hand back the switches in force, not its defaults.
-    systemPage.m_switches = m_systemSwitch;
-
+    // The sheet works on copies; a page whose tab is never opened hands back what is in force.
     CSettingsBinding binding;
     binding.strSysPath = m_strSysPath;
-    binding.pSystemList = &m_vecSystemAlert;
-    binding.pSystemPage = &systemPage;
-    binding.pMagicList = &m_vecMagicAlert;
-    binding.pMagicCount = &m_nMagicAlertCount;
-    binding.pPriceList = &m_vecPriceAlert;
-    binding.pPriceCount = &m_nPriceAlertCount;
-    binding.pOptions = &m_otherAlert;
-    if (m_services.pWindowing->RunSettingsSheet(binding) != VelkMsgBox::kIdOk)
+    binding.systemSwitches = m_systemSwitch;
+    binding.systemList = m_vecSystemAlert;
+    binding.magicList = m_vecMagicAlert;
+    binding.magicCount = m_nMagicAlertCount;
+    binding.priceList = m_vecPriceAlert;
+    binding.priceCount = m_nPriceAlertCount;
+    binding.options = m_otherAlert;
+
+    // What the system alert page leaves in force: its commit, or what the sheet started from.
+    Ta_SYSTEMSWITCH systemSwitches = m_systemSwitch;
+    std::vector<Ta_VELKPRICEALERT> systemList = m_vecSystemAlert;
+    std::vector<std::string> unsaved;
+    bool taken = false;
+    CSettingsIntake intake([&](const CSettingsBinding& settings) {
+        CSettingsResult result;
+        // The system alert page's stocks are saved and applied whatever the range, so that
+        // the self-set list is kept for when that range returns.
+        if (settings.bSystemCommitted) {
+            if (!CSystemAlertStore::WriteFile(m_strSysPath, settings.systemSwitches,
+                                              settings.systemList))
+                result.unsavedFiles.push_back(CSystemAlertStore::FilePath(m_strSysPath));
+            m_vecSystemAlert = settings.systemList;
+            systemSwitches = settings.systemSwitches;
+            systemList = settings.systemList;
+        }
+        if (settings.bMagicCommitted) {
+            m_nMagicAlertCount = settings.magicCount;
+            m_vecMagicAlert = settings.magicList;
+        }
+        if (settings.bPriceCommitted) {
+            m_nPriceAlertCount = settings.priceCount;
+            m_vecPriceAlert = settings.priceList;
+        }
+        if (settings.bOptionsCommitted)
+            m_otherAlert = settings.options;
+        unsaved = result.unsavedFiles;
+        taken = true;
+        return result;
+    });
+    if (m_services.pWindowing->RunSettingsSheet(binding, intake) != VelkMsgBox::kIdOk)
+        return;
+    // A sheet that confirmed without handing its value over still commits it.
+    if (!taken && !intake.TakeSettings(binding).bTaken)
         return;
 
     // The settings apply for this run whether or not they reached their files; the user hears
-    // of every file that still holds the old ones.
-    std::vector<std::string> unsaved = WriteConditionFiles();
-    if (systemPage.m_bSaveFailed)
-        unsaved.push_back(CSystemAlertStore::FilePath(m_strSysPath));
+    // of every file that still holds the old ones, in one warning.
+    std::vector<std::string> conditionFiles = WriteConditionFiles();
+    unsaved.insert(unsaved.begin(), conditionFiles.begin(), conditionFiles.end());
     WarnUnsavedFiles(unsaved);
-    m_systemSwitch = systemPage.m_switches;
+    m_systemSwitch = systemSwitches;
     if (m_systemSwitch.m_nRange == 1)
         GetSSVStock();
     else if (m_systemSwitch.m_nRange == 2)
-        systemPage.ApplyAlertList();
+        m_vecSystemAlert = std::move(systemList);
     RebuildSystemAlertMap();
     StartRegistrationWorker();
 }

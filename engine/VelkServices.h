@@ -7,8 +7,6 @@
 #include "VelkExport.h"
 #include "VelkRecords.h"
 
-class CSystemAlertStore;
-
 // Local date and time of day, as the engine needs them (a value of the clock service, never
 // stored in a file).
 struct VelkLocalTime {
@@ -67,18 +65,41 @@ public:
     virtual bool IsVisible() const = 0;
 };
 
-// What the settings sheet is bound to; the pages work on copies and write back on OK.
+// The settings sheet's data: copies of the engine's values, never addresses inside it. The
+// pages start from these copies and, when the sheet is confirmed, each page whose tab was
+// opened writes its part back here and marks it committed. The engine then takes the value
+// through IVelkSettingsSink; it reads nothing of the pages themselves.
 struct VELK_EXPORT CSettingsBinding {
     std::string strSysPath;
-    std::vector<Ta_VELKPRICEALERT>* pSystemList = nullptr;
-    // The system alert page's file routines: the page saves System_alert.cfg through them, and
-    // the engine takes back the switches and whether that save failed (m_bSaveFailed).
-    CSystemAlertStore* pSystemPage = nullptr;
-    std::vector<Ta_VELKPRICEALERT>* pMagicList = nullptr;
-    int* pMagicCount = nullptr;
-    std::vector<Ta_VELKPRICEALERT>* pPriceList = nullptr;
-    int* pPriceCount = nullptr;
-    Ta_OTHERALERT* pOptions = nullptr;
+    Ta_SYSTEMSWITCH systemSwitches{0, 0, 1, 2};
+    std::vector<Ta_VELKPRICEALERT> systemList;
+    std::vector<Ta_VELKPRICEALERT> magicList;
+    int magicCount = 0;
+    std::vector<Ta_VELKPRICEALERT> priceList;
+    int priceCount = 0;
+    Ta_OTHERALERT options{};
+    // Which parts a page committed; the engine leaves the others as they are.
+    bool bSystemCommitted = false;
+    bool bMagicCommitted = false;
+    bool bPriceCommitted = false;
+    bool bOptionsCommitted = false;
+};
+
+// The engine's answer to committed settings. A refused commit changes nothing in the engine;
+// the reason (GBK) is for the user, and the sheet stays open.
+struct VELK_EXPORT CSettingsResult {
+    bool bTaken = true;
+    std::string strReasonGbk;
+    // Files the engine could not write although it took the settings; they apply for this run.
+    std::vector<std::string> unsavedFiles;
+};
+
+// Where the confirmed settings sheet hands its value. Called on the user-interface thread
+// while the sheet is still open, after every page with a window has committed.
+class VELK_EXPORT IVelkSettingsSink {
+public:
+    virtual ~IVelkSettingsSink() = default;
+    virtual CSettingsResult TakeSettings(const CSettingsBinding& settings) = 0;
 };
 
 // The windows of the module, as the user interface registers them when the module loads.
@@ -91,8 +112,10 @@ public:
     virtual std::unique_ptr<IAlertWindow>
     CreateAlertWindow(CAlertRecordList* alerts, std::vector<Ta_VELKPRICEALERT>* prices) = 0;
     virtual void BringMainWindowToFront() = 0;
-    // Runs the settings sheet modally; returns VelkMsgBox::kIdOk when it was confirmed.
-    virtual int RunSettingsSheet(CSettingsBinding& binding) = 0;
+    // Runs the settings sheet modally on the binding's copies; on OK the pages commit into the
+    // binding and the sink takes it, and a refusal keeps the sheet open. Returns
+    // VelkMsgBox::kIdOk when the sink took the settings and the sheet closed with OK.
+    virtual int RunSettingsSheet(CSettingsBinding& binding, IVelkSettingsSink& sink) = 0;
     // The alert setting page on ratio settings that it writes on OK, for the host; a build
     // without the page offers nothing and answers Cancel.
     virtual bool HasAlertSettingPage() const { return false; }

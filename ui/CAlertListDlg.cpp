@@ -18,6 +18,7 @@
 #include "platform/qt/RegisteredMessages.h"
 #include "ui/CAlertListModel.h"
 #include "ui/CRowFocusDelegate.h"
+#include "ui/VelkListLook.h"
 #include "ui_IDD_ALERTLIST_213.h"
 
 namespace {
@@ -163,12 +164,9 @@ void CAlertListDlg::SetupList()
     palette.setColor(QPalette::Base, Qt::black);
     palette.setColor(QPalette::AlternateBase, Qt::black);
     palette.setColor(QPalette::Text, QColor(255, 0, 0));
-    // The selection stays visible when the list loses the focus.
-    palette.setColor(QPalette::Inactive, QPalette::Highlight,
-                     palette.color(QPalette::Active, QPalette::Highlight));
-    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                     palette.color(QPalette::Active, QPalette::HighlightedText));
     list->setPalette(palette);
+    // The selection stays visible when the list loses the focus.
+    VelkKeepSelectionVisible(*list);
 }
 
 void CAlertListDlg::SizeListToRows()

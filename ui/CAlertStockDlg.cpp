@@ -1,7 +1,6 @@
 #include "ui/CAlertStockDlg.h"
 
 #include <QHeaderView>
-#include <QPalette>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <algorithm>
@@ -18,6 +17,7 @@
 #include "res/VelkStringTable.h"
 #include "ui/CAlertListDlg.h"
 #include "ui/CSelectStockDlg.h"
+#include "ui/VelkListLook.h"
 #include "ui_IDD_ALERTSTOCK_178.h"
 
 namespace {
@@ -70,7 +70,8 @@ CAlertStockDlg::~CAlertStockDlg() = default;
 
 void CAlertStockDlg::BindSettings(CSettingsBinding& binding)
 {
-    AttachList(binding.pPriceList, binding.pPriceCount);
+    AttachList(&binding.priceList, &binding.priceCount);
+    SetCommitMark(&binding.bPriceCommitted);
 }
 
 void CAlertStockDlg::AttachList(std::vector<Ta_VELKPRICEALERT>* pList, std::int32_t* pCount)
@@ -133,20 +134,15 @@ bool CAlertStockDlg::OnInitDialog()
 {
     CVelkPropertyPage::OnInitDialog();
 
-    m_imageList.clear();
     const QPixmap strip = CAlertListDlg::LoadImageStrip();
-    for (int x = 0; x + kImageWidth <= strip.width(); x += kImageWidth)
-        m_imageList.emplace_back(strip.copy(x, 0, kImageWidth, strip.height()));
+    m_imageList = VelkListImages(strip, kImageWidth);
     m_listStock->setIconSize(QSize(kImageWidth, strip.isNull() ? kImageWidth : strip.height()));
 
     m_listStock->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_listStock->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_listStock->setAllColumnsShowFocus(true);
     // The selection stays visible while the focus is on the buttons.
-    QPalette palette = m_listStock->palette();
-    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
-        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
-    m_listStock->setPalette(palette);
+    VelkKeepSelectionVisible(*m_listStock);
 
     m_listStock->clear();
     m_listStock->setColumnCount(kColumnCount);

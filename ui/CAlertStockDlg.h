@@ -29,10 +29,11 @@ public:
     ~CAlertStockDlg() override;
 
     void BindSettings(CSettingsBinding& binding) override;
-    // Takes a copy of the engine's list and keeps both addresses; nothing is written through
-    // them before Commit. Either may be null (the page then starts empty and commits nothing).
+    // Takes a copy of the list (in the sheet, the sheet's copy of the engine's) and keeps both
+    // addresses; nothing is written through them before Commit. Either may be null (the page
+    // then starts empty and commits nothing).
     void AttachList(std::vector<Ta_VELKPRICEALERT>* pList, std::int32_t* pCount);
-    // Writes the count and then the list back to the engine; returns the row count.
+    // Writes the count and then the list back through the kept addresses; returns the row count.
     int Commit();
 
     void OnOK() override;

@@ -18,6 +18,7 @@
 #include "res/VelkStringTable.h"
 #include "ui/CAlertListDlg.h"
 #include "ui/CSelectStockDlg.h"
+#include "ui/VelkListLook.h"
 #include "ui/VelkUserGroups.h"
 #include "ui_IDD_MAGICALERT_12005.h"
 
@@ -75,7 +76,8 @@ CMagicAlertDlg::~CMagicAlertDlg()
 
 void CMagicAlertDlg::BindSettings(CSettingsBinding& binding)
 {
-    AttachList(binding.pMagicList, binding.pMagicCount);
+    AttachList(&binding.magicList, &binding.magicCount);
+    SetCommitMark(&binding.bMagicCommitted);
 }
 
 void CMagicAlertDlg::AttachList(std::vector<Ta_VELKPRICEALERT>* pList, int* pCount)
@@ -129,12 +131,7 @@ bool CMagicAlertDlg::OnInitDialog()
     if (!strip.isNull())
         m_imageList = QIcon(strip.copy(0, 0, kImageWidth, strip.height()));
     // The selection stays visible while another control has the focus.
-    QPalette palette = m_listStock->palette();
-    palette.setColor(QPalette::Inactive, QPalette::Highlight,
-                     palette.color(QPalette::Active, QPalette::Highlight));
-    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                     palette.color(QPalette::Active, QPalette::HighlightedText));
-    m_listStock->setPalette(palette);
+    VelkKeepSelectionVisible(*m_listStock);
 
     OnCommand(kAddButton, [this] { OnAdd(); });
     OnCommand(kDeleteButton, [this] { OnDelete(); });

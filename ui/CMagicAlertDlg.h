@@ -30,8 +30,9 @@ public:
     ~CMagicAlertDlg() override;
 
     void BindSettings(CSettingsBinding& binding) override;
-    // The engine's list and count, kept for the commit. The page takes the whole list: the
-    // list is what Magic.cfg keeps and the monitor reads, the count follows it at the commit.
+    // The list and count the page edits and commits into (in the sheet, the sheet's copies of
+    // the engine's). The page takes the whole list: the list is what Magic.cfg keeps and the
+    // monitor reads, the count follows it at the commit.
     void AttachList(std::vector<Ta_VELKPRICEALERT>* pList, int* pCount);
 
     bool OnApply() override;

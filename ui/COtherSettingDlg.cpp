@@ -57,7 +57,8 @@ COtherSettingDlg::~COtherSettingDlg() = default;
 
 void COtherSettingDlg::BindSettings(CSettingsBinding& binding)
 {
-    AttachOption(binding.pOptions);
+    AttachOption(&binding.options);
+    SetCommitMark(&binding.bOptionsCommitted);
 }
 
 void COtherSettingDlg::AttachOption(Ta_OTHERALERT* pOption)

@@ -26,7 +26,7 @@ public:
     // Takes a copy of the options and keeps their address for the commit; null keeps the
     // defaults and commits into the page's copy only.
     void AttachOption(Ta_OTHERALERT* pOption);
-    // The sound mode, wave path and pop-up switch into the page's copy and the engine's record.
+    // The sound mode, wave path and pop-up switch into the page's copy and the attached record.
     void Commit();
 
     void OnOK() override;

@@ -5,10 +5,10 @@
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QListWidget>
-#include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "engine/CSystemAlertStore.h"
 #include "engine/VelkServices.h"
 #include "hostapi/KQBkApi.h"
 #include "hostapi/KQDaApi.h"
@@ -18,6 +18,7 @@
 #include "res/VelkStringTable.h"
 #include "ui/CAlertListDlg.h"
 #include "ui/CSelectStockDlg.h"
+#include "ui/VelkListLook.h"
 #include "ui/VelkUserGroups.h"
 #include "ui_IDD_SYSTEMALERT_12004.h"
 
@@ -61,11 +62,34 @@ void CSystemAlertDlg::BindSettings(CSettingsBinding& binding)
 {
     CString path = binding.strSysPath;
     SetSystemPath(path);
-    SetAlertList(binding.pSystemList);
+    SetAlertList(&binding.systemList);
     // Until the file is read the page shows the switches in force, not its defaults.
-    if (binding.pSystemPage)
-        m_switches = binding.pSystemPage->m_switches;
-    m_pSheetStore = binding.pSystemPage;
+    m_switches = binding.systemSwitches;
+    m_pSettings = &binding;
+    SetCommitMark(&binding.bSystemCommitted);
+}
+
+void CSystemAlertDlg::SetSystemPath(CString& path)
+{
+    m_strSysPath = path;
+}
+
+void CSystemAlertDlg::SetAlertList(const std::vector<Ta_VELKPRICEALERT>* list)
+{
+    m_mapCode.clear();
+    if (!list)
+        return;
+    const std::size_t from = m_vecStock.size();
+    m_vecStock.insert(m_vecStock.end(), list->begin(), list->end());
+    CSystemAlertStore::AddCodes(m_vecStock, from, m_mapCode);
+}
+
+int CSystemAlertDlg::LoadSystemAlert()
+{
+    if (!CSystemAlertStore::ReadFile(m_strSysPath, m_switches, m_vecStock))
+        return 0;
+    CSystemAlertStore::AddCodes(m_vecStock, 0, m_mapCode);
+    return 1;
 }
 
 void CSystemAlertDlg::CreateControls()
@@ -112,20 +136,11 @@ bool CSystemAlertDlg::OnInitDialog()
 
 void CSystemAlertDlg::InitListCtrl()
 {
-    const QPixmap strip = CAlertListDlg::LoadImageStrip();
-    m_imageList.clear();
-    for (int x = 0; x + kImageWidth <= strip.width(); x += kImageWidth)
-        m_imageList.emplace_back(strip.copy(x, 0, kImageWidth, strip.height()));
+    m_imageList = VelkListImages(CAlertListDlg::LoadImageStrip(), kImageWidth);
     m_listStock->setIconSize(QSize(kImageWidth, kImageWidth));
     // List mode: names run down a column and on into the next (uic cannot set this one).
     m_listStock->setWrapping(true);
-    // The selection stays visible when the list loses the focus.
-    QPalette palette = m_listStock->palette();
-    palette.setColor(QPalette::Inactive, QPalette::Highlight,
-                     palette.color(QPalette::Active, QPalette::Highlight));
-    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                     palette.color(QPalette::Active, QPalette::HighlightedText));
-    m_listStock->setPalette(palette);
+    VelkKeepSelectionVisible(*m_listStock);
 }
 
 void CSystemAlertDlg::DoDataExchange(bool bSaveAndValidate)
@@ -304,15 +319,13 @@ void CSystemAlertDlg::Commit()
     m_switches.m_byNewLow = m_bNewLow != 0 ? 1 : 0;
     m_switches.m_byLimit = m_bLimit != 0 ? 1 : 0;
     m_switches.m_nRange = m_nRange;
-    // Saved and applied whatever the range: the self-set stocks are kept for when it returns.
-    SaveSystemAlert();
-    ApplyAlertList();
-    if (m_pSheetStore) {
-        m_pSheetStore->m_switches = m_switches;
-        m_pSheetStore->m_vecStock = m_vecStock;
-        m_pSheetStore->m_mapCode = m_mapCode;
-        // The engine warns of a file it could not save; this page did the saving.
-        m_pSheetStore->m_bSaveFailed = m_bSaveFailed;
+    // The map follows the list as committed (a repeated code keeps its first row).
+    m_mapCode.clear();
+    CSystemAlertStore::AddCodes(m_vecStock, 0, m_mapCode);
+    // Committed whatever the range: the self-set stocks are kept for when it returns.
+    if (m_pSettings) {
+        m_pSettings->systemSwitches = m_switches;
+        m_pSettings->systemList = m_vecStock;
     }
 }
 

@@ -4,7 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "engine/CSystemAlertStore.h"
+#include "engine/CVelkAlert.h"
+#include "engine/VelkRecords.h"
 #include "ui/CVelkPropertyPage.h"
 
 class QButtonGroup;
@@ -17,9 +18,9 @@ class CSystemAlertDlgForm;
 
 // "系统预警", the first page of the settings sheet: the three system alert switches, the
 // monitor range and the self-set monitored stocks. The page edits its own copy of the list and
-// the switches; its OK rewrites System_alert.cfg, puts the list into the engine and hands both
-// to the engine's windowless store, whose switches and list the engine takes after the sheet.
-class CSystemAlertDlg final : public CVelkPropertyPage, public CSystemAlertStore {
+// the switches, read from System_alert.cfg when its window opens; its OK commits both into the
+// sheet's value, and the engine, taking that value, rewrites the file and applies the list.
+class CSystemAlertDlg final : public CVelkPropertyPage {
     Q_OBJECT
 public:
     static constexpr int IDD = 12004;
@@ -28,6 +29,13 @@ public:
     ~CSystemAlertDlg() override;
 
     void BindSettings(CSettingsBinding& binding) override;
+
+    void SetSystemPath(CString& path);
+    // Copies the list the page starts from; the page never writes through it.
+    void SetAlertList(const std::vector<Ta_VELKPRICEALERT>* list);
+    // Reads System_alert.cfg into the page's switches and list; 0 (nothing changed) when the
+    // file cannot be read.
+    int LoadSystemAlert();
 
     void InitListCtrl();
     void FillList();
@@ -45,7 +53,11 @@ public:
     int m_bNewHigh = 0;
     int m_bNewLow = 0;
     int m_bLimit = 0;
+    Ta_SYSTEMSWITCH m_switches{0, 0, 1, 2};
+    std::vector<Ta_VELKPRICEALERT> m_vecStock;
+    CKeyIndexMap m_mapCode = CKeyIndexMap(17);
     std::vector<QIcon> m_imageList;
+    CString m_strSysPath;
 
 protected:
     void CreateControls() override;
@@ -73,8 +85,8 @@ private:
 
     std::unique_ptr<Ui::CSystemAlertDlgForm> m_pForm;
     QButtonGroup* m_pRangeGroup = nullptr;
-    // The engine's windowless store, which the engine reads after the sheet; not owned.
-    CSystemAlertStore* m_pSheetStore = nullptr;
+    // The sheet's value the page commits into; not owned.
+    CSettingsBinding* m_pSettings = nullptr;
     // Whether the shortcut latch answered the key event now being delivered, so that the page's
     // own key handler does not answer it a second time.
     bool m_bKeyAnswered = false;

@@ -60,7 +60,11 @@ bool CVelkPropertyPage::OnApply()
     return true;
 }
 
-void CVelkPropertyPage::OnOK() {}
+void CVelkPropertyPage::OnOK()
+{
+    if (m_pCommitMark)
+        *m_pCommitMark = true;
+}
 
 void CVelkPropertyPage::OnCancel() {}
 

@@ -30,8 +30,9 @@ public:
     int TemplateId() const { return m_nIDTemplate; }
     const QString& Caption() const { return m_strCaption; }
 
-    // Binding before the sheet runs: the page copies what it edits and keeps the addresses.
-    // A page that is not part of the settings sheet ignores the binding.
+    // Binding before the sheet runs: the page copies what it edits from the sheet's copies of
+    // the engine's settings and commits its part back into them, marking it committed. A page
+    // that is not part of the settings sheet ignores the binding.
     virtual void BindSettings(CSettingsBinding& binding);
 
     // Creates the controls and runs OnInitDialog the first time; false when the page already
@@ -44,7 +45,8 @@ public:
     virtual bool OnKillActive() { return true; }
 
     // The sheet's OK reaches every page with a window through OnApply; the framework's OnApply
-    // calls OnOK. A page may be committed more than once and must give the same result.
+    // calls OnOK. A page may be committed more than once and must give the same result. The
+    // base OnOK, which every page's OnOK ends with, sets the commit mark.
     virtual bool OnApply();
     virtual void OnOK();
     virtual void OnCancel();
@@ -62,6 +64,9 @@ public:
     bool SendCommand(int controlId);
 
 protected:
+    // The flag of the sheet's value that says this page's part was committed.
+    void SetCommitMark(bool* pMark) { m_pCommitMark = pMark; }
+
     // Builds the controls of the template on this widget (setupUi).
     virtual void CreateControls() = 0;
     virtual bool OnInitDialog();
@@ -81,6 +86,7 @@ private:
     QSize m_templateSize;
     bool m_bHasWindow = false;
     bool m_bModified = false;
+    bool* m_pCommitMark = nullptr;
     std::unordered_map<int, std::function<void()>> m_commands;
 };
 

@@ -128,6 +128,9 @@ bool CVelkPropertySheet::ApplyPages()
 
 void CVelkPropertySheet::accept()
 {
-    if (ApplyPages())
-        QDialog::accept();
+    if (!ApplyPages())
+        return;
+    if (m_acceptCheck && !m_acceptCheck())
+        return;
+    QDialog::accept();
 }

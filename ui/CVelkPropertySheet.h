@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 #include <vector>
 
 class CVelkPropertyPage;
@@ -31,6 +32,9 @@ public:
     // What OK does: every page with a window applies; a page that refuses keeps the sheet open
     // on it. Returns whether all applied.
     bool ApplyPages();
+    // Asked after every page applied, before the sheet closes with OK: the creator takes what
+    // the pages committed. False keeps the sheet open; the check has told the user why.
+    void SetAcceptCheck(std::function<bool()> check) { m_acceptCheck = std::move(check); }
 
     void accept() override;
 
@@ -41,4 +45,5 @@ private:
     QTabWidget* m_pTabs = nullptr;
     QDialogButtonBox* m_pButtons = nullptr;
     std::vector<CVelkPropertyPage*> m_pages;
+    std::function<bool()> m_acceptCheck;
 };

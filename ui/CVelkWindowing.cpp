@@ -3,6 +3,8 @@
 #include <QTableView>
 #include <QWidget>
 
+#include "platform/core/TextCodec.h"
+#include "platform/qt/MessageBoxService.h"
 #include "platform/qt/QtText.h"
 #include "platform/qt/RegisteredMessages.h"
 #include "platform/qt/ResourceSwitch.h"
@@ -77,7 +79,7 @@ private:
 
 } // namespace
 
-int CVelkWindowing::RunSettingsSheet(CSettingsBinding& binding)
+int CVelkWindowing::RunSettingsSheet(CSettingsBinding& binding, IVelkSettingsSink& sink)
 {
     // Nothing may leave the module by an exception: a page that fails to build or bind ends
     // the run as a Cancel, with the pages made so far destroyed.
@@ -94,6 +96,16 @@ int CVelkWindowing::RunSettingsSheet(CSettingsBinding& binding)
         }
         for (const auto& page : pages.Pages())
             sheet.AddPage(page.get());
+        // The engine takes the committed value while the sheet is open, so that a refusal
+        // reaches the user with the values still there to correct.
+        sheet.SetAcceptCheck([&binding, &sink] {
+            const CSettingsResult result = sink.TakeSettings(binding);
+            if (result.bTaken)
+                return true;
+            VelkMessageBoxService().Show(result.strReasonGbk, TextCodec::Utf8ToGbk("警告"),
+                                         VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
+            return false;
+        });
         return sheet.DoModal() == 1 ? VelkMsgBox::kIdOk : VelkMsgBox::kIdCancel;
     } catch (...) {
         return VelkMsgBox::kIdCancel;

@@ -17,7 +17,7 @@ public:
     void BringMainWindowToFront() override;
     // "报警参数设置": the pages registered for the sheet, bound to the engine's data, run
     // modally without a parent; kIdOk after OK.
-    int RunSettingsSheet(CSettingsBinding& binding) override;
+    int RunSettingsSheet(CSettingsBinding& binding, IVelkSettingsSink& sink) override;
     // The page "CAlertSettingDlg" alone in a sheet, writing through setting on OK.
     bool HasAlertSettingPage() const override;
     int RunAlertSettingPage(Ta_ALERTSETTING* setting) override;

@@ -90,13 +90,17 @@ public:
         ++m_pState->nBroughtToFront;
         m_pState->calls.push_back("front");
     }
-    int RunSettingsSheet(CSettingsBinding& binding) override
+    // As the real sheet does it: on OK the committed value goes to the sink before the run
+    // ends, and a refusal ends it as a Cancel (the user would have closed the sheet).
+    int RunSettingsSheet(CSettingsBinding& binding, IVelkSettingsSink& sink) override
     {
         ++m_nSettingsRuns;
         m_pState->calls.push_back("settings");
-        if (m_onSettings)
-            return m_onSettings(binding);
-        return m_nSettingsResult;
+        const int answer = m_onSettings ? m_onSettings(binding) : m_nSettingsResult;
+        if (answer != VelkMsgBox::kIdOk || !m_bHandOver)
+            return answer;
+        m_lastResult = sink.TakeSettings(binding);
+        return m_lastResult.bTaken ? answer : VelkMsgBox::kIdCancel;
     }
 
     CFakeAlertWindow* Window() const { return m_pState->pWindow; }
@@ -107,6 +111,9 @@ public:
     int m_nSettingsResult = VelkMsgBox::kIdCancel;
     // When set, runs in place of the sheet (a test edits the binding and answers).
     std::function<int(CSettingsBinding&)> m_onSettings;
+    // False: answers OK without handing the value to the sink.
+    bool m_bHandOver = true;
+    CSettingsResult m_lastResult;
     int m_nSettingsRuns = 0;
 
 private:

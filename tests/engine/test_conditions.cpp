@@ -7,6 +7,7 @@
 #include "engine/CSystemAlertStore.h"
 #include "platform/core/TextCodec.h"
 #include "platform/core/VelkFile.h"
+#include "tests/engine/CVelkAlertTestAccess.h"
 #include "tests/engine/EngineTestSupport.h"
 #include "tests/engine/FakeWindowing.h"
 
@@ -323,7 +324,7 @@ TEST_F(ConditionFiles, ConfirmedSettingsWarnOnceOfEveryFileNotSaved)
 {
     struct Case {
         std::vector<std::string> blocked; // names that a folder occupies, so no file replaces them
-        bool pageSaves;                   // the system alert page's tab was opened and saved
+        bool pageSaves;                   // the system alert page committed its part
     } cases[] = {
         {{}, true},
         {{"alert.cfg"}, false},
@@ -337,8 +338,7 @@ TEST_F(ConditionFiles, ConfirmedSettingsWarnOnceOfEveryFileNotSaved)
             std::filesystem::create_directory(sys.File(name));
         CFakeWindowing windowing;
         windowing.m_onSettings = [&](CSettingsBinding& binding) {
-            if (c.pageSaves)
-                binding.pSystemPage->SaveSystemAlert();
+            binding.bSystemCommitted = c.pageSaves;
             return VelkMsgBox::kIdOk;
         };
         CRecordingMessageBox box;
@@ -373,4 +373,117 @@ TEST_F(ConditionFiles, ConfirmedSettingsWarnOnceOfEveryFileNotSaved)
                   std::find(c.blocked.begin(), c.blocked.end(), "alert.cfg") == c.blocked.end())
             << what;
     }
+}
+
+namespace {
+
+std::vector<std::string> WatchCodes(const std::vector<Ta_VELKPRICEALERT>& records)
+{
+    std::vector<std::string> codes;
+    for (const Ta_VELKPRICEALERT& record : records)
+        codes.push_back(std::to_string(record.m_byMarket) + VelkFieldText(record.m_szCode));
+    return codes;
+}
+
+} // namespace
+
+// The sheet hands the engine one value: the parts its pages committed change the engine and
+// System_alert.cfg, the others stay as they are, whether the sheet handed the value over while
+// it was open or only answered OK.
+TEST_F(ConditionFiles, TheEngineTakesOnlyThePartsOfTheSheetsValueThatAPageCommitted)
+{
+    using TA = CVelkAlertTestAccess;
+    enum Part { kNone, kSystem, kMagic, kPrice, kOptions };
+    for (bool handOver : {true, false}) {
+        for (Part part : {kNone, kSystem, kMagic, kPrice, kOptions}) {
+            const std::string what = std::to_string(part) + (handOver ? "" : " answered only");
+            CTempDir sys;
+            CFakeWindowing windowing;
+            windowing.m_bHandOver = handOver;
+            windowing.m_onSettings = [&](CSettingsBinding& binding) {
+                EXPECT_EQ(WatchCodes(binding.systemList), std::vector<std::string>{"1600000"});
+                EXPECT_EQ(binding.magicCount, 1);
+                // Every part is edited; only one is marked as committed.
+                binding.systemSwitches = Ta_SYSTEMSWITCH{1, 1, 0, 2};
+                binding.systemList = {MakeWatch(2, "000002")};
+                binding.magicList = {MakeWatch(2, "000001"), MakeWatch(1, "600036")};
+                binding.magicCount = 2;
+                binding.priceList.clear();
+                binding.priceCount = 0;
+                binding.options.m_nSoundMode = 0;
+                binding.bSystemCommitted = part == kSystem;
+                binding.bMagicCommitted = part == kMagic;
+                binding.bPriceCommitted = part == kPrice;
+                binding.bOptionsCommitted = part == kOptions;
+                return VelkMsgBox::kIdOk;
+            };
+            CRecordingMessageBox box;
+            CVelkAlert engine(CVelkServices{&windowing, &box, nullptr, nullptr});
+            CString path = sys.Path();
+            engine.SetSYSPath(path);
+            TA::SetSystemList(engine, {MakeWatch(1, "600000")});
+            TA::SetMagicList(engine, {MakeWatch(1, "600000")});
+            TA::SetPriceList(engine, {MakeWatch(1, "601398", "", 9.5f, 8.0f)});
+            engine.SetAlertCondition();
+            engine.WaitForRegistration();
+
+            // Range 2 is in force either way: the list the sheet ran with is applied.
+            EXPECT_EQ(WatchCodes(TA::SystemList(engine)),
+                      std::vector<std::string>{part == kSystem ? "2000002" : "1600000"})
+                << what;
+            EXPECT_EQ(RawBytes(TA::SystemSwitch(engine)),
+                      RawBytes(part == kSystem ? Ta_SYSTEMSWITCH{1, 1, 0, 2}
+                                               : Ta_SYSTEMSWITCH{0, 0, 1, 2}))
+                << what;
+            std::string systemFile;
+            const bool written = VelkReadFile(sys.File("System_alert.cfg"), systemFile);
+            EXPECT_EQ(written, part == kSystem) << what;
+            if (written) {
+                EXPECT_EQ(systemFile,
+                          RawBytes(Ta_SYSTEMSWITCH{1, 1, 0, 2}) + RawBytes(MakeWatch(2, "000002")))
+                    << what;
+            }
+            const std::vector<std::string> magic =
+                part == kMagic ? std::vector<std::string>{"2000001", "1600036"}
+                               : std::vector<std::string>{"1600000"};
+            EXPECT_EQ(WatchCodes(TA::MagicList(engine)), magic) << what;
+            EXPECT_EQ(TA::MagicCount(engine), part == kMagic ? 2 : 1) << what;
+            EXPECT_EQ(TA::PriceList(engine).size(), part == kPrice ? 0u : 1u) << what;
+            EXPECT_EQ(TA::PriceCount(engine), part == kPrice ? 0 : 1) << what;
+            EXPECT_EQ(TA::Options(engine).m_nSoundMode, part == kOptions ? 0 : 1) << what;
+            EXPECT_EQ(box.Count(), 0) << what;
+            if (handOver) {
+                EXPECT_TRUE(windowing.m_lastResult.bTaken) << what;
+                EXPECT_TRUE(windowing.m_lastResult.unsavedFiles.empty()) << what;
+            }
+        }
+    }
+}
+
+// A System_alert.cfg that cannot be written comes back in the engine's answer to the sheet,
+// and the user hears of it once the sheet has closed; the list applies for this run.
+TEST_F(ConditionFiles, TheSystemFileTheEngineCouldNotWriteComesBackInItsAnswer)
+{
+    using TA = CVelkAlertTestAccess;
+    CTempDir sys;
+    std::filesystem::create_directory(sys.File("System_alert.cfg"));
+    CFakeWindowing windowing;
+    windowing.m_onSettings = [](CSettingsBinding& binding) {
+        binding.systemList = {MakeWatch(2, "000002")};
+        binding.bSystemCommitted = true;
+        return VelkMsgBox::kIdOk;
+    };
+    CRecordingMessageBox box;
+    CVelkAlert engine(CVelkServices{&windowing, &box, nullptr, nullptr});
+    CString path = sys.Path();
+    engine.SetSYSPath(path);
+    engine.SetAlertCondition();
+    engine.WaitForRegistration();
+
+    EXPECT_TRUE(windowing.m_lastResult.bTaken);
+    EXPECT_EQ(windowing.m_lastResult.unsavedFiles,
+              std::vector<std::string>{sys.File("System_alert.cfg")});
+    EXPECT_EQ(WatchCodes(TA::SystemList(engine)), std::vector<std::string>{"2000002"});
+    ASSERT_EQ(box.Count(), 1);
+    EXPECT_NE(box.LastText().find(sys.File("System_alert.cfg")), std::string::npos);
 }

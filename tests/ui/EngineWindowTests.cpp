@@ -9,6 +9,7 @@
 #include "platform/qt/QtText.h"
 #include "platform/qt/ResourceSwitch.h"
 #include "tests/engine/CVelkAlertTestAccess.h"
+#include "tests/support/CRecordingSettingsSink.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/CAlertListDlg.h"
 #include "ui/CAlertListModel.h"
@@ -210,8 +211,10 @@ TEST_F(EngineWindowTest, SettingsSheetRunsModallyWithoutParentUnderTheModulesRes
         });
         CModalGuard guard;
         CSettingsBinding binding;
-        EXPECT_EQ(m_windowing.RunSettingsSheet(binding),
+        CRecordingSettingsSink sink;
+        EXPECT_EQ(m_windowing.RunSettingsSheet(binding, sink),
                   button == 1 ? VelkMsgBox::kIdOk : VelkMsgBox::kIdCancel);
+        EXPECT_EQ(sink.m_taken.size(), button == 1 ? 1u : 0u) << "the value goes over on OK only";
         EXPECT_EQ(VelkCurrentResourceModule(), VelkResourceModule::Host);
     }
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/qt/MessageBoxService.h"
+#include "tests/support/CRecordingSettingsSink.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/CAlertSettingDlg.h"
 #include "ui/CVelkPropertySheet.h"
@@ -199,8 +200,9 @@ TEST_F(AlertSettingTest, ASheetOfItsOwnCommitsOnOkOnlyAndTheSettingsSheetHasNoSu
     });
     CModalGuard guard;
     CSettingsBinding binding;
+    CRecordingSettingsSink sink;
     CVelkWindowing windowing;
-    EXPECT_EQ(windowing.RunSettingsSheet(binding), VelkMsgBox::kIdCancel);
+    EXPECT_EQ(windowing.RunSettingsSheet(binding, sink), VelkMsgBox::kIdCancel);
 }
 
 TEST_F(AlertSettingTest, ARefusedValueKeepsTheHostsSheetOpenOnItsFieldAndReachesNoRecord)

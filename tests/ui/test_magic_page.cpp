@@ -13,6 +13,7 @@
 
 #include "engine/CMagicStatusTable.h"
 #include "platform/core/VelkFile.h"
+#include "tests/support/CRecordingSettingsSink.h"
 #include "tests/support/GbkText.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/CMagicAlertDlg.h"
@@ -374,11 +375,10 @@ TEST_F(MagicPageTest, CancelRewritesOnlyTheStatusFileAndOkCommitsTheListAndTheSt
     };
     ASSERT_TRUE(VelkReplaceFile(StatusFile(), entry(15, 0) + entry(3, 1) + entry(13, 0) + "tail"));
     const Ta_VELKPRICEALERT watched = Stock(10, "600036", {0, 1, 0, 0});
-    std::vector<Ta_VELKPRICEALERT> engineList{watched};
-    int engineCount = 1;
     CSettingsBinding binding;
-    binding.pMagicList = &engineList;
-    binding.pMagicCount = &engineCount;
+    binding.magicList = {watched};
+    binding.magicCount = 1;
+    CRecordingSettingsSink sink;
     CVelkWindowing windowing;
 
     InSheet([](CVelkPropertySheet& sheet, CMagicAlertDlg& page) {
@@ -387,11 +387,13 @@ TEST_F(MagicPageTest, CancelRewritesOnlyTheStatusFileAndOkCommitsTheListAndTheSt
     });
     {
         CModalGuard guard;
-        EXPECT_EQ(windowing.RunSettingsSheet(binding), VelkMsgBox::kIdCancel);
+        EXPECT_EQ(windowing.RunSettingsSheet(binding, sink), VelkMsgBox::kIdCancel);
     }
-    ASSERT_EQ(engineList.size(), 1u);
-    EXPECT_EQ(RawBytes(engineList[0]), RawBytes(watched)) << "cancelled";
-    EXPECT_EQ(engineCount, 1);
+    EXPECT_TRUE(sink.m_taken.empty()) << "cancelled";
+    EXPECT_FALSE(binding.bMagicCommitted);
+    ASSERT_EQ(binding.magicList.size(), 1u);
+    EXPECT_EQ(RawBytes(binding.magicList[0]), RawBytes(watched)) << "cancelled";
+    EXPECT_EQ(binding.magicCount, 1);
     std::string bytes;
     ASSERT_TRUE(VelkReadFile(StatusFile(), bytes));
     EXPECT_EQ(bytes, entry(3, 1) + entry(13, 0) + entry(15, 0));
@@ -402,11 +404,14 @@ TEST_F(MagicPageTest, CancelRewritesOnlyTheStatusFileAndOkCommitsTheListAndTheSt
     });
     {
         CModalGuard guard;
-        EXPECT_EQ(windowing.RunSettingsSheet(binding), VelkMsgBox::kIdOk);
+        EXPECT_EQ(windowing.RunSettingsSheet(binding, sink), VelkMsgBox::kIdOk);
     }
-    ASSERT_EQ(engineList.size(), 2u);
-    EXPECT_EQ(engineCount, 2);
-    EXPECT_EQ(VelkFieldText(engineList[1].m_szCode), "600000");
+    ASSERT_EQ(sink.m_taken.size(), 1u);
+    const CSettingsBinding& taken = sink.m_taken[0];
+    EXPECT_TRUE(taken.bMagicCommitted);
+    ASSERT_EQ(taken.magicList.size(), 2u);
+    EXPECT_EQ(taken.magicCount, 2);
+    EXPECT_EQ(VelkFieldText(taken.magicList[1].m_szCode), "600000");
     // The boxes showed the new stock, every signal on. An entry updates the state of its
     // catalogue number (15 is the 14th entry); 13 is no signal of the catalogue, and the
     // signals the table never held are not added.

@@ -19,6 +19,7 @@
 #include "engine/VelkServices.h"
 #include "platform/core/TextCodec.h"
 #include "platform/qt/MessageBoxService.h"
+#include "tests/support/CRecordingSettingsSink.h"
 #include "tests/support/GbkText.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/COtherSettingDlg.h"
@@ -231,18 +232,16 @@ TEST_F(OtherSettingTest, TheSheetsOkCommitsWholeCharactersOfThePathAndCancelNoth
     struct Case {
         const char* what;
         int button;
-        bool bound;
         std::string typed;  // UTF-8
         std::string stored; // GBK, when OK commits
     };
     const std::vector<Case> cases{
-        {"cancel", 2, true, "changed.wav", ""},
-        {"300 characters", 1, true, std::string(300, 'a'), std::string(259, 'a')},
-        {"character across the end", 1, true, std::string(258, 'b') + chinese,
-         std::string(258, 'b')},
-        {"character that ends it", 1, true, std::string(257, 'c') + chinese,
+        {"cancel", 2, "changed.wav", ""},
+        {"300 characters", 1, std::string(300, 'a'), std::string(259, 'a')},
+        {"character across the end", 1, std::string(258, 'b') + chinese, std::string(258, 'b')},
+        {"character that ends it", 1, std::string(257, 'c') + chinese,
          std::string(257, 'c') + Gbk(chinese)},
-        {"nothing bound", 1, false, "x.wav", ""},
+        {"short path", 1, "x.wav", "x.wav"},
     };
     for (const Case& c : cases) {
         m_options = Ta_OTHERALERT{};
@@ -271,20 +270,26 @@ TEST_F(OtherSettingTest, TheSheetsOkCommitsWholeCharactersOfThePathAndCancelNoth
         });
         CModalGuard guard;
         CSettingsBinding binding;
-        binding.pOptions = c.bound ? &m_options : nullptr;
+        binding.options = m_options;
+        CRecordingSettingsSink sink;
         CVelkWindowing windowing;
-        EXPECT_EQ(windowing.RunSettingsSheet(binding), c.button) << c.what;
+        EXPECT_EQ(windowing.RunSettingsSheet(binding, sink), c.button) << c.what;
 
-        if (c.button != 1 || !c.bound) {
-            EXPECT_EQ(RawBytes(m_options), RawBytes(before)) << c.what;
+        // The page writes into the sheet's copy only; the record it came from is the engine's.
+        EXPECT_EQ(RawBytes(m_options), RawBytes(before)) << c.what;
+        if (c.button != 1) {
+            EXPECT_TRUE(sink.m_taken.empty()) << c.what;
             continue;
         }
-        EXPECT_EQ(m_options.m_nSoundMode, 2) << c.what;
-        EXPECT_EQ(+m_options.m_byPopup, 0) << c.what;
-        EXPECT_EQ(VelkFieldText(m_options.m_szWavePath), c.stored) << c.what;
-        EXPECT_TRUE(TextCodec::IsValidGbk(VelkFieldText(m_options.m_szWavePath))) << c.what;
-        const std::string tail(m_options.m_szWavePath + c.stored.size(),
-                               sizeof m_options.m_szWavePath - c.stored.size());
+        ASSERT_EQ(sink.m_taken.size(), 1u) << c.what;
+        EXPECT_TRUE(sink.m_taken[0].bOptionsCommitted) << c.what;
+        const Ta_OTHERALERT& taken = sink.m_taken[0].options;
+        EXPECT_EQ(taken.m_nSoundMode, 2) << c.what;
+        EXPECT_EQ(+taken.m_byPopup, 0) << c.what;
+        EXPECT_EQ(VelkFieldText(taken.m_szWavePath), c.stored) << c.what;
+        EXPECT_TRUE(TextCodec::IsValidGbk(VelkFieldText(taken.m_szWavePath))) << c.what;
+        const std::string tail(taken.m_szWavePath + c.stored.size(),
+                               sizeof taken.m_szWavePath - c.stored.size());
         EXPECT_EQ(tail, std::string(tail.size(), '\0')) << c.what;
     }
 }

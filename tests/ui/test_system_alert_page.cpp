@@ -21,6 +21,7 @@
 #include "platform/core/VelkFile.h"
 #include "res/VelkStringTable.h"
 #include "tests/engine/CVelkAlertTestAccess.h"
+#include "tests/support/CRecordingSettingsSink.h"
 #include "tests/support/GbkText.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/CSelectStockDlg.h"
@@ -125,6 +126,12 @@ protected:
         ASSERT_TRUE(VelkReplaceFile(SystemFile(), SystemFileBytes(switches, records)));
     }
     std::string SystemFile() const { return m_dir.File("System_alert.cfg"); }
+    // What the engine writes to System_alert.cfg when it takes the page's commit.
+    std::string CommittedBytes() const
+    {
+        EXPECT_TRUE(m_binding.bSystemCommitted);
+        return SystemFileBytes(m_binding.systemSwitches, m_binding.systemList);
+    }
     std::string ReadSystemFile() const
     {
         std::string bytes;
@@ -136,11 +143,8 @@ protected:
     std::unique_ptr<CSystemAlertDlg> OpenPage()
     {
         auto page = std::make_unique<CSystemAlertDlg>();
-        CSettingsBinding binding;
-        binding.strSysPath = m_dir.Path();
-        binding.pSystemList = &m_engineList;
-        binding.pSystemPage = &m_sheetStore;
-        page->BindSettings(binding);
+        m_binding.strSysPath = m_dir.Path();
+        page->BindSettings(m_binding);
         page->CreatePageWindow();
         page->show();
         page->activateWindow();
@@ -164,8 +168,8 @@ protected:
     CScopedHostBackend m_backend{m_store};
     CScriptedMessageBox m_boxes;
     CScopedMessageBoxService m_boxService{m_boxes};
-    std::vector<Ta_VELKPRICEALERT> m_engineList;
-    CSystemAlertStore m_sheetStore;
+    // The sheet's copies of the engine's settings, which the page starts from and commits into.
+    CSettingsBinding m_binding;
 };
 
 TEST_F(SystemAlertPageTest, TheRangeDecidesWhatTheListShowsAndWhichControlsAreEnabled)
@@ -193,9 +197,9 @@ TEST_F(SystemAlertPageTest, TheRangeDecidesWhatTheListShowsAndWhichControlsAreEn
             EXPECT_EQ(list->selectedItems(), QList<QListWidgetItem*>{list->item(1)});
             EXPECT_EQ(QApplication::focusWidget(), list);
         }
-        // A range the page cannot show is written back as it was.
+        // A range the page cannot show is committed as it was.
         page->OnOK();
-        EXPECT_EQ(ReadSystemFile(), SystemFileBytes({1, 0, 1, c.range}, kTwo));
+        EXPECT_EQ(CommittedBytes(), SystemFileBytes({1, 0, 1, c.range}, kTwo));
     }
 
     WriteSystemFile({0, 0, 1, 1}, kTwo);
@@ -208,7 +212,7 @@ TEST_F(SystemAlertPageTest, TheRangeDecidesWhatTheListShowsAndWhichControlsAreEn
 TEST_F(SystemAlertPageTest, EditsAreCommittedWhateverTheRangeAndCommittingAgainChangesNothing)
 {
     WriteSystemFile({1, 1, 0, 2}, kTwo);
-    m_engineList = {MakeWatch(1, "601398")};
+    m_binding.systemList = {MakeWatch(1, "601398")};
     auto page = OpenPage();
     auto* list = Ctl<QListWidget>(*page, 12015);
     list->clearSelection();
@@ -227,23 +231,26 @@ TEST_F(SystemAlertPageTest, EditsAreCommittedWhateverTheRangeAndCommittingAgainC
     // again, the result is the same.
     for (int round = 0; round < 2; ++round) {
         EXPECT_TRUE(page->OnApply());
-        EXPECT_EQ(ReadSystemFile(), expected);
-        EXPECT_EQ(Codes(m_engineList), std::vector<std::string>{"2/000002"});
-        EXPECT_EQ(RawBytes(m_sheetStore.m_switches), RawBytes(Ta_SYSTEMSWITCH{0, 0, 1, 1}));
-        EXPECT_EQ(Codes(m_sheetStore.m_vecStock), Codes(m_engineList));
+        EXPECT_EQ(CommittedBytes(), expected);
+        EXPECT_EQ(Codes(m_binding.systemList), std::vector<std::string>{"2/000002"});
+        EXPECT_EQ(RawBytes(m_binding.systemSwitches), RawBytes(Ta_SYSTEMSWITCH{0, 0, 1, 1}));
+        EXPECT_EQ(ReadSystemFile(), SystemFileBytes({1, 1, 0, 2}, kTwo))
+            << "the page leaves the file to the engine";
     }
 }
 
 TEST_F(SystemAlertPageTest, WithoutAReadableFileThePageStartsFromTheEnginesSwitchesAndList)
 {
-    m_engineList = {MakeWatch(1, "601398", Gbk("工商银行"))};
-    m_sheetStore.m_switches = {0, 1, 0, 2};
+    m_binding.systemList = {MakeWatch(1, "601398", Gbk("工商银行"))};
+    m_binding.systemSwitches = {0, 1, 0, 2};
     auto page = OpenPage();
     EXPECT_FALSE(Ctl<QCheckBox>(*page, 1092)->isChecked());
     EXPECT_TRUE(Ctl<QCheckBox>(*page, 1093)->isChecked());
     EXPECT_FALSE(Ctl<QCheckBox>(*page, 1094)->isChecked());
     EXPECT_EQ(Names(*page), QStringList{QString::fromUtf8("工商银行")});
     EXPECT_FALSE(VelkFileExists(SystemFile())) << "nothing is written before the commit";
+    EXPECT_FALSE(m_binding.bSystemCommitted);
+    EXPECT_EQ(Codes(m_binding.systemList), std::vector<std::string>{"1/601398"});
 }
 
 TEST_F(SystemAlertPageTest, AddRefusesAListedCodeWhateverItsMarketAndAppendsAGroupsNewMembers)
@@ -524,6 +531,58 @@ TEST_F(SystemAlertSheetTest, AStockAddedOnThePageRaisesItsSystemAlertAfterOk)
     const Ta_ALERTRECORD& alert = m_engine->GetAlertRecords()[0];
     EXPECT_EQ(VelkFieldText(alert.m_szCode), "600000");
     EXPECT_EQ(VelkFieldText(alert.m_szReason), VelkReasonText(2));
+}
+
+} // namespace
+
+namespace {
+
+// A commit the engine refuses reaches the user with the engine's reason while the sheet stays
+// open on the values to correct; the next OK hands the value over again, Cancel hands nothing.
+TEST_F(SystemAlertSheetTest, ACommitTheEngineRefusesIsShownAndKeepsTheSheetOpen)
+{
+    WriteSystemFile({0, 0, 1, 2}, kTwo);
+    for (int second : {1, 2}) {
+        SCOPED_TRACE(second);
+        CRecordingSettingsSink sink;
+        sink.m_nRefusals = 1;
+        sink.m_strReasonGbk = Gbk("监控股票太多, 设置未被接受。");
+        m_boxes.m_boxes.clear();
+        bool stayedOpen = false;
+        std::size_t boxesAtRefusal = 0;
+        QTimer::singleShot(0, [&] {
+            auto* sheet = qobject_cast<CVelkPropertySheet*>(QApplication::activeModalWidget());
+            ASSERT_NE(sheet, nullptr);
+            Ctl<QCheckBox>(FirstPage(*sheet), 1092)->click();
+            Press(*sheet, 1);
+            stayedOpen = sheet->isVisible() && QApplication::activeModalWidget() == sheet;
+            boxesAtRefusal = m_boxes.m_boxes.size();
+            Press(*sheet, second);
+        });
+        CSettingsBinding binding;
+        binding.strSysPath = m_dir.Path();
+        {
+            CModalGuard guard;
+            EXPECT_EQ(m_windowing.RunSettingsSheet(binding, sink),
+                      second == 1 ? VelkMsgBox::kIdOk : VelkMsgBox::kIdCancel);
+        }
+        EXPECT_TRUE(stayedOpen);
+        ASSERT_EQ(boxesAtRefusal, 1u);
+        EXPECT_EQ(m_boxes.m_boxes[0].text, "监控股票太多, 设置未被接受。");
+        EXPECT_EQ(m_boxes.m_boxes[0].caption, "警告");
+        EXPECT_EQ(m_boxes.m_boxes[0].flags, VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
+        EXPECT_EQ(m_boxes.m_boxes.size(), 1u) << "the value taken at the second OK says nothing";
+        ASSERT_EQ(sink.m_taken.size(), second == 1 ? 2u : 1u);
+        for (const CSettingsBinding& taken : sink.m_taken) {
+            EXPECT_TRUE(taken.bSystemCommitted);
+            EXPECT_EQ(+taken.systemSwitches.m_byNewHigh, 1);
+            EXPECT_EQ(Codes(taken.systemList), Codes(kTwo));
+            EXPECT_FALSE(taken.bMagicCommitted || taken.bPriceCommitted || taken.bOptionsCommitted)
+                << "tabs never opened commit nothing";
+        }
+        EXPECT_EQ(ReadSystemFile(), SystemFileBytes({0, 0, 1, 2}, kTwo))
+            << "the file is the engine's to write";
+    }
 }
 
 } // namespace
