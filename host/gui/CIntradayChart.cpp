@@ -465,6 +465,8 @@ void CIntradayChart::UpdateRanges()
     for (const auto& [start, minute] : m_minutes)
         maxLots = std::max(maxLots, minute.volume / 100.0);
     m_pVolumeAxis->setRange(0, maxLots > 0 ? maxLots * 1.1 : 1.0);
+    // Round figures on the volume scale, as on the price scale's grid.
+    m_pVolumeAxis->applyNiceNumbers();
     UpdateCrosshair();
 }
 
