@@ -579,6 +579,9 @@ void CIntradayChart::FitOnScreen()
                    geometry().top() - frameGeometry().top(),
                    frameGeometry().right() - geometry().right(),
                    frameGeometry().bottom() - geometry().bottom());
+    if (frame == m_fittedFrame)
+        return;
+    m_fittedFrame = frame;
     if (frame.isNull())
         frame = QMargins(4, 30, 4, 4);
     const QSize room(available.width() - frame.left() - frame.right(),
@@ -607,7 +610,8 @@ void CIntradayChart::showEvent(QShowEvent* event)
     if (!m_bPlaced) {
         FitOnScreen();
         m_bPlaced = true;
-        // Again once the window manager has put its frame around the window.
+        // Again once the window manager has put a frame of another size around the window;
+        // a size given after the first showing (a picture's) stands otherwise.
         QTimer::singleShot(100, this, [this] { FitOnScreen(); });
     }
     setFocus();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMargins>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -124,6 +125,8 @@ private:
     bool m_bVolumeChanged = false;
     int m_nCrossMinute = -1;
     bool m_bPlaced = false;
+    // The frame the window was last fitted with; the first fit is made with any frame.
+    QMargins m_fittedFrame{-1, -1, -1, -1};
 
     QChart* m_pChart = nullptr;
     QChartView* m_pView = nullptr;
