@@ -127,7 +127,6 @@ CIntradayChart::CIntradayChart(unsigned char market, const std::string& code, in
     m_pVolumeAxis = new QValueAxis;
     m_pVolumeAxis->setLabelFormat(QStringLiteral("%.0f"));
     m_pVolumeAxis->setTickCount(3);
-    m_pVolumeAxis->setTitleText(VelkFromUtf8("手"));
     m_pVolumeChart->addAxis(m_pVolumeTimeAxis, Qt::AlignBottom);
     m_pVolumeChart->addAxis(m_pVolumeAxis, Qt::AlignLeft);
 
@@ -209,7 +208,7 @@ CIntradayChart::CIntradayChart(unsigned char market, const std::string& code, in
     // The volume pane's plot lines up under the price pane's, whatever the widths of their
     // scales.
     connect(m_pChart, &QChart::plotAreaChanged, this, [this] { AlignPanes(); });
-    connect(m_pVolumeChart, &QChart::geometryChanged, this, [this] { AlignPanes(); });
+    connect(m_pVolumeChart, &QChart::plotAreaChanged, this, [this] { AlignPanes(); });
 
     m_pHeader = new QLabel(this);
     m_pHeader->setTextFormat(Qt::RichText);
@@ -472,17 +471,26 @@ void CIntradayChart::UpdateRanges()
 
 void CIntradayChart::AlignPanes()
 {
+    // Each pane lays itself out; their margins move the volume plot under the price plot. Where
+    // the volume scale's figures need more room than the prices', the price pane gives it.
     const QRectF price = m_pChart->plotArea();
-    const QSizeF size = m_pVolumeChart->size();
-    if (price.width() <= 0 || size.height() <= 0)
+    const QRectF volume = m_pVolumeChart->plotArea();
+    if (price.width() <= 0 || volume.width() <= 0)
         return;
-    // Room below for the time labels, above for a scale label's half height.
-    const qreal labels = QFontMetricsF(m_pVolumeTimeAxis->labelsFont()).height() + 12;
-    const qreal top = 8;
-    const QRectF area(price.left(), top, price.width(),
-                      std::max<qreal>(size.height() - top - labels, 1));
-    if (area != m_pVolumeChart->plotArea())
-        m_pVolumeChart->setPlotArea(area);
+    const int left = static_cast<int>(std::lround(price.left() - volume.left()));
+    const int right = static_cast<int>(std::lround(volume.right() - price.right()));
+    if (left == 0 && right == 0)
+        return;
+    QMargins margins = m_pVolumeChart->margins();
+    if (margins.left() + left < 0) {
+        QMargins priceMargins = m_pChart->margins();
+        priceMargins.setLeft(priceMargins.left() - (margins.left() + left));
+        m_pChart->setMargins(priceMargins);
+        return;
+    }
+    margins.setLeft(margins.left() + left);
+    margins.setRight(std::max(0, margins.right() + right));
+    m_pVolumeChart->setMargins(margins);
 }
 
 void CIntradayChart::MoveCrosshair(int steps)

@@ -154,6 +154,12 @@ TEST_F(IntradayChartTest, PercentScaleAndVolumePaneFollowThePrices)
     EXPECT_GE(volume->max(), chart->MinuteVolume(k0930) / 100.0);
     EXPECT_EQ(chart->MinuteVolume(k0930), 1500.0);
     // The panes' plots stand one above the other.
+    QTest::qWaitFor(
+        [&] {
+            return std::abs(chart->VolumeChart()->plotArea().left() -
+                            chart->Chart()->plotArea().left()) < 0.5;
+        },
+        2000);
     EXPECT_NEAR(chart->VolumeChart()->plotArea().left(), chart->Chart()->plotArea().left(), 0.5);
     EXPECT_NEAR(chart->VolumeChart()->plotArea().width(), chart->Chart()->plotArea().width(), 0.5);
 }
