@@ -1,5 +1,6 @@
 #include "host/gui/CQuoteBoard.h"
 
+#include <QHash>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -176,11 +177,18 @@ void CQuoteBoard::FitRows(int first, int last)
         2 * (m_pView->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_pView) + 1) + 8;
     const QFontMetrics metrics(m_pView->font());
     QHeaderView* header = m_pView->horizontalHeader();
+    // Most texts of a whole board repeat ("-" on every stock without a trade): each is measured
+    // once.
+    QHash<QString, int> measured;
     for (int c = 0; c < CQuoteBoardModel::kColumnCount; ++c) {
         int widest = 0;
-        for (int r = first; r <= last; ++r)
-            widest = std::max(widest,
-                              metrics.horizontalAdvance(m_pModel->index(r, c).data().toString()));
+        for (int r = first; r <= last; ++r) {
+            const QString text = m_pModel->index(r, c).data().toString();
+            auto it = measured.constFind(text);
+            if (it == measured.constEnd())
+                it = measured.insert(text, metrics.horizontalAdvance(text));
+            widest = std::max(widest, it.value());
+        }
         if (widest + margin > header->sectionSize(c))
             header->resizeSection(c, widest + margin);
     }

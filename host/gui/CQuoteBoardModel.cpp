@@ -48,6 +48,14 @@ double TradingMinutes(int seconds)
     return std::max(1.0, (morning + afternoon) / 60.0);
 }
 
+// Half the last decimal's unit: prices closer than that are the same price. From a table, as the
+// board asks for it at every sort comparison.
+double HalfUnit(int decimals)
+{
+    static constexpr double kHalfUnits[] = {0.5, 0.05, 0.005, 0.0005, 0.00005, 0.000005, 0.0000005};
+    return kHalfUnits[std::clamp(decimals, 0, static_cast<int>(std::size(kHalfUnits)) - 1)];
+}
+
 // Money in the units a Chinese board shows it: yuan, 万 (ten thousand) or 亿 (a hundred million).
 QString AmountText(double amount)
 {
@@ -237,7 +245,7 @@ int CQuoteBoardModel::LimitOf(const Row& row) const
     if (!row.traded)
         return 0;
     // Prices are quoted to their decimals: half a unit of the last one apart is the same price.
-    const double unit = 0.5 * std::pow(10.0, -row.decimals);
+    const double unit = HalfUnit(row.decimals);
     if (row.limitUp > 0 && row.last >= row.limitUp - unit)
         return 1;
     if (row.limitDown > 0 && row.last <= row.limitDown + unit)
@@ -259,7 +267,7 @@ QString CQuoteBoardModel::DisplayText(const Row& row, int column) const
     const bool hasChange = row.traded && row.prevClose > 0;
     const double change = hasChange ? row.last - row.prevClose : 0.0;
     // A change smaller than the last decimal shown is no change.
-    const double unit = 0.5 * std::pow(10.0, -row.decimals);
+    const double unit = HalfUnit(row.decimals);
     switch (column) {
     case kCode:
         return row.codeText;
@@ -341,7 +349,7 @@ QVariant CQuoteBoardModel::data(const QModelIndex& index, int role) const
         return {};
     const Row& row = m_rows[static_cast<std::size_t>(index.row())];
     const int column = index.column();
-    const double unit = 0.5 * std::pow(10.0, -row.decimals);
+    const double unit = HalfUnit(row.decimals);
 
     switch (role) {
     case Qt::DisplayRole:

@@ -31,6 +31,22 @@ CQuoteBoardProxy::CQuoteBoardProxy(QObject* parent)
     setFilterKeyColumn(CQuoteBoardModel::kCode);
     setFilterCaseSensitivity(Qt::CaseInsensitive);
     setDynamicSortFilter(true);
+    connect(this, &QAbstractProxyModel::sourceModelChanged, this, [this] {
+        m_nameKeys.clear();
+        if (sourceModel())
+            connect(sourceModel(), &QAbstractItemModel::modelAboutToBeReset, this,
+                    [this] { m_nameKeys.clear(); });
+    });
+}
+
+void CQuoteBoardProxy::MakeNameKeys() const
+{
+    const int rows = sourceModel() ? sourceModel()->rowCount() : 0;
+    m_nameKeys.clear();
+    m_nameKeys.reserve(static_cast<std::size_t>(rows));
+    for (int r = 0; r < rows; ++r)
+        m_nameKeys.push_back(m_collator.sortKey(
+            sourceModel()->index(r, CQuoteBoardModel::kName).data(sortRole()).toString()));
 }
 
 void CQuoteBoardProxy::ShowOnly(const std::vector<int>& sourceRows)
@@ -80,8 +96,15 @@ bool CQuoteBoardProxy::lessThan(const QModelIndex& left, const QModelIndex& righ
             return false;
         return ascending ? bMissing : aMissing;
     }
-    if (left.column() == CQuoteBoardModel::kName)
+    if (left.column() == CQuoteBoardModel::kName) {
+        if (m_nameKeys.size() != static_cast<std::size_t>(sourceModel()->rowCount()))
+            MakeNameKeys();
+        const auto l = static_cast<std::size_t>(left.row());
+        const auto r = static_cast<std::size_t>(right.row());
+        if (l < m_nameKeys.size() && r < m_nameKeys.size())
+            return m_nameKeys[l].compare(m_nameKeys[r]) < 0;
         return m_collator.compare(a.toString(), b.toString()) < 0;
+    }
     if (a.typeId() == QMetaType::QString || b.typeId() == QMetaType::QString)
         return a.toString() < b.toString();
     return a.toDouble() < b.toDouble();

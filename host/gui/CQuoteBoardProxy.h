@@ -24,7 +24,12 @@ protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
 
 private:
+    // The collation keys of the source rows' names, made at the first sort by name after the
+    // rows changed: comparing keys is many times quicker than collating the names each time.
+    void MakeNameKeys() const;
+
     QCollator m_collator;
+    mutable std::vector<QCollatorSortKey> m_nameKeys;
     bool m_bGroup = false;
     std::vector<bool> m_inGroup;
 };
