@@ -3,6 +3,9 @@
 // Quote item numbers that the module requests or picks out of rows.
 namespace QuoteItem {
 constexpr unsigned short kLastPrice = 125;
+// The day's first trade price and the money traded so far (price times shares, summed); no
+// data before the stock's first trade.
+constexpr unsigned short kOpenPrice = 126;
 constexpr unsigned short kPrevClose = 129;
 constexpr unsigned short kDayHigh = 130;
 constexpr unsigned short kDayLow = 131;
@@ -13,6 +16,7 @@ constexpr unsigned short kSecondPrice = 182;
 constexpr unsigned short kMagicExtra = 184;
 constexpr unsigned short kMagicVolume = 410;
 constexpr unsigned short kVolume = 413;
+constexpr unsigned short kAmount = 414;
 // The quote service's data of a stock beyond its trades: the average volume per minute of
 // trading over the last five days (shares) and the circulating shares. No data where unknown.
 constexpr unsigned short kFiveDayVolumePerMinute = 415;

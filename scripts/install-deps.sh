@@ -25,6 +25,8 @@ packages=(
   # velk-host's alert history and outputs: SQLite, the Secret Service, and a private D-Bus with
   # a mock notification daemon for the tests.
   libsqlite3-dev libsecret-1-dev dbus python3-dbusmock
+  # velk-host under a real X server with a window manager, driven by real keys and clicks.
+  xvfb openbox xdotool
 )
 if [ "${VELK_BUILD_UI:-ON}" = "OFF" ]; then
   packages=(g++ make cmake ninja-build pkg-config clang-format help2man libgtest-dev libgmock-dev

@@ -208,16 +208,23 @@ CDayReplay::Totals CDayReplay::AdvanceTo(CVelkAlert& engine, int time, std::size
             SymbolState& state = m_vecStates[trade.symbol];
             state.last = trade.price;
             state.volume += trade.volume;
+            state.amount += trade.price * trade.volume;
+            if (!state.traded)
+                state.open = trade.price;
             if (!state.traded || trade.price > state.high)
                 state.high = trade.price;
             if (!state.traded || trade.price < state.low)
                 state.low = trade.price;
             state.traded = true;
 
-            const X1Format items[] = {
-                X1Format::Price(125, state.last),    X1Format::Price(182, state.last),
-                X1Format::Volume(413, state.volume), X1Format::Price(130, state.high),
-                X1Format::Price(131, state.low),     TimeItem(143, trade.time)};
+            const X1Format items[] = {X1Format::Price(125, state.last),
+                                      X1Format::Price(182, state.last),
+                                      X1Format::Volume(413, state.volume),
+                                      X1Format::Price(130, state.high),
+                                      X1Format::Price(131, state.low),
+                                      TimeItem(143, trade.time),
+                                      X1Format::Price(QuoteItem::kOpenPrice, state.open),
+                                      X1Format::Volume(QuoteItem::kAmount, state.amount)};
             m_store.SetItems(symbol.market, symbol.code, items);
             ++m_vecReplayed[trade.symbol];
             ++totals.trades;

@@ -86,6 +86,8 @@ private:
         double high = 0;
         double low = 0;
         double volume = 0; // cumulative shares of the day
+        double open = 0;
+        double amount = 0; // price times shares, summed over the day's trades
         bool traded = false;
     };
 

@@ -101,6 +101,7 @@ CDesktopMainWindow::CDesktopMainWindow(std::string sysDir, QSettings* settings, 
     setWindowTitle(tr("VelkSystemAlert 行情回放"));
     m_pController = m_session.Controller();
     m_pBoard = new CQuoteBoard(this);
+    m_pBoard->UseSettings(m_pSettings);
     m_session.SetTradeListener([this](unsigned char market, const std::string& code) {
         m_pBoard->Model()->MarkTraded(market, code);
     });

@@ -1,40 +1,56 @@
 #include "host/gui/CQuoteBoard.h"
 
+#include <QHash>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
-#include <QSortFilterProxyModel>
+#include <QScrollBar>
+#include <QSettings>
+#include <QStyle>
+#include <QTabBar>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "host/gui/CBoardKeyWizzard.h"
 #include "host/gui/CQuoteBoardModel.h"
+#include "host/gui/CQuoteBoardProxy.h"
+#include "host/gui/HostSettingKeys.h"
 #include "platform/qt/QtText.h"
-
-namespace {
-
-constexpr int kColumnWidths[CQuoteBoardModel::kColumnCount] = {80, 110, 80,  80, 80,
-                                                               80, 80,  110, 80};
-
-} // namespace
 
 CQuoteBoard::CQuoteBoard(QWidget* parent) : QWidget(parent)
 {
     m_pModel = new CQuoteBoardModel(this);
-    m_pProxy = new QSortFilterProxyModel(this);
+    m_pProxy = new CQuoteBoardProxy(this);
     m_pProxy->setSourceModel(m_pModel);
-    m_pProxy->setSortRole(CQuoteBoardModel::kSortRole);
-    m_pProxy->setFilterRole(CQuoteBoardModel::kSearchRole);
-    m_pProxy->setFilterKeyColumn(CQuoteBoardModel::kCode);
-    m_pProxy->setFilterCaseSensitivity(Qt::CaseInsensitive);
-    m_pProxy->setDynamicSortFilter(true);
 
     m_pFilter = new QLineEdit(this);
     m_pFilter->setPlaceholderText(VelkFromUtf8("按代码或名称筛选"));
     m_pFilter->setClearButtonEnabled(true);
-    connect(m_pFilter, &QLineEdit::textChanged, m_pProxy,
-            &QSortFilterProxyModel::setFilterFixedString);
+    connect(m_pFilter, &QLineEdit::textChanged, this, [this](const QString& text) {
+        m_pProxy->setFilterFixedString(text);
+        if (!m_bRestoring)
+            HostSettings::kBoardFilter.Write(m_pSettings, text);
+    });
+
+    m_pGroups = new QTabBar(this);
+    m_pGroups->setObjectName(QStringLiteral("boardGroups"));
+    m_pGroups->setDrawBase(false);
+    m_pGroups->setExpanding(false);
+    m_pGroups->addTab(VelkFromUtf8("全部"));
+    connect(m_pGroups, &QTabBar::currentChanged, this, [this](int index) {
+        if (index < 0)
+            return;
+        const std::vector<CQuoteBoardModel::Group>& groups = m_pModel->Groups();
+        if (index == 0 || static_cast<std::size_t>(index) > groups.size())
+            m_pProxy->ShowAll();
+        else
+            m_pProxy->ShowOnly(groups[static_cast<std::size_t>(index - 1)].rows);
+        if (!m_bRestoring)
+            HostSettings::kBoardGroup.Write(m_pSettings,
+                                            index == 0 ? QString() : m_pGroups->tabText(index));
+    });
 
     m_pView = new QTableView(this);
     m_pView->setModel(m_pProxy);
@@ -44,17 +60,29 @@ CQuoteBoard::CQuoteBoard(QWidget* parent) : QWidget(parent)
     m_pView->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_pView->setWordWrap(false);
+    // Columns are sized to their widest text (FitRows); should one fall short all the same, the
+    // figure is cut at the edge rather than turned into "6...", which reads as another number.
+    m_pView->setTextElideMode(Qt::ElideNone);
+    m_pView->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_pView->setShowGrid(false);
     m_pView->setContextMenuPolicy(Qt::CustomContextMenu);
     m_pView->verticalHeader()->hide();
     m_pView->verticalHeader()->setDefaultSectionSize(m_pView->fontMetrics().height() + 6);
     m_pView->horizontalHeader()->setHighlightSections(false);
-    // Code and name keep their widths; the figures share what the window has left.
-    for (int c = 0; c < CQuoteBoardModel::kColumnCount; ++c) {
-        m_pView->setColumnWidth(c, kColumnWidths[c]);
-        if (c != CQuoteBoardModel::kCode && c != CQuoteBoardModel::kName)
-            m_pView->horizontalHeader()->setSectionResizeMode(c, QHeaderView::Stretch);
-    }
+    m_pView->horizontalHeader()->setStretchLastSection(false);
+    m_pView->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    m_pView->horizontalHeader()->setTextElideMode(Qt::ElideNone);
+    FitAllColumns();
+    connect(m_pView->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
+            [this] { SaveSort(); });
+    connect(m_pModel, &QAbstractItemModel::modelReset, this, [this] {
+        FitAllColumns();
+        RebuildGroupTabs();
+    });
+    connect(m_pModel, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+                FitRows(topLeft.row(), bottomRight.row());
+            });
     QPalette palette = m_pView->palette();
     palette.setColor(QPalette::Base, Qt::black);
     palette.setColor(QPalette::Text, CQuoteBoardModel::kUnchanged);
@@ -69,7 +97,101 @@ CQuoteBoard::CQuoteBoard(QWidget* parent) : QWidget(parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
     layout->addWidget(m_pFilter);
+    layout->addWidget(m_pGroups);
     layout->addWidget(m_pView);
+}
+
+void CQuoteBoard::UseSettings(QSettings* settings)
+{
+    m_pSettings = settings;
+    if (!m_pSettings)
+        return;
+    m_bRestoring = true;
+    const int column = HostSettings::kBoardSortColumn.Read(m_pSettings);
+    const int order = HostSettings::kBoardSortOrder.Read(m_pSettings);
+    if (column >= 0 && column < CQuoteBoardModel::kColumnCount)
+        m_pView->sortByColumn(column, order == Qt::DescendingOrder ? Qt::DescendingOrder
+                                                                   : Qt::AscendingOrder);
+    m_pFilter->setText(HostSettings::kBoardFilter.Read(m_pSettings));
+    m_bRestoring = false;
+    RebuildGroupTabs();
+}
+
+void CQuoteBoard::SaveSort() const
+{
+    if (m_bRestoring)
+        return;
+    const QHeaderView* header = m_pView->horizontalHeader();
+    HostSettings::kBoardSortColumn.Write(m_pSettings, header->sortIndicatorSection());
+    HostSettings::kBoardSortOrder.Write(m_pSettings,
+                                        static_cast<int>(header->sortIndicatorOrder()));
+}
+
+void CQuoteBoard::RebuildGroupTabs()
+{
+    // The tab remembered, or the one shown before the day changed.
+    const QString wanted =
+        m_pSettings ? HostSettings::kBoardGroup.Read(m_pSettings)
+                    : (m_pGroups->currentIndex() > 0 ? m_pGroups->tabText(m_pGroups->currentIndex())
+                                                     : QString());
+    m_bRestoring = true;
+    while (m_pGroups->count() > 1)
+        m_pGroups->removeTab(m_pGroups->count() - 1);
+    int current = 0;
+    for (const CQuoteBoardModel::Group& group : m_pModel->Groups()) {
+        const int tab = m_pGroups->addTab(group.name);
+        if (!wanted.isEmpty() && group.name == wanted && current == 0)
+            current = tab;
+    }
+    m_pGroups->setVisible(m_pGroups->count() > 1);
+    m_pGroups->setCurrentIndex(current);
+    // The tab may have kept its index while the rows of its group changed with the day.
+    if (current == 0)
+        m_pProxy->ShowAll();
+    else
+        m_pProxy->ShowOnly(m_pModel->Groups()[static_cast<std::size_t>(current - 1)].rows);
+    m_bRestoring = false;
+}
+
+void CQuoteBoard::ShowGroup(int index)
+{
+    if (index >= 0 && index < m_pGroups->count())
+        m_pGroups->setCurrentIndex(index);
+}
+
+void CQuoteBoard::FitAllColumns()
+{
+    QHeaderView* header = m_pView->horizontalHeader();
+    for (int c = 0; c < CQuoteBoardModel::kColumnCount; ++c)
+        header->resizeSection(c, header->sectionSizeHint(c));
+    FitRows(0, m_pModel->rowCount() - 1);
+}
+
+void CQuoteBoard::FitRows(int first, int last)
+{
+    if (first > last)
+        return;
+    // What the item delegate takes around a text: the focus frame's margin and a pixel on each
+    // side, and a few pixels so that neighbouring figures do not touch.
+    const int margin =
+        2 * (m_pView->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_pView) + 1) + 8;
+    const QFontMetrics metrics(m_pView->font());
+    QHeaderView* header = m_pView->horizontalHeader();
+    // Most texts of a whole board repeat ("-" on every stock without a trade): each is measured
+    // once.
+    QHash<QString, int> measured;
+    for (int c = 0; c < CQuoteBoardModel::kColumnCount; ++c) {
+        int widest = 0;
+        for (int r = first; r <= last; ++r) {
+            const QString text = m_pModel->index(r, c).data().toString();
+            auto it = measured.constFind(text);
+            if (it == measured.constEnd())
+                it = measured.insert(text, metrics.horizontalAdvance(text));
+            widest = std::max(widest, it.value());
+        }
+        if (widest + margin > header->sectionSize(c))
+            header->resizeSection(c, widest + margin);
+    }
 }
 
 CQuoteBoard::~CQuoteBoard() = default;
@@ -82,6 +204,11 @@ bool CQuoteBoard::JumpTo(unsigned char market, const std::string& code)
     QModelIndex index = m_pProxy->mapFromSource(m_pModel->index(row, CQuoteBoardModel::kCode));
     if (!index.isValid()) {
         m_pFilter->clear();
+        index = m_pProxy->mapFromSource(m_pModel->index(row, CQuoteBoardModel::kCode));
+    }
+    if (!index.isValid()) {
+        // Hidden by the group shown: the whole board shows it.
+        ShowGroup(0);
         index = m_pProxy->mapFromSource(m_pModel->index(row, CQuoteBoardModel::kCode));
     }
     m_pView->setCurrentIndex(index);

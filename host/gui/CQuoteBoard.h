@@ -5,14 +5,19 @@
 #include <memory>
 #include <string>
 
+#include "host/gui/CQuoteBoardProxy.h"
+
 class CBoardKeyWizzard;
 class CQuoteBoardModel;
 class QLineEdit;
-class QSortFilterProxyModel;
+class QSettings;
+class QTabBar;
 class QTableView;
 
 // The quote board: every stock of the day on a dark board, sortable by any column and
-// filtered by code or name. Typing a code or the initials of a name on the board opens the
+// filtered by code or name; a tab per self-selected group of the user beside 全部 (all). Columns
+// are as wide as the widest figure they have shown, so no figure is ever cut short; the board
+// scrolls sideways instead. Typing a code or the initials of a name on the board opens the
 // keyboard wizard, whose pick jumps to the stock. The context menu adds the stock to the
 // monitored list or opens its chart; a double click or Enter opens the chart as well.
 class CQuoteBoard final : public QWidget {
@@ -22,15 +27,23 @@ public:
     ~CQuoteBoard() override;
 
     CQuoteBoardModel* Model() const { return m_pModel; }
-    QSortFilterProxyModel* Proxy() const { return m_pProxy; }
+    CQuoteBoardProxy* Proxy() const { return m_pProxy; }
     QTableView* View() const { return m_pView; }
     QLineEdit* FilterEdit() const { return m_pFilter; }
+    // Tab 0 is the whole board, tab i the model's group i - 1.
+    QTabBar* GroupTabs() const { return m_pGroups; }
+
+    // Restores the sort, the filter and the group from the settings and keeps them there as
+    // the user changes them. Null keeps nothing.
+    void UseSettings(QSettings* settings);
     // Null until the first key opened it.
     CBoardKeyWizzard* Wizard() const { return m_pWizard.get(); }
 
     // Selects the stock's row, clearing a filter that hides it; false when the board does not
     // list the stock.
     bool JumpTo(unsigned char market, const std::string& code);
+    // Shows the whole board (index 0) or the model's group index - 1.
+    void ShowGroup(int index);
     // The stock of the current row; false when there is none.
     bool CurrentStock(unsigned char& market, std::string& code) const;
 
@@ -47,9 +60,18 @@ protected:
 private:
     void ShowContextMenu(const QPoint& pos);
     void RequestChartOfCurrent();
+    void RebuildGroupTabs();
+    // Widens the columns to the texts of the source rows first..last; FitAllColumns starts from
+    // the headers.
+    void FitRows(int first, int last);
+    void FitAllColumns();
+    void SaveSort() const;
 
     CQuoteBoardModel* m_pModel = nullptr;
-    QSortFilterProxyModel* m_pProxy = nullptr;
+    CQuoteBoardProxy* m_pProxy = nullptr;
+    QTabBar* m_pGroups = nullptr;
+    QSettings* m_pSettings = nullptr;
+    bool m_bRestoring = false;
     QTableView* m_pView = nullptr;
     QLineEdit* m_pFilter = nullptr;
     std::unique_ptr<CBoardKeyWizzard> m_pWizard;

@@ -15,15 +15,55 @@
 const QColor CQuoteBoardModel::kRising(255, 60, 60);
 const QColor CQuoteBoardModel::kFalling(0, 210, 0);
 const QColor CQuoteBoardModel::kUnchanged(220, 220, 220);
+const QColor CQuoteBoardModel::kLimitUpBackground(110, 0, 0);
+const QColor CQuoteBoardModel::kLimitDownBackground(0, 80, 0);
 
 namespace {
 
 const std::vector<unsigned short>& QuoteItems()
 {
-    static const std::vector<unsigned short> items = {QuoteItem::kLastPrice, QuoteItem::kPrevClose,
-                                                      QuoteItem::kDayHigh,   QuoteItem::kDayLow,
-                                                      QuoteItem::kVolume,    QuoteItem::kTime};
+    static const std::vector<unsigned short> items = {QuoteItem::kLastPrice,
+                                                      QuoteItem::kPrevClose,
+                                                      QuoteItem::kDayHigh,
+                                                      QuoteItem::kDayLow,
+                                                      QuoteItem::kVolume,
+                                                      QuoteItem::kTime,
+                                                      QuoteItem::kLimitUp,
+                                                      QuoteItem::kLimitDown,
+                                                      QuoteItem::kOpenPrice,
+                                                      QuoteItem::kAmount,
+                                                      QuoteItem::kFiveDayVolumePerMinute};
     return items;
+}
+
+// The minutes of continuous trading (09:30-11:30, 13:00-15:00) before the time of day, at least
+// one: what the volume so far is spread over, as the market monitor spreads it.
+double TradingMinutes(int seconds)
+{
+    constexpr int kMorningOpen = 9 * 3600 + 30 * 60;
+    constexpr int kAfternoonOpen = 13 * 3600;
+    constexpr int kSessionLength = 2 * 3600;
+    const int morning = std::clamp(seconds - kMorningOpen, 0, kSessionLength);
+    const int afternoon = std::clamp(seconds - kAfternoonOpen, 0, kSessionLength);
+    return std::max(1.0, (morning + afternoon) / 60.0);
+}
+
+// Half the last decimal's unit: prices closer than that are the same price. From a table, as the
+// board asks for it at every sort comparison.
+double HalfUnit(int decimals)
+{
+    static constexpr double kHalfUnits[] = {0.5, 0.05, 0.005, 0.0005, 0.00005, 0.000005, 0.0000005};
+    return kHalfUnits[std::clamp(decimals, 0, static_cast<int>(std::size(kHalfUnits)) - 1)];
+}
+
+// Money in the units a Chinese board shows it: yuan, 万 (ten thousand) or 亿 (a hundred million).
+QString AmountText(double amount)
+{
+    if (amount >= 1e8)
+        return QString::number(amount / 1e8, 'f', 2) + VelkFromUtf8("亿");
+    if (amount >= 1e4)
+        return QString::number(amount / 1e4, 'f', amount >= 1e6 ? 0 : 2) + VelkFromUtf8("万");
+    return QString::number(amount, 'f', 0);
 }
 
 // The quote service formats each price with the decimals of its market; the board follows.
@@ -58,6 +98,7 @@ void CQuoteBoardModel::Clear()
 {
     beginResetModel();
     m_rows.clear();
+    m_groups.clear();
     m_index.Clear(6000);
     m_dirty.clear();
     m_isDirty.clear();
@@ -96,7 +137,32 @@ void CQuoteBoardModel::Reload()
         }
     }
     m_isDirty.assign(m_rows.size(), false);
+    ReadGroups();
     endResetModel();
+}
+
+void CQuoteBoardModel::ReadGroups()
+{
+    m_groups.clear();
+    tag_UserInfo user;
+    user.m_strUserID.clear();
+    std::vector<CString> names;
+    if (!DA_bGetUserInfo(user) || !DA_bGetSSVInfoByUserID(user.m_strUserID, names))
+        return;
+    for (const CString& name : names) {
+        std::vector<CSymbolInfo> stocks;
+        if (!DA_bGetSymbolIDVecBySSVName(user.m_strUserID, name, stocks))
+            continue;
+        Group group;
+        group.name = VelkFromGbk(name);
+        for (const CSymbolInfo& stock : stocks) {
+            const int row = RowOf(stock.m_byMarket, stock.m_strCode);
+            if (row >= 0 &&
+                std::find(group.rows.begin(), group.rows.end(), row) == group.rows.end())
+                group.rows.push_back(row);
+        }
+        m_groups.push_back(std::move(group));
+    }
 }
 
 void CQuoteBoardModel::ReadQuote(Row& row) const
@@ -110,6 +176,9 @@ void CQuoteBoardModel::ReadQuote(Row& row) const
     row.traded = last.GetKind() != X1Format::kNone;
     if (prevClose.GetKind() != X1Format::kNone)
         row.prevClose = double(prevClose);
+    row.limitUp = values[6].GetKind() != X1Format::kNone ? double(values[6]) : 0.0;
+    row.limitDown = values[7].GetKind() != X1Format::kNone ? double(values[7]) : 0.0;
+    row.fiveDayVolumePerMinute = values[10].GetKind() != X1Format::kNone ? double(values[10]) : 0.0;
     row.decimals = DecimalsOf(row.traded ? last.s_GetAsString() : prevClose.s_GetAsString());
     if (row.decimals == 0)
         row.decimals = 2;
@@ -119,6 +188,8 @@ void CQuoteBoardModel::ReadQuote(Row& row) const
     row.high = double(values[2]);
     row.low = double(values[3]);
     row.volume = double(values[4]);
+    row.open = values[8].GetKind() != X1Format::kNone ? double(values[8]) : 0.0;
+    row.amount = values[9].GetKind() != X1Format::kNone ? double(values[9]) : -1.0;
     const X1Format& time = values[5];
     row.time = time.GetKind() == X1Format::kTime
                    ? time.GetHour() * 3600 + time.GetMinute() * 60 + time.GetSecond()
@@ -169,77 +240,140 @@ QString CQuoteBoardModel::PriceText(const Row& row, double value) const
     return QString::number(value, 'f', row.decimals);
 }
 
+int CQuoteBoardModel::LimitOf(const Row& row) const
+{
+    if (!row.traded)
+        return 0;
+    // Prices are quoted to their decimals: half a unit of the last one apart is the same price.
+    const double unit = HalfUnit(row.decimals);
+    if (row.limitUp > 0 && row.last >= row.limitUp - unit)
+        return 1;
+    if (row.limitDown > 0 && row.last <= row.limitDown + unit)
+        return -1;
+    return 0;
+}
+
+bool CQuoteBoardModel::VolumeRatio(const Row& row, double& ratio)
+{
+    if (!row.traded || row.fiveDayVolumePerMinute <= 0 || row.time < 0)
+        return false;
+    ratio = row.volume / TradingMinutes(row.time) / row.fiveDayVolumePerMinute;
+    return true;
+}
+
+QString CQuoteBoardModel::DisplayText(const Row& row, int column) const
+{
+    const QString none = QStringLiteral("-");
+    const bool hasChange = row.traded && row.prevClose > 0;
+    const double change = hasChange ? row.last - row.prevClose : 0.0;
+    // A change smaller than the last decimal shown is no change.
+    const double unit = HalfUnit(row.decimals);
+    switch (column) {
+    case kCode:
+        return row.codeText;
+    case kName:
+        return row.name;
+    case kLast:
+        return row.traded ? PriceText(row, row.last) : none;
+    case kChange:
+        return hasChange
+                   ? (change > unit ? QStringLiteral("+") : QString()) + PriceText(row, change)
+                   : none;
+    case kChangePercent: {
+        const double percent = hasChange ? change / row.prevClose * 100.0 : 0.0;
+        return hasChange ? (percent > 0.005 ? QStringLiteral("+") : QString()) +
+                               QString::number(percent, 'f', 2) + QStringLiteral("%")
+                         : none;
+    }
+    case kPrevClose:
+        return row.prevClose > 0 ? PriceText(row, row.prevClose) : none;
+    case kOpen:
+        return row.traded && row.open > 0 ? PriceText(row, row.open) : none;
+    case kHigh:
+        return row.traded ? PriceText(row, row.high) : none;
+    case kLow:
+        return row.traded ? PriceText(row, row.low) : none;
+    case kVolume:
+        return row.traded ? QString::number(std::floor(row.volume / 100.0), 'f', 0) : none;
+    case kAmount:
+        return row.traded && row.amount >= 0 ? AmountText(row.amount) : none;
+    case kVolumeRatio: {
+        double ratio = 0;
+        return VolumeRatio(row, ratio) ? QString::number(ratio, 'f', 2) : none;
+    }
+    case kTime:
+        return row.time >= 0 ? QString::fromStdString(VelkClockText(row.time)) : none;
+    }
+    return {};
+}
+
+QVariant CQuoteBoardModel::SortValue(const Row& row, int column) const
+{
+    const bool hasChange = row.traded && row.prevClose > 0;
+    switch (column) {
+    case kCode:
+        return row.codeText;
+    case kName:
+        return row.name;
+    case kLast:
+        return row.traded ? QVariant(row.last) : kMissing;
+    case kChange:
+        return hasChange ? QVariant(row.last - row.prevClose) : kMissing;
+    case kChangePercent:
+        return hasChange ? QVariant((row.last - row.prevClose) / row.prevClose * 100.0) : kMissing;
+    case kPrevClose:
+        return row.prevClose > 0 ? QVariant(row.prevClose) : kMissing;
+    case kOpen:
+        return row.traded && row.open > 0 ? QVariant(row.open) : kMissing;
+    case kHigh:
+        return row.traded ? QVariant(row.high) : kMissing;
+    case kLow:
+        return row.traded ? QVariant(row.low) : kMissing;
+    case kVolume:
+        return row.traded ? QVariant(row.volume) : kMissing;
+    case kAmount:
+        return row.traded && row.amount >= 0 ? QVariant(row.amount) : kMissing;
+    case kVolumeRatio: {
+        double ratio = 0;
+        return VolumeRatio(row, ratio) ? QVariant(ratio) : kMissing;
+    }
+    case kTime:
+        return row.time >= 0 ? QVariant(double(row.time)) : kMissing;
+    }
+    return {};
+}
+
 QVariant CQuoteBoardModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     const Row& row = m_rows[static_cast<std::size_t>(index.row())];
     const int column = index.column();
-    const bool hasChange = row.traded && row.prevClose > 0;
-    const double change = hasChange ? row.last - row.prevClose : 0.0;
-    const double percent = hasChange ? change / row.prevClose * 100.0 : 0.0;
-    // A change smaller than the last decimal shown is no change.
-    const double unit = 0.5 * std::pow(10.0, -row.decimals);
+    const double unit = HalfUnit(row.decimals);
 
     switch (role) {
     case Qt::DisplayRole:
-        switch (column) {
-        case kCode:
-            return row.codeText;
-        case kName:
-            return row.name;
-        case kLast:
-            return row.traded ? PriceText(row, row.last) : QStringLiteral("-");
-        case kChange:
-            return hasChange
-                       ? (change > unit ? QStringLiteral("+") : QString()) + PriceText(row, change)
-                       : QStringLiteral("-");
-        case kChangePercent:
-            return hasChange ? (percent > 0.005 ? QStringLiteral("+") : QString()) +
-                                   QString::number(percent, 'f', 2) + QStringLiteral("%")
-                             : QStringLiteral("-");
-        case kHigh:
-            return row.traded ? PriceText(row, row.high) : QStringLiteral("-");
-        case kLow:
-            return row.traded ? PriceText(row, row.low) : QStringLiteral("-");
-        case kVolume:
-            return row.traded ? QString::number(std::floor(row.volume / 100.0), 'f', 0)
-                              : QStringLiteral("-");
-        case kTime:
-            return row.time >= 0 ? QString::fromStdString(VelkClockText(row.time))
-                                 : QStringLiteral("-");
-        }
-        return {};
+        return DisplayText(row, column);
     case kSortRole:
-        switch (column) {
-        case kCode:
-            return row.codeText;
-        case kName:
-            return row.name;
-        case kLast:
-            return row.traded ? QVariant(row.last) : kMissing;
-        case kChange:
-            return hasChange ? QVariant(change) : kMissing;
-        case kChangePercent:
-            return hasChange ? QVariant(percent) : kMissing;
-        case kHigh:
-            return row.traded ? QVariant(row.high) : kMissing;
-        case kLow:
-            return row.traded ? QVariant(row.low) : kMissing;
-        case kVolume:
-            return row.traded ? QVariant(row.volume) : kMissing;
-        case kTime:
-            return row.time;
-        }
-        return {};
+        return SortValue(row, column);
+    case kTradedRole:
+        return row.traded;
+    case kLimitRole:
+        return LimitOf(row);
     case kSearchRole:
         return column == kCode ? row.codeText + QLatin1Char(' ') + row.name : QVariant();
     case Qt::TextAlignmentRole:
         return column == kCode || column == kName ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
                                                   : QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    case Qt::BackgroundRole: {
+        const int limit = LimitOf(row);
+        return limit > 0   ? QVariant(kLimitUpBackground)
+               : limit < 0 ? QVariant(kLimitDownBackground)
+                           : QVariant();
+    }
     case Qt::ForegroundRole: {
         auto colourOf = [&](double price) {
-            if (!row.traded || row.prevClose <= 0)
+            if (!row.traded || row.prevClose <= 0 || price <= 0)
                 return kUnchanged;
             return price - row.prevClose > unit   ? kRising
                    : row.prevClose - price > unit ? kFalling
@@ -247,32 +381,49 @@ QVariant CQuoteBoardModel::data(const QModelIndex& index, int role) const
         };
         switch (column) {
         case kCode:
+        case kPrevClose:
             return kUnchanged;
         case kName:
+        case kVolume:
+        case kAmount:
+        case kVolumeRatio:
             return QColor(255, 220, 80);
         case kLast:
         case kChange:
         case kChangePercent:
             return colourOf(row.last);
+        case kOpen:
+            return colourOf(row.open);
         case kHigh:
             return colourOf(row.high);
         case kLow:
             return colourOf(row.low);
-        case kVolume:
-            return QColor(255, 220, 80);
         case kTime:
             return QColor(160, 160, 160);
         }
         return {};
     }
+    case Qt::AccessibleTextRole: {
+        // A screen reader hears the limit that the colour of the row shows.
+        const int limit = LimitOf(row);
+        const QString mark = limit > 0   ? VelkFromUtf8("涨停 ")
+                             : limit < 0 ? VelkFromUtf8("跌停 ")
+                                         : QString();
+        return mark + headerData(column, Qt::Horizontal).toString() + QLatin1Char(' ') +
+               DisplayText(row, column);
+    }
     case Qt::ToolTipRole:
         if (column == kCode || column == kName) {
             CString ext;
             BK_bGetServiceExName(ext, row.market);
+            const int limit = LimitOf(row);
             return row.codeText + QLatin1Char('.') + VelkFromGbk(ext) + QLatin1Char(' ') +
                    row.name +
                    (row.prevClose > 0 ? VelkFromUtf8("  昨收 ") + PriceText(row, row.prevClose)
-                                      : QString());
+                                      : QString()) +
+                   (limit > 0   ? VelkFromUtf8("  涨停")
+                    : limit < 0 ? VelkFromUtf8("  跌停")
+                                : QString());
         }
         return {};
     default:
@@ -289,7 +440,8 @@ QVariant CQuoteBoardModel::headerData(int section, Qt::Orientation orientation, 
                                                     : QVariant(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole)
         return {};
-    static const char* const kHeaders[kColumnCount] = {"代码", "名称", "最新",       "涨跌", "涨幅",
-                                                       "最高", "最低", "成交量(手)", "时间"};
+    static const char* const kHeaders[kColumnCount] = {
+        "代码", "名称", "最新",       "涨跌",   "涨幅", "昨收", "今开",
+        "最高", "最低", "成交量(手)", "成交额", "量比", "时间"};
     return section >= 0 && section < kColumnCount ? VelkFromUtf8(kHeaders[section]) : QVariant();
 }

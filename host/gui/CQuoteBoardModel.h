@@ -9,9 +9,10 @@
 #include <vector>
 
 // Every stock the quote service lists, one row each, with its quote of the moment: code, name,
-// last price, change and change in percent against the previous close, high, low, volume in
-// lots and the time of the last trade. Rows are read from the quote service when the board is
-// loaded and again whenever a stock is marked as traded, at the next Flush.
+// last price, change and change in percent against the previous close, previous close, open,
+// high, low, volume in lots, money traded, volume ratio and the time of the last trade. Rows are
+// read from the quote service when the board is loaded and again whenever a stock is marked as
+// traded, at the next Flush. The current user's self-selected groups are read with the rows.
 class CQuoteBoardModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -21,21 +22,32 @@ public:
         kLast,
         kChange,
         kChangePercent,
+        kPrevClose,
+        kOpen,
         kHigh,
         kLow,
         kVolume,
+        kAmount,
+        kVolumeRatio,
         kTime,
         kColumnCount
     };
-    // Numbers to sort by (a missing value sorts below every number) and the text a filter
-    // looks in (code and name).
+    // Numbers to sort by (a missing value is minus infinity) and the text a filter looks in (code
+    // and name).
     static constexpr int kSortRole = Qt::UserRole + 1;
     static constexpr int kSearchRole = Qt::UserRole + 2;
+    // Whether the stock traded today (bool), and where it stands against its price limits (int:
+    // 1 at limit-up, -1 at limit-down, 0 between).
+    static constexpr int kTradedRole = Qt::UserRole + 3;
+    static constexpr int kLimitRole = Qt::UserRole + 4;
 
     // Rising prices are red and falling ones green, as quote boards in China show them.
     static const QColor kRising;
     static const QColor kFalling;
     static const QColor kUnchanged;
+    // The rows of stocks at their limits stand out on the dark board.
+    static const QColor kLimitUpBackground;
+    static const QColor kLimitDownBackground;
 
     struct Row {
         unsigned char market = 0;
@@ -43,13 +55,24 @@ public:
         QString codeText;
         QString name;
         double prevClose = 0;
+        double limitUp = 0;
+        double limitDown = 0;
+        double open = 0;
         double last = 0;
         double high = 0;
         double low = 0;
-        double volume = 0; // shares
-        int time = -1;     // seconds since midnight of the last trade
+        double volume = 0;                 // shares
+        double amount = -1;                // money traded, -1 where the quote service lacks it
+        double fiveDayVolumePerMinute = 0; // shares, 0 where unknown
+        int time = -1;                     // seconds since midnight of the last trade
         bool traded = false;
         int decimals = 2;
+    };
+    // A self-selected group of the current user: its name and the rows of its stocks the board
+    // lists.
+    struct Group {
+        QString name;
+        std::vector<int> rows;
     };
 
     explicit CQuoteBoardModel(QObject* parent = nullptr);
@@ -65,6 +88,12 @@ public:
     // The row of a stock, -1 when the board does not list it.
     int RowOf(unsigned char market, const std::string& code) const;
     const Row& RowAt(int row) const { return m_rows[static_cast<std::size_t>(row)]; }
+    const std::vector<Group>& Groups() const { return m_groups; }
+    // 1 at limit-up, -1 at limit-down, 0 otherwise.
+    int LimitOf(const Row& row) const;
+    // The volume so far per minute of trading against the five-day average per minute; false
+    // where the board lacks the average or the stock has not traded.
+    static bool VolumeRatio(const Row& row, double& ratio);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -74,11 +103,15 @@ public:
 
 private:
     void ReadQuote(Row& row) const;
+    void ReadGroups();
+    QString DisplayText(const Row& row, int column) const;
+    QVariant SortValue(const Row& row, int column) const;
     QString PriceText(const Row& row, double value) const;
     // The market byte and the code in buf, without a string made for every trade.
     static std::string_view Key(char (&buf)[16], unsigned char market, const std::string& code);
 
     std::vector<Row> m_rows;
+    std::vector<Group> m_groups;
     // Row by market and code; each trade of a replay looks its stock up here.
     CShortKeyTable<int> m_index;
     std::vector<int> m_dirty;

@@ -43,5 +43,11 @@ inline const CHostSettingKey<QByteArray> kWindowState{"window/state", {}};
 inline const CHostSettingKey<QString> kLastDay{"replay/lastDay", {}};
 inline const CHostSettingKey<int> kSpeed{"replay/speed", 1};
 inline const CHostSettingKey<bool> kSound{"alerts/sound", true};
+// The board's sort column and order (Qt::SortOrder), its filter text and the group tab chosen
+// (empty for the whole board).
+inline const CHostSettingKey<int> kBoardSortColumn{"board/sortColumn", 0};
+inline const CHostSettingKey<int> kBoardSortOrder{"board/sortOrder", 0};
+inline const CHostSettingKey<QString> kBoardFilter{"board/filter", {}};
+inline const CHostSettingKey<QString> kBoardGroup{"board/group", {}};
 
 } // namespace HostSettings

@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QValueAxis>
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <sstream>
 
@@ -313,6 +314,29 @@ TEST_F(DesktopTest, ChartRangeCentresOnThePreviousCloseAndTakesInTheLimitsWhenAs
     EXPECT_LE(axis->min(), 10.80);
     chart->findChild<QCheckBox*>()->setChecked(false);
     EXPECT_LT(axis->max(), 13.20);
+}
+
+TEST_F(DesktopTest, TheBoardShowsEachStocksOpenAndMoneyTradedAsTheReplayGoes)
+{
+    // From the trades of the day: the first price of each stock and its price times shares.
+    std::map<std::string, std::pair<double, double>> expected; // code -> open, money
+    std::istringstream trades(kTrades);
+    for (std::string line; std::getline(trades, line);) {
+        const QStringList f = QString::fromStdString(line).split(QLatin1Char(','));
+        auto [it, first] = expected.try_emplace(f[2].toStdString(), f[3].toDouble(), 0.0);
+        it->second.second += f[3].toDouble() * f[4].toDouble();
+    }
+    EXPECT_EQ(Cell("600000", CQuoteBoardModel::kOpen), QStringLiteral("-"));
+    PlayToTheEnd();
+    for (const auto& [code, figures] : expected) {
+        SCOPED_TRACE(code);
+        const int row = Board().RowOf(code[0] == '6' ? 1 : 2, code);
+        const CQuoteBoardModel::Row& quote = Board().RowAt(row);
+        EXPECT_NEAR(quote.open, figures.first, 1e-5);
+        EXPECT_NEAR(quote.amount, figures.second, 1.0);
+        EXPECT_EQ(Cell(code.c_str(), CQuoteBoardModel::kOpen),
+                  QString::number(figures.first, 'f', 2));
+    }
 }
 
 TEST_F(DesktopTest, SettingsHoldTheReplayAndNewDayClearsTheEnginesDay)

@@ -1,0 +1,307 @@
+// The quote board as a trader reads it: the order of its rows, its marks and columns, its group
+// tabs and what it keeps for the next run, on real widgets.
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QSettings>
+#include <QTabBar>
+#include <QTableView>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "host/gui/CQuoteBoard.h"
+#include "host/gui/CQuoteBoardModel.h"
+#include "hostapi/QuoteItems.h"
+#include "hostlibs/CQuoteStore.h"
+#include "platform/qt/QtText.h"
+#include "tests/support/CTempDir.h"
+
+namespace {
+
+QStringList Texts(std::initializer_list<const char*> items)
+{
+    QStringList texts;
+    for (const char* item : items)
+        texts << QString::fromLatin1(item);
+    return texts;
+}
+
+struct Stock {
+    const char* code;
+    const char* name;
+    double prevClose;
+    double last; // 0: no trade today
+    double volume;
+};
+
+// Three stocks that traded, three that did not, one that traded without a previous close.
+const Stock kStocks[] = {
+    {"600001", "中国石化", 10.00, 10.50, 5000}, {"600002", "北京银行", 10.00, 9.50, 800},
+    {"600003", "安徽合力", 20.00, 20.10, 1200}, {"600004", "华能国际", 8.00, 0, 0},
+    {"600005", "浦发银行", 6.00, 0, 0},         {"600006", "东方航空", 4.00, 0, 0},
+    {"600007", "招商银行", 0, 30.00, 300},
+};
+
+class QuoteBoardTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        CQuoteStore& store = CQuoteStore::Instance();
+        store.Reset();
+        store.AddMarket(1, "SH", 1);
+        for (const Stock& s : kStocks) {
+            store.AddSymbol(1, s.code, VelkToGbk(VelkFromUtf8(s.name)));
+            if (s.prevClose > 0)
+                store.SetItem(1, s.code, X1Format::Price(QuoteItem::kPrevClose, s.prevClose));
+            if (s.last > 0)
+                Trade(s.code, s.last, s.volume, 9 * 3600 + 40 * 60);
+        }
+    }
+    void TearDown() override { CQuoteStore::Instance().Reset(); }
+
+    static void Trade(const char* code, double price, double volume, int time)
+    {
+        CQuoteStore& store = CQuoteStore::Instance();
+        store.SetItem(1, code, X1Format::Price(QuoteItem::kLastPrice, price));
+        store.SetItem(1, code, X1Format::Volume(QuoteItem::kVolume, volume));
+        store.SetItem(1, code, X1Format::Time(QuoteItem::kTime, time / 3600, time / 60 % 60, 0));
+    }
+
+    static QStringList Column(const CQuoteBoard& board, int column)
+    {
+        QStringList texts;
+        for (int r = 0; r < board.Proxy()->rowCount(); ++r)
+            texts << board.Proxy()->index(r, column).data().toString();
+        return texts;
+    }
+    static QStringList TradedFlags(const CQuoteBoard& board)
+    {
+        QStringList flags;
+        for (int r = 0; r < board.Proxy()->rowCount(); ++r)
+            flags << (board.Proxy()->index(r, 0).data(CQuoteBoardModel::kTradedRole).toBool()
+                          ? QStringLiteral("T")
+                          : QStringLiteral("-"));
+        return flags;
+    }
+};
+
+TEST_F(QuoteBoardTest, StocksWithoutATradeStayBelowInEveryColumnAndDirection)
+{
+    CQuoteBoard board;
+    board.Model()->Reload();
+    board.show();
+    const QStringList tradedFirst = Texts({"T", "T", "T", "T", "-", "-", "-"});
+    for (int column = 0; column < CQuoteBoardModel::kColumnCount; ++column)
+        for (Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+            SCOPED_TRACE(column);
+            SCOPED_TRACE(order);
+            board.View()->sortByColumn(column, order);
+            EXPECT_EQ(TradedFlags(board), tradedFirst);
+        }
+
+    // The header clicked as a user clicks it, both ways; the stock without a change (no
+    // previous close) stays below the changes too.
+    QHeaderView* header = board.View()->horizontalHeader();
+    const int x = header->sectionViewportPosition(CQuoteBoardModel::kChangePercent) + 5;
+    for (int click = 0; click < 2; ++click) {
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, 5));
+        EXPECT_EQ(TradedFlags(board), tradedFirst);
+        const QStringList percents = Column(board, CQuoteBoardModel::kChangePercent);
+        EXPECT_EQ(percents.mid(3), Texts({"-", "-", "-", "-"}));
+        const bool descending = header->sortIndicatorOrder() == Qt::DescendingOrder;
+        EXPECT_EQ(percents.front(),
+                  descending ? QStringLiteral("+5.00%") : QStringLiteral("-5.00%"));
+    }
+}
+
+TEST_F(QuoteBoardTest, NamesSortByPinyin)
+{
+    CQuoteBoard board;
+    board.Model()->Reload();
+    board.View()->sortByColumn(CQuoteBoardModel::kName, Qt::AscendingOrder);
+    // an, bei, zhao, zhong among the traded; dong, hua, pu below them.
+    EXPECT_EQ(
+        Column(board, CQuoteBoardModel::kName),
+        QStringList({VelkFromUtf8("安徽合力"), VelkFromUtf8("北京银行"), VelkFromUtf8("招商银行"),
+                     VelkFromUtf8("中国石化"), VelkFromUtf8("东方航空"), VelkFromUtf8("华能国际"),
+                     VelkFromUtf8("浦发银行")}));
+}
+
+TEST_F(QuoteBoardTest, RowsAtTheirLimitsAreMarkedAndSaySo)
+{
+    CQuoteStore& store = CQuoteStore::Instance();
+    for (const char* code : {"600001", "600002", "600003"}) {
+        store.SetItem(1, code,
+                      X1Format::Price(QuoteItem::kLimitUp, code[5] == '3' ? 22.00 : 10.50));
+        store.SetItem(1, code,
+                      X1Format::Price(QuoteItem::kLimitDown, code[5] == '3' ? 18.00 : 9.50));
+    }
+    CQuoteBoard board;
+    CQuoteBoardModel& model = *board.Model();
+    model.Reload();
+    struct Case {
+        const char* code;
+        int limit;
+        QVariant background;
+        const char* said;
+    } cases[] = {{"600001", 1, QVariant(CQuoteBoardModel::kLimitUpBackground), "涨停"},
+                 {"600002", -1, QVariant(CQuoteBoardModel::kLimitDownBackground), "跌停"},
+                 {"600003", 0, QVariant(), nullptr},
+                 {"600004", 0, QVariant(), nullptr}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        const int row = model.RowOf(1, c.code);
+        EXPECT_EQ(model.index(row, 0).data(CQuoteBoardModel::kLimitRole).toInt(), c.limit);
+        for (int column : {int(CQuoteBoardModel::kCode), int(CQuoteBoardModel::kTime)})
+            EXPECT_EQ(model.index(row, column).data(Qt::BackgroundRole), c.background);
+        const QString spoken =
+            model.index(row, CQuoteBoardModel::kLast).data(Qt::AccessibleTextRole).toString();
+        EXPECT_EQ(spoken.contains(VelkFromUtf8("涨停")) || spoken.contains(VelkFromUtf8("跌停")),
+                  c.said != nullptr)
+            << spoken.toStdString();
+        if (c.said)
+            EXPECT_TRUE(spoken.startsWith(VelkFromUtf8(c.said)));
+    }
+    // Off the limit again, the mark goes at the next flush.
+    Trade("600001", 10.40, 6000, 9 * 3600 + 41 * 60);
+    model.MarkTraded(1, "600001");
+    model.Flush();
+    EXPECT_EQ(model.index(model.RowOf(1, "600001"), 0).data(CQuoteBoardModel::kLimitRole).toInt(),
+              0);
+}
+
+TEST_F(QuoteBoardTest, OpenAmountAndVolumeRatioShowWhereTheQuoteHasThem)
+{
+    CQuoteStore& store = CQuoteStore::Instance();
+    store.SetItem(1, "600001", X1Format::Price(QuoteItem::kOpenPrice, 10.20));
+    store.SetItem(1, "600001", X1Format::Volume(QuoteItem::kAmount, 52300));
+    store.SetItem(1, "600001", X1Format::Volume(QuoteItem::kAmount, 52300));
+    // 5,000 shares in the ten minutes from 09:30 to 09:40 against 250 a minute over five days.
+    store.SetItem(1, "600001", X1Format::Volume(QuoteItem::kFiveDayVolumePerMinute, 250));
+    store.SetItem(1, "600002", X1Format::Volume(QuoteItem::kAmount, 3.456e9));
+    CQuoteBoardModel model;
+    model.Reload();
+    auto cell = [&](const char* code, int column) {
+        return model.index(model.RowOf(1, code), column).data().toString();
+    };
+    EXPECT_EQ(cell("600001", CQuoteBoardModel::kPrevClose), QStringLiteral("10.00"));
+    EXPECT_EQ(cell("600001", CQuoteBoardModel::kOpen), QStringLiteral("10.20"));
+    EXPECT_EQ(cell("600001", CQuoteBoardModel::kAmount),
+              QStringLiteral("5.23") + VelkFromUtf8("万"));
+    EXPECT_EQ(cell("600001", CQuoteBoardModel::kVolumeRatio), QStringLiteral("2.00"));
+    EXPECT_EQ(cell("600002", CQuoteBoardModel::kAmount),
+              QStringLiteral("34.56") + VelkFromUtf8("亿"));
+    // Without the data: a dash, never a made-up zero.
+    EXPECT_EQ(cell("600002", CQuoteBoardModel::kOpen), QStringLiteral("-"));
+    EXPECT_EQ(cell("600002", CQuoteBoardModel::kVolumeRatio), QStringLiteral("-"));
+    EXPECT_EQ(cell("600004", CQuoteBoardModel::kAmount), QStringLiteral("-"));
+    EXPECT_EQ(cell("600004", CQuoteBoardModel::kPrevClose), QStringLiteral("8.00"));
+}
+
+TEST_F(QuoteBoardTest, GroupTabsShowOnlyTheirStocks)
+{
+    CQuoteStore& store = CQuoteStore::Instance();
+    store.SetCurrentUser("demo");
+    store.AddUserGroup(
+        "demo", VelkToGbk(VelkFromUtf8("自选股")),
+        {CSymbolInfo(1, "600001"), CSymbolInfo(1, "600004"), CSymbolInfo(1, "688999")});
+    store.AddUserGroup("demo", VelkToGbk(VelkFromUtf8("银行")),
+                       {CSymbolInfo(1, "600002"), CSymbolInfo(1, "600005")});
+    CQuoteBoard board;
+    board.Model()->Reload();
+    board.show();
+    QTabBar* tabs = board.GroupTabs();
+    ASSERT_EQ(tabs->count(), 3);
+    EXPECT_EQ(tabs->tabText(0), VelkFromUtf8("全部"));
+    EXPECT_EQ(tabs->tabText(1), VelkFromUtf8("自选股"));
+    EXPECT_EQ(tabs->tabText(2), VelkFromUtf8("银行"));
+    board.View()->sortByColumn(CQuoteBoardModel::kCode, Qt::AscendingOrder);
+
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(2).center());
+    EXPECT_EQ(Column(board, CQuoteBoardModel::kCode), Texts({"600002", "600005"}));
+    // The filter works within the group.
+    board.FilterEdit()->setText(VelkFromUtf8("浦发"));
+    EXPECT_EQ(Column(board, CQuoteBoardModel::kCode), Texts({"600005"}));
+    board.FilterEdit()->clear();
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+    EXPECT_EQ(Column(board, CQuoteBoardModel::kCode), Texts({"600001", "600004"}));
+    // A jump to a stock outside the group shows the whole board.
+    EXPECT_TRUE(board.JumpTo(1, "600003"));
+    EXPECT_EQ(tabs->currentIndex(), 0);
+    EXPECT_EQ(board.Proxy()->rowCount(), 7);
+}
+
+TEST_F(QuoteBoardTest, SortFilterAndGroupAreKeptForTheNextRun)
+{
+    CQuoteStore& store = CQuoteStore::Instance();
+    store.SetCurrentUser("demo");
+    store.AddUserGroup("demo", "A", {CSymbolInfo(1, "600001")});
+    store.AddUserGroup("demo", "B", {CSymbolInfo(1, "600002"), CSymbolInfo(1, "600003")});
+    CTempDir dir;
+    QSettings settings(QString::fromStdString(dir.File("velk-host.conf")), QSettings::IniFormat);
+    {
+        CQuoteBoard board;
+        board.UseSettings(&settings);
+        board.Model()->Reload();
+        board.show();
+        QHeaderView* header = board.View()->horizontalHeader();
+        const int x = header->sectionViewportPosition(CQuoteBoardModel::kVolume) + 5;
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, 5));
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, 5));
+        QTest::keyClicks(board.FilterEdit(), QStringLiteral("60000"));
+        board.ShowGroup(2);
+    }
+    CQuoteBoard again;
+    again.UseSettings(&settings);
+    again.Model()->Reload();
+    QHeaderView* header = again.View()->horizontalHeader();
+    EXPECT_EQ(header->sortIndicatorSection(), CQuoteBoardModel::kVolume);
+    EXPECT_EQ(header->sortIndicatorOrder(),
+              settings.value(QStringLiteral("board/sortOrder")).toInt() == 1 ? Qt::DescendingOrder
+                                                                             : Qt::AscendingOrder);
+    EXPECT_EQ(again.FilterEdit()->text(), QStringLiteral("60000"));
+    EXPECT_EQ(again.GroupTabs()->currentIndex(), 2);
+    EXPECT_EQ(again.Proxy()->rowCount(), 2);
+    // The two clicks sorted one way and back: the rows stand in the order of the second.
+    const QStringList volumes = Column(again, CQuoteBoardModel::kVolume);
+    ASSERT_EQ(volumes.size(), 2);
+    EXPECT_EQ(volumes.front().toDouble() > volumes.back().toDouble(),
+              header->sortIndicatorOrder() == Qt::DescendingOrder);
+}
+
+TEST_F(QuoteBoardTest, FiguresAreNeverCutShortAndTheBoardScrollsSideways)
+{
+    CQuoteBoard board;
+    board.Model()->Reload();
+    board.resize(320, 300);
+    board.show();
+    QTableView* view = board.View();
+    auto checkEveryCell = [&] {
+        const QFontMetrics metrics(view->font());
+        for (int r = 0; r < board.Proxy()->rowCount(); ++r)
+            for (int c = 0; c < CQuoteBoardModel::kColumnCount; ++c) {
+                const QString text = board.Proxy()->index(r, c).data().toString();
+                EXPECT_LE(metrics.horizontalAdvance(text), view->columnWidth(c))
+                    << text.toStdString();
+            }
+        for (int c = 0; c < CQuoteBoardModel::kColumnCount; ++c) {
+            const QString title = board.Model()->headerData(c, Qt::Horizontal).toString();
+            EXPECT_LE(metrics.horizontalAdvance(title), view->columnWidth(c))
+                << title.toStdString();
+        }
+    };
+    checkEveryCell();
+    EXPECT_EQ(view->textElideMode(), Qt::ElideNone);
+    EXPECT_GT(view->horizontalScrollBar()->maximum(), 0);
+
+    // A figure wider than any before widens its column at the flush that shows it.
+    const int before = view->columnWidth(CQuoteBoardModel::kVolume);
+    Trade("600003", 20.10, 987654321098.0, 10 * 3600);
+    board.Model()->MarkTraded(1, "600003");
+    board.Model()->Flush();
+    EXPECT_GT(view->columnWidth(CQuoteBoardModel::kVolume), before);
+    checkEveryCell();
+}
+
+} // namespace
