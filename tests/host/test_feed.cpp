@@ -29,7 +29,9 @@
 #include "host/feed/CFeedRunner.h"
 #include "host/feed/CLiveSession.h"
 #include "host/feed/CReconnectBackoff.h"
+#include "host/outputs/CAlertHistory.h"
 #include "hostlibs/CQuoteStore.h"
+#include "platform/core/CVelkFileLock.h"
 #include "tests/host/HostTestSupport.h"
 
 using namespace hosttest;
@@ -458,6 +460,88 @@ TEST(HeadlessFeed, AFeedThatCannotBeReachedEndsWithStatusThree)
     EXPECT_EQ(result.status, 3) << result.err;
     EXPECT_NE(result.err.find("cannot reach the feed"), std::string::npos) << result.err;
     EXPECT_TRUE(result.out.empty());
+}
+
+// A day's feed lines served once to the first client.
+class CServedDay {
+public:
+    explicit CServedDay(const std::string& lines)
+        : m_thread([this, lines] {
+              if (m_server.Accept()) {
+                  m_server.Send(lines);
+                  m_server.Drop();
+              }
+          })
+    {
+    }
+    ~CServedDay() { m_thread.join(); }
+    std::string Url() const { return "tcp://127.0.0.1:" + std::to_string(m_server.port); }
+
+private:
+    CTestServer m_server;
+    std::thread m_thread;
+};
+
+std::size_t CountLines(const std::string& text)
+{
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+TEST(HeadlessFeed, ALiveRunHoldsTheRootLockAndKeepsItsAlertsInTheHistoryAsLive)
+{
+    CTempDir root;
+    std::filesystem::copy(kDemoSys, root.File("SYS"));
+    CTradingDay day;
+    std::string error;
+    ASSERT_TRUE(day.Load(kDemoDay, error)) << error;
+    std::string all;
+    for (const std::string& line : FeedLines(day))
+        all += line;
+
+    {
+        // Another velk-host works on the root: the feed is not even tried.
+        CVelkFileLock other(root.File("SYS/velk-host.lock"));
+        const HostResult busy = RunHost(
+            {"--headless", "--silent", "--root", root.Path(), "--feed", "tcp://127.0.0.1:1"});
+        EXPECT_EQ(busy.status, 4) << busy.err;
+        EXPECT_EQ(busy.err.find("cannot reach"), std::string::npos) << busy.err;
+    }
+
+    HostResult run;
+    {
+        CServedDay served(all);
+        run = RunHost({"--headless", "--silent", "--root", root.Path(), "--feed", served.Url()});
+    }
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::size_t alerts = CountLines(run.out);
+    ASSERT_GT(alerts, 0u);
+    const HostResult live =
+        RunHost({"history", "--root", root.Path(), "--source", "live", "--format", "csv"});
+    ASSERT_EQ(live.status, 0) << live.err;
+    EXPECT_EQ(CountLines(live.out), alerts + 1) << live.out; // and the header
+    // Every alert carries the date of the feed's hello.
+    std::size_t dated = 0;
+    for (std::size_t at = live.out.find("\r\n"); at != std::string::npos;
+         at = live.out.find("\r\n", at + 2))
+        if (live.out.compare(at + 2, 9, "20211201,") == 0 ||
+            live.out.compare(at + 2, 11, "2021-12-01,") == 0)
+            ++dated;
+    EXPECT_EQ(dated, alerts) << live.out;
+    const HostResult replayed =
+        RunHost({"history", "--root", root.Path(), "--source", "replay", "--format", "csv"});
+    EXPECT_EQ(CountLines(replayed.out), 1u) << replayed.out;
+
+    // Without a history, none is made.
+    CTempDir bare;
+    std::filesystem::copy(kDemoSys, bare.File("SYS"));
+    {
+        CServedDay served(all);
+        run = RunHost({"--headless", "--silent", "--no-history", "--root", bare.Path(), "--feed",
+                       served.Url()});
+    }
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(CountLines(run.out), alerts);
+    EXPECT_FALSE(std::filesystem::exists(CAlertHistory::PathIn(bare.Path())));
 }
 
 TEST(HeadlessFeed, SigtermWhileTheFeedIsSilentEndsInOrderWithinASecond)
