@@ -26,12 +26,14 @@
 #include "host/feed/CDayFeedWriter.h"
 #include "host/feed/CFeedLineReader.h"
 #include "host/feed/CFeedParser.h"
+#include "host/feed/CFeedQueue.h"
 #include "host/feed/CFeedRunner.h"
 #include "host/feed/CLiveSession.h"
 #include "host/feed/CReconnectBackoff.h"
 #include "host/outputs/CAlertHistory.h"
 #include "hostlibs/CQuoteStore.h"
 #include "platform/core/CVelkFileLock.h"
+#include "platform/core/TextCodec.h"
 #include "tests/host/HostTestSupport.h"
 
 using namespace hosttest;
@@ -335,6 +337,22 @@ TEST(FeedSession, CountsAndSkipsWhatItCannotTakeAndGoesOn)
     EXPECT_EQ(written, static_cast<std::size_t>(CFeedRunner::kFaultsShown));
 }
 
+TEST(FeedSession, AGroupKeepsTheMembersTheHostKnowsAndOneWithNoneIsRefused)
+{
+    LiveFixture f;
+    // A host following market 1's share: market 2's stocks were never announced to it.
+    f.Take(
+        {kHello, kSymbol,
+         R"({"type":"group","user":"demo","group":"自选股","members":[{"market":1,"code":"600000"},{"market":2,"code":"000001"}]})",
+         R"({"type":"group","user":"demo","group":"深市","members":[{"market":2,"code":"000001"}]})"});
+    std::vector<CSymbolInfo> stocks;
+    ASSERT_TRUE(f.store.GetSymbolIDVecBySSVName("demo", TextCodec::Utf8ToGbk("自选股"), stocks));
+    ASSERT_EQ(stocks.size(), 1u);
+    EXPECT_EQ(stocks[0].m_strCode, "600000");
+    EXPECT_FALSE(f.store.GetSymbolIDVecBySSVName("demo", TextCodec::Utf8ToGbk("深市"), stocks));
+    EXPECT_EQ(f.runner.Faults(Fault::UnknownSymbol), 1);
+}
+
 TEST(FeedSession, AHelloWithANewDateStartsANewDay)
 {
     LiveFixture live;
@@ -428,6 +446,51 @@ TEST(FeedReconnect, ASourceThatDropsMidDayAndComesBackDuplicatesNoAlert)
     EXPECT_TRUE(session.Ended());
     EXPECT_EQ(observer.lines, expected);
     EXPECT_GT(runner.Faults(Fault::Duplicate), 0) << "the day's first half came twice";
+}
+
+TEST(FeedQueue, AFullQueueHoldsTheReaderUntilTakenAndStopReleasesItForGood)
+{
+    CFeedQueue queue(2);
+    CFeedMessage trade;
+    trade.kind = CFeedMessage::Kind::Trade;
+    trade.code = "600000";
+    std::string why;
+    EXPECT_EQ(queue.Take(trade, 1, why), IFeedSink::Problem::None);
+    queue.Reconnected();
+    std::atomic<bool> third{false};
+    std::thread reader([&] {
+        queue.Take(trade, 3, why);
+        third = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(third) << "a full queue let the reader on";
+    std::vector<CFeedQueue::Item> items;
+    ASSERT_TRUE(queue.TakeAll(items));
+    reader.join();
+    EXPECT_TRUE(third);
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].line, 1);
+    EXPECT_EQ(items[0].message.code, "600000");
+    EXPECT_TRUE(items[1].reconnected);
+    ASSERT_TRUE(queue.TakeAll(items));
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[2].line, 3);
+    EXPECT_FALSE(queue.Ended());
+
+    // Full again: the reader waits, and stopping releases it at once.
+    queue.Take(trade, 4, why);
+    queue.Take(trade, 5, why);
+    std::thread held([&] { queue.Take(trade, 6, why); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    queue.Stop();
+    held.join();
+    EXPECT_TRUE(queue.Ended());
+
+    CFeedQueue ending(8);
+    CFeedMessage end;
+    end.kind = CFeedMessage::Kind::End;
+    ending.Take(end, 1, why);
+    EXPECT_TRUE(ending.Ended());
 }
 
 TEST(FeedReconnect, BackoffDoublesFromHalfASecondToThirtyWithJitter)
