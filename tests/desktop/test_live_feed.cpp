@@ -12,10 +12,13 @@
 #include <QSettings>
 #include <QTest>
 #include <QTreeWidget>
+#include <filesystem>
 #include <map>
 #include <memory>
 
 #include "engine/CVelkAlert.h"
+#include "host/core/CTradingDay.h"
+#include "host/gui/CDaySession.h"
 #include "host/gui/CDesktopLiveFeed.h"
 #include "host/gui/CDesktopMainWindow.h"
 #include "host/gui/CFeedConnectDialog.h"
@@ -203,6 +206,33 @@ TEST_F(LiveFeedTest, AFeedSilentForTenSecondsWhileTheMarketTradesShowsLostInRed)
     m_now = QDateTime(QDate(2024, 1, 5), QTime(12, 0, 0));
     QTest::qWait(200);
     EXPECT_EQ(StateText(), VelkFromUtf8("实时"));
+}
+
+TEST_F(LiveFeedTest, AHelloOfANewDateWritesTheOldDaysFileAndStartsTheNewDayClean)
+{
+    ConnectAndAccept();
+    ASSERT_TRUE(m_server.Send(kHello + kSymbols + Trade("09:30:00", "600000", "10.00") +
+                              Trade("09:31:00", "600000", "10.60")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_pWindow->AlertsSoFar() == 1; }, 10000));
+    // The day file is the alert list window's: it writes it as its engine goes.
+    m_pWindow->ShowAlertList();
+    EXPECT_FALSE(std::filesystem::exists(m_work.DayFile("20240105")));
+
+    std::string next = kHello;
+    next.replace(next.find("20240105"), 8, "20240108");
+    ASSERT_TRUE(m_server.Send(next + Trade("09:30:00", "600000", "10.00")));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return m_pWindow->Session().Day() &&
+                   m_pWindow->Session().Day()->TradeDate() == 20240108;
+        },
+        10000));
+    // The old day's engine went and wrote its alerts; the new one starts with none.
+    EXPECT_TRUE(std::filesystem::exists(m_work.DayFile("20240105")));
+    EXPECT_EQ(m_pWindow->AlertsSoFar(), 0);
+    EXPECT_TRUE(m_pWindow->Engine()->GetAlertRecords().empty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Board().rowCount() == 2; }, 5000));
+    EXPECT_TRUE(m_pWindow->LiveFeed()->IsActive());
 }
 
 TEST_F(LiveFeedTest, SkippedLinesReachTheLogPanelWithTheirLineNumbersAndReasons)
