@@ -19,6 +19,7 @@
 #include "engine/CVelkAlert.h"
 #include "host/core/CTradingDay.h"
 #include "host/gui/CDaySession.h"
+#include "host/gui/CDesktopAlertOutputs.h"
 #include "host/gui/CDesktopLiveFeed.h"
 #include "host/gui/CDesktopMainWindow.h"
 #include "host/gui/CFeedConnectDialog.h"
@@ -27,6 +28,7 @@
 #include "host/gui/CQuoteBoard.h"
 #include "host/gui/CQuoteBoardModel.h"
 #include "host/gui/HostSettingKeys.h"
+#include "host/outputs/CAlertHistory.h"
 #include "platform/qt/QtText.h"
 #include "tests/desktop/CRecordingPrompt.h"
 #include "tests/host/HostTestSupport.h"
@@ -233,6 +235,24 @@ TEST_F(LiveFeedTest, AHelloOfANewDateWritesTheOldDaysFileAndStartsTheNewDayClean
     EXPECT_TRUE(m_pWindow->Engine()->GetAlertRecords().empty());
     EXPECT_TRUE(QTest::qWaitFor([&] { return Board().rowCount() == 2; }, 5000));
     EXPECT_TRUE(m_pWindow->LiveFeed()->IsActive());
+}
+
+TEST_F(LiveFeedTest, TheHistoryKeepsTheFeedsAlertsAsLive)
+{
+    CDesktopAlertOutputs outputs(m_pWindow->Session(), m_work.Temp().File("history.sqlite"),
+                                 nullptr);
+    ASSERT_NE(outputs.History(), nullptr);
+    ConnectAndAccept();
+    ASSERT_TRUE(m_server.Send(kHello + kSymbols + Trade("09:30:00", "600000", "10.00") +
+                              Trade("09:31:00", "600000", "10.60")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_pWindow->AlertsSoFar() == 1; }, 10000));
+    std::vector<CAlertHistory::Row> rows;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return outputs.History()->Query({}, rows) && rows.size() == 1; }, 5000));
+    EXPECT_EQ(rows[0].source, "live");
+    EXPECT_EQ(rows[0].tradingDate, "2024-01-05");
+    EXPECT_EQ(rows[0].code, "600000");
+    m_pWindow->LiveFeed()->Disconnect();
 }
 
 TEST_F(LiveFeedTest, SkippedLinesReachTheLogPanelWithTheirLineNumbersAndReasons)
