@@ -24,6 +24,7 @@
 #include "host/gui/CDesktopMainWindow.h"
 #include "host/gui/CFeedConnectDialog.h"
 #include "host/gui/CFeedLogPanel.h"
+#include "host/gui/CIntradayChart.h"
 #include "host/gui/CLiveFeed.h"
 #include "host/gui/CQuoteBoard.h"
 #include "host/gui/CQuoteBoardModel.h"
@@ -151,6 +152,13 @@ TEST_F(LiveFeedTest, SymbolsFillTheBoardTradesRaiseAlertsAndTheReplayControlsAre
     // Where the feed came from is offered the next time.
     EXPECT_EQ(HostSettings::kFeedAddress.Read(m_pSettings.get()),
               QString::fromStdString(m_server.Url()));
+
+    // A stock's chart opens on the feed's day as on a replayed one.
+    CIntradayChart* chart = m_pWindow->OpenChart(1, "600000");
+    ASSERT_NE(chart, nullptr);
+    m_pWindow->RefreshViews();
+    QTest::qWait(50);
+    chart->close();
 
     // The feed's end leaves the day open, and the replay's commands back.
     ASSERT_TRUE(m_server.Send("{\"type\":\"end\"}\n"));
