@@ -4,7 +4,9 @@
 //   2. latency from a line's arrival (written into the pipe) to the alert observer, at a steady
 //      50,000 messages/s: p50, p99, p99.9;
 //   3. the sustained rate: the whole feed through a pipe as fast as the host takes it.
-// Usage: bench_feed [--trades N] [--seconds S]   (S: length of the steady run, default 10)
+//   4. with --desktop: the latency of 2. with the desktop program's main window open (offscreen).
+// Usage: bench_feed [--trades N] [--seconds S] [--desktop]
+//   (S: length of the steady run, default 10)
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -28,6 +30,16 @@
 #include "host/feed/CLiveSession.h"
 #include "hostlibs/CQuoteStore.h"
 #include "platform/core/VelkFile.h"
+
+#ifdef VELK_BENCH_HAS_UI
+#include <QApplication>
+#include <QEventLoop>
+
+#include "host/gui/CDaySession.h"
+#include "host/gui/CDesktopLiveFeed.h"
+#include "host/gui/CDesktopMainWindow.h"
+#include "host/gui/CLiveFeed.h"
+#endif
 
 namespace {
 
@@ -103,16 +115,60 @@ public:
         const long long line = m_runner ? m_runner->Messages() - 1 : -1;
         if (line >= 0 && static_cast<std::size_t>(line) < m_written.size()) {
             const Clock::time_point sent = m_written[static_cast<std::size_t>(line)];
-            if (sent != Clock::time_point{})
-                latencies.push_back(Seconds(Clock::now() - sent) * 1e6);
+            if (sent != Clock::time_point{}) {
+                const double latency = Seconds(Clock::now() - sent) * 1e6;
+                latencies.push_back(latency);
+                if (sent - m_written[0] >= std::chrono::seconds(1))
+                    settled.push_back(latency);
+            }
         }
     }
     std::vector<double> latencies; // microseconds
+    // Of the lines written after the run's first second: without the start (the symbols
+    // announced, the engine started, the board filled).
+    std::vector<double> settled;
 
 private:
     const std::vector<Clock::time_point>& m_written;
     const CFeedRunner*& m_runner;
 };
+
+// Writes `count` lines of the feed into fd at `rate` lines/s (0: as fast as the pipe takes them),
+// stamping each line when it is written, and closes fd at the end.
+std::thread StartWriter(int fd, const Feed& feed, std::size_t count, double rate,
+                        std::vector<Clock::time_point>& written)
+{
+    return std::thread([fd, &feed, count, rate, &written] {
+        const Clock::time_point start = Clock::now();
+        std::size_t i = 0;
+        while (i < count) {
+            std::size_t due = count;
+            if (rate > 0) {
+                due = std::min(count,
+                               static_cast<std::size_t>(Seconds(Clock::now() - start) * rate) + 1);
+                if (due <= i) {
+                    std::this_thread::sleep_for(std::chrono::microseconds(100));
+                    continue;
+                }
+            }
+            // At most a pipe's worth at once, each line stamped when it is written.
+            const std::size_t last = rate > 0 ? due : std::min(due, i + 256);
+            const std::size_t from = i ? feed.lineEnds[i - 1] : 0;
+            const std::size_t to = feed.lineEnds[last - 1];
+            std::size_t done = from;
+            while (done < to) {
+                const ssize_t n = ::write(fd, feed.bytes.data() + done, to - done);
+                if (n <= 0)
+                    break;
+                done += static_cast<std::size_t>(n);
+            }
+            const Clock::time_point now = Clock::now();
+            for (; i < last; ++i)
+                written[i] = now;
+        }
+        ::close(fd);
+    });
+}
 
 struct LiveResult {
     double seconds = 0;
@@ -120,6 +176,7 @@ struct LiveResult {
     long long messages = 0;
     long long trades = 0;
     std::vector<double> latencies;
+    std::vector<double> settled;
     long long faults = 0;
 };
 
@@ -150,36 +207,7 @@ LiveResult RunLive(const Feed& feed, std::size_t count, double rate, const std::
     CFeedRunner runner(session, address, nullptr);
     runnerPointer = &runner;
 
-    std::thread writer([&] {
-        const Clock::time_point start = Clock::now();
-        std::size_t i = 0;
-        while (i < count) {
-            std::size_t due = count;
-            if (rate > 0) {
-                due = std::min(count,
-                               static_cast<std::size_t>(Seconds(Clock::now() - start) * rate) + 1);
-                if (due <= i) {
-                    std::this_thread::sleep_for(std::chrono::microseconds(100));
-                    continue;
-                }
-            }
-            // At most a pipe's worth at once, each line stamped when it is written.
-            const std::size_t last = rate > 0 ? due : std::min(due, i + 256);
-            const std::size_t from = i ? feed.lineEnds[i - 1] : 0;
-            const std::size_t to = feed.lineEnds[last - 1];
-            std::size_t done = from;
-            while (done < to) {
-                const ssize_t n = ::write(fds[1], feed.bytes.data() + done, to - done);
-                if (n <= 0)
-                    break;
-                done += static_cast<std::size_t>(n);
-            }
-            const Clock::time_point now = Clock::now();
-            for (; i < last; ++i)
-                written[i] = now;
-        }
-        ::close(fds[1]);
-    });
+    std::thread writer = StartWriter(fds[1], feed, count, rate, written);
     const Clock::time_point start = Clock::now();
     timespec cpuStart{}, cpuEnd{};
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpuStart);
@@ -197,10 +225,89 @@ LiveResult RunLive(const Feed& feed, std::size_t count, double rate, const std::
     result.messages = runner.Messages();
     result.trades = session.Trades();
     result.latencies = std::move(observer.latencies);
+    result.settled = std::move(observer.settled);
     for (int f = 0; f < static_cast<int>(CFeedRunner::Fault::Count); ++f)
         result.faults += runner.Faults(static_cast<CFeedRunner::Fault>(f));
     return result;
 }
+
+#ifdef VELK_BENCH_HAS_UI
+// Times each alert against the moment the line the window's feed is applying was written.
+class CDesktopLatencyObserver final : public IVelkAlertObserver {
+public:
+    CDesktopLatencyObserver(const std::vector<Clock::time_point>& written, const CLiveFeed& feed)
+        : m_written(written), m_feed(feed)
+    {
+    }
+    void OnAlertRecorded(const Ta_ALERTRECORD&) override
+    {
+        const long long line = m_feed.Messages() - 1;
+        if (line >= 0 && static_cast<std::size_t>(line) < m_written.size()) {
+            const Clock::time_point sent = m_written[static_cast<std::size_t>(line)];
+            if (sent != Clock::time_point{}) {
+                const double latency = Seconds(Clock::now() - sent) * 1e6;
+                latencies.push_back(latency);
+                if (sent - m_written[0] >= std::chrono::seconds(1))
+                    settled.push_back(latency);
+            }
+        }
+    }
+    std::vector<double> latencies; // microseconds
+    // Of the lines written after the run's first second: without the start (the symbols
+    // announced, the engine started, the board filled).
+    std::vector<double> settled;
+
+private:
+    const std::vector<Clock::time_point>& m_written;
+    const CLiveFeed& m_feed;
+};
+
+// The same with the desktop program's main window open (offscreen): the feed is read on its
+// own thread and applied once a frame on the GUI thread, the board and the alert list follow.
+LiveResult RunDesktop(const Feed& feed, std::size_t count, double rate, const std::string& sysDir)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        std::exit(1);
+    ::fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
+    ::dup2(fds[0], STDIN_FILENO);
+    ::close(fds[0]);
+
+    std::vector<Clock::time_point> written(count);
+    LiveResult result;
+    {
+        CDesktopMainWindow window(sysDir, nullptr, true);
+        window.show();
+        CLiveFeed& live = window.LiveFeed()->Feed();
+        CDesktopLatencyObserver observer(written, live);
+        window.Session().AddAlertObserver(&observer);
+        QEventLoop loop;
+        QObject::connect(&live, &CLiveFeed::StateChanged, &loop, [&] {
+            if (live.GetState() == CLiveFeed::State::Ended ||
+                live.GetState() == CLiveFeed::State::Unreachable)
+                loop.quit();
+        });
+        timespec cpuStart{}, cpuEnd{};
+        ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpuStart);
+        const Clock::time_point start = Clock::now();
+        std::thread writer = StartWriter(fds[1], feed, count, rate, written);
+        if (live.Connect(QStringLiteral("-")))
+            loop.exec();
+        const Clock::time_point end = Clock::now();
+        ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpuEnd);
+        writer.join();
+        window.Session().RemoveAlertObserver(&observer);
+        result.seconds = Seconds(end - start);
+        result.cpuSeconds = static_cast<double>(cpuEnd.tv_sec - cpuStart.tv_sec) +
+                            static_cast<double>(cpuEnd.tv_nsec - cpuStart.tv_nsec) * 1e-9;
+        result.messages = live.Messages();
+        result.faults = live.SkippedTotal();
+        result.latencies = std::move(observer.latencies);
+        result.settled = std::move(observer.settled);
+    }
+    return result;
+}
+#endif
 
 double Percentile(std::vector<double>& values, double p)
 {
@@ -218,12 +325,15 @@ int main(int argc, char** argv)
     CMarketDayGenerator::Shape shape;
     shape.trades = 1'000'000;
     double steadySeconds = 10;
-    for (int i = 1; i + 1 < argc; i += 2) {
+    bool desktop = false;
+    for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--trades")
-            shape.trades = std::atoll(argv[i + 1]);
-        else if (arg == "--seconds")
-            steadySeconds = std::atof(argv[i + 1]);
+        if (arg == "--desktop")
+            desktop = true;
+        else if (arg == "--trades" && i + 1 < argc)
+            shape.trades = std::atoll(argv[++i]);
+        else if (arg == "--seconds" && i + 1 < argc)
+            steadySeconds = std::atof(argv[++i]);
     }
     const CMarketDayGenerator generator(shape);
     const std::string folder = VelkJoinPath(VELK_BENCH_DATA_DIR, generator.Name());
@@ -267,6 +377,9 @@ int main(int argc, char** argv)
     std::printf("latency us       p50 %.0f  p99 %.0f  p99.9 %.0f  max %.0f\n",
                 Percentile(steady.latencies, 0.5), Percentile(steady.latencies, 0.99),
                 Percentile(steady.latencies, 0.999), Percentile(steady.latencies, 1.0));
+    std::printf("  after 1 s      p50 %.0f  p99 %.0f  p99.9 %.0f  max %.0f\n",
+                Percentile(steady.settled, 0.5), Percentile(steady.settled, 0.99),
+                Percentile(steady.settled, 0.999), Percentile(steady.settled, 1.0));
 
     // 3. The whole feed as fast as it is taken.
     LiveResult full = RunLive(feed, feed.lineEnds.size(), 0, sysDir);
@@ -274,5 +387,26 @@ int main(int argc, char** argv)
                 "(%lld msgs, %lld trades, %zu alerts in %.2f s)\n",
                 full.messages / full.seconds, full.messages / full.cpuSeconds, full.messages,
                 full.trades, full.latencies.size(), full.seconds);
+
+    if (desktop) {
+#ifdef VELK_BENCH_HAS_UI
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        int qtArgc = 1;
+        QApplication app(qtArgc, argv);
+        LiveResult window = RunDesktop(feed, steadyLines, 50000, sysDir);
+        std::printf("desktop 50k/s    %lld msgs in %.2f s, %zu alerts, faults %lld, GUI thread "
+                    "busy %.0f %%\n",
+                    window.messages, window.seconds, window.latencies.size(), window.faults,
+                    100 * window.cpuSeconds / window.seconds);
+        std::printf("latency us       p50 %.0f  p99 %.0f  p99.9 %.0f  max %.0f\n",
+                    Percentile(window.latencies, 0.5), Percentile(window.latencies, 0.99),
+                    Percentile(window.latencies, 0.999), Percentile(window.latencies, 1.0));
+        std::printf("  after 1 s      p50 %.0f  p99 %.0f  p99.9 %.0f  max %.0f\n",
+                    Percentile(window.settled, 0.5), Percentile(window.settled, 0.99),
+                    Percentile(window.settled, 0.999), Percentile(window.settled, 1.0));
+#else
+        std::printf("desktop          not measured: this build has no desktop program\n");
+#endif
+    }
     return 0;
 }

@@ -1,6 +1,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
+#include <functional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -107,6 +109,36 @@ int PrepareRoot(const std::string& rootOption, std::string& sysDir)
     return 0;
 }
 
+// The lock of the data directory, held for the whole run: null with the exit status when
+// another velk-host works on it (waited for with --wait-lock).
+std::unique_ptr<CVelkFileLock> TakeRootLock(const CHostCommandLine& options,
+                                            const std::string& sysDir, int& status)
+{
+    auto rootLock = std::make_unique<CVelkFileLock>(RootLockPath(sysDir), CVelkFileLock::Mode::Try);
+    if (!rootLock->Busy())
+        return rootLock;
+    if (!options.WaitLock()) {
+        std::fprintf(stderr,
+                     "velk-host: another velk-host works on %s; run again when it is done, "
+                     "or with --wait-lock to wait for it\n",
+                     sysDir.c_str());
+        status = kExitLocked;
+        return nullptr;
+    }
+    std::fprintf(stderr, "velk-host: waiting for the other velk-host on %s\n", sysDir.c_str());
+    rootLock.reset();
+    return std::make_unique<CVelkFileLock>(RootLockPath(sysDir));
+}
+
+// Today as yyyymmdd, local time.
+int TodayYmd()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return (local.tm_year + 1900) * 10000 + (local.tm_mon + 1) * 100 + local.tm_mday;
+}
+
 // A replay that watches nothing prints nothing: say so, and where the conditions were sought.
 void WarnIfNothingWatched(const CDayReplay::Totals& totals, const std::string& sysDir)
 {
@@ -130,19 +162,10 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
     std::string sysDir;
     if (int status = PrepareRoot(options.Root(), sysDir))
         return status;
-    auto rootLock = std::make_unique<CVelkFileLock>(RootLockPath(sysDir), CVelkFileLock::Mode::Try);
-    if (rootLock->Busy()) {
-        if (!options.WaitLock()) {
-            std::fprintf(stderr,
-                         "velk-host: another velk-host works on %s; run again when it is done, "
-                         "or with --wait-lock to wait for it\n",
-                         sysDir.c_str());
-            return kExitLocked;
-        }
-        std::fprintf(stderr, "velk-host: waiting for the other velk-host on %s\n", sysDir.c_str());
-        rootLock.reset();
-        rootLock = std::make_unique<CVelkFileLock>(RootLockPath(sysDir));
-    }
+    int locked = 0;
+    const std::unique_ptr<CVelkFileLock> rootLock = TakeRootLock(options, sysDir, locked);
+    if (!rootLock)
+        return locked;
     // SIGINT and SIGTERM end the replay where it is; the engine is then shut down as at the
     // end of the day, which writes the day file.
     CShutdownSignals signals;
@@ -254,42 +277,111 @@ int RunFeed(const CHostCommandLine& options, int& argc, char** argv)
     std::string sysDir;
     if (int status = PrepareRoot(options.Root(), sysDir))
         return status;
+    int locked = 0;
+    const std::unique_ptr<CVelkFileLock> rootLock = TakeRootLock(options, sysDir, locked);
+    if (!rootLock)
+        return locked;
     std::signal(SIGPIPE, SIG_IGN);
     // SIGINT and SIGTERM end a live run in order, as the feed's own end does: exit status 0.
     CShutdownSignals signals;
 
     CAlertPrinter printer(stdout);
+    // As in a replay: the printed lines first, then the history and the outputs. The trading
+    // date is the feed's, known from its hello on.
+    CAlertHistory history;
+    bool historyFailed = false;
+    CAlertFanOut fanOut(CAlertFanOut::Context{true, 0});
+    fanOut.SetFront(&printer);
+    if (!options.NoHistory()) {
+        const std::string path = CAlertHistory::PathIn(AbsolutePath(options.Root()));
+        if (history.Open(path) && history.BeginRun(true, options.Feed())) {
+            fanOut.SetHistory(&history);
+        } else {
+            std::fprintf(stderr, "velk-host: alert history: %s\n", history.Error().c_str());
+            historyFailed = true;
+        }
+    }
+    std::chrono::steady_clock::time_point lastFrame = std::chrono::steady_clock::now();
+    auto endFrame = [&] {
+        printer.Flush();
+        if (!fanOut.EndFrame() && !historyFailed) {
+            historyFailed = true;
+            std::fprintf(stderr, "velk-host: alert history: %s\n", history.Error().c_str());
+        }
+        lastFrame = std::chrono::steady_clock::now();
+    };
+    auto frameDue = [&] {
+        return std::chrono::steady_clock::now() - lastFrame >= std::chrono::milliseconds(16);
+    };
+    int contextDate = 0;
+    std::function<int()> tradeDate;
+    // The engine starts at the first trade (and again after a new day's hello) with a call
+    // after it: the alerts that follow carry the feed's date.
+    auto eachCall = [&] {
+        if (tradeDate && tradeDate() != contextDate) {
+            contextDate = tradeDate();
+            fanOut.SetContext(CAlertFanOut::Context{true, contextDate});
+        }
+        if (frameDue())
+            endFrame();
+    };
 #ifdef VELK_HOST_HAS_UI
     CQtHostSession session(argc, argv, stderr);
+    {
+        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Velk"),
+                           QStringLiteral("velk-host"));
+        const CSecretStore secrets(CSecretStore::DefaultFile());
+        COutputSettings::AddConfiguredOutputs(settings, secrets, fanOut, stderr);
+        if (history.IsOpen() &&
+            history.DeleteOlderThan(COutputSettings::RetentionDays(settings), TodayYmd()) < 0)
+            std::fprintf(stderr, "velk-host: alert history: %s\n", history.Error().c_str());
+    }
     std::unique_ptr<CVelkServices> services;
     if (options.Silent())
         services = std::make_unique<CVelkServices>(CQtHostSession::EngineServices(true));
-    CLiveSession live(CQuoteStore::Instance(), sysDir, services.get(), &printer);
-    live.SetAfterEachCall([&session, &printer] {
+    CLiveSession live(CQuoteStore::Instance(), sysDir, services.get(), &fanOut);
+    live.SetAfterEachCall([&session, &printer, &eachCall] {
         session.ProcessEventsEachFrame();
         printer.FlushEachFrame();
+        eachCall();
     });
 #else
     (void)argc;
     (void)argv;
     const CVelkServices services{};
-    CLiveSession live(CQuoteStore::Instance(), sysDir, &services, &printer);
-    live.SetAfterEachCall([&printer] { printer.FlushEachFrame(); });
+    CLiveSession live(CQuoteStore::Instance(), sysDir, &services, &fanOut);
+    live.SetAfterEachCall([&printer, &eachCall] {
+        printer.FlushEachFrame();
+        eachCall();
+    });
 #endif
-    // Every alert is out as soon as the lines read with it are taken in.
+    tradeDate = [&live] { return live.TradeDate(); };
+    // Every alert is out as soon as the lines read with it are taken in; the history commits
+    // once a frame.
     CFeedRunner runner(live, address, stderr);
-    runner.SetAfterBatch([&printer] { printer.Flush(); });
+    runner.SetAfterBatch([&] {
+        printer.Flush();
+        if (frameDue())
+            endFrame();
+    });
     const int status = runner.Run(signals.ReadFd());
-    if (status == CFeedRunner::kExitUnreachable)
+    if (status == CFeedRunner::kExitUnreachable) {
+        fanOut.Stop(std::chrono::milliseconds(0));
         return status;
+    }
     live.Finish();
-    printer.Flush();
+    endFrame();
+    // Outputs get a moment to send what is queued; a run stopped by a signal ends at once.
+    fanOut.Stop(std::chrono::milliseconds(signals.Requested() ? 200 : 2000));
+    endFrame();
+    for (const std::string& line : fanOut.StatusLines())
+        std::fprintf(stderr, "velk-host: output %s\n", line.c_str());
     std::fprintf(stderr, "velk-host: feed ended: %lld messages, %lld trades\n", runner.Messages(),
                  live.Trades());
     const std::string faults = runner.FaultSummary();
     if (!faults.empty())
         std::fprintf(stderr, "velk-host: feed lines skipped: %s\n", faults.c_str());
-    return 0;
+    return historyFailed ? kExitFailure : 0;
 }
 
 #ifdef VELK_HOST_HAS_UI

@@ -112,6 +112,13 @@ public:
             natsConnection_Destroy(m_pConnection);
         }
     }
+    // The session's own lines (hello, group, end) go to every market of the day, below each
+    // market's subjects, so that a host following one market's share (quotes.1.>) gets them.
+    explicit CNatsSink(const CTradingDay& day)
+    {
+        for (const CTradingDay::Market& market : day.Markets())
+            m_markets.push_back(market.market);
+    }
     bool Connect(const std::string& url, std::string prefix, std::string& error)
     {
         m_strPrefix = std::move(prefix);
@@ -122,16 +129,27 @@ public:
     }
     bool Write(const std::string& line, const std::string& subject) override
     {
-        const std::string full = m_strPrefix + "." + subject;
-        // One message per line, without its newline.
-        return natsConnection_Publish(m_pConnection, full.c_str(), line.data(),
-                                      static_cast<int>(line.size() - 1)) == NATS_OK;
+        if (subject != "hello" && subject != "group" && subject != "end")
+            return Publish(m_strPrefix + "." + subject, line);
+        // "PREFIX.MARKET.session.KIND": four tokens, never a stock's subject.
+        for (unsigned char market : m_markets)
+            if (!Publish(m_strPrefix + "." + std::to_string(market) + ".session." + subject, line))
+                return false;
+        return true;
     }
     bool Flush() override { return natsConnection_FlushTimeout(m_pConnection, 10000) == NATS_OK; }
 
 private:
+    bool Publish(const std::string& subject, const std::string& line)
+    {
+        // One message per line, without its newline.
+        return natsConnection_Publish(m_pConnection, subject.c_str(), line.data(),
+                                      static_cast<int>(line.size() - 1)) == NATS_OK;
+    }
+
     natsConnection* m_pConnection = nullptr;
     std::string m_strPrefix;
+    std::vector<unsigned char> m_markets;
 };
 
 // Plays the whole day into the sink; speed 0 is as fast as possible.
@@ -317,7 +335,7 @@ int main(int argc, char** argv)
         prefix = rest.substr(slash + 1);
         rest.resize(slash);
     }
-    CNatsSink sink;
+    CNatsSink sink(day);
     if (!sink.Connect("nats://" + rest, prefix, error)) {
         std::fprintf(stderr, "velk-feed: cannot reach %s: %s\n", target.c_str(), error.c_str());
         return 3;

@@ -25,7 +25,8 @@ std::string CHostCommandLine::Usage()
 #endif
            "  velk-host --headless [--silent] [--wait-lock] [--no-history] [--root DIR]\n"
            "                      --day DAYDIR\n"
-           "  velk-host --headless [--silent] [--root DIR] --feed ADDR\n"
+           "  velk-host --headless [--silent] [--wait-lock] [--no-history] [--root DIR]\n"
+           "                      --feed ADDR\n"
            "  velk-host history [--root DIR] [--from DATE] [--to DATE] [--code CODE]\n"
            "                    [--reason TEXT] [--source live|replay] [--format csv|json]\n"
            "  velk-host dump [--root DIR]\n"

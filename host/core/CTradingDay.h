@@ -65,6 +65,10 @@ public:
         std::string code;
     };
 
+    CTradingDay() = default;
+    // A day known only by its date, filled as it trades: a live feed's.
+    explicit CTradingDay(int tradeDate) : m_nTradeDate(tradeDate) {}
+
     // Reads and checks every file of the folder. On failure returns false and puts
     // "file:line: what is wrong" (or "file: what is wrong") into error.
     bool Load(const std::string& folder, std::string& error);

@@ -4,11 +4,33 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include "host/feed/CLiveSession.h"
-
-CFeedRunner::CFeedRunner(CLiveSession& session, CFeedConnection::Address address, std::FILE* log)
-    : m_session(session), m_connection(std::move(address)), m_pLog(log)
+CFeedRunner::CFeedRunner(IFeedSink& sink, CFeedConnection::Address address, std::FILE* log)
+    : m_session(sink), m_connection(std::move(address)), m_pLog(log)
 {
+}
+
+CFeedRunner::Fault CFeedRunner::FaultOf(IFeedSink::Problem problem)
+{
+    switch (problem) {
+    case IFeedSink::Problem::UnknownSymbol:
+        return Fault::UnknownSymbol;
+    case IFeedSink::Problem::BadPrice:
+        return Fault::BadPrice;
+    case IFeedSink::Problem::TimeBackwards:
+        return Fault::TimeBackwards;
+    case IFeedSink::Problem::Duplicate:
+        return Fault::Duplicate;
+    case IFeedSink::Problem::None:
+    case IFeedSink::Problem::BadField:
+        break;
+    }
+    return Fault::BadField;
+}
+
+void CFeedRunner::Tell(State state, int waitMs, const std::string& detail)
+{
+    if (m_stateListener)
+        m_stateListener(state, waitMs, detail);
 }
 
 const char* CFeedRunner::FaultName(Fault fault)
@@ -52,6 +74,8 @@ std::string CFeedRunner::FaultSummary() const
 void CFeedRunner::Count(Fault fault, long number, const std::string& why)
 {
     long long& count = m_faults[static_cast<std::size_t>(fault)];
+    if (m_faultListener)
+        m_faultListener(fault, number, why);
     if (++count <= kFaultsShown && m_pLog)
         std::fprintf(m_pLog, "velk-host: feed line %ld skipped (%s): %s\n", number,
                      FaultName(fault), why.c_str());
@@ -90,22 +114,15 @@ void CFeedRunner::Handle(CFeedParser::Problem problem, long number)
         return Count(Fault::UnknownKind, number, m_parser.Why());
     }
     ++m_nMessages;
-    switch (m_session.Apply(m_message, m_strWhy)) {
-    case CLiveSession::Problem::None:
-        break;
-    case CLiveSession::Problem::UnknownSymbol:
-        return Count(Fault::UnknownSymbol, number, m_strWhy);
-    case CLiveSession::Problem::BadPrice:
-        return Count(Fault::BadPrice, number, m_strWhy);
-    case CLiveSession::Problem::BadField:
-        return Count(Fault::BadField, number, m_strWhy);
-    case CLiveSession::Problem::TimeBackwards:
-        return Count(Fault::TimeBackwards, number, m_strWhy);
-    case CLiveSession::Problem::Duplicate:
+    const IFeedSink::Problem refused = m_session.Take(m_message, number, m_strWhy);
+    if (refused == IFeedSink::Problem::None)
+        return;
+    if (refused == IFeedSink::Problem::Duplicate) {
         // Expected after every reconnection: counted, not written out.
         ++m_faults[static_cast<std::size_t>(Fault::Duplicate)];
         return;
     }
+    Count(FaultOf(refused), number, m_strWhy);
 }
 
 bool CFeedRunner::DrainLines()
@@ -129,6 +146,7 @@ int CFeedRunner::Reconnect(int stopFd)
 {
     for (;;) {
         const int wait = m_backoff.Next();
+        Tell(State::Retrying, wait);
         if (m_pLog)
             std::fprintf(m_pLog, "velk-host: feed %s lost, retrying in %.1f s\n",
                          m_connection.GetAddress().text.c_str(), wait / 1000.0);
@@ -136,8 +154,10 @@ int CFeedRunner::Reconnect(int stopFd)
         if (::poll(&stop, 1, wait) > 0)
             return -1;
         std::string error;
+        Tell(State::Connecting);
         const int fd = m_connection.Open(stopFd, error);
         if (fd >= 0) {
+            Tell(State::Live);
             if (m_pLog)
                 std::fprintf(m_pLog, "velk-host: feed %s connected again\n",
                              m_connection.GetAddress().text.c_str());
@@ -151,13 +171,16 @@ int CFeedRunner::Reconnect(int stopFd)
 int CFeedRunner::Run(int stopFd)
 {
     std::string error;
+    Tell(State::Connecting);
     int fd = m_connection.Open(stopFd, error);
     if (fd < 0) {
+        Tell(State::Unreachable, 0, error);
         if (m_pLog)
             std::fprintf(m_pLog, "velk-host: cannot reach the feed %s: %s\n",
                          m_connection.GetAddress().text.c_str(), error.c_str());
         return kExitUnreachable;
     }
+    Tell(State::Live);
     if (m_pLog) {
         std::fprintf(m_pLog, "velk-host: feed %s connected\n",
                      m_connection.GetAddress().text.c_str());
@@ -201,5 +224,6 @@ int CFeedRunner::Run(int stopFd)
     m_connection.Close();
     if (m_afterBatch)
         m_afterBatch();
+    Tell(State::Ended);
     return 0;
 }

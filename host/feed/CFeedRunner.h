@@ -11,12 +11,11 @@
 #include "host/feed/CFeedMessage.h"
 #include "host/feed/CFeedParser.h"
 #include "host/feed/CReconnectBackoff.h"
+#include "host/feed/IFeedSink.h"
 
-class CLiveSession;
-
-// Reads a feed into a live session on the calling thread: connects, splits and parses lines,
-// hands each message to the session, connects again after a loss, and ends at the feed's end,
-// at the end of input or when the stop descriptor becomes readable. Lines that cannot be taken
+// Reads a feed into a live session (or any sink) on the calling thread: connects, splits and parses
+// lines, hands each message to the session, connects again after a loss, and ends at the feed's
+// end, at the end of input or when the stop descriptor becomes readable. Lines that cannot be taken
 // are counted by kind and skipped; the first few of each kind are written to the log.
 class CFeedRunner {
 public:
@@ -31,14 +30,30 @@ public:
         UnknownKind,
         Count
     };
+    // Where the connection stands, as a window shows it.
+    enum class State { Connecting, Live, Retrying, Unreachable, Ended };
     static constexpr int kExitUnreachable = 3;
     // How many faults of each kind are written out.
     static constexpr long long kFaultsShown = 5;
 
-    CFeedRunner(CLiveSession& session, CFeedConnection::Address address, std::FILE* log);
+    CFeedRunner(IFeedSink& sink, CFeedConnection::Address address, std::FILE* log);
 
     // Called after each batch of lines read at once: where a host shows what they caused.
     void SetAfterBatch(std::function<void()> afterBatch) { m_afterBatch = std::move(afterBatch); }
+    // Told of each change of the connection's state; waitMs is the wait before the next
+    // attempt (Retrying), detail the reason of a loss or failure.
+    void
+    SetStateListener(std::function<void(State, int waitMs, const std::string& detail)> listener)
+    {
+        m_stateListener = std::move(listener);
+    }
+    // Told of every line skipped, whether or not it is written to the log.
+    void SetFaultListener(std::function<void(Fault, long line, const std::string& why)> listener)
+    {
+        m_faultListener = std::move(listener);
+    }
+    // The kind a refusal of the session's is counted as.
+    static Fault FaultOf(IFeedSink::Problem problem);
 
     // 0 when the feed ended or was stopped, kExitUnreachable when the first connection failed.
     int Run(int stopFd);
@@ -58,8 +73,9 @@ private:
     bool DrainLines();
     // Waits and connects again until it works or stop; the descriptor or -1 when stopped.
     int Reconnect(int stopFd);
+    void Tell(State state, int waitMs = 0, const std::string& detail = {});
 
-    CLiveSession& m_session;
+    IFeedSink& m_session;
     CFeedConnection m_connection;
     std::FILE* m_pLog;
     CFeedLineReader m_reader;
@@ -67,6 +83,8 @@ private:
     CFeedMessage m_message;
     CReconnectBackoff m_backoff;
     std::function<void()> m_afterBatch;
+    std::function<void(State, int, const std::string&)> m_stateListener;
+    std::function<void(Fault, long, const std::string&)> m_faultListener;
     std::array<long long, static_cast<std::size_t>(Fault::Count)> m_faults{};
     long long m_nMessages = 0;
     long m_nLooseLine = 0;

@@ -40,6 +40,8 @@ CLiveSession::CLiveSession(CQuoteStore& store, std::string sysDir, const CVelkSe
 
 CLiveSession::~CLiveSession()
 {
+    // A hosted engine stays with its host.
+    m_pActive = nullptr;
     m_pEngine.reset();
     if (m_store.TickHistory() == this)
         m_store.SetTickHistory(nullptr);
@@ -109,12 +111,12 @@ CLiveSession::Problem CLiveSession::Hello(const CFeedMessage& message, std::stri
 void CLiveSession::StartDay(int tradeDate)
 {
     const bool newDay = m_nTradeDate != 0;
-    if (newDay && m_pEngine) {
+    if (newDay && m_pActive) {
         // The day ends as a run ends: the engine goes while the quote service still reports
         // the old date, so its alert list window writes that day's file. Clearing the list in
         // place would lose it, as the window writes only at the end and under the date of then.
         // The next trade starts the new day's engine with its highs and lows at zero.
-        m_pEngine.reset();
+        EndEngine();
         if (m_afterEachCall)
             m_afterEachCall();
     }
@@ -248,7 +250,7 @@ CLiveSession::Problem CLiveSession::Trade(const CFeedMessage& message, std::stri
         symbol.decimals = decimals;
         m_store.SetPriceDecimals(symbol.market, symbol.code, decimals);
     }
-    if (!m_pEngine)
+    if (!m_pActive)
         StartEngine();
 
     symbol.lastMillis = message.timeMillis;
@@ -271,9 +273,9 @@ CLiveSession::Problem CLiveSession::Trade(const CFeedMessage& message, std::stri
     m_store.SetItems(symbol.market, symbol.code, items);
     if (m_afterEachTrade)
         m_afterEachTrade(symbol.market, symbol.code);
-    if (m_store.IsSubscribed(symbol.market, symbol.code)) {
+    if (m_pActive && m_store.IsSubscribed(symbol.market, symbol.code)) {
         CMemoryInfo info(symbol.market, symbol.code);
-        m_pEngine->vRecvNewMemory(&info);
+        m_pActive->vRecvNewMemory(&info);
         if (m_afterEachCall)
             m_afterEachCall();
     }
@@ -291,7 +293,7 @@ CLiveSession::Problem CLiveSession::Signal(const CFeedMessage& message, std::str
         why = "was taken before the reconnection";
         return Problem::Duplicate;
     }
-    if (!m_pEngine)
+    if (!m_pActive)
         StartEngine();
     m_nLastSignalMillis = std::max(m_nLastSignalMillis, message.timeMillis);
     // Before the stock's first trade its quote shows the previous close.
@@ -300,7 +302,8 @@ CLiveSession::Problem CLiveSession::Signal(const CFeedMessage& message, std::str
                         {X1Format::Text(1018, message.code), TimeItem(143, message.time),
                          X1Format::Price(125, last), X1Format::Volume(410, symbol->volume),
                          X1Format::Integer(1994, message.number)});
-    m_pEngine->GetNewMagicSignal(message.market);
+    if (m_pActive)
+        m_pActive->GetNewMagicSignal(message.market);
     if (m_afterEachCall)
         m_afterEachCall();
     return Problem::None;
@@ -309,12 +312,14 @@ CLiveSession::Problem CLiveSession::Signal(const CFeedMessage& message, std::str
 CLiveSession::Problem CLiveSession::Group(const CFeedMessage& message, std::string& why)
 {
     std::vector<CSymbolInfo> stocks;
-    for (const auto& [market, code] : message.members) {
-        if (!Find(market, code)) {
-            why = "member " + std::to_string(market) + " " + code + " is not known";
-            return Problem::UnknownSymbol;
-        }
-        stocks.emplace_back(market, code);
+    // A host that follows one share of the market (one NATS subject of several) is told only
+    // its share's stocks: a group's other members are left out, not the whole group.
+    for (const auto& [market, code] : message.members)
+        if (Find(market, code))
+            stocks.emplace_back(market, code);
+    if (stocks.empty() && !message.members.empty()) {
+        why = "no member of the group is known";
+        return Problem::UnknownSymbol;
     }
     // A source sends its groups again after a reconnection; they are the same groups.
     if (!m_groups.insert({message.userGbk, message.groupGbk}).second)
@@ -347,21 +352,34 @@ void CLiveSession::StartEngine()
         m_store.SetTickHistory(this);
     }
     m_store.SetCurrentUser(CurrentUser());
-    m_pEngine =
-        m_pServices ? std::make_unique<CVelkAlert>(*m_pServices) : std::make_unique<CVelkAlert>();
-    CString path = m_strSysDir;
-    m_pEngine->SetSYSPath(path);
-    m_pEngine->SetAlertObserver(m_pObserver);
-    m_pEngine->Start();
+    if (m_engineStart) {
+        m_pActive = m_engineStart();
+    } else {
+        m_pEngine = m_pServices ? std::make_unique<CVelkAlert>(*m_pServices)
+                                : std::make_unique<CVelkAlert>();
+        CString path = m_strSysDir;
+        m_pEngine->SetSYSPath(path);
+        m_pEngine->SetAlertObserver(m_pObserver);
+        m_pEngine->Start();
+        m_pActive = m_pEngine.get();
+    }
     if (m_afterEachCall)
         m_afterEachCall();
 }
 
+void CLiveSession::EndEngine()
+{
+    m_pActive = nullptr;
+    if (m_engineEnd)
+        m_engineEnd();
+    m_pEngine.reset();
+}
+
 void CLiveSession::Finish()
 {
-    if (!m_pEngine)
+    if (!m_pActive)
         StartEngine();
-    m_pEngine.reset();
+    EndEngine();
     if (m_afterEachCall)
         m_afterEachCall();
 }

@@ -10,6 +10,7 @@
 
 #include "engine/VelkServices.h"
 #include "host/feed/CFeedMessage.h"
+#include "host/feed/IFeedSink.h"
 #include "hostlibs/CQuoteStore.h"
 #include "platform/core/CShortKeyTable.h"
 
@@ -19,9 +20,9 @@ class CVelkAlert;
 // service and drive one engine on the calling thread, exactly as a replay of the same day
 // would (the same items, the same notifications, in arrival order). The engine is started at
 // the first trade or signal, so that the symbols and groups sent before it are known to it.
-class CLiveSession : private ITickHistory {
+class CLiveSession : public IFeedSink, private ITickHistory {
 public:
-    enum class Problem { None, UnknownSymbol, BadPrice, TimeBackwards, Duplicate, BadField };
+    using Problem = IFeedSink::Problem;
 
     // services null: the engine takes the services the module registered.
     CLiveSession(CQuoteStore& store, std::string sysDir, const CVelkServices* services,
@@ -40,22 +41,36 @@ public:
         m_afterEachTrade = std::move(afterEachTrade);
     }
 
+    // Where the engine comes from when the session does not own it: the desktop program's day
+    // session starts it (with its windows) at the first trade and ends it at a new day. start
+    // answers the started engine; both are called on the session's thread.
+    void SetEngineHost(std::function<CVelkAlert*()> start, std::function<void()> end)
+    {
+        m_engineStart = std::move(start);
+        m_engineEnd = std::move(end);
+    }
+
     // Takes one parsed message. Anything but None leaves the session as it was and why in why.
     Problem Apply(const CFeedMessage& message, std::string& why);
+    Problem Take(const CFeedMessage& message, long line, std::string& why) override
+    {
+        (void)line;
+        return Apply(message, why);
+    }
     // The connection was lost and is back: the source will send the day again from its hello,
     // so every trade and signal at or before the last one already taken is skipped.
-    void Reconnected();
+    void Reconnected() override;
     // Starts the engine if the feed never did (a day without trades still has its day file),
     // then destroys it: the day's alerts are written.
     void Finish();
 
-    bool Ended() const { return m_bEnded; }
+    bool Ended() const override { return m_bEnded; }
     int TradeDate() const { return m_nTradeDate; }
     long long Trades() const { return m_nTrades; }
     std::size_t SymbolCount() const { return m_symbols.size(); }
     // The newest trade's time of day in milliseconds, -1 before the first.
     int NewestTradeMillis() const { return m_nNewestMillis; }
-    CVelkAlert* Engine() const { return m_pEngine.get(); }
+    CVelkAlert* Engine() const { return m_pActive; }
 
 private:
     struct Tick {
@@ -88,6 +103,7 @@ private:
     Problem Signal(const CFeedMessage& message, std::string& why);
     Problem Group(const CFeedMessage& message, std::string& why);
     void StartEngine();
+    void EndEngine();
     void StartDay(int tradeDate);
     Symbol* Find(unsigned char market, const std::string& code);
     bool PriceFits(Symbol& symbol, double price, const char* what, std::string& why);
@@ -102,7 +118,10 @@ private:
     std::string m_strSysDir;
     std::unique_ptr<CVelkServices> m_pServices;
     IVelkAlertObserver* m_pObserver;
-    std::unique_ptr<CVelkAlert> m_pEngine;
+    std::unique_ptr<CVelkAlert> m_pEngine; // when the session owns its engine
+    CVelkAlert* m_pActive = nullptr;       // the engine fed, owned or hosted
+    std::function<CVelkAlert*()> m_engineStart;
+    std::function<void()> m_engineEnd;
     std::function<void()> m_afterEachCall;
     std::function<void(unsigned char, const std::string&)> m_afterEachTrade;
 

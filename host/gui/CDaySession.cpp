@@ -7,6 +7,7 @@
 #include "host/core/CDayReplay.h"
 #include "host/core/CTradingDay.h"
 #include "host/gui/CLoadErrorText.h"
+#include "host/feed/CFeedQuoteSource.h"
 #include "host/gui/CReplayController.h"
 #include "hostlibs/CQuoteStore.h"
 #include "platform/qt/MessageBoxService.h"
@@ -124,6 +125,11 @@ void CDaySession::CloseDay()
     m_pDay.reset();
     m_strDayFolder.clear();
     m_strKeptDayFile.clear();
+}
+
+bool CDaySession::IsLive() const
+{
+    return dynamic_cast<const CFeedQuoteSource*>(m_pSource.get()) != nullptr;
 }
 
 void CDaySession::AddAlertObserver(IVelkAlertObserver* observer)

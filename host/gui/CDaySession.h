@@ -53,6 +53,8 @@ public:
     void CloseDay();
 
     bool HasDay() const { return m_pEngine != nullptr; }
+    // The day is a live feed's, not a replay of a folder.
+    bool IsLive() const;
     const CTradingDay* Day() const { return m_pDay.get(); }
     QString DayFolder() const { return m_strDayFolder; }
     const std::string& SysDir() const { return m_strSysDir; }

@@ -49,8 +49,9 @@ void CDesktopAlertOutputs::OnDayOpened()
 {
     EndFrame();
     const CTradingDay* day = m_session.Day();
-    m_pFanOut->SetContext(CAlertFanOut::Context{false, day ? day->TradeDate() : 0});
-    if (m_history.IsOpen() && !m_history.BeginRun(false, m_session.DayFolder().toStdString()))
+    const bool live = m_session.IsLive();
+    m_pFanOut->SetContext(CAlertFanOut::Context{live, day ? day->TradeDate() : 0});
+    if (m_history.IsOpen() && !m_history.BeginRun(live, m_session.DayFolder().toStdString()))
         Q_EMIT Problem(QString::fromStdString(m_history.Error()));
 }
 

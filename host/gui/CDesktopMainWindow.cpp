@@ -25,8 +25,10 @@
 #include "host/core/CDayReplay.h"
 #include "host/core/CTradingDay.h"
 #include "host/gui/CBoardKeyWizzard.h"
+#include "host/gui/CDesktopLiveFeed.h"
 #include "host/gui/CHostPrompt.h"
 #include "host/gui/CIntradayChart.h"
+#include "host/gui/CLiveFeed.h"
 #include "host/gui/CQuoteBoard.h"
 #include "host/gui/CQuoteBoardModel.h"
 #include "host/gui/CReplayController.h"
@@ -168,6 +170,17 @@ CDesktopMainWindow::CDesktopMainWindow(std::string sysDir, QSettings* settings, 
     statusBar()->addPermanentWidget(m_pStateLabel);
     statusBar()->addPermanentWidget(m_pRateLabel);
     statusBar()->addPermanentWidget(m_pAlertsLabel);
+    m_pLiveFeed = new CDesktopLiveFeed(*this, m_session, m_pMenuFile, m_pActNewDay, m_pSettings);
+    connect(m_pLiveFeed, &CDesktopLiveFeed::ActiveChanged, this, [this] {
+        // A day still loading would end the feed's day when it is ready.
+        if (m_pLiveFeed->IsActive())
+            m_loader.Cancel();
+        UpdateActions();
+        RefreshViews();
+    });
+    // The board lists the stocks as the feed announces them.
+    connect(&m_pLiveFeed->Feed(), &CLiveFeed::SymbolsAdded, this,
+            [this] { m_pBoard->Model()->Reload(); });
 
     connect(m_pBoard, &CQuoteBoard::ChartRequested, this,
             [this](unsigned char market, const QByteArray& code) {
@@ -204,6 +217,8 @@ CDesktopMainWindow::CDesktopMainWindow(std::string sysDir, QSettings* settings, 
 CDesktopMainWindow::~CDesktopMainWindow()
 {
     m_refreshTimer.stop();
+    // The feed's reader stops before its day ends.
+    m_pLiveFeed->Disconnect();
     // The engine goes before the windows it owns go with this one; its alert list window
     // writes the day file as it goes.
     m_session.CloseDay();
@@ -429,7 +444,9 @@ void CDesktopMainWindow::OnDayOpened()
                        .arg(date / 10000)
                        .arg(date / 100 % 100, 2, 10, QLatin1Char('0'))
                        .arg(date % 100, 2, 10, QLatin1Char('0')));
-    HostSettings::kLastDay.Write(m_pSettings, m_session.DayFolder());
+    // A feed's day is no folder to open again.
+    if (!m_pLiveFeed->IsActive())
+        HostSettings::kLastDay.Write(m_pSettings, m_session.DayFolder());
     UpdateActions();
     RefreshViews();
 }
@@ -517,7 +534,12 @@ void CDesktopMainWindow::UpdateStatus()
 {
     if (!m_pProgress->IsDragging())
         m_pProgress->setValue(m_pController->Progress());
-    m_pRestartOffer->setVisible(m_pController->GetState() == CReplayController::State::Finished &&
+    // While a feed is followed, the feed's status stands for the replay's.
+    const bool live = m_pLiveFeed && m_pLiveFeed->IsActive();
+    m_pStateLabel->setVisible(!live);
+    m_pRateLabel->setVisible(!live);
+    m_pRestartOffer->setVisible(!live &&
+                                m_pController->GetState() == CReplayController::State::Finished &&
                                 m_session.HasDay());
     m_pProgress->setFormat(ClockText(m_pController->Clock()));
     m_pAlertsLabel->setText(tr("报警 %1 条").arg(m_session.AlertsSoFar()));
@@ -553,17 +575,25 @@ void CDesktopMainWindow::UpdateAlertBadge()
 
 void CDesktopMainWindow::UpdateActions()
 {
+    // The replay's commands do not apply to a day that a feed drives.
+    const bool live = m_pLiveFeed && m_pLiveFeed->IsActive();
     const bool hasDay = m_session.HasDay();
+    const bool replay = hasDay && !live;
     const CReplayController::State state = m_pController->GetState();
-    const bool canRun = hasDay && state != CReplayController::State::Finished;
-    const bool hasEvents = hasDay && m_pController->DayStart() >= 0;
+    const bool canRun = replay && state != CReplayController::State::Finished;
+    const bool hasEvents = replay && m_pController->DayStart() >= 0;
     m_pActPlay->setEnabled(hasEvents && state != CReplayController::State::Playing);
-    m_pActRestart->setEnabled(hasDay);
-    m_pProgress->setEnabled(hasDay);
+    m_pActRestart->setEnabled(replay);
+    m_pProgress->setEnabled(replay);
+    m_pSpeedBox->setEnabled(!live);
+    m_pSpeedGroup->setEnabled(!live);
+    m_pActFaster->setEnabled(!live);
+    m_pActSlower->setEnabled(!live);
+    m_pActOpen->setEnabled(!live);
     m_pActPause->setEnabled(state == CReplayController::State::Playing);
     m_pActPlayPause->setEnabled(canRun);
     m_pActStep->setEnabled(canRun);
-    m_pActNewDay->setEnabled(hasDay);
+    m_pActNewDay->setEnabled(replay);
     m_pActSettings->setEnabled(m_session.CanOpenSettings());
     m_pActRatio->setEnabled(m_session.HasRatioPage());
     m_pActShowAlerts->setEnabled(hasDay);

@@ -12,6 +12,7 @@
 #include "host/gui/CDayLoader.h"
 #include "host/gui/CDaySession.h"
 
+class CDesktopLiveFeed;
 class CIntradayChart;
 class CQuoteBoard;
 class CReplayController;
@@ -60,6 +61,8 @@ public:
     CVelkAlert* Engine() const { return m_session.Engine(); }
     CReplayController* Controller() const { return m_session.Controller(); }
     CQuoteBoard* Board() const { return m_pBoard; }
+    // The live feed: 文件 → 连接行情源, its status and its log.
+    CDesktopLiveFeed* LiveFeed() const { return m_pLiveFeed; }
     QMenu* Menu(MenuId id) const;
 
     // The chart of a stock, opened or brought to the front; null without a day.
@@ -108,6 +111,7 @@ private:
 
     CReplayController* m_pController = nullptr;
     CQuoteBoard* m_pBoard = nullptr;
+    CDesktopLiveFeed* m_pLiveFeed = nullptr;
     QMenu* m_pMenuFile = nullptr;
     QMenu* m_pMenuReplay = nullptr;
     QMenu* m_pMenuAlerts = nullptr;

@@ -42,6 +42,8 @@ inline const CHostSettingKey<QByteArray> kWindowState{"window/state", {}};
 // The folder of the trading day opened last, opened again at start-up.
 inline const CHostSettingKey<QString> kLastDay{"replay/lastDay", {}};
 inline const CHostSettingKey<int> kSpeed{"replay/speed", 1};
+// The address of the quote feed connected to last, offered again.
+inline const CHostSettingKey<QString> kFeedAddress{"feed/address", {}};
 inline const CHostSettingKey<bool> kSound{"alerts/sound", true};
 // The board's sort column and order (Qt::SortOrder), its filter text and the group tab chosen
 // (empty for the whole board).

@@ -93,6 +93,40 @@ for case in demo market; do
   wait_for "$work/$case-nats.err" "connected"
   "$feed" "$day" --speed max --publish "nats://127.0.0.1:$port"
   wait "$host_pid" || fail "nats: velk-host ended with $?"
-  kill "$nats_pid"; wait "$nats_pid" || true
   compare "$case-nats"
+
+  # Two hosts, each with one market's share: each gets the hello and the end (it ends by
+  # itself), and between them they raise exactly the whole day's alerts. (The demo day trades
+  # in one market only: its second host ends with nothing to say.)
+  if true; then
+    share_pids=()
+    for market in 1 2; do
+      cp -r "$root" "$work/$case-share$market"
+      "$host" --headless --silent --feed "nats://127.0.0.1:$port/quotes.$market.>" \
+        --root "$work/$case-share$market" >"$work/$case-share$market.txt" \
+        2>"$work/$case-share$market.err" &
+      share_pids+=($!)
+      pids+=($!)
+      wait_for "$work/$case-share$market.err" "connected"
+    done
+    "$feed" "$day" --speed max --publish "nats://127.0.0.1:$port"
+    for p in "${share_pids[@]}"; do
+      # Without the end on its subject a share's host would wait for ever.
+      for _ in $(seq 200); do kill -0 "$p" 2>/dev/null || break; sleep 0.1; done
+      kill -0 "$p" 2>/dev/null && fail "share: a host did not get the end"
+      wait "$p" || fail "share: velk-host ended with $?"
+    done
+    grep -q "feed ended" "$work/$case-share1.err" || fail "share 1: $(cat "$work/$case-share1.err")"
+    grep -q "feed ended" "$work/$case-share2.txt" "$work/$case-share2.err" ||
+      fail "share 2: $(cat "$work/$case-share2.err")"
+    if [ $case = market ]; then
+      [ -s "$work/$case-share1.txt" ] && [ -s "$work/$case-share2.txt" ] ||
+        fail "share: a market's host raised nothing"
+    fi
+    cat "$work/$case-share1.txt" "$work/$case-share2.txt" | sort >"$work/$case-shares.txt"
+    sort "$work/replay.txt" | cmp -s - "$work/$case-shares.txt" ||
+      fail "share: the two shares' alerts are not the day's"
+    echo "ok: $case-shares ($(wc -l <"$work/$case-share1.txt") + $(wc -l <"$work/$case-share2.txt") alerts)"
+  fi
+  kill "$nats_pid"; wait "$nats_pid" || true
 done

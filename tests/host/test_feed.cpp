@@ -26,10 +26,14 @@
 #include "host/feed/CDayFeedWriter.h"
 #include "host/feed/CFeedLineReader.h"
 #include "host/feed/CFeedParser.h"
+#include "host/feed/CFeedQueue.h"
 #include "host/feed/CFeedRunner.h"
 #include "host/feed/CLiveSession.h"
 #include "host/feed/CReconnectBackoff.h"
+#include "host/outputs/CAlertHistory.h"
 #include "hostlibs/CQuoteStore.h"
+#include "platform/core/CVelkFileLock.h"
+#include "platform/core/TextCodec.h"
 #include "tests/host/HostTestSupport.h"
 
 using namespace hosttest;
@@ -333,6 +337,22 @@ TEST(FeedSession, CountsAndSkipsWhatItCannotTakeAndGoesOn)
     EXPECT_EQ(written, static_cast<std::size_t>(CFeedRunner::kFaultsShown));
 }
 
+TEST(FeedSession, AGroupKeepsTheMembersTheHostKnowsAndOneWithNoneIsRefused)
+{
+    LiveFixture f;
+    // A host following market 1's share: market 2's stocks were never announced to it.
+    f.Take(
+        {kHello, kSymbol,
+         R"({"type":"group","user":"demo","group":"自选股","members":[{"market":1,"code":"600000"},{"market":2,"code":"000001"}]})",
+         R"({"type":"group","user":"demo","group":"深市","members":[{"market":2,"code":"000001"}]})"});
+    std::vector<CSymbolInfo> stocks;
+    ASSERT_TRUE(f.store.GetSymbolIDVecBySSVName("demo", TextCodec::Utf8ToGbk("自选股"), stocks));
+    ASSERT_EQ(stocks.size(), 1u);
+    EXPECT_EQ(stocks[0].m_strCode, "600000");
+    EXPECT_FALSE(f.store.GetSymbolIDVecBySSVName("demo", TextCodec::Utf8ToGbk("深市"), stocks));
+    EXPECT_EQ(f.runner.Faults(Fault::UnknownSymbol), 1);
+}
+
 TEST(FeedSession, AHelloWithANewDateStartsANewDay)
 {
     LiveFixture live;
@@ -428,6 +448,51 @@ TEST(FeedReconnect, ASourceThatDropsMidDayAndComesBackDuplicatesNoAlert)
     EXPECT_GT(runner.Faults(Fault::Duplicate), 0) << "the day's first half came twice";
 }
 
+TEST(FeedQueue, AFullQueueHoldsTheReaderUntilTakenAndStopReleasesItForGood)
+{
+    CFeedQueue queue(2);
+    CFeedMessage trade;
+    trade.kind = CFeedMessage::Kind::Trade;
+    trade.code = "600000";
+    std::string why;
+    EXPECT_EQ(queue.Take(trade, 1, why), IFeedSink::Problem::None);
+    queue.Reconnected();
+    std::atomic<bool> third{false};
+    std::thread reader([&] {
+        queue.Take(trade, 3, why);
+        third = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(third) << "a full queue let the reader on";
+    std::vector<CFeedQueue::Item> items;
+    ASSERT_TRUE(queue.TakeAll(items));
+    reader.join();
+    EXPECT_TRUE(third);
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].line, 1);
+    EXPECT_EQ(items[0].message.code, "600000");
+    EXPECT_TRUE(items[1].reconnected);
+    ASSERT_TRUE(queue.TakeAll(items));
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[2].line, 3);
+    EXPECT_FALSE(queue.Ended());
+
+    // Full again: the reader waits, and stopping releases it at once.
+    queue.Take(trade, 4, why);
+    queue.Take(trade, 5, why);
+    std::thread held([&] { queue.Take(trade, 6, why); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    queue.Stop();
+    held.join();
+    EXPECT_TRUE(queue.Ended());
+
+    CFeedQueue ending(8);
+    CFeedMessage end;
+    end.kind = CFeedMessage::Kind::End;
+    ending.Take(end, 1, why);
+    EXPECT_TRUE(ending.Ended());
+}
+
 TEST(FeedReconnect, BackoffDoublesFromHalfASecondToThirtyWithJitter)
 {
     CReconnectBackoff backoff(7);
@@ -458,6 +523,88 @@ TEST(HeadlessFeed, AFeedThatCannotBeReachedEndsWithStatusThree)
     EXPECT_EQ(result.status, 3) << result.err;
     EXPECT_NE(result.err.find("cannot reach the feed"), std::string::npos) << result.err;
     EXPECT_TRUE(result.out.empty());
+}
+
+// A day's feed lines served once to the first client.
+class CServedDay {
+public:
+    explicit CServedDay(const std::string& lines)
+        : m_thread([this, lines] {
+              if (m_server.Accept()) {
+                  m_server.Send(lines);
+                  m_server.Drop();
+              }
+          })
+    {
+    }
+    ~CServedDay() { m_thread.join(); }
+    std::string Url() const { return "tcp://127.0.0.1:" + std::to_string(m_server.port); }
+
+private:
+    CTestServer m_server;
+    std::thread m_thread;
+};
+
+std::size_t CountLines(const std::string& text)
+{
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+TEST(HeadlessFeed, ALiveRunHoldsTheRootLockAndKeepsItsAlertsInTheHistoryAsLive)
+{
+    CTempDir root;
+    std::filesystem::copy(kDemoSys, root.File("SYS"));
+    CTradingDay day;
+    std::string error;
+    ASSERT_TRUE(day.Load(kDemoDay, error)) << error;
+    std::string all;
+    for (const std::string& line : FeedLines(day))
+        all += line;
+
+    {
+        // Another velk-host works on the root: the feed is not even tried.
+        CVelkFileLock other(root.File("SYS/velk-host.lock"));
+        const HostResult busy = RunHost(
+            {"--headless", "--silent", "--root", root.Path(), "--feed", "tcp://127.0.0.1:1"});
+        EXPECT_EQ(busy.status, 4) << busy.err;
+        EXPECT_EQ(busy.err.find("cannot reach"), std::string::npos) << busy.err;
+    }
+
+    HostResult run;
+    {
+        CServedDay served(all);
+        run = RunHost({"--headless", "--silent", "--root", root.Path(), "--feed", served.Url()});
+    }
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::size_t alerts = CountLines(run.out);
+    ASSERT_GT(alerts, 0u);
+    const HostResult live =
+        RunHost({"history", "--root", root.Path(), "--source", "live", "--format", "csv"});
+    ASSERT_EQ(live.status, 0) << live.err;
+    EXPECT_EQ(CountLines(live.out), alerts + 1) << live.out; // and the header
+    // Every alert carries the date of the feed's hello.
+    std::size_t dated = 0;
+    for (std::size_t at = live.out.find("\r\n"); at != std::string::npos;
+         at = live.out.find("\r\n", at + 2))
+        if (live.out.compare(at + 2, 9, "20211201,") == 0 ||
+            live.out.compare(at + 2, 11, "2021-12-01,") == 0)
+            ++dated;
+    EXPECT_EQ(dated, alerts) << live.out;
+    const HostResult replayed =
+        RunHost({"history", "--root", root.Path(), "--source", "replay", "--format", "csv"});
+    EXPECT_EQ(CountLines(replayed.out), 1u) << replayed.out;
+
+    // Without a history, none is made.
+    CTempDir bare;
+    std::filesystem::copy(kDemoSys, bare.File("SYS"));
+    {
+        CServedDay served(all);
+        run = RunHost({"--headless", "--silent", "--no-history", "--root", bare.Path(), "--feed",
+                       served.Url()});
+    }
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(CountLines(run.out), alerts);
+    EXPECT_FALSE(std::filesystem::exists(CAlertHistory::PathIn(bare.Path())));
 }
 
 TEST(HeadlessFeed, SigtermWhileTheFeedIsSilentEndsInOrderWithinASecond)
