@@ -462,12 +462,12 @@ int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
                 });
         }
         if (screenshots) {
-            CScreenshots shots(window, QString::fromStdString(pictures));
+            CScreenshots shots(window, QString::fromStdString(pictures), &signals.Flag());
             QStringList written;
             QString error;
             if (!shots.Take(written, error)) {
                 std::fprintf(stderr, "velk-host: %s\n", error.toStdString().c_str());
-                status = kExitFailure;
+                status = signals.Requested() ? signals.ExitStatus() : kExitFailure;
             }
             for (const QString& name : written)
                 std::printf(
