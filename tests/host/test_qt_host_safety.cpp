@@ -305,3 +305,45 @@ TEST_F(HostSafetyTest, ASignalEndsThePicturesInOrderWithinASecond)
                 << "the scratch root was left: " << entry.path();
     }
 }
+
+// The desktop program stops on SIGTERM and SIGINT as when its window is closed: the status
+// tells the signal, and the data directory's lock is free again at once.
+TEST_F(HostSafetyTest, ASignalClosesTheDesktopProgramInOrder)
+{
+    Conditions(8);
+    for (int signo : {SIGTERM, SIGINT}) {
+        CTempDir home;
+        const std::string errPath = m_dir.File("desktop-err");
+        const std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen",
+                                              "DISPLAY=:velk-test",
+                                              "WAYLAND_DISPLAY",
+                                              "HOME=" + home.Path(),
+                                              "XDG_CONFIG_HOME=" + home.File("config"),
+                                              "XDG_STATE_HOME=" + home.File("state")};
+        const pid_t pid =
+            SpawnHost({"--silent", "--root", Root(), "--day", m_dir.File("day")}, env, errPath);
+        ASSERT_GT(pid, 0);
+        // The program is up once it has the data directory's lock file open (taking the lock
+        // here would send it to its read-only offer).
+        const auto give_up = Clock::now() + std::chrono::seconds(60);
+        bool up = false;
+        while (!up && Clock::now() < give_up) {
+            std::error_code ec;
+            for (const auto& fd :
+                 std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec))
+                up = up ||
+                     std::filesystem::read_symlink(fd.path(), ec).filename() == "velk-host.lock";
+            if (!up)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ASSERT_TRUE(up) << ReadFile(errPath);
+        // Let the window come up and open the day.
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        const auto [took, status] = SignalAndWait(pid, signo);
+        EXPECT_LT(took, std::chrono::seconds(1)) << signo;
+        ASSERT_TRUE(WIFEXITED(status)) << signo << " " << ReadFile(errPath);
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signo) << ReadFile(errPath);
+        CVelkFileLock after(Root() + "/SYS/velk-host.lock", CVelkFileLock::Mode::Try);
+        EXPECT_TRUE(after.Held());
+    }
+}
