@@ -5,6 +5,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "engine/CRecordFileMerge.h"
 #include "hostapi/KQCommon.h"
 #include "platform/core/CVelkFileLock.h"
 #include "platform/core/VelkFile.h"
@@ -88,6 +89,9 @@ int CSystemAlertStore::LoadSystemAlert()
     std::string bytes;
     if (!VelkReadFile(FilePath(m_strSysPath), bytes))
         return 0;
+    m_strBasePath = FilePath(m_strSysPath);
+    m_strBase = bytes;
+    m_bHasBase = true;
     // A header cut short says nothing reliable about the switches; they stay as they were.
     if (bytes.size() >= kHeaderSize)
         std::memcpy(&m_switches, bytes.data(), kHeaderSize);
@@ -106,14 +110,37 @@ bool CSystemAlertStore::SaveSystemAlert()
     std::string bytes;
     bytes.reserve(kHeaderSize + m_vecStock.size() * kRecordSize);
     AppendBytes(bytes, &m_switches, kHeaderSize);
-    m_mapCode.clear();
-    for (std::size_t i = 0; i < m_vecStock.size(); ++i) {
-        AppendBytes(bytes, &m_vecStock[i], kRecordSize);
-        m_mapCode.emplace(VelkFieldText(m_vecStock[i].m_szCode), static_cast<int>(i));
+    for (const Ta_VELKPRICEALERT& record : m_vecStock)
+        AppendBytes(bytes, &record, kRecordSize);
+    const std::string path = FilePath(m_strSysPath);
+    // An append of another writer is not cut in half by the rewrite, nor dropped by it.
+    CVelkFileLock lock(CVelkFileLock::ForFileOf(path));
+    std::string now;
+    if (m_bHasBase && m_strBasePath == path && VelkReadFile(path, now)) {
+        std::string merged;
+        if (!CRecordFileMerge::Merge({kHeaderSize}, m_strBase, bytes, now, merged)) {
+            m_bSaveFailed = true;
+            return VelkFileFailure(path + ": changed by another program since it was read, "
+                                          "in the same stocks");
+        }
+        if (merged != bytes) {
+            bytes.swap(merged);
+            if (bytes.size() >= kHeaderSize)
+                std::memcpy(&m_switches, bytes.data(), kHeaderSize);
+            m_vecStock.clear();
+            for (std::size_t i = 0; i < RecordCount(bytes); ++i)
+                m_vecStock.push_back(RecordAt(bytes, i));
+        }
     }
-    // An append of another writer is not cut in half by the rewrite.
-    CVelkFileLock lock(CVelkFileLock::ForFileOf(FilePath(m_strSysPath)));
-    m_bSaveFailed = !VelkReplaceFile(FilePath(m_strSysPath), bytes);
+    m_mapCode.clear();
+    for (std::size_t i = 0; i < m_vecStock.size(); ++i)
+        m_mapCode.emplace(VelkFieldText(m_vecStock[i].m_szCode), static_cast<int>(i));
+    m_bSaveFailed = !VelkReplaceFile(path, bytes);
+    if (!m_bSaveFailed) {
+        m_strBasePath = path;
+        m_strBase = bytes;
+        m_bHasBase = true;
+    }
     return !m_bSaveFailed;
 }
 

@@ -18,7 +18,10 @@ public:
     void SetAlertList(std::vector<Ta_VELKPRICEALERT>* engineList);
     int LoadSystemAlert();
     // False when the file could not be written; it then holds what it held. The outcome also
-    // stays in m_bSaveFailed for whoever runs the page.
+    // stays in m_bSaveFailed for whoever runs the page. After a load, the save is joined with
+    // what another writer stored since (stocks it added or removed, switches it changed); where
+    // both changed the same record or the switches differently nothing is written and false is
+    // returned. The list then holds what the file holds.
     bool SaveSystemAlert();
     int ApplyAlertList();
 
@@ -45,4 +48,10 @@ public:
     CString m_strSysPath;
     std::vector<Ta_VELKPRICEALERT>* m_pEngineList = nullptr;
     bool m_bSaveFailed = false;
+
+private:
+    // The file's bytes as last loaded or saved, with the path they belong to.
+    std::string m_strBasePath;
+    std::string m_strBase;
+    bool m_bHasBase = false;
 };

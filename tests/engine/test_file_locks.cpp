@@ -12,6 +12,7 @@
 
 #include "engine/CAlertDayFile.h"
 #include "engine/CMagicStatusTable.h"
+#include "engine/CSystemAlertStore.h"
 #include "engine/CVelkAlert.h"
 #include "hostlibs/CQuoteStore.h"
 #include "platform/core/CVelkFileLock.h"
@@ -402,4 +403,39 @@ TEST(FileLocks, TwoEnginesInOneProcessShareTheLockAndKeepEachOthersChanges)
     EXPECT_EQ(CodesOfRecords(alert, 309), (std::vector<std::string>{"600000"}));
     EXPECT_EQ(CodesOfRecords(magic, 0), (std::vector<std::string>{"600001"}));
     EXPECT_EQ(second.Engine().GetPriceAlertCount(), 1) << "the engine holds what it stored";
+}
+
+// The system alert page of two programs: each loaded the list, one adds a stock, the other
+// removes one; the second save keeps the first's addition.
+TEST(FileLocks, TwoProcessesSavingTheSystemListKeepEachOthersChanges)
+{
+    CTempDir sys;
+    const Ta_SYSTEMSWITCH switches{1, 0, 1, 2};
+    ASSERT_TRUE(VelkReplaceFile(sys.File("System_alert.cfg"),
+                                RawBytes(switches) + RawBytes(MakeWatch(1, "600000")) +
+                                    RawBytes(MakeWatch(1, "600001"))));
+    auto page = [&](const std::function<void(CSystemAlertStore&)>& change) {
+        return [&sys, change](const std::function<void()>& ready) {
+            CSystemAlertStore store;
+            CString path = sys.Path();
+            store.SetSystemPath(path);
+            store.LoadSystemAlert();
+            ready();
+            change(store);
+            return store.SaveSystemAlert();
+        };
+    };
+    CSteppedChild adds(
+        page([](CSystemAlertStore& store) { store.m_vecStock.push_back(MakeWatch(2, "000001")); }));
+    CSteppedChild removes(
+        page([](CSystemAlertStore& store) { store.m_vecStock.erase(store.m_vecStock.begin()); }));
+    ASSERT_TRUE(adds.Ready());
+    ASSERT_TRUE(removes.Ready());
+    EXPECT_EQ(adds.Finish(), 0);
+    EXPECT_EQ(removes.Finish(), 0);
+
+    std::string bytes;
+    ASSERT_TRUE(VelkReadFile(sys.File("System_alert.cfg"), bytes));
+    EXPECT_EQ(CodesOfRecords(bytes, 7), (std::vector<std::string>{"600001", "000001"}));
+    EXPECT_EQ(bytes.substr(0, 7), RawBytes(switches));
 }
