@@ -101,7 +101,7 @@ const CSystemWatch kSystemWatches[] = {
 // from below it to at or above it, a lower one from above to at or below, the last price seen
 // starting at 0. The system list: a price beyond a known (non-zero) high or low is a new high
 // or low and moves it; a non-zero price at or beyond the limit-up (limit-down) price of the
-// quote fires once when it comes from below (above); a zero price moves nothing but a low. A
+// quote fires once when it comes from below (above); a zero price (no trade) moves nothing. A
 // quote whose day volume is still 0 is not evaluated at all.
 class CAlertModel {
 public:
@@ -133,7 +133,7 @@ public:
                 alerts.emplace_back(market, code, 7, time, price);
             if (price > high && high > 0)
                 state.high = price;
-            if (price < low)
+            if (price != 0 && price < low)
                 state.low = price;
             if (price == 0)
                 continue;
