@@ -24,8 +24,13 @@ public:
     // A file that cannot be read leaves the table as it was; false then.
     bool Load(const std::string& path = kFilePath);
     // The file is replaced whole or not at all; false when it could not be written (the
-    // directory belongs to the host and is never created here).
-    bool Save(const std::string& path = kFilePath) const;
+    // directory belongs to the host and is never created here). The read of the file and the
+    // write are done under the folder's lock, and the states another program stored since
+    // this table last read or wrote the file are kept: a key only one side changed takes that
+    // side's state. Where both changed one key differently nothing is written, false is
+    // returned and Conflict() is true.
+    bool Save(const std::string& path = kFilePath);
+    bool Conflict() const { return m_bConflict; }
 
     // Sets the state of a key the table already holds; a key it lacks is not added. True when
     // the key was there.
@@ -36,6 +41,10 @@ public:
 
 private:
     Entries m_entries;
+    // The file's entries as last read or written, by path: the common ground of a save and
+    // another program's changes.
+    std::map<std::string, Entries> m_base;
+    bool m_bConflict = false;
 };
 
 // The one table of the library, shared by every magic watch page for the life of the module.

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "engine/CRecordFileMerge.h"
 #include "hostapi/KQCommon.h"
 #include "platform/core/CVelkFileLock.h"
 #include "platform/core/VelkFile.h"
@@ -83,17 +84,29 @@ void CSystemAlertStore::SetAlertList(std::vector<Ta_VELKPRICEALERT>* engineList)
 
 int CSystemAlertStore::LoadSystemAlert()
 {
-    if (!ReadFile(m_strSysPath, m_switches, m_vecStock))
+    std::string bytes;
+    if (!ReadFile(m_strSysPath, m_switches, m_vecStock, &bytes))
         return 0;
+    m_strBasePath = FilePath(m_strSysPath);
+    m_strBase = std::move(bytes);
+    m_bHasBase = true;
     AddCodes(m_vecStock, 0, m_mapCode);
     return 1;
 }
 
 bool CSystemAlertStore::SaveSystemAlert()
 {
+    const bool joined = m_bHasBase && m_strBasePath == FilePath(m_strSysPath);
+    std::string written;
+    m_bSaveFailed =
+        !WriteFile(m_strSysPath, m_switches, m_vecStock, joined ? &m_strBase : nullptr, &written);
+    if (!m_bSaveFailed) {
+        m_strBasePath = FilePath(m_strSysPath);
+        m_strBase = std::move(written);
+        m_bHasBase = true;
+    }
     m_mapCode.clear();
     AddCodes(m_vecStock, 0, m_mapCode);
-    m_bSaveFailed = !WriteFile(m_strSysPath, m_switches, m_vecStock);
     return !m_bSaveFailed;
 }
 
@@ -105,7 +118,7 @@ void CSystemAlertStore::AddCodes(const std::vector<Ta_VELKPRICEALERT>& records, 
 }
 
 bool CSystemAlertStore::ReadFile(const std::string& sysPath, Ta_SYSTEMSWITCH& switches,
-                                 std::vector<Ta_VELKPRICEALERT>& records)
+                                 std::vector<Ta_VELKPRICEALERT>& records, std::string* raw)
 {
     std::string bytes;
     if (!VelkReadFile(FilePath(sysPath), bytes))
@@ -118,20 +131,43 @@ bool CSystemAlertStore::ReadFile(const std::string& sysPath, Ta_SYSTEMSWITCH& sw
     records.reserve(count);
     for (std::size_t i = 0; i < count; ++i)
         records.push_back(RecordAt(bytes, i));
+    if (raw)
+        raw->swap(bytes);
     return true;
 }
 
-bool CSystemAlertStore::WriteFile(const std::string& sysPath, const Ta_SYSTEMSWITCH& switches,
-                                  const std::vector<Ta_VELKPRICEALERT>& records)
+bool CSystemAlertStore::WriteFile(const std::string& sysPath, Ta_SYSTEMSWITCH& switches,
+                                  std::vector<Ta_VELKPRICEALERT>& records, const std::string* base,
+                                  std::string* written)
 {
     std::string bytes;
     bytes.reserve(kHeaderSize + records.size() * kRecordSize);
     AppendBytes(bytes, &switches, kHeaderSize);
     for (const Ta_VELKPRICEALERT& record : records)
         AppendBytes(bytes, &record, kRecordSize);
-    // An append of another writer is not cut in half by the rewrite.
-    CVelkFileLock lock(CVelkFileLock::ForFileOf(FilePath(sysPath)));
-    return VelkReplaceFile(FilePath(sysPath), bytes);
+    const std::string path = FilePath(sysPath);
+    // An append of another writer is not cut in half by the rewrite, nor dropped by it.
+    CVelkFileLock lock(CVelkFileLock::ForFileOf(path));
+    std::string now;
+    if (base && VelkReadFile(path, now)) {
+        std::string merged;
+        if (!CRecordFileMerge::Merge({kHeaderSize}, *base, bytes, now, merged))
+            return VelkFileFailure(path + ": changed by another program since it was read, "
+                                          "in the same stocks");
+        if (merged != bytes) {
+            bytes.swap(merged);
+            if (bytes.size() >= kHeaderSize)
+                std::memcpy(&switches, bytes.data(), kHeaderSize);
+            records.clear();
+            for (std::size_t i = 0; i < RecordCount(bytes); ++i)
+                records.push_back(RecordAt(bytes, i));
+        }
+    }
+    if (!VelkReplaceFile(path, bytes))
+        return false;
+    if (written)
+        written->swap(bytes);
+    return true;
 }
 
 int CSystemAlertStore::ApplyAlertList()

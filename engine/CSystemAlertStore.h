@@ -19,7 +19,10 @@ public:
     void SetAlertList(std::vector<Ta_VELKPRICEALERT>* engineList);
     int LoadSystemAlert();
     // False when the file could not be written; it then holds what it held. The outcome also
-    // stays in m_bSaveFailed for whoever runs the page.
+    // stays in m_bSaveFailed for whoever runs the page. After a load, the save is joined with
+    // what another writer stored since (stocks it added or removed, switches it changed); where
+    // both changed the same record or the switches differently nothing is written and false is
+    // returned. The list then holds what the file holds.
     bool SaveSystemAlert();
     int ApplyAlertList();
 
@@ -28,12 +31,18 @@ public:
     static void AddCodes(const std::vector<Ta_VELKPRICEALERT>& records, std::size_t from,
                          CKeyIndexMap& codes);
     // Reads the switches and records of the file; false (and nothing changed) when it cannot
-    // be read. A header cut short leaves the switches as they were.
+    // be read. A header cut short leaves the switches as they were. raw, when given, receives
+    // the bytes as read: the base a later WriteFile joins another writer's changes against.
     static bool ReadFile(const std::string& sysPath, Ta_SYSTEMSWITCH& switches,
-                         std::vector<Ta_VELKPRICEALERT>& records);
-    // Rewrites the file whole; false when it could not be written (it then holds what it held).
-    static bool WriteFile(const std::string& sysPath, const Ta_SYSTEMSWITCH& switches,
-                          const std::vector<Ta_VELKPRICEALERT>& records);
+                         std::vector<Ta_VELKPRICEALERT>& records, std::string* raw = nullptr);
+    // Rewrites the file whole under the folder's lock; false when it could not be written (it
+    // then holds what it held). With a base, what another program stored since that base was
+    // read is joined in and switches and records become what was written; where both changed
+    // the same record or the switches differently nothing is written and false is returned.
+    // written, when given, receives the bytes written.
+    static bool WriteFile(const std::string& sysPath, Ta_SYSTEMSWITCH& switches,
+                          std::vector<Ta_VELKPRICEALERT>& records,
+                          const std::string* base = nullptr, std::string* written = nullptr);
 
     // "<dir>/System_alert.cfg" for a system path, or the common library's path when empty.
     static std::string FilePath(const std::string& sysPath);
@@ -58,4 +67,10 @@ public:
     CString m_strSysPath;
     std::vector<Ta_VELKPRICEALERT>* m_pEngineList = nullptr;
     bool m_bSaveFailed = false;
+
+private:
+    // The file's bytes as last loaded or saved, with the path they belong to.
+    std::string m_strBasePath;
+    std::string m_strBase;
+    bool m_bHasBase = false;
 };

@@ -240,12 +240,17 @@ void CVelkAlert::SetAlertCondition()
         // The system alert page's stocks are saved and applied whatever the range, so that
         // the self-set list is kept for when that range returns.
         if (settings.bSystemCommitted) {
-            if (!CSystemAlertStore::WriteFile(m_strSysPath, settings.systemSwitches,
-                                              settings.systemList))
+            Ta_SYSTEMSWITCH switches = settings.systemSwitches;
+            std::vector<Ta_VELKPRICEALERT> list = settings.systemList;
+            // Joined with what another program stored since the page read the file; a clash is
+            // not written and the page's list applies for this run only.
+            if (!CSystemAlertStore::WriteFile(m_strSysPath, switches, list,
+                                              settings.bSystemFileRead ? &settings.systemFileBase
+                                                                       : nullptr))
                 result.unsavedFiles.push_back(CSystemAlertStore::FilePath(m_strSysPath));
-            m_vecSystemAlert = settings.systemList;
-            systemSwitches = settings.systemSwitches;
-            systemList = settings.systemList;
+            m_vecSystemAlert = list;
+            systemSwitches = switches;
+            systemList = list;
         }
         if (settings.bMagicCommitted) {
             m_nMagicAlertCount = settings.magicCount;

@@ -128,6 +128,13 @@ private:
     std::string ConditionPath(const char* fileName) const;
     // The paths of the condition files that could not be written.
     std::vector<std::string> WriteConditionFiles();
+    // One condition file written under the folder's lock, joined with what another writer
+    // stored since this engine last read or wrote it; written becomes what the file holds.
+    // False when it could not be written, or when both changed the same part (conflict).
+    bool StoreConditionFile(const std::string& path, const std::vector<std::size_t>& headerBlocks,
+                            const std::string& ours, std::string& written, bool& conflict);
+    void ApplyAlertFile(const std::string& bytes);
+    void ApplyMagicFile(const std::string& bytes);
     // One warning for files a save the user asked for could not write.
     void WarnUnsavedFiles(const std::vector<std::string>& paths);
     void AddSystemStocks(const CSymbolInfo* stocks, std::size_t count);
@@ -177,6 +184,9 @@ private:
     IVelkAlertObserver* m_pObserver = nullptr;
     std::unique_ptr<CMarketMonitor> m_pMarketMonitor;
     std::thread m_registrationWorker;
+    // The content of alert.cfg and Magic.cfg as this engine last read or wrote them, by path:
+    // the common ground of a save and another writer's changes.
+    std::unordered_map<std::string, std::string> m_mapConditionBase;
 };
 
 // The library-wide current magic signal record.

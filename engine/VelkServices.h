@@ -78,6 +78,10 @@ struct VELK_EXPORT CSettingsBinding {
     std::vector<Ta_VELKPRICEALERT> priceList;
     int priceCount = 0;
     Ta_OTHERALERT options{};
+    // System_alert.cfg as the system alert page read it, so that the engine's rewrite keeps
+    // what another program stored since instead of overwriting it.
+    std::string systemFileBase;
+    bool bSystemFileRead = false;
     // Which parts a page committed; the engine leaves the others as they are.
     bool bSystemCommitted = false;
     bool bMagicCommitted = false;

@@ -78,51 +78,119 @@ struct CPriceWatch {
 const CPriceWatch kPriceWatches[] = {
     {1, "600000", 8.6f, 8.4f}, {1, "600103", 3.0f, 2.5f}, {2, "000001", 20.0f, 1.0f}};
 
-// One price alert: the stock, the upper (0) or lower (1) limit, the time and the price.
-using CPriceAlert = std::tuple<unsigned, std::string, int, std::int32_t, float>;
+// One alert: the stock, the reason (the table's code), the time and the price.
+using CAlert = std::tuple<unsigned, std::string, int, std::int32_t, float>;
 
-// The price alerts worked out a second way, from the trades the engine hears of: a limit fires
-// when the price moves from below it to at or above it (the upper), or from above to at or
-// below (the lower), the last price seen starting at 0.
-class CPriceAlertModel {
+// The reasons the trading-day path raises for the watched lists, by code.
+const char* const kReasonTexts[] = {"达到上限价", "达到下限价", "达到涨停价", "达到跌停价",
+                                    "",           "",           "今日最高价", "今日最低价"};
+
+// The system list that WriteConditions sets: the day's high and low start at the stored
+// fields, the last price seen at 0, every switch on.
+struct CSystemWatch {
+    unsigned char market;
+    const char* code;
+    float high;
+    float low;
+};
+const CSystemWatch kSystemWatches[] = {
+    {1, "600000", 8.6f, 8.4f}, {1, "600103", 3.0f, 2.5f}, {2, "000001", 20.0f, 1.0f}};
+
+// The alerts worked out a second way, from the quotes the engine hears of, written from the
+// rules rather than from the engine. Price limits: an upper limit fires when the price moves
+// from below it to at or above it, a lower one from above to at or below, the last price seen
+// starting at 0. The system list: a price beyond a known (non-zero) high or low is a new high
+// or low and moves it; a non-zero price at or beyond the limit-up (limit-down) price of the
+// quote fires once when it comes from below (above); a zero price (no trade) moves nothing. A
+// quote whose day volume is still 0 is not evaluated at all.
+class CAlertModel {
 public:
-    void Trade(unsigned char market, const std::string& code, std::int32_t time, float price)
+    void Quote(unsigned char market, const std::string& code, std::int32_t time, float price,
+               double dayVolume, float limitUp, float limitDown)
     {
+        if (dayVolume == 0)
+            return;
         for (std::size_t i = 0; i < std::size(kPriceWatches); ++i) {
             const CPriceWatch& watch = kPriceWatches[i];
             if (watch.market != market || code != watch.code)
                 continue;
-            float& last = m_last[i];
+            float& last = m_priceLast[i];
             if (last < watch.upper && price >= watch.upper && price != 0)
                 alerts.emplace_back(market, code, 0, time, price);
             if (last > watch.lower && price <= watch.lower && price != 0)
                 alerts.emplace_back(market, code, 1, time, price);
             last = price;
         }
+        for (std::size_t i = 0; i < std::size(kSystemWatches); ++i) {
+            if (kSystemWatches[i].market != market || code != kSystemWatches[i].code)
+                continue;
+            SystemState& state = m_system[i];
+            const float high = state.high;
+            const float low = state.low;
+            if (price != 0 && price > high && high > 0)
+                alerts.emplace_back(market, code, 6, time, price);
+            if (price != 0 && price < low && low > 0)
+                alerts.emplace_back(market, code, 7, time, price);
+            if (price > high && high > 0)
+                state.high = price;
+            if (price != 0 && price < low)
+                state.low = price;
+            if (price == 0)
+                continue;
+            if (price >= limitUp && limitUp > 0 && state.last < price)
+                alerts.emplace_back(market, code, 2, time, price);
+            if (price <= limitDown && limitDown > 0 && state.last > price)
+                alerts.emplace_back(market, code, 3, time, price);
+            state.last = price;
+        }
     }
-    std::vector<CPriceAlert> alerts;
+    // The quote service's high and low seed the records of the code whose high is not known.
+    void Seed(const std::string& code, float high, float low)
+    {
+        for (std::size_t i = 0; i < std::size(kSystemWatches); ++i)
+            if (code == kSystemWatches[i].code && m_system[i].high == 0) {
+                m_system[i].high = high;
+                m_system[i].low = low;
+            }
+    }
+    std::vector<CAlert> alerts;
 
 private:
-    float m_last[std::size(kPriceWatches)] = {};
+    struct SystemState {
+        float high;
+        float low;
+        float last;
+    };
+    float m_priceLast[std::size(kPriceWatches)] = {};
+    SystemState m_system[std::size(kSystemWatches)] = {
+        {kSystemWatches[0].high, kSystemWatches[0].low, 0},
+        {kSystemWatches[1].high, kSystemWatches[1].low, 0},
+        {kSystemWatches[2].high, kSystemWatches[2].low, 0}};
 };
 
-// The price alerts the engine recorded, in order.
-class CPriceAlertRecorder final : public IVelkAlertObserver {
+// The alerts of the watched lists the engine recorded, in order (magic signals, named by their
+// signal, are left to the magic targets).
+class CAlertRecorder final : public IVelkAlertObserver {
 public:
     void OnAlertRecorded(const Ta_ALERTRECORD& record) override
     {
-        static const std::string upper = TextCodec::Utf8ToGbk("达到上限价");
-        static const std::string lower = TextCodec::Utf8ToGbk("达到下限价");
+        static const std::vector<std::string> reasons = [] {
+            std::vector<std::string> texts;
+            for (const char* text : kReasonTexts)
+                texts.push_back(TextCodec::Utf8ToGbk(text));
+            return texts;
+        }();
         const std::string reason = VelkFieldText(record.m_szReason);
-        if (reason != upper && reason != lower)
+        const auto found = std::find(reasons.begin(), reasons.end(), reason);
+        if (reason.empty() || found == reasons.end())
             return;
         // Packed fields are copied, never bound to a reference.
         const auto time = record.m_nTime;
         const float price = record.m_fPrice;
         alerts.emplace_back(record.m_byMarket, VelkFieldText(record.m_szCode),
-                            reason == upper ? 0 : 1, time, price);
+                            static_cast<int>(found - reasons.begin()), time, price);
     }
-    std::vector<CPriceAlert> alerts;
+    std::vector<CAlert> alerts;
 };
 
 struct CFuzzContext : VelkFuzz::CQuoteContext {
@@ -187,21 +255,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     CDayReplay replay(day, context.store);
     replay.FillStore(context.dir.File("SYS"));
-    CPriceAlertModel model;
+    CAlertModel model;
     std::size_t next = 0;
+    std::vector<double> dayVolume(day.Symbols().size(), 0.0);
+    std::vector<double> dayHigh(day.Symbols().size(), 0.0);
+    std::vector<double> dayLow(day.Symbols().size(), 0.0);
     replay.SetAfterEachTrade([&](unsigned char market, const std::string& code) {
         // Trades come in the day's order; the engine hears only of subscribed stocks.
         const CTradingDay::Trade& trade = day.Trades()[next++];
-        if (context.store.IsSubscribed(market, code))
-            model.Trade(market, code, trade.time, static_cast<float>(trade.price));
+        const CTradingDay::Symbol& symbol = day.SymbolOf(trade);
+        const bool first =
+            dayVolume[trade.symbol] == 0 && dayHigh[trade.symbol] == 0 && dayLow[trade.symbol] == 0;
+        dayVolume[trade.symbol] += trade.volume;
+        if (first || trade.price > dayHigh[trade.symbol])
+            dayHigh[trade.symbol] = trade.price;
+        if (first || trade.price < dayLow[trade.symbol])
+            dayLow[trade.symbol] = trade.price;
+        if (!context.store.IsSubscribed(market, code) || dayVolume[trade.symbol] == 0)
+            return;
+        model.Seed(code, static_cast<float>(dayHigh[trade.symbol]),
+                   static_cast<float>(dayLow[trade.symbol]));
+        model.Quote(market, code, trade.time, static_cast<float>(trade.price),
+                    dayVolume[trade.symbol], static_cast<float>(symbol.limitUp),
+                    static_cast<float>(symbol.limitDown));
     });
-    CPriceAlertRecorder recorder;
+    CAlertRecorder recorder;
     const CVelkServices services{};
     const CDayReplay::Totals totals = replay.Run(&services, context.dir.File("SYS"), &recorder);
     // A quote at 00:00:00 carries no time: the engine then takes the clock's.
     Require(recorder.alerts.size() == model.alerts.size());
     for (std::size_t i = 0; i < model.alerts.size(); ++i) {
-        CPriceAlert expected = model.alerts[i];
+        CAlert expected = model.alerts[i];
         if (std::get<3>(expected) < 1)
             std::get<3>(expected) = std::get<3>(recorder.alerts[i]);
         Require(recorder.alerts[i] == expected);

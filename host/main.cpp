@@ -13,7 +13,6 @@
 #include "host/core/CDayReplay.h"
 #include "host/core/CHostCommandLine.h"
 #include "host/core/CMonitorCommand.h"
-#include "host/core/CScratchRoot.h"
 #include "host/core/CShutdownSignals.h"
 #include "host/core/CTradingDay.h"
 #include "host/feed/CFeedRunner.h"
@@ -40,6 +39,7 @@
 #include "host/gui/CConsoleHostPrompt.h"
 #include "host/gui/CDesktopAlertOutputs.h"
 #include "host/gui/CDesktopMainWindow.h"
+#include "host/gui/CDesktopRoot.h"
 #include "host/gui/CHostPrompt.h"
 #include "host/gui/CHostTranslations.h"
 #include "host/gui/CMarketMonitorDialog.h"
@@ -432,18 +432,11 @@ int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
                      "replay with --headless, or take pictures with --screenshots PICDIR\n");
         return kExitBadInput;
     }
-    // Pictures never change what the user keeps, nor does a window opened read-only beside
-    // another velk-host: both work on a copy of the data directory.
     const std::string userRoot = AbsolutePath(options.Root());
-    std::unique_ptr<CScratchRoot> scratch;
-    std::unique_ptr<CVelkFileLock> rootLock;
-    bool readOnly = false;
     if (!screenshots) {
         std::string userSys;
         if (int status = PrepareRoot(userRoot, userSys))
             return status;
-        rootLock = std::make_unique<CVelkFileLock>(RootLockPath(userSys), CVelkFileLock::Mode::Try);
-        readOnly = rootLock->Busy();
     }
     if (screenshots)
         CQtHostSession::QuietOffscreenPlatform();
@@ -454,23 +447,18 @@ int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
     CHostTranslations::Install(application);
     QSocketNotifier shutdown(signals.ReadFd(), QSocketNotifier::Read);
     QObject::connect(&shutdown, &QSocketNotifier::activated, &application, &QApplication::quit);
-    if (readOnly &&
-        VelkMessageBoxService().Show(
-            VelkToGbk(VelkFromUtf8("另一个 velk-host 正在使用数据目录 ") +
-                      QString::fromStdString(userRoot) +
-                      VelkFromUtf8("。\n以只读方式打开吗? 本次运行的改动不会保存。\n选“否”退出。")),
-            VelkToGbk(VelkFromUtf8("警告")),
-            VelkMsgBox::kYesNo | VelkMsgBox::kIconExclamation) != VelkMsgBox::kIdYes)
+    CDesktopRoot root;
+    switch (root.Open(userRoot, screenshots)) {
+    case CDesktopRoot::Access::Refused:
         return kExitLocked;
-    if (screenshots || readOnly) {
-        scratch = std::make_unique<CScratchRoot>(userRoot);
-        if (scratch->Path().empty()) {
-            std::fprintf(stderr, "velk-host: %s\n", scratch->Error().c_str());
-            return kExitFailure;
-        }
+    case CDesktopRoot::Access::Failed:
+        std::fprintf(stderr, "velk-host: %s\n", root.Error().c_str());
+        return kExitFailure;
+    default:
+        break;
     }
     std::string sysDir;
-    if (int status = PrepareRoot(scratch ? scratch->Path() : userRoot, sysDir))
+    if (int status = PrepareRoot(root.Root(), sysDir))
         return status;
 
     QApplication::setOrganizationName(QStringLiteral("Velk"));
@@ -525,12 +513,12 @@ int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
                               QString::fromStdString(sysDir), stderr);
         }
         if (screenshots) {
-            CScreenshots shots(window, QString::fromStdString(pictures));
+            CScreenshots shots(window, QString::fromStdString(pictures), &signals.Flag());
             QStringList written;
             QString error;
             if (!shots.Take(written, error)) {
                 std::fprintf(stderr, "velk-host: %s\n", error.toStdString().c_str());
-                status = kExitFailure;
+                status = signals.Requested() ? signals.ExitStatus() : kExitFailure;
             }
             for (const QString& name : written)
                 std::printf(

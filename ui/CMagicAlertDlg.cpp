@@ -70,8 +70,13 @@ CMagicAlertDlg::CMagicAlertDlg() : CVelkPropertyPage(IDD, "vira", QSize(449, 233
 
 CMagicAlertDlg::~CMagicAlertDlg()
 {
-    // Whatever the sheet's end, and whether or not the page was ever shown.
-    VelkMagicStatusTable().Save();
+    // Whatever the sheet's end, and whether or not the page was ever shown. A missing folder
+    // of the host is no news to the user; states another program changed meanwhile are.
+    CMagicStatusTable& table = VelkMagicStatusTable();
+    if (!table.Save() && table.Conflict())
+        VelkMessageBoxService().Show(Gbk("以下文件已被其他程序修改, 信号状态未保存:\n") +
+                                         CMagicStatusTable::kFilePath,
+                                     Gbk("警告"), VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
 }
 
 void CMagicAlertDlg::BindSettings(CSettingsBinding& binding)

@@ -86,8 +86,9 @@ void CSystemAlertDlg::SetAlertList(const std::vector<Ta_VELKPRICEALERT>* list)
 
 int CSystemAlertDlg::LoadSystemAlert()
 {
-    if (!CSystemAlertStore::ReadFile(m_strSysPath, m_switches, m_vecStock))
+    if (!CSystemAlertStore::ReadFile(m_strSysPath, m_switches, m_vecStock, &m_strFileBase))
         return 0;
+    m_bFileRead = true;
     CSystemAlertStore::AddCodes(m_vecStock, 0, m_mapCode);
     return 1;
 }
@@ -326,6 +327,8 @@ void CSystemAlertDlg::Commit()
     if (m_pSettings) {
         m_pSettings->systemSwitches = m_switches;
         m_pSettings->systemList = m_vecStock;
+        m_pSettings->systemFileBase = m_strFileBase;
+        m_pSettings->bSystemFileRead = m_bFileRead;
     }
 }
 

@@ -87,6 +87,9 @@ private:
     QButtonGroup* m_pRangeGroup = nullptr;
     // The sheet's value the page commits into; not owned.
     CSettingsBinding* m_pSettings = nullptr;
+    // The file's bytes as the page read them, handed on so the rewrite joins later changes.
+    std::string m_strFileBase;
+    bool m_bFileRead = false;
     // Whether the shortcut latch answered the key event now being delivered, so that the page's
     // own key handler does not answer it a second time.
     bool m_bKeyAnswered = false;

@@ -60,14 +60,26 @@ void TypeKey(QWidget* target, int key, const QString& text)
 
 } // namespace
 
-CScreenshots::CScreenshots(CDesktopMainWindow& window, QString folder)
-    : m_window(window), m_strFolder(std::move(folder))
+CScreenshots::CScreenshots(CDesktopMainWindow& window, QString folder,
+                           const std::atomic<bool>* stop)
+    : m_window(window), m_strFolder(std::move(folder)), m_pStop(stop)
 {
+}
+
+bool CScreenshots::Stopped(QString& error) const
+{
+    if (!m_pStop || !m_pStop->load())
+        return false;
+    CloseModals();
+    error = QStringLiteral("stopped before every picture was taken");
+    return true;
 }
 
 bool CScreenshots::Save(const QPixmap& picture, const QString& name, QStringList& written,
                         QString& error) const
 {
+    if (Stopped(error))
+        return false;
     const QString path = QDir(m_strFolder).filePath(name);
     if (picture.isNull() || !picture.save(path, "PNG")) {
         error = QStringLiteral("cannot write ") + path;
@@ -103,7 +115,7 @@ bool CScreenshots::SaveModalSheet(const std::function<void()>& open, const QStri
     shoot.start(kSettleMs);
     limit.start(kModalLimitMs);
     open();
-    return ok;
+    return ok && !Stopped(error);
 }
 
 bool CScreenshots::Take(QStringList& written, QString& error)
@@ -131,7 +143,13 @@ bool CScreenshots::Take(QStringList& written, QString& error)
                          });
         controller->SetSpeed(CReplayController::kFastest);
         controller->Play();
-        loop.exec();
+        if (!Stopped(error))
+            loop.exec();
+        // A signal during the replay leaves the loop with the application's quit.
+        if (Stopped(error)) {
+            controller->Pause();
+            return false;
+        }
     }
     m_window.RefreshViews();
 
@@ -201,6 +219,8 @@ bool CScreenshots::Take(QStringList& written, QString& error)
     // The wizard is a window of its own over the board; the picture puts the two together.
     TypeKey(board->View(), Qt::Key_6, QStringLiteral("6"));
     Settle();
+    if (Stopped(error))
+        return false;
     if (CBoardKeyWizzard* wizard = board->Wizard()) {
         for (const char digit : {'0', '0', '1'})
             TypeKey(wizard, Qt::Key_0 + (digit - '0'), QString(QLatin1Char(digit)));

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 
 class CDesktopMainWindow;
@@ -19,18 +20,25 @@ public:
     static constexpr int kChartWidth = 960;
     static constexpr int kChartHeight = 600;
 
-    CScreenshots(CDesktopMainWindow& window, QString folder);
+    // stop, when given, is watched between pictures: once it is set the run ends with the
+    // pictures taken so far (a signal asked the program to stop; the event loops it runs are
+    // left by the application's quit).
+    CScreenshots(CDesktopMainWindow& window, QString folder,
+                 const std::atomic<bool>* stop = nullptr);
 
-    // The file names written, in order; false with error when a picture could not be taken.
+    // The file names written, in order; false with error when a picture could not be taken or
+    // the run was stopped.
     bool Take(QStringList& written, QString& error);
 
 private:
     bool Save(const QPixmap& picture, const QString& name, QStringList& written,
               QString& error) const;
+    bool Stopped(QString& error) const;
     // Runs a command that opens a modal sheet and saves the sheet unless it has no pages.
     bool SaveModalSheet(const std::function<void()>& open, const QString& name,
                         QStringList& written, QString& error) const;
 
     CDesktopMainWindow& m_window;
     QString m_strFolder;
+    const std::atomic<bool>* m_pStop;
 };

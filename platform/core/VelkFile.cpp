@@ -604,6 +604,11 @@ bool VelkCreateDirectories(const std::string& path)
     return VelkIsDirectory(path);
 }
 
+bool VelkFileFailure(std::string text)
+{
+    return Fail(std::move(text));
+}
+
 const std::string& VelkFileError()
 {
     return t_lastError;

@@ -71,6 +71,9 @@ bool VelkFileSize(const std::string& path, std::uint64_t& size);
 bool VelkCreateDirectories(const std::string& path);
 // Why the last failed call of this thread failed, naming the file.
 const std::string& VelkFileError();
+// Leaves a failure found above this layer (a file another program changed meanwhile) in
+// VelkFileError; returns false.
+bool VelkFileFailure(std::string text);
 // Where the in-place write of a file keeps its old content meanwhile:
 // $XDG_STATE_HOME/velk-host (else ~/.local/state/velk-host), the file's name and a hash of its
 // path. Empty when the process has no home.

@@ -66,6 +66,65 @@ protected:
     CTempDir m_dir;
 };
 
+// velk-host started with the arguments, its standard error into a file and the environment
+// changed as RunHost changes it; the caller waits for it.
+pid_t SpawnHost(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
+                const std::string& errPath)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    std::vector<std::string> argv = {VELK_HOST_BINARY};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> raw;
+    for (std::string& arg : argv)
+        raw.push_back(arg.data());
+    raw.push_back(nullptr);
+    std::vector<std::string> env;
+    for (const std::string& extra : extraEnv)
+        if (extra.find('=') != std::string::npos)
+            env.push_back(extra);
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        bool replaced = false;
+        for (const std::string& extra : extraEnv)
+            replaced =
+                replaced || extra.substr(0, extra.find('=')) == entry.substr(0, entry.find('='));
+        if (!replaced)
+            env.push_back(entry);
+    }
+    std::vector<char*> rawEnv;
+    for (std::string& entry : env)
+        rawEnv.push_back(entry.data());
+    rawEnv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, VELK_HOST_BINARY, &actions, nullptr, raw.data(), rawEnv.data()) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// Sends the signal and waits for the exit: the time it took and the wait status. A process
+// that outlives ten seconds is killed.
+std::pair<Clock::duration, int> SignalAndWait(pid_t pid, int signo)
+{
+    const auto sent = Clock::now();
+    ::kill(pid, signo);
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (Clock::now() - sent > std::chrono::seconds(10)) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return {Clock::now() - sent, status};
+}
+
 } // namespace
 
 // Locks: a second velk-host on a data directory another one works on is told so.
@@ -211,4 +270,80 @@ TEST_F(HostSafetyTest, PicturesLeaveTheRootAsItWas)
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_FALSE(Snapshot(m_dir.File("pictures")).empty());
     EXPECT_TRUE(Snapshot(Root()) == before);
+}
+
+// SIGTERM and SIGINT stop the taking of pictures within a second, in order: the status tells
+// the signal, the scratch copy of the data directory is gone, the pictures stop where they were.
+TEST_F(HostSafetyTest, ASignalEndsThePicturesInOrderWithinASecond)
+{
+    Conditions(200000);
+    for (int signo : {SIGTERM, SIGINT}) {
+        CTempDir tmp;
+        const std::string pictures = m_dir.File("pictures-" + std::to_string(signo));
+        const std::string errPath = m_dir.File("err");
+        std::vector<std::string> env = kNoScreen;
+        env.push_back("TMPDIR=" + tmp.Path());
+        const pid_t pid =
+            SpawnHost({"--root", Root(), "--day", m_dir.File("day"), "--screenshots", pictures},
+                      env, errPath);
+        ASSERT_GT(pid, 0);
+        // The folder of the pictures is made once the day is open and the replay starts.
+        const auto give_up = Clock::now() + std::chrono::seconds(60);
+        while (!VelkIsDirectory(pictures) && Clock::now() < give_up)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_TRUE(VelkIsDirectory(pictures));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const auto [took, status] = SignalAndWait(pid, signo);
+        EXPECT_LT(took, std::chrono::seconds(1)) << signo;
+        ASSERT_TRUE(WIFEXITED(status)) << signo;
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signo) << ReadFile(errPath);
+        EXPECT_NE(ReadFile(errPath).find("stopped"), std::string::npos) << ReadFile(errPath);
+        EXPECT_FALSE(VelkFileExists(pictures + "/keyboard-wizard.png"));
+        for (const auto& entry : std::filesystem::directory_iterator(tmp.Path()))
+            EXPECT_EQ(entry.path().filename().string().rfind("velk-host-scratch-", 0),
+                      std::string::npos)
+                << "the scratch root was left: " << entry.path();
+    }
+}
+
+// The desktop program stops on SIGTERM and SIGINT as when its window is closed: the status
+// tells the signal, and the data directory's lock is free again at once.
+TEST_F(HostSafetyTest, ASignalClosesTheDesktopProgramInOrder)
+{
+    Conditions(8);
+    for (int signo : {SIGTERM, SIGINT}) {
+        CTempDir home;
+        const std::string errPath = m_dir.File("desktop-err");
+        const std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen",
+                                              "DISPLAY=:velk-test",
+                                              "WAYLAND_DISPLAY",
+                                              "HOME=" + home.Path(),
+                                              "XDG_CONFIG_HOME=" + home.File("config"),
+                                              "XDG_STATE_HOME=" + home.File("state")};
+        const pid_t pid =
+            SpawnHost({"--silent", "--root", Root(), "--day", m_dir.File("day")}, env, errPath);
+        ASSERT_GT(pid, 0);
+        // The program is up once it has the data directory's lock file open (taking the lock
+        // here would send it to its read-only offer).
+        const auto give_up = Clock::now() + std::chrono::seconds(60);
+        bool up = false;
+        while (!up && Clock::now() < give_up) {
+            std::error_code ec;
+            for (const auto& fd :
+                 std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec))
+                up = up ||
+                     std::filesystem::read_symlink(fd.path(), ec).filename() == "velk-host.lock";
+            if (!up)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ASSERT_TRUE(up) << ReadFile(errPath);
+        // Let the window come up and open the day.
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        const auto [took, status] = SignalAndWait(pid, signo);
+        EXPECT_LT(took, std::chrono::seconds(1)) << signo;
+        ASSERT_TRUE(WIFEXITED(status)) << signo << " " << ReadFile(errPath);
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signo) << ReadFile(errPath);
+        CVelkFileLock after(Root() + "/SYS/velk-host.lock", CVelkFileLock::Mode::Try);
+        EXPECT_TRUE(after.Held());
+    }
 }

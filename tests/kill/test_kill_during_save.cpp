@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <random>
 #include <sched.h>
 #include <string>
@@ -29,6 +30,7 @@
 #include "platform/core/VelkFile.h"
 #include "tests/engine/CVelkAlertTestAccess.h"
 #include "tests/engine/EngineTestSupport.h"
+#include "tests/support/CUnprivilegedRun.h"
 
 // A process saving a file is killed at a random moment, again and again; after every kill each
 // file holds its old or its new content, byte for byte, and the next save leaves no temporary.
@@ -294,6 +296,80 @@ void KillDuringSaves(const CFileKind& kind, int kills, std::mt19937& random, CTa
     }
 }
 
+// The path for a folder that takes no new files while its files are writable: the saves write
+// into the files in place. Runs as the unprivileged user (root's writes would not be refused),
+// in a folder of state-0 files, with the states made beforehand. After every kill each file
+// holds an old or a new content, or else the copy kept in the state directory holds the
+// content it had before the interrupted write; the next save writes state 0 whole and leaves no
+// kept copy. Returns the number of faults, printed as found.
+int KillsDuringInPlaceSaves(const CFileKind& kind, CStates& states, const std::string& dir,
+                            int kills, unsigned seed)
+{
+    std::mt19937 random(seed);
+    int faults = 0;
+    auto fault = [&](const std::string& text) {
+        std::fprintf(stderr, "%s (in place): %s\n", kind.what, text.c_str());
+        ++faults;
+    };
+    const std::vector<std::string> names = NamesIn(dir);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 3; ++i)
+        kind.save(dir, (i + 1) % 2);
+    const auto oneSave = (std::chrono::steady_clock::now() - start) / 3;
+    const long window =
+        std::chrono::duration_cast<std::chrono::microseconds>(2 * oneSave).count() + 300;
+    int old = 0;
+    int fresh = 0;
+    int kept = 0;
+    for (int round = 0; round < kills && faults == 0; ++round) {
+        if (!kind.save(dir, 0) || ReadFiles(dir, kind.files) != states.At(0)) {
+            fault("the state-0 save before kill " + std::to_string(round) +
+                  " failed: " + VelkFileError());
+            break;
+        }
+        pid_t child = ::fork();
+        if (child < 0)
+            return faults + 1;
+        if (child == 0) {
+            for (int state = 1;; ++state)
+                kind.save(dir, state % 2);
+        }
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(std::uniform_int_distribution<long>(0, window)(random)));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        for (const auto& [name, bytes] : ReadFiles(dir, kind.files)) {
+            if (bytes == states.At(0).at(name)) {
+                ++old;
+                continue;
+            }
+            if (bytes == states.At(1).at(name)) {
+                ++fresh;
+                continue;
+            }
+            std::string copy;
+            VelkReadFile(VelkInPlaceCopyPath(VelkJoinPath(dir, name)), copy);
+            if (copy == states.At(0).at(name) || copy == states.At(1).at(name))
+                ++kept;
+            else
+                fault(name + " is neither old nor new after kill " + std::to_string(round) +
+                      " and the state directory keeps no old content (" +
+                      std::to_string(bytes.size()) + " bytes)");
+        }
+        if (NamesIn(dir) != names)
+            fault("the folder's names changed after kill " + std::to_string(round));
+    }
+    if (faults == 0 && (!kind.save(dir, 1) || ReadFiles(dir, kind.files) != states.At(1)))
+        fault("the save after the last kill did not write the new content");
+    for (const std::string& name : kind.files)
+        if (VelkFileExists(VelkInPlaceCopyPath(VelkJoinPath(dir, name))))
+            fault("a kept copy of " + name + " stayed after a whole save");
+    std::printf("%s, in place: %d kills; files old %d, new %d, torn with the old content kept %d\n",
+                kind.what, kills, old, fresh, kept);
+    std::fflush(stdout);
+    return faults;
+}
+
 class KillDuringSave : public ::testing::Test {
 protected:
     CQuoteStore m_store;
@@ -317,6 +393,69 @@ TEST_F(KillDuringSave, EveryFileIsOldOrNewAfterEachKillAndTheNextSaveLeavesNoTem
                 "a temporary %d)\n",
                 tally.kills, tally.old, tally.fresh, tally.cut, tally.leftovers);
     EXPECT_EQ(tally.kills, total);
+}
+
+TEST_F(KillDuringSave, InPlaceWritesLeaveOldOrNewContentOrTheOldContentKeptAfterEachKill)
+{
+    CTempDir state;
+    CTempDir root;
+    const char* oldState = std::getenv("XDG_STATE_HOME");
+    const std::optional<std::string> restore =
+        oldState ? std::optional<std::string>(oldState) : std::nullopt;
+    ::setenv("XDG_STATE_HOME", state.Path().c_str(), 1);
+    ASSERT_TRUE(GiveToUnprivileged(state.Path(), 0755));
+    ::chmod(root.Path().c_str(), 0755);
+
+    // The kinds that rewrite their files whole (an append never takes this path), and a day
+    // file of megabytes, which a kill can cut in the middle of its write.
+    std::vector<CFileKind> kinds = FileKinds();
+    kinds.push_back({"day file of megabytes",
+                     {"20240105.alt"},
+                     false,
+                     false,
+                     [](const std::string& dir, int state) {
+                         CAlertRecordList alerts(state == 0 ? 80000 : 160000);
+                         for (std::size_t i = 0; i < alerts.size(); ++i) {
+                             alerts[i].m_byMarket = static_cast<std::uint8_t>(1 + state);
+                             alerts[i].m_nTime = static_cast<std::int32_t>(i);
+                         }
+                         return CAlertDayFile::Save(CAlertDayFile::PathFor(dir, 20240105), alerts);
+                     }});
+    std::vector<std::unique_ptr<CStates>> states;
+    std::vector<std::string> dirs;
+    std::vector<const CFileKind*> rewriting;
+    for (const CFileKind& kind : kinds) {
+        if (kind.grows)
+            continue;
+        rewriting.push_back(&kind);
+        states.push_back(std::make_unique<CStates>(kind));
+        states.back()->At(1);
+        dirs.push_back(root.File(std::to_string(dirs.size())));
+        std::filesystem::create_directory(dirs.back());
+        for (const auto& [name, bytes] : states.back()->At(0)) {
+            ASSERT_TRUE(VelkReplaceFile(VelkJoinPath(dirs.back(), name), bytes));
+            ASSERT_TRUE(GiveToUnprivileged(VelkJoinPath(dirs.back(), name), 0644));
+        }
+        ASSERT_TRUE(GiveToUnprivileged(dirs.back(), 0555));
+    }
+    const int share = std::max(4, KillsFromEnvironment() / 2 / static_cast<int>(rewriting.size()));
+    const unsigned seed = std::random_device{}();
+    const std::optional<bool> clean = RunUnprivileged([&] {
+        int faults = 0;
+        for (std::size_t i = 0; i < rewriting.size(); ++i)
+            faults += KillsDuringInPlaceSaves(*rewriting[i], *states[i], dirs[i], share,
+                                              seed + static_cast<unsigned>(i));
+        return faults == 0;
+    });
+    for (const std::string& dir : dirs)
+        ::chmod(dir.c_str(), 0755);
+    if (restore)
+        ::setenv("XDG_STATE_HOME", restore->c_str(), 1);
+    else
+        ::unsetenv("XDG_STATE_HOME");
+    if (!clean)
+        GTEST_SKIP() << "no unprivileged user to run as";
+    EXPECT_TRUE(*clean) << "faults of the in-place writes, listed above (seed " << seed << ")";
 }
 
 // The folders of the kinds on a tmpfs of a few KB, filled up: every save that needs room fails,

@@ -380,8 +380,10 @@ protected:
     std::map<std::string, std::string> DirectoryBytes() const
     {
         std::map<std::string, std::string> files;
+        // The folder's lock file is no content: it stays from the first save on.
         for (const auto& entry : std::filesystem::directory_iterator(m_dir.Path()))
-            VelkReadFile(entry.path().string(), files[entry.path().filename().string()]);
+            if (entry.path().filename() != ".velk.lock")
+                VelkReadFile(entry.path().string(), files[entry.path().filename().string()]);
         return files;
     }
 
