@@ -22,6 +22,7 @@
 #include "engine/CVelkAlert.h"
 #include "host/core/CMonitorDryRun.h"
 #include "host/core/CTradingDay.h"
+#include "host/gui/CAlertListMuteHook.h"
 #include "host/gui/CDaySession.h"
 #include "host/gui/CDesktopMainWindow.h"
 #include "host/gui/CQuoteBoard.h"
@@ -305,6 +306,8 @@ void CMarketMonitorDialog::Install(CDesktopMainWindow& window)
             dialog.exec();
         });
     }
+    // The module's alert list window gets 今日静音 on its rows from the host's side.
+    new CAlertListMuteHook(&window, [&window] { return window.Engine(); });
     if (CQuoteBoard* board = window.Board())
         QObject::connect(board, &CQuoteBoard::MuteRequested, &window,
                          [&window](unsigned char market, const QByteArray& code) {

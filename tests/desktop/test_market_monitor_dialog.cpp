@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDialog>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QMenu>
@@ -15,6 +17,7 @@
 #include <QTest>
 #include <QTimer>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "engine/CMarketMonitor.h"
@@ -139,4 +142,117 @@ TEST_F(MarketMonitorDialogTest, BoardContextMenuMutesTheStockForTheDay)
               std::string::npos);
 }
 
+// An alert as the engine records it, for a stock at a time of day.
+void RecordAlert(CVelkAlert& engine, unsigned char market, const char* code, const char* nameUtf8,
+                 float price, long time)
+{
+    Ta_VELKPRICETABLE quote{};
+    quote.m_byMarket = market;
+    std::strncpy(quote.m_szCode, code, sizeof quote.m_szCode - 1);
+    const std::string name = VelkToGbk(VelkFromUtf8(nameUtf8));
+    std::strncpy(quote.m_szName, name.c_str(), sizeof quote.m_szName - 1);
+    quote.m_fPrice = price;
+    engine.AddAlertRecord(2, &quote, time);
+}
+
+// The module's alert list window and its list, found as the host finds them.
+QTableView* AlertList(QWidget* mainWindow)
+{
+    for (QDialog* window : mainWindow->findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
+        if (window->property("controlId").toInt() == 213)
+            for (QTableView* list : window->findChildren<QTableView*>())
+                if (list->property("controlId").toInt() == 1108)
+                    return list;
+    return nullptr;
+}
+
+// Right-clicks the list at pos; the menu that opens, if any, is answered by choosing the
+// action with the text (or closed when text is empty). Returns whether a menu opened and
+// whether that action was enabled.
+struct MenuSeen {
+    bool opened = false;
+    bool enabled = false;
+};
+MenuSeen RightClick(QTableView* list, const QPoint& pos, const QString& choose)
+{
+    auto seen = std::make_shared<MenuSeen>();
+    QTimer::singleShot(0, [seen, choose] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        seen->opened = true;
+        for (QAction* action : menu->actions())
+            if (action->text() == choose) {
+                seen->enabled = action->isEnabled();
+                if (action->isEnabled())
+                    action->trigger();
+            }
+        menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, list->viewport()->mapToGlobal(pos));
+    QApplication::sendEvent(list->viewport(), &event);
+    // A menu that did not open leaves the timer to run here.
+    QApplication::processEvents();
+    return *seen;
+}
+
 } // namespace
+
+TEST_F(MarketMonitorDialogTest, AlertListRowMutesItsStockForTheDayFromTheHostsSide)
+{
+    CVelkAlert& engine = *m_pWindow->Engine();
+    RecordAlert(engine, 1, "600000", "浦发银行", 11.0f, 34300);
+    RecordAlert(engine, 2, "000001", "平安银行", 13.2f, 34500);
+    RecordAlert(engine, 1, "600000", "浦发银行", 11.0f, 34600);
+    m_pWindow->Session().ShowAlertList();
+    QTest::qWait(50);
+    QTableView* list = AlertList(m_pWindow.get());
+    ASSERT_NE(list, nullptr) << "the module's alert list window";
+    ASSERT_EQ(list->model()->rowCount(), 3);
+    // Newest first: 平安银行 is the middle row.
+    const QModelIndex middle = list->model()->index(1, 0);
+    ASSERT_EQ(middle.data().toString(), VelkFromUtf8("平安银行"));
+
+    MenuSeen seen = RightClick(list, list->visualRect(middle).center(), VelkFromUtf8("今日静音"));
+    EXPECT_TRUE(seen.opened);
+    EXPECT_TRUE(seen.enabled);
+    EXPECT_EQ(list->selectionModel()->selectedRows().value(0).row(), 1)
+        << "the row clicked is the row chosen";
+    EXPECT_TRUE(engine.GetMarketMonitor().IsMutedToday(2, "000001"));
+    EXPECT_FALSE(engine.GetMarketMonitor().IsMutedToday(1, "600000"));
+    EXPECT_NE(ReadFile(Sys() + "/MarketMonitor.cfg").find("mute.2.000001=20240105\n"),
+              std::string::npos);
+    EXPECT_TRUE(m_boxes.m_boxes.empty());
+
+    // Muted already: the entry is there but cannot be chosen again.
+    seen = RightClick(list, list->visualRect(middle).center(), VelkFromUtf8("今日静音"));
+    EXPECT_TRUE(seen.opened);
+    EXPECT_FALSE(seen.enabled);
+
+    // Below the rows there is no alert to mute and no menu.
+    const QPoint below(5, list->viewport()->height() - 2);
+    ASSERT_FALSE(list->indexAt(below).isValid());
+    EXPECT_FALSE(RightClick(list, below, VelkFromUtf8("今日静音")).opened);
+
+    // The module's window is unchanged: no menu entry of its own, its buttons as they were.
+    EXPECT_EQ(list->contextMenuPolicy(), Qt::DefaultContextMenu);
+}
+
+TEST_F(MarketMonitorDialogTest, AlertListMuteThatCannotBeStoredIsToldAndHoldsForTheRun)
+{
+    CVelkAlert& engine = *m_pWindow->Engine();
+    RecordAlert(engine, 1, "600000", "浦发银行", 11.0f, 34300);
+    m_pWindow->Session().ShowAlertList();
+    QTest::qWait(50);
+    QTableView* list = AlertList(m_pWindow.get());
+    ASSERT_NE(list, nullptr);
+    // MarketMonitor.cfg cannot be replaced: a directory stands in its place.
+    std::filesystem::remove(Sys() + "/MarketMonitor.cfg");
+    std::filesystem::create_directory(Sys() + "/MarketMonitor.cfg");
+    const MenuSeen seen = RightClick(list, list->visualRect(list->model()->index(0, 0)).center(),
+                                     VelkFromUtf8("今日静音"));
+    EXPECT_TRUE(seen.opened && seen.enabled);
+    EXPECT_TRUE(engine.GetMarketMonitor().IsMutedToday(1, "600000"));
+    ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
+    EXPECT_NE(m_boxes.m_boxes[0].text.find("MarketMonitor.cfg"), std::string::npos);
+}
