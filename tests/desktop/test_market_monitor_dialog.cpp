@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -68,6 +69,17 @@ protected:
     {
         return parent->findChild<T*>(QString::fromLatin1(name));
     }
+    // A control of the alert setting page inside the dialog, by its id in the page's template.
+    template <typename T> static T* PageControl(QWidget* dialog, int controlId)
+    {
+        QWidget* page = dialog->findChild<QWidget*>(QStringLiteral("ratioPage"));
+        if (!page)
+            return nullptr;
+        for (T* control : page->findChildren<T*>())
+            if (control->property("controlId").toInt() == controlId)
+                return control;
+        return nullptr;
+    }
 
     CScopedWorkDir m_work;
     CScriptedMessageBox m_boxes;
@@ -79,10 +91,17 @@ protected:
 TEST_F(MarketMonitorDialogTest, DraftIsTriedOnTheOpenDayBeforeOKPutsItInForce)
 {
     CMarketMonitorDialog dialog(m_pWindow->Session(), m_pWindow.get());
-    // Filled from what is stored: the rise ratio on at 5, the fall ratio off, the cooldown.
-    EXPECT_TRUE(Child<QCheckBox>(&dialog, "ratioOn0")->isChecked());
-    EXPECT_DOUBLE_EQ(Child<QDoubleSpinBox>(&dialog, "ratio0")->value(), 5.0);
-    EXPECT_FALSE(Child<QCheckBox>(&dialog, "ratioOn1")->isChecked());
+    // Filled from what is stored, on the alert setting page's own controls: the rise ratio on
+    // at 5, the fall ratio off, the cooldown.
+    ASSERT_NE(PageControl<QCheckBox>(&dialog, 1095), nullptr) << "the page's rise ratio box";
+    EXPECT_TRUE(PageControl<QCheckBox>(&dialog, 1095)->isChecked());
+    EXPECT_EQ(PageControl<QLineEdit>(&dialog, 1101)->text(), QStringLiteral("5"));
+    EXPECT_TRUE(PageControl<QLineEdit>(&dialog, 1101)->isEnabled());
+    EXPECT_FALSE(PageControl<QCheckBox>(&dialog, 1096)->isChecked());
+    EXPECT_FALSE(PageControl<QLineEdit>(&dialog, 1102)->isEnabled());
+    // The six ratios and their boxes are shown, which the page's template hides.
+    for (int id = 1095; id <= 1106; ++id)
+        EXPECT_FALSE(PageControl<QWidget>(&dialog, id)->isHidden()) << id;
     EXPECT_EQ(Child<QComboBox>(&dialog, "repeat12")->currentIndex(), 2);
     EXPECT_FALSE(Child<QCheckBox>(&dialog, "enabled")->isChecked());
     EXPECT_TRUE(dialog.findChild<QLabel*>(QStringLiteral("dataAvailability"))
@@ -102,8 +121,11 @@ TEST_F(MarketMonitorDialogTest, DraftIsTriedOnTheOpenDayBeforeOKPutsItInForce)
     EXPECT_FALSE(m_pWindow->Engine()->GetMarketMonitor().RulesOn());
     EXPECT_EQ(ReadFile(Sys() + "/MarketMonitor.cfg"), "large_amount=90s\n");
 
-    Child<QCheckBox>(&dialog, "ratioOn1")->setChecked(true);
-    Child<QDoubleSpinBox>(&dialog, "ratio1")->setValue(3);
+    // The page's own enable rule: ticking the fall ratio opens its edit.
+    dialog.show();
+    QTest::mouseClick(PageControl<QCheckBox>(&dialog, 1096), Qt::LeftButton);
+    EXPECT_TRUE(PageControl<QLineEdit>(&dialog, 1102)->isEnabled());
+    PageControl<QLineEdit>(&dialog, 1102)->setText(QStringLiteral("3"));
     dialog.accept();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_TRUE(m_pWindow->Engine()->GetMarketMonitor().RulesOn());
@@ -140,6 +162,63 @@ TEST_F(MarketMonitorDialogTest, BoardContextMenuMutesTheStockForTheDay)
     EXPECT_TRUE(m_pWindow->Engine()->GetMarketMonitor().IsMutedToday(1, "600000"));
     EXPECT_NE(ReadFile(Sys() + "/MarketMonitor.cfg").find("mute.1.600000=20240105\n"),
               std::string::npos);
+}
+
+TEST_F(MarketMonitorDialogTest, ARatioThePageRefusesKeepsTheDialogOpenAndStoresNothing)
+{
+    CMarketMonitorDialog dialog(m_pWindow->Session(), m_pWindow.get());
+    dialog.show();
+    QLineEdit* rise = PageControl<QLineEdit>(&dialog, 1101);
+    ASSERT_NE(rise, nullptr);
+    const std::string alertBefore = ReadFile(Sys() + "/alert.cfg");
+    rise->setText(QStringLiteral("1500"));
+
+    // The dry run is not run on a value the page refuses.
+    QTest::mouseClick(Child<QPushButton>(&dialog, "dryRun"), Qt::LeftButton);
+    EXPECT_TRUE(dialog.DryRunReport().isEmpty()) << dialog.DryRunReport().toStdString();
+    ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes.m_boxes[0].text, "请输入一个介于 0 和 999 之间的数。");
+
+    dialog.accept();
+    EXPECT_EQ(dialog.result(), QDialog::Rejected) << "still open";
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(m_boxes.m_boxes.size(), 2u);
+    EXPECT_EQ(rise->selectedText(), QStringLiteral("1500")) << "the refused field is chosen";
+    EXPECT_TRUE(rise->hasFocus() || QApplication::focusWidget() == nullptr);
+    EXPECT_EQ(ReadFile(Sys() + "/alert.cfg"), alertBefore);
+    EXPECT_FALSE(ReadFile(Sys() + "/MarketMonitor.cfg").find("enabled=1") != std::string::npos);
+    EXPECT_FLOAT_EQ(m_pWindow->Engine()->GetAlertSetting().m_fRiseRatio, 5.0f);
+
+    // Corrected, the draft is tried and then stored through the engine's save.
+    rise->setText(QStringLiteral("8.5"));
+    QTest::mouseClick(Child<QPushButton>(&dialog, "dryRun"), Qt::LeftButton);
+    EXPECT_FALSE(dialog.DryRunReport().isEmpty());
+    dialog.accept();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_FLOAT_EQ(m_pWindow->Engine()->GetAlertSetting().m_fRiseRatio, 8.5f);
+    Ta_ALERTSETTING saved{};
+    const std::string alert = ReadFile(Sys() + "/alert.cfg");
+    ASSERT_GE(alert.size(), sizeof saved);
+    std::memcpy(&saved, alert.data(), sizeof saved);
+    EXPECT_FLOAT_EQ(saved.m_fRiseRatio, 8.5f);
+    EXPECT_FLOAT_EQ(saved.m_fFallRatio, -1.0f) << "a cleared box is stored as off";
+    EXPECT_FLOAT_EQ(saved.m_fVolumeRatio, 50.0f) << "the rest as stored";
+}
+
+TEST_F(MarketMonitorDialogTest, ARatioThatCannotBeSavedIsToldAndTheDialogStaysOpen)
+{
+    CMarketMonitorDialog dialog(m_pWindow->Session(), m_pWindow.get());
+    PageControl<QLineEdit>(&dialog, 1101)->setText(QStringLiteral("6"));
+    // alert.cfg cannot be replaced: a directory stands in its place.
+    std::filesystem::remove(Sys() + "/alert.cfg");
+    std::filesystem::create_directory(Sys() + "/alert.cfg");
+    dialog.accept();
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    ASSERT_FALSE(m_boxes.m_boxes.empty());
+    bool told = false;
+    for (const auto& box : m_boxes.m_boxes)
+        told = told || box.text.find("alert.cfg") != std::string::npos;
+    EXPECT_TRUE(told);
 }
 
 // An alert as the engine records it, for a stock at a time of day.
