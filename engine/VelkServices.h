@@ -106,6 +106,19 @@ public:
     virtual CSettingsResult TakeSettings(const CSettingsBinding& settings) = 0;
 };
 
+// The alert setting page inside a host's own window: the page's own controls, filled from the
+// record it was made on, with the page's own checks. The record itself is only read.
+class VELK_EXPORT IAlertSettingPane {
+public:
+    virtual ~IAlertSettingPane() = default;
+    // The page's widget (a QWidget in the Qt build) for the host's layout; the pane deletes it.
+    virtual void* Widget() = 0;
+    // Reads and checks the controls as the page does before it commits; false at the first
+    // refused value, which the page has told and put the focus on. Otherwise draft holds the
+    // record as the page would commit it.
+    virtual bool Draft(Ta_ALERTSETTING& draft) = 0;
+};
+
 // The windows of the module, as the user interface registers them when the module loads.
 class VELK_EXPORT IVelkWindowing {
 public:
@@ -127,6 +140,13 @@ public:
     {
         (void)setting;
         return VelkMsgBox::kIdCancel;
+    }
+    // The same page for a host's window, showing the six ratios with their check boxes; null in
+    // a build without the page.
+    virtual std::unique_ptr<IAlertSettingPane> CreateAlertSettingPane(const Ta_ALERTSETTING& stored)
+    {
+        (void)stored;
+        return nullptr;
     }
 };
 

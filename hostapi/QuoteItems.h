@@ -23,5 +23,7 @@ constexpr unsigned short kFiveDayVolumePerMinute = 415;
 constexpr unsigned short kCirculatingShares = 1120;
 constexpr unsigned short kCode = 1018;
 constexpr unsigned short kName = 1019;
+// The pinyin initials of the name where the source gives them (text); no data otherwise.
+constexpr unsigned short kPinyin = 1020;
 constexpr unsigned short kMagicNumber = 1994;
 } // namespace QuoteItem

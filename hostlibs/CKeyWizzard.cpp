@@ -7,7 +7,9 @@
 #include <cstring>
 #include <vector>
 
+#include "hostapi/KQBkApi.h"
 #include "hostapi/KQDialog.h"
+#include "hostapi/QuoteItems.h"
 #include "hostlibs/CPinyinIndex.h"
 #include "platform/qt/QtText.h"
 #include "ui_IDD_KEYWIZZARD_8057.h"
@@ -21,6 +23,24 @@ std::string FieldText(const char* field, std::size_t width)
 }
 
 constexpr int kPageStep = 10;
+
+// The initials the quote service holds for a candidate "code.ext" (a live source may send them
+// with its symbols), or empty.
+std::string GivenInitials(const std::string& candidate)
+{
+    const std::size_t dot = candidate.rfind('.');
+    if (dot == std::string::npos || dot == 0)
+        return {};
+    const unsigned char market = BK_byGetServiceIDByExName(candidate.substr(dot + 1));
+    if (market == 0)
+        return {};
+    static const std::vector<unsigned short> items = {QuoteItem::kPinyin};
+    std::vector<X1Format> values;
+    if (!BK_bGetItemDataByItemNo(market, candidate.substr(0, dot), items, values, false, nullptr) ||
+        values.empty() || values[0].GetKind() != X1Format::kText)
+        return {};
+    return CString(values[0]);
+}
 
 } // namespace
 
@@ -70,7 +90,7 @@ struct CKeyWizzard::Impl {
             for (std::uint32_t i = 0; i < count; ++i) {
                 const std::string code = FieldText(items[i].szCode, sizeof items[i].szCode);
                 const std::string name = FieldText(items[i].szName, sizeof items[i].szName);
-                index.Add(code.c_str(), name.c_str());
+                index.Add(code.c_str(), name.c_str(), GivenInitials(code).c_str());
                 sources.push_back({t, i});
             }
         }

@@ -270,15 +270,21 @@ void CPinyinIndex::Reserve(std::size_t count)
 
 void CPinyinIndex::Add(const char* code, const char* name)
 {
+    Add(code, name, nullptr);
+}
+
+void CPinyinIndex::Add(const char* code, const char* name, const char* givenInitials)
+{
     PutSlot(m_codes, code, kCodeWidth, true);
     PutSlot(m_names, name, kNameWidth, false);
     const std::string raw(m_names.data() + m_nCount * kNameWidth);
     const std::string initials = Initials(raw);
     PutSlot(m_initials, initials.c_str(), kNameWidth, false);
-    const std::string alternate = Initials(raw, true);
+    const std::string alternate =
+        givenInitials && *givenInitials ? std::string(givenInitials) : Initials(raw, true);
     if (alternate != initials) {
         m_altSlot.push_back(static_cast<std::uint32_t>(m_altInitials.size() / kNameWidth));
-        PutSlot(m_altInitials, alternate.c_str(), kNameWidth, false);
+        PutSlot(m_altInitials, alternate.c_str(), kNameWidth, true);
     } else {
         m_altSlot.push_back(kNoAlternate);
     }

@@ -19,6 +19,10 @@ public:
     void Reserve(std::size_t count);
     // Texts are GBK; longer ones are cut to the slot width less one byte.
     void Add(const char* code, const char* name);
+    // The same with the initials the quote service gives for the name (lower-case letters and
+    // digits): they match as well as the ones read from the name, in place of a polyphone's
+    // other reading. Empty or null: as Add(code, name).
+    void Add(const char* code, const char* name, const char* givenInitials);
     std::size_t Size() const { return m_nCount; }
 
     // Entries whose code begins with the typed text (case folded) come first, then entries whose

@@ -11,6 +11,7 @@
 #include "res/VelkStringTable.h"
 #include "ui/CAlertListDlg.h"
 #include "ui/CAlertSettingDlg.h"
+#include "ui/CAlertSettingPane.h"
 #include "ui/CAlertWindowHandle.h"
 #include "ui/CVelkPropertyPage.h"
 #include "ui/CVelkPropertySheet.h"
@@ -151,5 +152,18 @@ int CVelkWindowing::RunAlertSettingPage(Ta_ALERTSETTING* setting)
         return sheet.DoModal() == 1 ? VelkMsgBox::kIdOk : VelkMsgBox::kIdCancel;
     } catch (...) {
         return VelkMsgBox::kIdCancel;
+    }
+}
+
+std::unique_ptr<IAlertSettingPane>
+CVelkWindowing::CreateAlertSettingPane(const Ta_ALERTSETTING& stored)
+{
+    if (!HasAlertSettingPage())
+        return nullptr;
+    try {
+        const CResourceSwitch resources;
+        return CAlertSettingPane::Create(stored);
+    } catch (...) {
+        return nullptr;
     }
 }

@@ -21,6 +21,9 @@ public:
     // The page "CAlertSettingDlg" alone in a sheet, writing through setting on OK.
     bool HasAlertSettingPage() const override;
     int RunAlertSettingPage(Ta_ALERTSETTING* setting) override;
+    // The same page for a window of the host's, filled from stored.
+    std::unique_ptr<IAlertSettingPane>
+    CreateAlertSettingPane(const Ta_ALERTSETTING& stored) override;
 
 private:
     QPointer<QWidget> m_pLastRaised;

@@ -1,11 +1,13 @@
 #include "host/feed/CLiveSession.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 
 #include "engine/CVelkAlert.h"
 #include "host/feed/CFeedFieldRules.h"
+#include "hostapi/QuoteItems.h"
 #include "platform/core/VelkFile.h"
 
 namespace {
@@ -20,6 +22,20 @@ std::string Key(unsigned char market, const std::string& code)
     std::string key(1, static_cast<char>(market));
     key += code;
     return key;
+}
+
+// The initials as the keyboard wizard types them: letters and digits, lower case. Anything else
+// (a full reading, hanzi, blanks) is no set of initials and is not passed on.
+std::string PinyinInitials(const std::string& text)
+{
+    std::string initials;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x80 || !std::isalnum(byte))
+            return {};
+        initials += static_cast<char>(std::tolower(byte));
+    }
+    return initials;
 }
 
 double RoundTo(double value, int decimals)
@@ -137,6 +153,9 @@ void CLiveSession::StartDay(int tradeDate)
         fresh.limitUp = symbol.limitUp;
         fresh.decimals = symbol.decimals;
         fresh.decimalsGiven = symbol.decimalsGiven;
+        // The service reports the close the session takes for the new day, so that the rules
+        // on the change since the close see what the price checks see.
+        m_store.SetItem(fresh.market, fresh.code, X1Format::Price(129, prevClose));
         symbol = std::move(fresh);
     }
     m_nLastSignalMillis = m_nResumeSignalsAfter = m_nNewestMillis = -1;
@@ -219,6 +238,18 @@ CLiveSession::Problem CLiveSession::AddSymbol(const CFeedMessage& message, std::
     m_store.SetItem(message.market, message.code, X1Format::Price(129, message.prevClose));
     m_store.SetItem(message.market, message.code, X1Format::Price(132, limitUp));
     m_store.SetItem(message.market, message.code, X1Format::Price(133, limitDown));
+    // The optional data as a day folder's symbols.csv gives it: only what the source sends, so
+    // a correction without it keeps what the service knew, and an item never sent reads as no
+    // data (the rules that need it stay silent for the stock).
+    if (message.fiveDayVolumePerMinute > 0)
+        m_store.SetItem(
+            message.market, message.code,
+            X1Format::Volume(QuoteItem::kFiveDayVolumePerMinute, message.fiveDayVolumePerMinute));
+    if (message.circulatingShares > 0)
+        m_store.SetItem(message.market, message.code,
+                        X1Format::Volume(QuoteItem::kCirculatingShares, message.circulatingShares));
+    if (const std::string initials = PinyinInitials(message.pinyin); !initials.empty())
+        m_store.SetItem(message.market, message.code, X1Format::Text(QuoteItem::kPinyin, initials));
     return Problem::None;
 }
 

@@ -22,6 +22,7 @@
 #include "engine/CVelkAlert.h"
 #include "host/core/CMonitorDryRun.h"
 #include "host/core/CTradingDay.h"
+#include "host/gui/CAlertListMuteHook.h"
 #include "host/gui/CDaySession.h"
 #include "host/gui/CDesktopMainWindow.h"
 #include "host/gui/CQuoteBoard.h"
@@ -35,25 +36,6 @@ constexpr const char* kReasonLabels[CMarketMonitorSettings::kReasonCount] = {
     "达到上限价",   "达到下限价",   "达到涨停价", "达到跌停价",   "涨停板打开",
     "跌停板打开",   "今日最高价",   "今日最低价", "达到涨幅比率", "达到跌幅比率",
     "单比涨跌报警", "量比达到限制", "大金额成交", "大笔成交"};
-
-// The six thresholds: label, unit and range.
-struct RatioField {
-    const char* label;
-    const char* suffix;
-    double maximum;
-    int decimals;
-};
-constexpr RatioField kRatioFields[6] = {
-    {"涨幅比率", " %", 100, 2},      {"跌幅比率", " %", 100, 2},
-    {"量比", " 倍", 10000, 2},       {"单比涨跌", " %", 100, 2},
-    {"大金额成交", " 万元", 1e7, 1}, {"大笔成交占流通股", " %", 100, 4}};
-
-float& RatioOf(Ta_ALERTSETTING& setting, int i)
-{
-    float* fields[6] = {&setting.m_fRiseRatio,   &setting.m_fFallRatio,   &setting.m_fVolumeRatio,
-                        &setting.m_fSingleRatio, &setting.m_fLargeAmount, &setting.m_fLargeVolume};
-    return *fields[i];
-}
 
 void Warn(const QString& text)
 {
@@ -74,19 +56,19 @@ CMarketMonitorDialog::CMarketMonitorDialog(CDaySession& session, QWidget* parent
     m_pEnabled->setObjectName(QStringLiteral("enabled"));
     layout->addWidget(m_pEnabled);
 
+    // The thresholds are the alert setting page's own controls, filled from the stored record.
     auto* ratios = new QGroupBox(VelkFromUtf8("报警比率（alert.cfg）"), this);
-    auto* ratioGrid = new QGridLayout(ratios);
-    for (int i = 0; i < 6; ++i) {
-        m_ratioOn[i] = new QCheckBox(VelkFromUtf8(kRatioFields[i].label), ratios);
-        m_ratioOn[i]->setObjectName(QStringLiteral("ratioOn%1").arg(i));
-        m_ratio[i] = new QDoubleSpinBox(ratios);
-        m_ratio[i]->setObjectName(QStringLiteral("ratio%1").arg(i));
-        m_ratio[i]->setRange(0, kRatioFields[i].maximum);
-        m_ratio[i]->setDecimals(kRatioFields[i].decimals);
-        m_ratio[i]->setSuffix(VelkFromUtf8(kRatioFields[i].suffix));
-        connect(m_ratioOn[i], &QCheckBox::toggled, m_ratio[i], &QWidget::setEnabled);
-        ratioGrid->addWidget(m_ratioOn[i], i / 2, (i % 2) * 2);
-        ratioGrid->addWidget(m_ratio[i], i / 2, (i % 2) * 2 + 1);
+    auto* ratioLayout = new QVBoxLayout(ratios);
+    m_stored = StoredRatios();
+    if (IVelkWindowing* windowing = m_session.Services().pWindowing)
+        m_pRatioPane = windowing->CreateAlertSettingPane(m_stored);
+    if (m_pRatioPane) {
+        auto* page = static_cast<QWidget*>(m_pRatioPane->Widget());
+        page->setObjectName(QStringLiteral("ratioPage"));
+        ratioLayout->addWidget(page);
+    } else {
+        ratioLayout->addWidget(new QLabel(
+            VelkFromUtf8("本程序未带报警比率设置页：比率保持 alert.cfg 中的值。"), ratios));
     }
     layout->addWidget(ratios);
 
@@ -150,22 +132,13 @@ CMarketMonitorDialog::CMarketMonitorDialog(CDaySession& session, QWidget* parent
 
 void CMarketMonitorDialog::Fill()
 {
-    // The thresholds as the engine holds them (read from alert.cfg at its start), else the file's.
     if (CVelkAlert* engine = m_session.Engine()) {
-        m_stored = engine->GetAlertSetting();
         m_settings = engine->GetMarketMonitor().Settings();
     } else {
         std::string error;
         m_settings.Load(m_session.SysDir(), error);
-        m_stored = Ta_ALERTSETTING{1, 1, 1, 1, 1, -1.0f, -1.0f, 50.0f, 2.0f, 100.0f, 0.1f};
     }
     m_pEnabled->setChecked(m_settings.enabled);
-    for (int i = 0; i < 6; ++i) {
-        const float value = RatioOf(m_stored, i);
-        m_ratioOn[i]->setChecked(value >= 0);
-        m_ratio[i]->setValue(value >= 0 ? value : 0);
-        m_ratio[i]->setEnabled(value >= 0);
-    }
     for (int reason = 0; reason < CMarketMonitorSettings::kReasonCount; ++reason) {
         const CMarketMonitorSettings::ReasonRule& rule = m_settings.rules[reason];
         m_repeat[reason]->setCurrentIndex(static_cast<int>(rule.repeat));
@@ -204,13 +177,22 @@ void CMarketMonitorDialog::Fill()
                          .arg(shares));
 }
 
-Ta_ALERTSETTING CMarketMonitorDialog::DraftRatios() const
+Ta_ALERTSETTING CMarketMonitorDialog::StoredRatios() const
 {
-    Ta_ALERTSETTING setting = m_stored;
-    for (int i = 0; i < 6; ++i)
-        RatioOf(setting, i) =
-            m_ratioOn[i]->isChecked() ? static_cast<float>(m_ratio[i]->value()) : -1.0f;
-    return setting;
+    // The thresholds as the engine holds them (read from alert.cfg at its start); without a day
+    // the defaults the engine would start with.
+    if (CVelkAlert* engine = m_session.Engine())
+        return engine->GetAlertSetting();
+    return Ta_ALERTSETTING{1, 1, 1, 1, 1, -1.0f, -1.0f, 50.0f, 2.0f, 100.0f, 0.1f};
+}
+
+bool CMarketMonitorDialog::DraftRatios(Ta_ALERTSETTING& draft) const
+{
+    if (!m_pRatioPane) {
+        draft = m_stored;
+        return true;
+    }
+    return m_pRatioPane->Draft(draft);
 }
 
 CMarketMonitorSettings CMarketMonitorDialog::DraftSettings() const
@@ -235,8 +217,12 @@ void CMarketMonitorDialog::RunDryRun()
     const CTradingDay* day = m_session.Day();
     if (!day)
         return;
+    // A value the page refuses is told there and has the focus; nothing is run with it.
+    Ta_ALERTSETTING ratios{};
+    if (!DraftRatios(ratios))
+        return;
     const CMonitorDryRun::Result result =
-        CMonitorDryRun::Run(*day, m_session.SysDir(), DraftRatios(), DraftSettings());
+        CMonitorDryRun::Run(*day, m_session.SysDir(), ratios, DraftSettings());
     if (!result.ok) {
         m_pReport->setPlainText(VelkFromUtf8("试运行失败：") +
                                 QString::fromStdString(result.error));
@@ -266,6 +252,10 @@ QString CMarketMonitorDialog::DryRunReport() const
 
 bool CMarketMonitorDialog::Save()
 {
+    // The page checks its values first: a refused one keeps the dialog open on its field.
+    Ta_ALERTSETTING draft{};
+    if (!DraftRatios(draft))
+        return false;
     CVelkAlert* engine = m_session.Engine();
     CMarketMonitorSettings settings = DraftSettings();
     // The mutes stay the engine's: one made while the dialog was open is kept.
@@ -280,7 +270,7 @@ bool CMarketMonitorDialog::Save()
     engine->GetMarketMonitor().ApplySettings(settings);
     Ta_ALERTSETTING* ratios = nullptr;
     engine->GetRatioSetting(&ratios);
-    *ratios = DraftRatios();
+    *ratios = draft;
     if (!engine->SaveAlertCondition()) {
         Warn(VelkFromUtf8("无法保存报警比率 alert.cfg。"));
         return false;
@@ -305,6 +295,8 @@ void CMarketMonitorDialog::Install(CDesktopMainWindow& window)
             dialog.exec();
         });
     }
+    // The module's alert list window gets 今日静音 on its rows from the host's side.
+    new CAlertListMuteHook(&window, [&window] { return window.Engine(); });
     if (CQuoteBoard* board = window.Board())
         QObject::connect(board, &CQuoteBoard::MuteRequested, &window,
                          [&window](unsigned char market, const QByteArray& code) {

@@ -2,9 +2,11 @@
 
 #include <QDialog>
 #include <array>
+#include <memory>
 
 #include "engine/CMarketMonitorSettings.h"
 #include "engine/VelkRecords.h"
+#include "engine/VelkServices.h"
 
 class CDaySession;
 class CDesktopMainWindow;
@@ -25,12 +27,15 @@ class CMarketMonitorDialog final : public QDialog {
 public:
     explicit CMarketMonitorDialog(CDaySession& session, QWidget* parent = nullptr);
 
-    Ta_ALERTSETTING DraftRatios() const;
+    // The thresholds as the alert setting page holds them; false (told, the field focused) when
+    // the page refuses a value.
+    bool DraftRatios(Ta_ALERTSETTING& draft) const;
     CMarketMonitorSettings DraftSettings() const;
     // The dry run on the open day; its report is shown below the controls.
     void RunDryRun();
     QString DryRunReport() const;
-    // Saves and applies; false (with a message) when a file could not be written.
+    // Saves and applies; false (with a message) when the page refused a value or a file could
+    // not be written.
     bool Save();
 
     // The menu entry 盘中异动设置 and the board's 今日静音 of a main window.
@@ -40,13 +45,14 @@ public:
 
 private:
     void Fill();
+    Ta_ALERTSETTING StoredRatios() const;
 
     CDaySession& m_session;
     Ta_ALERTSETTING m_stored{};
     CMarketMonitorSettings m_settings;
     QCheckBox* m_pEnabled = nullptr;
-    std::array<QCheckBox*, 6> m_ratioOn{};
-    std::array<QDoubleSpinBox*, 6> m_ratio{};
+    // The alert setting page's own controls; null in a build without the page.
+    std::unique_ptr<IAlertSettingPane> m_pRatioPane;
     std::array<QComboBox*, CMarketMonitorSettings::kReasonCount> m_repeat{};
     std::array<QSpinBox*, CMarketMonitorSettings::kReasonCount> m_cooldown{};
     QDoubleSpinBox* m_pHighStep = nullptr;

@@ -130,3 +130,27 @@ for case in demo market; do
   fi
   kill "$nats_pid"; wait "$nats_pid" || true
 done
+
+# The market monitor follows the feed as it follows the replay: the demo day with the monitor on
+# (the same MarketMonitor.cfg) and thresholds low enough for every rule, the rules that need the
+# symbol lines' volume per minute and circulating shares among them.
+day=$source_dir/data/demo-day
+mroot=$work/monitor-root
+mkdir -p "$mroot"
+cp -r "$source_dir/data/demo-root/SYS" "$mroot/"
+python3 - "$mroot/SYS/alert.cfg" <<'PY'
+import struct, sys
+path = sys.argv[1]
+data = bytearray(open(path, "rb").read())
+data[20:44] = struct.pack("<6f", 3.0, 1.0, 1.5, 0.5, 100.0, 0.002)
+open(path, "wb").write(bytes(data))
+PY
+"$host" monitor --root "$mroot" on >/dev/null
+replay "$day" "$mroot"
+for reason in 量比达到限制 大笔成交 涨停板打开; do
+  grep -q "$reason" "$work/replay.txt" || fail "the replay with the monitor on raised no $reason"
+done
+cp -r "$mroot" "$work/monitor-stdin"
+"$feed" --stdout --speed max "$day" |
+  "$host" --headless --silent --feed - --root "$work/monitor-stdin" >"$work/monitor-stdin.txt"
+compare monitor-stdin

@@ -2,9 +2,11 @@
 #include <QCheckBox>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
@@ -242,4 +244,48 @@ TEST_F(AlertSettingTest, ARefusedValueKeepsTheHostsSheetOpenOnItsFieldAndReaches
     ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
     EXPECT_EQ(m_boxes.m_boxes[0].text, "请输入一个介于 0 和 9999 之间的数。");
     EXPECT_FLOAT_EQ(float{stored.m_fVolumeRatio}, 30.0f);
+}
+
+TEST_F(AlertSettingTest, APaneForAHostsWindowDraftsTheStoredRecordUnchangedUntilEdited)
+{
+    // Every field differs from the defaults, the hidden sound and pop-up switches included.
+    const Ta_ALERTSETTING stored{0, 1, 0, 1, 0, 3.5f, -1.0f, 12.0f, -1.0f, 250.0f, 0.02f};
+    CVelkWindowing windowing;
+    std::unique_ptr<IAlertSettingPane> pane = windowing.CreateAlertSettingPane(stored);
+    ASSERT_NE(pane, nullptr);
+    auto* page = static_cast<CAlertSettingDlg*>(static_cast<QWidget*>(pane->Widget()));
+    ASSERT_NE(page, nullptr);
+    for (const Ratio& ratio : kRatios) {
+        EXPECT_FALSE(Check(*page, ratio.check)->isHidden()) << ratio.check;
+        EXPECT_FALSE(Edit(*page, ratio.edit)->isHidden()) << ratio.edit;
+        EXPECT_EQ(Edit(*page, ratio.edit)->isEnabled(), Check(*page, ratio.check)->isChecked())
+            << ratio.edit;
+    }
+    EXPECT_TRUE(Check(*page, 1112)->isHidden()) << "the sound and pop-up switches stay hidden";
+
+    Ta_ALERTSETTING draft{};
+    ASSERT_TRUE(pane->Draft(draft));
+    EXPECT_EQ(std::memcmp(&draft, &stored, sizeof draft), 0) << "unchanged, it drafts the record";
+
+    // An edit through the page's own controls and rule; the record itself is only read.
+    QTest::mouseClick(Check(*page, 1096), Qt::LeftButton);
+    Edit(*page, 1102)->setText(QStringLiteral("2.5"));
+    QTest::mouseClick(Check(*page, 1095), Qt::LeftButton);
+    ASSERT_TRUE(pane->Draft(draft));
+    EXPECT_FLOAT_EQ(float{draft.m_fFallRatio}, 2.5f);
+    EXPECT_FLOAT_EQ(float{draft.m_fRiseRatio}, -1.0f);
+    EXPECT_FLOAT_EQ(float{stored.m_fRiseRatio}, 3.5f);
+
+    // A refused value drafts nothing and is told.
+    Edit(*page, 1105)->setText(QStringLiteral("abc"));
+    draft = stored;
+    EXPECT_FALSE(pane->Draft(draft));
+    EXPECT_EQ(m_boxes.m_boxes.size(), 1u);
+
+    // The pane deletes its page, also when the host's window holds it.
+    QWidget host;
+    page->setParent(&host);
+    QPointer<QWidget> watched(page);
+    pane.reset();
+    EXPECT_TRUE(watched.isNull());
 }

@@ -9,7 +9,10 @@
 #include <vector>
 
 #include "hostapi/KQDialog.h"
+#include "hostapi/QuoteItems.h"
 #include "hostlibs/CPinyinIndex.h"
+#include "hostlibs/CQuoteStore.h"
+#include "hostlibs/MarketKeyTable.h"
 #include "platform/core/TextCodec.h"
 #include "tests/support/GbkText.h"
 
@@ -299,4 +302,42 @@ TEST_F(KeyWizzardTest, ATableWhoseArrayIsGoneOrOvercountedPicksNothingAndShowsNo
     KQ_FreeKeyItems(gone.Get()->pItems);
     QTest::keyClick(second.Input(), Qt::Key_Return);
     EXPECT_TRUE(second.m_picks.empty());
+}
+
+TEST(PinyinIndex, InitialsTheQuoteServiceGivesMatchBesideTheNamesOwn)
+{
+    // A hanzi of unknown reading: only the initials a source gives reach the stock.
+    const std::string name = Gbk("平亍安");
+    CPinyinIndex index;
+    index.Add("1.X", name.c_str(), "PCA");
+    index.Add("2.X", Gbk("平安银行").c_str(), "");
+    EXPECT_EQ(Match(index, "pca"), (std::vector<std::uint32_t>{0}));
+    EXPECT_EQ(Match(index, "p"), (std::vector<std::uint32_t>{0, 1})) << "the name's own still";
+    EXPECT_EQ(Match(index, "payh"), (std::vector<std::uint32_t>{1})) << "no initials given";
+}
+
+TEST(PinyinIndex, TheWizardOverEveryMarketFindsAStockByTheInitialsOfItsSymbol)
+{
+    CQuoteStore store;
+    CScopedHostBackend backend(store);
+    store.AddMarket(1, "SH", 1);
+    store.AddSymbol(1, "600999", Gbk("平亍安"));
+    store.SetItem(1, "600999", X1Format::Text(QuoteItem::kPinyin, "pca"));
+    store.AddSymbol(1, "600000", Gbk("浦发银行"));
+    TaKeyRegisterTable table{};
+    VelkFillMarketKeyTable(table, 0, 1);
+    {
+        CRecordingWizard wizard(nullptr);
+        wizard.Create(nullptr);
+        wizard.AddKeyTableReg(&table);
+        wizard.show();
+        QTest::keyClicks(wizard.Input(), QStringLiteral("pca"));
+        const QStringList rows = wizard.Shown();
+        ASSERT_EQ(rows.size(), 1);
+        EXPECT_TRUE(rows[0].startsWith(QStringLiteral("600999.SH")));
+        wizard.Input()->clear();
+        QTest::keyClicks(wizard.Input(), QStringLiteral("pfyh"));
+        EXPECT_EQ(wizard.Shown().size(), 1) << "names without given initials as before";
+    }
+    KQ_FreeKeyItems(table.pItems);
 }
