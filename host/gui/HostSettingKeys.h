@@ -43,5 +43,11 @@ inline const CHostSettingKey<QByteArray> kWindowState{"window/state", {}};
 inline const CHostSettingKey<QString> kLastDay{"replay/lastDay", {}};
 inline const CHostSettingKey<int> kSpeed{"replay/speed", 1};
 inline const CHostSettingKey<bool> kSound{"alerts/sound", true};
+// Closing the window leaves the program in the tray, where a tray is.
+inline const CHostSettingKey<bool> kCloseToTray{"desktop/closeToTray", false};
+// The window starts in the tray (minimised where there is none).
+inline const CHostSettingKey<bool> kStartMinimised{"desktop/startMinimised", false};
+// An autostart entry of the session starts the program at login.
+inline const CHostSettingKey<bool> kStartAtLogin{"desktop/startAtLogin", false};
 
 } // namespace HostSettings
