@@ -81,6 +81,12 @@ TEST(DesktopAlerts, NotificationsOpenTheChartMuteTheStockAndPause)
     ASSERT_NE(limitUp, std::string::npos) << log;
     EXPECT_NE(log.find("价格 10.60"), std::string::npos);
     EXPECT_NE(log.find("涨跌 +10.00%", limitUp), std::string::npos) << log;
+    // A call runs to the next one (its body holds a line break).
+    const std::string limitUpCall = log.substr(limitUp, log.find(" Notify ", limitUp) - limitUp);
+    EXPECT_NE(limitUpCall.find("\"urgency\": 2"), std::string::npos) << limitUpCall;
+    const std::size_t upper = log.find("\"浦发银行 600000 达到上限价\"");
+    EXPECT_NE(log.substr(upper, log.find(" Notify ", upper) - upper).find("\"urgency\": 1"),
+              std::string::npos);
     EXPECT_NE(log.find("\"分析\""), std::string::npos);
     EXPECT_NE(log.find("\"今日静音\""), std::string::npos);
 
