@@ -25,10 +25,11 @@ CAlertNotifications::~CAlertNotifications()
 
 void CAlertNotifications::OnAlertRecorded(const Ta_ALERTRECORD& record)
 {
-    Q_EMIT AlertHeard();
+    // What a seek raises again on its way to the moment is no news to the trader.
     const CReplayController* controller = m_session.Controller();
     if (controller && controller->GetState() == CReplayController::State::Seeking)
         return;
+    Q_EMIT AlertHeard();
     CAlertEvent event;
     event.record = record;
     event.reasonCode = CAlertEvent::ReasonCodeOf(VelkFieldText(record.m_szReason));

@@ -37,7 +37,8 @@ public:
     void Flush() { Send(kMaxWaiting); }
 
 Q_SIGNALS:
-    // Once for every alert the session records, notified or not.
+    // Once for every new alert the session records (not those a seek raises again), whether
+    // the notifier shows it or not.
     void AlertHeard();
 
 private:

@@ -350,6 +350,13 @@ TEST_F(AlertHubTest, TrayCountsTheAlertsNotSeenUntilTheWindowIsShown)
     PlayToEnd(window.Session());
     EXPECT_EQ(hub.Tray().Unseen(), 2);
     EXPECT_NE(hub.Tray().ToolTip().indexOf(QStringLiteral("2 条报警未查看")), -1);
+    // A seek raises the day's alerts again on its way: nothing new to count.
+    window.Session().SeekTo(9 * 3600 + 35 * 60);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window.Controller()->GetState() != CReplayController::State::Seeking; },
+        10000));
+    EXPECT_EQ(window.Session().AlertsSoFar(), 2);
+    EXPECT_EQ(hub.Tray().Unseen(), 2);
     hub.ShowWindow();
     EXPECT_EQ(hub.Tray().Unseen(), 0);
     EXPECT_TRUE(window.isVisible());
