@@ -37,6 +37,7 @@
 #include <optional>
 
 #include "host/gui/CConsoleHostPrompt.h"
+#include "host/gui/CDesktopAlertHub.h"
 #include "host/gui/CDesktopAlertOutputs.h"
 #include "host/gui/CDesktopMainWindow.h"
 #include "host/gui/CDesktopRoot.h"
@@ -495,12 +496,11 @@ int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
                                  std::fprintf(stderr, "velk-host: %s\n",
                                               text.toStdString().c_str());
                              });
-            if (CAlertHistory* history = outputs->History()) {
-                const QDate today = QDate::currentDate();
-                history->DeleteOlderThan(COutputSettings::RetentionDays(*settings),
-                                         today.year() * 10000 + today.month() * 100 + today.day());
-            }
         }
+        // Notifications, the tray and the history window; pictures show none of them.
+        std::unique_ptr<CDesktopAlertHub> hub;
+        if (!screenshots)
+            hub = std::make_unique<CDesktopAlertHub>(window, outputs.get(), settings.get());
         if (day) {
             window.OpenLoadedDay(std::move(day), QString::fromStdString(dayFolder));
         } else {
@@ -525,7 +525,7 @@ int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
                     "%s\n",
                     QDir(QString::fromStdString(pictures)).filePath(name).toStdString().c_str());
         } else {
-            window.show();
+            hub->ShowWindowAtStart();
             status = QApplication::exec();
             if (signals.Requested())
                 status = signals.ExitStatus();

@@ -9,8 +9,8 @@
 #include "host/outputs/CSecretStore.h"
 
 CDesktopAlertOutputs::CDesktopAlertOutputs(CDaySession& session, const std::string& historyPath,
-                                           QSettings* settings, QObject* parent)
-    : QObject(parent), m_session(session),
+                                           QSettings* settings, QObject* parent, Today today)
+    : QObject(parent), m_session(session), m_pSettings(settings),
       m_pFanOut(std::make_unique<CAlertFanOut>(CAlertFanOut::Context{}))
 {
     if (!historyPath.empty()) {
@@ -22,6 +22,10 @@ CDesktopAlertOutputs::CDesktopAlertOutputs(CDaySession& session, const std::stri
                 Q_EMIT Problem(tr("报警历史无法打开: %1").arg(QString::fromStdString(error)));
             });
         }
+    }
+    if (settings && m_history.IsOpen()) {
+        const QDate date = today ? today() : QDate::currentDate();
+        ApplyRetention(date.year() * 10000 + date.month() * 100 + date.day());
     }
     if (settings) {
         const CSecretStore secrets(CSecretStore::DefaultFile());
@@ -45,11 +49,33 @@ CDesktopAlertOutputs::~CDesktopAlertOutputs()
     EndFrame();
 }
 
+bool CDesktopAlertOutputs::IsLive() const
+{
+    if (m_isLive)
+        return m_isLive();
+    return m_session.IsLive();
+}
+
+int CDesktopAlertOutputs::ApplyRetention(int todayYmd)
+{
+    if (!m_pSettings || !m_history.IsOpen())
+        return 0;
+    const int deleted =
+        m_history.DeleteOlderThan(COutputSettings::RetentionDays(*m_pSettings), todayYmd);
+    if (deleted < 0) {
+        const QString error = QString::fromStdString(m_history.Error());
+        // Told once the window listens.
+        QTimer::singleShot(
+            0, this, [this, error] { Q_EMIT Problem(tr("旧的报警历史无法删除: %1").arg(error)); });
+    }
+    return deleted;
+}
+
 void CDesktopAlertOutputs::OnDayOpened()
 {
     EndFrame();
     const CTradingDay* day = m_session.Day();
-    const bool live = m_session.IsLive();
+    const bool live = IsLive();
     m_pFanOut->SetContext(CAlertFanOut::Context{live, day ? day->TradeDate() : 0});
     if (m_history.IsOpen() && !m_history.BeginRun(live, m_session.DayFolder().toStdString()))
         Q_EMIT Problem(QString::fromStdString(m_history.Error()));

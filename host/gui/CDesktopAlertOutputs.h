@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QDate>
 #include <QObject>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -19,13 +21,24 @@ class QSettings;
 class CDesktopAlertOutputs final : public QObject, private IVelkAlertObserver {
     Q_OBJECT
 public:
-    // historyPath empty: no history. settings may be null (no outputs).
+    using Today = std::function<QDate()>;
+
+    // historyPath empty: no history. settings may be null (no outputs). The history's alerts
+    // older than the settings' retention are deleted at once, counted back from today.
     CDesktopAlertOutputs(CDaySession& session, const std::string& historyPath, QSettings* settings,
-                         QObject* parent = nullptr);
+                         QObject* parent = nullptr, Today today = {});
     ~CDesktopAlertOutputs() override;
 
     CAlertHistory* History() { return m_history.IsOpen() ? &m_history : nullptr; }
     const CAlertFanOut& FanOut() const { return *m_pFanOut; }
+
+    // Whether the session's quotes are live rather than a replayed day; by default, what the
+    // session says (a followed feed). Asked whenever a day opens.
+    void SetLiveSource(std::function<bool()> isLive) { m_isLive = std::move(isLive); }
+    bool IsLive() const;
+    // Deletes the history's alerts older than the settings' retention; the alerts deleted, or -1
+    // (told through Problem).
+    int ApplyRetention(int todayYmd);
 
 Q_SIGNALS:
     void Problem(const QString& text);
@@ -38,6 +51,8 @@ private:
     void EndFrame();
 
     CDaySession& m_session;
+    QSettings* m_pSettings;
+    std::function<bool()> m_isLive;
     CAlertHistory m_history;
     std::unique_ptr<CAlertFanOut> m_pFanOut;
     QTimer m_frame;

@@ -51,5 +51,11 @@ inline const CHostSettingKey<int> kBoardSortColumn{"board/sortColumn", 0};
 inline const CHostSettingKey<int> kBoardSortOrder{"board/sortOrder", 0};
 inline const CHostSettingKey<QString> kBoardFilter{"board/filter", {}};
 inline const CHostSettingKey<QString> kBoardGroup{"board/group", {}};
+// Closing the window leaves the program in the tray, where a tray is.
+inline const CHostSettingKey<bool> kCloseToTray{"desktop/closeToTray", false};
+// The window starts in the tray (minimised where there is none).
+inline const CHostSettingKey<bool> kStartMinimised{"desktop/startMinimised", false};
+// An autostart entry of the session starts the program at login.
+inline const CHostSettingKey<bool> kStartAtLogin{"desktop/startAtLogin", false};
 
 } // namespace HostSettings

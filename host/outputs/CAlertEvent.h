@@ -21,6 +21,9 @@ struct CAlertEvent {
     // The history's run the alert belongs to (0 without a history); its delivery attempts are
     // kept under it even when they come after a new run has begun.
     long long historyRun = 0;
+    // The stock's previous close where the host knows it (0: unknown), for the change shown
+    // with the price.
+    float prevClose = 0;
 
     // The reason code whose text is reasonGbk, -1 when none has it.
     static int ReasonCodeOf(const std::string& reasonGbk);

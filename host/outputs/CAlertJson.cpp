@@ -37,8 +37,16 @@ std::string CAlertJson::Details(const CAlertEvent& event)
 {
     char volume[64];
     std::snprintf(volume, sizeof volume, "%.0f", static_cast<double>(event.record.m_fVolume));
-    return "价格 " + VelkPriceText(event.record.m_fPrice) + "  成交量 " + volume + "\n时间 " +
-           event.DateText() + ' ' + event.TimeText();
+    std::string change;
+    if (event.prevClose > 0) {
+        char percent[64];
+        std::snprintf(percent, sizeof percent, "  涨跌 %+.2f%%",
+                      (static_cast<double>(event.record.m_fPrice) - event.prevClose) /
+                          event.prevClose * 100.0);
+        change = percent;
+    }
+    return "价格 " + VelkPriceText(event.record.m_fPrice) + change + "  成交量 " + volume +
+           "\n时间 " + event.DateText() + ' ' + event.TimeText();
 }
 
 std::string CAlertJson::MessageId(const CAlertEvent& event)

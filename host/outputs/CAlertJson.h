@@ -12,7 +12,7 @@ public:
     static std::string Object(const CAlertEvent& event);
     // "青山纸业 600103 达到涨停价"
     static std::string Summary(const CAlertEvent& event);
-    // The lines under the summary: price, time and day.
+    // The lines under the summary: price, change (when the previous close is known), time and day.
     static std::string Details(const CAlertEvent& event);
     // An id that names the alert alone, the same whenever the same day is replayed again, so
     // that a receiver that keeps ids drops a repeat: date-market-code-time-reason-sequence.

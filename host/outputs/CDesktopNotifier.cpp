@@ -3,6 +3,9 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDBusReply>
 #include <QVariantMap>
 
@@ -79,11 +82,77 @@ unsigned CDesktopNotifier::Notify(const CAlertEvent& event)
         return 0;
     }
     const unsigned id = reply.value();
-    if (replaces && replaces != id)
-        m_stockById.remove(replaces);
-    m_lastByStock.insert(key, Shown{id, now});
-    m_stockById.insert(id, key);
+    Remember(key, replaces, id, now);
     return id;
+}
+
+void CDesktopNotifier::Remember(const QString& key, unsigned replaced, unsigned id,
+                                const QDateTime& at)
+{
+    if (replaced && replaced != id)
+        m_stockById.remove(replaced);
+    m_lastByStock.insert(key, Shown{id, at});
+    m_stockById.insert(id, key);
+}
+
+bool CDesktopNotifier::ServiceKnownToRun()
+{
+    constexpr qint64 kRecheckMs = 5000;
+    if (m_nServiceCheckedMs < 0 || m_sinceCheck.elapsed() - m_nServiceCheckedMs > kRecheckMs) {
+        if (!m_sinceCheck.isValid())
+            m_sinceCheck.start();
+        m_bServiceRuns = HasService();
+        m_nServiceCheckedMs = m_sinceCheck.elapsed();
+    }
+    return m_bServiceRuns;
+}
+
+bool CDesktopNotifier::Post(const CAlertEvent& event)
+{
+    const QString code = QString::fromStdString(event.CodeUtf8());
+    const unsigned char market = event.record.m_byMarket;
+    if (IsPaused() || IsMuted(market, code))
+        return false;
+    const QString summary = QString::fromStdString(CAlertJson::Summary(event));
+    const QString body = QString::fromStdString(CAlertJson::Details(event));
+    const bool critical = CAlertEvent::IsLimitReason(event.reasonCode);
+    if (!ServiceKnownToRun()) {
+        Q_EMIT FallbackMessage(summary, body, critical);
+        return true;
+    }
+    const QString key = Key(market, code);
+    const QDateTime now = Now();
+    unsigned replaces = 0;
+    const auto last = m_lastByStock.constFind(key);
+    if (last != m_lastByStock.constEnd() && last->at.secsTo(now) < kFoldSeconds)
+        replaces = last->id;
+
+    QVariantMap hints;
+    hints.insert(QStringLiteral("urgency"), QVariant::fromValue<uchar>(critical ? 2 : 1));
+    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("velk-host"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
+    call << QStringLiteral("velk-host") << replaces << QStringLiteral("velk-host") << summary
+         << body
+         << QStringList{QStringLiteral("analyse"), QStringLiteral("分析"), QStringLiteral("mute"),
+                        QStringLiteral("今日静音")}
+         << hints << -1;
+    auto* watcher =
+        new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call, 5000), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, watcher, key, replaces, now, summary, body, critical] {
+                watcher->deleteLater();
+                const QDBusPendingReply<uint> reply = *watcher;
+                if (reply.isError()) {
+                    // The service went away: asked again before the next alert.
+                    m_nServiceCheckedMs = -1;
+                    Q_EMIT FallbackMessage(summary, body, critical);
+                    return;
+                }
+                Remember(key, replaces, reply.value(), now);
+                Q_EMIT Posted(reply.value(), summary);
+            });
+    return true;
 }
 
 void CDesktopNotifier::OnActionInvoked(uint id, const QString& action)

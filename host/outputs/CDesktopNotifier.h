@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QSet>
@@ -27,6 +28,10 @@ public:
     // Shows the alert unless its stock is muted or notifications are paused. Returns the
     // notification's id, 0 when none was shown (or the fallback was asked to).
     unsigned Notify(const CAlertEvent& event);
+    // The same without waiting for the service: the window's thread never blocks on the bus.
+    // The id comes back later (Posted) and folds the stock's next alerts. False when the alert
+    // was muted or paused away.
+    bool Post(const CAlertEvent& event);
     // No notifications until the moment (a pause of 15 min, 1 h, until tomorrow).
     void PauseUntil(const QDateTime& until) { m_pausedUntil = until; }
     bool IsPaused() const { return m_pausedUntil.isValid() && Now() < m_pausedUntil; }
@@ -35,6 +40,8 @@ public:
 Q_SIGNALS:
     void AnalyseRequested(unsigned char market, const QString& code);
     void FallbackMessage(const QString& title, const QString& body, bool critical);
+    // The service has shown a posted alert under id, with its summary.
+    void Posted(unsigned id, const QString& summary);
 
 private Q_SLOTS:
     void OnActionInvoked(uint id, const QString& action);
@@ -46,6 +53,9 @@ private:
     };
     QDateTime Now() const { return m_clock ? m_clock() : QDateTime::currentDateTime(); }
     static QString Key(unsigned char market, const QString& code);
+    // HasService, asked of the bus at most every few seconds.
+    bool ServiceKnownToRun();
+    void Remember(const QString& key, unsigned replaced, unsigned id, const QDateTime& at);
 
     Clock m_clock;
     QHash<QString, Shown> m_lastByStock;
@@ -53,4 +63,7 @@ private:
     QSet<QString> m_muted;
     QDate m_mutedDay;
     QDateTime m_pausedUntil;
+    bool m_bServiceRuns = false;
+    qint64 m_nServiceCheckedMs = -1;
+    QElapsedTimer m_sinceCheck;
 };

@@ -55,10 +55,47 @@ int COutputSettings::RetentionDays(QSettings& settings)
     return std::max(0, settings.value(QStringLiteral("history/retentionDays"), 0).toInt());
 }
 
+void COutputSettings::SetRetentionDays(QSettings& settings, int days)
+{
+    settings.setValue(QStringLiteral("history/retentionDays"), std::max(0, days));
+}
+
 std::size_t COutputSettings::QueueCapacity(QSettings& settings)
 {
     const int capacity = settings.value(QStringLiteral("outputs/queueCapacity"), 1024).toInt();
     return static_cast<std::size_t>(std::clamp(capacity, 1, 1 << 20));
+}
+
+std::unique_ptr<IAlertOutput>
+COutputSettings::MakeOutput(const Entry& entry, const std::string& secret, std::string& error)
+{
+    const std::string name = entry.name.empty() ? entry.kind : entry.name;
+    if (entry.kind == "nats") {
+        CNatsOutput::Config config;
+        config.name = name;
+        if (!entry.url.empty())
+            config.url = entry.url;
+        return std::make_unique<CNatsOutput>(config);
+    }
+    CWebhookConfig config;
+    config.name = name;
+    if (!CWebhookConfig::KindFromName(entry.kind, config.kind)) {
+        error = "unknown kind " + entry.kind;
+        return nullptr;
+    }
+    config.url = entry.url.empty() ? CWebhookConfig::DefaultUrl(config.kind) : entry.url;
+    config.bodyTemplate = entry.bodyTemplate;
+    config.chatId = entry.chatId;
+    config.secret = secret;
+    if (config.url.empty()) {
+        error = "no URL";
+        return nullptr;
+    }
+    if (config.url.find("{{secret}}") != std::string::npos && config.secret.empty()) {
+        error = "its secret is not set";
+        return nullptr;
+    }
+    return std::make_unique<CWebhookOutput>(config);
 }
 
 int COutputSettings::AddConfiguredOutputs(QSettings& settings, const CSecretStore& secrets,
@@ -71,39 +108,19 @@ int COutputSettings::AddConfiguredOutputs(QSettings& settings, const CSecretStor
         if (!entry.enabled)
             continue;
         const std::string name = entry.name.empty() ? entry.kind : entry.name;
-        if (entry.kind == "nats") {
-            CNatsOutput::Config config;
-            config.name = name;
-            if (!entry.url.empty())
-                config.url = entry.url;
-            fanOut.AddOutput(std::make_unique<CNatsOutput>(config), options);
-            ++added;
-            continue;
-        }
-        CWebhookConfig config;
-        config.name = name;
-        if (!CWebhookConfig::KindFromName(entry.kind, config.kind)) {
-            std::fprintf(err, "velk-host: output %s: unknown kind %s\n", name.c_str(),
-                         entry.kind.c_str());
-            continue;
-        }
-        config.url = entry.url.empty() ? CWebhookConfig::DefaultUrl(config.kind) : entry.url;
-        config.bodyTemplate = entry.bodyTemplate;
-        config.chatId = entry.chatId;
-        if (config.url.empty()) {
-            std::fprintf(err, "velk-host: output %s: no URL\n", name.c_str());
-            continue;
-        }
+        std::string secret;
         std::string error;
-        if (!secrets.Lookup(SecretKey(name), config.secret, error) && !error.empty()) {
+        if (entry.kind != "nats" && !secrets.Lookup(SecretKey(name), secret, error) &&
+            !error.empty()) {
             std::fprintf(err, "velk-host: output %s: %s\n", name.c_str(), error.c_str());
             continue;
         }
-        if (config.url.find("{{secret}}") != std::string::npos && config.secret.empty()) {
-            std::fprintf(err, "velk-host: output %s: its secret is not set\n", name.c_str());
+        std::unique_ptr<IAlertOutput> output = MakeOutput(entry, secret, error);
+        if (!output) {
+            std::fprintf(err, "velk-host: output %s: %s\n", name.c_str(), error.c_str());
             continue;
         }
-        fanOut.AddOutput(std::make_unique<CWebhookOutput>(config), options);
+        fanOut.AddOutput(std::move(output), options);
         ++added;
     }
     return added;

@@ -2,11 +2,13 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 class CAlertFanOut;
 class CSecretStore;
+class IAlertOutput;
 class QSettings;
 
 // The outputs and the history as the user configures them, in the program's QSettings:
@@ -31,6 +33,12 @@ public:
     static int RetentionDays(QSettings& settings);
     static std::size_t QueueCapacity(QSettings& settings);
     static std::string SecretKey(const std::string& outputName) { return "output/" + outputName; }
+    static void SetRetentionDays(QSettings& settings, int days);
+
+    // The output an entry describes, with its secret; null with the reason in error when the
+    // entry makes no sense (no URL, an unknown kind, a URL that needs a secret not given).
+    static std::unique_ptr<IAlertOutput> MakeOutput(const Entry& entry, const std::string& secret,
+                                                    std::string& error);
 
     // Adds every enabled output to the fan-out, with its secret; an entry that makes no sense
     // (no URL, an unknown kind, an unreadable secret) is left out with a message to err.

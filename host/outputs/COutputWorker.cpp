@@ -14,6 +14,7 @@ COutputWorker::~COutputWorker()
 
 void COutputWorker::Push(const CAlertEvent& event)
 {
+    bool wasEmpty = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_bClosing)
@@ -26,9 +27,13 @@ void COutputWorker::Push(const CAlertEvent& event)
             m_queue.pop_front();
             ++m_status.dropped;
         }
+        wasEmpty = m_queue.empty();
         m_queue.push_back(event);
     }
-    m_wake.notify_one();
+    // The worker waits for work only on an empty queue: an alert that joins others wakes
+    // nobody, so that a busy or backing-off output costs the engine's thread no wake-up per alert.
+    if (wasEmpty)
+        m_wake.notify_one();
 }
 
 void COutputWorker::Stop(std::chrono::milliseconds grace)
@@ -41,6 +46,7 @@ void COutputWorker::Stop(std::chrono::milliseconds grace)
         m_bClosing = true;
     }
     m_wake.notify_all();
+    m_stopCv.notify_all();
     {
         std::unique_lock<std::mutex> lock(m_mutex);
         if (grace.count() > 0)
@@ -49,6 +55,7 @@ void COutputWorker::Stop(std::chrono::milliseconds grace)
         m_bAbort = true;
     }
     m_wake.notify_all();
+    m_stopCv.notify_all();
     m_thread.join();
 }
 
@@ -132,5 +139,5 @@ void COutputWorker::DeliverOne(const CAlertEvent& event)
 bool COutputWorker::WaitBackoff(std::chrono::milliseconds pause)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    return !m_wake.wait_for(lock, pause, [this] { return m_bAbort.load(); });
+    return !m_stopCv.wait_for(lock, pause, [this] { return m_bAbort.load(); });
 }

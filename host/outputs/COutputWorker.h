@@ -66,7 +66,10 @@ private:
     IDeliveryLog* m_pLog;
 
     mutable std::mutex m_mutex;
+    // Work has come (the queue was empty), or the worker is to stop.
     std::condition_variable m_wake;
+    // Only the stop: a backoff is not woken by every alert that comes meanwhile.
+    std::condition_variable m_stopCv;
     std::deque<CAlertEvent> m_queue;
     std::condition_variable m_finishedCv;
     bool m_bClosing = false;           // no more alerts come; finish the queue

@@ -2,33 +2,18 @@
 // (the test runs under dbus-run-session and starts the mock itself).
 
 #include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDBusInterface>
-#include <QDBusVariant>
 #include <QDateTime>
 #include <QThread>
 #include <chrono>
-#include <csignal>
-#include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
-#include <iterator>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "host/outputs/CDesktopNotifier.h"
+#include "tests/outputs/CMockNotificationDaemon.h"
 #include "tests/outputs/OutputsTestSupport.h"
 #include "tests/support/CTempDir.h"
 
-extern char** environ;
-
 namespace {
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 void Wait(const std::function<bool()>& done, int ms = 10000)
 {
@@ -39,47 +24,6 @@ void Wait(const std::function<bool()>& done, int ms = 10000)
     }
 }
 
-class CMockDaemon {
-public:
-    explicit CMockDaemon(const std::string& log) : m_log(log)
-    {
-        // The system's Python, which has python3-dbusmock, before any other in the PATH.
-        const std::string python =
-            ::access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";
-        std::vector<std::string> args = {
-            python, "-m", "dbusmock", "--template", "notification_daemon", "-l", log};
-        std::vector<char*> argv;
-        for (std::string& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        if (posix_spawnp(&m_pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-            m_pid = 0;
-    }
-    ~CMockDaemon()
-    {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-    }
-    std::string Log() const { return ReadAll(m_log); }
-    void Action(unsigned id, const QString& action)
-    {
-        QDBusInterface mock(QStringLiteral("org.freedesktop.Notifications"),
-                            QStringLiteral("/org/freedesktop/Notifications"),
-                            QStringLiteral("org.freedesktop.DBus.Mock"),
-                            QDBusConnection::sessionBus());
-        mock.call(QStringLiteral("EmitSignal"), QStringLiteral("org.freedesktop.Notifications"),
-                  QStringLiteral("ActionInvoked"), QStringLiteral("us"),
-                  QVariantList{QVariant::fromValue(QDBusVariant(QVariant::fromValue<uint>(id))),
-                               QVariant::fromValue(QDBusVariant(action))});
-    }
-
-private:
-    std::string m_log;
-    pid_t m_pid = 0;
-};
-
 } // namespace
 
 TEST(DesktopNotifier, NotifiesFoldsRepeatsAndAnswersItsActions)
@@ -87,7 +31,7 @@ TEST(DesktopNotifier, NotifiesFoldsRepeatsAndAnswersItsActions)
     if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
         GTEST_SKIP() << "no session bus (run under dbus-run-session)";
     CTempDir dir;
-    CMockDaemon daemon(dir.File("calls.log"));
+    CMockNotificationDaemon daemon(dir.File("calls.log"));
     QDateTime now(QDate(2024, 1, 5), QTime(10, 0, 0));
     CDesktopNotifier notifier(nullptr, [&] { return now; });
     Wait([&] { return notifier.HasService(); });
