@@ -3,6 +3,7 @@
 #include <QSettings>
 #include <cstdio>
 
+#include "host/core/CDayReplay.h"
 #include "host/core/CTradingDay.h"
 #include "host/gui/CDaySession.h"
 #include "host/outputs/COutputSettings.h"
@@ -53,7 +54,7 @@ bool CDesktopAlertOutputs::IsLive() const
 {
     if (m_isLive)
         return m_isLive();
-    return m_session.IsLive();
+    return m_session.Source() && !dynamic_cast<const CDayReplay*>(m_session.Source());
 }
 
 int CDesktopAlertOutputs::ApplyRetention(int todayYmd)

@@ -32,8 +32,8 @@ public:
     CAlertHistory* History() { return m_history.IsOpen() ? &m_history : nullptr; }
     const CAlertFanOut& FanOut() const { return *m_pFanOut; }
 
-    // Whether the session's quotes are live rather than a replayed day; by default, what the
-    // session says (a followed feed). Asked whenever a day opens.
+    // Whether the session's quotes are live rather than a replayed day; by default, any source
+    // other than the day's own replay is live. Asked whenever a day opens.
     void SetLiveSource(std::function<bool()> isLive) { m_isLive = std::move(isLive); }
     bool IsLive() const;
     // Deletes the history's alerts older than the settings' retention; the alerts deleted, or -1
