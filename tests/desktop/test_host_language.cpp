@@ -9,6 +9,8 @@
 #include <QSignalSpy>
 #include <QTranslator>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
 
 #include "host/core/CTradingDay.h"
@@ -16,6 +18,8 @@
 #include "host/gui/CHostPrompt.h"
 #include "host/gui/CHostTranslations.h"
 #include "host/gui/CLoadErrorText.h"
+#include "host/gui/CSystemErrorText.h"
+#include "host/outputs/CAlertHistory.h"
 #include "platform/qt/QtText.h"
 #include "tests/host/HostTestSupport.h"
 #include "tests/support/CTempDir.h"
@@ -146,4 +150,32 @@ TEST_F(HostLanguageTest, EveryKindOfLoadErrorFindsItsChineseForm)
               VelkFromUtf8("trades.csv 第 4 行：时间 \"%2\" 不是 HH:MM:SS 格式"));
     EXPECT_EQ(CLoadErrorText::Translate(std::string("something else: went wrong")),
               QStringLiteral("something else: went wrong"));
+}
+
+TEST_F(HostLanguageTest, AFileOrDatabaseFailureIsShownInChineseWithItsPathKept)
+{
+    // A history database that is not one, as a user's stray file in its place would be.
+    const std::string garbage = m_temp.File("history.sqlite");
+    WriteFile(garbage, std::string(4096, 'x'));
+    CAlertHistory history;
+    ASSERT_FALSE(history.Open(garbage));
+    const std::string dbError = history.Error();
+    // The system's words for a full disk, in the form the day-file keeper writes them.
+    const std::string diskError = m_temp.File("20211201.alt") + ": " + std::strerror(ENOSPC);
+    EXPECT_EQ(CSystemErrorText::Translate(dbError).toStdString(), dbError);
+
+    CHostTranslations::Install(*qApp, kChina);
+    for (const std::string& error : {dbError, diskError}) {
+        const QString said = CSystemErrorText::Translate(error);
+        EXPECT_TRUE(HasChinese(said)) << error;
+        EXPECT_TRUE(said.startsWith(QString::fromStdString(error.substr(0, error.find(": ")))))
+            << said.toStdString();
+        EXPECT_FALSE(said.contains(QStringLiteral("database"))) << said.toStdString();
+        EXPECT_FALSE(said.contains(QStringLiteral("space"))) << said.toStdString();
+    }
+    // Forms with a value keep the value; a part of no known form comes back unchanged.
+    EXPECT_EQ(CSystemErrorText::Translate(std::string("cannot create the folder of /a/b")),
+              VelkFromUtf8("无法创建 /a/b 所在的文件夹"));
+    EXPECT_EQ(CSystemErrorText::Translate(std::string("/x/commit: went wrong")),
+              QStringLiteral("/x/commit: went wrong"));
 }

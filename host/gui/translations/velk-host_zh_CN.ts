@@ -2,6 +2,21 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN" sourcelanguage="en">
 <context>
+    <name>CAlertListMuteHook</name>
+    <message>
+        <source>今日静音</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>静音已生效，但无法保存到 MarketMonitor.cfg。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CBoardKeyWizzard</name>
     <message>
         <source>键盘精灵</source>
@@ -16,6 +31,29 @@
     </message>
 </context>
 <context>
+    <name>CDesktopAlertHub</name>
+    <message>
+        <source>历史报警(&amp;H)...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>通知与输出设置(&amp;O)...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>报警历史未开启（--no-history，或设置中已关闭，或无法打开）。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 那天的行情不在 %2，无法打开分时图。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>任何文件夹</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CDesktopAlertOutputs</name>
     <message>
         <source>报警历史无法打开: %1</source>
@@ -23,6 +61,30 @@
     </message>
     <message>
         <source>报警历史无法写入: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>旧的报警历史无法删除: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>报警历史无法记录本次运行: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CDesktopLiveFeed</name>
+    <message>
+        <source>连接行情源(&amp;L)...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>断开行情源(&amp;D)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法连接行情源 %1
+%2</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -246,9 +308,386 @@
     </message>
 </context>
 <context>
+    <name>CDesktopRoot</name>
+    <message>
+        <source>另一个 velk-host 正在使用数据目录 </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>。
+以只读方式打开吗? 本次运行的改动不会保存。
+选“否”退出。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CFeedConnectDialog</name>
+    <message>
+        <source>连接行情源</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>行情源地址：tcp://主机:端口、unix:路径 或 nats://主机:端口/主题</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>请输入行情源地址</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>地址无效：%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CFeedLogPanel</name>
+    <message>
+        <source>行情源日志</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>行号</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>原因</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>共跳过 %1 行</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CFeedStatusBar</name>
+    <message>
+        <source>连接中</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>实时</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>中断，%1 秒后重试</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法连接行情源</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>行情结束</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>行情中断</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 条/秒</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>延迟 --</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>延迟 %1 秒</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CHistoryModel</name>
+    <message>
+        <source>实时</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>回放</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>日期</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>代码</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>报警原因</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>价格</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>成交量</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>来源</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>送达/尝试</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CHistoryWindow</name>
+    <message>
+        <source>历史报警</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>日期</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>键入代码或拼音</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>键入代码或拼音首字母选股票，Delete 清除</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>全部原因</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>全部来源</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>实时</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>回放</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>导出 CSV...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>导出 JSON...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>刷新</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>至</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>股票</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法读取报警历史: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 条报警</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>导出 CSV</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>导出 JSON</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>JSON 文件 (*.json)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>已导出 %1 条到 %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>导出失败: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CHostOptionsDialog</name>
+    <message>
+        <source>通知与输出设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>关闭窗口时最小化到托盘</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>启动时最小化</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>登录时启动</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> 天</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>永久保留</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>报警历史保留</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>更早的报警在下次启动时删除。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>常规</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>输出</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>输出的改动在下次启动时生效。</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CHostPrompt</name>
     <message>
         <source>行情预警</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CIntradayChart</name>
+    <message>
+        <source>成交量</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>昨收</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>涨停价</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>跌停价</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>价格</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>均价</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>报警</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>显示涨跌停范围</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>分时走势 </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>← → 移动十字线    Esc 关闭</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>  价格 </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>  均价 </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>  成交量 </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>手</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>报警 </source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CLiveFeed</name>
+    <message>
+        <source>格式错误</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>超过 64 KiB</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未知股票</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>价格错误</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>字段错误</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>时间倒退</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>重连前已收到</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未知类型</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -396,10 +835,559 @@
     </message>
 </context>
 <context>
+    <name>CMarketMonitorDialog</name>
+    <message>
+        <source>达到上限价</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>达到下限价</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>达到涨停价</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>达到跌停价</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>涨停板打开</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>跌停板打开</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>今日最高价</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>今日最低价</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>达到涨幅比率</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>达到跌幅比率</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>单比涨跌报警</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>量比达到限制</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>大金额成交</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>大笔成交</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>盘中异动设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>启用盘中异动报警（系统预警股票）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>报警比率（alert.cfg）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>本程序未带报警比率设置页：比率保持 alert.cfg 中的值。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>重复报警控制</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>每次穿越</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>每股每日一次</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>间隔至少</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> 秒</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> %</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>新高须超过上次报警的最高价</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>新低须低于上次报警的最低价</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>试运行</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未打开交易日：无法检查数据。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>本日数据（系统预警股票 %1 只）：昨收 %2 只（涨跌幅比率）；五日每分钟均量 %3 只（量比）；流通股本 %4 只（大笔成交）。涨跌停价、单比涨跌、大金额来自成交本身。缺数据的股票不报该项。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>试运行失败：%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>试运行 %1：共 %2 条报警
+
+按原因：
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>
+按股票：
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>
+最先的报警：
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法保存盘中异动设置 MarketMonitor.cfg。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法保存报警比率 alert.cfg。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>盘中异动设置(&amp;M)...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>静音已生效，但无法保存到 MarketMonitor.cfg。</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>COutputsPage</name>
+    <message>
+        <source>已送达</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未送达，可重试</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>被拒绝</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>添加</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>启用</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>URL，密钥处写 {{secret}}</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>JSON 模板，如 {&quot;text&quot;: &quot;{{summary}}&quot;}；留空发送整条报警</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>测试</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>URL</source>
+        <translation>网址</translation>
+    </message>
+    <message>
+        <source>模板</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Chat ID</source>
+        <translation>聊天 ID</translation>
+    </message>
+    <message>
+        <source>密钥</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>[停用]</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>已输入，保存时写入密钥库</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>已保存（不显示），留空则不变</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法读取: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>输出%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>输出名称重复: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>输出 %1 的密钥无法保存: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>设置无法写入 %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>密钥无法读取: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法发送: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>发送中...</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CQuoteBoard</name>
+    <message>
+        <source>按代码或名称筛选</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>全部</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>加入系统预警</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>分时走势图</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>今日静音</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CQuoteBoardModel</name>
+    <message>
+        <source>亿</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>万</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>涨停 </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>跌停 </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>  昨收 </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>  涨停</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>  跌停</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>代码</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>最新</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>涨跌</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>涨幅</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>昨收</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>今开</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>最高</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>最低</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>成交量(手)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>成交额</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>量比</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CStartupDay</name>
     <message>
         <source>演示数据的条件文件未能复制，演示日将不会报警：
 %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CSystemErrorText</name>
+    <message>
+        <source>No such file or directory</source>
+        <translation>没有那个文件或目录</translation>
+    </message>
+    <message>
+        <source>Permission denied</source>
+        <translation>权限不够</translation>
+    </message>
+    <message>
+        <source>Operation not permitted</source>
+        <translation>不允许的操作</translation>
+    </message>
+    <message>
+        <source>File exists</source>
+        <translation>文件已存在</translation>
+    </message>
+    <message>
+        <source>No space left on device</source>
+        <translation>磁盘空间不足</translation>
+    </message>
+    <message>
+        <source>Disk quota exceeded</source>
+        <translation>超出磁盘配额</translation>
+    </message>
+    <message>
+        <source>Read-only file system</source>
+        <translation>只读文件系统</translation>
+    </message>
+    <message>
+        <source>Is a directory</source>
+        <translation>是一个目录</translation>
+    </message>
+    <message>
+        <source>Not a directory</source>
+        <translation>不是目录</translation>
+    </message>
+    <message>
+        <source>Input/output error</source>
+        <translation>输入/输出错误</translation>
+    </message>
+    <message>
+        <source>Device or resource busy</source>
+        <translation>设备或资源忙</translation>
+    </message>
+    <message>
+        <source>Too many open files</source>
+        <translation>打开的文件过多</translation>
+    </message>
+    <message>
+        <source>File name too long</source>
+        <translation>文件名过长</translation>
+    </message>
+    <message>
+        <source>prepare</source>
+        <translation>准备查询</translation>
+    </message>
+    <message>
+        <source>begin run</source>
+        <translation>开始记录本次运行</translation>
+    </message>
+    <message>
+        <source>commit</source>
+        <translation>提交</translation>
+    </message>
+    <message>
+        <source>delete</source>
+        <translation>删除</translation>
+    </message>
+    <message>
+        <source>query</source>
+        <translation>查询</translation>
+    </message>
+    <message>
+        <source>no database</source>
+        <translation>数据库未打开</translation>
+    </message>
+    <message>
+        <source>SQLite error</source>
+        <translation>SQLite 错误</translation>
+    </message>
+    <message>
+        <source>database is locked</source>
+        <translation>数据库被锁定</translation>
+    </message>
+    <message>
+        <source>disk I/O error</source>
+        <translation>磁盘读写错误</translation>
+    </message>
+    <message>
+        <source>unable to open database file</source>
+        <translation>无法打开数据库文件</translation>
+    </message>
+    <message>
+        <source>database disk image is malformed</source>
+        <translation>数据库文件已损坏</translation>
+    </message>
+    <message>
+        <source>file is not a database</source>
+        <translation>文件不是数据库</translation>
+    </message>
+    <message>
+        <source>attempt to write a readonly database</source>
+        <translation>数据库只读，无法写入</translation>
+    </message>
+    <message>
+        <source>database or disk is full</source>
+        <translation>数据库或磁盘已满</translation>
+    </message>
+    <message>
+        <source>no scratch folder could be made for the trial</source>
+        <translation>无法为试运行创建临时文件夹</translation>
+    </message>
+    <message>
+        <source>cannot be copied for the trial</source>
+        <translation>无法复制以供试运行</translation>
+    </message>
+    <message>
+        <source>the drafted settings cannot be written</source>
+        <translation>无法写入待试的设置</translation>
+    </message>
+    <message>
+        <source>cannot create the folder of %1</source>
+        <translation>无法创建 %1 所在的文件夹</translation>
+    </message>
+    <message>
+        <source>schema update to %1 failed</source>
+        <translation>数据库结构升级到第 %1 版失败</translation>
+    </message>
+</context>
+<context>
+    <name>CTrayIcon</name>
+    <message>
+        <source>显示窗口</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>暂停通知</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>15 分钟</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 小时</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>直到明天</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>恢复通知</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 条报警未查看</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>通知已暂停</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
