@@ -9,6 +9,7 @@
 #include "host/feed/CFeedReaderThread.h"
 #include "host/feed/CLiveSession.h"
 #include "host/gui/CDaySession.h"
+#include "host/gui/CSystemErrorText.h"
 #include "hostlibs/CQuoteStore.h"
 
 namespace {
@@ -279,7 +280,7 @@ void CLiveFeed::Frame()
 
     if (status.changes != m_nStatusChanges) {
         m_nStatusChanges = status.changes;
-        m_strDetail = QString::fromStdString(status.detail);
+        m_strDetail = CSystemErrorText::Translate(status.detail);
         if (status.state == CFeedRunner::State::Retrying)
             m_retryAt = nowMs + status.waitMs;
     }

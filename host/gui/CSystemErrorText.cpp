@@ -34,6 +34,11 @@ constexpr std::array kSystemErrors{
     SystemError{EBUSY, QT_TRANSLATE_NOOP("CSystemErrorText", "Device or resource busy")},
     SystemError{EMFILE, QT_TRANSLATE_NOOP("CSystemErrorText", "Too many open files")},
     SystemError{ENAMETOOLONG, QT_TRANSLATE_NOOP("CSystemErrorText", "File name too long")},
+    SystemError{ECONNREFUSED, QT_TRANSLATE_NOOP("CSystemErrorText", "Connection refused")},
+    SystemError{ECONNRESET, QT_TRANSLATE_NOOP("CSystemErrorText", "Connection reset by peer")},
+    SystemError{ETIMEDOUT, QT_TRANSLATE_NOOP("CSystemErrorText", "Connection timed out")},
+    SystemError{EHOSTUNREACH, QT_TRANSLATE_NOOP("CSystemErrorText", "No route to host")},
+    SystemError{ENETUNREACH, QT_TRANSLATE_NOOP("CSystemErrorText", "Network is unreachable")},
 };
 
 // Fixed parts of the messages: the steps of the alert history, SQLite's own messages and the
@@ -56,12 +61,19 @@ constexpr std::array kPhrases{
     QT_TRANSLATE_NOOP("CSystemErrorText", "no scratch folder could be made for the trial"),
     QT_TRANSLATE_NOOP("CSystemErrorText", "cannot be copied for the trial"),
     QT_TRANSLATE_NOOP("CSystemErrorText", "the drafted settings cannot be written"),
+    // The live feed's connection, and the resolver's commonest answers.
+    QT_TRANSLATE_NOOP("CSystemErrorText", "timed out"),
+    QT_TRANSLATE_NOOP("CSystemErrorText", "Name or service not known"),
+    QT_TRANSLATE_NOOP("CSystemErrorText", "Temporary failure in name resolution"),
+    QT_TRANSLATE_NOOP("CSystemErrorText", "Servname not supported for ai_socktype"),
 };
 
 // Parts with a value in them, written %1.
 constexpr std::array kForms{
     QT_TRANSLATE_NOOP("CSystemErrorText", "cannot create the folder of %1"),
     QT_TRANSLATE_NOOP("CSystemErrorText", "schema update to %1 failed"),
+    QT_TRANSLATE_NOOP("CSystemErrorText", "feed address %1 is not -, tcp://HOST:PORT, unix:PATH or "
+                                          "nats://HOST:PORT[/SUBJECT]"),
 };
 
 QString TranslatePart(const QString& part)

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "host/core/CTradingDay.h"
+#include "host/feed/CFeedConnection.h"
 #include "host/gui/CDayLoader.h"
 #include "host/gui/CHostPrompt.h"
 #include "host/gui/CHostTranslations.h"
@@ -173,6 +174,14 @@ TEST_F(HostLanguageTest, AFileOrDatabaseFailureIsShownInChineseWithItsPathKept)
         EXPECT_FALSE(said.contains(QStringLiteral("database"))) << said.toStdString();
         EXPECT_FALSE(said.contains(QStringLiteral("space"))) << said.toStdString();
     }
+    // A live feed's address the user mistyped, and a source that is not listening.
+    CFeedConnection::Address address;
+    std::string feedError;
+    ASSERT_FALSE(CFeedConnection::ParseAddress("tcp:/127.0.0.1", address, feedError));
+    const QString badAddress = CSystemErrorText::Translate(feedError);
+    EXPECT_TRUE(HasChinese(badAddress)) << feedError;
+    EXPECT_TRUE(badAddress.contains(QStringLiteral("tcp:/127.0.0.1"))) << badAddress.toStdString();
+    EXPECT_TRUE(HasChinese(CSystemErrorText::Translate(std::string(std::strerror(ECONNREFUSED)))));
     // Forms with a value keep the value; a part of no known form comes back unchanged.
     EXPECT_EQ(CSystemErrorText::Translate(std::string("cannot create the folder of /a/b")),
               VelkFromUtf8("无法创建 /a/b 所在的文件夹"));

@@ -1351,6 +1351,46 @@
         <source>schema update to %1 failed</source>
         <translation>数据库结构升级到第 %1 版失败</translation>
     </message>
+    <message>
+        <source>Connection refused</source>
+        <translation>连接被拒绝</translation>
+    </message>
+    <message>
+        <source>Connection reset by peer</source>
+        <translation>连接被对方重置</translation>
+    </message>
+    <message>
+        <source>Connection timed out</source>
+        <translation>连接超时</translation>
+    </message>
+    <message>
+        <source>No route to host</source>
+        <translation>没有到主机的路由</translation>
+    </message>
+    <message>
+        <source>Network is unreachable</source>
+        <translation>网络不可达</translation>
+    </message>
+    <message>
+        <source>timed out</source>
+        <translation>超时</translation>
+    </message>
+    <message>
+        <source>Name or service not known</source>
+        <translation>未知的名称或服务</translation>
+    </message>
+    <message>
+        <source>Temporary failure in name resolution</source>
+        <translation>域名解析暂时失败</translation>
+    </message>
+    <message>
+        <source>Servname not supported for ai_socktype</source>
+        <translation>不支持的端口</translation>
+    </message>
+    <message>
+        <source>feed address %1 is not -, tcp://HOST:PORT, unix:PATH or nats://HOST:PORT[/SUBJECT]</source>
+        <translation>行情源地址 %1 不是 -、tcp://主机:端口、unix:路径 或 nats://主机:端口[/主题]</translation>
+    </message>
 </context>
 <context>
     <name>CTrayIcon</name>
