@@ -208,7 +208,8 @@ bool CHistoryWindow::WriteFile(const QString& path, const std::string& content,
             static_cast<qint64>(content.size()) ||
         !file.commit()) {
         if (error)
-            *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+            *error =
+                QStringLiteral("%1: %2").arg(path, CSystemErrorText::Translate(file.errorString()));
         return false;
     }
     return true;

@@ -2,6 +2,7 @@
 // trading-day loader's errors speak Chinese, and message boxes carry the program's name.
 
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -182,6 +183,12 @@ TEST_F(HostLanguageTest, AFileOrDatabaseFailureIsShownInChineseWithItsPathKept)
     EXPECT_TRUE(HasChinese(badAddress)) << feedError;
     EXPECT_TRUE(badAddress.contains(QStringLiteral("tcp:/127.0.0.1"))) << badAddress.toStdString();
     EXPECT_TRUE(HasChinese(CSystemErrorText::Translate(std::string(std::strerror(ECONNREFUSED)))));
+    // Qt's word for a file that cannot be opened, as the history export and the autostart entry
+    // show it.
+    QFile missing(QString::fromStdString(m_temp.File("nowhere/history.csv")));
+    ASSERT_FALSE(missing.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(HasChinese(CSystemErrorText::Translate(missing.errorString())))
+        << missing.errorString().toStdString();
     // Forms with a value keep the value; a part of no known form comes back unchanged.
     EXPECT_EQ(CSystemErrorText::Translate(std::string("cannot create the folder of /a/b")),
               VelkFromUtf8("无法创建 /a/b 所在的文件夹"));
