@@ -9,6 +9,7 @@
 #include "host/feed/CFeedReaderThread.h"
 #include "host/feed/CLiveSession.h"
 #include "host/gui/CDaySession.h"
+#include "host/gui/CFeedReasonText.h"
 #include "host/gui/CSystemErrorText.h"
 #include "hostlibs/CQuoteStore.h"
 
@@ -197,7 +198,7 @@ void CLiveFeed::SetState(State state)
 void CLiveFeed::CountSkipped(CFeedRunner::Fault fault, long line, const std::string& why)
 {
     if (++m_skipped[static_cast<std::size_t>(fault)] <= kToldPerKind)
-        Q_EMIT LineSkipped(fault, line, QString::fromStdString(why));
+        Q_EMIT LineSkipped(fault, line, CFeedReasonText::Translate(why));
 }
 
 CVelkAlert* CLiveFeed::StartEngine()

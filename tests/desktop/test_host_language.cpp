@@ -16,7 +16,10 @@
 
 #include "host/core/CTradingDay.h"
 #include "host/feed/CFeedConnection.h"
+#include "host/feed/CFeedMessage.h"
+#include "host/feed/CFeedParser.h"
 #include "host/gui/CDayLoader.h"
+#include "host/gui/CFeedReasonText.h"
 #include "host/gui/CHostPrompt.h"
 #include "host/gui/CHostTranslations.h"
 #include "host/gui/CLoadErrorText.h"
@@ -194,4 +197,36 @@ TEST_F(HostLanguageTest, AFileOrDatabaseFailureIsShownInChineseWithItsPathKept)
               VelkFromUtf8("无法创建 /a/b 所在的文件夹"));
     EXPECT_EQ(CSystemErrorText::Translate(std::string("/x/commit: went wrong")),
               QStringLiteral("/x/commit: went wrong"));
+}
+
+TEST_F(HostLanguageTest, TheFeedLogsReasonsForASkippedLineAreChineseWithTheirValues)
+{
+    std::vector<std::string> reasons;
+    for (const char* line : {"not json", R"({"market":1})",
+                             R"({"type":"trade","time":"9h30","market":1,)"
+                             R"("code":"600000","price":10,"volume":100})",
+                             R"({"type":"hello","version":1,"date":20211201,"markets":7})"}) {
+        CFeedParser parser;
+        CFeedMessage message;
+        EXPECT_NE(parser.Parse(line, message), CFeedParser::Problem::None) << line;
+        reasons.push_back(parser.Why());
+    }
+    // The live session's own reasons, in the form it writes them.
+    reasons.push_back("stock 1 600000 is not known");
+    reasons.push_back("goes back in time for 600000");
+    for (const std::string& reason : reasons)
+        EXPECT_EQ(CFeedReasonText::Translate(reason).toStdString(), reason);
+
+    CHostTranslations::Install(*qApp, kChina);
+    for (const std::string& reason : reasons) {
+        const QString said = CFeedReasonText::Translate(reason);
+        EXPECT_TRUE(HasChinese(said)) << reason;
+        EXPECT_FALSE(said.contains(QStringLiteral(" is "))) << said.toStdString();
+    }
+    const QString unknown = CFeedReasonText::Translate(std::string("stock 1 600000 is not known"));
+    EXPECT_TRUE(unknown.contains(QStringLiteral("600000"))) << unknown.toStdString();
+    // The field's name is carried over as the feed spells it.
+    EXPECT_TRUE(CFeedReasonText::Translate(reasons[2]).contains(QStringLiteral("time")));
+    EXPECT_EQ(CFeedReasonText::Translate(std::string("something else went wrong")),
+              QStringLiteral("something else went wrong"));
 }

@@ -367,6 +367,137 @@
     </message>
 </context>
 <context>
+    <name>CFeedReasonText</name>
+    <message>
+        <source>the line is not JSON</source>
+        <translation>该行不是 JSON</translation>
+    </message>
+    <message>
+        <source>the line is not a JSON object</source>
+        <translation>该行不是 JSON 对象</translation>
+    </message>
+    <message>
+        <source>the line has no type</source>
+        <translation>该行没有 type</translation>
+    </message>
+    <message>
+        <source>the line holds a number that is not finite</source>
+        <translation>该行含有非有限的数</translation>
+    </message>
+    <message>
+        <source>the line is of a kind this host does not know</source>
+        <translation>该行的类型本程序不认识</translation>
+    </message>
+    <message>
+        <source>the line a field the kind needs is missing</source>
+        <translation>该行缺少此类型必需的字段</translation>
+    </message>
+    <message>
+        <source>comes before the hello</source>
+        <translation>出现在 hello 之前</translation>
+    </message>
+    <message>
+        <source>protocol version %1 is newer than 1</source>
+        <translation>协议版本 %1 高于 1</translation>
+    </message>
+    <message>
+        <source>market %1 is not in the hello</source>
+        <translation>市场 %1 不在 hello 中</translation>
+    </message>
+    <message>
+        <source>stock %1 %2 is not known</source>
+        <translation>股票 %1 %2 未知</translation>
+    </message>
+    <message>
+        <source>was taken before the reconnection</source>
+        <translation>重新连接之前已收到</translation>
+    </message>
+    <message>
+        <source>goes back in time for %1</source>
+        <translation>%1 的时间倒退</translation>
+    </message>
+    <message>
+        <source>no member of the group is known</source>
+        <translation>组内没有已知的股票</translation>
+    </message>
+    <message>
+        <source>the price is not finite</source>
+        <translation>价格不是有限的数</translation>
+    </message>
+    <message>
+        <source>%1 has more than %2 decimals</source>
+        <translation>%1 的小数超过 %2 位</translation>
+    </message>
+    <message>
+        <source>%1 is not a number</source>
+        <translation>%1 不是数字</translation>
+    </message>
+    <message>
+        <source>%1 is not a finite number</source>
+        <translation>%1 不是有限的数</translation>
+    </message>
+    <message>
+        <source>%1 is not finite</source>
+        <translation>%1 不是有限的数</translation>
+    </message>
+    <message>
+        <source>%1 is not a whole number in range</source>
+        <translation>%1 不是范围内的整数</translation>
+    </message>
+    <message>
+        <source>%1 is not a whole number of shares</source>
+        <translation>%1 不是整数股</translation>
+    </message>
+    <message>
+        <source>%1 is not a string</source>
+        <translation>%1 不是字符串</translation>
+    </message>
+    <message>
+        <source>%1 is not a short string</source>
+        <translation>%1 不是短字符串</translation>
+    </message>
+    <message>
+        <source>%1 is empty</source>
+        <translation>%1 为空</translation>
+    </message>
+    <message>
+        <source>%1 is negative</source>
+        <translation>%1 为负数</translation>
+    </message>
+    <message>
+        <source>%1 is not a list</source>
+        <translation>%1 不是列表</translation>
+    </message>
+    <message>
+        <source>%1 is not HH:MM:SS or HH:MM:SS.mmm</source>
+        <translation>%1 不是 HH:MM:SS 或 HH:MM:SS.mmm 格式</translation>
+    </message>
+    <message>
+        <source>%1 is not a date yyyymmdd</source>
+        <translation>%1 不是 yyyymmdd 格式的日期</translation>
+    </message>
+    <message>
+        <source>%1 is not a ratio from 0 to 1</source>
+        <translation>%1 不是 0 到 1 之间的比率</translation>
+    </message>
+    <message>
+        <source>%1 holds an entry that is not an object</source>
+        <translation>%1 含有不是对象的条目</translation>
+    </message>
+    <message>
+        <source>%1 needs a market number and ext</source>
+        <translation>%1 需要市场编号和 ext</translation>
+    </message>
+    <message>
+        <source>%1 needs a number and a name</source>
+        <translation>%1 需要编号和名称</translation>
+    </message>
+    <message>
+        <source>%1 needs a market and a code</source>
+        <translation>%1 需要市场和代码</translation>
+    </message>
+</context>
+<context>
     <name>CFeedStatusBar</name>
     <message>
         <source>连接中</source>
