@@ -289,6 +289,11 @@ CLiveSession::Problem CLiveSession::Trade(const CFeedMessage& message, std::stri
     symbol.last = message.price;
     symbol.volume =
         message.cumulativeVolume >= 0 ? message.cumulativeVolume : symbol.volume + message.volume;
+    // A source that counts the day's money itself is taken at its word, as with the volume.
+    symbol.amount =
+        message.amount >= 0 ? message.amount : symbol.amount + message.price * message.volume;
+    if (!symbol.traded)
+        symbol.open = message.price;
     if (!symbol.traded || message.price > symbol.high)
         symbol.high = message.price;
     if (!symbol.traded || message.price < symbol.low)
@@ -297,10 +302,14 @@ CLiveSession::Problem CLiveSession::Trade(const CFeedMessage& message, std::stri
     symbol.ticks.push_back({message.time, message.price, message.volume});
     ++m_nTrades;
 
-    const X1Format items[] = {
-        X1Format::Price(125, symbol.last),    X1Format::Price(182, symbol.last),
-        X1Format::Volume(413, symbol.volume), X1Format::Price(130, symbol.high),
-        X1Format::Price(131, symbol.low),     TimeItem(143, message.time)};
+    const X1Format items[] = {X1Format::Price(125, symbol.last),
+                              X1Format::Price(182, symbol.last),
+                              X1Format::Volume(413, symbol.volume),
+                              X1Format::Price(130, symbol.high),
+                              X1Format::Price(131, symbol.low),
+                              TimeItem(143, message.time),
+                              X1Format::Price(QuoteItem::kOpenPrice, symbol.open),
+                              X1Format::Volume(QuoteItem::kAmount, symbol.amount)};
     m_store.SetItems(symbol.market, symbol.code, items);
     if (m_afterEachTrade)
         m_afterEachTrade(symbol.market, symbol.code);

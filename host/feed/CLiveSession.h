@@ -90,6 +90,8 @@ private:
         double high = 0;
         double low = 0;
         double volume = 0;
+        double open = 0;
+        double amount = 0;
         bool traded = false;
         int lastMillis = -1;
         // After a reconnection: trades up to here were taken before it.

@@ -101,7 +101,7 @@ void CAlertListMuteHook::ShowMenu(QTableView* list, const QPoint& pos)
         return;
     list->selectRow(row);
     QMenu menu(list);
-    QAction* mute = menu.addAction(VelkFromUtf8("今日静音"));
+    QAction* mute = menu.addAction(tr("今日静音"));
     mute->setObjectName(QStringLiteral("actionMuteForDay"));
     mute->setEnabled(!engine->GetMarketMonitor().IsMutedToday(market, code));
     connect(mute, &QAction::triggered, this, [this, market, code] {
@@ -109,8 +109,8 @@ void CAlertListMuteHook::ShowMenu(QTableView* list, const QPoint& pos)
         CVelkAlert* current = m_engine ? m_engine() : nullptr;
         if (current && !current->MuteStockForDay(market, code))
             VelkMessageBoxService().Show(
-                VelkToGbk(VelkFromUtf8("静音已生效，但无法保存到 MarketMonitor.cfg。")),
-                VelkToGbk(VelkFromUtf8("警告")), VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
+                VelkToGbk(tr("静音已生效，但无法保存到 MarketMonitor.cfg。")),
+                VelkToGbk(tr("警告")), VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
     });
     menu.exec(list->viewport()->mapToGlobal(pos));
 }

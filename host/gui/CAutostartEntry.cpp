@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include "host/gui/CSystemErrorText.h"
+
 namespace {
 
 // An argument of an Exec line: quoted when it holds a reserved character, with the characters
@@ -71,13 +73,15 @@ bool CAutostartEntry::Install(const QString& program, QString* error) const
     QSaveFile file(m_strPath);
     if (!file.open(QIODevice::WriteOnly)) {
         if (error)
-            *error = QStringLiteral("%1: %2").arg(m_strPath, file.errorString());
+            *error = QStringLiteral("%1: %2").arg(m_strPath,
+                                                  CSystemErrorText::Translate(file.errorString()));
         return false;
     }
     file.write(Contents(program).toUtf8());
     if (!file.commit()) {
         if (error)
-            *error = QStringLiteral("%1: %2").arg(m_strPath, file.errorString());
+            *error = QStringLiteral("%1: %2").arg(m_strPath,
+                                                  CSystemErrorText::Translate(file.errorString()));
         return false;
     }
     return true;
@@ -90,7 +94,8 @@ bool CAutostartEntry::Remove(QString* error) const
     QFile file(m_strPath);
     if (!file.remove()) {
         if (error)
-            *error = QStringLiteral("%1: %2").arg(m_strPath, file.errorString());
+            *error = QStringLiteral("%1: %2").arg(m_strPath,
+                                                  CSystemErrorText::Translate(file.errorString()));
         return false;
     }
     return true;

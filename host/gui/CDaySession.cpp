@@ -9,6 +9,7 @@
 #include "host/feed/CFeedQuoteSource.h"
 #include "host/gui/CLoadErrorText.h"
 #include "host/gui/CReplayController.h"
+#include "host/gui/CSystemErrorText.h"
 #include "hostlibs/CQuoteStore.h"
 #include "platform/qt/MessageBoxService.h"
 
@@ -74,7 +75,7 @@ void CDaySession::StartEngine()
             CDayFileKeeper::KeepAside(CDayFileKeeper::DayFilePath(m_pDay->TradeDate()));
         if (!kept.ok) {
             Q_EMIT Failure(tr("无法把先前的报警记录移到一旁，本次回放将接着它记录：%1")
-                               .arg(QString::fromStdString(kept.error)));
+                               .arg(CSystemErrorText::Translate(kept.error)));
         } else if (!kept.keptPath.empty()) {
             m_strKeptDayFile = QString::fromStdString(kept.keptPath);
             Q_EMIT DayFileKeptAside(m_strKeptDayFile);

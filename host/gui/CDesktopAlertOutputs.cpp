@@ -6,6 +6,7 @@
 #include "host/core/CDayReplay.h"
 #include "host/core/CTradingDay.h"
 #include "host/gui/CDaySession.h"
+#include "host/gui/CSystemErrorText.h"
 #include "host/outputs/COutputSettings.h"
 #include "host/outputs/CSecretStore.h"
 
@@ -20,7 +21,7 @@ CDesktopAlertOutputs::CDesktopAlertOutputs(CDaySession& session, const std::stri
         } else {
             m_bHistoryFailed = true;
             QTimer::singleShot(0, this, [this, error = m_history.Error()] {
-                Q_EMIT Problem(tr("报警历史无法打开: %1").arg(QString::fromStdString(error)));
+                Q_EMIT Problem(tr("报警历史无法打开: %1").arg(CSystemErrorText::Translate(error)));
             });
         }
     }
@@ -64,7 +65,7 @@ int CDesktopAlertOutputs::ApplyRetention(int todayYmd)
     const int deleted =
         m_history.DeleteOlderThan(COutputSettings::RetentionDays(*m_pSettings), todayYmd);
     if (deleted < 0) {
-        const QString error = QString::fromStdString(m_history.Error());
+        const QString error = CSystemErrorText::Translate(m_history.Error());
         // Told once the window listens.
         QTimer::singleShot(
             0, this, [this, error] { Q_EMIT Problem(tr("旧的报警历史无法删除: %1").arg(error)); });
@@ -79,7 +80,8 @@ void CDesktopAlertOutputs::OnDayOpened()
     const bool live = IsLive();
     m_pFanOut->SetContext(CAlertFanOut::Context{live, day ? day->TradeDate() : 0});
     if (m_history.IsOpen() && !m_history.BeginRun(live, m_session.DayFolder().toStdString()))
-        Q_EMIT Problem(QString::fromStdString(m_history.Error()));
+        Q_EMIT Problem(
+            tr("报警历史无法记录本次运行: %1").arg(CSystemErrorText::Translate(m_history.Error())));
 }
 
 void CDesktopAlertOutputs::OnAlertRecorded(const Ta_ALERTRECORD& record)
@@ -93,7 +95,7 @@ void CDesktopAlertOutputs::EndFrame()
     if (!m_pFanOut->EndFrame()) {
         if (!m_bHistoryFailed)
             Q_EMIT Problem(
-                tr("报警历史无法写入: %1").arg(QString::fromStdString(m_history.Error())));
+                tr("报警历史无法写入: %1").arg(CSystemErrorText::Translate(m_history.Error())));
         m_bHistoryFailed = true;
         return;
     }

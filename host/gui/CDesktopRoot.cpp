@@ -1,5 +1,7 @@
 #include "host/gui/CDesktopRoot.h"
 
+#include <QCoreApplication>
+
 #include "host/core/CScratchRoot.h"
 #include "platform/core/CVelkFileLock.h"
 #include "platform/core/VelkFile.h"
@@ -23,11 +25,13 @@ CDesktopRoot::Access CDesktopRoot::Open(const std::string& userRoot, bool pictur
         readOnly = m_pLock->Busy();
         if (readOnly &&
             VelkMessageBoxService().Show(
-                VelkToGbk(
-                    VelkFromUtf8("另一个 velk-host 正在使用数据目录 ") +
-                    QString::fromStdString(userRoot) +
-                    VelkFromUtf8("。\n以只读方式打开吗? 本次运行的改动不会保存。\n选“否”退出。")),
-                VelkToGbk(VelkFromUtf8("警告")),
+                VelkToGbk(QCoreApplication::translate("CDesktopRoot",
+                                                      "另一个 velk-host 正在使用数据目录 ") +
+                          QString::fromStdString(userRoot) +
+                          QCoreApplication::translate(
+                              "CDesktopRoot",
+                              "。\n以只读方式打开吗? 本次运行的改动不会保存。\n选“否”退出。")),
+                VelkToGbk(QCoreApplication::translate("CDesktopRoot", "警告")),
                 VelkMsgBox::kYesNo | VelkMsgBox::kIconExclamation) != VelkMsgBox::kIdYes)
             return Access::Refused;
     }

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "host/feed/CFeedConnection.h"
+#include "host/gui/CSystemErrorText.h"
 
 CFeedConnectDialog::CFeedConnectDialog(const QString& address, QWidget* parent)
     : QDialog(parent), m_pAddress(new QLineEdit(address, this)), m_pError(new QLabel(this))
@@ -43,7 +44,7 @@ void CFeedConnectDialog::accept()
         !CFeedConnection::ParseAddress(Address().toStdString(), parsed, error)) {
         m_pError->setText(Address().isEmpty()
                               ? tr("请输入行情源地址")
-                              : tr("地址无效：%1").arg(QString::fromStdString(error)));
+                              : tr("地址无效：%1").arg(CSystemErrorText::Translate(error)));
         m_pError->show();
         m_pAddress->setFocus();
         return;

@@ -17,6 +17,7 @@
 
 #include "host/gui/CBoardKeyWizzard.h"
 #include "host/gui/CHistoryModel.h"
+#include "host/gui/CSystemErrorText.h"
 #include "host/outputs/CHistoryExport.h"
 #include "platform/qt/QtText.h"
 #include "res/VelkStringTable.h"
@@ -176,7 +177,7 @@ bool CHistoryWindow::Reload()
     if (!m_history.Commit() || !m_history.Query(CurrentFilter(), rows)) {
         m_pModel->SetRows({});
         m_pStatus->setText(
-            tr("无法读取报警历史: %1").arg(QString::fromStdString(m_history.Error())));
+            tr("无法读取报警历史: %1").arg(CSystemErrorText::Translate(m_history.Error())));
         return false;
     }
     m_pModel->SetRows(std::move(rows));
@@ -207,7 +208,8 @@ bool CHistoryWindow::WriteFile(const QString& path, const std::string& content,
             static_cast<qint64>(content.size()) ||
         !file.commit()) {
         if (error)
-            *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+            *error =
+                QStringLiteral("%1: %2").arg(path, CSystemErrorText::Translate(file.errorString()));
         return false;
     }
     return true;

@@ -139,23 +139,23 @@ CIntradayChart::CIntradayChart(unsigned char market, const std::string& code, in
     m_pFallingBars->setParent(m_pFallingArea);
     for (auto [area, colour] :
          {std::pair{m_pRisingArea, kRising}, std::pair{m_pFallingArea, kFalling}}) {
-        area->setName(VelkFromUtf8("成交量"));
+        area->setName(tr("成交量"));
         area->setBrush(colour);
         area->setPen(QPen(colour, 0.5));
     }
     m_pVolumeCross = CrossLine();
 
-    m_pPrevCloseLine = LevelLine(VelkFromUtf8("昨收"), QColor(170, 170, 170));
-    m_pLimitUpLine = LevelLine(VelkFromUtf8("涨停价"), kRising);
-    m_pLimitDownLine = LevelLine(VelkFromUtf8("跌停价"), kFalling);
+    m_pPrevCloseLine = LevelLine(tr("昨收"), QColor(170, 170, 170));
+    m_pLimitUpLine = LevelLine(tr("涨停价"), kRising);
+    m_pLimitDownLine = LevelLine(tr("跌停价"), kFalling);
     m_pPriceLine = new QLineSeries;
-    m_pPriceLine->setName(VelkFromUtf8("价格"));
+    m_pPriceLine->setName(tr("价格"));
     m_pPriceLine->setPen(QPen(kPriceColour, 1.5));
     m_pAverageLine = new QLineSeries;
-    m_pAverageLine->setName(VelkFromUtf8("均价"));
+    m_pAverageLine->setName(tr("均价"));
     m_pAverageLine->setPen(QPen(kAverageColour, 1.2));
     m_pMarkerSeries = new QScatterSeries;
-    m_pMarkerSeries->setName(VelkFromUtf8("报警"));
+    m_pMarkerSeries->setName(tr("报警"));
     m_pMarkerSeries->setMarkerShape(QScatterSeries::MarkerShapeCircle);
     m_pMarkerSeries->setMarkerSize(11);
     m_pMarkerSeries->setColor(kMarkerColour);
@@ -214,7 +214,7 @@ CIntradayChart::CIntradayChart(unsigned char market, const std::string& code, in
     m_pHeader->setTextFormat(Qt::RichText);
     m_pCrossInfo = new QLabel(this);
     m_pCrossInfo->setObjectName(QStringLiteral("crosshairInfo"));
-    m_pShowLimits = new QCheckBox(VelkFromUtf8("显示涨跌停范围"), this);
+    m_pShowLimits = new QCheckBox(tr("显示涨跌停范围"), this);
     m_pShowLimits->setFocusPolicy(Qt::NoFocus);
     connect(m_pShowLimits, &QCheckBox::toggled, this, [this] { UpdateRanges(); });
 
@@ -245,8 +245,7 @@ CIntradayChart::CIntradayChart(unsigned char market, const std::string& code, in
     shortcut(QKeySequence(Qt::Key_Left), [this] { MoveCrosshair(-1); });
     shortcut(QKeySequence(Qt::Key_Right), [this] { MoveCrosshair(1); });
 
-    setWindowTitle(VelkFromUtf8("分时走势 ") + VelkFromGbk(m_strCode) + QLatin1Char(' ') +
-                   m_strName);
+    setWindowTitle(tr("分时走势 ") + VelkFromGbk(m_strCode) + QLatin1Char(' ') + m_strName);
     resize(900, 600);
     UpdateRanges();
     UpdateHeader();
@@ -537,21 +536,20 @@ QString CIntradayChart::CrosshairText() const
 {
     auto it = m_minutes.find(m_nCrossMinute);
     if (it == m_minutes.end())
-        return VelkFromUtf8("← → 移动十字线    Esc 关闭");
+        return tr("← → 移动十字线    Esc 关闭");
     const Minute& minute = it->second;
     QString text = QStringLiteral("%1:%2")
                        .arg(m_nCrossMinute / 3600, 2, 10, QLatin1Char('0'))
                        .arg(m_nCrossMinute / 60 % 60, 2, 10, QLatin1Char('0')) +
-                   VelkFromUtf8("  价格 ") + QString::number(minute.last, 'f', m_nDecimals);
+                   tr("  价格 ") + QString::number(minute.last, 'f', m_nDecimals);
     if (m_prevClose > 0) {
         const double percent = (minute.last - m_prevClose) / m_prevClose * 100.0;
         text += QStringLiteral(" (%1%2%)")
                     .arg(percent > 0.005 ? QStringLiteral("+") : QString())
                     .arg(percent, 0, 'f', 2);
     }
-    text += VelkFromUtf8("  均价 ") + QString::number(minute.average, 'f', m_nDecimals) +
-            VelkFromUtf8("  成交量 ") + QString::number(std::floor(minute.volume / 100.0), 'f', 0) +
-            VelkFromUtf8("手");
+    text += tr("  均价 ") + QString::number(minute.average, 'f', m_nDecimals) + tr("  成交量 ") +
+            QString::number(std::floor(minute.volume / 100.0), 'f', 0) + tr("手");
     return text;
 }
 
@@ -717,7 +715,6 @@ void CIntradayChart::UpdateHeader()
                     .arg(colour.name(), QString::number(last, 'f', m_nDecimals), change,
                          ClockText(time));
     }
-    text +=
-        QStringLiteral("&nbsp;&nbsp;") + VelkFromUtf8("报警 ") + QString::number(m_markers.size());
+    text += QStringLiteral("&nbsp;&nbsp;") + tr("报警 ") + QString::number(m_markers.size());
     m_pHeader->setText(text);
 }

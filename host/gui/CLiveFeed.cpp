@@ -9,6 +9,8 @@
 #include "host/feed/CFeedReaderThread.h"
 #include "host/feed/CLiveSession.h"
 #include "host/gui/CDaySession.h"
+#include "host/gui/CFeedReasonText.h"
+#include "host/gui/CSystemErrorText.h"
 #include "hostlibs/CQuoteStore.h"
 
 namespace {
@@ -196,7 +198,7 @@ void CLiveFeed::SetState(State state)
 void CLiveFeed::CountSkipped(CFeedRunner::Fault fault, long line, const std::string& why)
 {
     if (++m_skipped[static_cast<std::size_t>(fault)] <= kToldPerKind)
-        Q_EMIT LineSkipped(fault, line, QString::fromStdString(why));
+        Q_EMIT LineSkipped(fault, line, CFeedReasonText::Translate(why));
 }
 
 CVelkAlert* CLiveFeed::StartEngine()
@@ -279,7 +281,7 @@ void CLiveFeed::Frame()
 
     if (status.changes != m_nStatusChanges) {
         m_nStatusChanges = status.changes;
-        m_strDetail = QString::fromStdString(status.detail);
+        m_strDetail = CSystemErrorText::Translate(status.detail);
         if (status.state == CFeedRunner::State::Retrying)
             m_retryAt = nowMs + status.waitMs;
     }

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
@@ -26,6 +27,7 @@
 #include "host/gui/CDaySession.h"
 #include "host/gui/CDesktopMainWindow.h"
 #include "host/gui/CQuoteBoard.h"
+#include "host/gui/CSystemErrorText.h"
 #include "platform/qt/MessageBoxService.h"
 #include "platform/qt/QtText.h"
 
@@ -33,14 +35,26 @@ namespace {
 
 // The alert reasons as the alert list names them.
 constexpr const char* kReasonLabels[CMarketMonitorSettings::kReasonCount] = {
-    "达到上限价",   "达到下限价",   "达到涨停价", "达到跌停价",   "涨停板打开",
-    "跌停板打开",   "今日最高价",   "今日最低价", "达到涨幅比率", "达到跌幅比率",
-    "单比涨跌报警", "量比达到限制", "大金额成交", "大笔成交"};
+    QT_TRANSLATE_NOOP("CMarketMonitorDialog", "达到上限价"),
+    QT_TRANSLATE_NOOP("CMarketMonitorDialog", "达到下限价"),
+    QT_TRANSLATE_NOOP("CMarketMonitorDialog", "达到涨停价"),
+    QT_TRANSLATE_NOOP("CMarketMonitorDialog", "达到跌停价"),
+    QT_TRANSLATE_NOOP("CMarketMonitorDialog", "涨停板打开"),
+    QT_TRANSLATE_NOOP("CMarketMonitorDialog", "跌停板打开"),
+    QT_TRANSLATE_NOOP("CMarketMonitorDialog", "今日最高价"),
+    QT_TRANSLATE_NOOP("CMarketMonitorDialog", "今日最低价"),
+    QT_TRANSLATE_NOOP("CMarketMonitorDialog", "达到涨幅比率"),
+    QT_TRANSLATE_NOOP("CMarketMonitorDialog", "达到跌幅比率"),
+    QT_TRANSLATE_NOOP("CMarketMonitorDialog", "单比涨跌报警"),
+    QT_TRANSLATE_NOOP("CMarketMonitorDialog", "量比达到限制"),
+    QT_TRANSLATE_NOOP("CMarketMonitorDialog", "大金额成交"),
+    QT_TRANSLATE_NOOP("CMarketMonitorDialog", "大笔成交")};
 
 void Warn(const QString& text)
 {
-    VelkMessageBoxService().Show(VelkToGbk(text), VelkToGbk(VelkFromUtf8("警告")),
-                                 VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
+    VelkMessageBoxService().Show(
+        VelkToGbk(text), VelkToGbk(QCoreApplication::translate("CMarketMonitorDialog", "警告")),
+        VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
 }
 
 } // namespace
@@ -49,15 +63,15 @@ CMarketMonitorDialog::CMarketMonitorDialog(CDaySession& session, QWidget* parent
     : QDialog(parent), m_session(session)
 {
     setObjectName(QStringLiteral("MarketMonitorDialog"));
-    setWindowTitle(VelkFromUtf8("盘中异动设置"));
+    setWindowTitle(tr("盘中异动设置"));
     auto* layout = new QVBoxLayout(this);
 
-    m_pEnabled = new QCheckBox(VelkFromUtf8("启用盘中异动报警（系统预警股票）"), this);
+    m_pEnabled = new QCheckBox(tr("启用盘中异动报警（系统预警股票）"), this);
     m_pEnabled->setObjectName(QStringLiteral("enabled"));
     layout->addWidget(m_pEnabled);
 
     // The thresholds are the alert setting page's own controls, filled from the stored record.
-    auto* ratios = new QGroupBox(VelkFromUtf8("报警比率（alert.cfg）"), this);
+    auto* ratios = new QGroupBox(tr("报警比率（alert.cfg）"), this);
     auto* ratioLayout = new QVBoxLayout(ratios);
     m_stored = StoredRatios();
     if (IVelkWindowing* windowing = m_session.Services().pWindowing)
@@ -67,8 +81,8 @@ CMarketMonitorDialog::CMarketMonitorDialog(CDaySession& session, QWidget* parent
         page->setObjectName(QStringLiteral("ratioPage"));
         ratioLayout->addWidget(page);
     } else {
-        ratioLayout->addWidget(new QLabel(
-            VelkFromUtf8("本程序未带报警比率设置页：比率保持 alert.cfg 中的值。"), ratios));
+        ratioLayout->addWidget(
+            new QLabel(tr("本程序未带报警比率设置页：比率保持 alert.cfg 中的值。"), ratios));
     }
     layout->addWidget(ratios);
 
@@ -77,18 +91,17 @@ CMarketMonitorDialog::CMarketMonitorDialog(CDaySession& session, QWidget* parent
     m_pData->setWordWrap(true);
     layout->addWidget(m_pData);
 
-    auto* noise = new QGroupBox(VelkFromUtf8("重复报警控制"), this);
+    auto* noise = new QGroupBox(tr("重复报警控制"), this);
     auto* noiseGrid = new QGridLayout(noise);
     for (int reason = 0; reason < CMarketMonitorSettings::kReasonCount; ++reason) {
-        auto* label = new QLabel(VelkFromUtf8(kReasonLabels[reason]), noise);
+        auto* label = new QLabel(tr(kReasonLabels[reason]), noise);
         m_repeat[reason] = new QComboBox(noise);
         m_repeat[reason]->setObjectName(QStringLiteral("repeat%1").arg(reason));
-        m_repeat[reason]->addItems(
-            {VelkFromUtf8("每次穿越"), VelkFromUtf8("每股每日一次"), VelkFromUtf8("间隔至少")});
+        m_repeat[reason]->addItems({tr("每次穿越"), tr("每股每日一次"), tr("间隔至少")});
         m_cooldown[reason] = new QSpinBox(noise);
         m_cooldown[reason]->setObjectName(QStringLiteral("cooldown%1").arg(reason));
         m_cooldown[reason]->setRange(1, 86400);
-        m_cooldown[reason]->setSuffix(VelkFromUtf8(" 秒"));
+        m_cooldown[reason]->setSuffix(tr(" 秒"));
         QSpinBox* cooldown = m_cooldown[reason];
         connect(m_repeat[reason], &QComboBox::currentIndexChanged, cooldown,
                 [cooldown](int index) { cooldown->setEnabled(index == 2); });
@@ -106,14 +119,14 @@ CMarketMonitorDialog::CMarketMonitorDialog(CDaySession& session, QWidget* parent
     for (QDoubleSpinBox* step : {m_pHighStep, m_pLowStep}) {
         step->setRange(0, 1000);
         step->setDecimals(2);
-        step->setSuffix(VelkFromUtf8(" %"));
+        step->setSuffix(tr(" %"));
     }
-    steps->addRow(VelkFromUtf8("新高须超过上次报警的最高价"), m_pHighStep);
-    steps->addRow(VelkFromUtf8("新低须低于上次报警的最低价"), m_pLowStep);
+    steps->addRow(tr("新高须超过上次报警的最高价"), m_pHighStep);
+    steps->addRow(tr("新低须低于上次报警的最低价"), m_pLowStep);
     noiseGrid->addLayout(steps, 7, 0, 1, 6);
     layout->addWidget(noise);
 
-    auto* dryRun = new QPushButton(VelkFromUtf8("试运行"), this);
+    auto* dryRun = new QPushButton(tr("试运行"), this);
     dryRun->setObjectName(QStringLiteral("dryRun"));
     dryRun->setEnabled(m_session.Day() != nullptr);
     connect(dryRun, &QPushButton::clicked, this, &CMarketMonitorDialog::RunDryRun);
@@ -152,7 +165,7 @@ void CMarketMonitorDialog::Fill()
     const CTradingDay* day = m_session.Day();
     CVelkAlert* engine = m_session.Engine();
     if (!day || !engine) {
-        m_pData->setText(VelkFromUtf8("未打开交易日：无法检查数据。"));
+        m_pData->setText(tr("未打开交易日：无法检查数据。"));
         return;
     }
     std::vector<Ta_VELKPRICEALERT>* list = nullptr;
@@ -168,9 +181,9 @@ void CMarketMonitorDialog::Fill()
         perMinute += symbol.fiveDayVolumePerMinute > 0;
         shares += symbol.circulatingShares > 0;
     }
-    m_pData->setText(VelkFromUtf8("本日数据（系统预警股票 %1 只）：昨收 %2 只（涨跌幅比率）；"
-                                  "五日每分钟均量 %3 只（量比）；流通股本 %4 只（大笔成交）。"
-                                  "涨跌停价、单比涨跌、大金额来自成交本身。缺数据的股票不报该项。")
+    m_pData->setText(tr("本日数据（系统预警股票 %1 只）：昨收 %2 只（涨跌幅比率）；"
+                        "五日每分钟均量 %3 只（量比）；流通股本 %4 只（大笔成交）。"
+                        "涨跌停价、单比涨跌、大金额来自成交本身。缺数据的股票不报该项。")
                          .arg(stocks)
                          .arg(close)
                          .arg(perMinute)
@@ -224,22 +237,21 @@ void CMarketMonitorDialog::RunDryRun()
     const CMonitorDryRun::Result result =
         CMonitorDryRun::Run(*day, m_session.SysDir(), ratios, DraftSettings());
     if (!result.ok) {
-        m_pReport->setPlainText(VelkFromUtf8("试运行失败：") +
-                                QString::fromStdString(result.error));
+        m_pReport->setPlainText(
+            tr("试运行失败：%1").arg(CSystemErrorText::Translate(result.error)));
         return;
     }
-    QString text = VelkFromUtf8("试运行 %1：共 %2 条报警\n\n按原因：\n")
-                       .arg(m_session.DayFolder())
-                       .arg(result.total);
+    QString text =
+        tr("试运行 %1：共 %2 条报警\n\n按原因：\n").arg(m_session.DayFolder()).arg(result.total);
     for (const auto& [reason, count] : result.perReason)
         text += QStringLiteral("  %1  %2\n").arg(QString::fromStdString(reason)).arg(count);
     std::vector<std::pair<std::string, int>> stocks(result.perStock.begin(), result.perStock.end());
     std::stable_sort(stocks.begin(), stocks.end(),
                      [](const auto& a, const auto& b) { return a.second > b.second; });
-    text += VelkFromUtf8("\n按股票：\n");
+    text += tr("\n按股票：\n");
     for (const auto& [stock, count] : stocks)
         text += QStringLiteral("  %1  %2\n").arg(QString::fromStdString(stock)).arg(count);
-    text += VelkFromUtf8("\n最先的报警：\n");
+    text += tr("\n最先的报警：\n");
     for (const std::string& line : result.first)
         text += QString::fromStdString(line) + QLatin1Char('\n');
     m_pReport->setPlainText(text);
@@ -262,7 +274,7 @@ bool CMarketMonitorDialog::Save()
     if (engine)
         settings.mutes = engine->GetMarketMonitor().Settings().mutes;
     if (!settings.Save(m_session.SysDir())) {
-        Warn(VelkFromUtf8("无法保存盘中异动设置 MarketMonitor.cfg。"));
+        Warn(tr("无法保存盘中异动设置 MarketMonitor.cfg。"));
         return false;
     }
     if (!engine)
@@ -272,7 +284,7 @@ bool CMarketMonitorDialog::Save()
     engine->GetRatioSetting(&ratios);
     *ratios = draft;
     if (!engine->SaveAlertCondition()) {
-        Warn(VelkFromUtf8("无法保存报警比率 alert.cfg。"));
+        Warn(tr("无法保存报警比率 alert.cfg。"));
         return false;
     }
     return true;
@@ -288,7 +300,7 @@ void CMarketMonitorDialog::Install(CDesktopMainWindow& window)
 {
     QMenu* alerts = window.Menu(CDesktopMainWindow::MenuId::Alerts);
     if (alerts) {
-        QAction* open = alerts->addAction(VelkFromUtf8("盘中异动设置(&M)..."));
+        QAction* open = alerts->addAction(tr("盘中异动设置(&M)..."));
         open->setObjectName(QStringLiteral("actionMarketMonitor"));
         QObject::connect(open, &QAction::triggered, &window, [&window] {
             CMarketMonitorDialog dialog(window.Session(), &window);
@@ -302,6 +314,6 @@ void CMarketMonitorDialog::Install(CDesktopMainWindow& window)
                          [&window](unsigned char market, const QByteArray& code) {
                              CVelkAlert* engine = window.Engine();
                              if (engine && !engine->MuteStockForDay(market, code.toStdString()))
-                                 Warn(VelkFromUtf8("静音已生效，但无法保存到 MarketMonitor.cfg。"));
+                                 Warn(tr("静音已生效，但无法保存到 MarketMonitor.cfg。"));
                          });
 }

@@ -26,7 +26,7 @@ CQuoteBoard::CQuoteBoard(QWidget* parent) : QWidget(parent)
     m_pProxy->setSourceModel(m_pModel);
 
     m_pFilter = new QLineEdit(this);
-    m_pFilter->setPlaceholderText(VelkFromUtf8("按代码或名称筛选"));
+    m_pFilter->setPlaceholderText(tr("按代码或名称筛选"));
     m_pFilter->setClearButtonEnabled(true);
     connect(m_pFilter, &QLineEdit::textChanged, this, [this](const QString& text) {
         m_pProxy->setFilterFixedString(text);
@@ -38,7 +38,7 @@ CQuoteBoard::CQuoteBoard(QWidget* parent) : QWidget(parent)
     m_pGroups->setObjectName(QStringLiteral("boardGroups"));
     m_pGroups->setDrawBase(false);
     m_pGroups->setExpanding(false);
-    m_pGroups->addTab(VelkFromUtf8("全部"));
+    m_pGroups->addTab(tr("全部"));
     connect(m_pGroups, &QTabBar::currentChanged, this, [this](int index) {
         if (index < 0)
             return;
@@ -248,11 +248,11 @@ void CQuoteBoard::ShowContextMenu(const QPoint& pos)
         return;
     const QByteArray bytes = QByteArray::fromStdString(code);
     QMenu menu(this);
-    connect(menu.addAction(VelkFromUtf8("加入系统预警")), &QAction::triggered, this,
+    connect(menu.addAction(tr("加入系统预警")), &QAction::triggered, this,
             [this, market, bytes] { Q_EMIT AddToMonitorRequested(market, bytes); });
-    connect(menu.addAction(VelkFromUtf8("分时走势图")), &QAction::triggered, this,
+    connect(menu.addAction(tr("分时走势图")), &QAction::triggered, this,
             [this, market, bytes] { Q_EMIT ChartRequested(market, bytes); });
-    connect(menu.addAction(VelkFromUtf8("今日静音")), &QAction::triggered, this,
+    connect(menu.addAction(tr("今日静音")), &QAction::triggered, this,
             [this, market, bytes] { Q_EMIT MuteRequested(market, bytes); });
     menu.exec(m_pView->viewport()->mapToGlobal(pos));
 }

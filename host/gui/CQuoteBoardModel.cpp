@@ -1,6 +1,7 @@
 #include "host/gui/CQuoteBoardModel.h"
 
 #include <QColor>
+#include <QCoreApplication>
 #include <QFont>
 #include <algorithm>
 #include <cmath>
@@ -60,9 +61,11 @@ double HalfUnit(int decimals)
 QString AmountText(double amount)
 {
     if (amount >= 1e8)
-        return QString::number(amount / 1e8, 'f', 2) + VelkFromUtf8("亿");
+        return QString::number(amount / 1e8, 'f', 2) +
+               QCoreApplication::translate("CQuoteBoardModel", "亿");
     if (amount >= 1e4)
-        return QString::number(amount / 1e4, 'f', amount >= 1e6 ? 0 : 2) + VelkFromUtf8("万");
+        return QString::number(amount / 1e4, 'f', amount >= 1e6 ? 0 : 2) +
+               QCoreApplication::translate("CQuoteBoardModel", "万");
     return QString::number(amount, 'f', 0);
 }
 
@@ -406,9 +409,7 @@ QVariant CQuoteBoardModel::data(const QModelIndex& index, int role) const
     case Qt::AccessibleTextRole: {
         // A screen reader hears the limit that the colour of the row shows.
         const int limit = LimitOf(row);
-        const QString mark = limit > 0   ? VelkFromUtf8("涨停 ")
-                             : limit < 0 ? VelkFromUtf8("跌停 ")
-                                         : QString();
+        const QString mark = limit > 0 ? tr("涨停 ") : limit < 0 ? tr("跌停 ") : QString();
         return mark + headerData(column, Qt::Horizontal).toString() + QLatin1Char(' ') +
                DisplayText(row, column);
     }
@@ -419,10 +420,9 @@ QVariant CQuoteBoardModel::data(const QModelIndex& index, int role) const
             const int limit = LimitOf(row);
             return row.codeText + QLatin1Char('.') + VelkFromGbk(ext) + QLatin1Char(' ') +
                    row.name +
-                   (row.prevClose > 0 ? VelkFromUtf8("  昨收 ") + PriceText(row, row.prevClose)
-                                      : QString()) +
-                   (limit > 0   ? VelkFromUtf8("  涨停")
-                    : limit < 0 ? VelkFromUtf8("  跌停")
+                   (row.prevClose > 0 ? tr("  昨收 ") + PriceText(row, row.prevClose) : QString()) +
+                   (limit > 0   ? tr("  涨停")
+                    : limit < 0 ? tr("  跌停")
                                 : QString());
         }
         return {};
@@ -441,7 +441,9 @@ QVariant CQuoteBoardModel::headerData(int section, Qt::Orientation orientation, 
     if (role != Qt::DisplayRole)
         return {};
     static const char* const kHeaders[kColumnCount] = {
-        "代码", "名称", "最新",       "涨跌",   "涨幅", "昨收", "今开",
-        "最高", "最低", "成交量(手)", "成交额", "量比", "时间"};
-    return section >= 0 && section < kColumnCount ? VelkFromUtf8(kHeaders[section]) : QVariant();
+        QT_TR_NOOP("代码"), QT_TR_NOOP("名称"),       QT_TR_NOOP("最新"),   QT_TR_NOOP("涨跌"),
+        QT_TR_NOOP("涨幅"), QT_TR_NOOP("昨收"),       QT_TR_NOOP("今开"),   QT_TR_NOOP("最高"),
+        QT_TR_NOOP("最低"), QT_TR_NOOP("成交量(手)"), QT_TR_NOOP("成交额"), QT_TR_NOOP("量比"),
+        QT_TR_NOOP("时间")};
+    return section >= 0 && section < kColumnCount ? tr(kHeaders[section]) : QVariant();
 }

@@ -8,6 +8,7 @@
 
 #include "host/gui/CDesktopMainWindow.h"
 #include "host/gui/CHostPrompt.h"
+#include "host/gui/CSystemErrorText.h"
 
 CStartupDay::Choice CStartupDay::Choose(const QString& given, const QString& last,
                                         const QString& demoDay)
@@ -32,7 +33,8 @@ QStringList CStartupDay::SeedDemoConditions(const QString& demoSys, const QStrin
     for (const QString& name : demo.entryList(QDir::Files)) {
         QFile source(demo.filePath(name));
         if (!source.copy(sys.filePath(name)))
-            failures << QStringLiteral("%1: %2").arg(sys.filePath(name), source.errorString());
+            failures << QStringLiteral("%1: %2").arg(
+                sys.filePath(name), CSystemErrorText::Translate(source.errorString()));
     }
     return failures;
 }

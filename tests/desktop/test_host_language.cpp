@@ -2,6 +2,7 @@
 // trading-day loader's errors speak Chinese, and message boxes carry the program's name.
 
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -9,13 +10,21 @@
 #include <QSignalSpy>
 #include <QTranslator>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
 
 #include "host/core/CTradingDay.h"
+#include "host/feed/CFeedConnection.h"
+#include "host/feed/CFeedMessage.h"
+#include "host/feed/CFeedParser.h"
 #include "host/gui/CDayLoader.h"
+#include "host/gui/CFeedReasonText.h"
 #include "host/gui/CHostPrompt.h"
 #include "host/gui/CHostTranslations.h"
 #include "host/gui/CLoadErrorText.h"
+#include "host/gui/CSystemErrorText.h"
+#include "host/outputs/CAlertHistory.h"
 #include "platform/qt/QtText.h"
 #include "tests/host/HostTestSupport.h"
 #include "tests/support/CTempDir.h"
@@ -146,4 +155,78 @@ TEST_F(HostLanguageTest, EveryKindOfLoadErrorFindsItsChineseForm)
               VelkFromUtf8("trades.csv 第 4 行：时间 \"%2\" 不是 HH:MM:SS 格式"));
     EXPECT_EQ(CLoadErrorText::Translate(std::string("something else: went wrong")),
               QStringLiteral("something else: went wrong"));
+}
+
+TEST_F(HostLanguageTest, AFileOrDatabaseFailureIsShownInChineseWithItsPathKept)
+{
+    // A history database that is not one, as a user's stray file in its place would be.
+    const std::string garbage = m_temp.File("history.sqlite");
+    WriteFile(garbage, std::string(4096, 'x'));
+    CAlertHistory history;
+    ASSERT_FALSE(history.Open(garbage));
+    const std::string dbError = history.Error();
+    // The system's words for a full disk, in the form the day-file keeper writes them.
+    const std::string diskError = m_temp.File("20211201.alt") + ": " + std::strerror(ENOSPC);
+    EXPECT_EQ(CSystemErrorText::Translate(dbError).toStdString(), dbError);
+
+    CHostTranslations::Install(*qApp, kChina);
+    for (const std::string& error : {dbError, diskError}) {
+        const QString said = CSystemErrorText::Translate(error);
+        EXPECT_TRUE(HasChinese(said)) << error;
+        EXPECT_TRUE(said.startsWith(QString::fromStdString(error.substr(0, error.find(": ")))))
+            << said.toStdString();
+        EXPECT_FALSE(said.contains(QStringLiteral("database"))) << said.toStdString();
+        EXPECT_FALSE(said.contains(QStringLiteral("space"))) << said.toStdString();
+    }
+    // A live feed's address the user mistyped, and a source that is not listening.
+    CFeedConnection::Address address;
+    std::string feedError;
+    ASSERT_FALSE(CFeedConnection::ParseAddress("tcp:/127.0.0.1", address, feedError));
+    const QString badAddress = CSystemErrorText::Translate(feedError);
+    EXPECT_TRUE(HasChinese(badAddress)) << feedError;
+    EXPECT_TRUE(badAddress.contains(QStringLiteral("tcp:/127.0.0.1"))) << badAddress.toStdString();
+    EXPECT_TRUE(HasChinese(CSystemErrorText::Translate(std::string(std::strerror(ECONNREFUSED)))));
+    // Qt's word for a file that cannot be opened, as the history export and the autostart entry
+    // show it.
+    QFile missing(QString::fromStdString(m_temp.File("nowhere/history.csv")));
+    ASSERT_FALSE(missing.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(HasChinese(CSystemErrorText::Translate(missing.errorString())))
+        << missing.errorString().toStdString();
+    // Forms with a value keep the value; a part of no known form comes back unchanged.
+    EXPECT_EQ(CSystemErrorText::Translate(std::string("cannot create the folder of /a/b")),
+              VelkFromUtf8("无法创建 /a/b 所在的文件夹"));
+    EXPECT_EQ(CSystemErrorText::Translate(std::string("/x/commit: went wrong")),
+              QStringLiteral("/x/commit: went wrong"));
+}
+
+TEST_F(HostLanguageTest, TheFeedLogsReasonsForASkippedLineAreChineseWithTheirValues)
+{
+    std::vector<std::string> reasons;
+    for (const char* line : {"not json", R"({"market":1})",
+                             R"({"type":"trade","time":"9h30","market":1,)"
+                             R"("code":"600000","price":10,"volume":100})",
+                             R"({"type":"hello","version":1,"date":20211201,"markets":7})"}) {
+        CFeedParser parser;
+        CFeedMessage message;
+        EXPECT_NE(parser.Parse(line, message), CFeedParser::Problem::None) << line;
+        reasons.push_back(parser.Why());
+    }
+    // The live session's own reasons, in the form it writes them.
+    reasons.push_back("stock 1 600000 is not known");
+    reasons.push_back("goes back in time for 600000");
+    for (const std::string& reason : reasons)
+        EXPECT_EQ(CFeedReasonText::Translate(reason).toStdString(), reason);
+
+    CHostTranslations::Install(*qApp, kChina);
+    for (const std::string& reason : reasons) {
+        const QString said = CFeedReasonText::Translate(reason);
+        EXPECT_TRUE(HasChinese(said)) << reason;
+        EXPECT_FALSE(said.contains(QStringLiteral(" is "))) << said.toStdString();
+    }
+    const QString unknown = CFeedReasonText::Translate(std::string("stock 1 600000 is not known"));
+    EXPECT_TRUE(unknown.contains(QStringLiteral("600000"))) << unknown.toStdString();
+    // The field's name is carried over as the feed spells it.
+    EXPECT_TRUE(CFeedReasonText::Translate(reasons[2]).contains(QStringLiteral("time")));
+    EXPECT_EQ(CFeedReasonText::Translate(std::string("something else went wrong")),
+              QStringLiteral("something else went wrong"));
 }

@@ -201,6 +201,35 @@ TEST(FeedMonitor, ANewDayReportsYesterdaysLastPriceAsThePreviousClose)
     EXPECT_FLOAT_EQ(static_cast<float>(double(values[0])), 2.80f);
 }
 
+TEST(FeedMonitor, TradesFillTheOpenAndTheMoneyTradedAsAReplayDoes)
+{
+    LiveMonitor live;
+    live.Take(
+        {Hello(20211201),
+         R"({"type":"symbol","market":1,"code":"600103","name":"青山纸业","prev_close":2.72})",
+         R"({"type":"symbol","market":1,"code":"600107","name":"ST尔雅","prev_close":6.40})",
+         Trade("09:25:00", "600103", "2.75", 1000), Trade("09:30:01", "600103", "2.80", 200),
+         Trade("09:30:02", "600103", "2.70", 300),
+         // A source that counts the day's money itself is believed over the sum.
+         R"({"type":"trade","time":"09:30:00","market":1,"code":"600107","price":6.38,)"
+         R"("volume":100,"cum_volume":5100,"amount":32550})"});
+    const std::vector<unsigned short> items = {QuoteItem::kOpenPrice, QuoteItem::kAmount};
+    std::vector<X1Format> values = live.Items("600103", items);
+    ASSERT_EQ(values.size(), 2u);
+    EXPECT_FLOAT_EQ(static_cast<float>(double(values[0])), 2.75f) << "the first trade opens";
+    EXPECT_NEAR(double(values[1]), 2.75 * 1000 + 2.80 * 200 + 2.70 * 300, 0.5);
+    values = live.Items("600107", items);
+    ASSERT_EQ(values.size(), 2u);
+    EXPECT_FLOAT_EQ(static_cast<float>(double(values[0])), 6.38f);
+    EXPECT_NEAR(double(values[1]), 32550, 0.5);
+    // The next trade without the source's count goes on from it.
+    live.Take({Trade("09:30:05", "600107", "6.40", 100)});
+    values = live.Items("600107", items);
+    ASSERT_EQ(values.size(), 2u);
+    EXPECT_FLOAT_EQ(static_cast<float>(double(values[0])), 6.38f) << "the open stays";
+    EXPECT_NEAR(double(values[1]), 32550 + 640, 0.5);
+}
+
 TEST(FeedMonitor, AStockMutedForTheDayIsSilentThatDayAndSpeaksOnTheFeedsNextDay)
 {
     LiveMonitor live;
