@@ -26,6 +26,7 @@
 #include "host/gui/CDaySession.h"
 #include "host/gui/CDesktopMainWindow.h"
 #include "host/gui/CQuoteBoard.h"
+#include "platform/core/VelkFile.h"
 #include "platform/qt/MessageBoxService.h"
 #include "platform/qt/QtText.h"
 
@@ -262,7 +263,8 @@ bool CMarketMonitorDialog::Save()
     if (engine)
         settings.mutes = engine->GetMarketMonitor().Settings().mutes;
     if (!settings.Save(m_session.SysDir())) {
-        Warn(VelkFromUtf8("无法保存盘中异动设置 MarketMonitor.cfg。"));
+        Warn(VelkFromUtf8("无法保存盘中异动设置 MarketMonitor.cfg。\n") +
+             VelkFromGbk(VelkFileError()));
         return false;
     }
     if (!engine)
@@ -298,10 +300,12 @@ void CMarketMonitorDialog::Install(CDesktopMainWindow& window)
     // The module's alert list window gets 今日静音 on its rows from the host's side.
     new CAlertListMuteHook(&window, [&window] { return window.Engine(); });
     if (CQuoteBoard* board = window.Board())
-        QObject::connect(board, &CQuoteBoard::MuteRequested, &window,
-                         [&window](unsigned char market, const QByteArray& code) {
-                             CVelkAlert* engine = window.Engine();
-                             if (engine && !engine->MuteStockForDay(market, code.toStdString()))
-                                 Warn(VelkFromUtf8("静音已生效，但无法保存到 MarketMonitor.cfg。"));
-                         });
+        QObject::connect(
+            board, &CQuoteBoard::MuteRequested, &window,
+            [&window](unsigned char market, const QByteArray& code) {
+                CVelkAlert* engine = window.Engine();
+                if (engine && !engine->MuteStockForDay(market, code.toStdString()))
+                    Warn(VelkFromUtf8("静音已生效，但无法保存到 MarketMonitor.cfg。\n") +
+                         VelkFromGbk(VelkFileError()));
+            });
 }
