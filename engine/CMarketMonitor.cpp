@@ -203,8 +203,10 @@ bool CMarketMonitor::IsMutedToday(unsigned char market, const std::string& code)
 bool CMarketMonitor::MuteForDay(unsigned char market, const std::string& code)
 {
     m_settings.MuteForDay(market, code, TradeDate(market, code));
+    // The save takes in what another program stored meanwhile, so the filters follow it.
+    const bool saved = !m_strSysDir.empty() && m_settings.Save(m_strSysDir);
     UpdateFilters();
-    return !m_strSysDir.empty() && m_settings.Save(m_strSysDir);
+    return saved;
 }
 
 bool CMarketMonitor::Admit(int reason, const Ta_VELKPRICETABLE& quote, long time)

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <map>
+#include <optional>
 
+#include "platform/core/CVelkFileLock.h"
 #include "platform/core/VelkFile.h"
 
 namespace {
@@ -67,6 +70,61 @@ bool IsDate(long long value)
     const long long day = value % 100;
     return value >= 19000101 && value <= 99991231 && month >= 1 && month <= 12 && day >= 1 &&
            day <= 31;
+}
+
+using SettingLines = std::map<std::string, std::string>;
+
+// The NAME=VALUE lines of a text in ToText's form, by name.
+SettingLines LinesOf(const std::string& text)
+{
+    SettingLines lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string line = text.substr(start, end - start);
+        start = end + 1;
+        const std::size_t equals = line.find('=');
+        if (equals != std::string::npos)
+            lines[line.substr(0, equals)] = line.substr(equals + 1);
+    }
+    return lines;
+}
+
+std::optional<std::string> ValueOf(const SettingLines& lines, const std::string& name)
+{
+    auto it = lines.find(name);
+    if (it == lines.end())
+        return std::nullopt;
+    return it->second;
+}
+
+// Three-way join by setting name (a mute is a name of its own); false when both sides changed
+// one setting differently.
+bool MergeLines(const SettingLines& base, const SettingLines& ours, const SettingLines& theirs,
+                std::string& merged)
+{
+    std::map<std::string, bool> names;
+    for (const SettingLines* side : {&base, &ours, &theirs})
+        for (const auto& line : *side)
+            names.emplace(line.first, true);
+    merged.clear();
+    for (const auto& entry : names) {
+        const auto b = ValueOf(base, entry.first);
+        const auto o = ValueOf(ours, entry.first);
+        const auto t = ValueOf(theirs, entry.first);
+        std::optional<std::string> chosen;
+        if (o == b || o == t)
+            chosen = t;
+        else if (t == b)
+            chosen = o;
+        else
+            return false;
+        if (chosen)
+            merged += entry.first + "=" + *chosen + "\n";
+    }
+    return true;
 }
 
 } // namespace
@@ -236,18 +294,52 @@ bool CMarketMonitorSettings::Load(const std::string& sysDir, std::string& error)
     error.clear();
     const std::string path = VelkJoinPath(sysDir, kFileName);
     std::string bytes;
+    bool read = true;
     if (!VelkReadFile(path, bytes)) {
         *this = CMarketMonitorSettings();
         if (VelkFileExists(path)) {
             error = path + ": cannot be read";
             return false;
         }
-        return true;
+    } else {
+        read = Parse(bytes, error);
     }
-    return Parse(bytes, error);
+    m_strBase = ToText();
+    m_strBasePath = path;
+    return read;
 }
 
-bool CMarketMonitorSettings::Save(const std::string& sysDir) const
+bool CMarketMonitorSettings::Save(const std::string& sysDir)
 {
-    return VelkReplaceFile(VelkJoinPath(sysDir, kFileName), ToText());
+    m_bConflict = false;
+    const std::string path = VelkJoinPath(sysDir, kFileName);
+    CVelkFileLock lock(CVelkFileLock::ForFolder(sysDir));
+    std::string text = ToText();
+    std::string current;
+    if (m_strBasePath == path && VelkReadFile(path, current)) {
+        CMarketMonitorSettings theirs;
+        std::string error;
+        // Writing over lines that cannot be read would lose them.
+        if (!theirs.Parse(current, error))
+            return VelkFileFailure(path + ": " + error + "; nothing written");
+        const std::string theirsText = theirs.ToText();
+        if (theirsText != m_strBase) {
+            std::string merged;
+            if (!MergeLines(LinesOf(m_strBase), LinesOf(text), LinesOf(theirsText), merged)) {
+                m_bConflict = true;
+                return VelkFileFailure(path + ": changed by another program since it was read, "
+                                              "in the same settings");
+            }
+            CMarketMonitorSettings joined;
+            joined.Parse(merged, error);
+            joined.m_strBasePath = path;
+            *this = std::move(joined);
+            text = ToText();
+        }
+    }
+    if (!VelkReplaceFile(path, text))
+        return false;
+    m_strBase = text;
+    m_strBasePath = path;
+    return true;
 }

@@ -60,6 +60,18 @@ public:
 
     // Missing file: defaults and true. Unreadable lines: false with error, the rest loaded.
     bool Load(const std::string& sysDir, std::string& error);
-    // Replaced atomically; false when it could not be written (the old file then stays).
-    bool Save(const std::string& sysDir) const;
+    // Replaced atomically under the folder's lock; false when it could not be written (the
+    // old file then stays, VelkFileError says why). When these settings were loaded from or
+    // last saved to the same file, what another program stored there since is joined key by
+    // key and these settings take it in; where both changed one key differently nothing is
+    // written and Conflict() is true.
+    bool Save(const std::string& sysDir);
+    bool Conflict() const { return m_bConflict; }
+
+private:
+    // The file's text as last read or written, in ToText's form, and its path: the common
+    // ground of a save and another program's changes.
+    std::string m_strBase;
+    std::string m_strBasePath;
+    bool m_bConflict = false;
 };

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <set>
 #include <string>
 #include <tuple>
@@ -78,12 +79,24 @@ struct CPriceWatch {
 const CPriceWatch kPriceWatches[] = {
     {1, "600000", 8.6f, 8.4f}, {1, "600103", 3.0f, 2.5f}, {2, "000001", 20.0f, 1.0f}};
 
-// One alert: the stock, the reason (the table's code), the time and the price.
-using CAlert = std::tuple<unsigned, std::string, int, std::int32_t, float>;
+// One alert: the stock, the reason's text, the time, the price and whether it came from a
+// signal.
+using CAlert = std::tuple<unsigned, std::string, std::string, std::int32_t, float, bool>;
 
 // The reasons the trading-day path raises for the watched lists, by code.
 const char* const kReasonTexts[] = {"达到上限价", "达到下限价", "达到涨停价", "达到跌停价",
                                     "",           "",           "今日最高价", "今日最低价"};
+
+const std::string& ReasonText(int code)
+{
+    static const std::vector<std::string> texts = [] {
+        std::vector<std::string> gbk;
+        for (const char* text : kReasonTexts)
+            gbk.push_back(TextCodec::Utf8ToGbk(text));
+        return gbk;
+    }();
+    return texts[static_cast<std::size_t>(code)];
+}
 
 // The system list that WriteConditions sets: the day's high and low start at the stored
 // fields, the last price seen at 0, every switch on.
@@ -116,9 +129,9 @@ public:
                 continue;
             float& last = m_priceLast[i];
             if (last < watch.upper && price >= watch.upper && price != 0)
-                alerts.emplace_back(market, code, 0, time, price);
+                alerts.emplace_back(market, code, ReasonText(0), time, price, false);
             if (last > watch.lower && price <= watch.lower && price != 0)
-                alerts.emplace_back(market, code, 1, time, price);
+                alerts.emplace_back(market, code, ReasonText(1), time, price, false);
             last = price;
         }
         for (std::size_t i = 0; i < std::size(kSystemWatches); ++i) {
@@ -128,9 +141,9 @@ public:
             const float high = state.high;
             const float low = state.low;
             if (price != 0 && price > high && high > 0)
-                alerts.emplace_back(market, code, 6, time, price);
+                alerts.emplace_back(market, code, ReasonText(6), time, price, false);
             if (price != 0 && price < low && low > 0)
-                alerts.emplace_back(market, code, 7, time, price);
+                alerts.emplace_back(market, code, ReasonText(7), time, price, false);
             if (price > high && high > 0)
                 state.high = price;
             if (price != 0 && price < low)
@@ -138,11 +151,33 @@ public:
             if (price == 0)
                 continue;
             if (price >= limitUp && limitUp > 0 && state.last < price)
-                alerts.emplace_back(market, code, 2, time, price);
+                alerts.emplace_back(market, code, ReasonText(2), time, price, false);
             if (price <= limitDown && limitDown > 0 && state.last > price)
-                alerts.emplace_back(market, code, 3, time, price);
+                alerts.emplace_back(market, code, ReasonText(3), time, price, false);
             state.last = price;
         }
+    }
+    // A signal of the day: an alert when the stock is on the magic list (all of
+    // WriteConditions' stocks, every switch on) and its number is one of the switches' (0-12,
+    // 15-18), named by the day's catalogue ("--" for a number it lacks) as far as the record's
+    // field holds, at the signal's time, with the price the stock's quote shows then.
+    void Signal(const CTradingDay& day, const CTradingDay::Signal& signal, double last)
+    {
+        const bool watched =
+            std::any_of(std::begin(kPriceWatches), std::end(kPriceWatches), [&](const auto& w) {
+                return w.market == signal.market && signal.code == w.code;
+            });
+        const bool switched = (signal.number >= 0 && signal.number <= 12) ||
+                              (signal.number >= 15 && signal.number <= 18);
+        if (!watched || !switched)
+            return;
+        std::string name = "--";
+        for (const CTradingDay::MagicName& magic : day.MagicNames())
+            if (magic.number == signal.number)
+                name = magic.nameGbk;
+        name = name.substr(0, std::min(name.find('\0'), sizeof(Ta_ALERTRECORD{}.m_szReason) - 1));
+        alerts.emplace_back(signal.market, signal.code, name, signal.time, static_cast<float>(last),
+                            true);
     }
     // The quote service's high and low seed the records of the code whose high is not known.
     void Seed(const std::string& code, float high, float low)
@@ -168,30 +203,36 @@ private:
         {kSystemWatches[2].high, kSystemWatches[2].low, 0}};
 };
 
-// The alerts of the watched lists the engine recorded, in order (magic signals, named by their
-// signal, are left to the magic targets).
+// The alerts of the watched lists the engine recorded, in order: while a trade is handed to
+// the engine those of the price and system lists, while a signal is every alert.
 class CAlertRecorder final : public IVelkAlertObserver {
 public:
     void OnAlertRecorded(const Ta_ALERTRECORD& record) override
     {
-        static const std::vector<std::string> reasons = [] {
-            std::vector<std::string> texts;
-            for (const char* text : kReasonTexts)
-                texts.push_back(TextCodec::Utf8ToGbk(text));
-            return texts;
-        }();
         const std::string reason = VelkFieldText(record.m_szReason);
-        const auto found = std::find(reasons.begin(), reasons.end(), reason);
-        if (reason.empty() || found == reasons.end())
+        if (inTrade && (reason.empty() || std::none_of(std::begin(kReasonTexts),
+                                                       std::end(kReasonTexts), [&](const char* t) {
+                                                           return reason == TextCodec::Utf8ToGbk(t);
+                                                       })))
             return;
         // Packed fields are copied, never bound to a reference.
         const auto time = record.m_nTime;
         const float price = record.m_fPrice;
-        alerts.emplace_back(record.m_byMarket, VelkFieldText(record.m_szCode),
-                            static_cast<int>(found - reasons.begin()), time, price);
+        alerts.emplace_back(record.m_byMarket, VelkFieldText(record.m_szCode), reason, time, price,
+                            !inTrade);
     }
+    bool inTrade = false;
     std::vector<CAlert> alerts;
 };
+
+// A signal's price is carried as text with the quote's decimals.
+bool SamePrice(float recorded, float expected)
+{
+    // One the quote cannot carry is shown as none.
+    if (!(expected >= 0 && expected <= std::numeric_limits<float>::max()))
+        return recorded == 0;
+    return std::fabs(recorded - expected) <= 0.006f + 1e-6f * std::fabs(expected);
+}
 
 struct CFuzzContext : VelkFuzz::CQuoteContext {
     CFuzzContext()
@@ -256,17 +297,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CDayReplay replay(day, context.store);
     replay.FillStore(context.dir.File("SYS"));
     CAlertModel model;
+    CAlertRecorder recorder;
     std::size_t next = 0;
+    std::size_t nextSignal = 0;
+    bool started = false;
     std::vector<double> dayVolume(day.Symbols().size(), 0.0);
     std::vector<double> dayHigh(day.Symbols().size(), 0.0);
     std::vector<double> dayLow(day.Symbols().size(), 0.0);
+    // The last trade's price of each stock, -1 before its first.
+    std::vector<double> lastPrice(day.Symbols().size(), -1.0);
     replay.SetAfterEachTrade([&](unsigned char market, const std::string& code) {
         // Trades come in the day's order; the engine hears only of subscribed stocks.
         const CTradingDay::Trade& trade = day.Trades()[next++];
         const CTradingDay::Symbol& symbol = day.SymbolOf(trade);
+        recorder.inTrade = context.store.IsSubscribed(market, code);
         const bool first =
             dayVolume[trade.symbol] == 0 && dayHigh[trade.symbol] == 0 && dayLow[trade.symbol] == 0;
         dayVolume[trade.symbol] += trade.volume;
+        lastPrice[trade.symbol] = trade.price;
         if (first || trade.price > dayHigh[trade.symbol])
             dayHigh[trade.symbol] = trade.price;
         if (first || trade.price < dayLow[trade.symbol])
@@ -279,16 +327,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     dayVolume[trade.symbol], static_cast<float>(symbol.limitUp),
                     static_cast<float>(symbol.limitDown));
     });
-    CAlertRecorder recorder;
+    // After every call to the engine: one that was no trade's, after the engine's start, was
+    // the next signal's.
+    replay.SetAfterEachCall([&] {
+        if (!started) {
+            started = true;
+        } else if (recorder.inTrade) {
+            recorder.inTrade = false;
+        } else if (nextSignal < day.Signals().size()) {
+            const CTradingDay::Signal& signal = day.Signals()[nextSignal++];
+            const int index = day.FindSymbol(signal.market, signal.code);
+            double last = 0;
+            if (index >= 0) {
+                const auto i = static_cast<std::size_t>(index);
+                last = lastPrice[i] >= 0 ? lastPrice[i] : day.Symbols()[i].prevClose;
+            }
+            model.Signal(day, signal, last);
+        }
+    });
     const CVelkServices services{};
     const CDayReplay::Totals totals = replay.Run(&services, context.dir.File("SYS"), &recorder);
     // A quote at 00:00:00 carries no time: the engine then takes the clock's.
     Require(recorder.alerts.size() == model.alerts.size());
+    Require(nextSignal == day.Signals().size());
     for (std::size_t i = 0; i < model.alerts.size(); ++i) {
         CAlert expected = model.alerts[i];
+        const CAlert& recorded = recorder.alerts[i];
         if (std::get<3>(expected) < 1)
-            std::get<3>(expected) = std::get<3>(recorder.alerts[i]);
-        Require(recorder.alerts[i] == expected);
+            std::get<3>(expected) = std::get<3>(recorded);
+        if (std::get<5>(expected) && SamePrice(std::get<4>(recorded), std::get<4>(expected)))
+            std::get<4>(expected) = std::get<4>(recorded);
+        Require(recorded == expected);
     }
     Require(totals.trades == static_cast<int>(day.Trades().size()));
     Require(totals.signals == static_cast<int>(day.Signals().size()));

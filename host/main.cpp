@@ -25,6 +25,7 @@
 #include "platform/core/VelkFile.h"
 
 #ifdef VELK_HOST_HAS_UI
+#include <QAction>
 #include <QApplication>
 #include <QDate>
 #include <QDir>
@@ -37,6 +38,7 @@
 #include <optional>
 
 #include "host/gui/CConsoleHostPrompt.h"
+#include "host/gui/CDaySession.h"
 #include "host/gui/CDesktopAlertHub.h"
 #include "host/gui/CDesktopAlertOutputs.h"
 #include "host/gui/CDesktopMainWindow.h"
@@ -501,6 +503,14 @@ int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
         std::unique_ptr<CDesktopAlertHub> hub;
         if (!screenshots)
             hub = std::make_unique<CDesktopAlertHub>(window, outputs.get(), settings.get());
+        if (options.Play())
+            QObject::connect(
+                &window.Session(), &CDaySession::DayOpened, &window,
+                [&window] {
+                    if (auto* play = window.findChild<QAction*>(QStringLiteral("actionPlay")))
+                        play->trigger();
+                },
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
         if (day) {
             window.OpenLoadedDay(std::move(day), QString::fromStdString(dayFolder));
         } else {

@@ -7,12 +7,14 @@
 #include <QPushButton>
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 
 #include "engine/CMagicStatusTable.h"
 #include "engine/VelkServices.h"
 #include "hostapi/KQBkApi.h"
 #include "hostapi/KQDaApi.h"
+#include "platform/core/VelkFile.h"
 #include "platform/qt/MessageBoxService.h"
 #include "platform/qt/QtText.h"
 #include "res/VelkStringTable.h"
@@ -73,10 +75,23 @@ CMagicAlertDlg::~CMagicAlertDlg()
     // Whatever the sheet's end, and whether or not the page was ever shown. A missing folder
     // of the host is no news to the user; states another program changed meanwhile are.
     CMagicStatusTable& table = VelkMagicStatusTable();
-    if (!table.Save() && table.Conflict())
+    if (table.Save())
+        return;
+    if (table.Conflict()) {
         VelkMessageBoxService().Show(Gbk("以下文件已被其他程序修改, 信号状态未保存:\n") +
                                          CMagicStatusTable::kFilePath,
                                      Gbk("警告"), VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
+        return;
+    }
+    if (!VelkIsDirectory(
+            std::filesystem::path(CMagicStatusTable::kFilePath).parent_path().string()))
+        return;
+    // The folder is there, so the states were meant to be kept: the user hears of it as of
+    // the condition files that could not be saved.
+    const std::string reason =
+        VelkFileError().empty() ? std::string(CMagicStatusTable::kFilePath) : VelkFileError();
+    VelkMessageBoxService().Show(Gbk("以下文件无法保存, 所做的修改只在本次运行中有效:\n") + reason,
+                                 Gbk("警告"), VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
 }
 
 void CMagicAlertDlg::BindSettings(CSettingsBinding& binding)

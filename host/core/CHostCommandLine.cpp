@@ -20,7 +20,7 @@ std::string CHostCommandLine::Usage()
 {
     return "Usage:\n"
 #ifdef VELK_HOST_HAS_UI
-           "  velk-host [--silent] [--root DIR] [--day DAYDIR]\n"
+           "  velk-host [--silent] [--root DIR] [--day DAYDIR] [--play]\n"
            "  velk-host [--root DIR] --day DAYDIR --screenshots PICDIR\n"
 #endif
            "  velk-host --headless [--silent] [--wait-lock] [--no-history] [--root DIR]\n"
@@ -69,6 +69,8 @@ std::string CHostCommandLine::Usage()
            "  --silent       no alert sounds; otherwise the sound mode of alert.cfg is played\n"
            "                 on the default audio device (a 50 ms beep per alert in mode 1),\n"
            "                 and nothing is played where there is no audio device\n"
+           "  --play         the window starts playing the day as soon as it is open, at the\n"
+           "                 speed kept from the last run\n"
            "  --screenshots PICDIR\n"
            "                 replays the day at full speed on the offscreen platform, writes\n"
            "                 PNG pictures of the main window, the alert list, a chart, the\n"
@@ -194,6 +196,8 @@ bool CHostCommandLine::Parse(const std::vector<std::string>& args)
             m_bWaitLock = true;
         } else if (arg == "--no-history") {
             m_bNoHistory = true;
+        } else if (arg == "--play") {
+            m_bPlay = true;
         } else if (arg == "--root") {
             if (!value(m_strRoot))
                 return false;
@@ -236,6 +240,10 @@ bool CHostCommandLine::Parse(const std::vector<std::string>& args)
                 m_strError = "--feed needs --headless";
                 return false;
             }
+        } else if (m_bPlay && (m_bHeadless || !m_strScreenshots.empty())) {
+            m_strError = "--play is for the window; --headless and --screenshots play the day "
+                         "anyway";
+            return false;
         } else if (m_bHeadless) {
             if (!m_strScreenshots.empty()) {
                 m_strError =

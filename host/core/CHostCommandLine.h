@@ -18,6 +18,8 @@ public:
     bool WaitLock() const { return m_bWaitLock; }
     // The run keeps no alert history.
     bool NoHistory() const { return m_bNoHistory; }
+    // The desktop window plays the day as soon as it is open.
+    bool Play() const { return m_bPlay; }
     // What follows `history`, for its own parser.
     const std::vector<std::string>& CommandArgs() const { return m_vecCommandArgs; }
     const std::string& Root() const { return m_strRoot; }
@@ -41,6 +43,7 @@ private:
     bool m_bSilent = false;
     bool m_bWaitLock = false;
     bool m_bNoHistory = false;
+    bool m_bPlay = false;
     std::vector<std::string> m_vecCommandArgs;
     std::string m_strRoot;
     std::string m_strDay;

@@ -102,8 +102,9 @@ int CMonitorCommand::Run(const std::string& sysDir, const std::vector<std::strin
         }
     }
     if (!VelkCreateDirectories(sysDir) || !settings.Save(sysDir)) {
-        std::fprintf(err, "velk-host: cannot write %s\n",
-                     VelkJoinPath(sysDir, CMarketMonitorSettings::kFileName).c_str());
+        std::fprintf(err, "velk-host: cannot write %s: %s\n",
+                     VelkJoinPath(sysDir, CMarketMonitorSettings::kFileName).c_str(),
+                     VelkFileError().c_str());
         return kExitFailure;
     }
     return 0;

@@ -94,7 +94,7 @@ CMonitorDryRun::Result CMonitorDryRun::Run(const CTradingDay& day, const std::st
     }
     std::memcpy(alert.data(), &ratios, sizeof ratios);
     if (!VelkReplaceFile(VelkJoinPath(scratchSys, "alert.cfg"), alert) ||
-        !settings.Save(scratchSys)) {
+        !CMarketMonitorSettings(settings).Save(scratchSys)) {
         result.error = scratchSys + ": the drafted settings cannot be written";
         return result;
     }

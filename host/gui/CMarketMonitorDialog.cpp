@@ -28,6 +28,7 @@
 #include "host/gui/CDesktopMainWindow.h"
 #include "host/gui/CQuoteBoard.h"
 #include "host/gui/CSystemErrorText.h"
+#include "platform/core/VelkFile.h"
 #include "platform/qt/MessageBoxService.h"
 #include "platform/qt/QtText.h"
 
@@ -274,7 +275,8 @@ bool CMarketMonitorDialog::Save()
     if (engine)
         settings.mutes = engine->GetMarketMonitor().Settings().mutes;
     if (!settings.Save(m_session.SysDir())) {
-        Warn(tr("无法保存盘中异动设置 MarketMonitor.cfg。"));
+        Warn(tr("无法保存盘中异动设置 MarketMonitor.cfg。") + QStringLiteral("\n") +
+             CSystemErrorText::Translate(VelkFromGbk(VelkFileError())));
         return false;
     }
     if (!engine)
@@ -314,6 +316,8 @@ void CMarketMonitorDialog::Install(CDesktopMainWindow& window)
                          [&window](unsigned char market, const QByteArray& code) {
                              CVelkAlert* engine = window.Engine();
                              if (engine && !engine->MuteStockForDay(market, code.toStdString()))
-                                 Warn(tr("静音已生效，但无法保存到 MarketMonitor.cfg。"));
+                    Warn(tr("静音已生效，但无法保存到 MarketMonitor.cfg。") + QStringLiteral("
+") +
+                         CSystemErrorText::Translate(VelkFromGbk(VelkFileError())));
                          });
 }

@@ -12,6 +12,7 @@
 
 #include "engine/CAlertDayFile.h"
 #include "engine/CMagicStatusTable.h"
+#include "engine/CMarketMonitorSettings.h"
 #include "engine/CSystemAlertStore.h"
 #include "engine/CVelkAlert.h"
 #include "hostlibs/CQuoteStore.h"
@@ -438,4 +439,92 @@ TEST(FileLocks, TwoProcessesSavingTheSystemListKeepEachOthersChanges)
     ASSERT_TRUE(VelkReadFile(sys.File("System_alert.cfg"), bytes));
     EXPECT_EQ(CodesOfRecords(bytes, 7), (std::vector<std::string>{"600001", "000001"}));
     EXPECT_EQ(bytes.substr(0, 7), RawBytes(switches));
+}
+
+TEST(FileLocks, TwoProcessesChangingTheMonitorSettingsKeepEachOthersChanges)
+{
+    CTempDir sys;
+    {
+        CMarketMonitorSettings start;
+        start.MuteForDay(1, "600000", 20211201);
+        ASSERT_TRUE(start.Save(sys.Path()));
+    }
+    auto change = [&](const std::string& name, const std::string& value) {
+        return [&sys, name, value](const std::function<void()>& ready) {
+            CMarketMonitorSettings settings;
+            std::string error;
+            if (!settings.Load(sys.Path(), error))
+                return false;
+            ready();
+            if (!settings.Set(name, value, error))
+                return false;
+            return settings.Save(sys.Path());
+        };
+    };
+    {
+        // A mute from the desktop while the command line switches the monitor on, and a third
+        // one taking the first mute away.
+        CSteppedChild a(change("mute.0.000001", "20211201"));
+        CSteppedChild b(change("enabled", "1"));
+        CSteppedChild c(change("mute.1.600000", ""));
+        ASSERT_TRUE(a.Ready());
+        ASSERT_TRUE(b.Ready());
+        ASSERT_TRUE(c.Ready());
+        EXPECT_EQ(a.Finish(), 0);
+        EXPECT_EQ(b.Finish(), 0);
+        EXPECT_EQ(c.Finish(), 0);
+    }
+    CMarketMonitorSettings read;
+    std::string error;
+    ASSERT_TRUE(read.Load(sys.Path(), error)) << error;
+    EXPECT_TRUE(read.enabled);
+    EXPECT_TRUE(read.IsMuted(0, "000001", 20211201));
+    EXPECT_FALSE(read.IsMuted(1, "600000", 20211201));
+
+    {
+        CSteppedChild a(change("rise", "once"));
+        CSteppedChild b(change("rise", "30s"));
+        ASSERT_TRUE(a.Ready());
+        ASSERT_TRUE(b.Ready());
+        EXPECT_EQ(a.Finish(), 0);
+        EXPECT_EQ(b.Finish(), 1);
+    }
+    ASSERT_TRUE(read.Load(sys.Path(), error)) << error;
+    const int rise = CMarketMonitorSettings::ReasonByName("rise");
+    EXPECT_EQ(read.rules[static_cast<std::size_t>(rise)].repeat,
+              CMarketMonitorSettings::Repeat::OncePerDay);
+    EXPECT_TRUE(read.enabled);
+    EXPECT_TRUE(read.IsMuted(0, "000001", 20211201));
+}
+
+// The clash is told, and what the other wrote stays; the settings that lost keep their own
+// values for this run and a save after a fresh read goes through.
+TEST(FileLocks, AClashInTheMonitorSettingsIsReportedAndLeavesTheFileAsTheOtherWroteIt)
+{
+    CTempDir sys;
+    CMarketMonitorSettings mine;
+    CMarketMonitorSettings theirs;
+    std::string error;
+    ASSERT_TRUE(mine.Load(sys.Path(), error));
+    ASSERT_TRUE(theirs.Load(sys.Path(), error));
+    ASSERT_TRUE(theirs.Set("new_high_step", "2", error));
+    ASSERT_TRUE(theirs.Save(sys.Path()));
+    ASSERT_TRUE(mine.Set("new_high_step", "5", error));
+    EXPECT_FALSE(mine.Save(sys.Path()));
+    EXPECT_TRUE(mine.Conflict());
+    EXPECT_NE(VelkFileError().find("MarketMonitor.cfg"), std::string::npos) << VelkFileError();
+    CMarketMonitorSettings read;
+    ASSERT_TRUE(read.Load(sys.Path(), error));
+    EXPECT_EQ(read.newHighStep, 2);
+
+    // A file the other left with a line no one can read is not written over.
+    std::string bytes;
+    ASSERT_TRUE(VelkReadFile(sys.File("MarketMonitor.cfg"), bytes));
+    ASSERT_TRUE(VelkReplaceFile(sys.File("MarketMonitor.cfg"), bytes + "bogus=1\n"));
+    ASSERT_TRUE(read.Set("enabled", "1", error));
+    EXPECT_FALSE(read.Save(sys.Path()));
+    EXPECT_FALSE(read.Conflict());
+    std::string after;
+    ASSERT_TRUE(VelkReadFile(sys.File("MarketMonitor.cfg"), after));
+    EXPECT_EQ(after, bytes + "bogus=1\n");
 }

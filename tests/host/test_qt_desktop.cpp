@@ -116,7 +116,10 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"PicturesWithoutDay", {"--screenshots", "pics"}, "--screenshots needs --day"},
         RefusedCase{"PicturesHeadless",
                     {"--headless", "--day", "DAY", "--screenshots", "pics"},
-                    "--headless does not show"}),
+                    "--headless does not show"},
+        RefusedCase{"PlayHeadless", {"--headless", "--play", "--day", "DAY"}, "--play is for"},
+        RefusedCase{
+            "PlayPictures", {"--play", "--day", "DAY", "--screenshots", "pics"}, "--play is for"}),
     [](const ::testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <spawn.h>
@@ -310,12 +311,17 @@ TEST_F(HostSafetyTest, ASignalEndsThePicturesInOrderWithinASecond)
 }
 
 // The desktop program stops on SIGTERM and SIGINT as when its window is closed: the status
-// tells the signal, and the data directory's lock is free again at once.
+// tells the signal, the day's alerts are in the day file, and the data directory's lock is
+// free again at once.
 TEST_F(HostSafetyTest, ASignalClosesTheDesktopProgramInOrder)
 {
     Conditions(8);
     for (int signo : {SIGTERM, SIGINT}) {
+        std::filesystem::remove_all(m_dir.File("root/Dat"));
+        std::filesystem::remove(m_dir.File("root/history.sqlite"));
         CTempDir home;
+        // The window plays the day at once, as fast as it can.
+        WriteFile(home.File("config/Velk/velk-host.conf"), "[replay]\nspeed=0\n");
         const std::string errPath = m_dir.File("desktop-err");
         const std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen",
                                               "DISPLAY=:velk-test",
@@ -323,8 +329,8 @@ TEST_F(HostSafetyTest, ASignalClosesTheDesktopProgramInOrder)
                                               "HOME=" + home.Path(),
                                               "XDG_CONFIG_HOME=" + home.File("config"),
                                               "XDG_STATE_HOME=" + home.File("state")};
-        const pid_t pid =
-            SpawnHost({"--silent", "--root", Root(), "--day", m_dir.File("day")}, env, errPath);
+        const pid_t pid = SpawnHost(
+            {"--silent", "--play", "--root", Root(), "--day", m_dir.File("day")}, env, errPath);
         ASSERT_GT(pid, 0);
         // The program is up once it has the data directory's lock file open (taking the lock
         // here would send it to its read-only offer).
@@ -340,12 +346,29 @@ TEST_F(HostSafetyTest, ASignalClosesTheDesktopProgramInOrder)
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         ASSERT_TRUE(up) << ReadFile(errPath);
-        // Let the window come up and open the day.
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        // The day is played once its alerts are in the history.
+        std::size_t alerts = 0;
+        while (alerts < 4 && Clock::now() < give_up) {
+            const HostResult history = RunHost({"history", "--root", Root()});
+            alerts = 0;
+            for (std::size_t at = history.out.find("600000"); at != std::string::npos;
+                 at = history.out.find("600000", at + 1))
+                ++alerts;
+            if (alerts < 4)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        ASSERT_EQ(alerts, 4u) << ReadFile(errPath);
         const auto [took, status] = SignalAndWait(pid, signo);
         EXPECT_LT(took, std::chrono::seconds(1)) << signo;
         ASSERT_TRUE(WIFEXITED(status)) << signo << " " << ReadFile(errPath);
         EXPECT_EQ(WEXITSTATUS(status), 128 + signo) << ReadFile(errPath);
+        const std::string dayFile = ReadFile(DayFile());
+        ASSERT_EQ(dayFile.size(), 4 * sizeof(Ta_ALERTRECORD)) << signo;
+        for (std::size_t at = 0; at < dayFile.size(); at += sizeof(Ta_ALERTRECORD)) {
+            Ta_ALERTRECORD record{};
+            std::memcpy(&record, dayFile.data() + at, sizeof record);
+            EXPECT_STREQ(record.m_szCode, "600000");
+        }
         CVelkFileLock after(Root() + "/SYS/velk-host.lock", CVelkFileLock::Mode::Try);
         EXPECT_TRUE(after.Held());
     }

@@ -454,3 +454,24 @@ TEST_F(MagicPageTest, AStockAddedOnThePageRaisesItsSignalAfterOk)
     EXPECT_EQ(VelkFieldText(engine->GetAlertRecords()[0].m_szReason), "signal 4");
     engine.reset();
 }
+
+// Full disks and taken names: a save of the states that fails is told as the condition files'
+// failures are, naming the file; a host without the folder keeps no states and hears nothing.
+TEST_F(MagicPageTest, AStatusFileThatCannotBeWrittenIsToldAndAMissingFolderIsNot)
+{
+    VelkMagicStatusTable().SetEntries({{1, 0}});
+    const std::string sys = m_dir.Temp().File("SYS");
+    std::filesystem::remove_all(sys);
+    Open({}).reset();
+    EXPECT_TRUE(Shown().empty()) << "no SYS folder";
+    EXPECT_FALSE(std::filesystem::exists(sys));
+
+    std::filesystem::create_directories(StatusFile());
+    ASSERT_TRUE(std::filesystem::is_directory(StatusFile()));
+    Open({}).reset();
+    ASSERT_EQ(Shown().size(), 1u);
+    EXPECT_NE(Shown()[0].find("以下文件无法保存"), std::string::npos) << Shown()[0];
+    EXPECT_NE(Shown()[0].find("MagicStatus.cfg"), std::string::npos) << Shown()[0];
+    EXPECT_NE(Shown()[0].find("|警告|48"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_directory(StatusFile())) << "the folder stays";
+}
