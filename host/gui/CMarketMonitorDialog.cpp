@@ -316,8 +316,8 @@ void CMarketMonitorDialog::Install(CDesktopMainWindow& window)
                          [&window](unsigned char market, const QByteArray& code) {
                              CVelkAlert* engine = window.Engine();
                              if (engine && !engine->MuteStockForDay(market, code.toStdString()))
-                    Warn(tr("静音已生效，但无法保存到 MarketMonitor.cfg。") + QStringLiteral("
-") +
-                         CSystemErrorText::Translate(VelkFromGbk(VelkFileError())));
+                                 Warn(tr("静音已生效，但无法保存到 MarketMonitor.cfg。") +
+                                      QStringLiteral("\n") +
+                                      CSystemErrorText::Translate(VelkFromGbk(VelkFileError())));
                          });
 }
