@@ -1,5 +1,6 @@
 #include "engine/CVelkAlert.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -161,10 +162,21 @@ void CVelkAlert::SetAlertObserver(IVelkAlertObserver* observer)
     m_pObserver = observer;
 }
 
-void CVelkAlert::GetRatioSetting(Ta_ALERTSETTING** out)
+CSettingsResult CVelkAlert::TakeRatioSetting(const Ta_ALERTSETTING& setting)
 {
-    if (out)
-        *out = &m_alertSetting;
+    CSettingsResult result;
+    // A ratio that is no number would compare false with every quote and be stored so.
+    for (float ratio : {setting.m_fRiseRatio, setting.m_fFallRatio, setting.m_fVolumeRatio,
+                        setting.m_fSingleRatio, setting.m_fLargeAmount, setting.m_fLargeVolume}) {
+        if (!std::isfinite(ratio)) {
+            result.bTaken = false;
+            result.strReasonGbk = TextCodec::Utf8ToGbk("报警比率不是有效的数值, 设置未被采用。");
+            return result;
+        }
+    }
+    m_alertSetting = setting;
+    result.unsavedFiles = WriteConditionFiles();
+    return result;
 }
 
 void CVelkAlert::RebuildSystemAlertMap()
@@ -211,7 +223,35 @@ private:
     std::function<CSettingsResult(const CSettingsBinding&)> m_take;
 };
 
+// The engine's side of one alert setting page run.
+class CRatioSettingIntake final : public IVelkRatioSettingSink {
+public:
+    explicit CRatioSettingIntake(CVelkAlert& engine) : m_engine(engine) {}
+    CSettingsResult TakeRatioSetting(const Ta_ALERTSETTING& setting) override
+    {
+        m_result = m_engine.TakeRatioSetting(setting);
+        return m_result;
+    }
+    const CSettingsResult& Result() const { return m_result; }
+
+private:
+    CVelkAlert& m_engine;
+    CSettingsResult m_result{false, {}, {}};
+};
+
 } // namespace
+
+CSettingsResult CVelkAlert::SetRatioSetting()
+{
+    if (!m_services.pWindowing)
+        return CSettingsResult{false, {}, {}};
+    // The page starts from a copy: the engine's record changes only when the engine takes a value.
+    const Ta_ALERTSETTING stored = m_alertSetting;
+    CRatioSettingIntake intake(*this);
+    if (m_services.pWindowing->RunAlertSettingPage(stored, intake) != VelkMsgBox::kIdOk)
+        return CSettingsResult{false, {}, {}};
+    return intake.Result();
+}
 
 void CVelkAlert::SetAlertCondition()
 {

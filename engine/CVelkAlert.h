@@ -76,9 +76,15 @@ public:
 
     // Beside the host interface: the host hears of every alert as it is recorded.
     void SetAlertObserver(IVelkAlertObserver* observer);
-    // Beside the host interface: the ratio settings, for a host that edits them on the alert
-    // setting page; SaveAlertCondition stores them with the conditions.
-    void GetRatioSetting(Ta_ALERTSETTING** out);
+    // Beside the host interface: the ratio settings as a host's page committed them. A record
+    // with a ratio that is no number is refused and changes nothing; otherwise the engine takes
+    // it and stores it with the conditions, and the files that kept their old content come back
+    // in unsavedFiles (the settings apply for this run all the same).
+    CSettingsResult TakeRatioSetting(const Ta_ALERTSETTING& setting);
+    // Beside the host interface: runs the alert setting page on a copy of the ratio settings;
+    // what it commits goes through TakeRatioSetting. bTaken is false when the page was
+    // cancelled or the build has none.
+    CSettingsResult SetRatioSetting();
 
     // Beside the host interface: the market monitor (its rules, noise control and mutes, from
     // MarketMonitor.cfg of the system directory, read by Start).

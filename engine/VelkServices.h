@@ -106,6 +106,14 @@ public:
     virtual CSettingsResult TakeSettings(const CSettingsBinding& settings) = 0;
 };
 
+// Where the alert setting page, run for a host, hands the ratio settings it committed. Called
+// on the user-interface thread while the page is still open; a refusal keeps it open.
+class VELK_EXPORT IVelkRatioSettingSink {
+public:
+    virtual ~IVelkRatioSettingSink() = default;
+    virtual CSettingsResult TakeRatioSetting(const Ta_ALERTSETTING& setting) = 0;
+};
+
 // The alert setting page inside a host's own window: the page's own controls, filled from the
 // record it was made on, with the page's own checks. The record itself is only read.
 class VELK_EXPORT IAlertSettingPane {
@@ -133,12 +141,15 @@ public:
     // binding and the sink takes it, and a refusal keeps the sheet open. Returns
     // VelkMsgBox::kIdOk when the sink took the settings and the sheet closed with OK.
     virtual int RunSettingsSheet(CSettingsBinding& binding, IVelkSettingsSink& sink) = 0;
-    // The alert setting page on ratio settings that it writes on OK, for the host; a build
-    // without the page offers nothing and answers Cancel.
+    // The alert setting page for the host, opened on a copy of the stored ratio settings; on OK
+    // the page commits into that copy and the sink takes it, and a refusal keeps the page open.
+    // Returns VelkMsgBox::kIdOk when the sink took the value and the page closed with OK; a
+    // build without the page offers nothing and answers Cancel.
     virtual bool HasAlertSettingPage() const { return false; }
-    virtual int RunAlertSettingPage(Ta_ALERTSETTING* setting)
+    virtual int RunAlertSettingPage(const Ta_ALERTSETTING& stored, IVelkRatioSettingSink& sink)
     {
-        (void)setting;
+        (void)stored;
+        (void)sink;
         return VelkMsgBox::kIdCancel;
     }
     // The same page for a host's window, showing the six ratios with their check boxes; null in

@@ -13,7 +13,8 @@ class CAlertSettingDlgForm;
 // and six ratio thresholds, each ratio with its own check box. It is created by class name and
 // is no tab of the settings sheet. It opens with every switch cleared and every value 0 and
 // writes the whole record through m_pSetting when it is committed; without m_pSetting it
-// writes nothing.
+// writes nothing. Its creators aim m_pSetting at a copy of their own and hand the committed
+// value on, never at the engine's record.
 class CAlertSettingDlg : public CVelkPropertyPage {
 public:
     static constexpr int IDD = 177;

@@ -117,16 +117,18 @@ namespace {
 
 constexpr const char* kAlertSettingPage = "CAlertSettingDlg";
 
-// The page has no operation of its own for the record it writes: its creator sets it.
-bool AimAlertSettingPage(CVelkPropertyPage& page, Ta_ALERTSETTING* setting)
+// The page has no operation of its own for the record it writes: its creator sets it, here to
+// the run's own copy, never to the engine's record.
+bool AimAlertSettingPage(CVelkPropertyPage& page, const Ta_ALERTSETTING& stored,
+                         Ta_ALERTSETTING& committed)
 {
     auto* settingPage = dynamic_cast<CAlertSettingDlg*>(&page);
     if (!settingPage)
         return false;
-    settingPage->m_pSetting = setting;
-    // Opened by the host on the engine's record: the page shows what is stored, so that OK
-    // without a change keeps it.
-    settingPage->FillFrom(*setting);
+    committed = stored;
+    settingPage->m_pSetting = &committed;
+    // The page shows what is stored, so that OK without a change keeps it.
+    settingPage->FillFrom(stored);
     return true;
 }
 
@@ -137,18 +139,29 @@ bool CVelkWindowing::HasAlertSettingPage() const
     return CVelkPageRegistry::IsRegistered(kAlertSettingPage);
 }
 
-int CVelkWindowing::RunAlertSettingPage(Ta_ALERTSETTING* setting)
+int CVelkWindowing::RunAlertSettingPage(const Ta_ALERTSETTING& stored, IVelkRatioSettingSink& sink)
 {
-    if (!setting || !HasAlertSettingPage())
+    if (!HasAlertSettingPage())
         return VelkMsgBox::kIdCancel;
     try {
         const CResourceSwitch resources;
         CVelkPropertySheet sheet(VelkFromUtf8("报警比率设置"));
+        Ta_ALERTSETTING committed{};
         // Constructed after the sheet, destroyed before it.
         std::unique_ptr<CVelkPropertyPage> page = CVelkPageRegistry::Create(kAlertSettingPage);
-        if (!page || !AimAlertSettingPage(*page, setting))
+        if (!page || !AimAlertSettingPage(*page, stored, committed))
             return VelkMsgBox::kIdCancel;
         sheet.AddPage(page.get());
+        // The engine takes the committed record while the page is open, so that a refusal
+        // reaches the user with the values still there to correct.
+        sheet.SetAcceptCheck([&committed, &sink] {
+            const CSettingsResult result = sink.TakeRatioSetting(committed);
+            if (result.bTaken)
+                return true;
+            VelkMessageBoxService().Show(result.strReasonGbk, TextCodec::Utf8ToGbk("警告"),
+                                         VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
+            return false;
+        });
         return sheet.DoModal() == 1 ? VelkMsgBox::kIdOk : VelkMsgBox::kIdCancel;
     } catch (...) {
         return VelkMsgBox::kIdCancel;

@@ -18,9 +18,10 @@ public:
     // "报警参数设置": the pages registered for the sheet, bound to the engine's data, run
     // modally without a parent; kIdOk after OK.
     int RunSettingsSheet(CSettingsBinding& binding, IVelkSettingsSink& sink) override;
-    // The page "CAlertSettingDlg" alone in a sheet, writing through setting on OK.
+    // The page "CAlertSettingDlg" alone in a sheet, opened on stored; on OK the sink takes the
+    // record the page committed.
     bool HasAlertSettingPage() const override;
-    int RunAlertSettingPage(Ta_ALERTSETTING* setting) override;
+    int RunAlertSettingPage(const Ta_ALERTSETTING& stored, IVelkRatioSettingSink& sink) override;
     // The same page for a window of the host's, filled from stored.
     std::unique_ptr<IAlertSettingPane>
     CreateAlertSettingPane(const Ta_ALERTSETTING& stored) override;

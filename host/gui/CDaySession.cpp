@@ -176,13 +176,11 @@ bool CDaySession::OpenRatioSettings()
     if (!HasRatioPage() || m_bInSettings)
         return true;
     m_bInSettings = true;
-    Ta_ALERTSETTING* setting = nullptr;
-    m_pEngine->GetRatioSetting(&setting);
-    bool saved = true;
-    if (m_services.pWindowing->RunAlertSettingPage(setting) == VelkMsgBox::kIdOk)
-        saved = m_pEngine->SaveAlertCondition();
+    // The page commits a value, the engine takes and stores it; what it could not write comes
+    // back in its answer.
+    const CSettingsResult result = m_pEngine->SetRatioSetting();
     m_bInSettings = false;
-    return saved;
+    return !result.bTaken || result.unsavedFiles.empty();
 }
 
 void CDaySession::ShowAlertList()

@@ -80,8 +80,8 @@ public:
     bool CanOpenSettings() const;
     bool HasRatioPage() const;
     void OpenSettings();
-    // The ratio settings page on the engine's record; saved on OK. False when OK was pressed and
-    // the conditions could not be written.
+    // The ratio settings page on a copy of the engine's record; the engine takes and saves what
+    // it commits. False when the engine took it and the conditions could not be written.
     bool OpenRatioSettings();
     void ShowAlertList();
     void HideAlertList();

@@ -282,10 +282,12 @@ bool CMarketMonitorDialog::Save()
     if (!engine)
         return true;
     engine->GetMarketMonitor().ApplySettings(settings);
-    Ta_ALERTSETTING* ratios = nullptr;
-    engine->GetRatioSetting(&ratios);
-    *ratios = draft;
-    if (!engine->SaveAlertCondition()) {
+    const CSettingsResult ratios = engine->TakeRatioSetting(draft);
+    if (!ratios.bTaken) {
+        Warn(VelkFromGbk(ratios.strReasonGbk));
+        return false;
+    }
+    if (!ratios.unsavedFiles.empty()) {
         Warn(tr("无法保存报警比率 alert.cfg。"));
         return false;
     }

@@ -450,9 +450,7 @@ TEST_F(DesktopTest, RatioSettingsOpenOnTheStoredRecordAndOkWithoutAChangeKeepsTh
 
     EXPECT_TRUE(riseShown);
     EXPECT_EQ(ReadFile(Sys() + "/alert.cfg"), before);
-    Ta_ALERTSETTING* inEngine = nullptr;
-    m_pWindow->Engine()->GetRatioSetting(&inEngine);
-    EXPECT_EQ(Bytes(*inEngine), Bytes(stored));
+    EXPECT_EQ(Bytes(m_pWindow->Engine()->GetAlertSetting()), Bytes(stored));
 }
 
 TEST_F(DesktopTest, ContextMenuAddsTheStockToTheMonitoredList)

@@ -17,6 +17,7 @@ public:
     static CAlertRecordList& AlertRecords(CVelkAlert& e) { return e.m_vecAlertRecord; }
     static Ta_SYSTEMSWITCH& SystemSwitch(CVelkAlert& e) { return e.m_systemSwitch; }
     static Ta_OTHERALERT& Options(CVelkAlert& e) { return e.m_otherAlert; }
+    static Ta_ALERTSETTING& Ratios(CVelkAlert& e) { return e.m_alertSetting; }
     static CKeyIndexMap& SystemMap(CVelkAlert& e) { return e.m_mapSystemAlert; }
     static CKeyIndexMap& PriceMap(CVelkAlert& e) { return e.m_mapPriceAlert; }
     static CKeyIndexMap& MagicMap(CVelkAlert& e) { return e.m_mapMagicAlert; }

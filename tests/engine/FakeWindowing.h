@@ -103,6 +103,21 @@ public:
         return m_lastResult.bTaken ? answer : VelkMsgBox::kIdCancel;
     }
 
+    // The alert setting page as the real one runs: it starts from a copy of what is stored and
+    // hands the record it committed to the sink on OK.
+    bool HasAlertSettingPage() const override { return static_cast<bool>(m_onRatioPage); }
+    int RunAlertSettingPage(const Ta_ALERTSETTING& stored, IVelkRatioSettingSink& sink) override
+    {
+        if (!m_onRatioPage)
+            return VelkMsgBox::kIdCancel;
+        Ta_ALERTSETTING committed = stored;
+        const int answer = m_onRatioPage(committed);
+        if (answer != VelkMsgBox::kIdOk)
+            return answer;
+        m_lastResult = sink.TakeRatioSetting(committed);
+        return m_lastResult.bTaken ? answer : VelkMsgBox::kIdCancel;
+    }
+
     CFakeAlertWindow* Window() const { return m_pState->pWindow; }
     const std::vector<std::string>& Calls() const { return m_pState->calls; }
     CFakeWindowState& State() { return *m_pState; }
@@ -111,6 +126,8 @@ public:
     int m_nSettingsResult = VelkMsgBox::kIdCancel;
     // When set, runs in place of the sheet (a test edits the binding and answers).
     std::function<int(CSettingsBinding&)> m_onSettings;
+    // When set, the alert setting page: edits the committed copy and answers.
+    std::function<int(Ta_ALERTSETTING&)> m_onRatioPage;
     // False: answers OK without handing the value to the sink.
     bool m_bHandOver = true;
     CSettingsResult m_lastResult;

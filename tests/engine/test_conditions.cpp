@@ -487,3 +487,110 @@ TEST_F(ConditionFiles, TheSystemFileTheEngineCouldNotWriteComesBackInItsAnswer)
     ASSERT_EQ(box.Count(), 1);
     EXPECT_NE(box.LastText().find(sys.File("System_alert.cfg")), std::string::npos);
 }
+
+// The alert setting page hands the engine a record; the engine takes a sound one and stores it
+// with the conditions, and its answer says what it refused or could not write.
+TEST_F(ConditionFiles, TheRatioPagesRecordIsTakenByTheEngineWhichAnswersForItsFiles)
+{
+    enum Outcome { kStored, kCancelled, kNotANumber, kUnwritable };
+    for (Outcome outcome : {kStored, kCancelled, kNotANumber, kUnwritable}) {
+        const std::string what = std::to_string(outcome);
+        CTempDir sys;
+        if (outcome == kUnwritable)
+            std::filesystem::create_directory(sys.File("alert.cfg"));
+        CFakeWindowing windowing;
+        CRecordingMessageBox box;
+        CVelkAlert engine(CVelkServices{&windowing, &box, nullptr, nullptr});
+        CString path = sys.Path();
+        engine.SetSYSPath(path);
+        const std::string before = RawBytes(engine.GetAlertSetting());
+        std::string opened;
+        windowing.m_onRatioPage = [&](Ta_ALERTSETTING& committed) {
+            opened = RawBytes(committed);
+            committed = SampleSetting();
+            if (outcome == kNotANumber)
+                committed.m_fLargeVolume = std::nanf("");
+            return outcome == kCancelled ? VelkMsgBox::kIdCancel : VelkMsgBox::kIdOk;
+        };
+        const CSettingsResult result = engine.SetRatioSetting();
+
+        EXPECT_EQ(opened, before) << what;
+        const bool taken = outcome == kStored || outcome == kUnwritable;
+        EXPECT_EQ(result.bTaken, taken) << what;
+        EXPECT_EQ(RawBytes(engine.GetAlertSetting()), taken ? RawBytes(SampleSetting()) : before)
+            << what;
+        // A refusal is the page's to tell while it is open; the run's answer is then a Cancel.
+        EXPECT_TRUE(result.strReasonGbk.empty()) << what;
+        EXPECT_EQ(windowing.m_lastResult.strReasonGbk.empty(), outcome != kNotANumber) << what;
+        std::string alertFile;
+        EXPECT_EQ(VelkReadFile(sys.File("alert.cfg"), alertFile), outcome == kStored) << what;
+        if (outcome == kStored)
+            EXPECT_EQ(alertFile.substr(0, sizeof(Ta_ALERTSETTING)), RawBytes(SampleSetting()));
+        EXPECT_EQ(result.unsavedFiles, outcome == kUnwritable
+                                           ? std::vector<std::string>{sys.File("alert.cfg")}
+                                           : std::vector<std::string>{})
+            << what;
+        // The host tells the user of the answer; the engine shows nothing of its own.
+        EXPECT_EQ(box.Count(), 0) << what;
+    }
+}
+
+// The system alert page commits the list it edited together with the file as it read it; a
+// stock another program added meanwhile is kept beside the page's, and where both changed the
+// same stock the file stays as the other program left it and is named as not saved.
+TEST_F(ConditionFiles, TheSystemPagesCommitJoinsWhatAnotherProgramStoredSinceThePageRead)
+{
+    using TA = CVelkAlertTestAccess;
+    const Ta_SYSTEMSWITCH switches{0, 0, 1, 2};
+    const Ta_VELKPRICEALERT read = MakeWatch(1, "600000", "PF", 11.0f, 9.0f);
+    const std::string base = RawBytes(switches) + RawBytes(read);
+    for (bool sameStock : {false, true}) {
+        const std::string what = sameStock ? "same stock" : "other stock";
+        CTempDir sys;
+        Ta_VELKPRICEALERT theirsChanged = read;
+        theirsChanged.m_fUpper = 12.0f;
+        const std::string theirs = RawBytes(switches) + RawBytes(sameStock ? theirsChanged : read) +
+                                   RawBytes(MakeWatch(1, "600036", "ZS"));
+        ASSERT_TRUE(VelkReplaceFile(sys.File("System_alert.cfg"), theirs));
+        Ta_VELKPRICEALERT oursChanged = read;
+        oursChanged.m_fUpper = 13.0f;
+        CFakeWindowing windowing;
+        windowing.m_onSettings = [&](CSettingsBinding& binding) {
+            binding.systemFileBase = base;
+            binding.bSystemFileRead = true;
+            binding.systemList = {sameStock ? oursChanged : read, MakeWatch(2, "000002", "WK")};
+            binding.bSystemCommitted = true;
+            return VelkMsgBox::kIdOk;
+        };
+        CRecordingMessageBox box;
+        CVelkAlert engine(CVelkServices{&windowing, &box, nullptr, nullptr});
+        CString path = sys.Path();
+        engine.SetSYSPath(path);
+        engine.SetAlertCondition();
+        engine.WaitForRegistration();
+
+        ASSERT_TRUE(windowing.m_lastResult.bTaken) << what;
+        std::string file;
+        ASSERT_TRUE(VelkReadFile(sys.File("System_alert.cfg"), file)) << what;
+        if (!sameStock) {
+            EXPECT_EQ(file, RawBytes(switches) + RawBytes(read) +
+                                RawBytes(MakeWatch(2, "000002", "WK")) +
+                                RawBytes(MakeWatch(1, "600036", "ZS")));
+            EXPECT_TRUE(windowing.m_lastResult.unsavedFiles.empty());
+            EXPECT_EQ(WatchCodes(TA::SystemList(engine)),
+                      (std::vector<std::string>{"1600000", "2000002", "1600036"}));
+            EXPECT_EQ(box.Count(), 0);
+        } else {
+            EXPECT_EQ(file, theirs);
+            EXPECT_EQ(windowing.m_lastResult.unsavedFiles,
+                      std::vector<std::string>{sys.File("System_alert.cfg")});
+            // The page's list is in force for this run.
+            EXPECT_EQ(WatchCodes(TA::SystemList(engine)),
+                      (std::vector<std::string>{"1600000", "2000002"}));
+            ASSERT_FALSE(TA::SystemList(engine).empty());
+            EXPECT_FLOAT_EQ(TA::SystemList(engine)[0].m_fUpper, 13.0f);
+            ASSERT_EQ(box.Count(), 1);
+            EXPECT_NE(box.LastText().find(sys.File("System_alert.cfg")), std::string::npos);
+        }
+    }
+}

@@ -167,12 +167,7 @@ public:
     {
         CVelkAlertTestAccess::MagicList(m_engine).push_back(record);
     }
-    Ta_ALERTSETTING& Ratios()
-    {
-        Ta_ALERTSETTING* ratios = nullptr;
-        m_engine.GetRatioSetting(&ratios);
-        return *ratios;
-    }
+    Ta_ALERTSETTING& Ratios() { return CVelkAlertTestAccess::Ratios(m_engine); }
 
 private:
     CQuoteStore m_store;

@@ -49,9 +49,7 @@ protected:
         // Only the limit-price test of the engine's own: new highs and lows are a test's own
         // choice.
         TA::SystemSwitch(*m_engine) = Ta_SYSTEMSWITCH{0, 0, 1, 2};
-        Ta_ALERTSETTING* setting = nullptr;
-        m_engine->GetRatioSetting(&setting);
-        *setting = ratios;
+        TA::Ratios(*m_engine) = ratios;
         TA::SetSystemList(*m_engine, {MakeWatch(1, "600000", "PF")});
         m_volume = 0;
     }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/TextCodec.h"
 #include "platform/qt/MessageBoxService.h"
 #include "tests/support/CRecordingSettingsSink.h"
 #include "tests/ui/UiTestSupport.h"
@@ -31,6 +32,27 @@ struct Ratio {
 const Ratio kRatios[] = {{1095, 1101, "4"},  {1096, 1102, "4"},   {1097, 1103, "2"},
                          {1098, 1104, "50"}, {1099, 1105, "100"}, {1100, 1106, "0.1"}};
 const int kSwitches[] = {1091, 1092, 1093, 1094, 1095, 1096, 1097, 1098, 1099, 1100, 1112};
+
+// The engine's side of the page for tests: keeps every record it is handed and refuses the
+// first refusals of them.
+class CRecordingRatioSink final : public IVelkRatioSettingSink {
+public:
+    CSettingsResult TakeRatioSetting(const Ta_ALERTSETTING& setting) override
+    {
+        taken.push_back(setting);
+        CSettingsResult result;
+        if (refusals > 0) {
+            --refusals;
+            result.bTaken = false;
+            result.strReasonGbk = reasonGbk;
+        }
+        return result;
+    }
+
+    int refusals = 0;
+    std::string reasonGbk;
+    std::vector<Ta_ALERTSETTING> taken;
+};
 
 class AlertSettingTest : public ::testing::Test {
 protected:
@@ -209,10 +231,11 @@ TEST_F(AlertSettingTest, ASheetOfItsOwnCommitsOnOkOnlyAndTheSettingsSheetHasNoSu
 
 TEST_F(AlertSettingTest, ARefusedValueKeepsTheHostsSheetOpenOnItsFieldAndReachesNoRecord)
 {
-    Ta_ALERTSETTING stored{0, 0, 0, 0, 0, -1.0f, -1.0f, -1.0f, -1.0f, -1.0f, -1.0f};
+    const Ta_ALERTSETTING stored{0, 0, 0, 0, 0, -1.0f, -1.0f, -1.0f, -1.0f, -1.0f, -1.0f};
+    CRecordingRatioSink sink;
     bool stayedOpen = false;
     bool refusedSelected = false;
-    Ta_ALERTSETTING afterRefusal{};
+    std::size_t takenAfterRefusal = 99;
     QTimer::singleShot(0, [&] {
         auto* sheet = qobject_cast<CVelkPropertySheet*>(QApplication::activeModalWidget());
         ASSERT_NE(sheet, nullptr);
@@ -231,19 +254,65 @@ TEST_F(AlertSettingTest, ARefusedValueKeepsTheHostsSheetOpenOnItsFieldAndReaches
         // The template keeps the ratio edits hidden, so the focus cannot go there; the refused
         // text is selected for the user all the same.
         refusedSelected = Edit(*page, 1104)->selectedText() == QStringLiteral("20000");
-        afterRefusal = stored;
+        takenAfterRefusal = sink.taken.size();
         Edit(*page, 1104)->setText(QStringLiteral("30"));
         QTest::mouseClick(ok, Qt::LeftButton);
     });
     CModalGuard guard;
     CVelkWindowing windowing;
-    EXPECT_EQ(windowing.RunAlertSettingPage(&stored), VelkMsgBox::kIdOk);
+    EXPECT_EQ(windowing.RunAlertSettingPage(stored, sink), VelkMsgBox::kIdOk);
     EXPECT_TRUE(stayedOpen);
     EXPECT_TRUE(refusedSelected);
-    EXPECT_FLOAT_EQ(float{afterRefusal.m_fVolumeRatio}, -1.0f) << "nothing applied on a refusal";
+    EXPECT_EQ(takenAfterRefusal, 0u) << "nothing handed on with a refused value";
     ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
     EXPECT_EQ(m_boxes.m_boxes[0].text, "请输入一个介于 0 和 9999 之间的数。");
-    EXPECT_FLOAT_EQ(float{stored.m_fVolumeRatio}, 30.0f);
+    ASSERT_EQ(sink.taken.size(), 1u);
+    EXPECT_FLOAT_EQ(float{sink.taken[0].m_fVolumeRatio}, 30.0f);
+}
+
+// The page commits into a copy of its own and the engine takes that value: a refusal of the
+// engine's is told and keeps the page open with what the user entered, and a Cancel hands
+// nothing on.
+TEST_F(AlertSettingTest, TheEnginesRefusalIsToldAndKeepsThePageOpenUntilItTakesTheRecord)
+{
+    const Ta_ALERTSETTING stored{1, 0, 1, 0, 1, 3.5f, -1.0f, 20.0f, -1.0f, 250.0f, 0.5f};
+    for (bool confirm : {true, false}) {
+        m_boxes.m_boxes.clear();
+        CRecordingRatioSink sink;
+        sink.refusals = 1;
+        sink.reasonGbk = TextCodec::Utf8ToGbk("不能采用");
+        bool stayedOpen = false;
+        QString riseAfterRefusal;
+        QTimer::singleShot(0, [&] {
+            auto* sheet = qobject_cast<CVelkPropertySheet*>(QApplication::activeModalWidget());
+            ASSERT_NE(sheet, nullptr);
+            auto* page = dynamic_cast<CAlertSettingDlg*>(sheet->GetPage(0));
+            ASSERT_NE(page, nullptr);
+            EXPECT_NE(page->m_pSetting, nullptr);
+            EXPECT_NE(page->m_pSetting, &stored);
+            Edit(*page, 1101)->setText(QStringLiteral("6"));
+            sheet->accept();
+            stayedOpen = sheet->isVisible() && QApplication::activeModalWidget() == sheet;
+            riseAfterRefusal = Edit(*page, 1101)->text();
+            if (confirm)
+                sheet->accept();
+            else
+                sheet->reject();
+        });
+        CModalGuard guard;
+        CVelkWindowing windowing;
+        EXPECT_EQ(windowing.RunAlertSettingPage(stored, sink),
+                  confirm ? VelkMsgBox::kIdOk : VelkMsgBox::kIdCancel);
+        EXPECT_TRUE(stayedOpen) << confirm;
+        EXPECT_EQ(riseAfterRefusal, QStringLiteral("6")) << confirm;
+        ASSERT_EQ(m_boxes.m_boxes.size(), 1u) << confirm;
+        EXPECT_EQ(m_boxes.m_boxes[0].text, "不能采用");
+        ASSERT_EQ(sink.taken.size(), confirm ? 2u : 1u);
+        Ta_ALERTSETTING expected = stored;
+        expected.m_fRiseRatio = 6.0f;
+        for (const Ta_ALERTSETTING& taken : sink.taken)
+            EXPECT_EQ(std::memcmp(&taken, &expected, sizeof expected), 0) << confirm;
+    }
 }
 
 TEST_F(AlertSettingTest, APaneForAHostsWindowDraftsTheStoredRecordUnchangedUntilEdited)
