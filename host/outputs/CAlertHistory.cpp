@@ -1,6 +1,7 @@
 #include "host/outputs/CAlertHistory.h"
 
 #include <chrono>
+#include <cstring>
 #include <ctime>
 #include <sqlite3.h>
 
@@ -95,6 +96,12 @@ void BindText(sqlite3_stmt* statement, int index, const std::string& text)
                       SQLITE_TRANSIENT);
 }
 
+// For a text that stays as it is until the statement has run: SQLite reads it in place.
+void BindStableText(sqlite3_stmt* statement, int index, const std::string& text)
+{
+    sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+}
+
 std::string ColumnText(sqlite3_stmt* statement, int index)
 {
     const unsigned char* text = sqlite3_column_text(statement, index);
@@ -105,15 +112,32 @@ std::string ColumnText(sqlite3_stmt* statement, int index)
 
 CAlertHistory::CAlertHistory() = default;
 
-const std::string& CAlertHistory::Utf8Of(const std::string& gbk)
+const std::string& CAlertHistory::Utf8Of(std::string_view gbk)
 {
     auto found = m_utf8.find(gbk);
     if (found != m_utf8.end())
         return found->second;
-    // A feed of new names every day must not grow it without end.
-    if (m_utf8.size() > 200000)
-        m_utf8.clear();
-    return m_utf8.emplace(gbk, TextCodec::GbkToUtf8(gbk)).first->second;
+    std::string key(gbk);
+    std::string utf8 = TextCodec::GbkToUtf8(key);
+    return m_utf8.emplace(std::move(key), std::move(utf8)).first->second;
+}
+
+template <std::size_t N>
+void CAlertHistory::BindField(sqlite3_stmt* statement, int index, const char (&field)[N])
+{
+    const void* end = std::memchr(field, '\0', N);
+    const std::size_t size =
+        end ? static_cast<std::size_t>(static_cast<const char*>(end) - field) : N;
+    // Codes are plain ASCII, which GBK and UTF-8 spell alike.
+    bool ascii = true;
+    for (std::size_t i = 0; i < size && ascii; ++i)
+        ascii = static_cast<unsigned char>(field[i]) < 0x80;
+    if (ascii) {
+        sqlite3_bind_text(statement, index, field, static_cast<int>(size), SQLITE_STATIC);
+        return;
+    }
+    const std::string& utf8 = Utf8Of(std::string_view(field, size));
+    sqlite3_bind_text(statement, index, utf8.data(), static_cast<int>(utf8.size()), SQLITE_STATIC);
 }
 
 CAlertHistory::~CAlertHistory()
@@ -139,6 +163,26 @@ bool CAlertHistory::Exec(const char* sql)
     return false;
 }
 
+void CAlertHistory::BindAlert(sqlite3_stmt* s, int first, const CAlertEvent& event)
+{
+    sqlite3_bind_int64(s, first + 1, event.historyRun ? event.historyRun : m_nRun);
+    sqlite3_bind_int64(s, first + 2, static_cast<sqlite3_int64>(event.sequence));
+    BindText(s, first + 3, DateText(event.tradingDate));
+    sqlite3_bind_int(s, first + 4, event.record.m_nTime);
+    sqlite3_bind_int(s, first + 5, event.record.m_byMarket);
+    BindField(s, first + 6, event.record.m_szCode);
+    BindField(s, first + 7, event.record.m_szName);
+    if (event.reasonCode >= 0)
+        sqlite3_bind_int(s, first + 8, event.reasonCode);
+    else
+        sqlite3_bind_null(s, first + 8);
+    BindField(s, first + 9, event.record.m_szReason);
+    sqlite3_bind_double(s, first + 10, static_cast<double>(event.record.m_fPrice));
+    sqlite3_bind_double(s, first + 11, static_cast<double>(event.record.m_fVolume));
+    BindStableText(s, first + 12, m_strSource);
+    BindStableText(s, first + 13, m_strDayFolder);
+}
+
 bool CAlertHistory::Open(const std::string& path)
 {
     Close();
@@ -148,7 +192,10 @@ bool CAlertHistory::Open(const std::string& path)
         m_strError = "cannot create the folder of " + path;
         return false;
     }
-    if (sqlite3_open_v2(path.c_str(), &m_pDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+    // One thread at a time uses a history (it keeps its pending alerts unlocked as well), so
+    // SQLite's own lock around every call would only cost time.
+    if (sqlite3_open_v2(path.c_str(), &m_pDb,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                         nullptr) != SQLITE_OK) {
         Fail(path.c_str());
         Close();
@@ -206,13 +253,18 @@ bool CAlertHistory::Migrate()
 
 bool CAlertHistory::Prepare()
 {
-    const char* insertAlert =
+    const std::string insertAlert =
         "INSERT INTO alerts (run_id, seq, trading_date, time, market, code, name, reason_code, "
         "reason, price, volume, source, day_folder) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)";
+    std::string insertAlerts = insertAlert;
+    for (std::size_t row = 1; row < kRowsPerInsert; ++row)
+        insertAlerts += ",(?,?,?,?,?,?,?,?,?,?,?,?,?)";
     const char* insertAttempt =
         "INSERT INTO deliveries (run_id, seq, trading_date, output, attempt, status, answer, at) "
         "VALUES (?,?,?,?,?,?,?,?)";
-    if (sqlite3_prepare_v2(m_pDb, insertAlert, -1, &m_pInsertAlert, nullptr) != SQLITE_OK ||
+    if (sqlite3_prepare_v2(m_pDb, insertAlert.c_str(), -1, &m_pInsertAlert, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(m_pDb, insertAlerts.c_str(), -1, &m_pInsertAlerts, nullptr) !=
+            SQLITE_OK ||
         sqlite3_prepare_v2(m_pDb, insertAttempt, -1, &m_pInsertAttempt, nullptr) != SQLITE_OK)
         return Fail("prepare");
     return true;
@@ -221,8 +273,10 @@ bool CAlertHistory::Prepare()
 void CAlertHistory::Close()
 {
     sqlite3_finalize(m_pInsertAlert);
+    sqlite3_finalize(m_pInsertAlerts);
     sqlite3_finalize(m_pInsertAttempt);
     m_pInsertAlert = nullptr;
+    m_pInsertAlerts = nullptr;
     m_pInsertAttempt = nullptr;
     if (m_pDb)
         sqlite3_close_v2(m_pDb);
@@ -288,36 +342,29 @@ bool CAlertHistory::Commit()
         return false;
     }
     bool ok = true;
-    // The dates and texts repeat from one alert to the next; each is converted once.
-    int lastDate = -1;
-    std::string dateText;
-    for (const CAlertEvent& event : m_vecPending) {
-        if (!ok)
-            break;
-        if (event.tradingDate != lastDate) {
-            lastDate = event.tradingDate;
-            dateText = DateText(lastDate);
-        }
-        sqlite3_stmt* s = m_pInsertAlert;
-        sqlite3_bind_int64(s, 1, event.historyRun ? event.historyRun : m_nRun);
-        sqlite3_bind_int64(s, 2, static_cast<sqlite3_int64>(event.sequence));
-        BindText(s, 3, dateText);
-        sqlite3_bind_int(s, 4, event.record.m_nTime);
-        sqlite3_bind_int(s, 5, event.record.m_byMarket);
-        BindText(s, 6, Utf8Of(VelkFieldText(event.record.m_szCode)));
-        BindText(s, 7, Utf8Of(VelkFieldText(event.record.m_szName)));
-        if (event.reasonCode >= 0)
-            sqlite3_bind_int(s, 8, event.reasonCode);
-        else
-            sqlite3_bind_null(s, 8);
-        BindText(s, 9, Utf8Of(VelkFieldText(event.record.m_szReason)));
-        sqlite3_bind_double(s, 10, static_cast<double>(event.record.m_fPrice));
-        sqlite3_bind_double(s, 11, static_cast<double>(event.record.m_fVolume));
-        BindText(s, 12, m_strSource);
-        BindText(s, 13, m_strDayFolder);
-        ok = sqlite3_step(s) == SQLITE_DONE;
-        sqlite3_reset(s);
+    // A feed of new names every day must not grow the cache without end; it is let go only
+    // here, while nothing bound points into it.
+    if (m_utf8.size() > 200000)
+        m_utf8.clear();
+    // Whole groups of alerts go in with one statement, the rest one by one: what running a
+    // statement costs besides its rows is paid once a group.
+    const std::size_t count = m_vecPending.size();
+    std::size_t next = 0;
+    for (; ok && next + kRowsPerInsert <= count; next += kRowsPerInsert) {
+        for (std::size_t row = 0; row < kRowsPerInsert; ++row)
+            BindAlert(m_pInsertAlerts, static_cast<int>(row) * kAlertColumns,
+                      m_vecPending[next + row]);
+        ok = sqlite3_step(m_pInsertAlerts) == SQLITE_DONE;
+        sqlite3_reset(m_pInsertAlerts);
     }
+    for (; ok && next < count; ++next) {
+        BindAlert(m_pInsertAlert, 0, m_vecPending[next]);
+        ok = sqlite3_step(m_pInsertAlert) == SQLITE_DONE;
+        sqlite3_reset(m_pInsertAlert);
+    }
+    // Nothing may point at the pending alerts once they are gone.
+    sqlite3_clear_bindings(m_pInsertAlerts);
+    sqlite3_clear_bindings(m_pInsertAlert);
     for (const Attempt& attempt : attempts) {
         if (!ok)
             break;

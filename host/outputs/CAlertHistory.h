@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -96,9 +98,27 @@ private:
         std::string at;
     };
 
+    // Looked up by the field's bytes, without making a string of them for every alert.
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const
+        {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
+
+    static constexpr std::size_t kRowsPerInsert = 16;
+    static constexpr int kAlertColumns = 13;
+
     bool Exec(const char* sql);
+    // Binds the alert's columns as the parameters after `first`.
+    void BindAlert(sqlite3_stmt* statement, int first, const CAlertEvent& event);
     // The UTF-8 of a GBK field, converted once: a day repeats its codes, names and reasons.
-    const std::string& Utf8Of(const std::string& gbk);
+    const std::string& Utf8Of(std::string_view gbk);
+    // Binds a GBK field of a pending alert as UTF-8. Neither the field nor the cache changes
+    // until the statement has run, so SQLite reads the text where it is instead of copying it.
+    template <std::size_t N>
+    void BindField(sqlite3_stmt* statement, int index, const char (&field)[N]);
     bool Migrate();
     bool Prepare();
     void Close();
@@ -106,13 +126,15 @@ private:
 
     sqlite3* m_pDb = nullptr;
     sqlite3_stmt* m_pInsertAlert = nullptr;
+    // The same for a group of kRowsPerInsert alerts.
+    sqlite3_stmt* m_pInsertAlerts = nullptr;
     sqlite3_stmt* m_pInsertAttempt = nullptr;
     long long m_nRun = 0;
     std::string m_strSource = "replay";
     std::string m_strDayFolder;
     std::string m_strError;
     std::vector<CAlertEvent> m_vecPending;
-    std::unordered_map<std::string, std::string> m_utf8;
+    std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> m_utf8;
     std::mutex m_attemptMutex;
     std::vector<Attempt> m_vecAttempts;
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sqlite3.h>
@@ -91,6 +92,57 @@ TEST(AlertHistory, AlertsReachTheFileAtCommitInWalModeAndSurviveReopening)
     EXPECT_EQ(row.dayFolder, "/days/20211201");
     EXPECT_EQ(row.sequence, 2);
     EXPECT_FLOAT_EQ(static_cast<float>(row.price), 3.04f);
+}
+
+// A frame of many alerts is written in groups and a rest; every row must keep its own fields,
+// whatever date, name, reason and run the alerts around it have.
+TEST(AlertHistory, ALargeFrameKeepsEveryRowsOwnFieldsInOrderAcrossRuns)
+{
+    CTempDir dir;
+    const std::string path = CAlertHistory::PathIn(dir.Path());
+    const char* const names[] = {"青山纸业", "平安银行", "ST Alpha", ""};
+    CAlertHistory history;
+    ASSERT_TRUE(history.Open(path)) << history.Error();
+    auto eventOf = [&](int i) {
+        CAlertEvent event =
+            Event(static_cast<std::uint64_t>(i + 1), std::to_string(600000 + i), names[i % 4],
+                  i % 14, 20240102 + i % 3, 34200 + i, 1.0f + static_cast<float>(i));
+        if (i % 11 == 5) {
+            // A magic signal: no reason of the table, and a text outside ASCII.
+            event.reasonCode = -1;
+            VelkCopyText(event.record.m_szReason,
+                         TextCodec::Utf8ToGbk("神奇信号" + std::to_string(i)));
+        }
+        return event;
+    };
+    ASSERT_TRUE(history.BeginRun(false, "/days/first"));
+    for (int i = 0; i < 53; ++i)
+        history.Add(eventOf(i));
+    ASSERT_TRUE(history.Commit()) << history.Error();
+    ASSERT_TRUE(history.BeginRun(true, "/days/second"));
+    for (int i = 53; i < 90; ++i)
+        history.Add(eventOf(i));
+    ASSERT_TRUE(history.Commit()) << history.Error();
+
+    std::vector<CAlertHistory::Row> rows;
+    ASSERT_TRUE(history.Query({}, rows));
+    ASSERT_EQ(rows.size(), 90u);
+    std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.id < b.id; });
+    for (int i = 0; i < 90; ++i) {
+        const CAlertHistory::Row& row = rows[static_cast<std::size_t>(i)];
+        const CAlertEvent event = eventOf(i);
+        SCOPED_TRACE(i);
+        EXPECT_EQ(row.sequence, i + 1);
+        EXPECT_EQ(row.code, std::to_string(600000 + i));
+        EXPECT_EQ(row.name, names[i % 4]);
+        EXPECT_EQ(row.reasonCode, event.reasonCode);
+        EXPECT_EQ(row.reason, event.ReasonUtf8());
+        EXPECT_EQ(row.tradingDate, event.DateText());
+        EXPECT_EQ(row.time, 34200 + i);
+        EXPECT_FLOAT_EQ(static_cast<float>(row.price), 1.0f + static_cast<float>(i));
+        EXPECT_EQ(row.source, i < 53 ? "replay" : "live");
+        EXPECT_EQ(row.dayFolder, i < 53 ? "/days/first" : "/days/second");
+    }
 }
 
 TEST(AlertHistory, SchemaIsMigratedFromNothingAndANewerFileIsRefusedUntouched)
