@@ -88,6 +88,34 @@ std::string AbsolutePath(const std::string& path)
     return VelkJoinPath(buffer.data(), path);
 }
 
+// Opens the run's alert history behind the printed lines unless --no-history; a history that
+// cannot be opened is told on stderr and the run goes on without it. False then.
+bool OpenRunHistory(const CHostCommandLine& options, bool live, const std::string& source,
+                    CAlertHistory& history, CAlertFanOut& fanOut)
+{
+    if (options.NoHistory())
+        return true;
+    if (history.Open(CAlertHistory::PathIn(AbsolutePath(options.Root()))) &&
+        history.BeginRun(live, source)) {
+        fanOut.SetHistory(&history);
+        return true;
+    }
+    std::fprintf(stderr, "velk-host: alert history: %s\n", history.Error().c_str());
+    return false;
+}
+
+// Once a frame the printed lines are flushed before the frame's alerts are committed, so the
+// history never holds an alert that was not printed. The first failure is told once.
+void EndHeadlessFrame(CAlertPrinter& printer, CAlertFanOut& fanOut, const CAlertHistory& history,
+                      bool& historyFailed)
+{
+    printer.Flush();
+    if (!fanOut.EndFrame() && !historyFailed) {
+        historyFailed = true;
+        std::fprintf(stderr, "velk-host: alert history: %s\n", history.Error().c_str());
+    }
+}
+
 // DIR/SYS and DIR/bin exist and the process works in DIR/bin: the engine finds ..\Dat\Alert
 // and ..\SYS from the current directory, as in the host application's bin folder. 0 when
 // ready, else the exit status.
@@ -195,27 +223,13 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
     CAlertPrinter printer(stdout);
     // The printed lines come first, then the history and the outputs.
     CAlertHistory history;
-    bool historyFailed = false;
     CAlertFanOut fanOut(CAlertFanOut::Context{false, day.TradeDate()});
     fanOut.SetFront(&printer);
-    if (!options.NoHistory()) {
-        const std::string path = CAlertHistory::PathIn(AbsolutePath(options.Root()));
-        if (history.Open(path) && history.BeginRun(false, AbsolutePath(options.Day()))) {
-            fanOut.SetHistory(&history);
-        } else {
-            std::fprintf(stderr, "velk-host: alert history: %s\n", history.Error().c_str());
-            historyFailed = true;
-        }
-    }
-    // Once a frame the printed lines are flushed and then the frame's alerts committed, so that
-    // the history never holds an alert that was not printed.
+    bool historyFailed =
+        !OpenRunHistory(options, false, AbsolutePath(options.Day()), history, fanOut);
     std::chrono::steady_clock::time_point lastFrame = std::chrono::steady_clock::now();
     auto endFrame = [&] {
-        printer.Flush();
-        if (!fanOut.EndFrame() && !historyFailed) {
-            historyFailed = true;
-            std::fprintf(stderr, "velk-host: alert history: %s\n", history.Error().c_str());
-        }
+        EndHeadlessFrame(printer, fanOut, history, historyFailed);
         lastFrame = std::chrono::steady_clock::now();
     };
     auto eachCall = [&] {
@@ -292,25 +306,12 @@ int RunFeed(const CHostCommandLine& options, int& argc, char** argv)
     // As in a replay: the printed lines first, then the history and the outputs. The trading
     // date is the feed's, known from its hello on.
     CAlertHistory history;
-    bool historyFailed = false;
     CAlertFanOut fanOut(CAlertFanOut::Context{true, 0});
     fanOut.SetFront(&printer);
-    if (!options.NoHistory()) {
-        const std::string path = CAlertHistory::PathIn(AbsolutePath(options.Root()));
-        if (history.Open(path) && history.BeginRun(true, options.Feed())) {
-            fanOut.SetHistory(&history);
-        } else {
-            std::fprintf(stderr, "velk-host: alert history: %s\n", history.Error().c_str());
-            historyFailed = true;
-        }
-    }
+    bool historyFailed = !OpenRunHistory(options, true, options.Feed(), history, fanOut);
     std::chrono::steady_clock::time_point lastFrame = std::chrono::steady_clock::now();
     auto endFrame = [&] {
-        printer.Flush();
-        if (!fanOut.EndFrame() && !historyFailed) {
-            historyFailed = true;
-            std::fprintf(stderr, "velk-host: alert history: %s\n", history.Error().c_str());
-        }
+        EndHeadlessFrame(printer, fanOut, history, historyFailed);
         lastFrame = std::chrono::steady_clock::now();
     };
     auto frameDue = [&] {
