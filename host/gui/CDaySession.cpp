@@ -171,16 +171,18 @@ void CDaySession::OpenSettings()
     m_bInSettings = false;
 }
 
-bool CDaySession::OpenRatioSettings()
+std::vector<std::string> CDaySession::OpenRatioSettings()
 {
     if (!HasRatioPage() || m_bInSettings)
-        return true;
+        return {};
     m_bInSettings = true;
     // The page commits a value, the engine takes and stores it; what it could not write comes
     // back in its answer.
     const CSettingsResult result = m_pEngine->SetRatioSetting();
     m_bInSettings = false;
-    return !result.bTaken || result.unsavedFiles.empty();
+    if (!result.bTaken)
+        return {};
+    return result.unsavedFiles;
 }
 
 void CDaySession::ShowAlertList()

@@ -81,8 +81,9 @@ public:
     bool HasRatioPage() const;
     void OpenSettings();
     // The ratio settings page on a copy of the engine's record; the engine takes and saves what
-    // it commits. False when the engine took it and the conditions could not be written.
-    bool OpenRatioSettings();
+    // it commits. Returns the condition files the engine took it into but could not write (as
+    // the engine names them); empty when all is saved or nothing was taken.
+    std::vector<std::string> OpenRatioSettings();
     void ShowAlertList();
     void HideAlertList();
     // The engine's day starts afresh: its alert list is emptied.

@@ -607,11 +607,25 @@ void CDesktopMainWindow::OpenSettings()
 
 void CDesktopMainWindow::OpenRatioSettings()
 {
-    if (m_session.OpenRatioSettings())
+    const std::vector<std::string> unsaved = m_session.OpenRatioSettings();
+    if (unsaved.empty())
         return;
-    const QString path =
-        QDir(QString::fromStdString(m_session.SysDir())).filePath(QStringLiteral("alert.cfg"));
-    CHostPrompt::Prompt().Warn(this, tr("比率设置未能保存到 %1：%2").arg(path, WriteFailure(path)));
+    // The engine names each file it could not write, marked when another program changed it
+    // meanwhile; the window says why for each one.
+    static const QString changedElsewhere = QStringLiteral("  (其他程序已修改)");
+    QStringList lines;
+    for (const std::string& name : unsaved) {
+        QString path = QString::fromStdString(name);
+        QString why;
+        if (path.endsWith(changedElsewhere)) {
+            path.chop(changedElsewhere.size());
+            why = tr("其他程序已修改了它");
+        } else {
+            why = WriteFailure(path);
+        }
+        lines << tr("比率设置未能保存到 %1：%2").arg(path, why);
+    }
+    CHostPrompt::Prompt().Warn(this, lines.join(QLatin1Char('\n')));
 }
 
 void CDesktopMainWindow::FocusFilter()

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProgressBar>
 #include <QSignalSpy>
@@ -12,6 +13,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
+#include <string>
 
 #include "engine/CVelkAlert.h"
 #include "engine/VelkServices.h"
@@ -177,22 +179,33 @@ TEST_F(StartupDayTest, AFailedSaveOfTheRatioSettingsIsToldWithTheFileAndTheReaso
         GTEST_SKIP() << "this build has no alert setting page";
     WriteDay(Temp("day"), "09:30:00,1,600000,10.00,1000\n");
     ASSERT_TRUE(m_pWindow->OpenDay(QString::fromStdString(Temp("day"))));
-    // A folder where the file goes: nothing can replace it.
-    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(Sys() + "/alert.cfg")));
+    // The ratio page saves both condition files; the warning names the one that failed.
+    for (const char* name : {"alert.cfg", "Magic.cfg"}) {
+        SCOPED_TRACE(name);
+        const QString path = QString::fromStdString(Sys() + "/" + name);
+        QFile::remove(path);
+        // A folder where the file goes: nothing can replace it.
+        ASSERT_TRUE(QDir().mkpath(path));
+        m_prompt.warnings.clear();
 
-    QTimer::singleShot(0, [] {
-        QWidget* sheet = QApplication::activeModalWidget();
-        ASSERT_NE(sheet, nullptr);
-        for (QAbstractButton* button : sheet->findChildren<QAbstractButton*>())
-            if (button->property("controlId").toInt() == 1)
-                button->click();
-    });
-    CModalGuard guard;
-    m_pWindow->OpenRatioSettings();
+        QTimer::singleShot(0, [] {
+            QWidget* sheet = QApplication::activeModalWidget();
+            ASSERT_NE(sheet, nullptr);
+            for (QAbstractButton* button : sheet->findChildren<QAbstractButton*>())
+                if (button->property("controlId").toInt() == 1)
+                    button->click();
+        });
+        CModalGuard guard;
+        m_pWindow->OpenRatioSettings();
 
-    ASSERT_EQ(m_prompt.warnings.size(), 1)
-        << m_prompt.warnings.join(QLatin1Char('\n')).toStdString();
-    const QString path = QString::fromStdString(Sys() + "/alert.cfg");
-    EXPECT_TRUE(m_prompt.warnings[0].contains(path + VelkFromUtf8("：同名的文件夹占用了它的位置")))
-        << m_prompt.warnings[0].toStdString();
+        ASSERT_EQ(m_prompt.warnings.size(), 1)
+            << m_prompt.warnings.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(
+            m_prompt.warnings[0].contains(path + VelkFromUtf8("：同名的文件夹占用了它的位置")))
+            << m_prompt.warnings[0].toStdString();
+        const char* other = std::string(name) == "alert.cfg" ? "Magic.cfg" : "alert.cfg";
+        EXPECT_FALSE(m_prompt.warnings[0].contains(QLatin1String(other)))
+            << m_prompt.warnings[0].toStdString();
+        ASSERT_TRUE(QDir(path).removeRecursively());
+    }
 }
