@@ -111,6 +111,48 @@ struct HostResult {
     std::string err;
 };
 
+// velk-host's argument vector and its environment as posix_spawn takes them: extraEnv entries
+// NAME=VALUE are set, a bare NAME is removed from the inherited environment. The arrays point into
+// this object's strings, so it is neither copied nor moved.
+class CHostSpawnVectors {
+public:
+    CHostSpawnVectors(const std::vector<std::string>& args,
+                      const std::vector<std::string>& extraEnv)
+    {
+        m_argv.push_back(VELK_HOST_BINARY);
+        m_argv.insert(m_argv.end(), args.begin(), args.end());
+        for (const std::string& extra : extraEnv)
+            if (extra.find('=') != std::string::npos)
+                m_env.push_back(extra);
+        for (char** e = environ; *e; ++e) {
+            const std::string entry = *e;
+            const std::string name = entry.substr(0, entry.find('='));
+            bool replaced = false;
+            for (const std::string& extra : extraEnv)
+                replaced = replaced || extra.substr(0, extra.find('=')) == name;
+            if (!replaced)
+                m_env.push_back(entry);
+        }
+        for (std::string& arg : m_argv)
+            m_rawArgv.push_back(arg.data());
+        m_rawArgv.push_back(nullptr);
+        for (std::string& entry : m_env)
+            m_rawEnv.push_back(entry.data());
+        m_rawEnv.push_back(nullptr);
+    }
+    CHostSpawnVectors(const CHostSpawnVectors&) = delete;
+    CHostSpawnVectors& operator=(const CHostSpawnVectors&) = delete;
+
+    char* const* Argv() const { return m_rawArgv.data(); }
+    char* const* Envp() const { return m_rawEnv.data(); }
+
+private:
+    std::vector<std::string> m_argv;
+    std::vector<std::string> m_env;
+    std::vector<char*> m_rawArgv;
+    std::vector<char*> m_rawEnv;
+};
+
 // Runs velk-host with the arguments; its output goes through files in a scratch directory.
 // Its standard input is a pipe that stays open and silent, so a run that waits for an answer
 // hangs until the time limit, is killed and reports timedOut. extraEnv entries NAME=VALUE are
@@ -134,33 +176,11 @@ inline HostResult RunHost(const std::vector<std::string>& args,
                                      0600);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
-    std::vector<std::string> argv = {VELK_HOST_BINARY};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> raw;
-    for (std::string& arg : argv)
-        raw.push_back(arg.data());
-    raw.push_back(nullptr);
-    std::vector<std::string> env;
-    for (const std::string& extra : extraEnv)
-        if (extra.find('=') != std::string::npos)
-            env.push_back(extra);
-    for (char** e = environ; *e; ++e) {
-        std::string entry = *e;
-        const std::string name = entry.substr(0, entry.find('='));
-        bool replaced = false;
-        for (const std::string& extra : extraEnv)
-            replaced = replaced || extra.substr(0, extra.find('=')) == name;
-        if (!replaced)
-            env.push_back(entry);
-    }
-    std::vector<char*> rawEnv;
-    for (std::string& entry : env)
-        rawEnv.push_back(entry.data());
-    rawEnv.push_back(nullptr);
+    CHostSpawnVectors vectors(args, extraEnv);
     HostResult result;
     pid_t pid = 0;
     const bool spawned =
-        posix_spawn(&pid, VELK_HOST_BINARY, &actions, nullptr, raw.data(), rawEnv.data()) == 0;
+        posix_spawn(&pid, VELK_HOST_BINARY, &actions, nullptr, vectors.Argv(), vectors.Envp()) == 0;
     posix_spawn_file_actions_destroy(&actions);
     ::close(input[0]);
     if (spawned) {

@@ -78,31 +78,9 @@ pid_t SpawnHost(const std::vector<std::string>& args, const std::vector<std::str
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
-    std::vector<std::string> argv = {VELK_HOST_BINARY};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> raw;
-    for (std::string& arg : argv)
-        raw.push_back(arg.data());
-    raw.push_back(nullptr);
-    std::vector<std::string> env;
-    for (const std::string& extra : extraEnv)
-        if (extra.find('=') != std::string::npos)
-            env.push_back(extra);
-    for (char** e = environ; *e; ++e) {
-        const std::string entry = *e;
-        bool replaced = false;
-        for (const std::string& extra : extraEnv)
-            replaced =
-                replaced || extra.substr(0, extra.find('=')) == entry.substr(0, entry.find('='));
-        if (!replaced)
-            env.push_back(entry);
-    }
-    std::vector<char*> rawEnv;
-    for (std::string& entry : env)
-        rawEnv.push_back(entry.data());
-    rawEnv.push_back(nullptr);
+    const CHostSpawnVectors vectors(args, extraEnv);
     pid_t pid = 0;
-    if (posix_spawn(&pid, VELK_HOST_BINARY, &actions, nullptr, raw.data(), rawEnv.data()) != 0)
+    if (posix_spawn(&pid, VELK_HOST_BINARY, &actions, nullptr, vectors.Argv(), vectors.Envp()) != 0)
         pid = -1;
     posix_spawn_file_actions_destroy(&actions);
     return pid;
