@@ -102,6 +102,9 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 private:
+    // Changed rows at most this far apart are told as one range at a flush.
+    static constexpr int kRowsJoined = 8;
+
     void ReadQuote(Row& row) const;
     void ReadGroups();
     QString DisplayText(const Row& row, int column) const;
