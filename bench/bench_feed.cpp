@@ -5,7 +5,7 @@
 //      50,000 messages/s: p50, p99, p99.9;
 //   3. the sustained rate: the whole feed through a pipe as fast as the host takes it.
 //   4. with --desktop: the latency of 2. with the desktop program's main window open (offscreen).
-// Usage: bench_feed [--trades N] [--seconds S] [--desktop]
+// Usage: bench_feed [--trades N] [--seconds S] [--desktop | --desktop-only]
 //   (S: length of the steady run, default 10)
 #include <algorithm>
 #include <atomic>
