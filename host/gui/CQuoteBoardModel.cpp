@@ -213,7 +213,14 @@ void CQuoteBoardModel::Flush()
     if (m_dirty.empty())
         return;
     std::vector<int> dirty;
-    dirty.swap(m_dirty);
+    if (m_dirty.size() <= kRowsPerFlush) {
+        dirty.swap(m_dirty);
+    } else {
+        // The rows that traded first are shown first; the rest wait for the next flush.
+        const auto cut = m_dirty.begin() + static_cast<std::ptrdiff_t>(kRowsPerFlush);
+        dirty.assign(m_dirty.begin(), cut);
+        m_dirty.erase(m_dirty.begin(), cut);
+    }
     for (int row : dirty) {
         m_isDirty[static_cast<std::size_t>(row)] = false;
         ReadQuote(m_rows[static_cast<std::size_t>(row)]);

@@ -351,6 +351,38 @@ TEST_F(QuoteBoardTest, AFlushTellsNearbyChangedRowsAsOneRangeAndFarOnesApart)
     EXPECT_TRUE(changed.isEmpty()) << "a row is told once per trade, not at every flush";
 }
 
+TEST_F(QuoteBoardTest, AWholeMarketTradingAtOnceIsShownOverSeveralFlushesOldestFirst)
+{
+    CQuoteStore& store = CQuoteStore::Instance();
+    const int extra = static_cast<int>(CQuoteBoardModel::kRowsPerFlush) + 50;
+    for (int i = 0; i < extra; ++i)
+        store.AddSymbol(1, std::to_string(700000 + i), "X");
+    CQuoteBoardModel model;
+    model.Reload();
+    // Marked from the last row up: the first marked are the last rows.
+    const int rows = model.rowCount();
+    for (int row = rows - 1; row >= 0; --row) {
+        const CQuoteBoardModel::Row& stock = model.RowAt(row);
+        Trade(stock.code.c_str(), 3.21, 100, 10 * 3600);
+        model.MarkTraded(stock.market, stock.code);
+    }
+    ASSERT_EQ(model.Marked(), static_cast<std::size_t>(rows));
+    model.Flush();
+    EXPECT_EQ(model.Marked(), static_cast<std::size_t>(rows) - CQuoteBoardModel::kRowsPerFlush);
+    const int firstShown = rows - static_cast<int>(CQuoteBoardModel::kRowsPerFlush);
+    EXPECT_EQ(model.index(firstShown, CQuoteBoardModel::kLast).data().toString(),
+              QStringLiteral("3.21"));
+    EXPECT_EQ(model.index(firstShown - 1, CQuoteBoardModel::kLast).data().toString(),
+              QStringLiteral("-"))
+        << "a row marked later was read before one marked earlier";
+    // A row still waiting is not marked twice by another trade; the next flush shows the rest.
+    model.MarkTraded(model.RowAt(0).market, model.RowAt(0).code);
+    EXPECT_EQ(model.Marked(), static_cast<std::size_t>(rows) - CQuoteBoardModel::kRowsPerFlush);
+    model.Flush();
+    EXPECT_EQ(model.Marked(), 0u);
+    EXPECT_EQ(model.index(0, CQuoteBoardModel::kLast).data().toString(), QStringLiteral("3.21"));
+}
+
 TEST(TextWidthBound, IsNeverBelowTheShapedWidthAndLeavesOtherScriptsToShaping)
 {
     const char* figures[] = {"123456789.00", "-0.01", "+10.00%", "11:30:00", "1234.5万", "12.34亿",
