@@ -25,11 +25,18 @@ void CFeedQueue::Reconnected()
 
 void CFeedQueue::Push(Item&& item)
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_room.wait(lock, [this] { return m_bStopped || m_items.size() < m_nCapacity; });
-    if (m_bStopped)
-        return;
-    m_items.push_back(std::move(item));
+    bool first = false;
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_room.wait(lock, [this] { return m_bStopped || m_items.size() < m_nCapacity; });
+        if (m_bStopped)
+            return;
+        first = m_items.empty();
+        m_items.push_back(std::move(item));
+    }
+    // Once until the applier takes what is queued: a flood wakes it no more often than it takes.
+    if (first && m_onArrival)
+        m_onArrival();
 }
 
 bool CFeedQueue::Ended() const
@@ -53,6 +60,12 @@ bool CFeedQueue::TakeAll(std::vector<Item>& items)
     }
     m_room.notify_all();
     return true;
+}
+
+bool CFeedQueue::HasItems() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return !m_items.empty();
 }
 
 void CFeedQueue::Stop()

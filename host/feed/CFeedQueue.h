@@ -3,6 +3,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -21,6 +22,10 @@ public:
 
     explicit CFeedQueue(std::size_t capacity);
 
+    // Called on the reader's thread when a message arrives in an empty queue, so that the
+    // applying thread takes it at once instead of at its next frame. Set before the reader runs.
+    void SetOnArrival(std::function<void()> onArrival) { m_onArrival = std::move(onArrival); }
+
     // Reader side: queues a copy, waiting while the queue is full; nothing is refused here.
     Problem Take(const CFeedMessage& message, long line, std::string& why) override;
     void Reconnected() override;
@@ -29,6 +34,7 @@ public:
 
     // Applier side: moves every queued item to the end of `items`; false when none was queued.
     bool TakeAll(std::vector<Item>& items);
+    bool HasItems() const;
     // Wakes and refuses a waiting reader for good.
     void Stop();
 
@@ -39,6 +45,7 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_room;
     std::vector<Item> m_items;
+    std::function<void()> m_onArrival;
     std::atomic<bool> m_bEnded{false};
     std::atomic<bool> m_bStopped{false};
 };

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <algorithm>
+#include <chrono>
 
 #include "host/core/CTradingDay.h"
 #include "host/feed/CFeedConnection.h"
@@ -107,6 +108,11 @@ bool CLiveFeed::Connect(const QString& address, QString* error)
             m_pSource->Traded(market, code);
     });
     m_pReader = std::make_unique<CFeedReaderThread>(std::move(parsed), kQueued);
+    // Posted from the reader's thread; a wake-up left over from a reader since stopped finds
+    // nothing queued, and one for a feed since destroyed is dropped with it.
+    m_pReader->Queue().SetOnArrival([this] {
+        QMetaObject::invokeMethod(this, &CLiveFeed::ApplyArrived, Qt::QueuedConnection);
+    });
     if (!m_pReader->Start(problem)) {
         m_pReader.reset();
         m_pLive.reset();
@@ -137,6 +143,7 @@ void CLiveFeed::Stop()
     // The engine stays with the day session; the feed's session lets go of it.
     m_pLive.reset();
     m_items.clear();
+    m_nApplied = 0;
     m_nRate = 0;
 }
 
@@ -233,26 +240,7 @@ void CLiveFeed::Frame()
     // Read before the queue: a reader that had finished queued everything it read.
     const CFeedReaderThread::Status status = m_pReader->GetStatus();
 
-    m_items.clear();
-    if (m_pReader->Queue().TakeAll(m_items))
-        m_lastArrival = nowMs;
-    std::string why;
-    for (const CFeedQueue::Item& item : m_items) {
-        if (!m_pLive)
-            break;
-        if (item.reconnected) {
-            m_pLive->Reconnected();
-            continue;
-        }
-        ++m_nMessages;
-        ++m_nInWindow;
-        const IFeedSink::Problem problem = m_pLive->Apply(item.message, why);
-        if (problem == IFeedSink::Problem::Duplicate)
-            ++m_skipped[static_cast<std::size_t>(CFeedRunner::Fault::Duplicate)];
-        else if (problem != IFeedSink::Problem::None)
-            CountSkipped(CFeedRunner::FaultOf(problem), item.line, why);
-    }
-    m_items.clear();
+    const bool drained = ApplySlice(nowMs);
     if (!m_pReader) {
         // The day closed under the frame.
         m_bInFrame = false;
@@ -285,7 +273,7 @@ void CLiveFeed::Frame()
         if (status.state == CFeedRunner::State::Retrying)
             m_retryAt = nowMs + status.waitMs;
     }
-    if ((m_pLive && m_pLive->Ended()) || status.finished) {
+    if ((m_pLive && m_pLive->Ended()) || (status.finished && drained)) {
         const bool unreachable = status.state == CFeedRunner::State::Unreachable;
         m_frame.stop();
         m_pReader->Stop();
@@ -309,5 +297,62 @@ void CLiveFeed::Frame()
         }
     }
     m_bInFrame = false;
+    if (!drained && m_pReader)
+        PostSlice();
     Q_EMIT Updated();
+}
+
+bool CLiveFeed::ApplySlice(qint64 nowMs)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const auto budget = std::chrono::milliseconds(kSliceMs);
+    std::string why;
+    for (;;) {
+        if (m_nApplied == m_items.size()) {
+            m_items.clear();
+            m_nApplied = 0;
+            if (!m_pReader || !m_pReader->Queue().TakeAll(m_items))
+                return true;
+            m_lastArrival = nowMs;
+        }
+        // Moved out: the day may close under the message (its engine's dialogs turn the event
+        // loop), and the feed let go of what it held.
+        const CFeedQueue::Item item = std::move(m_items[m_nApplied++]);
+        if (!m_pLive)
+            return true;
+        if (item.reconnected) {
+            m_pLive->Reconnected();
+        } else {
+            ++m_nMessages;
+            ++m_nInWindow;
+            const IFeedSink::Problem problem = m_pLive->Apply(item.message, why);
+            if (problem == IFeedSink::Problem::Duplicate)
+                ++m_skipped[static_cast<std::size_t>(CFeedRunner::Fault::Duplicate)];
+            else if (problem != IFeedSink::Problem::None)
+                CountSkipped(CFeedRunner::FaultOf(problem), item.line, why);
+        }
+        if (std::chrono::steady_clock::now() - start >= budget)
+            return m_nApplied == m_items.size() && (!m_pReader || !m_pReader->Queue().HasItems());
+    }
+}
+
+void CLiveFeed::ApplyArrived()
+{
+    m_bSlicePosted = false;
+    if (!m_pReader || m_bInFrame || QApplication::activeModalWidget())
+        return;
+    m_bInFrame = true;
+    const bool drained = ApplySlice(m_clock().toMSecsSinceEpoch());
+    m_bInFrame = false;
+    if (!drained && m_pReader)
+        PostSlice();
+}
+
+void CLiveFeed::PostSlice()
+{
+    if (m_bSlicePosted)
+        return;
+    m_bSlicePosted = true;
+    // Behind the paint and input events already waiting.
+    QMetaObject::invokeMethod(this, &CLiveFeed::ApplyArrived, Qt::QueuedConnection);
 }

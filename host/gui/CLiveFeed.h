@@ -19,11 +19,13 @@ class CFeedReaderThread;
 class CLiveSession;
 
 // The desktop program following a market as it trades. A thread of its own reads and parses
-// the feed; once a frame the messages it queued are applied on the GUI thread, so the engine
-// and its windows see the trades in batches, as in a replay, and the window stays responsive at
-// any rate. The day session runs the engine: it starts at the feed's first trade, with the
-// symbols and groups sent before it known, and a hello of a new date ends it (its day file is
-// written) for the next one. The day file of the date is continued, as the module does.
+// the feed and wakes the GUI thread when messages arrive; they are applied there at once, in
+// slices of at most kSliceMs each with a turn of the event loop between them, so an alert shows
+// as its trade arrives and the window stays responsive at any rate. The frame timer applies
+// whatever a slice left and keeps the status. The day session runs the engine: it starts at the
+// feed's first trade, with the symbols and groups sent before it known, and a hello of a new date
+// ends it (its day file is written) for the next one. The day file of the date is continued, as the
+// module does.
 class CLiveFeed final : public QObject {
     Q_OBJECT
 public:
@@ -31,6 +33,8 @@ public:
     // A feed quiet this long while the market trades is taken for lost.
     static constexpr qint64 kSilenceMs = 10000;
     static constexpr int kFrameMs = 16;
+    // The longest the GUI thread applies messages before it lets paint and input events in.
+    static constexpr int kSliceMs = 4;
     // Messages read ahead of the engine; a faster feed is held back at its source.
     static constexpr std::size_t kQueued = 65536;
     // Lines skipped of each kind that are told with their reasons.
@@ -69,8 +73,11 @@ public:
     static bool InTradingHours(int secondsOfDay);
     static QString FaultText(CFeedRunner::Fault fault);
 
-    // Applies what the reader queued since the last frame; the frame timer calls it.
+    // Applies what the reader queued (a slice of it) and keeps the status; the frame timer
+    // calls it.
     void Frame();
+    // Messages taken from the reader and not applied yet.
+    std::size_t Pending() const { return m_items.size() - m_nApplied; }
 
 Q_SIGNALS:
     // Connected, lost, retrying, ended: anything IsActive or GetState answers differently.
@@ -86,6 +93,11 @@ private:
     CVelkAlert* StartEngine();
     void EndEngine();
     void SetState(State state);
+    // Applies queued messages for at most kSliceMs; true when none is left.
+    bool ApplySlice(qint64 nowMs);
+    // A slice on arrival, and another after a turn of the event loop while messages are left.
+    void ApplyArrived();
+    void PostSlice();
     void CountSkipped(CFeedRunner::Fault fault, long line, const std::string& why);
     void Stop();
 
@@ -96,6 +108,8 @@ private:
     std::unique_ptr<CLiveSession> m_pLive;
     CFeedQuoteSource* m_pSource = nullptr; // the day session's, while it runs the feed's day
     std::vector<CFeedQueue::Item> m_items;
+    std::size_t m_nApplied = 0; // of m_items
+    bool m_bSlicePosted = false;
     std::array<long long, static_cast<std::size_t>(CFeedRunner::Fault::Count)> m_skipped{};
     State m_state = State::Off;
     QString m_strAddress;

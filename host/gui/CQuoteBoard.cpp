@@ -16,6 +16,7 @@
 #include "host/gui/CBoardKeyWizzard.h"
 #include "host/gui/CQuoteBoardModel.h"
 #include "host/gui/CQuoteBoardProxy.h"
+#include "host/gui/CTextWidthBound.h"
 #include "host/gui/HostSettingKeys.h"
 #include "platform/qt/QtText.h"
 
@@ -81,7 +82,7 @@ CQuoteBoard::CQuoteBoard(QWidget* parent) : QWidget(parent)
     });
     connect(m_pModel, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
-                FitRows(topLeft.row(), bottomRight.row());
+                FitRows(topLeft.row(), bottomRight.row(), topLeft.column(), bottomRight.column());
             });
     QPalette palette = m_pView->palette();
     palette.setColor(QPalette::Base, Qt::black);
@@ -164,10 +165,10 @@ void CQuoteBoard::FitAllColumns()
     QHeaderView* header = m_pView->horizontalHeader();
     for (int c = 0; c < CQuoteBoardModel::kColumnCount; ++c)
         header->resizeSection(c, header->sectionSizeHint(c));
-    FitRows(0, m_pModel->rowCount() - 1);
+    FitRows(0, m_pModel->rowCount() - 1, 0, CQuoteBoardModel::kColumnCount - 1);
 }
 
-void CQuoteBoard::FitRows(int first, int last)
+void CQuoteBoard::FitRows(int first, int last, int firstColumn, int lastColumn)
 {
     if (first > last)
         return;
@@ -176,14 +177,26 @@ void CQuoteBoard::FitRows(int first, int last)
     const int margin =
         2 * (m_pView->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_pView) + 1) + 8;
     const QFontMetrics metrics(m_pView->font());
+    if (!m_pWidthBound || m_pWidthBound->Font() != m_pView->font())
+        m_pWidthBound = std::make_unique<CTextWidthBound>(m_pView->font());
     QHeaderView* header = m_pView->horizontalHeader();
     // Most texts of a whole board repeat ("-" on every stock without a trade): each is measured
     // once.
     QHash<QString, int> measured;
-    for (int c = 0; c < CQuoteBoardModel::kColumnCount; ++c) {
+    for (int c = std::max(firstColumn, 0);
+         c <= std::min(lastColumn, CQuoteBoardModel::kColumnCount - 1); ++c) {
+        // A figure counts with the bound of its width, so the next figure of as many digits
+        // finds its room without being shaped; only other texts are measured.
+        const int room = header->sectionSize(c) - margin;
         int widest = 0;
         for (int r = first; r <= last; ++r) {
             const QString text = m_pModel->index(r, c).data().toString();
+            const int bound = m_pWidthBound->Of(text);
+            if (bound >= 0) {
+                if (bound > room)
+                    widest = std::max(widest, bound);
+                continue;
+            }
             auto it = measured.constFind(text);
             if (it == measured.constEnd())
                 it = measured.insert(text, metrics.horizontalAdvance(text));

@@ -8,6 +8,7 @@
 #include "host/gui/CQuoteBoardProxy.h"
 
 class CBoardKeyWizzard;
+class CTextWidthBound;
 class CQuoteBoardModel;
 class QLineEdit;
 class QSettings;
@@ -63,7 +64,8 @@ private:
     void RebuildGroupTabs();
     // Widens the columns to the texts of the source rows first..last; FitAllColumns starts from
     // the headers.
-    void FitRows(int first, int last);
+    // Widens the columns from firstColumn to lastColumn to the widest text of the rows.
+    void FitRows(int first, int last, int firstColumn, int lastColumn);
     void FitAllColumns();
     void SaveSort() const;
 
@@ -75,4 +77,5 @@ private:
     QTableView* m_pView = nullptr;
     QLineEdit* m_pFilter = nullptr;
     std::unique_ptr<CBoardKeyWizzard> m_pWizard;
+    std::unique_ptr<CTextWidthBound> m_pWidthBound; // of the view's font
 };

@@ -213,11 +213,30 @@ void CQuoteBoardModel::Flush()
     if (m_dirty.empty())
         return;
     std::vector<int> dirty;
-    dirty.swap(m_dirty);
+    if (m_dirty.size() <= kRowsPerFlush) {
+        dirty.swap(m_dirty);
+    } else {
+        // The rows that traded first are shown first; the rest wait for the next flush.
+        const auto cut = m_dirty.begin() + static_cast<std::ptrdiff_t>(kRowsPerFlush);
+        dirty.assign(m_dirty.begin(), cut);
+        m_dirty.erase(m_dirty.begin(), cut);
+    }
     for (int row : dirty) {
         m_isDirty[static_cast<std::size_t>(row)] = false;
         ReadQuote(m_rows[static_cast<std::size_t>(row)]);
-        Q_EMIT dataChanged(index(row, kLast), index(row, kColumnCount - 1));
+    }
+    // A whole market trades thousands of rows between two flushes: every change signalled on
+    // its own costs the views (the proxy's sorting, the column fitting, the repaint) far more
+    // than their work on the rows. Rows a few apart are told as one range; the rows between
+    // that did not change are read again by whoever looks, unchanged.
+    std::sort(dirty.begin(), dirty.end());
+    std::size_t begin = 0;
+    while (begin < dirty.size()) {
+        std::size_t end = begin + 1;
+        while (end < dirty.size() && dirty[end] - dirty[end - 1] <= kRowsJoined)
+            ++end;
+        Q_EMIT dataChanged(index(dirty[begin], kLast), index(dirty[end - 1], kColumnCount - 1));
+        begin = end;
     }
 }
 

@@ -80,10 +80,17 @@ public:
     // Reads every market's symbols and their quotes anew.
     void Reload();
     void Clear();
+    // Rows read and reported at one flush at most: a whole market trading at once costs the
+    // window no more than this at a refresh, and every row still follows within a few.
+    static constexpr std::size_t kRowsPerFlush = 1000;
+
     // The stock traded: its row is read again at the next Flush.
     void MarkTraded(unsigned char market, const std::string& code);
-    // Reads the marked rows from the quote service and reports the changed ones.
+    // Reads the marked rows from the quote service, the first marked first and at most
+    // kRowsPerFlush of them, and reports the changed ones.
     void Flush();
+    // Rows marked and not read yet.
+    std::size_t Marked() const { return m_dirty.size(); }
 
     // The row of a stock, -1 when the board does not list it.
     int RowOf(unsigned char market, const std::string& code) const;
@@ -102,6 +109,9 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 private:
+    // Changed rows at most this far apart are told as one range at a flush.
+    static constexpr int kRowsJoined = 8;
+
     void ReadQuote(Row& row) const;
     void ReadGroups();
     QString DisplayText(const Row& row, int column) const;

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTabBar>
 #include <QTableView>
 #include <QTest>
@@ -12,6 +13,7 @@
 
 #include "host/gui/CQuoteBoard.h"
 #include "host/gui/CQuoteBoardModel.h"
+#include "host/gui/CTextWidthBound.h"
 #include "hostapi/QuoteItems.h"
 #include "hostlibs/CQuoteStore.h"
 #include "platform/qt/QtText.h"
@@ -302,6 +304,107 @@ TEST_F(QuoteBoardTest, FiguresAreNeverCutShortAndTheBoardScrollsSideways)
     board.Model()->Flush();
     EXPECT_GT(view->columnWidth(CQuoteBoardModel::kVolume), before);
     checkEveryCell();
+}
+
+TEST_F(QuoteBoardTest, AFlushTellsNearbyChangedRowsAsOneRangeAndFarOnesApart)
+{
+    CQuoteStore& store = CQuoteStore::Instance();
+    for (int i = 0; i < 40; ++i) {
+        const std::string code = std::to_string(601000 + i);
+        store.AddSymbol(1, code, "X");
+        store.SetItem(1, code, X1Format::Price(QuoteItem::kPrevClose, 5.00));
+    }
+    CQuoteBoardModel model;
+    model.Reload();
+    ASSERT_GE(model.rowCount(), 40);
+    // Rows 3 and 6 are near each other, row 35 far from both; each traded once or twice.
+    const int near1 = 3, near2 = 6, far = 35;
+    for (int row : {far, near1, near2, near1}) {
+        const CQuoteBoardModel::Row& stock = model.RowAt(row);
+        Trade(stock.code.c_str(), 5.10 + row / 100.0, 100, 10 * 3600);
+        model.MarkTraded(stock.market, stock.code);
+    }
+    // A row between them changes in the quote service without a trade told to the board.
+    const int between = near1 + 1;
+    const QString shownBetween = model.index(between, CQuoteBoardModel::kLast).data().toString();
+    Trade(model.RowAt(between).code.c_str(), 7.77, 100, 10 * 3600);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    model.Flush();
+    ASSERT_EQ(changed.size(), 2);
+    auto rows = [&](int signal) {
+        return std::pair{changed[signal][0].value<QModelIndex>().row(),
+                         changed[signal][1].value<QModelIndex>().row()};
+    };
+    EXPECT_EQ(rows(0), std::pair(near1, near2));
+    EXPECT_EQ(rows(1), std::pair(far, far));
+    EXPECT_EQ(changed[0][1].value<QModelIndex>().column(), CQuoteBoardModel::kColumnCount - 1);
+    // Every traded row shows its new quote; the row between them, told within the range, shows
+    // what it showed: only rows told of a trade are read again.
+    EXPECT_EQ(model.index(near1, CQuoteBoardModel::kLast).data().toString(),
+              QStringLiteral("5.13"));
+    EXPECT_EQ(model.index(near2, CQuoteBoardModel::kLast).data().toString(),
+              QStringLiteral("5.16"));
+    EXPECT_EQ(model.index(far, CQuoteBoardModel::kLast).data().toString(), QStringLiteral("5.45"));
+    EXPECT_EQ(model.index(between, CQuoteBoardModel::kLast).data().toString(), shownBetween);
+    changed.clear();
+    model.Flush();
+    EXPECT_TRUE(changed.isEmpty()) << "a row is told once per trade, not at every flush";
+}
+
+TEST_F(QuoteBoardTest, AWholeMarketTradingAtOnceIsShownOverSeveralFlushesOldestFirst)
+{
+    CQuoteStore& store = CQuoteStore::Instance();
+    const int extra = static_cast<int>(CQuoteBoardModel::kRowsPerFlush) + 50;
+    for (int i = 0; i < extra; ++i)
+        store.AddSymbol(1, std::to_string(700000 + i), "X");
+    CQuoteBoardModel model;
+    model.Reload();
+    // Marked from the last row up: the first marked are the last rows.
+    const int rows = model.rowCount();
+    for (int row = rows - 1; row >= 0; --row) {
+        const CQuoteBoardModel::Row& stock = model.RowAt(row);
+        Trade(stock.code.c_str(), 3.21, 100, 10 * 3600);
+        model.MarkTraded(stock.market, stock.code);
+    }
+    ASSERT_EQ(model.Marked(), static_cast<std::size_t>(rows));
+    model.Flush();
+    EXPECT_EQ(model.Marked(), static_cast<std::size_t>(rows) - CQuoteBoardModel::kRowsPerFlush);
+    const int firstShown = rows - static_cast<int>(CQuoteBoardModel::kRowsPerFlush);
+    EXPECT_EQ(model.index(firstShown, CQuoteBoardModel::kLast).data().toString(),
+              QStringLiteral("3.21"));
+    EXPECT_EQ(model.index(firstShown - 1, CQuoteBoardModel::kLast).data().toString(),
+              QStringLiteral("-"))
+        << "a row marked later was read before one marked earlier";
+    // A row still waiting is not marked twice by another trade; the next flush shows the rest.
+    model.MarkTraded(model.RowAt(0).market, model.RowAt(0).code);
+    EXPECT_EQ(model.Marked(), static_cast<std::size_t>(rows) - CQuoteBoardModel::kRowsPerFlush);
+    model.Flush();
+    EXPECT_EQ(model.Marked(), 0u);
+    EXPECT_EQ(model.index(0, CQuoteBoardModel::kLast).data().toString(), QStringLiteral("3.21"));
+}
+
+TEST(TextWidthBound, IsNeverBelowTheShapedWidthAndLeavesOtherScriptsToShaping)
+{
+    const char* figures[] = {"123456789.00", "-0.01", "+10.00%", "11:30:00", "1234.5万", "12.34亿",
+                             "浦发银行",     "AV",    "To",      "WWW",      "ff",       "-"};
+    QFont bold;
+    bold.setBold(true);
+    QFont large;
+    large.setPointSize(17);
+    for (const QFont& font : {QFont(), bold, large}) {
+        const CTextWidthBound bound(font);
+        const QFontMetrics metrics(font);
+        for (const char* figure : figures) {
+            const QString text = VelkFromUtf8(figure);
+            const int shaped = metrics.horizontalAdvance(text);
+            EXPECT_GE(bound.Of(text), shaped) << figure << " at " << font.pointSize() << " pt";
+            // Close enough that columns sized by it stay as narrow as the figures.
+            EXPECT_LE(bound.Of(text), shaped + 2 * text.size() + 2) << figure;
+        }
+        EXPECT_EQ(bound.Of(QString()), 0);
+        for (const char* other : {"مرحبا", "e\u0301", "\U0001F600", "क्ष"})
+            EXPECT_EQ(bound.Of(QString::fromUtf8(other)), -1) << other;
+    }
 }
 
 } // namespace

@@ -493,6 +493,36 @@ TEST(FeedQueue, AFullQueueHoldsTheReaderUntilTakenAndStopReleasesItForGood)
     EXPECT_TRUE(ending.Ended());
 }
 
+TEST(FeedQueue, TheApplierIsWokenByTheFirstMessageOfAnEmptyQueueOnly)
+{
+    CFeedQueue queue(4);
+    int wakes = 0;
+    bool queuedWhenWoken = false;
+    queue.SetOnArrival([&] {
+        ++wakes;
+        queuedWhenWoken = queue.HasItems();
+    });
+    CFeedMessage trade;
+    trade.kind = CFeedMessage::Kind::Trade;
+    std::string why;
+    EXPECT_FALSE(queue.HasItems());
+    queue.Take(trade, 1, why);
+    EXPECT_EQ(wakes, 1);
+    EXPECT_TRUE(queuedWhenWoken) << "woken before the message could be taken";
+    // A flood wakes no more often than the applier takes.
+    queue.Take(trade, 2, why);
+    queue.Reconnected();
+    EXPECT_EQ(wakes, 1);
+    std::vector<CFeedQueue::Item> items;
+    ASSERT_TRUE(queue.TakeAll(items));
+    EXPECT_FALSE(queue.HasItems());
+    queue.Reconnected();
+    EXPECT_EQ(wakes, 2) << "a reconnection in an empty queue is news as well";
+    queue.Stop();
+    queue.Take(trade, 4, why);
+    EXPECT_EQ(wakes, 2) << "a stopped queue refuses, and wakes nobody";
+}
+
 TEST(FeedReconnect, BackoffDoublesFromHalfASecondToThirtyWithJitter)
 {
     CReconnectBackoff backoff(7);
