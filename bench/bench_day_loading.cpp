@@ -5,7 +5,7 @@
 // Prints the load's wall and CPU time and the gaps: median, 99th percentile, longest, and how
 // many were longer than 100 ms (the longest a window may stay deaf to the user).
 //
-//   bench_day_loading [--trades N] [--stocks N] [--data DIR]
+//   bench_day_loading [--trades N] [--stocks N] [--data DIR] [--opens N]
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -51,6 +51,8 @@ int main(int argc, char** argv)
     CMarketDayGenerator::Shape shape;
     shape.trades = 10'000'000;
     std::string dataDir = VELK_BENCH_DATA_DIR;
+    // Each opening after the first also closes the day before it.
+    int opens = 1;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--trades") == 0)
             shape.trades = std::atoll(argv[i + 1]);
@@ -58,9 +60,12 @@ int main(int argc, char** argv)
             shape.stocks = std::atoi(argv[i + 1]);
         else if (std::strcmp(argv[i], "--data") == 0)
             dataDir = argv[i + 1];
+        else if (std::strcmp(argv[i], "--opens") == 0)
+            opens = std::max(1, std::atoi(argv[i + 1]));
         else {
-            std::fprintf(stderr,
-                         "usage: bench_day_loading [--trades N] [--stocks N] [--data DIR]\n");
+            std::fprintf(
+                stderr,
+                "usage: bench_day_loading [--trades N] [--stocks N] [--data DIR] [--opens N]\n");
             return 2;
         }
     }
@@ -120,7 +125,10 @@ int main(int argc, char** argv)
             return;
         settled.stop();
         settledAt = static_cast<double>(wall.nsecsElapsed()) / 1e9;
-        QTimer::singleShot(0, &application, &QApplication::quit);
+        if (--opens > 0)
+            window.OpenDayInBackground(QString::fromStdString(VelkJoinPath(folder, "day")));
+        else
+            QTimer::singleShot(0, &application, &QApplication::quit);
     });
     QObject::connect(&window.Session(), &CDaySession::DayOpened, &application, [&] {
         openedAt = static_cast<double>(wall.nsecsElapsed()) / 1e9;

@@ -123,7 +123,9 @@ void CDaySession::CloseDay()
         m_pEngine->SetAlertObserver(nullptr);
     m_pEngine.reset();
     m_pSource.reset();
-    m_pDay.reset();
+    // Millions of trades take longer to free than the window may stay deaf; nothing reads the
+    // day once its source is gone.
+    m_disposal.Dispose(std::move(m_pDay));
     m_strDayFolder.clear();
     m_strKeptDayFile.clear();
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/VelkServices.h"
+#include "host/core/CBackgroundDisposal.h"
 #include "host/gui/CSwitchableSound.h"
 
 class CReplayController;
@@ -122,4 +123,6 @@ private:
     bool m_bInSettings = false;
     std::vector<IVelkAlertObserver*> m_observers;
     std::function<void(unsigned char, const std::string&)> m_tradeListener;
+    // A closed day's trades are freed off the event loop's thread.
+    CBackgroundDisposal m_disposal;
 };
