@@ -123,6 +123,8 @@ private:
     bool m_bInSettings = false;
     std::vector<IVelkAlertObserver*> m_observers;
     std::function<void(unsigned char, const std::string&)> m_tradeListener;
-    // A closed day's trades are freed off the event loop's thread.
+    // A closed day's trades are freed off the event loop's thread, once the turn that closed it
+    // (and opened the next, which has the processor to itself meanwhile) is over.
+    std::unique_ptr<CTradingDay> m_pClosedDay;
     CBackgroundDisposal m_disposal;
 };
