@@ -118,22 +118,31 @@ CCsvReader::OpenResult CCsvReader::Open(const std::vector<std::string>& columns,
 bool CCsvReader::Next(std::vector<std::string_view>& fields)
 {
     std::string_view line;
+    return NextLine(line) && Split(line, fields);
+}
+
+bool CCsvReader::NextLine(std::string_view& line)
+{
     while (!Failed() && ReadLine(line)) {
         ++m_nLine;
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
-        if (IsBlankLine(line))
-            continue;
-        if (!SplitLine(line, fields))
-            return false;
-        if (fields.size() != m_columns) {
-            Fail(std::to_string(fields.size()) + " fields where " + std::to_string(m_columns) +
-                 " are expected");
-            return false;
-        }
-        return true;
+        if (!IsBlankLine(line))
+            return true;
     }
     return false;
+}
+
+bool CCsvReader::Split(std::string_view line, std::vector<std::string_view>& fields)
+{
+    if (!SplitLine(line, fields))
+        return false;
+    if (fields.size() != m_columns) {
+        Fail(std::to_string(fields.size()) + " fields where " + std::to_string(m_columns) +
+             " are expected");
+        return false;
+    }
+    return true;
 }
 
 bool CCsvReader::Refill()

@@ -33,6 +33,11 @@ public:
     // the next call: they point into the reader's buffer, so a day of millions of records makes
     // no string of any field.
     bool Next(std::vector<std::string_view>& fields);
+    // Next in two steps, for a caller that reads the usual form of a line itself: the next
+    // record's line without its line end (blank lines skipped, valid until the next call), and
+    // that line split into its fields exactly as Next splits it.
+    bool NextLine(std::string_view& line);
+    bool Split(std::string_view line, std::vector<std::string_view>& fields);
 
     // The line number (from 1) of the record last returned.
     int Line() const { return m_nLine; }

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "host/core/CCsvReader.h"
+#include "host/core/CPlainTradeLine.h"
 #include "host/core/CQuoteValidator.h"
 #include "platform/core/TextCodec.h"
 #include "platform/core/VelkFile.h"
@@ -157,13 +158,15 @@ bool CTradingDay::IsSymbol(unsigned char market, const std::string& code) const
 }
 
 bool CTradingDay::TakePriceDecimals(std::size_t symbol, const char* what, std::string_view text,
-                                    double price, CCsvReader& reader)
+                                    double price, CCsvReader& reader, int known)
 {
     const int allowed =
         m_decimalsGiven[symbol] ? m_symbols[symbol].decimals : CQuoteValidator::kMaxPriceDecimals;
-    int decimals = 0;
+    int decimals = known;
+    // Too many known decimals are counted again by the validator, which says what is wrong.
     std::string error;
-    if (!CQuoteValidator::PriceDecimals(what, text, price, allowed, decimals, error)) {
+    if ((known < 0 || known > allowed) &&
+        !CQuoteValidator::PriceDecimals(what, text, price, allowed, decimals, error)) {
         reader.Fail(error);
         return false;
     }
@@ -307,7 +310,6 @@ bool CTradingDay::LoadTrades(const std::string& folder, std::string& error)
     CCsvReader::OpenResult opened = reader.Open({"time", "market", "code", "price", "volume"});
     CFieldChecker check(reader);
     std::vector<std::string_view> fields;
-    unsigned char market = 0;
     // The trade's stock is looked up once for each run of trades of one stock.
     int symbol = -1;
     unsigned char lastMarket = 0;
@@ -318,7 +320,9 @@ bool CTradingDay::LoadTrades(const std::string& folder, std::string& error)
     if (m_progress && !VelkFileSize(VelkJoinPath(folder, "trades.csv"), size))
         size = 0;
     constexpr std::size_t kTradesPerLook = 16384;
-    while (opened == CCsvReader::OpenResult::Ok && reader.Next(fields)) {
+    std::string_view line;
+    CPlainTradeLine::Fields trade;
+    while (opened == CCsvReader::OpenResult::Ok && reader.NextLine(line)) {
         if (m_progress && m_trades.size() % kTradesPerLook == 0) {
             const int permille = size ? static_cast<int>(std::min<std::uint64_t>(
                                             1000, reader.BytesRead() * 1000 / size))
@@ -329,12 +333,20 @@ bool CTradingDay::LoadTrades(const std::string& folder, std::string& error)
                 return false;
             }
         }
-        Trade trade;
-        int time = 0;
-        const std::string_view code = fields[2];
-        if (!check.Time(fields[0], time) || !check.Market(fields[1], market) || !check.Code(code) ||
-            !check.Price("price", fields[3], trade.price) || !check.Volume(fields[4], trade.volume))
-            break;
+        // Nearly every line is in the plain form; any other goes through the general reading
+        // and checks, which say what is wrong with it.
+        if (!CPlainTradeLine::Read(line, trade)) {
+            if (!reader.Split(line, fields) || !check.Time(fields[0], trade.time) ||
+                !check.Market(fields[1], trade.market) || !check.Code(fields[2]) ||
+                !check.Price("price", fields[3], trade.price) ||
+                !check.Volume(fields[4], trade.volume))
+                break;
+            trade.code = fields[2];
+            trade.priceText = fields[3];
+            trade.priceDecimals = -1;
+        }
+        const unsigned char market = trade.market;
+        const std::string_view code = trade.code;
         if (symbol < 0 || market != lastMarket || code != std::string_view(lastCode, lastLength)) {
             if (!IsMarket(market)) {
                 check.Fail("market " + std::to_string(market) + " is not in markets.csv");
@@ -353,13 +365,12 @@ bool CTradingDay::LoadTrades(const std::string& folder, std::string& error)
             const Symbol& stock = m_symbols[static_cast<std::size_t>(symbol)];
             ceiling = CQuoteValidator::TradePriceCeiling(stock.limitUp, stock.prevClose);
         }
-        if (!TakePriceDecimals(static_cast<std::size_t>(symbol), "price", fields[3], trade.price,
-                               reader) ||
-            !check.TradePriceWithin(fields[3], trade.price, ceiling))
+        if (!TakePriceDecimals(static_cast<std::size_t>(symbol), "price", trade.priceText,
+                               trade.price, reader, trade.priceDecimals) ||
+            !check.TradePriceWithin(trade.priceText, trade.price, ceiling))
             break;
-        trade.time = time;
-        trade.symbol = static_cast<std::uint32_t>(symbol);
-        m_trades.push_back(trade);
+        m_trades.push_back(
+            Trade{trade.time, static_cast<std::uint32_t>(symbol), trade.price, trade.volume});
     }
     if (reader.Failed()) {
         error = reader.Error();

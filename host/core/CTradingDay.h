@@ -112,8 +112,9 @@ private:
     bool IsSymbol(unsigned char market, const std::string& code) const;
     // The symbol's decimals grow to those of a price of it (one of its own or a trade's), unless
     // symbols.csv gave them; a price with more than its decimals, or than 3, is refused.
+    // known: the price's decimals where the caller has them already, else -1.
     bool TakePriceDecimals(std::size_t symbol, const char* what, std::string_view text,
-                           double price, CCsvReader& reader);
+                           double price, CCsvReader& reader, int known = -1);
     // The index's key of a stock (market byte, then code) in key; its length, 0 where the code
     // is too long for it.
     static std::size_t SymbolKey(unsigned char market, std::string_view code, char (&key)[16]);

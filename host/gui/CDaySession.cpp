@@ -1,5 +1,6 @@
 #include "host/gui/CDaySession.h"
 
+#include <QTimer>
 #include <algorithm>
 
 #include "engine/CVelkAlert.h"
@@ -123,7 +124,13 @@ void CDaySession::CloseDay()
         m_pEngine->SetAlertObserver(nullptr);
     m_pEngine.reset();
     m_pSource.reset();
-    m_pDay.reset();
+    // Millions of trades take longer to free than the window may stay deaf; nothing reads the
+    // day once its source is gone.
+    if (m_pDay) {
+        m_disposal.Dispose(std::move(m_pClosedDay));
+        m_pClosedDay = std::move(m_pDay);
+        QTimer::singleShot(0, this, [this] { m_disposal.Dispose(std::move(m_pClosedDay)); });
+    }
     m_strDayFolder.clear();
     m_strKeptDayFile.clear();
 }

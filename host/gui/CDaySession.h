@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/VelkServices.h"
+#include "host/core/CBackgroundDisposal.h"
 #include "host/gui/CSwitchableSound.h"
 
 class CReplayController;
@@ -123,4 +124,8 @@ private:
     bool m_bInSettings = false;
     std::vector<IVelkAlertObserver*> m_observers;
     std::function<void(unsigned char, const std::string&)> m_tradeListener;
+    // A closed day's trades are freed off the event loop's thread, once the turn that closed it
+    // (and opened the next, which has the processor to itself meanwhile) is over.
+    std::unique_ptr<CTradingDay> m_pClosedDay;
+    CBackgroundDisposal m_disposal;
 };

@@ -20,11 +20,20 @@
 #include "host/gui/HostSettingKeys.h"
 #include "platform/qt/QtText.h"
 
+namespace {
+
+// Rows measured in one turn of the event loop: a few milliseconds' work on a loaded machine.
+constexpr int kFitSliceRows = 256;
+
+} // namespace
+
 CQuoteBoard::CQuoteBoard(QWidget* parent) : QWidget(parent)
 {
     m_pModel = new CQuoteBoardModel(this);
     m_pProxy = new CQuoteBoardProxy(this);
     m_pProxy->setSourceModel(m_pModel);
+    m_fitTimer.setInterval(0);
+    connect(&m_fitTimer, &QTimer::timeout, this, &CQuoteBoard::FitNextSlice);
 
     m_pFilter = new QLineEdit(this);
     m_pFilter->setPlaceholderText(tr("按代码或名称筛选"));
@@ -165,7 +174,21 @@ void CQuoteBoard::FitAllColumns()
     QHeaderView* header = m_pView->horizontalHeader();
     for (int c = 0; c < CQuoteBoardModel::kColumnCount; ++c)
         header->resizeSection(c, header->sectionSizeHint(c));
-    FitRows(0, m_pModel->rowCount() - 1, 0, CQuoteBoardModel::kColumnCount - 1);
+    m_nFitNext = 0;
+    FitNextSlice();
+}
+
+void CQuoteBoard::FitNextSlice()
+{
+    // The model may have lost rows since the last slice (a day closed): only those left count.
+    const int rows = m_pModel->rowCount();
+    const int end = std::min(rows, m_nFitNext + kFitSliceRows);
+    FitRows(m_nFitNext, end - 1, 0, CQuoteBoardModel::kColumnCount - 1);
+    m_nFitNext = end;
+    if (m_nFitNext < rows)
+        m_fitTimer.start();
+    else
+        m_fitTimer.stop();
 }
 
 void CQuoteBoard::FitRows(int first, int last, int firstColumn, int lastColumn)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QTimer>
 #include <QWidget>
 #include <memory>
 #include <string>
@@ -47,6 +48,8 @@ public:
     void ShowGroup(int index);
     // The stock of the current row; false when there is none.
     bool CurrentStock(unsigned char& market, std::string& code) const;
+    // The columns are still being fitted to the rows of the last load (a slice a turn).
+    bool IsFittingColumns() const { return m_fitTimer.isActive(); }
 
 Q_SIGNALS:
     // Codes are GBK bytes, as the engine takes them.
@@ -63,10 +66,13 @@ private:
     void RequestChartOfCurrent();
     void RebuildGroupTabs();
     // Widens the columns to the texts of the source rows first..last; FitAllColumns starts from
-    // the headers.
-    // Widens the columns from firstColumn to lastColumn to the widest text of the rows.
+    // the headers. Measuring a whole market's texts takes longer than a window may stay deaf,
+    // so FitAllColumns measures the first slice of rows at once and the rest a slice at each
+    // turn of the event loop (FitNextSlice).
+    // Only the columns firstColumn..lastColumn are widened.
     void FitRows(int first, int last, int firstColumn, int lastColumn);
     void FitAllColumns();
+    void FitNextSlice();
     void SaveSort() const;
 
     CQuoteBoardModel* m_pModel = nullptr;
@@ -78,4 +84,7 @@ private:
     QLineEdit* m_pFilter = nullptr;
     std::unique_ptr<CBoardKeyWizzard> m_pWizard;
     std::unique_ptr<CTextWidthBound> m_pWidthBound; // of the view's font
+    QTimer m_fitTimer;
+    // The first source row FitNextSlice has yet to measure.
+    int m_nFitNext = 0;
 };

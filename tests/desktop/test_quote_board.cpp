@@ -408,3 +408,38 @@ TEST(TextWidthBound, IsNeverBelowTheShapedWidthAndLeavesOtherScriptsToShaping)
 }
 
 } // namespace
+
+// A whole market is measured a slice of rows at a time: right after the load the columns are
+// still being fitted, and once the event loop has turned, the widest figure of the last row has
+// widened its column all the same. A day closed while they are fitted stops the fitting.
+TEST_F(QuoteBoardTest, ColumnsOfAWholeMarketAreFittedWhileTheLoopTurns)
+{
+    CQuoteStore& store = CQuoteStore::Instance();
+    constexpr int kMany = 3000;
+    for (int i = 0; i < kMany; ++i) {
+        const std::string code = std::to_string(300000 + i);
+        store.AddSymbol(1, code, "X");
+        store.SetItem(1, code, X1Format::Price(QuoteItem::kPrevClose, 5.0));
+    }
+    // The widest previous close stands in the last row the model reads.
+    store.SetItem(1, std::to_string(300000 + kMany - 1),
+                  X1Format::Price(QuoteItem::kPrevClose, 123456789.0));
+    CQuoteBoard board;
+    board.Model()->Reload();
+    ASSERT_GT(board.Model()->rowCount(), kMany);
+    EXPECT_TRUE(board.IsFittingColumns());
+    QTRY_VERIFY(!board.IsFittingColumns());
+    const QFontMetrics metrics(board.View()->font());
+    for (int c = 0; c < CQuoteBoardModel::kColumnCount; ++c) {
+        int widest = 0;
+        for (int r = 0; r < board.Model()->rowCount(); ++r)
+            widest = std::max(
+                widest, metrics.horizontalAdvance(board.Model()->index(r, c).data().toString()));
+        EXPECT_LE(widest, board.View()->columnWidth(c)) << c;
+    }
+
+    board.Model()->Reload();
+    EXPECT_TRUE(board.IsFittingColumns());
+    board.Model()->Clear();
+    EXPECT_FALSE(board.IsFittingColumns());
+}
