@@ -40,6 +40,15 @@ void PrefetchRecord(const std::vector<Ta_VELKPRICEALERT>& list, int index)
     __builtin_prefetch(record + offsetof(Ta_VELKPRICEALERT, m_nMagic) - 1);
 }
 
+// The answer to the item request, kept between notifications: a whole market notifies without
+// an allocation for it. Reached through this one call per notification, because in a shared
+// library every use of a thread-local variable is a call of its own.
+[[gnu::noinline]] std::vector<X1Format>& AnswerBuffer()
+{
+    thread_local std::vector<X1Format> answer;
+    return answer;
+}
+
 } // namespace
 
 void CVelkAlert::vRecvNewMemory(const CMemoryInfo* info)
@@ -49,16 +58,24 @@ void CVelkAlert::vRecvNewMemory(const CMemoryInfo* info)
     const unsigned char market = info->byGetServiceID();
     const CString code = info->GetSymbolID();
 
-    const CWatchIndex::Entry watched = m_pWatchIndex->Find(market, code);
+    // The stock's key is in a map: it is asked for. Its records, cold across a whole market, are
+    // checked against the maps only after the request, so that their cache lines arrive while
+    // the quote service answers.
+    CWatchIndex::Entry watched = m_pWatchIndex->FindInMaps(market, code);
     if (watched.price < 0 && watched.system < 0)
         return;
     PrefetchRecord(m_vecSystemAlert, watched.system);
     PrefetchRecord(m_vecPriceAlert, watched.price);
+    m_pWatchIndex->PrefetchRing(watched.system);
 
-    // Kept between notifications: a whole market notifies without an allocation for the answer.
-    thread_local std::vector<X1Format> values;
+    std::vector<X1Format>& values = AnswerBuffer();
+    values.clear();
     if (!BK_bGetItemDataByItemNo(market, code, m_vecItemNo, values, true, nullptr) ||
         values.size() < kItemCount)
+        return;
+    // A host that rewrote a list in place leaves a map naming the wrong record: made anew.
+    watched = m_pWatchIndex->Checked(watched, market, code);
+    if (watched.price < 0 && watched.system < 0)
         return;
 
     const CString priceText = values[kPosPrice].s_GetAsString();

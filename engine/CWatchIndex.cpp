@@ -104,18 +104,24 @@ bool CWatchIndex::SystemRecordIs(int index, unsigned char market, std::string_vi
 
 CWatchIndex::Entry CWatchIndex::Find(unsigned char market, std::string_view code)
 {
+    return Checked(FindInMaps(market, code), market, code);
+}
+
+CWatchIndex::Entry CWatchIndex::FindInMaps(unsigned char market, std::string_view code)
+{
     char key[16];
     const std::size_t size = FormatDecimalKey(key, market, code);
-    std::string longKey;
-    if (size == 0)
-        longKey = VelkDecimalKey(market, std::string(code));
-    const std::string_view keyText = size ? std::string_view(key, size) : longKey;
-    Entry entry = LookUp(keyText);
-    if (entry.system >= 0 && !SystemRecordIs(entry.system, market, code)) {
-        RebuildSystemMap();
-        entry = LookUp(keyText);
-    }
-    return entry;
+    if (size != 0)
+        return LookUp(std::string_view(key, size));
+    return LookUp(VelkDecimalKey(market, std::string(code)));
+}
+
+CWatchIndex::Entry CWatchIndex::Checked(Entry entry, unsigned char market, std::string_view code)
+{
+    if (entry.system < 0 || SystemRecordIs(entry.system, market, code))
+        return entry;
+    RebuildSystemMap();
+    return FindInMaps(market, code);
 }
 
 CWatchIndex::Entry CWatchIndex::LookUp(std::string_view key)

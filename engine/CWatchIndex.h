@@ -46,11 +46,22 @@ public:
     // The stock's entries; the system-alert one is checked against the record it names, and a
     // position that no longer holds the stock has the map rebuilt.
     Entry Find(unsigned char market, std::string_view code);
+    // Find in two steps, for a caller with other work to do before it reads the records: the
+    // maps' entries as they stand, then those entries checked against the records they name
+    // (and found again after a rebuild where one no longer holds the stock).
+    Entry FindInMaps(unsigned char market, std::string_view code);
+    Entry Checked(Entry entry, unsigned char market, std::string_view code);
 
     // The system-alert records that hold a code form a ring. The first of it: hint where that
     // record still starts an intact ring of the code, otherwise found anew; -1 for a code that
     // no record holds.
     int FirstOfCode(int hint, std::string_view code);
+    // Starts loading what FirstOfCode reads of the ring at a record.
+    void PrefetchRing(int index) const
+    {
+        if (index >= 0 && static_cast<std::size_t>(index) < m_vecSameCode.size())
+            __builtin_prefetch(&m_vecSameCode[static_cast<std::size_t>(index)]);
+    }
     // The next record of the same code (back to the first after the last).
     int NextOfCode(int index) const { return m_vecSameCode[static_cast<std::size_t>(index)]; }
 

@@ -28,7 +28,7 @@ public:
         kDate = 6,    // yyyymmdd as 32-bit integer
     };
 
-    X1Format();
+    X1Format() = default;
     static X1Format None(unsigned short item);
     static constexpr int kStockDecimals = 2;
     static constexpr int kMaxDecimals = 6;
@@ -87,7 +87,7 @@ public:
 
 private:
     X1Format(unsigned short item, Kind kind);
-    std::uint8_t m_bytes[7];
+    std::uint8_t m_bytes[7] = {}; // no data
 };
 
 static_assert(sizeof(X1Format) == 7, "X1Format is 7 bytes");

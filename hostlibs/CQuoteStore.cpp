@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "hostapi/QuoteItems.h"
+#include "hostlibs/CItemValues.h"
 #include "platform/core/CShortKeyTable.h"
 
 namespace {
@@ -53,41 +54,22 @@ using SymbolMap = std::unordered_map<SymbolKey, T, SymbolKeyHash, SymbolKeyEqual
 
 using Row = std::vector<X1Format>;
 
-// The current values of one symbol, kept sorted by item number: a symbol carries a few dozen
-// items at most, and a binary search over them beats hashing each of the nine per quote.
+// The current values of one symbol.
 struct Symbol {
-    std::vector<std::pair<unsigned short, X1Format>> items;
+    CItemValues items;
     int decimals = -1; // -1: prices keep the decimals they were stored with
     // The symbol's count in the subscriptions, kept here as well: the quote path asks right
     // after updating the symbol, and finds the answer in the node it has just touched.
     int subscriptions = 0;
 
-    const X1Format* Find(unsigned short item) const
+    bool HasData(const CItemValues::Slots& slots, unsigned short item) const
     {
-        auto it =
-            std::lower_bound(items.begin(), items.end(), item,
-                             [](const auto& entry, unsigned short no) { return entry.first < no; });
-        return it != items.end() && it->first == item ? &it->second : nullptr;
-    }
-    void Set(const X1Format& value)
-    {
-        const unsigned short item = value.GetItemNo();
-        auto it =
-            std::lower_bound(items.begin(), items.end(), item,
-                             [](const auto& entry, unsigned short no) { return entry.first < no; });
-        if (it != items.end() && it->first == item)
-            it->second = value;
-        else
-            items.insert(it, {item, value});
-    }
-    bool HasData(unsigned short item) const
-    {
-        const X1Format* value = Find(item);
+        const X1Format* value = items.Find(slots, item);
         return value && value->GetKind() != X1Format::kNone;
     }
-    CString Name() const
+    CString Name(const CItemValues::Slots& slots) const
     {
-        const X1Format* value = Find(QuoteItem::kName);
+        const X1Format* value = items.Find(slots, QuoteItem::kName);
         return value && value->GetKind() != X1Format::kNone ? CString(*value) : CString();
     }
     X1Format Shown(const X1Format& value) const
@@ -128,6 +110,8 @@ struct CQuoteStore::Impl {
     // By market byte and code, flat: the quote path looks a symbol up at every trade, each time
     // a different one. Codes too long for the table's keys go to the map.
     CShortKeyTable<Symbol> symbols;
+    // Where each item number lies in every symbol's values.
+    CItemValues::Slots itemSlots;
     SymbolMap<Symbol> longSymbols;
     std::array<std::vector<CString>, 256> codeOrder; // per market, in the order symbols were added
     SymbolMap<std::unordered_map<CString, std::vector<Row>>> ticks;
@@ -247,14 +231,14 @@ void CQuoteStore::AddSymbol(unsigned char market, const CString& code, const CSt
     const X1Format nameValue = X1Format::Text(QuoteItem::kName, name);
     std::unique_lock lock(m_pImpl->mutex);
     Symbol& symbol = m_pImpl->SymbolFor(market, code);
-    symbol.Set(codeValue);
-    symbol.Set(nameValue);
+    symbol.items.Set(m_pImpl->itemSlots, codeValue);
+    symbol.items.Set(m_pImpl->itemSlots, nameValue);
 }
 
 void CQuoteStore::SetItem(unsigned char market, const CString& code, const X1Format& value)
 {
     std::unique_lock lock(m_pImpl->mutex);
-    m_pImpl->SymbolFor(market, code).Set(value);
+    m_pImpl->SymbolFor(market, code).items.Set(m_pImpl->itemSlots, value);
 }
 
 void CQuoteStore::SetPriceDecimals(unsigned char market, const CString& code, int decimals)
@@ -269,7 +253,7 @@ void CQuoteStore::SetItems(unsigned char market, const CString& code,
     std::unique_lock lock(m_pImpl->mutex);
     Symbol& symbol = m_pImpl->SymbolFor(market, code);
     for (const X1Format& value : values)
-        symbol.Set(value);
+        symbol.items.Set(m_pImpl->itemSlots, value);
 }
 
 void CQuoteStore::SetTickHistory(const ITickHistory* history)
@@ -367,16 +351,17 @@ bool CQuoteStore::GetItemDataByItemNo(unsigned char market, const CString& code,
     const Symbol* symbol = m_pImpl->FindSymbol(market, code);
     if (!symbol)
         return false;
-    out.reserve(items.size());
-    // Each value is written once into the answer, and its decimals set where it lies.
-    for (unsigned short item : items) {
-        if (const X1Format* value = symbol->Find(item)) {
-            out.push_back(*value);
-            if (symbol->decimals >= 0)
-                out.back().SetDecimals(symbol->decimals);
-        } else {
-            out.push_back(X1Format::None(item));
-        }
+    // Each value is written once into the answer, and its decimals set where it lies; the
+    // usual few go through a buffer on the stack and into the caller's vector in one copy.
+    constexpr std::size_t kOnStack = 16;
+    const int decimals = symbol->decimals;
+    if (items.size() <= kOnStack) {
+        X1Format answer[kOnStack];
+        symbol->items.Answer(m_pImpl->itemSlots, items.data(), items.size(), decimals, answer);
+        out.assign(answer, answer + items.size());
+    } else {
+        out.resize(items.size());
+        symbol->items.Answer(m_pImpl->itemSlots, items.data(), items.size(), decimals, out.data());
     }
     return true;
 }
@@ -454,8 +439,8 @@ bool CQuoteStore::GetMemoryState(unsigned char market, const CString& code)
 {
     std::shared_lock lock(m_pImpl->mutex);
     const Symbol* symbol = m_pImpl->FindSymbol(market, code);
-    return symbol &&
-           (symbol->HasData(QuoteItem::kLastPrice) || symbol->HasData(QuoteItem::kPrevClose));
+    return symbol && (symbol->HasData(m_pImpl->itemSlots, QuoteItem::kLastPrice) ||
+                      symbol->HasData(m_pImpl->itemSlots, QuoteItem::kPrevClose));
 }
 
 long CQuoteStore::GetLastMagic(std::vector<std::vector<X1Format>>& rows, unsigned char market, long,
@@ -496,7 +481,7 @@ bool CQuoteStore::GetSymbolFullName(CString& name, unsigned char market, const C
 {
     std::shared_lock lock(m_pImpl->mutex);
     const Symbol* symbol = m_pImpl->FindSymbol(market, code);
-    name = symbol ? symbol->Name() : CString();
+    name = symbol ? symbol->Name(m_pImpl->itemSlots) : CString();
     return !name.empty();
 }
 
@@ -537,7 +522,7 @@ bool CQuoteStore::GetSymbolID(std::vector<CString>& codes, std::vector<CString>&
     names.reserve(order.size());
     for (const CString& code : order) {
         codes.push_back(code);
-        names.push_back(m_pImpl->FindSymbol(market, code)->Name());
+        names.push_back(m_pImpl->FindSymbol(market, code)->Name(m_pImpl->itemSlots));
     }
     return true;
 }

@@ -65,8 +65,6 @@ Clock ClockFromText(const std::string& text)
 
 } // namespace
 
-X1Format::X1Format() : m_bytes{} {}
-
 X1Format::X1Format(unsigned short item, Kind kind) : m_bytes{}
 {
     const unsigned high = (item >> 8) & 0x1F;

@@ -11,32 +11,36 @@ constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7
                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 constexpr std::uint64_t kWholePowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+// The formatted text is moved out in one copy of this many bytes.
+constexpr std::size_t kCopied = 32;
+static_assert(kCopied <= kVelkFixedTextSize);
+
+bool IsDigit(char c)
+{
+    return static_cast<unsigned char>(c - '0') < 10;
+}
 
 // Quotes carry plain decimals ("10.25", "3500"): digits with at most one point and no
 // exponent. Read as whole digits over a power of ten, both exact as doubles, one division
 // rounds them as a full conversion would. False where the text needs the full conversion.
 bool ReadPlainDecimal(const char* p, const char* end, double& value)
 {
+    // Nineteen digits always fit in 64 bits; a longer text wraps, and is sent on below.
     std::uint64_t digits = 0;
-    int count = 0;
-    int fraction = 0;
-    bool point = false;
-    for (; p < end; ++p) {
-        const char c = *p;
-        if (c >= '0' && c <= '9') {
-            if (count == 19)
-                return false;
-            digits = digits * 10 + static_cast<unsigned>(c - '0');
-            ++count;
-            fraction += point ? 1 : 0;
-        } else if (c == '.' && !point) {
-            point = true;
-        } else {
-            break;
-        }
+    const char* first = p;
+    for (; p < end && IsDigit(*p); ++p)
+        digits = digits * 10 + static_cast<unsigned>(*p - '0');
+    std::size_t count = static_cast<std::size_t>(p - first);
+    std::size_t fraction = 0;
+    if (p < end && *p == '.') {
+        const char* firstDecimal = ++p;
+        for (; p < end && IsDigit(*p); ++p)
+            digits = digits * 10 + static_cast<unsigned>(*p - '0');
+        fraction = static_cast<std::size_t>(p - firstDecimal);
+        count += fraction;
     }
     // An exponent, or no digit at all ("inf", "nan", "."), takes the full conversion.
-    if (count == 0 || (p < end && (*p == 'e' || *p == 'E')))
+    if (count == 0 || count > 19 || (p < end && (*p == 'e' || *p == 'E')))
         return false;
     if (digits > (std::uint64_t(1) << 53) || fraction > 22)
         return false;
@@ -101,24 +105,25 @@ std::size_t VelkFormatFixed(float value, int decimals, char* out)
         if (rest > half || (rest == half && (units & 1)))
             ++units;
     }
-    char digits[24];
-    std::size_t n = 0;
+    // Written backwards from the middle of the buffer, so that one copy of a fixed size moves
+    // it out: at most 19 digits, the point and the sign.
+    char text[2 * kCopied];
+    // What the copy takes beyond the text is set, though never read.
+    std::memset(text + kCopied, 0, kCopied);
+    char* q = text + kCopied;
+    for (int i = 0; i < decimals; ++i) {
+        *--q = static_cast<char>('0' + units % 10);
+        units /= 10;
+    }
+    if (decimals > 0)
+        *--q = '.';
+    // At least one digit before the point.
     do {
-        digits[n++] = static_cast<char>('0' + units % 10);
+        *--q = static_cast<char>('0' + units % 10);
         units /= 10;
     } while (units != 0);
-    // At least one digit before the point.
-    while (n < static_cast<std::size_t>(decimals) + 1)
-        digits[n++] = '0';
-    std::size_t length = 0;
     if (bits >> 31)
-        out[length++] = '-';
-    while (n > static_cast<std::size_t>(decimals))
-        out[length++] = digits[--n];
-    if (decimals > 0) {
-        out[length++] = '.';
-        while (n > 0)
-            out[length++] = digits[--n];
-    }
-    return length;
+        *--q = '-';
+    std::memcpy(out, q, kCopied);
+    return static_cast<std::size_t>(text + kCopied - q);
 }

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
+#include <map>
+#include <random>
+#include <string>
 #include <vector>
 
 #include "hostapi/QuoteItems.h"
@@ -396,4 +400,47 @@ TEST_F(CQuoteStoreTest, PathsStringsAndReset)
     m_store.AddSymbol(1, "000009", "Again");
     ASSERT_TRUE(m_store.GetSymbolID(codes, names, 1));
     EXPECT_EQ(codes, (std::vector<CString>{"000009"}));
+}
+
+// Symbols that each hold their own scattered set of items, written over and over in random
+// order, answer every request as a plain map of what was last written would: each value where
+// it was set, no data for the rest, whatever else the other symbols hold.
+TEST_F(CQuoteStoreTest, ManySymbolsWithScatteredItemsAnswerWhatWasLastWritten)
+{
+    std::mt19937 random(23);
+    constexpr int kSymbols = 300;
+    std::vector<std::map<unsigned short, X1Format>> written(kSymbols);
+    auto codeOf = [](int s) { return "S" + std::to_string(s); };
+    auto randomItem = [&] {
+        // Mostly a few common items, sometimes any item number at all (0 and 8191 included).
+        const unsigned pick = random() % 4;
+        return pick == 0 ? static_cast<unsigned short>(random() % 8192)
+                         : static_cast<unsigned short>(120 + random() % 20);
+    };
+    for (int step = 0; step < 40000; ++step) {
+        const int s = static_cast<int>(random() % kSymbols);
+        const unsigned short item = randomItem();
+        const X1Format value =
+            random() % 5 == 0 ? X1Format::None(item)
+                              : X1Format::Price(item, static_cast<double>(random() % 100000) / 100);
+        m_store.SetItem(9, codeOf(s), value);
+        written[static_cast<std::size_t>(s)][item] = value;
+    }
+    for (int s = 0; s < kSymbols; ++s) {
+        std::vector<unsigned short> items;
+        for (int k = 0; k < 12; ++k)
+            items.push_back(randomItem());
+        // A number beyond the 13 bits a value can carry: no value holds it.
+        items.push_back(static_cast<unsigned short>(8192 + random() % 50000));
+        std::vector<X1Format> out;
+        ASSERT_TRUE(m_store.GetItemDataByItemNo(9, codeOf(s), items, out, true));
+        ASSERT_EQ(out.size(), items.size());
+        for (std::size_t k = 0; k < items.size(); ++k) {
+            const auto& held = written[static_cast<std::size_t>(s)];
+            const auto it = held.find(items[k]);
+            const X1Format expected = it != held.end() ? it->second : X1Format::None(items[k]);
+            ASSERT_EQ(std::memcmp(out[k].Bytes(), expected.Bytes(), sizeof(X1Format)), 0)
+                << codeOf(s) << " item " << items[k];
+        }
+    }
 }
