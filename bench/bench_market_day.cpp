@@ -15,11 +15,11 @@
 // that other work shares.
 //
 //   bench_market_day [--trades N[,N...]] [--stocks N] [--seed N] [--runs N] [--data DIR]
-//                    [--modes floor,none,watched,popup,monitor,outputs]
+//                    [--modes floor,none,watched,popup,monitor,outputs,webhooks]
 //
 // The mode "outputs" replays the watched day with velk-host's alert history (an SQLite file
 // committed once a frame) and two webhook outputs whose receiver never answers; it is compared
-// with "watched".
+// with "watched". The mode "webhooks" has the two dead webhooks alone, without the history.
 //   bench_market_day --soak NOTIFICATIONS [--trades N] ...
 //
 // The soak replays the watched day again and again into one engine, as one trading day after
@@ -285,7 +285,8 @@ int SilentListener(int& port)
 #endif
 
 // One replay of the day in this process. The mode "outputs" is the watched day with the alert
-// history and two webhook outputs to a receiver that never answers.
+// history and two webhook outputs to a receiver that never answers; "webhooks" has the webhooks
+// without the history.
 RunResult RunOnce(const std::string& folder, const std::string& mode, int& argc, char** argv)
 {
     RunResult result;
@@ -307,7 +308,8 @@ RunResult RunOnce(const std::string& folder, const std::string& mode, int& argc,
         result.ok = true;
         return result;
     }
-    const bool outputs = mode == "outputs";
+    const bool outputs = mode == "outputs" || mode == "webhooks";
+    const bool withHistory = mode == "outputs";
     const std::string root = PrepareRoot(folder, outputs ? "watched" : mode);
     if (root.empty())
         return result;
@@ -332,7 +334,7 @@ RunResult RunOnce(const std::string& folder, const std::string& mode, int& argc,
     CAlertHistory history;
     CAlertFanOut fanOut(CAlertFanOut::Context{false, day.TradeDate()});
     fanOut.SetFront(&observer);
-    if (outputs) {
+    if (withHistory) {
         if (!history.Open(CAlertHistory::PathIn(root)) || !history.BeginRun(false, folder)) {
             std::fprintf(stderr, "bench_market_day: %s\n", history.Error().c_str());
             return result;
@@ -547,6 +549,15 @@ int RunBenchmark(const Options& options, int& argc, char** argv)
                         (monitor->loadCpu + monitor->replayCpu) /
                             (watched->loadCpu + watched->replayCpu),
                         monitor->replayCpu / watched->replayCpu);
+        const ModeSummary* webhookOnly = find("webhooks");
+        if (watched && webhookOnly)
+            std::printf(
+                "two dead webhooks / without, end to end: %.3fx wall, %.3fx cpu; "
+                "replay alone: %.3fx wall, %.3fx cpu\n",
+                (webhookOnly->load + webhookOnly->replay) / (watched->load + watched->replay),
+                (webhookOnly->loadCpu + webhookOnly->replayCpu) /
+                    (watched->loadCpu + watched->replayCpu),
+                webhookOnly->replay / watched->replay, webhookOnly->replayCpu / watched->replayCpu);
         const ModeSummary* withOutputs = find("outputs");
         if (watched && withOutputs)
             std::printf(
@@ -667,7 +678,8 @@ int main(int argc, char** argv)
     if (!ParseOptions(argc, argv, options)) {
         std::fputs("usage: bench_market_day [--trades N[,N...]] [--stocks N] [--seed N] [--runs N] "
                    "[--data DIR]\n"
-                   "                        [--modes floor,none,watched,popup,monitor,outputs]\n"
+                   "                        [--modes floor,none,watched,popup,monitor,outputs,"
+                   "webhooks]\n"
                    "                        [--soak NOTIFICATIONS]\n",
                    stderr);
         return 2;
@@ -675,8 +687,9 @@ int main(int argc, char** argv)
 #ifndef VELK_BENCH_HAS_UI
     options.modes.erase(std::remove(options.modes.begin(), options.modes.end(), "popup"),
                         options.modes.end());
-    options.modes.erase(std::remove(options.modes.begin(), options.modes.end(), "outputs"),
-                        options.modes.end());
+    for (const char* needsQt : {"outputs", "webhooks"})
+        options.modes.erase(std::remove(options.modes.begin(), options.modes.end(), needsQt),
+                            options.modes.end());
 #endif
     int qtArgc = 1;
     return options.soak > 0 ? RunSoak(options) : RunBenchmark(options, qtArgc, argv);

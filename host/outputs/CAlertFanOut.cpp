@@ -1,5 +1,7 @@
 #include "host/outputs/CAlertFanOut.h"
 
+#include <cstring>
+
 #include "host/outputs/CAlertHistory.h"
 
 CAlertFanOut::~CAlertFanOut()
@@ -19,7 +21,9 @@ void CAlertFanOut::OnAlertRecorded(const Ta_ALERTRECORD& record)
         m_pFront->OnAlertRecorded(record);
     CAlertEvent event;
     event.record = record;
-    event.reasonCode = CAlertEvent::ReasonCodeOf(VelkFieldText(record.m_szReason));
+    const char* reason = record.m_szReason;
+    event.reasonCode = CAlertEvent::ReasonCodeOf(
+        std::string_view(reason, ::strnlen(reason, sizeof record.m_szReason)));
     event.sequence = ++m_nSequence;
     event.tradingDate = m_context.tradingDate;
     event.live = m_context.live;

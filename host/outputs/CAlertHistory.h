@@ -21,7 +21,7 @@ struct sqlite3_stmt;
 class CAlertHistory final : public IDeliveryLog {
 public:
     // The newest schema this program writes; older files are brought up to it when opened.
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
 
     struct Filter {
         std::string from; // yyyy-mm-dd, inclusive; empty: no bound
@@ -108,7 +108,7 @@ private:
     };
 
     static constexpr std::size_t kRowsPerInsert = 16;
-    static constexpr int kAlertColumns = 13;
+    static constexpr int kAlertColumns = 11;
 
     bool Exec(const char* sql);
     // Binds the alert's columns as the parameters after `first`.
@@ -120,6 +120,9 @@ private:
     template <std::size_t N>
     void BindField(sqlite3_stmt* statement, int index, const char (&field)[N]);
     bool Migrate();
+    bool MigrateToVersion2();
+    // The reason texts of the engine's codes, as the rows name them by code.
+    bool FillReasons();
     bool Prepare();
     void Close();
     bool Fail(const char* what);
