@@ -341,13 +341,6 @@ RunResult RunOnce(const std::string& folder, const std::string& mode, int& argc,
         }
         fanOut.SetHistory(&history);
     }
-    auto lastFrame = Clock::now();
-    auto endFrame = [&] {
-        if (outputs && Clock::now() - lastFrame >= std::chrono::milliseconds(16)) {
-            fanOut.EndFrame();
-            lastFrame = Clock::now();
-        }
-    };
 #ifdef VELK_BENCH_HAS_UI
     CQtHostSession session(argc, argv, stderr);
     int port = 0;
@@ -360,15 +353,22 @@ RunResult RunOnce(const std::string& folder, const std::string& mode, int& argc,
             fanOut.AddOutput(std::make_unique<CWebhookOutput>(config), COutputWorker::Options{});
         }
     }
-    replay.SetAfterEachCall([&session, &endFrame] {
-        session.ProcessEventsEachFrame();
-        endFrame();
+    // As in velk-host, the history's frame is the session's: one clock read a call.
+    replay.SetAfterEachCall([&session, &fanOut, outputs] {
+        if (session.ProcessEventsEachFrame() && outputs)
+            fanOut.EndFrame();
     });
     const CVelkServices services = CQtHostSession::EngineServices(true);
 #else
     (void)argc;
     (void)argv;
-    replay.SetAfterEachCall(endFrame);
+    auto lastFrame = Clock::now();
+    replay.SetAfterEachCall([&] {
+        if (outputs && Clock::now() - lastFrame >= std::chrono::milliseconds(16)) {
+            fanOut.EndFrame();
+            lastFrame = Clock::now();
+        }
+    });
     const CVelkServices services{};
 #endif
     totals = replay.Run(&services, sysDir,

@@ -37,7 +37,7 @@ void CAlertFanOut::OnAlertRecorded(const Ta_ALERTRECORD& record)
 
 bool CAlertFanOut::EndFrame()
 {
-    return !m_pHistory || m_pHistory->Commit();
+    return !m_pHistory || m_pHistory->CommitInBackground();
 }
 
 void CAlertFanOut::Stop(std::chrono::milliseconds grace)

@@ -35,8 +35,9 @@ public:
     void SetContext(const Context& context) { m_context = context; }
 
     void OnAlertRecorded(const Ta_ALERTRECORD& record) override;
-    // The host's frame has ended: what the history took in since is committed together.
-    // Returns false when the history could not be written (its Error says why).
+    // The host's frame has ended: what the history took in since is handed to its writer, to be
+    // committed together. Returns false when the history could not write the frame before
+    // (its Error says why).
     bool EndFrame();
     // Gives the outputs the grace time to deliver what is queued, then stops them.
     void Stop(std::chrono::milliseconds grace);

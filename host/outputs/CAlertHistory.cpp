@@ -262,6 +262,8 @@ bool CAlertHistory::Open(const std::string& path)
         Close();
         return false;
     }
+    m_bWriteFailed = false;
+    m_writer = std::thread([this] { RunWriter(); });
     return true;
 }
 
@@ -269,6 +271,7 @@ int CAlertHistory::SchemaVersion() const
 {
     if (!m_pDb)
         return -1;
+    WaitWritten();
     sqlite3_stmt* statement = nullptr;
     int version = -1;
     if (sqlite3_prepare_v2(m_pDb, "PRAGMA user_version", -1, &statement, nullptr) == SQLITE_OK &&
@@ -423,6 +426,15 @@ bool CAlertHistory::Prepare()
 
 void CAlertHistory::Close()
 {
+    if (m_writer.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(m_writerMutex);
+            m_bQuit = true;
+        }
+        m_writerWork.notify_one();
+        m_writer.join();
+        m_bQuit = false;
+    }
     sqlite3_finalize(m_pInsertAlert);
     sqlite3_finalize(m_pInsertAlerts);
     sqlite3_finalize(m_pInsertAttempt);
@@ -473,25 +485,88 @@ void CAlertHistory::OnDeliveryAttempt(const CAlertEvent& event, const std::strin
 
 bool CAlertHistory::Commit()
 {
-    std::vector<Attempt> attempts;
-    {
-        std::lock_guard<std::mutex> lock(m_attemptMutex);
-        attempts.swap(m_vecAttempts);
-    }
-    if (m_vecPending.empty() && attempts.empty())
-        return true;
-    auto keepAttempts = [&] {
-        std::lock_guard<std::mutex> lock(m_attemptMutex);
-        m_vecAttempts.insert(m_vecAttempts.begin(), attempts.begin(), attempts.end());
-    };
-    if (!m_pDb) {
-        keepAttempts();
+    return Hand(true);
+}
+
+bool CAlertHistory::CommitInBackground()
+{
+    return Hand(false);
+}
+
+void CAlertHistory::WaitWritten() const
+{
+    std::unique_lock<std::mutex> lock(m_writerMutex);
+    m_writerDone.wait(lock, [this] { return !m_bWriting; });
+}
+
+bool CAlertHistory::Hand(bool wait)
+{
+    if (!m_pDb)
         return Fail("commit");
+    std::unique_lock<std::mutex> lock(m_writerMutex);
+    m_writerDone.wait(lock, [this] { return !m_bWriting; });
+    // What the writer could not write is still in its hands and goes first.
+    const bool earlierWritten = !m_bWriteFailed;
+    if (!earlierWritten)
+        m_strError = m_strWriteError;
+    if (m_vecWriting.empty())
+        m_vecWriting.swap(m_vecPending);
+    else
+        m_vecWriting.insert(m_vecWriting.end(), m_vecPending.begin(), m_vecPending.end());
+    m_vecPending.clear();
+    {
+        std::lock_guard<std::mutex> attemptLock(m_attemptMutex);
+        if (m_vecWritingAttempts.empty())
+            m_vecWritingAttempts.swap(m_vecAttempts);
+        else
+            m_vecWritingAttempts.insert(m_vecWritingAttempts.end(), m_vecAttempts.begin(),
+                                        m_vecAttempts.end());
+        m_vecAttempts.clear();
     }
-    if (!Exec("BEGIN")) {
-        keepAttempts();
+    if (m_vecWriting.empty() && m_vecWritingAttempts.empty())
+        return earlierWritten;
+    m_bWriting = true;
+    m_writerWork.notify_one();
+    if (!wait)
+        return earlierWritten;
+    m_writerDone.wait(lock, [this] { return !m_bWriting; });
+    if (m_bWriteFailed) {
+        m_strError = m_strWriteError;
         return false;
     }
+    return true;
+}
+
+void CAlertHistory::RunWriter()
+{
+    std::unique_lock<std::mutex> lock(m_writerMutex);
+    for (;;) {
+        m_writerWork.wait(lock, [this] { return m_bWriting || m_bQuit; });
+        if (!m_bWriting)
+            return;
+        lock.unlock();
+        std::string error;
+        const bool written = Write(error);
+        lock.lock();
+        m_bWriteFailed = !written;
+        m_strWriteError = error;
+        m_bWriting = false;
+        m_writerDone.notify_all();
+    }
+}
+
+bool CAlertHistory::Write(std::string& error)
+{
+    auto exec = [&](const char* sql) {
+        char* message = nullptr;
+        if (sqlite3_exec(m_pDb, sql, nullptr, nullptr, &message) == SQLITE_OK)
+            return true;
+        error = message ? message : "SQLite error";
+        sqlite3_free(message);
+        return false;
+    };
+    if (!exec("BEGIN"))
+        return false;
     bool ok = true;
     // A feed of new names every day must not grow the cache without end; it is let go only
     // here, while nothing bound points into it.
@@ -499,24 +574,24 @@ bool CAlertHistory::Commit()
         m_utf8.clear();
     // Whole groups of alerts go in with one statement, the rest one by one: what running a
     // statement costs besides its rows is paid once a group.
-    const std::size_t count = m_vecPending.size();
+    const std::size_t count = m_vecWriting.size();
     std::size_t next = 0;
     for (; ok && next + kRowsPerInsert <= count; next += kRowsPerInsert) {
         for (std::size_t row = 0; row < kRowsPerInsert; ++row)
             BindAlert(m_pInsertAlerts, static_cast<int>(row) * kAlertColumns,
-                      m_vecPending[next + row]);
+                      m_vecWriting[next + row]);
         ok = sqlite3_step(m_pInsertAlerts) == SQLITE_DONE;
         sqlite3_reset(m_pInsertAlerts);
     }
     for (; ok && next < count; ++next) {
-        BindAlert(m_pInsertAlert, 0, m_vecPending[next]);
+        BindAlert(m_pInsertAlert, 0, m_vecWriting[next]);
         ok = sqlite3_step(m_pInsertAlert) == SQLITE_DONE;
         sqlite3_reset(m_pInsertAlert);
     }
-    // Nothing may point at the pending alerts once they are gone.
+    // Nothing may point at the alerts once they are gone.
     sqlite3_clear_bindings(m_pInsertAlerts);
     sqlite3_clear_bindings(m_pInsertAlert);
-    for (const Attempt& attempt : attempts) {
+    for (const Attempt& attempt : m_vecWritingAttempts) {
         if (!ok)
             break;
         sqlite3_stmt* s = m_pInsertAttempt;
@@ -531,15 +606,16 @@ bool CAlertHistory::Commit()
         ok = sqlite3_step(s) == SQLITE_DONE;
         sqlite3_reset(s);
     }
-    if (!ok || !Exec("COMMIT")) {
-        Fail("commit");
-        const std::string error = m_strError;
-        Exec("ROLLBACK");
-        m_strError = error;
-        keepAttempts();
+    if (!ok || !exec("COMMIT")) {
+        if (!ok)
+            error = sqlite3_errmsg(m_pDb);
+        error = "commit: " + error;
+        exec("ROLLBACK");
+        // Kept for the next commit.
         return false;
     }
-    m_vecPending.clear();
+    m_vecWriting.clear();
+    m_vecWritingAttempts.clear();
     return true;
 }
 
@@ -586,6 +662,8 @@ bool CAlertHistory::Query(const Filter& filter, std::vector<Row>& rows)
     rows.clear();
     if (!m_pDb)
         return Fail("query");
+    // The connection is the writer's until it has written what it was given.
+    WaitWritten();
     std::string sql =
         "SELECT a.id, a.trading_date, a.time, a.market, a.code, a.name, a.reason_code, "
         "coalesce(a.reason, r.text, ''), a.price, a.volume, u.source, u.day_folder, a.seq, "

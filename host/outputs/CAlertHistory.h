@@ -1,10 +1,12 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -16,8 +18,10 @@ struct sqlite3_stmt;
 
 // Every alert and every delivery attempt, kept in an SQLite file (write-ahead log, so a
 // program killed at any moment leaves a sound file holding every committed frame). Alerts are
-// taken in on the engine's thread and written together once a frame; attempts come from the
-// outputs' threads and go into the same transaction.
+// taken in on the engine's thread and handed once a frame, all together, to the history's own
+// writer thread, which writes them in one transaction; attempts come from the outputs' threads
+// and go into the same transaction. The writer has at most one frame in hand: the engine's
+// thread hands the next only when it is written.
 class CAlertHistory final : public IDeliveryLog {
 public:
     // The newest schema this program writes; older files are brought up to it when opened.
@@ -76,9 +80,16 @@ public:
     // From any output's thread.
     void OnDeliveryAttempt(const CAlertEvent& event, const std::string& output, int attempt,
                            const CDeliveryAttempt& result) override;
-    // Writes what was taken in since the last commit, in one transaction. On failure nothing of
-    // it is lost from memory: the next commit tries again.
+    // Writes what was taken in since the last commit, in one transaction, and waits for it. On
+    // failure nothing of it is lost from memory: the next commit tries again.
     bool Commit();
+    // The same without waiting for the writing: once a frame, from the engine's thread. Waits
+    // only while the writer still has the previous frame in hand; false (and Error) when that
+    // one could not be written.
+    bool CommitInBackground();
+    // Until what was handed to the writer is written, as a caller that shows lines of alerts
+    // does before it shows the next frame's: then at most one frame shown is not yet written.
+    void WaitWritten() const;
 
     // Keeps the alerts (and their attempts) of the last `days` trading dates up to today
     // (yyyymmdd), today included, and deletes older ones; 0 or less keeps everything. Returns
@@ -111,6 +122,12 @@ private:
     static constexpr int kAlertColumns = 11;
 
     bool Exec(const char* sql);
+    // Hands what is pending to the writer; waits for it to be written when asked to.
+    bool Hand(bool wait);
+    void RunWriter();
+    // On the writer's thread: the handed alerts and attempts in one transaction. They are
+    // kept when it fails.
+    bool Write(std::string& error);
     // Binds the alert's columns as the parameters after `first`.
     void BindAlert(sqlite3_stmt* statement, int first, const CAlertEvent& event);
     // The UTF-8 of a GBK field, converted once: a day repeats its codes, names and reasons.
@@ -140,4 +157,17 @@ private:
     std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> m_utf8;
     std::mutex m_attemptMutex;
     std::vector<Attempt> m_vecAttempts;
+
+    // The writer's hand-off. The vectors below are the writer's while m_bWriting, else the
+    // caller's; the connection likewise.
+    mutable std::mutex m_writerMutex;
+    std::condition_variable m_writerWork;
+    mutable std::condition_variable m_writerDone;
+    std::vector<CAlertEvent> m_vecWriting;
+    std::vector<Attempt> m_vecWritingAttempts;
+    bool m_bWriting = false;
+    bool m_bQuit = false;
+    bool m_bWriteFailed = false;
+    std::string m_strWriteError;
+    std::thread m_writer;
 };

@@ -316,6 +316,39 @@ TEST(AlertHistory, AFrameThatCannotBeWrittenIsKeptForTheNextCommit)
     EXPECT_EQ(CountRows(path, "SELECT count(*) FROM alerts WHERE source='live'"), 2);
 }
 
+// Frames handed to the writer without waiting: a frame it cannot write is told at the next
+// hand-off, kept, and written ahead of the frames after it.
+TEST(AlertHistory, AFrameWrittenInTheBackgroundThatFailsIsToldLaterAndKeptInOrder)
+{
+    CTempDir dir;
+    const std::string path = dir.File("history.sqlite");
+    CAlertHistory history;
+    ASSERT_TRUE(history.Open(path));
+    ASSERT_TRUE(history.BeginRun(true, ""));
+    history.Add(Event(1));
+    ASSERT_TRUE(history.CommitInBackground());
+    history.WaitWritten();
+    EXPECT_EQ(CountRows(path, "SELECT count(*) FROM alerts"), 1);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    history.Add(Event(2));
+    EXPECT_TRUE(history.CommitInBackground()); // the frame before was written
+    history.Add(Event(3));
+    EXPECT_FALSE(history.CommitInBackground());
+    EXPECT_FALSE(history.Error().empty());
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    history.Add(Event(4));
+    ASSERT_TRUE(history.Commit()) << history.Error();
+    std::vector<CAlertHistory::Row> rows;
+    ASSERT_TRUE(history.Query({}, rows));
+    std::vector<long long> sequences;
+    for (const auto& row : rows)
+        sequences.push_back(row.sequence);
+    EXPECT_EQ(sequences, (std::vector<long long>{1, 2, 3, 4}));
+}
+
 TEST(AlertHistory, FiltersByDateCodeReasonAndSourceAndCountsDeliveries)
 {
     CTempDir dir;
