@@ -474,6 +474,14 @@ void CAlertHistory::Add(const CAlertEvent& event)
     m_vecPending.push_back(event);
 }
 
+void CAlertHistory::Add(std::vector<CAlertEvent>&& events)
+{
+    if (m_vecPending.empty())
+        m_vecPending.swap(events);
+    else
+        m_vecPending.insert(m_vecPending.end(), events.begin(), events.end());
+}
+
 void CAlertHistory::OnDeliveryAttempt(const CAlertEvent& event, const std::string& output,
                                       int attempt, const CDeliveryAttempt& result)
 {

@@ -77,6 +77,8 @@ public:
     long long CurrentRun() const { return m_nRun; }
     // From the engine's thread: kept until the next Commit.
     void Add(const CAlertEvent& event);
+    // A frame's alerts at once, in order.
+    void Add(std::vector<CAlertEvent>&& events);
     // From any output's thread.
     void OnDeliveryAttempt(const CAlertEvent& event, const std::string& output, int attempt,
                            const CDeliveryAttempt& result) override;
