@@ -377,6 +377,9 @@ RunResult RunOnce(const std::string& folder, const std::string& mode, int& argc,
         fanOut.EndFrame();
         fanOut.Stop(std::chrono::milliseconds(0));
         fanOut.EndFrame();
+        // The history's writer has written the last frame before the time is taken.
+        if (withHistory && !history.Commit())
+            std::fprintf(stderr, "bench_market_day: %s\n", history.Error().c_str());
     }
 #ifdef VELK_BENCH_HAS_UI
     if (silent >= 0)

@@ -163,16 +163,6 @@ std::string ColumnText(sqlite3_stmt* statement, int index)
 
 CAlertHistory::CAlertHistory() = default;
 
-const std::string& CAlertHistory::Utf8Of(std::string_view gbk)
-{
-    auto found = m_utf8.find(gbk);
-    if (found != m_utf8.end())
-        return found->second;
-    std::string key(gbk);
-    std::string utf8 = TextCodec::GbkToUtf8(key);
-    return m_utf8.emplace(std::move(key), std::move(utf8)).first->second;
-}
-
 template <std::size_t N>
 void CAlertHistory::BindField(sqlite3_stmt* statement, int index, const char (&field)[N])
 {
@@ -187,7 +177,7 @@ void CAlertHistory::BindField(sqlite3_stmt* statement, int index, const char (&f
         sqlite3_bind_text(statement, index, field, static_cast<int>(size), SQLITE_STATIC);
         return;
     }
-    const std::string& utf8 = Utf8Of(std::string_view(field, size));
+    const std::string_view utf8 = m_utf8.Utf8Of(std::string_view(field, size));
     sqlite3_bind_text(statement, index, utf8.data(), static_cast<int>(utf8.size()), SQLITE_STATIC);
 }
 
@@ -578,8 +568,7 @@ bool CAlertHistory::Write(std::string& error)
     bool ok = true;
     // A feed of new names every day must not grow the cache without end; it is let go only
     // here, while nothing bound points into it.
-    if (m_utf8.size() > 200000)
-        m_utf8.clear();
+    m_utf8.Trim();
     // Whole groups of alerts go in with one statement, the rest one by one: what running a
     // statement costs besides its rows is paid once a group.
     const std::size_t count = m_vecWriting.size();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/outputs/CAlertEvent.h"
+#include "host/outputs/CGbkTextCache.h"
 #include "host/outputs/IDeliveryLog.h"
 
 struct sqlite3;
@@ -111,15 +112,6 @@ private:
         std::string at;
     };
 
-    // Looked up by the field's bytes, without making a string of them for every alert.
-    struct TextHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const
-        {
-            return std::hash<std::string_view>{}(text);
-        }
-    };
-
     static constexpr std::size_t kRowsPerInsert = 16;
     static constexpr int kAlertColumns = 11;
 
@@ -132,8 +124,6 @@ private:
     bool Write(std::string& error);
     // Binds the alert's columns as the parameters after `first`.
     void BindAlert(sqlite3_stmt* statement, int first, const CAlertEvent& event);
-    // The UTF-8 of a GBK field, converted once: a day repeats its codes, names and reasons.
-    const std::string& Utf8Of(std::string_view gbk);
     // Binds a GBK field of a pending alert as UTF-8. Neither the field nor the cache changes
     // until the statement has run, so SQLite reads the text where it is instead of copying it.
     template <std::size_t N>
@@ -156,7 +146,8 @@ private:
     std::string m_strDayFolder;
     std::string m_strError;
     std::vector<CAlertEvent> m_vecPending;
-    std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> m_utf8;
+    // The UTF-8 of the GBK fields, converted once: a day repeats its names. The writer's.
+    CGbkTextCache m_utf8;
     std::mutex m_attemptMutex;
     std::vector<Attempt> m_vecAttempts;
 
