@@ -15,11 +15,11 @@
 // that other work shares.
 //
 //   bench_market_day [--trades N[,N...]] [--stocks N] [--seed N] [--runs N] [--data DIR]
-//                    [--modes floor,none,watched,popup,monitor,outputs]
+//                    [--modes floor,none,watched,popup,monitor,outputs,webhooks]
 //
 // The mode "outputs" replays the watched day with velk-host's alert history (an SQLite file
 // committed once a frame) and two webhook outputs whose receiver never answers; it is compared
-// with "watched".
+// with "watched". The mode "webhooks" has the two dead webhooks alone, without the history.
 //   bench_market_day --soak NOTIFICATIONS [--trades N] ...
 //
 // The soak replays the watched day again and again into one engine, as one trading day after
@@ -285,7 +285,8 @@ int SilentListener(int& port)
 #endif
 
 // One replay of the day in this process. The mode "outputs" is the watched day with the alert
-// history and two webhook outputs to a receiver that never answers.
+// history and two webhook outputs to a receiver that never answers; "webhooks" has the webhooks
+// without the history.
 RunResult RunOnce(const std::string& folder, const std::string& mode, int& argc, char** argv)
 {
     RunResult result;
@@ -307,7 +308,8 @@ RunResult RunOnce(const std::string& folder, const std::string& mode, int& argc,
         result.ok = true;
         return result;
     }
-    const bool outputs = mode == "outputs";
+    const bool outputs = mode == "outputs" || mode == "webhooks";
+    const bool withHistory = mode == "outputs";
     const std::string root = PrepareRoot(folder, outputs ? "watched" : mode);
     if (root.empty())
         return result;
@@ -332,20 +334,13 @@ RunResult RunOnce(const std::string& folder, const std::string& mode, int& argc,
     CAlertHistory history;
     CAlertFanOut fanOut(CAlertFanOut::Context{false, day.TradeDate()});
     fanOut.SetFront(&observer);
-    if (outputs) {
+    if (withHistory) {
         if (!history.Open(CAlertHistory::PathIn(root)) || !history.BeginRun(false, folder)) {
             std::fprintf(stderr, "bench_market_day: %s\n", history.Error().c_str());
             return result;
         }
         fanOut.SetHistory(&history);
     }
-    auto lastFrame = Clock::now();
-    auto endFrame = [&] {
-        if (outputs && Clock::now() - lastFrame >= std::chrono::milliseconds(16)) {
-            fanOut.EndFrame();
-            lastFrame = Clock::now();
-        }
-    };
 #ifdef VELK_BENCH_HAS_UI
     CQtHostSession session(argc, argv, stderr);
     int port = 0;
@@ -358,15 +353,22 @@ RunResult RunOnce(const std::string& folder, const std::string& mode, int& argc,
             fanOut.AddOutput(std::make_unique<CWebhookOutput>(config), COutputWorker::Options{});
         }
     }
-    replay.SetAfterEachCall([&session, &endFrame] {
-        session.ProcessEventsEachFrame();
-        endFrame();
+    // As in velk-host, the history's frame is the session's: one clock read a call.
+    replay.SetAfterEachCall([&session, &fanOut, outputs] {
+        if (session.ProcessEventsEachFrame() && outputs)
+            fanOut.EndFrame();
     });
     const CVelkServices services = CQtHostSession::EngineServices(true);
 #else
     (void)argc;
     (void)argv;
-    replay.SetAfterEachCall(endFrame);
+    auto lastFrame = Clock::now();
+    replay.SetAfterEachCall([&] {
+        if (outputs && Clock::now() - lastFrame >= std::chrono::milliseconds(16)) {
+            fanOut.EndFrame();
+            lastFrame = Clock::now();
+        }
+    });
     const CVelkServices services{};
 #endif
     totals = replay.Run(&services, sysDir,
@@ -375,6 +377,9 @@ RunResult RunOnce(const std::string& folder, const std::string& mode, int& argc,
         fanOut.EndFrame();
         fanOut.Stop(std::chrono::milliseconds(0));
         fanOut.EndFrame();
+        // The history's writer has written the last frame before the time is taken.
+        if (withHistory && !history.Commit())
+            std::fprintf(stderr, "bench_market_day: %s\n", history.Error().c_str());
     }
 #ifdef VELK_BENCH_HAS_UI
     if (silent >= 0)
@@ -547,6 +552,15 @@ int RunBenchmark(const Options& options, int& argc, char** argv)
                         (monitor->loadCpu + monitor->replayCpu) /
                             (watched->loadCpu + watched->replayCpu),
                         monitor->replayCpu / watched->replayCpu);
+        const ModeSummary* webhookOnly = find("webhooks");
+        if (watched && webhookOnly)
+            std::printf(
+                "two dead webhooks / without, end to end: %.3fx wall, %.3fx cpu; "
+                "replay alone: %.3fx wall, %.3fx cpu\n",
+                (webhookOnly->load + webhookOnly->replay) / (watched->load + watched->replay),
+                (webhookOnly->loadCpu + webhookOnly->replayCpu) /
+                    (watched->loadCpu + watched->replayCpu),
+                webhookOnly->replay / watched->replay, webhookOnly->replayCpu / watched->replayCpu);
         const ModeSummary* withOutputs = find("outputs");
         if (watched && withOutputs)
             std::printf(
@@ -667,7 +681,8 @@ int main(int argc, char** argv)
     if (!ParseOptions(argc, argv, options)) {
         std::fputs("usage: bench_market_day [--trades N[,N...]] [--stocks N] [--seed N] [--runs N] "
                    "[--data DIR]\n"
-                   "                        [--modes floor,none,watched,popup,monitor,outputs]\n"
+                   "                        [--modes floor,none,watched,popup,monitor,outputs,"
+                   "webhooks]\n"
                    "                        [--soak NOTIFICATIONS]\n",
                    stderr);
         return 2;
@@ -675,8 +690,9 @@ int main(int argc, char** argv)
 #ifndef VELK_BENCH_HAS_UI
     options.modes.erase(std::remove(options.modes.begin(), options.modes.end(), "popup"),
                         options.modes.end());
-    options.modes.erase(std::remove(options.modes.begin(), options.modes.end(), "outputs"),
-                        options.modes.end());
+    for (const char* needsQt : {"outputs", "webhooks"})
+        options.modes.erase(std::remove(options.modes.begin(), options.modes.end(), needsQt),
+                            options.modes.end());
 #endif
     int qtArgc = 1;
     return options.soak > 0 ? RunSoak(options) : RunBenchmark(options, qtArgc, argv);

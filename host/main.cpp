@@ -105,10 +105,13 @@ bool OpenRunHistory(const CHostCommandLine& options, bool live, const std::strin
 }
 
 // Once a frame the printed lines are flushed before the frame's alerts are committed, so the
-// history never holds an alert that was not printed. The first failure is told once.
+// history never holds an alert that was not printed; and only once the previous frame is
+// written, so that at most the last frame printed is missing from it. The first failure is told
+// once.
 void EndHeadlessFrame(CAlertPrinter& printer, CAlertFanOut& fanOut, const CAlertHistory& history,
                       bool& historyFailed)
 {
+    history.WaitWritten();
     printer.Flush();
     if (!fanOut.EndFrame() && !historyFailed) {
         historyFailed = true;
@@ -232,10 +235,6 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
         EndHeadlessFrame(printer, fanOut, history, historyFailed);
         lastFrame = std::chrono::steady_clock::now();
     };
-    auto eachCall = [&] {
-        if (std::chrono::steady_clock::now() - lastFrame >= std::chrono::milliseconds(16))
-            endFrame();
-    };
 #ifdef VELK_HOST_HAS_UI
     // The engine runs with the module's own windows, message boxes and sound, as in the
     // quote application; it is gone before the session tears down the main window.
@@ -250,9 +249,10 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
             history.DeleteOlderThan(COutputSettings::RetentionDays(settings), day.TradeDate()) < 0)
             std::fprintf(stderr, "velk-host: alert history: %s\n", history.Error().c_str());
     }
-    replay.SetAfterEachCall([&session, &eachCall] {
-        session.ProcessEventsEachFrame();
-        eachCall();
+    // The session's frame is the history's: one clock read a call.
+    replay.SetAfterEachCall([&session, &endFrame] {
+        if (session.ProcessEventsEachFrame())
+            endFrame();
     });
     if (options.Silent()) {
         const CVelkServices services = CQtHostSession::EngineServices(true);
@@ -266,7 +266,10 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
     (void)argc;
     (void)argv;
     // Without the user interface the engine gets no windows and no sound.
-    replay.SetAfterEachCall(eachCall);
+    replay.SetAfterEachCall([&] {
+        if (std::chrono::steady_clock::now() - lastFrame >= std::chrono::milliseconds(16))
+            endFrame();
+    });
     const CVelkServices services{};
     WarnIfNothingWatched(replay.Run(&services, sysDir, &fanOut), sysDir);
     const bool warned = false;

@@ -73,11 +73,13 @@ void CQtHostSession::ProcessEvents()
     m_lastEvents = std::chrono::steady_clock::now();
 }
 
-void CQtHostSession::ProcessEventsEachFrame()
+bool CQtHostSession::ProcessEventsEachFrame()
 {
     constexpr std::chrono::milliseconds kFrame(16);
-    if (std::chrono::steady_clock::now() - m_lastEvents >= kFrame)
-        ProcessEvents();
+    if (std::chrono::steady_clock::now() - m_lastEvents < kFrame)
+        return false;
+    ProcessEvents();
+    return true;
 }
 
 CVelkServices CQtHostSession::EngineServices(bool silent)

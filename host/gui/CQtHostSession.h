@@ -28,8 +28,9 @@ public:
     // Delivers what has been posted so far (the settings command, repaints) and returns.
     void ProcessEvents();
     // The same once a frame has passed since the last delivery, as the quote application's
-    // event loop gets its turn between quotes; cheap enough to call after every quote.
-    void ProcessEventsEachFrame();
+    // event loop gets its turn between quotes; cheap enough to call after every quote. True
+    // when a frame had passed, so that a caller's own work once a frame needs no clock of its own.
+    bool ProcessEventsEachFrame();
 
     // How many warnings the message boxes of the run gave.
     int Warnings() const { return m_messageBox.Warnings(); }

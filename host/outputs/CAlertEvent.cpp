@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int kReasonCount = 14;
+constexpr int kReasonCount = CAlertEvent::kReasonCount;
 
 const std::array<std::string, kReasonCount>& ReasonTexts()
 {
@@ -23,7 +23,7 @@ const std::array<std::string, kReasonCount>& ReasonTexts()
 
 } // namespace
 
-int CAlertEvent::ReasonCodeOf(const std::string& reasonGbk)
+int CAlertEvent::ReasonCodeOf(std::string_view reasonGbk)
 {
     if (reasonGbk.empty())
         return -1;

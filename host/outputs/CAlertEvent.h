@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "engine/VelkRecords.h"
 
@@ -25,8 +26,10 @@ struct CAlertEvent {
     // with the price.
     float prevClose = 0;
 
+    // Reason codes are 0 .. kReasonCount - 1.
+    static constexpr int kReasonCount = 14;
     // The reason code whose text is reasonGbk, -1 when none has it.
-    static int ReasonCodeOf(const std::string& reasonGbk);
+    static int ReasonCodeOf(std::string_view reasonGbk);
     // Limit-up and limit-down reached: the alerts that cannot wait.
     static bool IsLimitReason(int reasonCode) { return reasonCode == 2 || reasonCode == 3; }
     // Reasons of a rising price (shown red) and of a falling one (green); others neither.

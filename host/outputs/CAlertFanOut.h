@@ -13,7 +13,9 @@ class CAlertHistory;
 
 // The host's alert observer: each alert the engine records becomes a CAlertEvent, goes to the
 // observer in front (the printed lines, the window), into the history, and into the queue of
-// every output. It runs on the engine's thread and never waits for an output.
+// every output. It runs on the engine's thread and never waits for an output. An output that
+// waits for work gets each alert at once; one still busy gets the frame's alerts together when
+// the frame ends, so that a slow or dead output costs one hand-off a frame, not one an alert.
 class CAlertFanOut final : public IVelkAlertObserver {
 public:
     struct Context {
@@ -35,10 +37,13 @@ public:
     void SetContext(const Context& context) { m_context = context; }
 
     void OnAlertRecorded(const Ta_ALERTRECORD& record) override;
-    // The host's frame has ended: what the history took in since is committed together.
-    // Returns false when the history could not be written (its Error says why).
+    // The host's frame has ended: the outputs get the frame's alerts they do not have yet, and
+    // what the history took in since is handed to its writer, to be
+    // committed together. Returns false when the history could not write the frame before
+    // (its Error says why).
     bool EndFrame();
-    // Gives the outputs the grace time to deliver what is queued, then stops them.
+    // Hands the outputs the frame's alerts, gives them the grace time to deliver what is queued,
+    // then stops them.
     void Stop(std::chrono::milliseconds grace);
 
     std::uint64_t Count() const { return m_nSequence; }
@@ -47,9 +52,15 @@ public:
     std::vector<std::string> StatusLines() const;
 
 private:
+    // The frame's alerts not yet handed to every output.
+    void HandFrame();
+
     Context m_context;
     IVelkAlertObserver* m_pFront = nullptr;
     CAlertHistory* m_pHistory = nullptr;
     std::vector<std::unique_ptr<COutputWorker>> m_vecWorkers;
+    // The alerts of the frame, and how many of them each output has.
+    std::vector<CAlertEvent> m_vecFrame;
+    std::vector<std::size_t> m_vecHanded;
     std::uint64_t m_nSequence = 0;
 };

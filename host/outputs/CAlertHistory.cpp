@@ -7,46 +7,87 @@
 
 #include "platform/core/TextCodec.h"
 #include "platform/core/VelkFile.h"
+#include "res/VelkStringTable.h"
 
 namespace {
 
-// Each step brings the schema from its index to the next version; steps are only ever added.
-const char* const kMigrations[] = {
-    // 0 -> 1
-    "CREATE TABLE runs ("
-    "  id INTEGER PRIMARY KEY,"
-    "  started TEXT NOT NULL,"
-    "  source TEXT NOT NULL,"
-    "  day_folder TEXT NOT NULL);"
-    "CREATE TABLE alerts ("
-    "  id INTEGER PRIMARY KEY,"
-    "  run_id INTEGER NOT NULL,"
-    "  seq INTEGER NOT NULL,"
-    "  trading_date TEXT NOT NULL,"
-    "  time INTEGER NOT NULL,"
-    "  market INTEGER NOT NULL,"
-    "  code TEXT NOT NULL,"
-    "  name TEXT NOT NULL,"
-    "  reason_code INTEGER,"
-    "  reason TEXT NOT NULL,"
-    "  price REAL NOT NULL,"
-    "  volume REAL NOT NULL,"
-    "  source TEXT NOT NULL,"
-    "  day_folder TEXT NOT NULL);"
-    "CREATE INDEX alerts_by_date ON alerts(trading_date, time);"
-    "CREATE TABLE deliveries ("
-    "  id INTEGER PRIMARY KEY,"
-    "  run_id INTEGER NOT NULL,"
-    "  seq INTEGER NOT NULL,"
-    "  trading_date TEXT NOT NULL,"
-    "  output TEXT NOT NULL,"
-    "  attempt INTEGER NOT NULL,"
-    "  status TEXT NOT NULL,"
-    "  answer TEXT NOT NULL,"
-    "  at TEXT NOT NULL);"
-    "CREATE INDEX deliveries_by_alert ON deliveries(run_id, seq);",
-};
-static_assert(sizeof kMigrations / sizeof kMigrations[0] == CAlertHistory::kSchemaVersion);
+// The first schema, as the first velk-host wrote it: every alert row carried its run's source
+// and day folder, its date as text and its reason's text. A new file is made by it and then
+// brought up like any older file.
+const char* const kSchema1 = "CREATE TABLE runs ("
+                             "  id INTEGER PRIMARY KEY,"
+                             "  started TEXT NOT NULL,"
+                             "  source TEXT NOT NULL,"
+                             "  day_folder TEXT NOT NULL);"
+                             "CREATE TABLE alerts ("
+                             "  id INTEGER PRIMARY KEY,"
+                             "  run_id INTEGER NOT NULL,"
+                             "  seq INTEGER NOT NULL,"
+                             "  trading_date TEXT NOT NULL,"
+                             "  time INTEGER NOT NULL,"
+                             "  market INTEGER NOT NULL,"
+                             "  code TEXT NOT NULL,"
+                             "  name TEXT NOT NULL,"
+                             "  reason_code INTEGER,"
+                             "  reason TEXT NOT NULL,"
+                             "  price REAL NOT NULL,"
+                             "  volume REAL NOT NULL,"
+                             "  source TEXT NOT NULL,"
+                             "  day_folder TEXT NOT NULL);"
+                             "CREATE INDEX alerts_by_date ON alerts(trading_date, time);"
+                             "CREATE TABLE deliveries ("
+                             "  id INTEGER PRIMARY KEY,"
+                             "  run_id INTEGER NOT NULL,"
+                             "  seq INTEGER NOT NULL,"
+                             "  trading_date TEXT NOT NULL,"
+                             "  output TEXT NOT NULL,"
+                             "  attempt INTEGER NOT NULL,"
+                             "  status TEXT NOT NULL,"
+                             "  answer TEXT NOT NULL,"
+                             "  at TEXT NOT NULL);"
+                             "CREATE INDEX deliveries_by_alert ON deliveries(run_id, seq);";
+
+// The second schema keeps an alert row small, since one is written for every alert as it
+// happens: the source and day folder stay with the run, the date is the number yyyymmdd, and a
+// reason of the engine's table is its code alone, its text in `reasons`. The view `alerts`
+// shows the rows as the first schema had them, for whatever reads the file with SQL.
+//
+// A row of the first schema whose source or day folder differs from its run's gets a run of its
+// own (its delivery attempts follow it), so that no row changes what it says.
+const char* const kSchema2Tables = "CREATE TABLE reasons ("
+                                   "  code INTEGER PRIMARY KEY,"
+                                   "  text TEXT NOT NULL);"
+                                   "CREATE TABLE alert_rows ("
+                                   "  id INTEGER PRIMARY KEY,"
+                                   "  run_id INTEGER NOT NULL,"
+                                   "  seq INTEGER NOT NULL,"
+                                   "  trading_date INTEGER NOT NULL,"
+                                   "  time INTEGER NOT NULL,"
+                                   "  market INTEGER NOT NULL,"
+                                   "  code TEXT NOT NULL,"
+                                   "  name TEXT NOT NULL,"
+                                   "  reason_code INTEGER,"
+                                   "  reason TEXT,"
+                                   "  price REAL NOT NULL,"
+                                   "  volume REAL NOT NULL);";
+
+const char* const kSchema2Rows =
+    "INSERT INTO alert_rows (id, run_id, seq, trading_date, time, market, code, name, "
+    "  reason_code, reason, price, volume) "
+    "SELECT a.id, a.run_id, a.seq, CAST(replace(a.trading_date, '-', '') AS INTEGER), a.time, "
+    "  a.market, a.code, a.name, a.reason_code, "
+    "  CASE WHEN r.text IS a.reason THEN NULL ELSE a.reason END, a.price, a.volume "
+    "FROM alerts a LEFT JOIN reasons r ON r.code = a.reason_code ORDER BY a.id;"
+    "DROP TABLE alerts;"
+    "CREATE INDEX alert_rows_by_date ON alert_rows(trading_date, time);"
+    "CREATE VIEW alerts AS SELECT a.id AS id, a.run_id AS run_id, a.seq AS seq, "
+    "  printf('%04d-%02d-%02d', a.trading_date / 10000, a.trading_date / 100 % 100, "
+    "    a.trading_date % 100) AS trading_date, "
+    "  a.time AS time, a.market AS market, a.code AS code, a.name AS name, "
+    "  a.reason_code AS reason_code, coalesce(a.reason, r.text, '') AS reason, "
+    "  a.price AS price, a.volume AS volume, u.source AS source, u.day_folder AS day_folder "
+    "FROM alert_rows a LEFT JOIN reasons r ON r.code = a.reason_code "
+    "LEFT JOIN runs u ON u.id = a.run_id;";
 
 std::string NowText()
 {
@@ -63,6 +104,22 @@ std::string DateText(int ymd)
     char text[16];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d", ymd / 10000, ymd / 100 % 100, ymd % 100);
     return text;
+}
+
+// yyyymmdd of yyyy-mm-dd; -1 for any other text.
+int DateNumber(const std::string& text)
+{
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-')
+        return -1;
+    int number = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (i == 4 || i == 7)
+            continue;
+        if (text[i] < '0' || text[i] > '9')
+            return -1;
+        number = number * 10 + (text[i] - '0');
+    }
+    return number;
 }
 
 // yyyymmdd less some days, through the calendar.
@@ -96,12 +153,6 @@ void BindText(sqlite3_stmt* statement, int index, const std::string& text)
                       SQLITE_TRANSIENT);
 }
 
-// For a text that stays as it is until the statement has run: SQLite reads it in place.
-void BindStableText(sqlite3_stmt* statement, int index, const std::string& text)
-{
-    sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
-}
-
 std::string ColumnText(sqlite3_stmt* statement, int index)
 {
     const unsigned char* text = sqlite3_column_text(statement, index);
@@ -111,16 +162,6 @@ std::string ColumnText(sqlite3_stmt* statement, int index)
 } // namespace
 
 CAlertHistory::CAlertHistory() = default;
-
-const std::string& CAlertHistory::Utf8Of(std::string_view gbk)
-{
-    auto found = m_utf8.find(gbk);
-    if (found != m_utf8.end())
-        return found->second;
-    std::string key(gbk);
-    std::string utf8 = TextCodec::GbkToUtf8(key);
-    return m_utf8.emplace(std::move(key), std::move(utf8)).first->second;
-}
 
 template <std::size_t N>
 void CAlertHistory::BindField(sqlite3_stmt* statement, int index, const char (&field)[N])
@@ -136,7 +177,7 @@ void CAlertHistory::BindField(sqlite3_stmt* statement, int index, const char (&f
         sqlite3_bind_text(statement, index, field, static_cast<int>(size), SQLITE_STATIC);
         return;
     }
-    const std::string& utf8 = Utf8Of(std::string_view(field, size));
+    const std::string_view utf8 = m_utf8.Utf8Of(std::string_view(field, size));
     sqlite3_bind_text(statement, index, utf8.data(), static_cast<int>(utf8.size()), SQLITE_STATIC);
 }
 
@@ -167,20 +208,21 @@ void CAlertHistory::BindAlert(sqlite3_stmt* s, int first, const CAlertEvent& eve
 {
     sqlite3_bind_int64(s, first + 1, event.historyRun ? event.historyRun : m_nRun);
     sqlite3_bind_int64(s, first + 2, static_cast<sqlite3_int64>(event.sequence));
-    BindText(s, first + 3, DateText(event.tradingDate));
+    sqlite3_bind_int(s, first + 3, event.tradingDate);
     sqlite3_bind_int(s, first + 4, event.record.m_nTime);
     sqlite3_bind_int(s, first + 5, event.record.m_byMarket);
     BindField(s, first + 6, event.record.m_szCode);
     BindField(s, first + 7, event.record.m_szName);
-    if (event.reasonCode >= 0)
+    if (event.reasonCode >= 0 && event.reasonCode < CAlertEvent::kReasonCount) {
+        // The code names its text, which the file keeps once in `reasons`.
         sqlite3_bind_int(s, first + 8, event.reasonCode);
-    else
+        sqlite3_bind_null(s, first + 9);
+    } else {
         sqlite3_bind_null(s, first + 8);
-    BindField(s, first + 9, event.record.m_szReason);
+        BindField(s, first + 9, event.record.m_szReason);
+    }
     sqlite3_bind_double(s, first + 10, static_cast<double>(event.record.m_fPrice));
     sqlite3_bind_double(s, first + 11, static_cast<double>(event.record.m_fVolume));
-    BindStableText(s, first + 12, m_strSource);
-    BindStableText(s, first + 13, m_strDayFolder);
 }
 
 bool CAlertHistory::Open(const std::string& path)
@@ -210,6 +252,8 @@ bool CAlertHistory::Open(const std::string& path)
         Close();
         return false;
     }
+    m_bWriteFailed = false;
+    m_writer = std::thread([this] { RunWriter(); });
     return true;
 }
 
@@ -217,6 +261,7 @@ int CAlertHistory::SchemaVersion() const
 {
     if (!m_pDb)
         return -1;
+    WaitWritten();
     sqlite3_stmt* statement = nullptr;
     int version = -1;
     if (sqlite3_prepare_v2(m_pDb, "PRAGMA user_version", -1, &statement, nullptr) == SQLITE_OK &&
@@ -241,24 +286,123 @@ bool CAlertHistory::Migrate()
     }
     for (int step = version; step < kSchemaVersion; ++step) {
         const std::string setVersion = "PRAGMA user_version=" + std::to_string(step + 1);
-        if (!Exec(kMigrations[step]) || !Exec(setVersion.c_str())) {
+        const bool done = step == 0 ? Exec(kSchema1) : MigrateToVersion2();
+        if (!done || !Exec(setVersion.c_str())) {
             const std::string error = m_strError;
             Exec("ROLLBACK");
             m_strError = "schema update to " + std::to_string(step + 1) + " failed: " + error;
             return false;
         }
     }
+    // A reason code this program knows and the file does not yet is added.
+    if (!FillReasons()) {
+        const std::string error = m_strError;
+        Exec("ROLLBACK");
+        m_strError = error;
+        return false;
+    }
     return Exec("COMMIT");
+}
+
+bool CAlertHistory::FillReasons()
+{
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(m_pDb, "INSERT OR IGNORE INTO reasons (code, text) VALUES (?, ?)", -1,
+                           &statement, nullptr) != SQLITE_OK)
+        return Fail("reasons");
+    bool ok = true;
+    for (int code = 0; ok && code < CAlertEvent::kReasonCount; ++code) {
+        sqlite3_bind_int(statement, 1, code);
+        BindText(statement, 2, TextCodec::GbkToUtf8(VelkReasonText(code)));
+        ok = sqlite3_step(statement) == SQLITE_DONE;
+        sqlite3_reset(statement);
+    }
+    sqlite3_finalize(statement);
+    return ok || Fail("reasons");
+}
+
+bool CAlertHistory::MigrateToVersion2()
+{
+    if (!Exec(kSchema2Tables) || !FillReasons())
+        return false;
+    // The rows whose source or day folder is not their run's.
+    struct Stray {
+        long long run;
+        bool runExists;
+        std::string source;
+        std::string dayFolder;
+    };
+    std::vector<Stray> strays;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(m_pDb,
+                           "SELECT DISTINCT a.run_id, r.id IS NOT NULL, a.source, a.day_folder "
+                           "FROM alerts a LEFT JOIN runs r ON r.id = a.run_id "
+                           "WHERE r.id IS NULL OR r.source IS NOT a.source "
+                           "OR r.day_folder IS NOT a.day_folder ORDER BY a.run_id",
+                           -1, &statement, nullptr) != SQLITE_OK)
+        return Fail("schema 2");
+    int step = SQLITE_ROW;
+    while ((step = sqlite3_step(statement)) == SQLITE_ROW)
+        strays.push_back({sqlite3_column_int64(statement, 0), sqlite3_column_int(statement, 1) != 0,
+                          ColumnText(statement, 2), ColumnText(statement, 3)});
+    sqlite3_finalize(statement);
+    if (step != SQLITE_DONE)
+        return Fail("schema 2");
+    for (Stray& stray : strays) {
+        // A run that is gone is made again under its own id, with the first rows' fields.
+        const bool keepId = !stray.runExists;
+        stray.runExists = true;
+        for (Stray& later : strays)
+            if (later.run == stray.run)
+                later.runExists = true;
+        if (sqlite3_prepare_v2(m_pDb,
+                               "INSERT INTO runs (id, started, source, day_folder) VALUES (?, "
+                               "coalesce((SELECT started FROM runs WHERE id = ?), ''), ?, ?)",
+                               -1, &statement, nullptr) != SQLITE_OK)
+            return Fail("schema 2");
+        if (keepId)
+            sqlite3_bind_int64(statement, 1, stray.run);
+        else
+            sqlite3_bind_null(statement, 1);
+        sqlite3_bind_int64(statement, 2, stray.run);
+        BindText(statement, 3, stray.source);
+        BindText(statement, 4, stray.dayFolder);
+        const bool added = sqlite3_step(statement) == SQLITE_DONE;
+        sqlite3_finalize(statement);
+        if (!added)
+            return Fail("schema 2");
+        if (keepId)
+            continue;
+        const long long run = sqlite3_last_insert_rowid(m_pDb);
+        // The attempts first, while their alerts still name the old run.
+        for (const char* sql :
+             {"UPDATE deliveries SET run_id = ?1 WHERE run_id = ?2 AND seq IN (SELECT seq FROM "
+              "alerts WHERE run_id = ?2 AND source IS ?3 AND day_folder IS ?4)",
+              "UPDATE alerts SET run_id = ?1 WHERE run_id = ?2 AND source IS ?3 AND "
+              "day_folder IS ?4"}) {
+            if (sqlite3_prepare_v2(m_pDb, sql, -1, &statement, nullptr) != SQLITE_OK)
+                return Fail("schema 2");
+            sqlite3_bind_int64(statement, 1, run);
+            sqlite3_bind_int64(statement, 2, stray.run);
+            BindText(statement, 3, stray.source);
+            BindText(statement, 4, stray.dayFolder);
+            const bool moved = sqlite3_step(statement) == SQLITE_DONE;
+            sqlite3_finalize(statement);
+            if (!moved)
+                return Fail("schema 2");
+        }
+    }
+    return Exec(kSchema2Rows);
 }
 
 bool CAlertHistory::Prepare()
 {
     const std::string insertAlert =
-        "INSERT INTO alerts (run_id, seq, trading_date, time, market, code, name, reason_code, "
-        "reason, price, volume, source, day_folder) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)";
+        "INSERT INTO alert_rows (run_id, seq, trading_date, time, market, code, name, "
+        "reason_code, reason, price, volume) VALUES (?,?,?,?,?,?,?,?,?,?,?)";
     std::string insertAlerts = insertAlert;
     for (std::size_t row = 1; row < kRowsPerInsert; ++row)
-        insertAlerts += ",(?,?,?,?,?,?,?,?,?,?,?,?,?)";
+        insertAlerts += ",(?,?,?,?,?,?,?,?,?,?,?)";
     const char* insertAttempt =
         "INSERT INTO deliveries (run_id, seq, trading_date, output, attempt, status, answer, at) "
         "VALUES (?,?,?,?,?,?,?,?)";
@@ -272,6 +416,15 @@ bool CAlertHistory::Prepare()
 
 void CAlertHistory::Close()
 {
+    if (m_writer.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(m_writerMutex);
+            m_bQuit = true;
+        }
+        m_writerWork.notify_one();
+        m_writer.join();
+        m_bQuit = false;
+    }
     sqlite3_finalize(m_pInsertAlert);
     sqlite3_finalize(m_pInsertAlerts);
     sqlite3_finalize(m_pInsertAttempt);
@@ -311,6 +464,14 @@ void CAlertHistory::Add(const CAlertEvent& event)
     m_vecPending.push_back(event);
 }
 
+void CAlertHistory::Add(std::vector<CAlertEvent>&& events)
+{
+    if (m_vecPending.empty())
+        m_vecPending.swap(events);
+    else
+        m_vecPending.insert(m_vecPending.end(), events.begin(), events.end());
+}
+
 void CAlertHistory::OnDeliveryAttempt(const CAlertEvent& event, const std::string& output,
                                       int attempt, const CDeliveryAttempt& result)
 {
@@ -322,50 +483,112 @@ void CAlertHistory::OnDeliveryAttempt(const CAlertEvent& event, const std::strin
 
 bool CAlertHistory::Commit()
 {
-    std::vector<Attempt> attempts;
-    {
-        std::lock_guard<std::mutex> lock(m_attemptMutex);
-        attempts.swap(m_vecAttempts);
-    }
-    if (m_vecPending.empty() && attempts.empty())
-        return true;
-    auto keepAttempts = [&] {
-        std::lock_guard<std::mutex> lock(m_attemptMutex);
-        m_vecAttempts.insert(m_vecAttempts.begin(), attempts.begin(), attempts.end());
-    };
-    if (!m_pDb) {
-        keepAttempts();
+    return Hand(true);
+}
+
+bool CAlertHistory::CommitInBackground()
+{
+    return Hand(false);
+}
+
+void CAlertHistory::WaitWritten() const
+{
+    std::unique_lock<std::mutex> lock(m_writerMutex);
+    m_writerDone.wait(lock, [this] { return !m_bWriting; });
+}
+
+bool CAlertHistory::Hand(bool wait)
+{
+    if (!m_pDb)
         return Fail("commit");
+    std::unique_lock<std::mutex> lock(m_writerMutex);
+    m_writerDone.wait(lock, [this] { return !m_bWriting; });
+    // What the writer could not write is still in its hands and goes first.
+    const bool earlierWritten = !m_bWriteFailed;
+    if (!earlierWritten)
+        m_strError = m_strWriteError;
+    if (m_vecWriting.empty())
+        m_vecWriting.swap(m_vecPending);
+    else
+        m_vecWriting.insert(m_vecWriting.end(), m_vecPending.begin(), m_vecPending.end());
+    m_vecPending.clear();
+    {
+        std::lock_guard<std::mutex> attemptLock(m_attemptMutex);
+        if (m_vecWritingAttempts.empty())
+            m_vecWritingAttempts.swap(m_vecAttempts);
+        else
+            m_vecWritingAttempts.insert(m_vecWritingAttempts.end(), m_vecAttempts.begin(),
+                                        m_vecAttempts.end());
+        m_vecAttempts.clear();
     }
-    if (!Exec("BEGIN")) {
-        keepAttempts();
+    if (m_vecWriting.empty() && m_vecWritingAttempts.empty())
+        return earlierWritten;
+    m_bWriting = true;
+    m_writerWork.notify_one();
+    if (!wait)
+        return earlierWritten;
+    m_writerDone.wait(lock, [this] { return !m_bWriting; });
+    if (m_bWriteFailed) {
+        m_strError = m_strWriteError;
         return false;
     }
+    return true;
+}
+
+void CAlertHistory::RunWriter()
+{
+    std::unique_lock<std::mutex> lock(m_writerMutex);
+    for (;;) {
+        m_writerWork.wait(lock, [this] { return m_bWriting || m_bQuit; });
+        if (!m_bWriting)
+            return;
+        lock.unlock();
+        std::string error;
+        const bool written = Write(error);
+        lock.lock();
+        m_bWriteFailed = !written;
+        m_strWriteError = error;
+        m_bWriting = false;
+        m_writerDone.notify_all();
+    }
+}
+
+bool CAlertHistory::Write(std::string& error)
+{
+    auto exec = [&](const char* sql) {
+        char* message = nullptr;
+        if (sqlite3_exec(m_pDb, sql, nullptr, nullptr, &message) == SQLITE_OK)
+            return true;
+        error = message ? message : "SQLite error";
+        sqlite3_free(message);
+        return false;
+    };
+    if (!exec("BEGIN"))
+        return false;
     bool ok = true;
     // A feed of new names every day must not grow the cache without end; it is let go only
     // here, while nothing bound points into it.
-    if (m_utf8.size() > 200000)
-        m_utf8.clear();
+    m_utf8.Trim();
     // Whole groups of alerts go in with one statement, the rest one by one: what running a
     // statement costs besides its rows is paid once a group.
-    const std::size_t count = m_vecPending.size();
+    const std::size_t count = m_vecWriting.size();
     std::size_t next = 0;
     for (; ok && next + kRowsPerInsert <= count; next += kRowsPerInsert) {
         for (std::size_t row = 0; row < kRowsPerInsert; ++row)
             BindAlert(m_pInsertAlerts, static_cast<int>(row) * kAlertColumns,
-                      m_vecPending[next + row]);
+                      m_vecWriting[next + row]);
         ok = sqlite3_step(m_pInsertAlerts) == SQLITE_DONE;
         sqlite3_reset(m_pInsertAlerts);
     }
     for (; ok && next < count; ++next) {
-        BindAlert(m_pInsertAlert, 0, m_vecPending[next]);
+        BindAlert(m_pInsertAlert, 0, m_vecWriting[next]);
         ok = sqlite3_step(m_pInsertAlert) == SQLITE_DONE;
         sqlite3_reset(m_pInsertAlert);
     }
-    // Nothing may point at the pending alerts once they are gone.
+    // Nothing may point at the alerts once they are gone.
     sqlite3_clear_bindings(m_pInsertAlerts);
     sqlite3_clear_bindings(m_pInsertAlert);
-    for (const Attempt& attempt : attempts) {
+    for (const Attempt& attempt : m_vecWritingAttempts) {
         if (!ok)
             break;
         sqlite3_stmt* s = m_pInsertAttempt;
@@ -380,15 +603,16 @@ bool CAlertHistory::Commit()
         ok = sqlite3_step(s) == SQLITE_DONE;
         sqlite3_reset(s);
     }
-    if (!ok || !Exec("COMMIT")) {
-        Fail("commit");
-        const std::string error = m_strError;
-        Exec("ROLLBACK");
-        m_strError = error;
-        keepAttempts();
+    if (!ok || !exec("COMMIT")) {
+        if (!ok)
+            error = sqlite3_errmsg(m_pDb);
+        error = "commit: " + error;
+        exec("ROLLBACK");
+        // Kept for the next commit.
         return false;
     }
-    m_vecPending.clear();
+    m_vecWriting.clear();
+    m_vecWritingAttempts.clear();
     return true;
 }
 
@@ -399,19 +623,23 @@ int CAlertHistory::DeleteOlderThan(int days, int todayYmd)
     if (!m_pDb || !Commit())
         return -1;
     // Today counts as the first of the days kept.
-    const std::string cutoff = DateText(DaysBefore(todayYmd, days - 1));
+    const int cutoff = DaysBefore(todayYmd, days - 1);
     sqlite3_stmt* statement = nullptr;
     int deleted = -1;
     if (!Exec("BEGIN"))
         return -1;
     for (const char* sql : {"DELETE FROM deliveries WHERE trading_date < ?",
-                            "DELETE FROM alerts WHERE trading_date < ?"}) {
+                            "DELETE FROM alert_rows WHERE trading_date < ?"}) {
         if (sqlite3_prepare_v2(m_pDb, sql, -1, &statement, nullptr) != SQLITE_OK) {
             Fail("delete");
             Exec("ROLLBACK");
             return -1;
         }
-        BindText(statement, 1, cutoff);
+        // The attempts keep their date as text.
+        if (std::strstr(sql, "deliveries"))
+            BindText(statement, 1, DateText(cutoff));
+        else
+            sqlite3_bind_int(statement, 1, cutoff);
         const bool done = sqlite3_step(statement) == SQLITE_DONE;
         sqlite3_finalize(statement);
         if (!done) {
@@ -431,45 +659,62 @@ bool CAlertHistory::Query(const Filter& filter, std::vector<Row>& rows)
     rows.clear();
     if (!m_pDb)
         return Fail("query");
+    // The connection is the writer's until it has written what it was given.
+    WaitWritten();
     std::string sql =
-        "SELECT a.id, a.trading_date, a.time, a.market, a.code, a.name, a.reason_code, a.reason, "
-        "a.price, a.volume, a.source, a.day_folder, a.seq, "
+        "SELECT a.id, a.trading_date, a.time, a.market, a.code, a.name, a.reason_code, "
+        "coalesce(a.reason, r.text, ''), a.price, a.volume, u.source, u.day_folder, a.seq, "
         "(SELECT count(*) FROM deliveries d WHERE d.run_id = a.run_id AND d.seq = a.seq), "
         "(SELECT count(*) FROM deliveries d WHERE d.run_id = a.run_id AND d.seq = a.seq "
-        "AND d.status = 'delivered') FROM alerts a WHERE 1";
+        "AND d.status = 'delivered') FROM alert_rows a "
+        "LEFT JOIN reasons r ON r.code = a.reason_code LEFT JOIN runs u ON u.id = a.run_id "
+        "WHERE 1";
+    // Numbers are bound as numbers, so that the dates are compared as the index has them.
     std::vector<std::string> values;
-    if (!filter.from.empty()) {
-        sql += " AND a.trading_date >= ?";
-        values.push_back(filter.from);
-    }
-    if (!filter.to.empty()) {
-        sql += " AND a.trading_date <= ?";
-        values.push_back(filter.to);
-    }
-    if (!filter.code.empty()) {
-        sql += " AND a.code = ?";
-        values.push_back(filter.code);
-    }
+    std::vector<int> numbers;
+    auto addDate = [&](const std::string& date, const char* test) {
+        sql += test;
+        values.emplace_back();
+        numbers.push_back(DateNumber(date));
+    };
+    auto addText = [&](const std::string& text, const char* test) {
+        sql += test;
+        values.push_back(text);
+        numbers.push_back(-1);
+    };
+    for (const std::string* date : {&filter.from, &filter.to})
+        if (!date->empty() && DateNumber(*date) < 0) {
+            m_strError = "query: " + *date + " is no date (yyyy-mm-dd)";
+            return false;
+        }
+    if (!filter.from.empty())
+        addDate(filter.from, " AND a.trading_date >= ?");
+    if (!filter.to.empty())
+        addDate(filter.to, " AND a.trading_date <= ?");
+    if (!filter.code.empty())
+        addText(filter.code, " AND a.code = ?");
     if (!filter.reason.empty()) {
         const bool digits = filter.reason.find_first_not_of("0123456789") == std::string::npos;
-        sql += digits ? " AND a.reason_code = ?" : " AND a.reason = ?";
-        values.push_back(filter.reason);
+        addText(filter.reason,
+                digits ? " AND a.reason_code = ?" : " AND coalesce(a.reason, r.text) = ?");
     }
-    if (!filter.source.empty()) {
-        sql += " AND a.source = ?";
-        values.push_back(filter.source);
-    }
+    if (!filter.source.empty())
+        addText(filter.source, " AND u.source = ?");
     sql += " ORDER BY a.trading_date, a.time, a.id";
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(m_pDb, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
         return Fail("query");
-    for (std::size_t i = 0; i < values.size(); ++i)
-        BindText(statement, static_cast<int>(i + 1), values[i]);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (numbers[i] >= 0)
+            sqlite3_bind_int(statement, static_cast<int>(i + 1), numbers[i]);
+        else
+            BindText(statement, static_cast<int>(i + 1), values[i]);
+    }
     int step = SQLITE_ROW;
     while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
         Row row;
         row.id = sqlite3_column_int64(statement, 0);
-        row.tradingDate = ColumnText(statement, 1);
+        row.tradingDate = DateText(sqlite3_column_int(statement, 1));
         row.time = sqlite3_column_int(statement, 2);
         row.market = sqlite3_column_int(statement, 3);
         row.code = ColumnText(statement, 4);

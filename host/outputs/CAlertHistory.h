@@ -1,14 +1,17 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
 #include "host/outputs/CAlertEvent.h"
+#include "host/outputs/CGbkTextCache.h"
 #include "host/outputs/IDeliveryLog.h"
 
 struct sqlite3;
@@ -16,12 +19,14 @@ struct sqlite3_stmt;
 
 // Every alert and every delivery attempt, kept in an SQLite file (write-ahead log, so a
 // program killed at any moment leaves a sound file holding every committed frame). Alerts are
-// taken in on the engine's thread and written together once a frame; attempts come from the
-// outputs' threads and go into the same transaction.
+// taken in on the engine's thread and handed once a frame, all together, to the history's own
+// writer thread, which writes them in one transaction; attempts come from the outputs' threads
+// and go into the same transaction. The writer has at most one frame in hand: the engine's
+// thread hands the next only when it is written.
 class CAlertHistory final : public IDeliveryLog {
 public:
     // The newest schema this program writes; older files are brought up to it when opened.
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
 
     struct Filter {
         std::string from; // yyyy-mm-dd, inclusive; empty: no bound
@@ -73,12 +78,21 @@ public:
     long long CurrentRun() const { return m_nRun; }
     // From the engine's thread: kept until the next Commit.
     void Add(const CAlertEvent& event);
+    // A frame's alerts at once, in order.
+    void Add(std::vector<CAlertEvent>&& events);
     // From any output's thread.
     void OnDeliveryAttempt(const CAlertEvent& event, const std::string& output, int attempt,
                            const CDeliveryAttempt& result) override;
-    // Writes what was taken in since the last commit, in one transaction. On failure nothing of
-    // it is lost from memory: the next commit tries again.
+    // Writes what was taken in since the last commit, in one transaction, and waits for it. On
+    // failure nothing of it is lost from memory: the next commit tries again.
     bool Commit();
+    // The same without waiting for the writing: once a frame, from the engine's thread. Waits
+    // only while the writer still has the previous frame in hand; false (and Error) when that
+    // one could not be written.
+    bool CommitInBackground();
+    // Until what was handed to the writer is written, as a caller that shows lines of alerts
+    // does before it shows the next frame's: then at most one frame shown is not yet written.
+    void WaitWritten() const;
 
     // Keeps the alerts (and their attempts) of the last `days` trading dates up to today
     // (yyyymmdd), today included, and deletes older ones; 0 or less keeps everything. Returns
@@ -98,28 +112,26 @@ private:
         std::string at;
     };
 
-    // Looked up by the field's bytes, without making a string of them for every alert.
-    struct TextHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const
-        {
-            return std::hash<std::string_view>{}(text);
-        }
-    };
-
     static constexpr std::size_t kRowsPerInsert = 16;
-    static constexpr int kAlertColumns = 13;
+    static constexpr int kAlertColumns = 11;
 
     bool Exec(const char* sql);
+    // Hands what is pending to the writer; waits for it to be written when asked to.
+    bool Hand(bool wait);
+    void RunWriter();
+    // On the writer's thread: the handed alerts and attempts in one transaction. They are
+    // kept when it fails.
+    bool Write(std::string& error);
     // Binds the alert's columns as the parameters after `first`.
     void BindAlert(sqlite3_stmt* statement, int first, const CAlertEvent& event);
-    // The UTF-8 of a GBK field, converted once: a day repeats its codes, names and reasons.
-    const std::string& Utf8Of(std::string_view gbk);
     // Binds a GBK field of a pending alert as UTF-8. Neither the field nor the cache changes
     // until the statement has run, so SQLite reads the text where it is instead of copying it.
     template <std::size_t N>
     void BindField(sqlite3_stmt* statement, int index, const char (&field)[N]);
     bool Migrate();
+    bool MigrateToVersion2();
+    // The reason texts of the engine's codes, as the rows name them by code.
+    bool FillReasons();
     bool Prepare();
     void Close();
     bool Fail(const char* what);
@@ -134,7 +146,21 @@ private:
     std::string m_strDayFolder;
     std::string m_strError;
     std::vector<CAlertEvent> m_vecPending;
-    std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> m_utf8;
+    // The UTF-8 of the GBK fields, converted once: a day repeats its names. The writer's.
+    CGbkTextCache m_utf8;
     std::mutex m_attemptMutex;
     std::vector<Attempt> m_vecAttempts;
+
+    // The writer's hand-off. The vectors below are the writer's while m_bWriting, else the
+    // caller's; the connection likewise.
+    mutable std::mutex m_writerMutex;
+    std::condition_variable m_writerWork;
+    mutable std::condition_variable m_writerDone;
+    std::vector<CAlertEvent> m_vecWriting;
+    std::vector<Attempt> m_vecWritingAttempts;
+    bool m_bWriting = false;
+    bool m_bQuit = false;
+    bool m_bWriteFailed = false;
+    std::string m_strWriteError;
+    std::thread m_writer;
 };

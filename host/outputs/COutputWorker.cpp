@@ -1,5 +1,7 @@
 #include "host/outputs/COutputWorker.h"
 
+#include <algorithm>
+
 COutputWorker::COutputWorker(std::unique_ptr<IAlertOutput> output, const Options& options,
                              IDeliveryLog* log)
     : m_pOutput(std::move(output)), m_name(m_pOutput->Name()), m_options(options), m_pLog(log)
@@ -14,24 +16,33 @@ COutputWorker::~COutputWorker()
 
 void COutputWorker::Push(const CAlertEvent& event)
 {
+    Push(&event, 1);
+}
+
+void COutputWorker::Push(const CAlertEvent* events, std::size_t count)
+{
+    if (count == 0)
+        return;
     bool wasEmpty = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_bClosing)
             return;
-        if (m_options.capacity == 0) {
-            ++m_status.dropped;
-            return;
-        }
-        if (m_queue.size() >= m_options.capacity) {
+        // Nothing is copied that the queue would let go at once.
+        const std::size_t taken = std::min(count, m_options.capacity);
+        m_status.dropped += static_cast<long long>(count - taken);
+        events += count - taken;
+        while (!m_queue.empty() && m_queue.size() + taken > m_options.capacity) {
             m_queue.pop_front();
             ++m_status.dropped;
         }
         wasEmpty = m_queue.empty();
-        m_queue.push_back(event);
+        m_queue.insert(m_queue.end(), events, events + taken);
+        if (taken == 0)
+            return;
     }
-    // The worker waits for work only on an empty queue: an alert that joins others wakes
-    // nobody, so that a busy or backing-off output costs the engine's thread no wake-up per alert.
+    // The worker waits for work only on an empty queue: alerts that join others wake nobody,
+    // so that a busy or backing-off output costs the engine's thread no wake-up.
     if (wasEmpty)
         m_wake.notify_one();
 }
@@ -84,7 +95,9 @@ void COutputWorker::Run()
         CAlertEvent event;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
+            m_bIdle = m_queue.empty();
             m_wake.wait(lock, [this] { return m_bAbort || m_bClosing || !m_queue.empty(); });
+            m_bIdle = false;
             if (m_bAbort || m_queue.empty())
                 break;
             event = m_queue.front();

@@ -44,6 +44,12 @@ public:
 
     // From the engine's thread: never waits for the output.
     void Push(const CAlertEvent& event);
+    // The same for several alerts in one go, oldest first: of more than the queue holds only the
+    // newest are taken (the others counted as dropped).
+    void Push(const CAlertEvent* events, std::size_t count);
+    // The worker waits for work on an empty queue: an alert handed now is taken at once.
+    // Read without the lock, so only a hint.
+    bool IsIdle() const { return m_bIdle.load(std::memory_order_relaxed); }
     // Lets the worker go on until its queue is empty or the grace time has passed, then stops
     // it; the rest is abandoned.
     void Stop(std::chrono::milliseconds grace);
@@ -76,6 +82,7 @@ private:
     bool m_bStopped = false;           // Stop has been called
     bool m_bFinished = false;          // the thread has left its loop
     std::atomic<bool> m_bAbort{false}; // stop now, even in the middle of an attempt
+    std::atomic<bool> m_bIdle{false};
     Status m_status;
     std::thread m_thread;
 };

@@ -170,6 +170,128 @@ TEST(AlertHistory, SchemaIsMigratedFromNothingAndANewerFileIsRefusedUntouched)
     EXPECT_FALSE(notAFile.Error().empty());
 }
 
+// Every row of a file of the first schema, read through SQL as that schema had it.
+std::vector<std::string> FirstSchemaRows(const std::string& path)
+{
+    std::vector<std::string> rows;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(db,
+                               "SELECT id, seq, trading_date, time, market, code, name, "
+                               "reason_code, reason, price, volume, source, day_folder, "
+                               "(SELECT count(*) FROM deliveries d WHERE d.run_id = a.run_id "
+                               "AND d.seq = a.seq) FROM alerts a ORDER BY id",
+                               -1, &statement, nullptr) == SQLITE_OK)
+            while (sqlite3_step(statement) == SQLITE_ROW) {
+                std::string row;
+                for (int column = 0; column < sqlite3_column_count(statement); ++column) {
+                    const unsigned char* text = sqlite3_column_text(statement, column);
+                    row += (text ? reinterpret_cast<const char*>(text) : "NULL") + std::string("|");
+                }
+                rows.push_back(row);
+            }
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+    return rows;
+}
+
+// A file the first velk-host wrote (its schema, rows as it wrote them, and rows it never wrote
+// but another program might have: a row whose run is gone, a row whose source is not its
+// run's) keeps every row, field for field, and every attempt with its alert.
+TEST(AlertHistory, AFileOfTheFirstSchemaKeepsEveryRowAndAttemptWhenBroughtUp)
+{
+    CTempDir dir;
+    const std::string path = dir.File("history.sqlite");
+    const std::string limitUp = TextCodec::GbkToUtf8(VelkReasonText(2));
+    const std::string sql =
+        "CREATE TABLE runs (id INTEGER PRIMARY KEY, started TEXT NOT NULL, source TEXT NOT NULL,"
+        "  day_folder TEXT NOT NULL);"
+        "CREATE TABLE alerts (id INTEGER PRIMARY KEY, run_id INTEGER NOT NULL,"
+        "  seq INTEGER NOT NULL, trading_date TEXT NOT NULL, time INTEGER NOT NULL,"
+        "  market INTEGER NOT NULL, code TEXT NOT NULL, name TEXT NOT NULL, reason_code INTEGER,"
+        "  reason TEXT NOT NULL, price REAL NOT NULL, volume REAL NOT NULL,"
+        "  source TEXT NOT NULL, day_folder TEXT NOT NULL);"
+        "CREATE INDEX alerts_by_date ON alerts(trading_date, time);"
+        "CREATE TABLE deliveries (id INTEGER PRIMARY KEY, run_id INTEGER NOT NULL,"
+        "  seq INTEGER NOT NULL, trading_date TEXT NOT NULL, output TEXT NOT NULL,"
+        "  attempt INTEGER NOT NULL, status TEXT NOT NULL, answer TEXT NOT NULL,"
+        "  at TEXT NOT NULL);"
+        "CREATE INDEX deliveries_by_alert ON deliveries(run_id, seq);"
+        "PRAGMA user_version=1;"
+        "INSERT INTO runs VALUES (1, '2024-01-02 09:00:00', 'replay', '/days/20240102');"
+        "INSERT INTO runs VALUES (2, '2024-01-03 09:00:00', 'live', '127.0.0.1:9000');"
+        "INSERT INTO alerts VALUES (1, 1, 1, '2024-01-02', 34200, 1, '600103', '青山纸业', 2, '" +
+        limitUp +
+        "', 3.04, 1200, 'replay', '/days/20240102');"
+        // A magic signal: no code, its own text.
+        "INSERT INTO alerts VALUES (2, 1, 2, '2024-01-02', 34260, 2, '000001', '平安银行', NULL,"
+        "  'MACD金叉', 10.5, 800, 'replay', '/days/20240102');"
+        // A reason code beside a text that is not the code's.
+        "INSERT INTO alerts VALUES (3, 2, 1, '2024-01-03', 35000, 1, '600103', '青山纸业', 2,"
+        "  '改过的文字', 3.10, 300, 'live', '127.0.0.1:9000');"
+        // Its run's source and folder are not its own.
+        "INSERT INTO alerts VALUES (4, 2, 2, '2024-01-03', 35100, 1, '600000', '浦发银行', 2, '" +
+        limitUp +
+        "', 8.0, 100, 'replay', '/days/other');"
+        // Its run is gone.
+        "INSERT INTO alerts VALUES (5, 7, 1, '2024-01-04', 36000, 1, '600000', '浦发银行', 2, '" +
+        limitUp +
+        "', 8.1, 100, 'live', 'feed');"
+        "INSERT INTO deliveries VALUES (1, 1, 2, '2024-01-02', 'hook', 1, 'delivered', 'HTTP 200',"
+        "  'x');"
+        "INSERT INTO deliveries VALUES (2, 2, 2, '2024-01-03', 'hook', 1, 'retry', 'HTTP 503',"
+        "  'x');"
+        "INSERT INTO deliveries VALUES (3, 2, 2, '2024-01-03', 'hook', 2, 'delivered', 'HTTP 200',"
+        "  'x');"
+        "INSERT INTO deliveries VALUES (4, 7, 1, '2024-01-04', 'hook', 1, 'failed', 'HTTP 400',"
+        "  'x');";
+    ASSERT_TRUE(Exec(path, sql.c_str()));
+    const std::vector<std::string> before = FirstSchemaRows(path);
+    ASSERT_EQ(before.size(), 5u);
+
+    CAlertHistory history;
+    ASSERT_TRUE(history.Open(path)) << history.Error();
+    EXPECT_EQ(history.SchemaVersion(), 2);
+    EXPECT_EQ(FirstSchemaRows(path), before);
+
+    std::vector<CAlertHistory::Row> rows;
+    ASSERT_TRUE(history.Query({}, rows)) << history.Error();
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows[0].reason, limitUp);
+    EXPECT_EQ(rows[0].delivered, 0);
+    EXPECT_EQ(rows[1].reason, "MACD金叉");
+    EXPECT_EQ(rows[1].reasonCode, -1);
+    EXPECT_EQ(rows[1].delivered, 1);
+    EXPECT_EQ(rows[2].reason, "改过的文字");
+    EXPECT_EQ(rows[3].source, "replay");
+    EXPECT_EQ(rows[3].dayFolder, "/days/other");
+    EXPECT_EQ(rows[3].attempts, 2);
+    EXPECT_EQ(rows[3].delivered, 1);
+    EXPECT_EQ(rows[2].attempts, 0);
+    EXPECT_EQ(rows[4].source, "live");
+    EXPECT_EQ(rows[4].dayFolder, "feed");
+    EXPECT_EQ(rows[4].attempts, 1);
+    ASSERT_TRUE(history.Query({"", "", "", limitUp, "replay"}, rows));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].code, "600000");
+
+    // The file goes on in the new schema: a new row beside the old ones, the dates compared as
+    // dates, and the retention counts the new rows.
+    ASSERT_TRUE(history.BeginRun(false, "/days/20240105"));
+    history.Add(Event(1, "600103", "青山纸业", 3, 20240105));
+    ASSERT_TRUE(history.Commit()) << history.Error();
+    ASSERT_TRUE(history.Query({"2024-01-03", "2024-01-05", "", "", ""}, rows));
+    EXPECT_EQ(rows.size(), 4u);
+    EXPECT_EQ(CountRows(path, "SELECT count(*) FROM alerts WHERE trading_date = '2024-01-05' AND "
+                              "day_folder = '/days/20240105'"),
+              1);
+    EXPECT_FALSE(history.Query({"2024-1-3", "", "", "", ""}, rows));
+    EXPECT_EQ(history.DeleteOlderThan(2, 20240105), 4); // the 2nd and the 3rd
+    EXPECT_EQ(CountRows(path, "SELECT count(*) FROM deliveries"), 1);
+}
+
 TEST(AlertHistory, AFrameThatCannotBeWrittenIsKeptForTheNextCommit)
 {
     CTempDir dir;
@@ -192,6 +314,39 @@ TEST(AlertHistory, AFrameThatCannotBeWrittenIsKeptForTheNextCommit)
     ASSERT_TRUE(history.Commit()) << history.Error();
     EXPECT_EQ(CountRows(path, "SELECT count(*) FROM alerts"), 2);
     EXPECT_EQ(CountRows(path, "SELECT count(*) FROM alerts WHERE source='live'"), 2);
+}
+
+// Frames handed to the writer without waiting: a frame it cannot write is told at the next
+// hand-off, kept, and written ahead of the frames after it.
+TEST(AlertHistory, AFrameWrittenInTheBackgroundThatFailsIsToldLaterAndKeptInOrder)
+{
+    CTempDir dir;
+    const std::string path = dir.File("history.sqlite");
+    CAlertHistory history;
+    ASSERT_TRUE(history.Open(path));
+    ASSERT_TRUE(history.BeginRun(true, ""));
+    history.Add(Event(1));
+    ASSERT_TRUE(history.CommitInBackground());
+    history.WaitWritten();
+    EXPECT_EQ(CountRows(path, "SELECT count(*) FROM alerts"), 1);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    history.Add(Event(2));
+    EXPECT_TRUE(history.CommitInBackground()); // the frame before was written
+    history.Add(Event(3));
+    EXPECT_FALSE(history.CommitInBackground());
+    EXPECT_FALSE(history.Error().empty());
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    history.Add(Event(4));
+    ASSERT_TRUE(history.Commit()) << history.Error();
+    std::vector<CAlertHistory::Row> rows;
+    ASSERT_TRUE(history.Query({}, rows));
+    std::vector<long long> sequences;
+    for (const auto& row : rows)
+        sequences.push_back(row.sequence);
+    EXPECT_EQ(sequences, (std::vector<long long>{1, 2, 3, 4}));
 }
 
 TEST(AlertHistory, FiltersByDateCodeReasonAndSourceAndCountsDeliveries)

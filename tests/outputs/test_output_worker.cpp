@@ -168,6 +168,54 @@ TEST(AlertFanOut, NumbersAlertsFindsReasonCodesAndHandsEachToEveryOutput)
     EXPECT_EQ(fanOut.StatusLines()[1], "b: 5 delivered, 0 failed, 0 dropped, 0 undelivered");
 }
 
+// An output busy with an alert is handed the alerts that came meanwhile together when the
+// frame ends, no more of them than its queue holds; an output waiting for work gets each at once.
+TEST(AlertFanOut, ABusyOutputGetsTheFramesAlertsAtItsEndAndAnIdleOneEachAtOnce)
+{
+    CScriptedOutput::Shared busy;
+    busy.hold = true;
+    CScriptedOutput::Shared ready;
+    CAlertFanOut fanOut(CAlertFanOut::Context{false, 20240105});
+    fanOut.AddOutput(std::make_unique<CScriptedOutput>(busy, "busy"), FastOptions(4));
+    fanOut.AddOutput(std::make_unique<CScriptedOutput>(ready, "ready"), FastOptions(64));
+    const COutputWorker& busyWorker = *fanOut.Workers()[0];
+    const COutputWorker& readyWorker = *fanOut.Workers()[1];
+    auto waitIdle = [](const COutputWorker& worker) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!worker.IsIdle() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return worker.IsIdle();
+    };
+    ASSERT_TRUE(waitIdle(busyWorker));
+    ASSERT_TRUE(waitIdle(readyWorker));
+    fanOut.OnAlertRecorded(Event(0).record);
+    WaitHolding(busy);
+    {
+        std::unique_lock<std::mutex> lock(ready.mutex);
+        ready.changed.wait(lock, [&] { return !ready.delivered.empty(); });
+    }
+    ASSERT_TRUE(waitIdle(readyWorker));
+    fanOut.OnAlertRecorded(Event(0).record);
+    // Taken at once by the output that waits, without the frame's end.
+    {
+        std::unique_lock<std::mutex> lock(ready.mutex);
+        ASSERT_TRUE(ready.changed.wait_for(lock, std::chrono::seconds(10),
+                                           [&] { return ready.delivered.size() == 2; }));
+    }
+    for (int i = 3; i <= 9; ++i)
+        fanOut.OnAlertRecorded(Event(0).record);
+    EXPECT_EQ(busyWorker.GetStatus().queued, 0u);
+    EXPECT_EQ(busyWorker.GetStatus().dropped, 0);
+    ASSERT_TRUE(fanOut.EndFrame());
+    EXPECT_EQ(busyWorker.GetStatus().queued, 4u);
+    EXPECT_EQ(busyWorker.GetStatus().dropped, 4);
+    Release(busy);
+    fanOut.Stop(std::chrono::seconds(10));
+    EXPECT_EQ(busy.delivered, (std::vector<std::uint64_t>{1, 6, 7, 8, 9}));
+    EXPECT_EQ(ready.delivered, (std::vector<std::uint64_t>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_EQ(readyWorker.GetStatus().dropped, 0);
+}
+
 TEST(AlertEvent, ReasonCodesComeBackFromTheirTextsAndOthersAreNone)
 {
     for (int code = 0; code <= 13; ++code)
