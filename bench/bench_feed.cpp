@@ -320,6 +320,17 @@ double Percentile(std::vector<double>& values, double p)
     return values[k];
 }
 
+// The latencies of a run, in microseconds: all of them, and those after the run's first second.
+void PrintLatencies(LiveResult& run)
+{
+    std::printf("latency us       p50 %.0f  p99 %.0f  p99.9 %.0f  max %.0f\n",
+                Percentile(run.latencies, 0.5), Percentile(run.latencies, 0.99),
+                Percentile(run.latencies, 0.999), Percentile(run.latencies, 1.0));
+    std::printf("  after 1 s      p50 %.0f  p99 %.0f  p99.9 %.0f  max %.0f\n",
+                Percentile(run.settled, 0.5), Percentile(run.settled, 0.99),
+                Percentile(run.settled, 0.999), Percentile(run.settled, 1.0));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -380,12 +391,7 @@ int main(int argc, char** argv)
                     "busy %.0f %%\n",
                     steady.messages, steady.seconds, steady.latencies.size(), steady.faults,
                     100 * steady.cpuSeconds / steady.seconds);
-        std::printf("latency us       p50 %.0f  p99 %.0f  p99.9 %.0f  max %.0f\n",
-                    Percentile(steady.latencies, 0.5), Percentile(steady.latencies, 0.99),
-                    Percentile(steady.latencies, 0.999), Percentile(steady.latencies, 1.0));
-        std::printf("  after 1 s      p50 %.0f  p99 %.0f  p99.9 %.0f  max %.0f\n",
-                    Percentile(steady.settled, 0.5), Percentile(steady.settled, 0.99),
-                    Percentile(steady.settled, 0.999), Percentile(steady.settled, 1.0));
+        PrintLatencies(steady);
 
         // 3. The whole feed as fast as it is taken.
         LiveResult full = RunLive(feed, feed.lineEnds.size(), 0, sysDir);
@@ -405,12 +411,7 @@ int main(int argc, char** argv)
                     "busy %.0f %%\n",
                     window.messages, window.seconds, window.latencies.size(), window.faults,
                     100 * window.cpuSeconds / window.seconds);
-        std::printf("latency us       p50 %.0f  p99 %.0f  p99.9 %.0f  max %.0f\n",
-                    Percentile(window.latencies, 0.5), Percentile(window.latencies, 0.99),
-                    Percentile(window.latencies, 0.999), Percentile(window.latencies, 1.0));
-        std::printf("  after 1 s      p50 %.0f  p99 %.0f  p99.9 %.0f  max %.0f\n",
-                    Percentile(window.settled, 0.5), Percentile(window.settled, 0.99),
-                    Percentile(window.settled, 0.999), Percentile(window.settled, 1.0));
+        PrintLatencies(window);
 #else
         std::printf("desktop          not measured: this build has no desktop program\n");
 #endif
