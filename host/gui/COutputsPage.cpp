@@ -16,6 +16,7 @@
 #include <memory>
 #include <set>
 
+#include "host/gui/CSystemErrorText.h"
 #include "host/outputs/CAlertEvent.h"
 #include "host/outputs/CSecretStore.h"
 #include "host/outputs/IAlertOutput.h"
@@ -224,7 +225,7 @@ void COutputsPage::UpdateSecretHint()
     else if (StoredSecret(item.storedName, secret, error))
         m_pSecret->setPlaceholderText(tr("已保存（不显示），留空则不变"));
     else if (!error.empty())
-        m_pSecret->setPlaceholderText(tr("无法读取: %1").arg(QString::fromStdString(error)));
+        m_pSecret->setPlaceholderText(tr("无法读取: %1").arg(CSystemErrorText::Translate(error)));
     else
         m_pSecret->setPlaceholderText(tr("未设置"));
 }
@@ -297,7 +298,7 @@ bool COutputsPage::Save(QString* error)
     auto fail = [&](const std::string& name) {
         if (error)
             *error = tr("输出 %1 的密钥无法保存: %2")
-                         .arg(QString::fromStdString(name), QString::fromStdString(problem));
+                         .arg(QString::fromStdString(name), CSystemErrorText::Translate(problem));
         return false;
     };
     for (const std::string& name : m_removedNames) {
@@ -357,13 +358,13 @@ void COutputsPage::RunTest()
     if (item.typedSecret)
         secret = *item.typedSecret;
     else if (!StoredSecret(item.storedName, secret, error) && !error.empty()) {
-        m_pAnswer->setText(tr("密钥无法读取: %1").arg(QString::fromStdString(error)));
+        m_pAnswer->setText(tr("密钥无法读取: %1").arg(CSystemErrorText::Translate(error)));
         Q_EMIT TestFinished(m_pAnswer->text());
         return;
     }
     std::shared_ptr<IAlertOutput> output = COutputSettings::MakeOutput(item.entry, secret, error);
     if (!output) {
-        m_pAnswer->setText(tr("无法发送: %1").arg(QString::fromStdString(error)));
+        m_pAnswer->setText(tr("无法发送: %1").arg(CSystemErrorText::Translate(error)));
         Q_EMIT TestFinished(m_pAnswer->text());
         return;
     }

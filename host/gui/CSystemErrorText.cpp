@@ -66,12 +66,17 @@ constexpr std::array kPhrases{
     QT_TRANSLATE_NOOP("CSystemErrorText", "Name or service not known"),
     QT_TRANSLATE_NOOP("CSystemErrorText", "Temporary failure in name resolution"),
     QT_TRANSLATE_NOOP("CSystemErrorText", "Servname not supported for ai_socktype"),
+    // The outputs' secret file.
+    QT_TRANSLATE_NOOP("CSystemErrorText", "no place for secrets (set HOME or XDG_CONFIG_HOME)"),
 };
 
 // Parts with a value in them, written %1.
 constexpr std::array kForms{
     QT_TRANSLATE_NOOP("CSystemErrorText", "cannot create the folder of %1"),
     QT_TRANSLATE_NOOP("CSystemErrorText", "schema update to %1 failed"),
+    QT_TRANSLATE_NOOP("CSystemErrorText", "cannot read %1"),
+    QT_TRANSLATE_NOOP("CSystemErrorText", "cannot write %1"),
+    QT_TRANSLATE_NOOP("CSystemErrorText", "the secret of %1 is damaged"),
     QT_TRANSLATE_NOOP("CSystemErrorText", "feed address %1 is not -, tcp://HOST:PORT, unix:PATH or "
                                           "nats://HOST:PORT[/SUBJECT]"),
 };

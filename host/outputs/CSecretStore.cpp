@@ -215,7 +215,7 @@ bool CSecretStore::Lookup(const std::string& key, std::string& secret, std::stri
         if (line.rfind(prefix, 0) == 0) {
             if (Unhex(line.substr(prefix.size()), secret))
                 return true;
-            error = "the secret of " + key + " in " + m_strFile + " is damaged";
+            error = m_strFile + ": the secret of " + key + " is damaged";
             return false;
         }
     return false;

@@ -25,6 +25,8 @@
 #include "host/gui/CLoadErrorText.h"
 #include "host/gui/CSystemErrorText.h"
 #include "host/outputs/CAlertHistory.h"
+#include "host/outputs/CSecretStore.h"
+#include "platform/core/VelkFile.h"
 #include "platform/qt/QtText.h"
 #include "tests/host/HostTestSupport.h"
 #include "tests/support/CTempDir.h"
@@ -195,6 +197,18 @@ TEST_F(HostLanguageTest, AFileOrDatabaseFailureIsShownInChineseWithItsPathKept)
     // Forms with a value keep the value; a part of no known form comes back unchanged.
     EXPECT_EQ(CSystemErrorText::Translate(std::string("cannot create the folder of /a/b")),
               VelkFromUtf8("无法创建 /a/b 所在的文件夹"));
+    // The outputs' secret file, as the secret store says what failed.
+    CSecretStore unwritable(m_temp.File("secrets"));
+    unwritable.SetUseKeyring(false);
+    ASSERT_TRUE(VelkCreateDirectories(m_temp.File("secrets.tmp")));
+    std::string secretError;
+    ASSERT_FALSE(unwritable.Store("output/ntfy", "s3cret", secretError));
+    const QString secretSaid = CSystemErrorText::Translate(secretError);
+    EXPECT_TRUE(secretSaid.startsWith(VelkFromUtf8("无法写入 ") +
+                                      QString::fromStdString(m_temp.File("secrets"))))
+        << secretSaid.toStdString();
+    EXPECT_FALSE(secretSaid.contains(QStringLiteral("cannot"))) << secretSaid.toStdString();
+    EXPECT_FALSE(secretSaid.contains(QStringLiteral("directory"))) << secretSaid.toStdString();
     EXPECT_EQ(CSystemErrorText::Translate(std::string("/x/commit: went wrong")),
               QStringLiteral("/x/commit: went wrong"));
 }

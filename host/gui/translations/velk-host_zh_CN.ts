@@ -1479,6 +1479,22 @@
         <translation>无法创建 %1 所在的文件夹</translation>
     </message>
     <message>
+        <source>cannot read %1</source>
+        <translation>无法读取 %1</translation>
+    </message>
+    <message>
+        <source>cannot write %1</source>
+        <translation>无法写入 %1</translation>
+    </message>
+    <message>
+        <source>the secret of %1 is damaged</source>
+        <translation>%1 的密钥已损坏</translation>
+    </message>
+    <message>
+        <source>no place for secrets (set HOME or XDG_CONFIG_HOME)</source>
+        <translation>没有存放密钥的位置（请设置 HOME 或 XDG_CONFIG_HOME）</translation>
+    </message>
+    <message>
         <source>schema update to %1 failed</source>
         <translation>数据库结构升级到第 %1 版失败</translation>
     </message>
