@@ -104,7 +104,10 @@ bool SameExtName(std::string_view a, std::string_view b)
 } // namespace
 
 struct CQuoteStore::Impl {
-    mutable std::shared_mutex mutex;
+    // A plain mutex, not a reader-writer lock: every hold is a few loads and stores, readers
+    // rarely meet, and a reader-writer lock's take and release cost several times a mutex's at
+    // each of a replay's trades. Nothing called under it comes back into the store.
+    mutable std::mutex mutex;
 
     std::map<unsigned char, Market> markets;
     // By market byte and code, flat: the quote path looks a symbol up at every trade, each time
@@ -264,7 +267,7 @@ void CQuoteStore::SetTickHistory(const ITickHistory* history)
 
 const ITickHistory* CQuoteStore::TickHistory() const
 {
-    std::shared_lock lock(m_pImpl->mutex);
+    std::unique_lock lock(m_pImpl->mutex);
     return m_pImpl->tickHistory;
 }
 
@@ -330,7 +333,7 @@ void CQuoteStore::SetLangString(const CString& key, const CString& text)
 
 int CQuoteStore::SubscriptionCount(unsigned char market, const CString& code) const
 {
-    std::shared_lock lock(m_pImpl->mutex);
+    std::unique_lock lock(m_pImpl->mutex);
     if (const Symbol* symbol = m_pImpl->FindSymbol(market, code))
         return symbol->subscriptions;
     auto it = m_pImpl->subscriptions.find(SymbolKeyView{market, code});
@@ -347,7 +350,7 @@ bool CQuoteStore::GetItemDataByItemNo(unsigned char market, const CString& code,
                                       std::vector<X1Format>& out, bool)
 {
     out.clear();
-    std::shared_lock lock(m_pImpl->mutex);
+    std::unique_lock lock(m_pImpl->mutex);
     const Symbol* symbol = m_pImpl->FindSymbol(market, code);
     if (!symbol)
         return false;
@@ -387,7 +390,7 @@ int CQuoteStore::SymbolRegister(std::vector<CSymbolInfo>& add, std::vector<CSymb
 
 long CQuoteStore::GetTickerCount(unsigned char market, const CString& code, const CString& date)
 {
-    std::shared_lock lock(m_pImpl->mutex);
+    std::unique_lock lock(m_pImpl->mutex);
     const std::vector<Row>* rows = m_pImpl->OwnTicks(market, code, date);
     if (rows)
         return static_cast<long>(rows->size());
@@ -399,7 +402,7 @@ long CQuoteStore::GetTickerByStartPos(std::vector<std::vector<X1Format>>& rows,
                                       long count, const CString& date)
 {
     rows.clear();
-    std::shared_lock lock(m_pImpl->mutex);
+    std::unique_lock lock(m_pImpl->mutex);
     const std::vector<Row>* own = m_pImpl->OwnTicks(market, code, date);
     const ITickHistory* history = own ? nullptr : m_pImpl->tickHistory;
     if ((!own && !history) || count <= 0)
@@ -428,7 +431,7 @@ long CQuoteStore::GetTickerByStartPos(std::vector<std::vector<X1Format>>& rows,
 
 bool CQuoteStore::GetMarketStatus(unsigned char, const CString&, CMarketStatus& status)
 {
-    std::shared_lock lock(m_pImpl->mutex);
+    std::unique_lock lock(m_pImpl->mutex);
     if (m_pImpl->tradeDate == 0)
         return false;
     status.m_nTradeDate = m_pImpl->tradeDate;
@@ -437,7 +440,7 @@ bool CQuoteStore::GetMarketStatus(unsigned char, const CString&, CMarketStatus& 
 
 bool CQuoteStore::GetMemoryState(unsigned char market, const CString& code)
 {
-    std::shared_lock lock(m_pImpl->mutex);
+    std::unique_lock lock(m_pImpl->mutex);
     const Symbol* symbol = m_pImpl->FindSymbol(market, code);
     return symbol && (symbol->HasData(m_pImpl->itemSlots, QuoteItem::kLastPrice) ||
                       symbol->HasData(m_pImpl->itemSlots, QuoteItem::kPrevClose));
@@ -471,7 +474,7 @@ long CQuoteStore::GetLastMagic(std::vector<std::vector<X1Format>>& rows, unsigne
 
 bool CQuoteStore::GetMagicNo(std::vector<CString>& numbers, std::vector<CString>& names)
 {
-    std::shared_lock lock(m_pImpl->mutex);
+    std::unique_lock lock(m_pImpl->mutex);
     numbers = m_pImpl->magicNumbers;
     names = m_pImpl->magicNames;
     return !numbers.empty();
@@ -479,7 +482,7 @@ bool CQuoteStore::GetMagicNo(std::vector<CString>& numbers, std::vector<CString>
 
 bool CQuoteStore::GetSymbolFullName(CString& name, unsigned char market, const CString& code)
 {
-    std::shared_lock lock(m_pImpl->mutex);
+    std::unique_lock lock(m_pImpl->mutex);
     const Symbol* symbol = m_pImpl->FindSymbol(market, code);
     name = symbol ? symbol->Name(m_pImpl->itemSlots) : CString();
     return !name.empty();
@@ -487,7 +490,7 @@ bool CQuoteStore::GetSymbolFullName(CString& name, unsigned char market, const C
 
 bool CQuoteStore::GetServiceExName(CString& ext, unsigned char market)
 {
-    std::shared_lock lock(m_pImpl->mutex);
+    std::unique_lock lock(m_pImpl->mutex);
     auto it = m_pImpl->markets.find(market);
     if (it == m_pImpl->markets.end()) {
         ext.clear();
@@ -501,7 +504,7 @@ unsigned char CQuoteStore::GetServiceIDByExName(const CString& ext)
 {
     if (ext.empty())
         return 0;
-    std::shared_lock lock(m_pImpl->mutex);
+    std::unique_lock lock(m_pImpl->mutex);
     for (const auto& [number, market] : m_pImpl->markets) {
         if (SameExtName(market.extName, ext))
             return number;
@@ -514,7 +517,7 @@ bool CQuoteStore::GetSymbolID(std::vector<CString>& codes, std::vector<CString>&
 {
     codes.clear();
     names.clear();
-    std::shared_lock lock(m_pImpl->mutex);
+    std::unique_lock lock(m_pImpl->mutex);
     const std::vector<CString>& order = m_pImpl->codeOrder[market];
     if (order.empty() && !m_pImpl->markets.contains(market))
         return false;
@@ -529,7 +532,7 @@ bool CQuoteStore::GetSymbolID(std::vector<CString>& codes, std::vector<CString>&
 
 bool CQuoteStore::GetUserInfo(tag_UserInfo& info)
 {
-    std::shared_lock lock(m_pImpl->mutex);
+    std::unique_lock lock(m_pImpl->mutex);
     info.m_strUserID = m_pImpl->currentUser;
     return !info.m_strUserID.empty();
 }
@@ -537,7 +540,7 @@ bool CQuoteStore::GetUserInfo(tag_UserInfo& info)
 bool CQuoteStore::GetSSVInfoByUserID(const CString& userID, std::vector<CString>& groups)
 {
     groups.clear();
-    std::shared_lock lock(m_pImpl->mutex);
+    std::unique_lock lock(m_pImpl->mutex);
     auto it = m_pImpl->groupsByUser.find(userID);
     if (it == m_pImpl->groupsByUser.end())
         return false;
@@ -550,7 +553,7 @@ bool CQuoteStore::GetSymbolIDVecBySSVName(const CString& userID, const CString& 
                                           std::vector<CSymbolInfo>& stocks)
 {
     stocks.clear();
-    std::shared_lock lock(m_pImpl->mutex);
+    std::unique_lock lock(m_pImpl->mutex);
     auto user = m_pImpl->groupsByUser.find(userID);
     if (user == m_pImpl->groupsByUser.end())
         return false;
@@ -570,7 +573,7 @@ bool CQuoteStore::DaGetMarketStatus(unsigned char market, CMarketStatus& status)
 
 unsigned char CQuoteStore::ConvertToLevel1ServiceID(unsigned char market)
 {
-    std::shared_lock lock(m_pImpl->mutex);
+    std::unique_lock lock(m_pImpl->mutex);
     auto it = m_pImpl->markets.find(market);
     return it == m_pImpl->markets.end() ? market : it->second.level1;
 }
@@ -578,7 +581,7 @@ unsigned char CQuoteStore::ConvertToLevel1ServiceID(unsigned char market)
 bool CQuoteStore::GetAllServiceID(std::vector<unsigned char>& markets)
 {
     markets.clear();
-    std::shared_lock lock(m_pImpl->mutex);
+    std::unique_lock lock(m_pImpl->mutex);
     for (const auto& entry : m_pImpl->markets)
         markets.push_back(entry.first);
     return true;
@@ -586,13 +589,13 @@ bool CQuoteStore::GetAllServiceID(std::vector<unsigned char>& markets)
 
 CString CQuoteStore::GetSysPath(unsigned char)
 {
-    std::shared_lock lock(m_pImpl->mutex);
+    std::unique_lock lock(m_pImpl->mutex);
     return m_pImpl->sysPath;
 }
 
 CString CQuoteStore::GetLangString(const CString& key)
 {
-    std::shared_lock lock(m_pImpl->mutex);
+    std::unique_lock lock(m_pImpl->mutex);
     auto it = m_pImpl->langStrings.find(key);
     return it == m_pImpl->langStrings.end() ? CString() : it->second;
 }
