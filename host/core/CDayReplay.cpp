@@ -8,18 +8,10 @@
 #include <vector>
 
 #include "engine/CVelkAlert.h"
+#include "host/core/TradeQuoteItems.h"
 #include "hostapi/QuoteItems.h"
 #include "hostlibs/CQuoteStore.h"
 #include "platform/core/VelkFile.h"
-
-namespace {
-
-X1Format TimeItem(unsigned short item, int seconds)
-{
-    return X1Format::Time(item, seconds / 3600, seconds / 60 % 60, seconds % 60);
-}
-
-} // namespace
 
 CDayReplay::CDayReplay(const CTradingDay& day, CQuoteStore& store)
     : m_day(day), m_store(store), m_strDate(day.TradeDateText())
@@ -217,15 +209,7 @@ CDayReplay::Totals CDayReplay::AdvanceTo(CVelkAlert& engine, int time, std::size
                 state.low = trade.price;
             state.traded = true;
 
-            const X1Format items[] = {X1Format::Price(125, state.last),
-                                      X1Format::Price(182, state.last),
-                                      X1Format::Volume(413, state.volume),
-                                      X1Format::Price(130, state.high),
-                                      X1Format::Price(131, state.low),
-                                      TimeItem(143, trade.time),
-                                      X1Format::Price(QuoteItem::kOpenPrice, state.open),
-                                      X1Format::Volume(QuoteItem::kAmount, state.amount)};
-            m_store.SetItems(symbol.market, symbol.code, items);
+            SetTradeItems(m_store, symbol.market, symbol.code, state, trade.time);
             ++m_vecReplayed[trade.symbol];
             ++totals.trades;
             if (m_afterEachTrade)

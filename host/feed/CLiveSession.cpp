@@ -6,16 +6,12 @@
 #include <cstdio>
 
 #include "engine/CVelkAlert.h"
+#include "host/core/TradeQuoteItems.h"
 #include "host/feed/CFeedFieldRules.h"
 #include "hostapi/QuoteItems.h"
 #include "platform/core/VelkFile.h"
 
 namespace {
-
-X1Format TimeItem(unsigned short item, int seconds)
-{
-    return X1Format::Time(item, seconds / 3600, seconds / 60 % 60, seconds % 60);
-}
 
 std::string Key(unsigned char market, const std::string& code)
 {
@@ -302,15 +298,7 @@ CLiveSession::Problem CLiveSession::Trade(const CFeedMessage& message, std::stri
     symbol.ticks.push_back({message.time, message.price, message.volume});
     ++m_nTrades;
 
-    const X1Format items[] = {X1Format::Price(125, symbol.last),
-                              X1Format::Price(182, symbol.last),
-                              X1Format::Volume(413, symbol.volume),
-                              X1Format::Price(130, symbol.high),
-                              X1Format::Price(131, symbol.low),
-                              TimeItem(143, message.time),
-                              X1Format::Price(QuoteItem::kOpenPrice, symbol.open),
-                              X1Format::Volume(QuoteItem::kAmount, symbol.amount)};
-    m_store.SetItems(symbol.market, symbol.code, items);
+    SetTradeItems(m_store, symbol.market, symbol.code, symbol, message.time);
     if (m_afterEachTrade)
         m_afterEachTrade(symbol.market, symbol.code);
     if (m_pActive && m_store.IsSubscribed(symbol.market, symbol.code)) {
