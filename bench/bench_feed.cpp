@@ -5,8 +5,11 @@
 //      50,000 messages/s: p50, p99, p99.9;
 //   3. the sustained rate: the whole feed through a pipe as fast as the host takes it.
 //   4. with --desktop: the latency of 2. with the desktop program's main window open (offscreen).
-// Usage: bench_feed [--trades N] [--seconds S] [--desktop | --desktop-only]
-//   (S: length of the steady run, default 10)
+// Usage: bench_feed [--trades N] [--seconds S] [--rounds R] [--desktop | --desktop-only]
+//   (S: length of the steady run, default 10; R: steady runs of each kind, default 1, with the
+//   medians of their percentiles printed after them)
+// On a virtual machine the latency's tail follows the time the hypervisor takes from the guest,
+// so each steady run also prints the CPU time stolen while it ran.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -55,6 +58,23 @@ double CpuSeconds()
 double Seconds(Clock::duration d)
 {
     return std::chrono::duration<double>(d).count();
+}
+
+// CPU time the hypervisor took from this machine's processors so far, in milliseconds (the
+// "steal" column of /proc/stat); negative where the kernel does not say.
+double StolenMs()
+{
+    std::FILE* f = std::fopen("/proc/stat", "r");
+    if (!f)
+        return -1;
+    unsigned long long user = 0, nice = 0, system = 0, idle = 0, iowait = 0, irq = 0, softirq = 0,
+                       steal = 0;
+    const int got = std::fscanf(f, "cpu %llu %llu %llu %llu %llu %llu %llu %llu", &user, &nice,
+                                &system, &idle, &iowait, &irq, &softirq, &steal);
+    std::fclose(f);
+    if (got != 8)
+        return -1;
+    return static_cast<double>(steal) * 1000.0 / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
 struct Feed {
@@ -180,6 +200,7 @@ struct LiveResult {
     std::vector<double> latencies;
     std::vector<double> settled;
     long long faults = 0;
+    double stolenMs = 0; // by the hypervisor from all processors while the run went on
 };
 
 // Plays `count` lines of the feed into a pipe at `rate` lines/s (0: as fast as the pipe takes
@@ -209,6 +230,7 @@ LiveResult RunLive(const Feed& feed, std::size_t count, double rate, const std::
     CFeedRunner runner(session, address, nullptr);
     runnerPointer = &runner;
 
+    const double stolenBefore = StolenMs();
     std::thread writer = StartWriter(fds[1], feed, count, rate, written);
     const Clock::time_point start = Clock::now();
     timespec cpuStart{}, cpuEnd{};
@@ -217,6 +239,7 @@ LiveResult RunLive(const Feed& feed, std::size_t count, double rate, const std::
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpuEnd);
     const Clock::time_point end = Clock::now();
     writer.join();
+    const double stolenAfter = StolenMs();
     session.Finish();
     ::close(stop[0]);
     ::close(stop[1]);
@@ -230,6 +253,7 @@ LiveResult RunLive(const Feed& feed, std::size_t count, double rate, const std::
     result.settled = std::move(observer.settled);
     for (int f = 0; f < static_cast<int>(CFeedRunner::Fault::Count); ++f)
         result.faults += runner.Faults(static_cast<CFeedRunner::Fault>(f));
+    result.stolenMs = stolenBefore < 0 || stolenAfter < 0 ? -1 : stolenAfter - stolenBefore;
     return result;
 }
 
@@ -292,12 +316,15 @@ LiveResult RunDesktop(const Feed& feed, std::size_t count, double rate, const st
         timespec cpuStart{}, cpuEnd{};
         ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpuStart);
         const Clock::time_point start = Clock::now();
+        const double stolenBefore = StolenMs();
         std::thread writer = StartWriter(fds[1], feed, count, rate, written);
         if (live.Connect(QStringLiteral("-")))
             loop.exec();
         const Clock::time_point end = Clock::now();
         ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpuEnd);
         writer.join();
+        const double stolenAfter = StolenMs();
+        result.stolenMs = stolenBefore < 0 || stolenAfter < 0 ? -1 : stolenAfter - stolenBefore;
         window.Session().RemoveAlertObserver(&observer);
         result.seconds = Seconds(end - start);
         result.cpuSeconds = static_cast<double>(cpuEnd.tv_sec - cpuStart.tv_sec) +
@@ -323,12 +350,39 @@ double Percentile(std::vector<double>& values, double p)
 // The latencies of a run, in microseconds: all of them, and those after the run's first second.
 void PrintLatencies(LiveResult& run)
 {
+    const long processors = ::sysconf(_SC_NPROCESSORS_ONLN);
+    if (run.stolenMs >= 0)
+        std::printf("stolen           %.0f ms of the processors' time taken by the hypervisor "
+                    "during the run (%.1f %% of %ld processors)\n",
+                    run.stolenMs, 100 * run.stolenMs / 1000 / run.seconds / processors, processors);
     std::printf("latency us       p50 %.0f  p99 %.0f  p99.9 %.0f  max %.0f\n",
                 Percentile(run.latencies, 0.5), Percentile(run.latencies, 0.99),
                 Percentile(run.latencies, 0.999), Percentile(run.latencies, 1.0));
     std::printf("  after 1 s      p50 %.0f  p99 %.0f  p99.9 %.0f  max %.0f\n",
                 Percentile(run.settled, 0.5), Percentile(run.settled, 0.99),
                 Percentile(run.settled, 0.999), Percentile(run.settled, 1.0));
+}
+
+// The medians over several steady runs of their p50, p99 and p99.9 (after the first second).
+void PrintRoundMedians(const char* what, std::vector<LiveResult>& runs)
+{
+    if (runs.size() < 2)
+        return;
+    std::vector<double> p50, p99, p999, stolen;
+    for (LiveResult& run : runs) {
+        p50.push_back(Percentile(run.settled, 0.5));
+        p99.push_back(Percentile(run.settled, 0.99));
+        p999.push_back(Percentile(run.settled, 0.999));
+        stolen.push_back(run.stolenMs);
+    }
+    std::printf("%s, median of %zu runs after 1 s: p50 %.0f  p99 %.0f  p99.9 %.0f us; stolen "
+                "%.0f ms\n",
+                what, runs.size(), Percentile(p50, 0.5), Percentile(p99, 0.5),
+                Percentile(p999, 0.5), Percentile(stolen, 0.5));
+    std::printf("  p99 of each run:");
+    for (LiveResult& run : runs)
+        std::printf(" %.0f (stolen %.0f ms)", Percentile(run.settled, 0.99), run.stolenMs);
+    std::printf("\n");
 }
 
 } // namespace
@@ -340,6 +394,7 @@ int main(int argc, char** argv)
     double steadySeconds = 10;
     bool desktop = false;
     bool headless = true;
+    int rounds = 1;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--desktop")
@@ -350,6 +405,8 @@ int main(int argc, char** argv)
             shape.trades = std::atoll(argv[++i]);
         else if (arg == "--seconds" && i + 1 < argc)
             steadySeconds = std::atof(argv[++i]);
+        else if (arg == "--rounds" && i + 1 < argc)
+            rounds = std::max(1, std::atoi(argv[++i]));
     }
     const CMarketDayGenerator generator(shape);
     const std::string folder = VelkJoinPath(VELK_BENCH_DATA_DIR, generator.Name());
@@ -386,12 +443,18 @@ int main(int argc, char** argv)
                     lines / parsed, megabytes / parsed, parsed / read);
 
         // 2. Latency at a steady 50,000 messages/s.
-        LiveResult steady = RunLive(feed, steadyLines, 50000, sysDir);
-        std::printf("steady 50k/s     %lld msgs in %.2f s, %zu alerts, faults %lld, host thread "
-                    "busy %.0f %%\n",
-                    steady.messages, steady.seconds, steady.latencies.size(), steady.faults,
-                    100 * steady.cpuSeconds / steady.seconds);
-        PrintLatencies(steady);
+        std::vector<LiveResult> runs;
+        for (int round = 0; round < rounds; ++round) {
+            LiveResult steady = RunLive(feed, steadyLines, 50000, sysDir);
+            std::printf(
+                "steady 50k/s     %lld msgs in %.2f s, %zu alerts, faults %lld, host thread "
+                "busy %.0f %%\n",
+                steady.messages, steady.seconds, steady.latencies.size(), steady.faults,
+                100 * steady.cpuSeconds / steady.seconds);
+            PrintLatencies(steady);
+            runs.push_back(std::move(steady));
+        }
+        PrintRoundMedians("headless", runs);
 
         // 3. The whole feed as fast as it is taken.
         LiveResult full = RunLive(feed, feed.lineEnds.size(), 0, sysDir);
@@ -406,12 +469,17 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
         int qtArgc = 1;
         QApplication app(qtArgc, argv);
-        LiveResult window = RunDesktop(feed, steadyLines, 50000, sysDir);
-        std::printf("desktop 50k/s    %lld msgs in %.2f s, %zu alerts, faults %lld, GUI thread "
-                    "busy %.0f %%\n",
-                    window.messages, window.seconds, window.latencies.size(), window.faults,
-                    100 * window.cpuSeconds / window.seconds);
-        PrintLatencies(window);
+        std::vector<LiveResult> runs;
+        for (int round = 0; round < rounds; ++round) {
+            LiveResult window = RunDesktop(feed, steadyLines, 50000, sysDir);
+            std::printf("desktop 50k/s    %lld msgs in %.2f s, %zu alerts, faults %lld, GUI thread "
+                        "busy %.0f %%\n",
+                        window.messages, window.seconds, window.latencies.size(), window.faults,
+                        100 * window.cpuSeconds / window.seconds);
+            PrintLatencies(window);
+            runs.push_back(std::move(window));
+        }
+        PrintRoundMedians("desktop", runs);
 #else
         std::printf("desktop          not measured: this build has no desktop program\n");
 #endif
