@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
+#include <map>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -37,6 +38,7 @@
 #ifdef VELK_BENCH_HAS_UI
 #include <QApplication>
 #include <QEventLoop>
+#include <QTimer>
 
 #include "host/gui/CDaySession.h"
 #include "host/gui/CDesktopLiveFeed.h"
@@ -258,6 +260,68 @@ LiveResult RunLive(const Feed& feed, std::size_t count, double rate, const std::
 }
 
 #ifdef VELK_BENCH_HAS_UI
+// Times what the GUI thread spends in each event it dispatches, by event type, so that a latency
+// tail can be put down to the painting, the feed's slices or the board's flushes.
+class CTimedApplication final : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        // Named before the dispatch: the receiver may delete itself while handling the event.
+        std::string key;
+        // Paint events come inside the window's paint request: each widget's own is counted too.
+        const bool paint = event->type() == QEvent::Paint;
+        if (m_depth == 0 || paint) {
+            key = std::to_string(event->type());
+            key += ' ';
+            key += receiver->metaObject()->className();
+            if (!receiver->objectName().isEmpty())
+                key += ' ' + receiver->objectName().toStdString();
+            // Timers are told apart by their interval.
+            if (const QTimer* timer = qobject_cast<const QTimer*>(receiver))
+                key += " every " + std::to_string(timer->interval()) + " ms";
+        }
+        ++m_depth;
+        const Clock::time_point start = Clock::now();
+        const bool result = QApplication::notify(receiver, event);
+        if (--m_depth == 0 || paint) {
+            const double ms = Seconds(Clock::now() - start) * 1e3;
+            Spent& spent = m_spent[key];
+            ++spent.count;
+            spent.total += ms;
+            spent.longest = std::max(spent.longest, ms);
+            if (ms > 10)
+                ++spent.over10;
+        }
+        return result;
+    }
+    void Reset() { m_spent.clear(); }
+    // The event types that took most of the GUI thread's time.
+    void Print() const
+    {
+        std::vector<std::pair<std::string, Spent>> byTime(m_spent.begin(), m_spent.end());
+        std::sort(byTime.begin(), byTime.end(),
+                  [](const auto& a, const auto& b) { return a.second.total > b.second.total; });
+        for (std::size_t i = 0; i < std::min<std::size_t>(byTime.size(), 12); ++i) {
+            const Spent& spent = byTime[i].second;
+            std::printf("  %-44s %7lld times, %7.0f ms in all, longest %5.1f ms, %lld over "
+                        "10 ms\n",
+                        byTime[i].first.c_str(), spent.count, spent.total, spent.longest,
+                        spent.over10);
+        }
+    }
+
+private:
+    struct Spent {
+        long long count = 0;
+        double total = 0;
+        double longest = 0;
+        long long over10 = 0;
+    };
+    std::map<std::string, Spent> m_spent;
+    int m_depth = 0;
+};
+
 // Times each alert against the moment the line the window's feed is applying was written.
 class CDesktopLatencyObserver final : public IVelkAlertObserver {
 public:
@@ -468,15 +532,20 @@ int main(int argc, char** argv)
 #ifdef VELK_BENCH_HAS_UI
         qputenv("QT_QPA_PLATFORM", "offscreen");
         int qtArgc = 1;
-        QApplication app(qtArgc, argv);
+        CTimedApplication app(qtArgc, argv);
         std::vector<LiveResult> runs;
         for (int round = 0; round < rounds; ++round) {
+            app.Reset();
             LiveResult window = RunDesktop(feed, steadyLines, 50000, sysDir);
             std::printf("desktop 50k/s    %lld msgs in %.2f s, %zu alerts, faults %lld, GUI thread "
                         "busy %.0f %%\n",
                         window.messages, window.seconds, window.latencies.size(), window.faults,
                         100 * window.cpuSeconds / window.seconds);
             PrintLatencies(window);
+            std::printf(
+                "GUI thread's time by event type (77 = paint request, 12 = a widget's paint "
+                "within it, 43 = queued call, 1 = timer):\n");
+            app.Print();
             runs.push_back(std::move(window));
         }
         PrintRoundMedians("desktop", runs);
