@@ -12,8 +12,10 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <numeric>
 
 #include "host/gui/CBoardKeyWizzard.h"
+#include "host/gui/CQuoteBoardDelegate.h"
 #include "host/gui/CQuoteBoardModel.h"
 #include "host/gui/CQuoteBoardProxy.h"
 #include "host/gui/CTextWidthBound.h"
@@ -64,6 +66,7 @@ CQuoteBoard::CQuoteBoard(QWidget* parent) : QWidget(parent)
 
     m_pView = new QTableView(this);
     m_pView->setModel(m_pProxy);
+    m_pView->setItemDelegate(new CQuoteBoardDelegate(m_pView));
     m_pView->setSortingEnabled(true);
     m_pView->sortByColumn(CQuoteBoardModel::kCode, Qt::AscendingOrder);
     m_pView->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -89,9 +92,11 @@ CQuoteBoard::CQuoteBoard(QWidget* parent) : QWidget(parent)
         FitAllColumns();
         RebuildGroupTabs();
     });
-    connect(m_pModel, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
-                FitRows(topLeft.row(), bottomRight.row(), topLeft.column(), bottomRight.column());
+    // Only the rows a flush read again: its dataChanged ranges also span the unchanged rows
+    // between, which on a whole market trading at once are most of the board.
+    connect(m_pModel, &CQuoteBoardModel::RowsFlushed, this,
+            [this](const std::vector<int>& rows, int firstColumn) {
+                FitRowList(rows, firstColumn, CQuoteBoardModel::kColumnCount - 1);
             });
     QPalette palette = m_pView->palette();
     palette.setColor(QPalette::Base, Qt::black);
@@ -195,6 +200,15 @@ void CQuoteBoard::FitRows(int first, int last, int firstColumn, int lastColumn)
 {
     if (first > last)
         return;
+    std::vector<int> rows(static_cast<std::size_t>(last - first + 1));
+    std::iota(rows.begin(), rows.end(), first);
+    FitRowList(rows, firstColumn, lastColumn);
+}
+
+void CQuoteBoard::FitRowList(const std::vector<int>& rows, int firstColumn, int lastColumn)
+{
+    if (rows.empty())
+        return;
     // What the item delegate takes around a text: the focus frame's margin and a pixel on each
     // side, and a few pixels so that neighbouring figures do not touch.
     const int margin =
@@ -212,7 +226,7 @@ void CQuoteBoard::FitRows(int first, int last, int firstColumn, int lastColumn)
         // finds its room without being shaped; only other texts are measured.
         const int room = header->sectionSize(c) - margin;
         int widest = 0;
-        for (int r = first; r <= last; ++r) {
+        for (int r : rows) {
             const QString text = m_pModel->index(r, c).data().toString();
             const int bound = m_pWidthBound->Of(text);
             if (bound >= 0) {

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/gui/CQuoteBoardProxy.h"
 
@@ -71,6 +72,8 @@ private:
     // turn of the event loop (FitNextSlice).
     // Only the columns firstColumn..lastColumn are widened.
     void FitRows(int first, int last, int firstColumn, int lastColumn);
+    // The same for the given source rows.
+    void FitRowList(const std::vector<int>& rows, int firstColumn, int lastColumn);
     void FitAllColumns();
     void FitNextSlice();
     void SaveSort() const;

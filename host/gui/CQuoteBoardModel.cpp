@@ -238,6 +238,7 @@ void CQuoteBoardModel::Flush()
         Q_EMIT dataChanged(index(dirty[begin], kLast), index(dirty[end - 1], kColumnCount - 1));
         begin = end;
     }
+    Q_EMIT RowsFlushed(dirty, kLast);
 }
 
 int CQuoteBoardModel::RowOf(unsigned char market, const std::string& code) const

@@ -108,6 +108,12 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
+Q_SIGNALS:
+    // After a flush's dataChanged: the rows it read again, ascending, and the first column
+    // that may have changed. The ranges of dataChanged also hold the unchanged rows between
+    // nearby changed ones; whoever measures texts needs only these.
+    void RowsFlushed(const std::vector<int>& rows, int firstColumn);
+
 private:
     // Changed rows at most this far apart are told as one range at a flush.
     static constexpr int kRowsJoined = 8;

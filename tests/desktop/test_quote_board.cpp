@@ -173,6 +173,51 @@ TEST_F(QuoteBoardTest, RowsAtTheirLimitsAreMarkedAndSaySo)
               0);
 }
 
+// What the board's own cell painter draws on screen: a limit row's background, a figure in its
+// rising or falling colour, the selection over both.
+TEST_F(QuoteBoardTest, CellsArePaintedWithTheirBackgroundColourAndSelection)
+{
+    CQuoteStore& store = CQuoteStore::Instance();
+    store.SetItem(1, "600001", X1Format::Price(QuoteItem::kLimitUp, 10.50));
+    store.SetItem(1, "600002", X1Format::Price(QuoteItem::kLimitDown, 9.50));
+    CQuoteBoard board;
+    board.Model()->Reload();
+    board.resize(900, 400);
+    board.show();
+    QTableView* view = board.View();
+    auto cell = [&](const char* code, int column) {
+        const QModelIndex source = board.Model()->index(board.Model()->RowOf(1, code), column);
+        return view->visualRect(board.Proxy()->mapFromSource(source));
+    };
+    auto paintedIn = [&](const QRect& rect, const QColor& colour) {
+        const QImage image = view->viewport()->grab().toImage();
+        int count = 0;
+        for (int y = rect.top(); y <= rect.bottom(); ++y)
+            for (int x = rect.left(); x <= rect.right(); ++x)
+                count += QColor(image.pixel(x, y)) == colour;
+        return count;
+    };
+    auto cornerOf = [&](const QRect& rect) {
+        return QColor(view->viewport()->grab().toImage().pixel(rect.left() + 1, rect.top() + 1));
+    };
+    EXPECT_EQ(cornerOf(cell("600001", CQuoteBoardModel::kCode)),
+              CQuoteBoardModel::kLimitUpBackground);
+    EXPECT_EQ(cornerOf(cell("600002", CQuoteBoardModel::kTime)),
+              CQuoteBoardModel::kLimitDownBackground);
+    EXPECT_EQ(cornerOf(cell("600003", CQuoteBoardModel::kCode)),
+              view->palette().color(QPalette::Base));
+    // 20.10 over 20.00 rises; its figures stand in the rising colour, at the cell's right.
+    const QRect last = cell("600003", CQuoteBoardModel::kLast);
+    EXPECT_GT(paintedIn(last.adjusted(last.width() / 2, 0, 0, 0), CQuoteBoardModel::kRising), 0);
+    EXPECT_EQ(paintedIn(last, CQuoteBoardModel::kFalling), 0);
+
+    view->selectRow(board.Proxy()
+                        ->mapFromSource(board.Model()->index(board.Model()->RowOf(1, "600001"), 0))
+                        .row());
+    EXPECT_EQ(cornerOf(cell("600001", CQuoteBoardModel::kCode)),
+              view->palette().color(QPalette::Highlight));
+}
+
 TEST_F(QuoteBoardTest, OpenAmountAndVolumeRatioShowWhereTheQuoteHasThem)
 {
     CQuoteStore& store = CQuoteStore::Instance();
