@@ -178,9 +178,14 @@ CDesktopMainWindow::CDesktopMainWindow(std::string sysDir, QSettings* settings, 
         UpdateActions();
         RefreshViews();
     });
-    // The board lists the stocks as the feed announces them.
-    connect(&m_pLiveFeed->Feed(), &CLiveFeed::SymbolsAdded, this,
-            [this] { m_pBoard->Model()->Reload(); });
+    // The board lists the stocks as the feed announces them: a whole market comes over many
+    // frames, and each adds only its own rows.
+    connect(&m_pLiveFeed->Feed(), &CLiveFeed::SymbolsAdded, this, [this](bool first) {
+        if (first)
+            m_pBoard->Model()->Reload();
+        else
+            m_pBoard->Model()->AddNewSymbols();
+    });
 
     connect(m_pBoard, &CQuoteBoard::ChartRequested, this,
             [this](unsigned char market, const QByteArray& code) {

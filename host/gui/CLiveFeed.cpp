@@ -263,8 +263,9 @@ void CLiveFeed::Frame()
         m_windowStart = nowMs;
     }
     if (m_pLive && m_pLive->SymbolCount() > m_nSymbolsSeen) {
+        const bool first = m_nSymbolsSeen == 0;
         m_nSymbolsSeen = m_pLive->SymbolCount();
-        Q_EMIT SymbolsAdded();
+        Q_EMIT SymbolsAdded(first);
     }
 
     if (status.changes != m_nStatusChanges) {

@@ -84,8 +84,9 @@ Q_SIGNALS:
     void StateChanged();
     // One of the first kToldPerKind skipped lines of its kind.
     void LineSkipped(CFeedRunner::Fault fault, long line, const QString& why);
-    // The quote service lists more stocks than at the last frame.
-    void SymbolsAdded();
+    // The quote service lists more stocks than at the last frame; first: the first stocks of
+    // this feed, after whatever the service listed before it.
+    void SymbolsAdded(bool first);
     // After each frame: the rate, the lag and the silence may have changed.
     void Updated();
 

@@ -92,6 +92,15 @@ CQuoteBoard::CQuoteBoard(QWidget* parent) : QWidget(parent)
         FitAllColumns();
         RebuildGroupTabs();
     });
+    // Rows come only at the end; slices that are still running reach them anyway.
+    connect(m_pModel, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int) {
+                if (m_fitTimer.isActive())
+                    return;
+                m_nFitNext = first;
+                FitNextSlice();
+            });
+    connect(m_pModel, &CQuoteBoardModel::GroupsChanged, this, &CQuoteBoard::RebuildGroupTabs);
     // Only the rows a flush read again: its dataChanged ranges also span the unchanged rows
     // between, which on a whole market trading at once are most of the board.
     connect(m_pModel, &CQuoteBoardModel::RowsFlushed, this,

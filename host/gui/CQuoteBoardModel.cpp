@@ -114,34 +114,60 @@ void CQuoteBoardModel::Reload()
     m_rows.clear();
     m_index.Clear(6000);
     m_dirty.clear();
-    std::vector<unsigned char> markets;
-    if (DA_bGetAllServiceID(markets)) {
-        for (unsigned char market : markets) {
-            std::vector<CString> codes;
-            std::vector<CString> names;
-            if (!BK_bGetSymbolID(codes, names, market, CString(), CString(), nullptr))
-                continue;
-            for (std::size_t i = 0; i < codes.size(); ++i) {
-                // A stock listed twice keeps its first row; rows are numbered from 1 in the
-                // table, whose new values are 0.
-                char buf[16];
-                int* slot = m_index.Insert(Key(buf, market, codes[i]));
-                if (!slot || *slot != 0)
-                    continue;
-                *slot = static_cast<int>(m_rows.size()) + 1;
-                Row row;
-                row.market = market;
-                row.code = codes[i];
-                row.codeText = VelkFromGbk(codes[i]);
-                row.name = i < names.size() ? VelkFromGbk(names[i]) : QString();
-                ReadQuote(row);
-                m_rows.push_back(std::move(row));
-            }
-        }
-    }
+    ListNewSymbols(m_rows, 0);
     m_isDirty.assign(m_rows.size(), false);
     ReadGroups();
     endResetModel();
+}
+
+void CQuoteBoardModel::AddNewSymbols()
+{
+    std::vector<Row> added;
+    ListNewSymbols(added, m_rows.size());
+    if (!added.empty()) {
+        const int first = rowCount();
+        beginInsertRows(QModelIndex(), first, first + static_cast<int>(added.size()) - 1);
+        for (Row& row : added)
+            m_rows.push_back(std::move(row));
+        m_isDirty.resize(m_rows.size(), false);
+        endInsertRows();
+    }
+    std::vector<Group> before = std::move(m_groups);
+    ReadGroups();
+    const bool same = std::equal(
+        before.begin(), before.end(), m_groups.begin(), m_groups.end(),
+        [](const Group& a, const Group& b) { return a.name == b.name && a.rows == b.rows; });
+    if (!same)
+        Q_EMIT GroupsChanged();
+}
+
+void CQuoteBoardModel::ListNewSymbols(std::vector<Row>& added, std::size_t listed)
+{
+    std::vector<unsigned char> markets;
+    if (!DA_bGetAllServiceID(markets))
+        return;
+    for (unsigned char market : markets) {
+        std::vector<CString> codes;
+        std::vector<CString> names;
+        if (!BK_bGetSymbolID(codes, names, market, CString(), CString(), nullptr))
+            continue;
+        for (std::size_t i = 0; i < codes.size(); ++i) {
+            // A stock listed twice keeps its first row; rows are numbered from 1 in the
+            // table, whose new values are 0.
+            char buf[16];
+            int* slot = m_index.Insert(Key(buf, market, codes[i]));
+            if (!slot || *slot != 0)
+                continue;
+            *slot = static_cast<int>(listed + added.size()) + 1;
+            Row row;
+            row.market = market;
+            row.code = codes[i];
+            row.codeText = VelkFromGbk(codes[i]);
+            row.name = i < names.size() ? VelkFromGbk(names[i]) : QString();
+            ReadQuote(row);
+            added.push_back(std::move(row));
+        }
+    }
 }
 
 void CQuoteBoardModel::ReadGroups()

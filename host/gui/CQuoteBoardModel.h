@@ -79,6 +79,9 @@ public:
 
     // Reads every market's symbols and their quotes anew.
     void Reload();
+    // Adds the stocks the quote service lists and the board does not yet, after the rows there,
+    // and reads the groups again (GroupsChanged when they differ).
+    void AddNewSymbols();
     void Clear();
     // Rows read and reported at one flush at most: a whole market trading at once costs the
     // window no more than this at a refresh, and every row still follows within a few.
@@ -113,12 +116,17 @@ Q_SIGNALS:
     // that may have changed. The ranges of dataChanged also hold the unchanged rows between
     // nearby changed ones; whoever measures texts needs only these.
     void RowsFlushed(const std::vector<int>& rows, int firstColumn);
+    // The user's groups differ after AddNewSymbols.
+    void GroupsChanged();
 
 private:
     // Changed rows at most this far apart are told as one range at a flush.
     static constexpr int kRowsJoined = 8;
 
     void ReadQuote(Row& row) const;
+    // Appends to added the stocks of the quote service that have no row yet, numbering their
+    // rows on from the `listed` rows before them.
+    void ListNewSymbols(std::vector<Row>& added, std::size_t listed);
     void ReadGroups();
     QString DisplayText(const Row& row, int column) const;
     QVariant SortValue(const Row& row, int column) const;

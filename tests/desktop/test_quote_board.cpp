@@ -279,6 +279,48 @@ TEST_F(QuoteBoardTest, GroupTabsShowOnlyTheirStocks)
     EXPECT_EQ(board.Proxy()->rowCount(), 7);
 }
 
+// A feed announces a market over many frames: each adds its new stocks after the rows there,
+// a group's member that arrives late joins its tab, and a new row's figures get their room.
+TEST_F(QuoteBoardTest, StocksAnnouncedLaterAreAddedAfterTheRowsThere)
+{
+    CQuoteStore& store = CQuoteStore::Instance();
+    store.SetCurrentUser("demo");
+    store.AddUserGroup("demo", VelkToGbk(VelkFromUtf8("自选股")),
+                       {CSymbolInfo(1, "600001"), CSymbolInfo(1, "688999")});
+    CQuoteBoard board;
+    board.Model()->Reload();
+    board.show();
+    CQuoteBoardModel& model = *board.Model();
+    const int before = model.rowCount();
+    const int row600003 = model.RowOf(1, "600003");
+    QTabBar* tabs = board.GroupTabs();
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+    EXPECT_EQ(Column(board, CQuoteBoardModel::kCode), Texts({"600001"}));
+
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+    QSignalSpy groups(&model, &CQuoteBoardModel::GroupsChanged);
+    store.AddSymbol(1, "688999", VelkToGbk(VelkFromUtf8("科创样本")));
+    store.AddSymbol(1, "601000", VelkToGbk(VelkFromUtf8("唐山港")));
+    store.SetItem(1, "601000", X1Format::Price(QuoteItem::kPrevClose, 3.0));
+    Trade("601000", 3.10, 987654321098.0, 10 * 3600);
+    const int volumeWidth = board.View()->columnWidth(CQuoteBoardModel::kVolume);
+    model.AddNewSymbols();
+    EXPECT_EQ(reset.count(), 0);
+    EXPECT_EQ(model.rowCount(), before + 2);
+    EXPECT_EQ(model.RowOf(1, "600003"), row600003);
+    EXPECT_GE(model.RowOf(1, "601000"), before);
+    EXPECT_EQ(groups.count(), 1);
+    EXPECT_EQ(tabs->currentIndex(), 1);
+    EXPECT_EQ(Column(board, CQuoteBoardModel::kCode), Texts({"600001", "688999"}));
+    QTRY_VERIFY(!board.IsFittingColumns());
+    EXPECT_GT(board.View()->columnWidth(CQuoteBoardModel::kVolume), volumeWidth);
+
+    // Nothing new: nothing changes.
+    model.AddNewSymbols();
+    EXPECT_EQ(model.rowCount(), before + 2);
+    EXPECT_EQ(groups.count(), 1);
+}
+
 TEST_F(QuoteBoardTest, SortFilterAndGroupAreKeptForTheNextRun)
 {
     CQuoteStore& store = CQuoteStore::Instance();
