@@ -140,6 +140,15 @@ TEST_F(LiveFeedTest, SymbolsFillTheBoardTradesRaiseAlertsAndTheReplayControlsAre
     ASSERT_GE(row, 0);
     EXPECT_EQ(Board().index(row, CQuoteBoardModel::kLast).data().toString(),
               QStringLiteral("10.60"));
+    // A stock announced later takes a row after those there; theirs stay as they were.
+    ASSERT_TRUE(m_server.Send(
+        R"({"type":"symbol","market":1,"code":"600004","name":"白云机场","prev_close":8.00,"limit_up":8.80,"limit_down":7.20})"
+        "\n"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Board().rowCount() == 3; }, 10000));
+    EXPECT_EQ(Board().RowOf(1, "600000"), row);
+    EXPECT_EQ(Board().RowOf(1, "600004"), 2);
+    EXPECT_EQ(Board().index(row, CQuoteBoardModel::kLast).data().toString(),
+              QStringLiteral("10.60"));
 
     // The lag is the wall clock (10:00:00) less the newest trade's time (09:31:30).
     EXPECT_TRUE(QTest::qWaitFor(
