@@ -113,6 +113,14 @@ TEST(VelkNumber, NumbersAreReadAsTheGeneralConversionReadsThem)
         const std::string_view view(text, static_cast<std::size_t>(result.ptr - text));
         ASSERT_TRUE(SameBits(VelkAtof(view), GeneralAtof(view))) << view;
     }
+    // Whole plain decimals around the limits of the one-pass reading: nineteen and twenty
+    // characters, digits just below and above 2^53, a point at either end, a second point.
+    for (const char* edge :
+         {"9007199254740992", "9007199254740993", "9007199254740993.", "900719925474099.3",
+          "1234567890123456789", "12345678901234567890", "0.000000000000000001",
+          ".0000000000000000001", "1.", ".5", ".", "..5", "1.2.3", "0", "00000000000000000000",
+          "4503599627370497.5", "179769313486231570000000000000000000000"})
+        EXPECT_TRUE(SameBits(VelkAtof(edge), GeneralAtof(edge))) << edge;
     EXPECT_EQ(VelkAtof("  -12.5abc"), -12.5);
     EXPECT_EQ(VelkAtof("1.5e2"), 150.0);
     EXPECT_EQ(VelkAtof("-"), 0.0);
