@@ -190,9 +190,6 @@ private:
     IVelkAlertObserver* m_pObserver = nullptr;
     std::unique_ptr<CMarketMonitor> m_pMarketMonitor;
     std::thread m_registrationWorker;
-    // The answer to the item request, kept between notifications: a whole market notifies
-    // without an allocation for it.
-    std::vector<X1Format> m_vecAnswer;
     // The content of alert.cfg and Magic.cfg as this engine last read or wrote them, by path:
     // the common ground of a save and another writer's changes.
     std::unordered_map<std::string, std::string> m_mapConditionBase;

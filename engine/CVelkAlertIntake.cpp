@@ -69,7 +69,7 @@ void CVelkAlert::vRecvNewMemory(const CMemoryInfo* info)
     PrefetchRecord(m_vecPriceAlert, watched.price);
     m_pWatchIndex->PrefetchRing(watched.system);
 
-    std::vector<X1Format>& values = m_vecAnswer;
+    std::vector<X1Format>& values = m_pWatchIndex->AnswerBuffer();
     values.clear();
     if (!BK_bGetItemDataByItemNo(market, code, m_vecItemNo, values, true, nullptr) ||
         values.size() < kItemCount)
