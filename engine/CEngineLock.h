@@ -1,48 +1,44 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 
-// The engine lock. Every notification takes it twice, uncontended, on the host's thread: one
-// atomic exchange to take it and one to give it back, without a library call. A thread that
-// finds it taken (the recording of a magic signal may hold it through a whole sound) sleeps
-// until it is given back instead of spinning.
+// The engine lock. Every notification takes it twice on the host's thread, practically always
+// free: taking it is one atomic exchange and giving it back one plain store, without a library
+// call, because each further locked instruction holds the notification up until every store
+// before it is done. Nobody is woken on release; a thread that finds it taken (the recording
+// of a magic signal holds it through its sound) looks again, sleeping between looks once it
+// has waited a while.
 class CEngineLock {
 public:
     void lock()
     {
-        int state = kFree;
-        if (m_state.compare_exchange_strong(state, kTaken, std::memory_order_acquire))
+        if (!m_bTaken.exchange(true, std::memory_order_acquire))
             return;
-        LockContended(state);
+        LockContended();
     }
 
     bool try_lock()
     {
-        int state = kFree;
-        return m_state.compare_exchange_strong(state, kTaken, std::memory_order_acquire);
+        return !m_bTaken.load(std::memory_order_relaxed) &&
+               !m_bTaken.exchange(true, std::memory_order_acquire);
     }
 
-    void unlock()
-    {
-        if (m_state.exchange(kFree, std::memory_order_release) == kWaited)
-            m_state.notify_one();
-    }
+    void unlock() { m_bTaken.store(false, std::memory_order_release); }
 
 private:
-    static constexpr int kFree = 0;
-    static constexpr int kTaken = 1;
-    // Taken, and a thread may be asleep on it: giving it back wakes one.
-    static constexpr int kWaited = 2;
-
-    void LockContended(int state)
+    void LockContended()
     {
-        if (state != kWaited)
-            state = m_state.exchange(kWaited, std::memory_order_acquire);
-        while (state != kFree) {
-            m_state.wait(kWaited, std::memory_order_relaxed);
-            state = m_state.exchange(kWaited, std::memory_order_acquire);
+        for (int round = 0;; ++round) {
+            if (try_lock())
+                return;
+            if (round < 100)
+                std::this_thread::yield();
+            else
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
     }
 
-    std::atomic<int> m_state{kFree};
+    std::atomic<bool> m_bTaken{false};
 };
