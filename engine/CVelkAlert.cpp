@@ -17,13 +17,13 @@
 namespace {
 
 // Guards the pending-quotes queue and the recording of one magic signal; nothing else.
-std::mutex g_engineLock;
+CEngineLock g_engineLock;
 
 Ta_MAGICSIGNAL g_currentMagicSignal;
 
 } // namespace
 
-std::mutex& VelkEngineLock()
+CEngineLock& VelkEngineLock()
 {
     return g_engineLock;
 }

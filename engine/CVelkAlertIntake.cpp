@@ -40,13 +40,14 @@ void PrefetchRecord(const std::vector<Ta_VELKPRICEALERT>& list, int index)
     __builtin_prefetch(record + offsetof(Ta_VELKPRICEALERT, m_nMagic) - 1);
 }
 
-// The answer to the item request, kept between notifications: a whole market notifies without
-// an allocation for it. Reached through this one call per notification, because in a shared
-// library every use of a thread-local variable is a call of its own.
-[[gnu::noinline]] std::vector<X1Format>& AnswerBuffer()
+// A text into a field of a snapshot that was made all zero: cut as VelkCopyText cuts it, with
+// nothing left to clear behind it.
+template <std::size_t N> void CopyIntoZeroed(char (&field)[N], const std::string& text)
 {
-    thread_local std::vector<X1Format> answer;
-    return answer;
+    std::size_t n = text.size() < N - 1 ? text.size() : N - 1;
+    if (const void* end = std::memchr(text.data(), '\0', n))
+        n = static_cast<std::size_t>(static_cast<const char*>(end) - text.data());
+    std::memcpy(field, text.data(), n);
 }
 
 } // namespace
@@ -68,7 +69,7 @@ void CVelkAlert::vRecvNewMemory(const CMemoryInfo* info)
     PrefetchRecord(m_vecPriceAlert, watched.price);
     m_pWatchIndex->PrefetchRing(watched.system);
 
-    std::vector<X1Format>& values = AnswerBuffer();
+    std::vector<X1Format>& values = m_pWatchIndex->AnswerBuffer();
     values.clear();
     if (!BK_bGetItemDataByItemNo(market, code, m_vecItemNo, values, true, nullptr) ||
         values.size() < kItemCount)
@@ -90,8 +91,8 @@ void CVelkAlert::vRecvNewMemory(const CMemoryInfo* info)
     quote.m_nReserved = -1;
     quote.m_nTime = -1;
     quote.m_byMarket = market;
-    VelkCopyText(quote.m_szCode, code);
-    VelkCopyText(quote.m_szName, nameText);
+    CopyIntoZeroed(quote.m_szCode, code);
+    CopyIntoZeroed(quote.m_szName, nameText);
     quote.m_fPrice = static_cast<float>(VelkAtof(priceText));
     quote.m_fPrice2 = static_cast<float>(VelkAtof(price2Text));
     quote.m_fVolume = static_cast<float>(VelkAtof(volumeText));
@@ -108,7 +109,7 @@ void CVelkAlert::vRecvNewMemory(const CMemoryInfo* info)
 
     bool alone = false;
     {
-        std::lock_guard<std::mutex> lock(VelkEngineLock());
+        std::lock_guard<CEngineLock> lock(VelkEngineLock());
         m_vecPending.push_back(quote);
         alone = m_vecPending.size() == 1;
     }
@@ -121,7 +122,7 @@ void CVelkAlert::vRecvNewMemory(const CMemoryInfo* info)
     // lookup; no host sees the difference.
     EvaluateQuote(&quote, watched.price, watched.system);
     {
-        std::lock_guard<std::mutex> lock(VelkEngineLock());
+        std::lock_guard<CEngineLock> lock(VelkEngineLock());
         if (!m_vecPending.empty())
             m_vecPending.erase(m_vecPending.begin());
     }
@@ -133,7 +134,7 @@ int CVelkAlert::OnReceiveAlertData(unsigned, long)
     if (!quote)
         return 0;
     {
-        std::lock_guard<std::mutex> lock(VelkEngineLock());
+        std::lock_guard<CEngineLock> lock(VelkEngineLock());
         if (m_vecPending.empty())
             return 0;
         *quote = m_vecPending.front();
@@ -141,7 +142,7 @@ int CVelkAlert::OnReceiveAlertData(unsigned, long)
     OnReceiveData(reinterpret_cast<std::uintptr_t>(quote.get()), 0);
     quote.reset();
     {
-        std::lock_guard<std::mutex> lock(VelkEngineLock());
+        std::lock_guard<CEngineLock> lock(VelkEngineLock());
         if (!m_vecPending.empty())
             m_vecPending.erase(m_vecPending.begin());
     }

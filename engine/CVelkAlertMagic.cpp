@@ -152,7 +152,7 @@ void CVelkAlert::GetNewMagicSignal(unsigned char market)
         // Held for the whole recording: the sound, the window's rows and, for the first alert,
         // the creation of the alert list window, which asks the quote service for the trading
         // date. Nothing reached from here takes the lock again.
-        std::lock_guard<std::mutex> lock(VelkEngineLock());
+        std::lock_guard<CEngineLock> lock(VelkEngineLock());
         OnReceiveMaigc(0, reinterpret_cast<long>(&signal));
     }
 }

@@ -8,18 +8,31 @@ namespace {
 // key would not fit.
 std::size_t FormatDecimalKey(char (&key)[16], unsigned char market, std::string_view code)
 {
-    char digits[3];
-    std::size_t n = 0;
-    unsigned value = market;
-    do {
-        digits[2 - n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
+    const unsigned value = market;
+    const std::size_t n = value >= 100 ? 3 : value >= 10 ? 2 : 1;
     if (n + code.size() > sizeof key)
         return 0;
-    std::memcpy(key, digits + 3 - n, n);
+    // The digits written in place, last first.
+    key[n - 1] = static_cast<char>('0' + value % 10);
+    if (n > 1)
+        key[n - 2] = static_cast<char>('0' + value / 10 % 10);
+    if (n > 2)
+        key[0] = static_cast<char>('0' + value / 100);
     std::memcpy(key + n, code.data(), code.size());
     return n + code.size();
+}
+
+// A record's code field holds exactly the code: its bytes, then the terminating NUL. Stock
+// codes are a few bytes, compared where they stand rather than through a library call.
+bool FieldHoldsCode(const char (&field)[sizeof(Ta_VELKPRICEALERT::m_szCode)], std::string_view code)
+{
+    const std::size_t size = code.size();
+    if (size >= sizeof field || field[size] != '\0')
+        return false;
+    for (std::size_t i = 0; i < size; ++i)
+        if (field[i] != code[i])
+            return false;
+    return true;
 }
 
 } // namespace
@@ -97,9 +110,7 @@ bool CWatchIndex::SystemRecordIs(int index, unsigned char market, std::string_vi
     if (index < 0 || static_cast<std::size_t>(index) >= m_systemList.size())
         return false;
     const Ta_VELKPRICEALERT& record = m_systemList[static_cast<std::size_t>(index)];
-    return record.m_byMarket == market && code.size() < sizeof record.m_szCode &&
-           std::memcmp(record.m_szCode, code.data(), code.size()) == 0 &&
-           record.m_szCode[code.size()] == '\0';
+    return record.m_byMarket == market && FieldHoldsCode(record.m_szCode, code);
 }
 
 CWatchIndex::Entry CWatchIndex::Find(unsigned char market, std::string_view code)
@@ -193,8 +204,7 @@ bool CWatchIndex::CodeRingHolds(int first, std::string_view code) const
     do {
         if (index < 0 || static_cast<std::size_t>(index) >= m_systemList.size())
             return false;
-        const char* stored = m_systemList[static_cast<std::size_t>(index)].m_szCode;
-        if (std::memcmp(stored, code.data(), code.size()) != 0 || stored[code.size()] != '\0')
+        if (!FieldHoldsCode(m_systemList[static_cast<std::size_t>(index)].m_szCode, code))
             return false;
         index = m_vecSameCode[static_cast<std::size_t>(index)];
     } while (index != first);
@@ -203,7 +213,8 @@ bool CWatchIndex::CodeRingHolds(int first, std::string_view code) const
 
 int CWatchIndex::FirstOfCode(int hint, std::string_view code)
 {
-    IndexCodes();
+    if (m_nCodesIndexed != m_systemList.size())
+        IndexCodes();
     if (hint >= 0 && CodeRingHolds(hint, code))
         return hint;
     // A record of the ring that no longer holds the code: the host reordered the list in place.

@@ -65,6 +65,10 @@ public:
     // The next record of the same code (back to the first after the last).
     int NextOfCode(int index) const { return m_vecSameCode[static_cast<std::size_t>(index)]; }
 
+    // The buffer for the quote service's answer to a notified stock's item request, kept between
+    // notifications so that a whole market notifies without an allocation for it.
+    std::vector<X1Format>& AnswerBuffer() { return m_vecAnswer; }
+
 private:
     Entry LookUp(std::string_view key);
     bool SystemRecordIs(int index, unsigned char market, std::string_view code) const;
@@ -91,4 +95,6 @@ private:
     std::vector<int> m_vecSameCode;
     static constexpr std::size_t kNotIndexed = static_cast<std::size_t>(-1);
     std::size_t m_nCodesIndexed = kNotIndexed;
+
+    std::vector<X1Format> m_vecAnswer;
 };

@@ -48,10 +48,43 @@ bool ReadPlainDecimal(const char* p, const char* end, double& value)
     return true;
 }
 
+// The whole text is a plain decimal ("10.25", "3500", at most nineteen characters): the
+// quote service's prices and volumes. One pass, with no blank, sign or exponent to look for.
+// False where any other character comes, so that the full reading decides.
+bool ReadWholeDecimal(std::string_view text, double& value)
+{
+    const std::size_t size = text.size();
+    if (size == 0 || size > 19)
+        return false;
+    std::uint64_t digits = 0;
+    std::size_t point = size;
+    for (std::size_t i = 0; i < size; ++i) {
+        const unsigned digit = static_cast<unsigned char>(text[i]) - unsigned('0');
+        if (digit < 10) {
+            digits = digits * 10 + digit;
+        } else if (text[i] == '.' && point == size) {
+            point = i;
+        } else {
+            return false;
+        }
+    }
+    // A lone point has no digit; beyond 2^53 the whole digits are no longer exact.
+    if (point != size && size == 1)
+        return false;
+    if (digits > (std::uint64_t(1) << 53))
+        return false;
+    const std::size_t fraction = point == size ? 0 : size - point - 1;
+    value = static_cast<double>(digits) / kPowersOfTen[fraction];
+    return true;
+}
+
 } // namespace
 
 double VelkAtof(std::string_view text)
 {
+    double whole = 0;
+    if (ReadWholeDecimal(text, whole))
+        return whole;
     const char* p = text.data();
     const char* end = p + text.size();
     while (p < end && (*p == ' ' || (*p >= '\t' && *p <= '\r')))

@@ -195,6 +195,35 @@ TEST_F(IntakeTest, SeedingReachesEveryMarketOfTheCodeOnlyWhileTheHighIsZero)
     EXPECT_EQ(+System(1).m_fLast, 0) << "only the notified market is evaluated";
 }
 
+// Market numbers of one, two and three decimal digits, and codes up to the field's width: each
+// notification finds its own stock's record and no other.
+TEST_F(IntakeTest, EveryWidthOfMarketAndCodeFindsItsOwnRecord)
+{
+    const struct {
+        unsigned char market;
+        const char* code;
+        float price;
+    } stocks[] = {{0, "1", 1.5f},        {7, "600000", 2.5f},        {42, "600000", 3.5f},
+                  {200, "600000", 4.5f}, {255, "12345678901", 5.5f}, {9, "1234567890", 6.5f}};
+    std::vector<Ta_VELKPRICEALERT> list;
+    for (const auto& stock : stocks)
+        list.push_back(MakeWatch(stock.market, stock.code));
+    TA::SetSystemList(m_engine, list);
+    for (const auto& stock : stocks)
+        Quote(stock.market, stock.code, Answer(stock.price, X1Format::Volume(413, 5), 0, 0));
+    for (std::size_t i = 0; i < std::size(stocks); ++i) {
+        Notify(stocks[i].market, stocks[i].code);
+        for (std::size_t k = 0; k < std::size(stocks); ++k)
+            EXPECT_EQ(System(k).m_fLast, k <= i ? stocks[k].price : 0.0f)
+                << "after market " << int(stocks[i].market) << ", record " << k;
+    }
+    // A stock of a listed code in a market that is not listed is no stock of the lists.
+    Quote(8, "600000", Answer(9.5f, X1Format::Volume(413, 5), 0, 0));
+    Notify(8, "600000");
+    for (std::size_t k = 0; k < std::size(stocks); ++k)
+        EXPECT_EQ(System(k).m_fLast, stocks[k].price);
+}
+
 TEST_F(IntakeTest, SeedingAndPriceAlertsFollowTheListsWhenTheyAreReplacedOrGrow)
 {
     TA::SetSystemList(m_engine, {MakeWatch(1, "600000")});

@@ -113,6 +113,29 @@ TEST(VelkNumber, NumbersAreReadAsTheGeneralConversionReadsThem)
         const std::string_view view(text, static_cast<std::size_t>(result.ptr - text));
         ASSERT_TRUE(SameBits(VelkAtof(view), GeneralAtof(view))) << view;
     }
+    // Whole plain decimals around the limits of the one-pass reading: nineteen and twenty
+    // characters, digits just below and above 2^53, a point at either end, a second point.
+    for (const char* edge :
+         {"9007199254740992", "9007199254740993", "9007199254740993.", "900719925474099.3",
+          "1234567890123456789", "12345678901234567890", "0.000000000000000001",
+          ".0000000000000000001", "1.", ".5", ".", "..5", "1.2.3", "0", "00000000000000000000",
+          "4503599627370497.5", "179769313486231570000000000000000000000"})
+        EXPECT_TRUE(SameBits(VelkAtof(edge), GeneralAtof(edge))) << edge;
+    // Every short text of digits, points and the bytes on either side of the digits ('/' and
+    // ':'), and of the bytes that differ from a digit only in their high bits.
+    const char alphabet[] = {'0', '5', '9', '.', '/', ':', '\x35' ^ '\x40', '\xb9'};
+    std::string text;
+    for (std::size_t length = 1; length <= 6; ++length) {
+        std::size_t combinations = 1;
+        for (std::size_t k = 0; k < length; ++k)
+            combinations *= std::size(alphabet);
+        for (std::size_t n = 0; n < combinations; ++n) {
+            text.clear();
+            for (std::size_t k = 0, rest = n; k < length; ++k, rest /= std::size(alphabet))
+                text += alphabet[rest % std::size(alphabet)];
+            ASSERT_TRUE(SameBits(VelkAtof(text), GeneralAtof(text))) << text;
+        }
+    }
     EXPECT_EQ(VelkAtof("  -12.5abc"), -12.5);
     EXPECT_EQ(VelkAtof("1.5e2"), 150.0);
     EXPECT_EQ(VelkAtof("-"), 0.0);
