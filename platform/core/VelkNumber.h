@@ -13,3 +13,9 @@ double VelkAtof(std::string_view text);
 // holds at least kVelkFixedTextSize bytes; returns the length.
 constexpr std::size_t kVelkFixedTextSize = 64;
 std::size_t VelkFormatFixed(float value, int decimals, char* out);
+
+// The same text written so that it ends just before end; returns its first byte. At most
+// kVelkFixedTailSize bytes before end are written. Null, with nothing written, for a value that
+// is not finite or not below 2^40, which only VelkFormatFixed writes.
+constexpr std::size_t kVelkFixedTailSize = 24;
+char* VelkFormatFixedTail(float value, int decimals, char* end);
