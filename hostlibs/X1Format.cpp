@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -27,8 +28,14 @@ template <typename T> T LoadPayload(const std::uint8_t* bytes)
     return value;
 }
 
+// The five payload bytes, least significant first.
 std::uint64_t LoadVolume(const std::uint8_t* bytes)
 {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint32_t low = 0;
+        std::memcpy(&low, bytes + 2, sizeof low);
+        return low | (std::uint64_t(bytes[6]) << 32);
+    }
     std::uint64_t value = 0;
     for (int i = 4; i >= 0; --i)
         value = (value << 8) | bytes[2 + i];
@@ -191,10 +198,12 @@ CString X1Format::s_GetAsString() const
     case kPrice:
         return PriceText(LoadPayload<float>(m_bytes), GetDecimals());
     case kVolume: {
-        // At most 13 digits.
-        char block[kShortText + 1] = {};
-        const auto result = std::to_chars(block, block + kShortText, LoadVolume(m_bytes));
-        return TextFromBlock(block, std::size_t(result.ptr - block));
+        // At most 13 digits, ending where zeroed bytes complete the block a text is taken from.
+        char buffer[kVelkFixedTailSize + kShortText + 1];
+        char* end = buffer + kVelkFixedTailSize;
+        std::memset(end, 0, kShortText + 1);
+        const char* first = VelkFormatWholeTail(LoadVolume(m_bytes), end);
+        return TextFromBlock(first, std::size_t(end - first));
     }
     case kInteger: {
         // At most 11 characters.

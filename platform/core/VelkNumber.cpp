@@ -168,6 +168,12 @@ char* VelkFormatFixedTail(float value, int decimals, char* end)
     return q;
 }
 
+char* VelkFormatWholeTail(std::uint64_t value, char* end)
+{
+    return value <= 0xFFFFFFFFu ? PutFixed<0>(static_cast<std::uint32_t>(value), end)
+                                : PutFixed<0>(value, end);
+}
+
 std::size_t VelkFormatFixed(float value, int decimals, char* out)
 {
     // Written at the end of a block and moved out in one copy of a fixed size: at most 19

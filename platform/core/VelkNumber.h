@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 // atof as the "C" locale reads a number, whatever numeric locale the process runs under: Qt
@@ -19,3 +20,7 @@ std::size_t VelkFormatFixed(float value, int decimals, char* out);
 // is not finite or not below 2^40, which only VelkFormatFixed writes.
 constexpr std::size_t kVelkFixedTailSize = 24;
 char* VelkFormatFixedTail(float value, int decimals, char* end);
+
+// A whole number in decimal digits, written so that it ends just before end (at most 20 bytes
+// before it); returns its first byte.
+char* VelkFormatWholeTail(std::uint64_t value, char* end);
