@@ -236,8 +236,12 @@ X1Format::operator CString() const
     return s_GetAsString();
 }
 
+// A quote's limit prices and day's high and low are read as numbers, its time by parts: those
+// kinds are tested first, before the general dispatch.
 X1Format::operator double() const
 {
+    if (GetKind() == kPrice)
+        return double(LoadPayload<float>(m_bytes));
     switch (GetKind()) {
     case kNone:
         return 0.0;
@@ -258,6 +262,8 @@ X1Format::operator double() const
 
 unsigned short X1Format::GetHour() const
 {
+    if (GetKind() == kTime)
+        return LoadPayload<std::uint16_t>(m_bytes);
     switch (GetKind()) {
     case kTime:
         return LoadPayload<std::uint16_t>(m_bytes);
@@ -274,6 +280,8 @@ unsigned short X1Format::GetHour() const
 
 unsigned char X1Format::GetMinute() const
 {
+    if (GetKind() == kTime)
+        return m_bytes[4];
     switch (GetKind()) {
     case kTime:
         return m_bytes[4];
@@ -290,6 +298,8 @@ unsigned char X1Format::GetMinute() const
 
 unsigned char X1Format::GetSecond() const
 {
+    if (GetKind() == kTime)
+        return m_bytes[5];
     switch (GetKind()) {
     case kTime:
         return m_bytes[5];
