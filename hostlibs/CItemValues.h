@@ -51,20 +51,30 @@ public:
         return slot < m_values.size() && IsSet(m_values[slot]) ? &m_values[slot] : nullptr;
     }
 
-    // Replaces the item's value, or adds it.
-    void Set(Slots& slots, const X1Format& value)
+    // Replaces the item's value, or adds it; with decimals >= 0 a price is held with them.
+    void Set(Slots& slots, const X1Format& value, int decimals = -1)
     {
         const std::size_t slot = slots.Assign(value.GetItemNo());
         if (slot == Slots::kNoSlot)
             return;
         if (slot >= m_values.size())
             m_values.resize(slot + 1);
-        m_values[slot] = value;
+        X1Format& held = m_values[slot];
+        std::memcpy(static_cast<void*>(&held), &value, sizeof(X1Format));
+        if (decimals >= 0)
+            held.SetDecimals(decimals);
+    }
+
+    // Every price held is shown with the given decimals from now on.
+    void SetDecimals(int decimals)
+    {
+        for (X1Format& value : m_values)
+            value.SetDecimals(decimals);
     }
 
     // The values of count wanted items into answer, in their order; an item the symbol lacks
-    // as no data. With decimals >= 0 prices are shown with that many decimals.
-    void Answer(const Slots& slots, const unsigned short* wanted, std::size_t count, int decimals,
+    // as no data.
+    void Answer(const Slots& slots, const unsigned short* wanted, std::size_t count,
                 X1Format* answer) const
     {
         // Read once: the answer's bytes could otherwise be taken to alias them.
@@ -76,8 +86,6 @@ public:
                 std::memcpy(static_cast<void*>(answer + i), values + slot, sizeof(X1Format));
             else
                 answer[i] = X1Format::None(wanted[i]);
-            if (decimals >= 0)
-                answer[i].SetDecimals(decimals);
         }
     }
 

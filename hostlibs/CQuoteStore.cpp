@@ -4,12 +4,13 @@
 #include <array>
 #include <cstring>
 #include <functional>
-#include <mutex>
 #include <string_view>
 #include <utility>
 
 #include "hostapi/QuoteItems.h"
 #include "hostlibs/CItemValues.h"
+#include "hostlibs/CLightMutex.h"
+#include "hostlibs/CTextPool.h"
 #include "platform/core/CShortKeyTable.h"
 
 namespace {
@@ -57,10 +58,25 @@ using Row = std::vector<X1Format>;
 // The current values of one symbol.
 struct Symbol {
     CItemValues items;
-    int decimals = -1; // -1: prices keep the decimals they were stored with
+    // -1: prices keep the decimals they were stored with. Otherwise every price held carries
+    // them already, so that an answer hands its values out as they lie.
+    int decimals = -1;
     // The symbol's count in the subscriptions, kept here as well: the quote path asks right
     // after updating the symbol, and finds the answer in the node it has just touched.
     int subscriptions = 0;
+    // Where the text of the symbol's name lies in the text pool, as a hint only: an answer
+    // starts loading it, as across a whole market it is cold and the caller reads the name
+    // right after. Texts never move or go, so a name replaced since only loads the old one.
+    const std::string* nameText = nullptr;
+
+    void NoteName(const X1Format& value)
+    {
+        if (value.GetItemNo() != QuoteItem::kName || value.GetKind() != X1Format::kText)
+            return;
+        std::uint32_t index = 0;
+        std::memcpy(&index, value.Bytes() + 2, sizeof index); // a text's pool index
+        nameText = &CTextPool::Instance().Get(index);
+    }
 
     bool HasData(const CItemValues::Slots& slots, unsigned short item) const
     {
@@ -106,8 +122,9 @@ bool SameExtName(std::string_view a, std::string_view b)
 struct CQuoteStore::Impl {
     // A plain mutex, not a reader-writer lock: every hold is a few loads and stores, readers
     // rarely meet, and a reader-writer lock's take and release cost several times a mutex's at
-    // each of a replay's trades. Nothing called under it comes back into the store.
-    mutable std::mutex mutex;
+    // each of a replay's trades. A light one: nearly every take finds it free, and then costs
+    // one atomic instruction inline. Nothing called under it comes back into the store.
+    mutable CLightMutex mutex;
 
     std::map<unsigned char, Market> markets;
     // By market byte and code, flat: the quote path looks a symbol up at every trade, each time
@@ -130,27 +147,62 @@ struct CQuoteStore::Impl {
     const ITickHistory* tickHistory = nullptr;
 
     // The table's key of a symbol: the market byte, then the code; empty when it does not fit.
+    // Built by a few moves of fixed size instead of a copy call, the rest of the block zero, so
+    // that two keys also compare as two words and a length.
     struct ShortKey {
-        char bytes[CShortKeyTable<Symbol>::kMaxKey];
+        static constexpr std::size_t kBlock = 16;
+        static_assert(CShortKeyTable<Symbol>::kMaxKey < kBlock);
+        char bytes[kBlock] = {};
         std::size_t size = 0;
         ShortKey(unsigned char market, const CString& code)
         {
-            if (code.size() + 1 > sizeof bytes)
+            const std::size_t n = code.size();
+            if (n + 1 > CShortKeyTable<Symbol>::kMaxKey)
                 return;
+            const char* from = code.data();
+            char* to = bytes + 1;
+            if (n >= 8) {
+                std::memcpy(to, from, 8);
+                std::memcpy(to + n - 8, from + n - 8, 8);
+            } else if (n >= 4) {
+                std::memcpy(to, from, 4);
+                std::memcpy(to + n - 4, from + n - 4, 4);
+            } else if (n >= 2) {
+                std::memcpy(to, from, 2);
+                std::memcpy(to + n - 2, from + n - 2, 2);
+            } else if (n == 1) {
+                to[0] = from[0];
+            }
             bytes[0] = static_cast<char>(market);
-            std::memcpy(bytes + 1, code.data(), code.size());
-            size = code.size() + 1;
+            size = n + 1;
         }
         std::string_view View() const { return {bytes, size}; }
+        bool operator==(const ShortKey& other) const
+        {
+            std::uint64_t a[2], b[2];
+            std::memcpy(a, bytes, sizeof a);
+            std::memcpy(b, other.bytes, sizeof b);
+            return size == other.size && a[0] == b[0] && a[1] == b[1];
+        }
     };
+
+    // The symbol last found by a short key. A trade sets a symbol, asks whether it is watched,
+    // and a watched one is asked for at once, all of the same symbol: the second and third
+    // find it here. Cleared whenever a symbol is added, as that may move the table's values.
+    struct LastFound {
+        ShortKey key{0, CString()};
+        Symbol* symbol = nullptr;
+    };
+    mutable LastFound last;
 
     // Valid until the next symbol is added.
     Symbol& SymbolFor(unsigned char market, const CString& code)
     {
-        if (Symbol* known = FindSymbol(market, code))
+        const ShortKey key(market, code);
+        if (Symbol* known = FindSymbol(key, market, code))
             return *known;
         codeOrder[market].push_back(code);
-        const ShortKey key(market, code);
+        last = LastFound{};
         Symbol* symbol =
             key.size ? symbols.Insert(key.View()) : &longSymbols[SymbolKey{market, code}];
         auto subscribed = subscriptions.find(SymbolKeyView{market, code});
@@ -181,11 +233,21 @@ struct CQuoteStore::Impl {
 
     const Symbol* FindSymbol(unsigned char market, const CString& code) const
     {
-        const ShortKey key(market, code);
-        if (key.size)
-            return symbols.Find(key.View());
+        return FindSymbol(ShortKey(market, code), market, code);
+    }
+
+    Symbol* FindSymbol(const ShortKey& key, unsigned char market, const CString& code) const
+    {
+        if (key.size) {
+            if (last.symbol && last.key == key)
+                return last.symbol;
+            Symbol* found = const_cast<Symbol*>(symbols.Find(key.View()));
+            if (found)
+                last = LastFound{key, found};
+            return found;
+        }
         auto it = longSymbols.find(SymbolKeyView{market, code});
-        return it == longSymbols.end() ? nullptr : &it->second;
+        return it == longSymbols.end() ? nullptr : const_cast<Symbol*>(&it->second);
     }
 };
 
@@ -220,6 +282,7 @@ void CQuoteStore::Reset()
     std::swap(fresh->sysPath, m_pImpl->sysPath);
     std::swap(fresh->langStrings, m_pImpl->langStrings);
     std::swap(fresh->tickHistory, m_pImpl->tickHistory);
+    m_pImpl->last = Impl::LastFound{};
 }
 
 void CQuoteStore::AddMarket(unsigned char market, const CString& extName, unsigned char level1)
@@ -236,18 +299,23 @@ void CQuoteStore::AddSymbol(unsigned char market, const CString& code, const CSt
     Symbol& symbol = m_pImpl->SymbolFor(market, code);
     symbol.items.Set(m_pImpl->itemSlots, codeValue);
     symbol.items.Set(m_pImpl->itemSlots, nameValue);
+    symbol.NoteName(nameValue);
 }
 
 void CQuoteStore::SetItem(unsigned char market, const CString& code, const X1Format& value)
 {
     std::unique_lock lock(m_pImpl->mutex);
-    m_pImpl->SymbolFor(market, code).items.Set(m_pImpl->itemSlots, value);
+    Symbol& symbol = m_pImpl->SymbolFor(market, code);
+    symbol.items.Set(m_pImpl->itemSlots, value, symbol.decimals);
+    symbol.NoteName(value);
 }
 
 void CQuoteStore::SetPriceDecimals(unsigned char market, const CString& code, int decimals)
 {
     std::unique_lock lock(m_pImpl->mutex);
-    m_pImpl->SymbolFor(market, code).decimals = std::clamp(decimals, 0, X1Format::kMaxDecimals);
+    Symbol& symbol = m_pImpl->SymbolFor(market, code);
+    symbol.decimals = std::clamp(decimals, 0, X1Format::kMaxDecimals);
+    symbol.items.SetDecimals(symbol.decimals);
 }
 
 void CQuoteStore::SetItems(unsigned char market, const CString& code,
@@ -256,7 +324,7 @@ void CQuoteStore::SetItems(unsigned char market, const CString& code,
     std::unique_lock lock(m_pImpl->mutex);
     Symbol& symbol = m_pImpl->SymbolFor(market, code);
     for (const X1Format& value : values)
-        symbol.items.Set(m_pImpl->itemSlots, value);
+        symbol.items.Set(m_pImpl->itemSlots, value, symbol.decimals);
 }
 
 void CQuoteStore::SetTickHistory(const ITickHistory* history)
@@ -350,22 +418,17 @@ bool CQuoteStore::GetItemDataByItemNo(unsigned char market, const CString& code,
                                       std::vector<X1Format>& out, bool)
 {
     out.clear();
+    const Impl::ShortKey key(market, code);
     std::unique_lock lock(m_pImpl->mutex);
-    const Symbol* symbol = m_pImpl->FindSymbol(market, code);
+    const Symbol* symbol = m_pImpl->FindSymbol(key, market, code);
     if (!symbol)
         return false;
-    // Each value is written once into the answer, and its decimals set where it lies; the
-    // usual few go through a buffer on the stack and into the caller's vector in one copy.
-    constexpr std::size_t kOnStack = 16;
-    const int decimals = symbol->decimals;
-    if (items.size() <= kOnStack) {
-        X1Format answer[kOnStack];
-        symbol->items.Answer(m_pImpl->itemSlots, items.data(), items.size(), decimals, answer);
-        out.assign(answer, answer + items.size());
-    } else {
-        out.resize(items.size());
-        symbol->items.Answer(m_pImpl->itemSlots, items.data(), items.size(), decimals, out.data());
-    }
+    if (symbol->nameText)
+        __builtin_prefetch(symbol->nameText);
+    // Each value is written once, where it lies in the caller's vector; prices already carry
+    // the symbol's decimals.
+    out.resize(items.size());
+    symbol->items.Answer(m_pImpl->itemSlots, items.data(), items.size(), out.data());
     return true;
 }
 

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -27,8 +28,14 @@ template <typename T> T LoadPayload(const std::uint8_t* bytes)
     return value;
 }
 
+// The five payload bytes, least significant first.
 std::uint64_t LoadVolume(const std::uint8_t* bytes)
 {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint32_t low = 0;
+        std::memcpy(&low, bytes + 2, sizeof low);
+        return low | (std::uint64_t(bytes[6]) << 32);
+    }
     std::uint64_t value = 0;
     for (int i = 4; i >= 0; --i)
         value = (value << 8) | bytes[2 + i];
@@ -129,37 +136,97 @@ X1Format X1Format::Date(unsigned short item, std::int32_t yyyymmdd)
     return value;
 }
 
+namespace {
+
+// Text of at most kShortText bytes, set in the string's own room without a call: the bytes
+// stand at the front of a block whose rest is zero, the string takes the block's first
+// kShortText bytes, a size known when compiling, and is cut to the text's length.
+constexpr std::size_t kShortText = 15;
+
+// block: kShortText set bytes, the text's size of them first.
+[[gnu::always_inline]] inline CString TextFromBlock(const char* block, std::size_t size)
+{
+    CString text(block, kShortText);
+    text.resize(size);
+    return text;
+}
+
+// Copies size <= kShortText bytes to the front of a zeroed block, by two overlapping moves of
+// the widest size that fits instead of a call.
+CString ShortText(const char* bytes, std::size_t size)
+{
+    char block[kShortText + 1] = {};
+    if (size >= 8) {
+        std::memcpy(block, bytes, 8);
+        std::memcpy(block + size - 8, bytes + size - 8, 8);
+    } else if (size >= 4) {
+        std::memcpy(block, bytes, 4);
+        std::memcpy(block + size - 4, bytes + size - 4, 4);
+    } else if (size >= 2) {
+        std::memcpy(block, bytes, 2);
+        std::memcpy(block + size - 2, bytes + size - 2, 2);
+    } else if (size == 1) {
+        block[0] = bytes[0];
+    }
+    return TextFromBlock(block, size);
+}
+
 // The engine reads several values of every watched quote as text, so the numeric kinds are
 // formatted with to_chars or exact whole-number arithmetic, which round exactly as "%.*f" does
-// but cost a fraction of it.
+// but cost a fraction of it, and a short text goes into the string without a detour.
+CString PriceText(float price, int decimals)
+{
+    // The text ends at kVelkFixedTailSize; the zeroed bytes after it complete the block that a
+    // short text is taken from.
+    char buffer[kVelkFixedTailSize + kShortText + 1];
+    char* end = buffer + kVelkFixedTailSize;
+    std::memset(end, 0, kShortText + 1);
+    const char* first = VelkFormatFixedTail(price, decimals, end);
+    if (first && std::size_t(end - first) <= kShortText)
+        return TextFromBlock(first, std::size_t(end - first));
+    char text[kVelkFixedTextSize];
+    return CString(text, VelkFormatFixed(price, decimals, text));
+}
+
+} // namespace
+
 CString X1Format::s_GetAsString() const
 {
-    char buffer[64];
     switch (GetKind()) {
     case kNone:
         return "-";
-    case kPrice: {
-        static_assert(sizeof buffer >= kVelkFixedTextSize);
-        return CString(buffer, VelkFormatFixed(LoadPayload<float>(m_bytes), GetDecimals(), buffer));
-    }
+    case kPrice:
+        return PriceText(LoadPayload<float>(m_bytes), GetDecimals());
     case kVolume: {
-        const auto result = std::to_chars(buffer, buffer + sizeof buffer, LoadVolume(m_bytes));
-        return CString(buffer, result.ptr);
+        // At most 13 digits, ending where zeroed bytes complete the block a text is taken from.
+        char buffer[kVelkFixedTailSize + kShortText + 1];
+        char* end = buffer + kVelkFixedTailSize;
+        std::memset(end, 0, kShortText + 1);
+        const char* first = VelkFormatWholeTail(LoadVolume(m_bytes), end);
+        return TextFromBlock(first, std::size_t(end - first));
     }
     case kInteger: {
+        // At most 11 characters.
+        char block[kShortText + 1] = {};
         const auto result =
-            std::to_chars(buffer, buffer + sizeof buffer, LoadPayload<std::int32_t>(m_bytes));
-        return CString(buffer, result.ptr);
+            std::to_chars(block, block + kShortText, LoadPayload<std::int32_t>(m_bytes));
+        return TextFromBlock(block, std::size_t(result.ptr - block));
     }
-    case kText:
-        return CTextPool::Instance().Get(LoadPayload<std::uint32_t>(m_bytes));
-    case kTime:
+    case kText: {
+        const std::string& text = CTextPool::Instance().Get(LoadPayload<std::uint32_t>(m_bytes));
+        return text.size() <= kShortText ? ShortText(text.data(), text.size()) : text;
+    }
+    case kTime: {
+        char buffer[64];
         std::snprintf(buffer, sizeof buffer, "%02u:%02u:%02u", unsigned(GetHour()),
                       unsigned(GetMinute()), unsigned(GetSecond()));
         return buffer;
-    case kDate:
+    }
+    case kDate: {
+        char buffer[64];
         std::snprintf(buffer, sizeof buffer, "%08d", int(LoadPayload<std::int32_t>(m_bytes)));
         return buffer;
+    }
     }
     return "-";
 }
@@ -169,8 +236,12 @@ X1Format::operator CString() const
     return s_GetAsString();
 }
 
+// A quote's limit prices and day's high and low are read as numbers, its time by parts: those
+// kinds are tested first, before the general dispatch.
 X1Format::operator double() const
 {
+    if (GetKind() == kPrice)
+        return double(LoadPayload<float>(m_bytes));
     switch (GetKind()) {
     case kNone:
         return 0.0;
@@ -191,6 +262,8 @@ X1Format::operator double() const
 
 unsigned short X1Format::GetHour() const
 {
+    if (GetKind() == kTime)
+        return LoadPayload<std::uint16_t>(m_bytes);
     switch (GetKind()) {
     case kTime:
         return LoadPayload<std::uint16_t>(m_bytes);
@@ -207,6 +280,8 @@ unsigned short X1Format::GetHour() const
 
 unsigned char X1Format::GetMinute() const
 {
+    if (GetKind() == kTime)
+        return m_bytes[4];
     switch (GetKind()) {
     case kTime:
         return m_bytes[4];
@@ -223,6 +298,8 @@ unsigned char X1Format::GetMinute() const
 
 unsigned char X1Format::GetSecond() const
 {
+    if (GetKind() == kTime)
+        return m_bytes[5];
     switch (GetKind()) {
     case kTime:
         return m_bytes[5];

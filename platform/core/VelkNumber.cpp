@@ -1,5 +1,6 @@
 #include "platform/core/VelkNumber.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -101,62 +102,124 @@ double VelkAtof(std::string_view text)
     return negative ? -value : value;
 }
 
-std::size_t VelkFormatFixed(float value, int decimals, char* out)
+namespace {
+
+// "00" to "99": a price's digits are written two at a time.
+constexpr char kDigitPairs[] = "00010203040506070809"
+                               "10111213141516171819"
+                               "20212223242526272829"
+                               "30313233343536373839"
+                               "40414243444546474849"
+                               "50515253545556575859"
+                               "60616263646566676869"
+                               "70717273747576777879"
+                               "80818283848586878889"
+                               "90919293949596979899";
+
+// Writes the last two digits of n just before q; returns the new front.
+char* PutPair(std::uint64_t n, char* q)
 {
-    if (decimals < 0)
-        decimals = 0;
-    if (decimals > 6)
-        decimals = 6;
+    q -= 2;
+    std::memcpy(q, kDigitPairs + 2 * n, 2);
+    return q;
+}
+
+// Writes units with Decimals decimals backwards from q; returns the new front. The decimals
+// are a constant, so that the digits of the fraction are written without a loop.
+template <int Decimals, typename Units> char* PutFixed(Units units, char* q)
+{
+    if constexpr (Decimals > 0) {
+        for (int left = Decimals; left >= 2; left -= 2) {
+            q = PutPair(units % 100, q);
+            units /= 100;
+        }
+        if constexpr (Decimals % 2) {
+            *--q = static_cast<char>('0' + units % 10);
+            units /= 10;
+        }
+        *--q = '.';
+    }
+    // At least one whole digit.
+    while (units >= 100) {
+        q = PutPair(units % 100, q);
+        units /= 100;
+    }
+    if (units >= 10)
+        return PutPair(units, q);
+    *--q = static_cast<char>('0' + units);
+    return q;
+}
+
+template <typename Units> char* PutFixed(Units units, int decimals, char* q)
+{
+    switch (decimals) {
+    case 0:
+        return PutFixed<0>(units, q);
+    case 1:
+        return PutFixed<1>(units, q);
+    case 2:
+        return PutFixed<2>(units, q);
+    case 3:
+        return PutFixed<3>(units, q);
+    case 4:
+        return PutFixed<4>(units, q);
+    case 5:
+        return PutFixed<5>(units, q);
+    default:
+        return PutFixed<6>(units, q);
+    }
+}
+
+} // namespace
+
+char* VelkFormatFixedTail(float value, int decimals, char* end)
+{
+    decimals = decimals < 0 ? 0 : decimals > 6 ? 6 : decimals;
     std::uint32_t bits = 0;
     std::memcpy(&bits, &value, sizeof bits);
     const int exponent = static_cast<int>((bits >> 23) & 0xFF);
-    std::uint64_t mantissa = bits & 0x7FFFFF;
-    // value = mantissa * 2^shift exactly.
-    int shift = 0;
-    if (exponent == 0) {
-        shift = -149;
-    } else {
-        mantissa |= 0x800000;
-        shift = exponent - 150;
-    }
     // Beyond 2^40 (or not finite) the general conversion writes it; prices never get there.
-    if (exponent == 0xFF || shift > 16) {
-        const auto result = std::to_chars(out, out + kVelkFixedTextSize, static_cast<double>(value),
-                                          std::chars_format::fixed, decimals);
-        return static_cast<std::size_t>(result.ptr - out);
-    }
-    // The value in units of the last decimal, rounded from its exact binary value, ties to even.
-    const std::uint64_t scaled = mantissa * kWholePowersOfTen[decimals]; // below 2^44
+    if (exponent >= 127 + 40)
+        return nullptr;
+    // The value in units of the last decimal, rounded from its exact value, ties to even. A
+    // float has 24 significant bits and 10^6 < 2^20, so the product is exact as a double, and
+    // below 2^52 adding and taking away 2^52 rounds it to a whole number, ties to even (the
+    // build never lets the compiler fold the two away).
+    const double scaled = std::fabs(static_cast<double>(value)) * kPowersOfTen[decimals];
+    constexpr double kRounder = 4503599627370496.0; // 2^52
     std::uint64_t units = 0;
-    if (shift >= 0) {
-        units = scaled << shift;
-    } else if (-shift < 63) {
-        const int drop = -shift;
-        units = scaled >> drop;
-        const std::uint64_t rest = scaled & ((std::uint64_t(1) << drop) - 1);
-        const std::uint64_t half = std::uint64_t(1) << (drop - 1);
-        if (rest > half || (rest == half && (units & 1)))
-            ++units;
+    if (scaled < kRounder) {
+        units = static_cast<std::uint64_t>((scaled + kRounder) - kRounder);
+    } else {
+        // 2^52 and more: already whole.
+        units = static_cast<std::uint64_t>(scaled);
     }
-    // Written backwards from the middle of the buffer, so that one copy of a fixed size moves
-    // it out: at most 19 digits, the point and the sign.
+    char* q = units <= 0xFFFFFFFFu ? PutFixed(static_cast<std::uint32_t>(units), decimals, end)
+                                   : PutFixed(units, decimals, end);
+    if (bits >> 31)
+        *--q = '-';
+    return q;
+}
+
+char* VelkFormatWholeTail(std::uint64_t value, char* end)
+{
+    return value <= 0xFFFFFFFFu ? PutFixed<0>(static_cast<std::uint32_t>(value), end)
+                                : PutFixed<0>(value, end);
+}
+
+std::size_t VelkFormatFixed(float value, int decimals, char* out)
+{
+    // Written at the end of a block and moved out in one copy of a fixed size: at most 19
+    // digits, the point and the sign.
     char text[2 * kCopied];
     // What the copy takes beyond the text is set, though never read.
     std::memset(text + kCopied, 0, kCopied);
-    char* q = text + kCopied;
-    for (int i = 0; i < decimals; ++i) {
-        *--q = static_cast<char>('0' + units % 10);
-        units /= 10;
+    const char* first = VelkFormatFixedTail(value, decimals, text + kCopied);
+    if (!first) {
+        const auto result = std::to_chars(out, out + kVelkFixedTextSize, static_cast<double>(value),
+                                          std::chars_format::fixed, std::clamp(decimals, 0, 6));
+        return static_cast<std::size_t>(result.ptr - out);
     }
-    if (decimals > 0)
-        *--q = '.';
-    // At least one digit before the point.
-    do {
-        *--q = static_cast<char>('0' + units % 10);
-        units /= 10;
-    } while (units != 0);
-    if (bits >> 31)
-        *--q = '-';
-    std::memcpy(out, q, kCopied);
-    return static_cast<std::size_t>(text + kCopied - q);
+    std::memcpy(out, first, kCopied);
+    return static_cast<std::size_t>(text + kCopied - first);
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <map>
@@ -442,5 +443,86 @@ TEST_F(CQuoteStoreTest, ManySymbolsWithScatteredItemsAnswerWhatWasLastWritten)
             ASSERT_EQ(std::memcmp(out[k].Bytes(), expected.Bytes(), sizeof(X1Format)), 0)
                 << codeOf(s) << " item " << items[k];
         }
+    }
+}
+
+// A market's worth of symbols written, given decimals, added and asked for in random turns (as
+// a replay sets a stock, asks whether it is watched and fetches it, then moves to another, but
+// also asking again for one set earlier, after others were added) and the store emptied now and
+// then: every answer is what a plain map of the values written, shown with the decimals last
+// given, would answer.
+TEST_F(CQuoteStoreTest, InterleavedWritesDecimalsNewSymbolsAndResetsAnswerAsAPlainModel)
+{
+    std::mt19937 random(41);
+    struct Model {
+        std::map<unsigned short, X1Format> values;
+        int decimals = -1;
+    };
+    using Key = std::pair<unsigned char, CString>;
+    std::map<Key, Model> model;
+    auto codeOf = [&](unsigned n) {
+        // Codes of every length the flat table holds and some it does not, sharing prefixes.
+        const CString digits = std::to_string(600000 + n);
+        return n % 11 == 0 ? digits + "LONGER-THAN-A-KEY" : digits.substr(0, 1 + n % 6);
+    };
+    const std::vector<unsigned short> request = {125, 182, 1019, 413, 132, 133, 143, 130, 131};
+    auto check = [&](const Key& key, int step) {
+        const auto found = model.find(key);
+        std::vector<X1Format> out(3); // not empty: the answer replaces what the vector held
+        const bool known = m_store.GetItemDataByItemNo(key.first, key.second, request, out, true);
+        ASSERT_EQ(known, found != model.end()) << step << " " << key.second;
+        if (!known) {
+            EXPECT_TRUE(out.empty());
+            return;
+        }
+        ASSERT_EQ(out.size(), request.size());
+        for (std::size_t k = 0; k < request.size(); ++k) {
+            auto it = found->second.values.find(request[k]);
+            X1Format shown =
+                it == found->second.values.end() ? X1Format::None(request[k]) : it->second;
+            if (found->second.decimals >= 0)
+                shown.SetDecimals(found->second.decimals);
+            ASSERT_EQ(std::memcmp(out[k].Bytes(), shown.Bytes(), sizeof(X1Format)), 0)
+                << step << " " << key.second << " item " << request[k];
+            ASSERT_EQ(out[k].s_GetAsString(), shown.s_GetAsString());
+        }
+    };
+    std::vector<Key> earlier;
+    for (int step = 0; step < 60000; ++step) {
+        const Key key{static_cast<unsigned char>(random() % 3),
+                      codeOf(random() % (step < 30000 ? 200 : 3000))};
+        if (step % 20000 == 19999) {
+            m_store.Reset();
+            model.clear();
+            // What was asked for a moment ago is unknown now.
+            ASSERT_NO_FATAL_FAILURE(check(earlier.back(), step));
+            earlier.clear();
+        }
+        const unsigned action = random() % 10;
+        if (action < 4) {
+            const X1Format values[] = {
+                X1Format::Price(125, (random() % 100000) / 100.0, int(random() % 4)),
+                X1Format::Volume(413, random() % 1000000), X1Format::Time(143, 10, 0, 1)};
+            m_store.SetItems(key.first, key.second, values);
+            for (const X1Format& value : values)
+                model[key].values[value.GetItemNo()] = value;
+        } else if (action < 5) {
+            const int decimals = int(random() % 9) - 1;
+            m_store.SetPriceDecimals(key.first, key.second, decimals);
+            model[key].decimals = std::clamp(decimals, 0, X1Format::kMaxDecimals);
+        } else if (action < 6) {
+            const X1Format value = X1Format::Price(request[random() % request.size()],
+                                                   (random() % 5000) / 1000.0, int(random() % 7));
+            m_store.SetItem(key.first, key.second, value);
+            model[key].values[value.GetItemNo()] = value;
+        }
+        // Half the time the one asked for last comes first, after this step may have added a
+        // symbol; now and then any one asked for earlier.
+        if (!earlier.empty() && random() % 2 == 0)
+            ASSERT_NO_FATAL_FAILURE(check(earlier.back(), step));
+        ASSERT_NO_FATAL_FAILURE(check(key, step));
+        if (!earlier.empty() && random() % 3 == 0)
+            ASSERT_NO_FATAL_FAILURE(check(earlier[random() % earlier.size()], step));
+        earlier.push_back(key);
     }
 }

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <random>
+#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -193,4 +195,43 @@ TEST(X1FormatTest, CorruptBytesReadAsNoDataOrEmptyText)
     EXPECT_EQ(FromRawBytes(strayText).GetKind(), X1Format::kText);
     EXPECT_EQ(FromRawBytes(strayText).s_GetAsString(), "");
     EXPECT_DOUBLE_EQ(double(FromRawBytes(strayText)), 0.0);
+}
+
+// Every value text comes out byte for byte as the general conversions write it, whichever way
+// the text is built (short texts in the string's own room, long ones through the heap).
+TEST(X1FormatTest, ValueTextsMatchTheGeneralConversionsOverLargeGeneratedSets)
+{
+    std::mt19937_64 random(20240102);
+    char expected[96];
+    // Prices on their tick and anywhere in between, with every number of decimals, up to the
+    // sizes whose text no longer fits in a string's own room.
+    for (int i = 0; i < 400000; ++i) {
+        const int decimals = static_cast<int>(random() % 7);
+        const double scale = std::pow(10.0, static_cast<int>(random() % 13) - 3);
+        double price = static_cast<double>(random() % 1'000'000) / 100.0 * scale;
+        if (random() % 4 == 0)
+            price = -price;
+        std::snprintf(expected, sizeof expected, "%.*f", decimals, double(float(price)));
+        ASSERT_EQ(X1Format::Price(125, price, decimals).s_GetAsString(), expected)
+            << price << " " << decimals;
+    }
+    // Volumes of every width up to the largest a value holds.
+    for (int i = 0; i < 200000; ++i) {
+        const std::uint64_t volume = random() >> (24 + random() % 40);
+        ASSERT_EQ(X1Format::Volume(413, double(volume)).s_GetAsString(), std::to_string(volume));
+    }
+    for (int i = 0; i < 200000; ++i) {
+        const auto number = static_cast<std::int32_t>(random() >> (32 + random() % 32));
+        ASSERT_EQ(X1Format::Integer(1994, number).s_GetAsString(), std::to_string(number));
+    }
+    // Texts of every length around the string's own room, any bytes, GBK and NUL included.
+    for (std::size_t length = 0; length <= 40; ++length) {
+        for (int k = 0; k < 20; ++k) {
+            CString text(length, '\0');
+            for (char& c : text)
+                c = static_cast<char>(random());
+            ASSERT_EQ(X1Format::Text(1019, text).s_GetAsString(), text) << length;
+            ASSERT_EQ(CString(X1Format::Text(1019, text)), text) << length;
+        }
+    }
 }
