@@ -518,11 +518,13 @@ TEST_F(CQuoteStoreTest, InterleavedWritesDecimalsNewSymbolsAndResetsAnswerAsAPla
         }
         // Half the time the one asked for last comes first, after this step may have added a
         // symbol; now and then any one asked for earlier.
-        if (!earlier.empty() && random() % 2 == 0)
+        if (!earlier.empty() && random() % 2 == 0) {
             ASSERT_NO_FATAL_FAILURE(check(earlier.back(), step));
+        }
         ASSERT_NO_FATAL_FAILURE(check(key, step));
-        if (!earlier.empty() && random() % 3 == 0)
+        if (!earlier.empty() && random() % 3 == 0) {
             ASSERT_NO_FATAL_FAILURE(check(earlier[random() % earlier.size()], step));
+        }
         earlier.push_back(key);
     }
 }
