@@ -472,6 +472,11 @@ void CAlertHistory::Add(std::vector<CAlertEvent>&& events)
         m_vecPending.insert(m_vecPending.end(), events.begin(), events.end());
 }
 
+void CAlertHistory::Add(const std::vector<CAlertEvent>& events)
+{
+    m_vecPending.insert(m_vecPending.end(), events.begin(), events.end());
+}
+
 void CAlertHistory::OnDeliveryAttempt(const CAlertEvent& event, const std::string& output,
                                       int attempt, const CDeliveryAttempt& result)
 {

@@ -80,6 +80,7 @@ public:
     void Add(const CAlertEvent& event);
     // A frame's alerts at once, in order.
     void Add(std::vector<CAlertEvent>&& events);
+    void Add(const std::vector<CAlertEvent>& events);
     // From any output's thread.
     void OnDeliveryAttempt(const CAlertEvent& event, const std::string& output, int attempt,
                            const CDeliveryAttempt& result) override;
