@@ -54,13 +54,13 @@ void CAlertFanOut::HandFrame()
     if (!m_pFrame || m_pFrame->empty())
         return;
     const std::size_t size = m_pFrame->size();
+    // A frame a queue kept is read from its worker's thread from now on and never changed
+    // again; one no queue kept is the fan-out's still.
     bool shared = false;
     if (!m_vecWorkers.empty()) {
         const COutputWorker::Batch batch = m_pFrame;
         for (std::size_t i = 0; i < m_vecWorkers.size(); ++i)
-            m_vecWorkers[i]->Push(batch, m_vecHanded[i], size);
-        // A queue that kept the batch reads it from its own thread from now on.
-        shared = batch.use_count() > 2;
+            shared = m_vecWorkers[i]->Push(batch, m_vecHanded[i], size) || shared;
     }
     if (m_pHistory) {
         if (shared)

@@ -33,10 +33,10 @@ void COutputWorker::MakeRoom(std::size_t more)
     }
 }
 
-void COutputWorker::Push(const Batch& batch, std::size_t begin, std::size_t end)
+bool COutputWorker::Push(const Batch& batch, std::size_t begin, std::size_t end)
 {
     if (!batch || end > batch->size() || begin >= end)
-        return;
+        return false;
     // Nothing is kept that the queue would let go at once.
     const std::size_t count = end - begin;
     const std::size_t taken = std::min(count, m_options.capacity);
@@ -47,15 +47,16 @@ void COutputWorker::Push(const Batch& batch, std::size_t begin, std::size_t end)
     if (taken > 0 && taken * 2 < batch->size())
         kept = std::make_shared<const std::vector<CAlertEvent>>(batch->begin() + begin,
                                                                 batch->begin() + end);
-    const std::size_t keptBegin = kept == batch ? begin : 0;
+    const bool whole = kept == batch;
+    const std::size_t keptBegin = whole ? begin : 0;
     bool wasEmpty = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_bClosing)
-            return;
+            return false;
         m_status.dropped += static_cast<long long>(count - taken);
         if (taken == 0)
-            return;
+            return false;
         MakeRoom(taken);
         wasEmpty = m_nQueued == 0;
         m_queue.push_back(Span{std::move(kept), keptBegin, keptBegin + taken});
@@ -65,6 +66,7 @@ void COutputWorker::Push(const Batch& batch, std::size_t begin, std::size_t end)
     // so that a busy or backing-off output costs the engine's thread no wake-up.
     if (wasEmpty)
         m_wake.notify_one();
+    return whole;
 }
 
 void COutputWorker::Stop(std::chrono::milliseconds grace)

@@ -53,8 +53,9 @@ public:
     // From the engine's thread: never waits for the output.
     void Push(const CAlertEvent& event);
     // The alerts [begin, end) of a batch in one go, oldest first: of more than the queue holds
-    // only the newest are taken (the others counted as dropped).
-    void Push(const Batch& batch, std::size_t begin, std::size_t end);
+    // only the newest are taken (the others counted as dropped). True when the queue keeps the
+    // batch itself (rather than a copy of a small part of it), to be read from the worker.
+    bool Push(const Batch& batch, std::size_t begin, std::size_t end);
     // The worker waits for work on an empty queue: an alert handed now is taken at once.
     // Read without the lock, so only a hint.
     bool IsIdle() const { return m_bIdle.load(std::memory_order_relaxed); }

@@ -86,19 +86,20 @@ TEST(OutputWorker, QueuedFramesKeepTheNewestAlertsAndNoMoreOfTheFramesThanThose)
 
     const COutputWorker::Batch first = BatchOf(2, 3);  // 2 3 4
     const COutputWorker::Batch second = BatchOf(5, 3); // 5 6 7
-    worker.Push(first, 0, 3);
-    worker.Push(second, 0, 3);
+    // The fan-out leaves alone a frame a queue keeps.
+    EXPECT_TRUE(worker.Push(first, 0, 3));
+    EXPECT_TRUE(worker.Push(second, 0, 3));
     EXPECT_EQ(worker.GetStatus().queued, 4u);
     EXPECT_EQ(worker.GetStatus().dropped, 2);
     EXPECT_EQ(first.use_count(), 2);
 
     const COutputWorker::Batch large = BatchOf(8, 100); // 8 ... 107
-    worker.Push(large, 98, 100);
+    EXPECT_FALSE(worker.Push(large, 98, 100));
     EXPECT_EQ(large.use_count(), 1);
     // Alert 4 fell out, and with it the last of the first frame.
     EXPECT_EQ(first.use_count(), 1);
-    worker.Push(second, 1, 1);
-    worker.Push(second, 2, 9); // past the frame's end: ignored
+    EXPECT_FALSE(worker.Push(second, 1, 1));
+    EXPECT_FALSE(worker.Push(second, 2, 9)); // past the frame's end: ignored
     const COutputWorker::Status queued = worker.GetStatus();
     EXPECT_EQ(queued.queued, 4u);
     EXPECT_EQ(queued.dropped, 4);
