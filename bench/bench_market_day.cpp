@@ -15,11 +15,14 @@
 // that other work shares.
 //
 //   bench_market_day [--trades N[,N...]] [--stocks N] [--seed N] [--runs N] [--data DIR]
-//                    [--modes floor,none,watched,popup,monitor,outputs,webhooks]
+//                    [--modes floor,none,watched,popup,monitor,outputs,webhooks,threaded]
 //
 // The mode "outputs" replays the watched day with velk-host's alert history (an SQLite file
 // committed once a frame) and two webhook outputs whose receiver never answers; it is compared
 // with "watched". The mode "webhooks" has the two dead webhooks alone, without the history.
+// The mode "threaded" is "watched" with one more thread that only sleeps: the C library drops
+// its single-thread short cuts (a mutex or malloc without atomic instructions) once a process
+// has a second thread, so this is what any output costs before it does anything.
 //   bench_market_day --soak NOTIFICATIONS [--trades N] ...
 //
 // The soak replays the watched day again and again into one engine, as one trading day after
@@ -33,12 +36,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <malloc.h>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <unordered_map>
 #include <vector>
@@ -310,7 +315,8 @@ RunResult RunOnce(const std::string& folder, const std::string& mode, int& argc,
     }
     const bool outputs = mode == "outputs" || mode == "webhooks";
     const bool withHistory = mode == "outputs";
-    const std::string root = PrepareRoot(folder, outputs ? "watched" : mode);
+    const bool threaded = mode == "threaded";
+    const std::string root = PrepareRoot(folder, outputs || threaded ? "watched" : mode);
     if (root.empty())
         return result;
     const std::string sysDir = VelkJoinPath(root, "SYS");
@@ -327,6 +333,22 @@ RunResult RunOnce(const std::string& folder, const std::string& mode, int& argc,
     const double loadedCpu = CpuSeconds();
     result.loadedKb = CurrentRssKb();
 
+    // Started where the outputs' threads are: after the day is loaded.
+    std::promise<void> wake;
+    std::thread sleeper;
+    if (threaded)
+        sleeper = std::thread([done = wake.get_future()] { done.wait(); });
+    struct Joiner {
+        std::promise<void>& wake;
+        std::thread& sleeper;
+        ~Joiner()
+        {
+            if (sleeper.joinable()) {
+                wake.set_value();
+                sleeper.join();
+            }
+        }
+    } joiner{wake, sleeper};
     CDayReplay replay(day, CQuoteStore::Instance());
     replay.FillStore(sysDir);
     CCountingObserver observer;
@@ -561,6 +583,14 @@ int RunBenchmark(const Options& options, int& argc, char** argv)
                 (webhookOnly->loadCpu + webhookOnly->replayCpu) /
                     (watched->loadCpu + watched->replayCpu),
                 webhookOnly->replay / watched->replay, webhookOnly->replayCpu / watched->replayCpu);
+        const ModeSummary* threaded = find("threaded");
+        if (watched && threaded)
+            std::printf(
+                "one idle thread more / without, end to end: %.3fx wall, %.3fx cpu; "
+                "replay alone: %.3fx wall, %.3fx cpu\n",
+                (threaded->load + threaded->replay) / (watched->load + watched->replay),
+                (threaded->loadCpu + threaded->replayCpu) / (watched->loadCpu + watched->replayCpu),
+                threaded->replay / watched->replay, threaded->replayCpu / watched->replayCpu);
         const ModeSummary* withOutputs = find("outputs");
         if (watched && withOutputs)
             std::printf(
@@ -682,7 +712,7 @@ int main(int argc, char** argv)
         std::fputs("usage: bench_market_day [--trades N[,N...]] [--stocks N] [--seed N] [--runs N] "
                    "[--data DIR]\n"
                    "                        [--modes floor,none,watched,popup,monitor,outputs,"
-                   "webhooks]\n"
+                   "webhooks,threaded]\n"
                    "                        [--soak NOTIFICATIONS]\n",
                    stderr);
         return 2;

@@ -15,7 +15,7 @@ void CAlertFanOut::AddOutput(std::unique_ptr<IAlertOutput> output,
 {
     m_vecWorkers.push_back(std::make_unique<COutputWorker>(std::move(output), options, m_pHistory));
     // An output added in the middle of a frame starts with the next alert.
-    m_vecHanded.push_back(m_vecFrame.size());
+    m_vecHanded.push_back(m_pFrame ? m_pFrame->size() : 0);
 }
 
 void CAlertFanOut::OnAlertRecorded(const Ta_ALERTRECORD& record)
@@ -26,7 +26,10 @@ void CAlertFanOut::OnAlertRecorded(const Ta_ALERTRECORD& record)
         ++m_nSequence;
         return;
     }
-    CAlertEvent& event = m_vecFrame.emplace_back();
+    if (!m_pFrame)
+        m_pFrame = std::make_shared<std::vector<CAlertEvent>>();
+    std::vector<CAlertEvent>& frame = *m_pFrame;
+    CAlertEvent& event = frame.emplace_back();
     event.record = record;
     const char* reason = record.m_szReason;
     event.reasonCode = CAlertEvent::ReasonCodeOf(
@@ -36,23 +39,41 @@ void CAlertFanOut::OnAlertRecorded(const Ta_ALERTRECORD& record)
     event.live = m_context.live;
     if (m_pHistory)
         event.historyRun = m_pHistory->CurrentRun();
+    // The frame still grows, so an output that waits gets its own copies of what it lacks.
     for (std::size_t i = 0; i < m_vecWorkers.size(); ++i) {
         if (!m_vecWorkers[i]->IsIdle())
             continue;
-        m_vecWorkers[i]->Push(m_vecFrame.data() + m_vecHanded[i],
-                              m_vecFrame.size() - m_vecHanded[i]);
-        m_vecHanded[i] = m_vecFrame.size();
+        for (std::size_t next = m_vecHanded[i]; next < frame.size(); ++next)
+            m_vecWorkers[i]->Push(frame[next]);
+        m_vecHanded[i] = frame.size();
     }
 }
 
 void CAlertFanOut::HandFrame()
 {
-    for (std::size_t i = 0; i < m_vecWorkers.size(); ++i)
-        m_vecWorkers[i]->Push(m_vecFrame.data() + m_vecHanded[i],
-                              m_vecFrame.size() - m_vecHanded[i]);
-    if (m_pHistory)
-        m_pHistory->Add(std::move(m_vecFrame));
-    m_vecFrame.clear();
+    if (!m_pFrame || m_pFrame->empty())
+        return;
+    const std::size_t size = m_pFrame->size();
+    // A frame a queue kept is read from its worker's thread from now on and never changed
+    // again; one no queue kept is the fan-out's still.
+    bool shared = false;
+    if (!m_vecWorkers.empty()) {
+        const COutputWorker::Batch batch = m_pFrame;
+        for (std::size_t i = 0; i < m_vecWorkers.size(); ++i)
+            shared = m_vecWorkers[i]->Push(batch, m_vecHanded[i], size) || shared;
+    }
+    if (m_pHistory) {
+        if (shared)
+            m_pHistory->Add(*m_pFrame);
+        else
+            m_pHistory->Add(std::move(*m_pFrame));
+    }
+    if (shared) {
+        m_pFrame = std::make_shared<std::vector<CAlertEvent>>();
+        m_pFrame->reserve(size);
+    } else {
+        m_pFrame->clear();
+    }
     std::fill(m_vecHanded.begin(), m_vecHanded.end(), 0);
 }
 

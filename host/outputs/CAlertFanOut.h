@@ -16,6 +16,7 @@ class CAlertHistory;
 // every output. It runs on the engine's thread and never waits for an output. An output that
 // waits for work gets each alert at once; one still busy gets the frame's alerts together when
 // the frame ends, so that a slow or dead output costs one hand-off a frame, not one an alert.
+// The outputs share the frame's alerts instead of each copying them.
 class CAlertFanOut final : public IVelkAlertObserver {
 public:
     struct Context {
@@ -59,8 +60,9 @@ private:
     IVelkAlertObserver* m_pFront = nullptr;
     CAlertHistory* m_pHistory = nullptr;
     std::vector<std::unique_ptr<COutputWorker>> m_vecWorkers;
-    // The alerts of the frame, and how many of them each output has.
-    std::vector<CAlertEvent> m_vecFrame;
+    // The alerts of the frame, and how many of them each output has. Once handed, the frame
+    // belongs to the outputs' queues and the next one starts afresh.
+    std::shared_ptr<std::vector<CAlertEvent>> m_pFrame;
     std::vector<std::size_t> m_vecHanded;
     std::uint64_t m_nSequence = 0;
 };

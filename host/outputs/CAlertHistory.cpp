@@ -472,6 +472,11 @@ void CAlertHistory::Add(std::vector<CAlertEvent>&& events)
         m_vecPending.insert(m_vecPending.end(), events.begin(), events.end());
 }
 
+void CAlertHistory::Add(const std::vector<CAlertEvent>& events)
+{
+    m_vecPending.insert(m_vecPending.end(), events.begin(), events.end());
+}
+
 void CAlertHistory::OnDeliveryAttempt(const CAlertEvent& event, const std::string& output,
                                       int attempt, const CDeliveryAttempt& result)
 {
@@ -502,6 +507,10 @@ bool CAlertHistory::Hand(bool wait)
     if (!m_pDb)
         return Fail("commit");
     std::unique_lock<std::mutex> lock(m_writerMutex);
+    // The engine's thread (or the window's) never waits for the disk: the writer gets the
+    // alerts with the next frame's. How the writing went is known once it is done.
+    if (!wait && m_bWriting)
+        return true;
     m_writerDone.wait(lock, [this] { return !m_bWriting; });
     // What the writer could not write is still in its hands and goes first.
     const bool earlierWritten = !m_bWriteFailed;

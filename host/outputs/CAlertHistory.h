@@ -21,8 +21,9 @@ struct sqlite3_stmt;
 // program killed at any moment leaves a sound file holding every committed frame). Alerts are
 // taken in on the engine's thread and handed once a frame, all together, to the history's own
 // writer thread, which writes them in one transaction; attempts come from the outputs' threads
-// and go into the same transaction. The writer has at most one frame in hand: the engine's
-// thread hands the next only when it is written.
+// and go into the same transaction. The writer has one hand-off in hand at a time: a frame that
+// ends while it still writes an earlier one stays with the engine's thread, which never waits
+// for the writer, and goes with the next frame's alerts in one transaction.
 class CAlertHistory final : public IDeliveryLog {
 public:
     // The newest schema this program writes; older files are brought up to it when opened.
@@ -80,15 +81,16 @@ public:
     void Add(const CAlertEvent& event);
     // A frame's alerts at once, in order.
     void Add(std::vector<CAlertEvent>&& events);
+    void Add(const std::vector<CAlertEvent>& events);
     // From any output's thread.
     void OnDeliveryAttempt(const CAlertEvent& event, const std::string& output, int attempt,
                            const CDeliveryAttempt& result) override;
     // Writes what was taken in since the last commit, in one transaction, and waits for it. On
     // failure nothing of it is lost from memory: the next commit tries again.
     bool Commit();
-    // The same without waiting for the writing: once a frame, from the engine's thread. Waits
-    // only while the writer still has the previous frame in hand; false (and Error) when that
-    // one could not be written.
+    // The same without waiting: once a frame, from the engine's thread. While the writer still
+    // writes an earlier frame, what was taken in waits for the next call. False (and Error)
+    // when an earlier frame could not be written.
     bool CommitInBackground();
     // Until what was handed to the writer is written, as a caller that shows lines of alerts
     // does before it shows the next frame's: then at most one frame shown is not yet written.

@@ -16,35 +16,57 @@ COutputWorker::~COutputWorker()
 
 void COutputWorker::Push(const CAlertEvent& event)
 {
-    Push(&event, 1);
+    Push(std::make_shared<const std::vector<CAlertEvent>>(1, event), 0, 1);
 }
 
-void COutputWorker::Push(const CAlertEvent* events, std::size_t count)
+void COutputWorker::MakeRoom(std::size_t more)
 {
-    if (count == 0)
-        return;
+    while (!m_queue.empty() && m_nQueued + more > m_options.capacity) {
+        Span& oldest = m_queue.front();
+        const std::size_t drop =
+            std::min(oldest.end - oldest.begin, m_nQueued + more - m_options.capacity);
+        oldest.begin += drop;
+        m_nQueued -= drop;
+        m_status.dropped += static_cast<long long>(drop);
+        if (oldest.begin == oldest.end)
+            m_queue.pop_front();
+    }
+}
+
+bool COutputWorker::Push(const Batch& batch, std::size_t begin, std::size_t end)
+{
+    if (!batch || end > batch->size() || begin >= end)
+        return false;
+    // Nothing is kept that the queue would let go at once.
+    const std::size_t count = end - begin;
+    const std::size_t taken = std::min(count, m_options.capacity);
+    begin = end - taken;
+    // A small part of a large frame gets a batch of its own, so that a queue never keeps much
+    // more than the alerts it holds.
+    Batch kept = batch;
+    if (taken > 0 && taken * 2 < batch->size())
+        kept = std::make_shared<const std::vector<CAlertEvent>>(batch->begin() + begin,
+                                                                batch->begin() + end);
+    const bool whole = kept == batch;
+    const std::size_t keptBegin = whole ? begin : 0;
     bool wasEmpty = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_bClosing)
-            return;
-        // Nothing is copied that the queue would let go at once.
-        const std::size_t taken = std::min(count, m_options.capacity);
+            return false;
         m_status.dropped += static_cast<long long>(count - taken);
-        events += count - taken;
-        while (!m_queue.empty() && m_queue.size() + taken > m_options.capacity) {
-            m_queue.pop_front();
-            ++m_status.dropped;
-        }
-        wasEmpty = m_queue.empty();
-        m_queue.insert(m_queue.end(), events, events + taken);
         if (taken == 0)
-            return;
+            return false;
+        MakeRoom(taken);
+        wasEmpty = m_nQueued == 0;
+        m_queue.push_back(Span{std::move(kept), keptBegin, keptBegin + taken});
+        m_nQueued += taken;
     }
     // The worker waits for work only on an empty queue: alerts that join others wake nobody,
     // so that a busy or backing-off output costs the engine's thread no wake-up.
     if (wasEmpty)
         m_wake.notify_one();
+    return whole;
 }
 
 void COutputWorker::Stop(std::chrono::milliseconds grace)
@@ -74,7 +96,7 @@ COutputWorker::Status COutputWorker::GetStatus() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     Status status = m_status;
-    status.queued = m_queue.size();
+    status.queued = m_nQueued;
     status.stopped = m_bStopped;
     return status;
 }
@@ -93,6 +115,8 @@ void COutputWorker::Run()
 {
     for (;;) {
         CAlertEvent event;
+        // A batch let go here, not under the lock, when this was its last alert queued.
+        Batch done;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
             m_bIdle = m_queue.empty();
@@ -100,15 +124,23 @@ void COutputWorker::Run()
             m_bIdle = false;
             if (m_bAbort || m_queue.empty())
                 break;
-            event = m_queue.front();
-            m_queue.pop_front();
+            Span& front = m_queue.front();
+            event = (*front.batch)[front.begin++];
+            --m_nQueued;
+            if (front.begin == front.end) {
+                done = std::move(front.batch);
+                m_queue.pop_front();
+            }
         }
+        done.reset();
         DeliverOne(event);
     }
+    std::deque<Span> left;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_status.abandoned += static_cast<long long>(m_queue.size());
-        m_queue.clear();
+        m_status.abandoned += static_cast<long long>(m_nQueued);
+        m_nQueued = 0;
+        left.swap(m_queue);
         m_bFinished = true;
     }
     m_finishedCv.notify_all();

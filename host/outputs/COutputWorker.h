@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "host/outputs/IAlertOutput.h"
 #include "host/outputs/IDeliveryLog.h"
@@ -16,8 +17,15 @@
 // One output's queue and the thread that empties it. The engine's thread only puts alerts into
 // the queue; a full queue lets its oldest alert go, so a slow or dead receiver never holds the
 // engine back. Failed attempts are tried again after a growing pause, while the queue waits.
+//
+// The queue holds parts of frames that every output shares rather than copies of the alerts: a
+// frame handed to a stuck output costs a place in its queue and a count of what fell out of it,
+// whatever the frame's size.
 class COutputWorker {
 public:
+    // A frame's alerts, shared by the outputs that have them queued; never changed once handed.
+    using Batch = std::shared_ptr<const std::vector<CAlertEvent>>;
+
     struct Options {
         std::size_t capacity = 1024;
         int maxAttempts = 5;
@@ -44,9 +52,10 @@ public:
 
     // From the engine's thread: never waits for the output.
     void Push(const CAlertEvent& event);
-    // The same for several alerts in one go, oldest first: of more than the queue holds only the
-    // newest are taken (the others counted as dropped).
-    void Push(const CAlertEvent* events, std::size_t count);
+    // The alerts [begin, end) of a batch in one go, oldest first: of more than the queue holds
+    // only the newest are taken (the others counted as dropped). True when the queue keeps the
+    // batch itself (rather than a copy of a small part of it), to be read from the worker.
+    bool Push(const Batch& batch, std::size_t begin, std::size_t end);
     // The worker waits for work on an empty queue: an alert handed now is taken at once.
     // Read without the lock, so only a hint.
     bool IsIdle() const { return m_bIdle.load(std::memory_order_relaxed); }
@@ -76,7 +85,17 @@ private:
     std::condition_variable m_wake;
     // Only the stop: a backoff is not woken by every alert that comes meanwhile.
     std::condition_variable m_stopCv;
-    std::deque<CAlertEvent> m_queue;
+    // The alerts [begin, end) of a batch, waiting.
+    struct Span {
+        Batch batch;
+        std::size_t begin;
+        std::size_t end;
+    };
+    // Drops the oldest queued alerts until `more` fit in; under the lock.
+    void MakeRoom(std::size_t more);
+
+    std::deque<Span> m_queue;
+    std::size_t m_nQueued = 0;
     std::condition_variable m_finishedCv;
     bool m_bClosing = false;           // no more alerts come; finish the queue
     bool m_bStopped = false;           // Stop has been called

@@ -316,8 +316,9 @@ TEST(AlertHistory, AFrameThatCannotBeWrittenIsKeptForTheNextCommit)
     EXPECT_EQ(CountRows(path, "SELECT count(*) FROM alerts WHERE source='live'"), 2);
 }
 
-// Frames handed to the writer without waiting: a frame it cannot write is told at the next
-// hand-off, kept, and written ahead of the frames after it.
+// Frames handed to the writer without waiting: a frame that ends while the writer is still at
+// an earlier one waits in memory rather than the caller; a frame the writer cannot write is
+// told at the first hand-off after, kept, and written ahead of the frames after it.
 TEST(AlertHistory, AFrameWrittenInTheBackgroundThatFailsIsToldLaterAndKeptInOrder)
 {
     CTempDir dir;
@@ -334,19 +335,24 @@ TEST(AlertHistory, AFrameWrittenInTheBackgroundThatFailsIsToldLaterAndKeptInOrde
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
     history.Add(Event(2));
     EXPECT_TRUE(history.CommitInBackground()); // the frame before was written
+    // The writer waits for the other writer's lock for seconds; the next frame does not wait
+    // for it (waiting would end in the writer's failure, told here).
     history.Add(Event(3));
+    EXPECT_TRUE(history.CommitInBackground()) << history.Error();
+    history.WaitWritten();
+    history.Add(Event(4));
     EXPECT_FALSE(history.CommitInBackground());
     EXPECT_FALSE(history.Error().empty());
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
-    history.Add(Event(4));
+    history.Add(Event(5));
     ASSERT_TRUE(history.Commit()) << history.Error();
     std::vector<CAlertHistory::Row> rows;
     ASSERT_TRUE(history.Query({}, rows));
     std::vector<long long> sequences;
     for (const auto& row : rows)
         sequences.push_back(row.sequence);
-    EXPECT_EQ(sequences, (std::vector<long long>{1, 2, 3, 4}));
+    EXPECT_EQ(sequences, (std::vector<long long>{1, 2, 3, 4, 5}));
 }
 
 TEST(AlertHistory, FiltersByDateCodeReasonAndSourceAndCountsDeliveries)

@@ -5,8 +5,10 @@
 #include <thread>
 
 #include "host/outputs/CAlertFanOut.h"
+#include "host/outputs/CAlertHistory.h"
 #include "host/outputs/COutputWorker.h"
 #include "tests/outputs/OutputsTestSupport.h"
+#include "tests/support/CTempDir.h"
 
 using namespace outputstest;
 using Outcome = CDeliveryAttempt::Outcome;
@@ -58,6 +60,61 @@ TEST(OutputWorker, FullQueueDropsItsOldestAlertsAndCountsThem)
     EXPECT_EQ(shared.delivered, (std::vector<std::uint64_t>{1, 7, 8, 9, 10}));
     EXPECT_TRUE(shared.closedOnWorker);
     EXPECT_NE(worker.StatusText().find("5 dropped"), std::string::npos) << worker.StatusText();
+}
+
+namespace {
+
+COutputWorker::Batch BatchOf(std::uint64_t first, std::size_t count)
+{
+    auto events = std::make_shared<std::vector<CAlertEvent>>();
+    for (std::size_t i = 0; i < count; ++i)
+        events->push_back(Event(first + i));
+    return events;
+}
+
+} // namespace
+
+// Frames handed to a stuck output: its queue keeps the newest alerts across frames, and neither
+// keeps a frame whose alerts all fell out nor a large frame for a few of its alerts.
+TEST(OutputWorker, QueuedFramesKeepTheNewestAlertsAndNoMoreOfTheFramesThanThose)
+{
+    CScriptedOutput::Shared shared;
+    shared.hold = true;
+    COutputWorker worker(std::make_unique<CScriptedOutput>(shared), FastOptions(4), nullptr);
+    worker.Push(Event(1));
+    WaitHolding(shared);
+
+    const COutputWorker::Batch first = BatchOf(2, 3);  // 2 3 4
+    const COutputWorker::Batch second = BatchOf(5, 3); // 5 6 7
+    // The fan-out leaves alone a frame a queue keeps.
+    EXPECT_TRUE(worker.Push(first, 0, 3));
+    EXPECT_TRUE(worker.Push(second, 0, 3));
+    EXPECT_EQ(worker.GetStatus().queued, 4u);
+    EXPECT_EQ(worker.GetStatus().dropped, 2);
+    EXPECT_EQ(first.use_count(), 2);
+
+    const COutputWorker::Batch large = BatchOf(8, 100); // 8 ... 107
+    EXPECT_FALSE(worker.Push(large, 98, 100));
+    EXPECT_EQ(large.use_count(), 1);
+    // Alert 4 fell out, and with it the last of the first frame.
+    EXPECT_EQ(first.use_count(), 1);
+    EXPECT_FALSE(worker.Push(second, 1, 1));
+    EXPECT_FALSE(worker.Push(second, 2, 9)); // past the frame's end: ignored
+    const COutputWorker::Status queued = worker.GetStatus();
+    EXPECT_EQ(queued.queued, 4u);
+    EXPECT_EQ(queued.dropped, 4);
+
+    // More than the queue holds in one frame: only the newest are taken.
+    const COutputWorker::Batch burst = BatchOf(200, 10);
+    worker.Push(burst, 0, 10);
+    EXPECT_EQ(worker.GetStatus().dropped, 4 + 6 + 4);
+    EXPECT_EQ(second.use_count(), 1);
+
+    Release(shared);
+    worker.Stop(std::chrono::seconds(10));
+    EXPECT_EQ(shared.delivered, (std::vector<std::uint64_t>{1, 206, 207, 208, 209}));
+    EXPECT_EQ(worker.GetStatus().delivered, 5);
+    EXPECT_EQ(burst.use_count(), 1);
 }
 
 TEST(OutputWorker, RetriesUntilDeliveredStopsOnRefusalAndGivesUpAfterFiveAttempts)
@@ -214,6 +271,45 @@ TEST(AlertFanOut, ABusyOutputGetsTheFramesAlertsAtItsEndAndAnIdleOneEachAtOnce)
     EXPECT_EQ(busy.delivered, (std::vector<std::uint64_t>{1, 6, 7, 8, 9}));
     EXPECT_EQ(ready.delivered, (std::vector<std::uint64_t>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
     EXPECT_EQ(readyWorker.GetStatus().dropped, 0);
+}
+
+// The frames a stuck output shares go whole into the history too, frame after frame, and the
+// output gets them in order once it is free again.
+TEST(AlertFanOut, FramesSharedWithAStuckOutputReachTheHistoryWhole)
+{
+    CTempDir dir;
+    CAlertHistory history;
+    ASSERT_TRUE(history.Open(CAlertHistory::PathIn(dir.Path()))) << history.Error();
+    ASSERT_TRUE(history.BeginRun(false, "day"));
+    CScriptedOutput::Shared stuck;
+    stuck.hold = true;
+    CAlertFanOut fanOut(CAlertFanOut::Context{false, 20240105});
+    fanOut.SetHistory(&history);
+    fanOut.AddOutput(std::make_unique<CScriptedOutput>(stuck, "stuck"), FastOptions(64));
+    // The first alert is taken at once once the worker waits, and holds it.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!fanOut.Workers()[0]->IsIdle() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    fanOut.OnAlertRecorded(Event(0).record);
+    WaitHolding(stuck);
+    for (int frame = 0; frame < 3; ++frame) {
+        for (int i = 0; i < 10; ++i)
+            fanOut.OnAlertRecorded(Event(0, "60010" + std::to_string(frame)).record);
+        ASSERT_TRUE(fanOut.EndFrame()) << history.Error();
+    }
+    ASSERT_TRUE(history.Commit()) << history.Error();
+    std::vector<CAlertHistory::Row> rows;
+    ASSERT_TRUE(history.Query({}, rows)) << history.Error();
+    ASSERT_EQ(rows.size(), 31u);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].sequence, static_cast<long long>(i + 1));
+        EXPECT_EQ(rows[i].code, i == 0 ? "600103" : "60010" + std::to_string((i - 1) / 10));
+    }
+    Release(stuck);
+    fanOut.Stop(std::chrono::seconds(10));
+    ASSERT_EQ(stuck.delivered.size(), 31u);
+    for (std::size_t i = 0; i < stuck.delivered.size(); ++i)
+        EXPECT_EQ(stuck.delivered[i], i + 1);
 }
 
 TEST(AlertEvent, ReasonCodesComeBackFromTheirTextsAndOthersAreNone)
