@@ -99,9 +99,11 @@ TEST(OutputSettings, EnabledOutputsAreMadeWithTheirSecretsAndBadEntriesAreReport
     ASSERT_EQ(requests.size(), 2u);
     std::set<std::string> targets{requests[0].target, requests[1].target};
     EXPECT_EQ(targets, (std::set<std::string>{"/send?access_token=zq-secret-91", "/plain"}));
-    for (const auto& request : requests)
-        if (request.target == "/plain")
+    for (const auto& request : requests) {
+        if (request.target == "/plain") {
             EXPECT_EQ(nlohmann::json::parse(request.body)["t"], "青山纸业 600103 达到涨停价");
+        }
+    }
 }
 
 TEST(OutputSettings, AHeadlessRunDeliversToItsWebhooksAndKeepsEveryAttempt)
