@@ -39,6 +39,7 @@
 #include <future>
 #include <malloc.h>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
@@ -353,15 +354,17 @@ RunResult RunOnce(const std::string& folder, const std::string& mode, int& argc,
     replay.FillStore(sysDir);
     CCountingObserver observer;
     CDayReplay::Totals totals;
-    CAlertHistory history;
+    // Closed before the time is taken: the last checkpoint of its log is part of its price.
+    std::optional<CAlertHistory> history;
     CAlertFanOut fanOut(CAlertFanOut::Context{false, day.TradeDate()});
     fanOut.SetFront(&observer);
     if (withHistory) {
-        if (!history.Open(CAlertHistory::PathIn(root)) || !history.BeginRun(false, folder)) {
-            std::fprintf(stderr, "bench_market_day: %s\n", history.Error().c_str());
+        history.emplace();
+        if (!history->Open(CAlertHistory::PathIn(root)) || !history->BeginRun(false, folder)) {
+            std::fprintf(stderr, "bench_market_day: %s\n", history->Error().c_str());
             return result;
         }
-        fanOut.SetHistory(&history);
+        fanOut.SetHistory(&*history);
     }
 #ifdef VELK_BENCH_HAS_UI
     CQtHostSession session(argc, argv, stderr);
@@ -400,8 +403,10 @@ RunResult RunOnce(const std::string& folder, const std::string& mode, int& argc,
         fanOut.Stop(std::chrono::milliseconds(0));
         fanOut.EndFrame();
         // The history's writer has written the last frame before the time is taken.
-        if (withHistory && !history.Commit())
-            std::fprintf(stderr, "bench_market_day: %s\n", history.Error().c_str());
+        if (withHistory && !history->Commit())
+            std::fprintf(stderr, "bench_market_day: %s\n", history->Error().c_str());
+        fanOut.SetHistory(nullptr);
+        history.reset();
     }
 #ifdef VELK_BENCH_HAS_UI
     if (silent >= 0)

@@ -146,6 +146,8 @@ COutputsPage::~COutputsPage()
 {
     if (m_pTestThread) {
         m_abortTest = true;
+        if (m_pTestOutput)
+            m_pTestOutput->Interrupt();
         m_pTestThread->wait();
         delete m_pTestThread;
     }
@@ -371,6 +373,7 @@ void COutputsPage::RunTest()
     m_pTest->setEnabled(false);
     m_pAnswer->setText(tr("发送中..."));
     m_abortTest = false;
+    m_pTestOutput = output;
     const CAlertEvent sample = SampleAlert();
     m_pTestThread = QThread::create([this, output, sample] {
         const CDeliveryAttempt result = output->Deliver(sample, m_abortTest);
@@ -383,6 +386,7 @@ void COutputsPage::RunTest()
                 m_pTestThread->wait();
                 delete m_pTestThread;
                 m_pTestThread = nullptr;
+                m_pTestOutput.reset();
                 m_pTest->setEnabled(true);
                 m_pAnswer->setText(answer);
                 Q_EMIT TestFinished(answer);

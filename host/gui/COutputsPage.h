@@ -3,6 +3,7 @@
 #include <QString>
 #include <QWidget>
 #include <atomic>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -93,4 +94,6 @@ private:
     QWidget* m_pForm = nullptr;
     QThread* m_pTestThread = nullptr;
     std::atomic<bool> m_abortTest{false};
+    // The output the test thread sends with, so that closing the page can end its wait.
+    std::shared_ptr<IAlertOutput> m_pTestOutput;
 };

@@ -86,13 +86,22 @@ bool CAlertFanOut::EndFrame()
 void CAlertFanOut::Stop(std::chrono::milliseconds grace)
 {
     HandFrame();
-    // The workers share one grace time rather than each taking it in turn.
+    // The workers share one grace time rather than each taking it in turn, and are all told to
+    // end before the first is joined, so that their ends overlap.
+    for (const auto& worker : m_vecWorkers)
+        worker->Close();
     const auto deadline = std::chrono::steady_clock::now() + grace;
     for (const auto& worker : m_vecWorkers) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        worker->Stop(std::max(left, std::chrono::milliseconds(0)));
+        if (left.count() <= 0)
+            break;
+        worker->Stop(left);
     }
+    for (const auto& worker : m_vecWorkers)
+        worker->Abort();
+    for (const auto& worker : m_vecWorkers)
+        worker->Stop(std::chrono::milliseconds(0));
 }
 
 std::vector<std::string> CAlertFanOut::StatusLines() const

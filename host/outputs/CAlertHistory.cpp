@@ -1,5 +1,6 @@
 #include "host/outputs/CAlertHistory.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <ctime>
@@ -582,7 +583,16 @@ bool CAlertHistory::Write(std::string& error)
     // statement costs besides its rows is paid once a group.
     const std::size_t count = m_vecWriting.size();
     std::size_t next = 0;
+    auto prefetchNames = [&](std::size_t from) {
+        for (std::size_t row = from; row < std::min(count, from + kRowsPerInsert); ++row) {
+            const auto& name = m_vecWriting[row].record.m_szName;
+            m_utf8.Prefetch(std::string_view(name, ::strnlen(name, sizeof name)));
+        }
+    };
+    prefetchNames(0);
     for (; ok && next + kRowsPerInsert <= count; next += kRowsPerInsert) {
+        // The next group's names load while this group is bound and inserted.
+        prefetchNames(next + kRowsPerInsert);
         for (std::size_t row = 0; row < kRowsPerInsert; ++row)
             BindAlert(m_pInsertAlerts, static_cast<int>(row) * kAlertColumns,
                       m_vecWriting[next + row]);

@@ -69,7 +69,7 @@ bool COutputWorker::Push(const Batch& batch, std::size_t begin, std::size_t end)
     return whole;
 }
 
-void COutputWorker::Stop(std::chrono::milliseconds grace)
+void COutputWorker::Close()
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -80,15 +80,33 @@ void COutputWorker::Stop(std::chrono::milliseconds grace)
     }
     m_wake.notify_all();
     m_stopCv.notify_all();
+}
+
+void COutputWorker::Abort()
+{
     {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        if (grace.count() > 0)
-            m_finishedCv.wait_for(lock, grace, [this] { return m_bFinished; });
-        // Whatever is still being tried ends now.
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bClosing = true;
         m_bAbort = true;
     }
     m_wake.notify_all();
     m_stopCv.notify_all();
+    // Without it an attempt waiting for a receiver that never answers would end only at its
+    // next look at the flag, and the engine's thread would wait for that in the join.
+    m_pOutput->Interrupt();
+}
+
+void COutputWorker::Stop(std::chrono::milliseconds grace)
+{
+    Close();
+    if (!m_thread.joinable())
+        return;
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (grace.count() > 0)
+            m_finishedCv.wait_for(lock, grace, [this] { return m_bFinished; });
+    }
+    Abort();
     m_thread.join();
 }
 

@@ -62,6 +62,10 @@ public:
     // Lets the worker go on until its queue is empty or the grace time has passed, then stops
     // it; the rest is abandoned.
     void Stop(std::chrono::milliseconds grace);
+    // The parts of Stop, for stopping several workers at once: no more alerts are taken; then
+    // the attempt under way ends now and what is queued is abandoned. Stop joins the thread.
+    void Close();
+    void Abort();
 
     Status GetStatus() const;
     std::string Name() const { return m_name; }
@@ -98,7 +102,7 @@ private:
     std::size_t m_nQueued = 0;
     std::condition_variable m_finishedCv;
     bool m_bClosing = false;           // no more alerts come; finish the queue
-    bool m_bStopped = false;           // Stop has been called
+    bool m_bStopped = false;           // Close has been called
     bool m_bFinished = false;          // the thread has left its loop
     std::atomic<bool> m_bAbort{false}; // stop now, even in the middle of an attempt
     std::atomic<bool> m_bIdle{false};

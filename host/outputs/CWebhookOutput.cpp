@@ -1,6 +1,5 @@
 #include "host/outputs/CWebhookOutput.h"
 
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -11,12 +10,26 @@
 namespace {
 
 constexpr int kAnswerShown = 300; // bytes of the receiver's answer kept with an attempt
+// How often an attempt looks at the abort flag by itself, for a caller that sets it without
+// Interrupt. Rare, so that a dead receiver does not wake the worker many times a second.
+constexpr int kAbortLookMs = 250;
 
 } // namespace
 
 CWebhookOutput::CWebhookOutput(const CWebhookConfig& config) : m_config(config) {}
 
 CWebhookOutput::~CWebhookOutput() = default;
+
+void CWebhookOutput::Interrupt()
+{
+    std::lock_guard<std::mutex> lock(m_waitMutex);
+    // Posted to the loop's own thread; a loop that has already ended takes the event with it.
+    if (!m_pWaiting)
+        return;
+    m_bInterrupted = true;
+    QMetaObject::invokeMethod(
+        m_pWaiting, [loop = m_pWaiting] { loop->quit(); }, Qt::QueuedConnection);
+}
 
 void CWebhookOutput::CloseOnWorker()
 {
@@ -47,25 +60,43 @@ CDeliveryAttempt CWebhookOutput::Deliver(const CAlertEvent& event, const std::at
 
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QElapsedTimer elapsed;
-    elapsed.start();
-    QTimer watch;
-    // The timeout and the program's closing are both looked at a few times a second.
-    QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
-        if (abort || elapsed.elapsed() >= m_config.timeoutMs)
+    // One timer for the timeout rather than a poll: a receiver that never answers leaves the
+    // worker asleep until then, unless Interrupt ends the wait first.
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    timeout.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timeout.start(m_config.timeoutMs);
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        if (abort)
             loop.quit();
     });
-    watch.start(20);
-    if (!reply->isFinished())
+    look.start(kAbortLookMs);
+    {
+        std::lock_guard<std::mutex> lock(m_waitMutex);
+        m_pWaiting = &loop;
+        m_bInterrupted = false;
+    }
+    // An abort set before the loop was known here is seen now; one set later is Interrupt's.
+    if (!abort && !reply->isFinished())
         loop.exec();
-    watch.stop();
+    bool interrupted = false;
+    {
+        std::lock_guard<std::mutex> lock(m_waitMutex);
+        m_pWaiting = nullptr;
+        interrupted = m_bInterrupted;
+    }
+    look.stop();
+    timeout.stop();
 
     if (!reply->isFinished()) {
         QObject::disconnect(reply, nullptr, &loop, nullptr);
         reply->abort();
         delete reply;
-        result.answer =
-            abort ? "closing" : "timeout after " + std::to_string(m_config.timeoutMs) + " ms";
+        result.answer = abort || interrupted
+                            ? "closing"
+                            : "timeout after " + std::to_string(m_config.timeoutMs) + " ms";
         return result;
     }
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 
 #include "host/outputs/CWebhookRequest.h"
 #include "host/outputs/IAlertOutput.h"
 
+class QEventLoop;
 class QNetworkAccessManager;
 
 // Posts each alert to a webhook with Qt Network, one request at a time, on the worker's
@@ -18,10 +20,16 @@ public:
 
     std::string Name() const override { return m_config.name; }
     CDeliveryAttempt Deliver(const CAlertEvent& event, const std::atomic<bool>& abort) override;
+    void Interrupt() override;
     void CloseOnWorker() override;
 
 private:
     CWebhookConfig m_config;
     // Made on the thread that delivers, and let go there.
     std::unique_ptr<QNetworkAccessManager> m_pManager;
+    // The loop an attempt waits in, for Interrupt to end from another thread; null between
+    // attempts.
+    std::mutex m_waitMutex;
+    QEventLoop* m_pWaiting = nullptr;
+    bool m_bInterrupted = false;
 };

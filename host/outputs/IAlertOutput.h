@@ -29,6 +29,10 @@ public:
     // One attempt. It must come back by itself within a bounded time, and soon once abort
     // turns true (the program is closing).
     virtual CDeliveryAttempt Deliver(const CAlertEvent& event, const std::atomic<bool>& abort) = 0;
+    // Called from another thread, as a rule right after abort has turned true: an attempt that
+    // waits for an answer is to come back now, undelivered, rather than at its next look at the
+    // flag.
+    virtual void Interrupt() {}
     // Called on the worker thread when it ends, to let go of what was made there.
     virtual void CloseOnWorker() {}
 };

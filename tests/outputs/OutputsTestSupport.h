@@ -45,6 +45,10 @@ public:
         bool hold = false;
         bool holding = false;
         bool closedOnWorker = false;
+        // Held only until Interrupt, blind to the abort flag, as an output whose wait ends
+        // late by itself.
+        bool heedsOnlyInterrupt = false;
+        bool interrupted = false;
     };
 
     explicit CScriptedOutput(Shared& shared, std::string name = "scripted")
@@ -58,10 +62,11 @@ public:
         m_shared.delivered.push_back(event.sequence);
         m_shared.holding = true;
         m_shared.changed.notify_all();
-        while (m_shared.hold && !abort)
+        while (m_shared.hold &&
+               !(m_shared.heedsOnlyInterrupt ? m_shared.interrupted : abort.load()))
             m_shared.changed.wait_for(lock, std::chrono::milliseconds(5));
         m_shared.holding = false;
-        if (abort)
+        if (abort || m_shared.interrupted)
             return {CDeliveryAttempt::Outcome::Retry, "aborted"};
         CDeliveryAttempt::Outcome outcome = CDeliveryAttempt::Outcome::Delivered;
         if (!m_shared.script.empty()) {
@@ -69,6 +74,12 @@ public:
             m_shared.script.pop_front();
         }
         return {outcome, "scripted"};
+    }
+    void Interrupt() override
+    {
+        std::lock_guard<std::mutex> lock(m_shared.mutex);
+        m_shared.interrupted = true;
+        m_shared.changed.notify_all();
     }
     void CloseOnWorker() override
     {

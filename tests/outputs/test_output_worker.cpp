@@ -275,6 +275,32 @@ TEST(AlertFanOut, ABusyOutputGetsTheFramesAlertsAtItsEndAndAnIdleOneEachAtOnce)
 
 // The frames a stuck output shares go whole into the history too, frame after frame, and the
 // output gets them in order once it is free again.
+TEST(AlertFanOut, StopInterruptsEveryOutputsWaitInsteadOfWaitingForItToEnd)
+{
+    CScriptedOutput::Shared first;
+    CScriptedOutput::Shared second;
+    CAlertFanOut fanOut(CAlertFanOut::Context{false, 20240105});
+    for (CScriptedOutput::Shared* shared : {&first, &second}) {
+        shared->hold = true;
+        shared->heedsOnlyInterrupt = true;
+        fanOut.AddOutput(std::make_unique<CScriptedOutput>(*shared), FastOptions(64));
+    }
+    for (const auto& worker : fanOut.Workers())
+        while (!worker->IsIdle())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    fanOut.OnAlertRecorded(Event(1).record);
+    fanOut.OnAlertRecorded(Event(2).record);
+    WaitHolding(first);
+    WaitHolding(second);
+    fanOut.Stop(std::chrono::milliseconds(0)); // hangs if an output is not interrupted
+    for (const auto& worker : fanOut.Workers()) {
+        const COutputWorker::Status status = worker->GetStatus();
+        EXPECT_EQ(status.delivered, 0);
+        EXPECT_EQ(status.abandoned, 2); // the one under way and the one queued behind it
+    }
+    EXPECT_TRUE(first.interrupted && second.interrupted);
+}
+
 TEST(AlertFanOut, FramesSharedWithAStuckOutputReachTheHistoryWhole)
 {
     CTempDir dir;

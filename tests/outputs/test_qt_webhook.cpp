@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <future>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "host/outputs/COutputWorker.h"
 #include "host/outputs/CWebhookOutput.h"
@@ -101,6 +104,34 @@ TEST(Webhook, StoppingEndsAnAttemptThatWaitsForAnAnswer)
     worker.Stop(std::chrono::milliseconds(0)); // the 5 s timeout is not waited for
     EXPECT_EQ(worker.GetStatus().abandoned, 2);
     EXPECT_EQ(worker.GetStatus().delivered, 0);
+}
+
+TEST(Webhook, InterruptEndsTheWaitForAnAnswerAtOnce)
+{
+    CLocalHttpServer server({0});
+    CWebhookConfig config = Hook(CWebhookConfig::Kind::Generic, server.Url());
+    config.timeoutMs = 600'000;
+    CWebhookOutput output(config);
+    // The flag is never set: only Interrupt can end the wait before the timeout.
+    std::atomic<bool> abort{false};
+    auto attempt = std::async(std::launch::async, [&] {
+        const CDeliveryAttempt result = output.Deliver(Event(1), abort);
+        output.CloseOnWorker();
+        return result;
+    });
+    while (server.Requests().empty())
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    // An Interrupt before the attempt waits is lost, so it is repeated until the answer comes.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (attempt.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready &&
+           std::chrono::steady_clock::now() < until)
+        output.Interrupt();
+    const bool ended = attempt.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    abort = true; // a failed check is not held up by the long timeout
+    ASSERT_TRUE(ended);
+    const CDeliveryAttempt result = attempt.get();
+    EXPECT_EQ(result.outcome, Outcome::Retry);
+    EXPECT_EQ(result.answer, "closing");
 }
 
 TEST(Webhook, RobotRefusalIn200IsAFailureAndTheSecretNeverReachesTheAnswer)
