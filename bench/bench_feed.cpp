@@ -285,6 +285,27 @@ public:
         std::printf("  held up: %.1f ms in stretches of 1 ms or more (T = trade stored, C = "
                     "engine call returned, B = batch done)\n",
                     total);
+        // By what kept the thread off the processor: woken late from its wait for input,
+        // preempted by another thread, or neither (the processor itself was not running it).
+        double wokenLate = 0, preempted = 0, neither = 0;
+        for (const Held& h : held) {
+            if (h.ms < 1)
+                continue;
+            const Passage& before = m_marks[h.mark - 1];
+            const Passage& after = m_marks[h.mark];
+            const double onProcessor = (after.cpuUs - before.cpuUs) / 1e3;
+            if (onProcessor > h.ms / 2)
+                continue;
+            if (after.waits > before.waits)
+                wokenLate += h.ms;
+            else if (after.preemptions > before.preemptions)
+                preempted += h.ms;
+            else
+                neither += h.ms;
+        }
+        std::printf("  of which off the processor: woken late %.1f ms, preempted %.1f ms, neither "
+                    "%.1f ms\n",
+                    wokenLate, preempted, neither);
         for (std::size_t k = 0; k < std::min<std::size_t>(held.size(), 8); ++k) {
             const Passage& before = m_marks[held[k].mark - 1];
             const Passage& after = m_marks[held[k].mark];
