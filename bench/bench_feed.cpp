@@ -226,16 +226,33 @@ public:
     // The marks are written over ahead: pages first touched during the run would be counted
     // as the host's own faults.
     explicit CStallProbe(std::size_t lines) : m_marks(lines * 3 + 1024) {}
+    // The thread's processor time, faults and switches are read (a system call each time) at
+    // every batch and at the end of any stretch over half a millisecond, not at every mark: read
+    // at every one they took a quarter of the thread's time and put off the lines themselves.
     void Mark(char where, long long messages)
     {
         if (m_used == m_marks.size())
             return;
-        rusage usage{};
-        ::getrusage(RUSAGE_THREAD, &usage);
-        const long long cpuUs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000LL +
-                                usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
-        m_marks[m_used++] = {Clock::now(),    messages,        cpuUs,          usage.ru_minflt,
-                             usage.ru_majflt, usage.ru_nivcsw, usage.ru_nvcsw, where};
+        Passage& mark = m_marks[m_used];
+        mark.at = Clock::now();
+        mark.messages = messages;
+        mark.where = where;
+        mark.since = m_used;
+        if (where == 'B' ||
+            (m_used > 0 && mark.at - m_marks[m_used - 1].at > std::chrono::microseconds(500))) {
+            rusage usage{};
+            ::getrusage(RUSAGE_THREAD, &usage);
+            mark.cpuUs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000LL +
+                         usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
+            mark.minorFaults = usage.ru_minflt;
+            mark.majorFaults = usage.ru_majflt;
+            mark.preemptions = usage.ru_nivcsw;
+            mark.waits = usage.ru_nvcsw;
+            mark.read = true;
+            mark.since = m_lastRead;
+            m_lastRead = m_used;
+        }
+        ++m_used;
     }
     // The longest stretches between two marks during which the next line was already in the
     // pipe: the host thread held up with work waiting.
@@ -261,18 +278,21 @@ public:
         std::map<std::string, long> byStep;
         double faultingMs = 0, longestFaulting = 0;
         for (std::size_t i = 1; i < m_used; ++i) {
-            const long got = m_marks[i].minorFaults - m_marks[i - 1].minorFaults;
-            if (got == 0 || m_marks[i - 1].at - start < std::chrono::seconds(1))
+            const Passage& before = m_marks[m_marks[i].since];
+            if (!m_marks[i].read || before.at - start < std::chrono::seconds(1))
+                continue;
+            const long got = m_marks[i].minorFaults - before.minorFaults;
+            if (got == 0)
                 continue;
             faults += got;
             byStep[std::string{m_marks[i - 1].where, m_marks[i].where}] += got;
             ++faultingStretches;
-            const double ms = Seconds(m_marks[i].at - m_marks[i - 1].at) * 1e3;
+            const double ms = Seconds(m_marks[i].at - before.at) * 1e3;
             faultingMs += ms;
             longestFaulting = std::max(longestFaulting, ms);
         }
-        std::printf("  after 1 s: %ld page faults in %ld stretches between marks, %.1f ms in all, "
-                    "the longest %.2f ms\n",
+        std::printf("  after 1 s: %ld page faults in %ld stretches between readings, %.1f ms in "
+                    "all, the longest %.2f ms (by the marks each stretch ends with:)\n",
                     faults, faultingStretches, faultingMs, longestFaulting);
         for (const auto& [step, count] : byStep)
             std::printf("    %c -> %c: %ld page faults\n", step[0], step[1], count);
@@ -291,8 +311,10 @@ public:
         for (const Held& h : held) {
             if (h.ms < 1)
                 continue;
-            const Passage& before = m_marks[h.mark - 1];
             const Passage& after = m_marks[h.mark];
+            const Passage& before = m_marks[after.since];
+            if (!after.read)
+                continue;
             const double onProcessor = (after.cpuUs - before.cpuUs) / 1e3;
             if (onProcessor > h.ms / 2)
                 continue;
@@ -309,14 +331,15 @@ public:
         for (std::size_t k = 0; k < std::min<std::size_t>(held.size(), 8); ++k) {
             const Passage& before = m_marks[held[k].mark - 1];
             const Passage& after = m_marks[held[k].mark];
-            std::printf("    %7.2f ms  %c line %lld -> %c line %lld, %.3f s into the run: on the "
-                        "processor %.2f ms, %ld page faults (%ld major), %ld preemptions, %ld "
-                        "waits\n",
+            const Passage& read = m_marks[after.since];
+            std::printf("    %7.2f ms  %c line %lld -> %c line %lld, %.3f s into the run; in the "
+                        "%.2f ms since the reading before: on the processor %.2f ms, %ld page "
+                        "faults (%ld major), %ld preemptions, %ld waits\n",
                         held[k].ms, before.where, before.messages - 1, after.where,
                         after.messages - 1, Seconds(before.at - start),
-                        (after.cpuUs - before.cpuUs) / 1e3, after.minorFaults - before.minorFaults,
-                        after.majorFaults - before.majorFaults,
-                        after.preemptions - before.preemptions, after.waits - before.waits);
+                        Seconds(after.at - read.at) * 1e3, (after.cpuUs - read.cpuUs) / 1e3,
+                        after.minorFaults - read.minorFaults, after.majorFaults - read.majorFaults,
+                        after.preemptions - read.preemptions, after.waits - read.waits);
         }
     }
 
@@ -330,9 +353,12 @@ private:
         long preemptions = 0; // involuntary context switches
         long waits = 0;       // voluntary ones
         char where = 0;
+        bool read = false;     // the five above read at this mark
+        std::size_t since = 0; // the mark the reading before was made at
     };
     std::vector<Passage> m_marks;
     std::size_t m_used = 0;
+    std::size_t m_lastRead = 0;
 };
 
 struct LiveResult {
