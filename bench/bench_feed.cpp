@@ -5,9 +5,10 @@
 //      50,000 messages/s: p50, p99, p99.9;
 //   3. the sustained rate: the whole feed through a pipe as fast as the host takes it.
 //   4. with --desktop: the latency of 2. with the desktop program's main window open (offscreen).
-// Usage: bench_feed [--trades N] [--seconds S] [--rounds R] [--desktop | --desktop-only]
+// Usage: bench_feed [--trades N] [--seconds S] [--rounds R] [--stalls] [--desktop | --desktop-only]
 //   (S: length of the steady run, default 10; R: steady runs of each kind, default 1, with the
-//   medians of their percentiles printed after them)
+//   medians of their percentiles printed after them; --stalls: each headless steady run also
+//   prints its longest stretches of the host thread held up with lines waiting, and where)
 // On a virtual machine the latency's tail follows the time the hypervisor takes from the guest,
 // so each steady run also prints the CPU time stolen while it ran.
 #include <algorithm>
@@ -18,7 +19,9 @@
 #include <ctime>
 #include <fcntl.h>
 #include <map>
+#include <memory>
 #include <string>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -131,6 +134,10 @@ public:
     CLatencyObserver(const std::vector<Clock::time_point>& written, const CFeedRunner*& runner)
         : m_written(written), m_runner(runner)
     {
+        // Room for a run's alerts ahead: a vector grown inside the run would be timed as the
+        // host's own delay.
+        latencies.reserve(written.size());
+        settled.reserve(written.size());
     }
     void OnAlertRecorded(const Ta_ALERTRECORD&) override
     {
@@ -138,13 +145,23 @@ public:
         if (line >= 0 && static_cast<std::size_t>(line) < m_written.size()) {
             const Clock::time_point sent = m_written[static_cast<std::size_t>(line)];
             if (sent != Clock::time_point{}) {
-                const double latency = Seconds(Clock::now() - sent) * 1e6;
+                const Clock::time_point now = Clock::now();
+                const double latency = Seconds(now - sent) * 1e6;
                 latencies.push_back(latency);
                 if (sent - m_written[0] >= std::chrono::seconds(1))
                     settled.push_back(latency);
+                if (latency > worst) {
+                    worst = latency;
+                    worstLine = line;
+                    worstAt = now;
+                }
             }
         }
     }
+    // The longest wait: its line and when its alert came.
+    double worst = 0;
+    long long worstLine = -1;
+    Clock::time_point worstAt;
     std::vector<double> latencies; // microseconds
     // Of the lines written after the run's first second: without the start (the symbols
     // announced, the engine started, the board filled).
@@ -157,10 +174,12 @@ private:
 
 // Writes `count` lines of the feed into fd at `rate` lines/s (0: as fast as the pipe takes them),
 // stamping each line when it is written, and closes fd at the end.
+// With sent, each line is also stamped when the write that sends it has returned.
 std::thread StartWriter(int fd, const Feed& feed, std::size_t count, double rate,
-                        std::vector<Clock::time_point>& written)
+                        std::vector<Clock::time_point>& written,
+                        std::vector<Clock::time_point>* sent = nullptr)
 {
-    return std::thread([fd, &feed, count, rate, &written] {
+    return std::thread([fd, &feed, count, rate, &written, sent] {
         const Clock::time_point start = Clock::now();
         std::size_t i = 0;
         while (i < count) {
@@ -180,6 +199,7 @@ std::thread StartWriter(int fd, const Feed& feed, std::size_t count, double rate
             const std::size_t from = i ? feed.lineEnds[i - 1] : 0;
             const std::size_t to = feed.lineEnds[last - 1];
             const Clock::time_point now = Clock::now();
+            const std::size_t first = i;
             for (; i < last; ++i)
                 written[i] = now;
             std::size_t done = from;
@@ -189,10 +209,157 @@ std::thread StartWriter(int fd, const Feed& feed, std::size_t count, double rate
                     break;
                 done += static_cast<std::size_t>(n);
             }
+            if (sent) {
+                const Clock::time_point after = Clock::now();
+                for (std::size_t j = first; j < last; ++j)
+                    (*sent)[j] = after;
+            }
         }
         ::close(fd);
     });
 }
+
+// The moments the host thread passes on its way through the lines: a trade stored (before the
+// engine's call), the engine's call returned, a batch of lines done.
+class CStallProbe {
+public:
+    // The marks are written over ahead: pages first touched during the run would be counted
+    // as the host's own faults.
+    explicit CStallProbe(std::size_t lines) : m_marks(lines * 3 + 1024) {}
+    // The thread's processor time, faults and switches are read (a system call each time) at
+    // every batch and at the end of any stretch over half a millisecond, not at every mark: read
+    // at every one they took a quarter of the thread's time and put off the lines themselves.
+    void Mark(char where, long long messages)
+    {
+        if (m_used == m_marks.size())
+            return;
+        Passage& mark = m_marks[m_used];
+        mark.at = Clock::now();
+        mark.messages = messages;
+        mark.where = where;
+        mark.since = m_used;
+        if (where == 'B' ||
+            (m_used > 0 && mark.at - m_marks[m_used - 1].at > std::chrono::microseconds(500))) {
+            rusage usage{};
+            ::getrusage(RUSAGE_THREAD, &usage);
+            mark.cpuUs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000LL +
+                         usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
+            mark.minorFaults = usage.ru_minflt;
+            mark.majorFaults = usage.ru_majflt;
+            mark.preemptions = usage.ru_nivcsw;
+            mark.waits = usage.ru_nvcsw;
+            mark.read = true;
+            mark.since = m_lastRead;
+            m_lastRead = m_used;
+        }
+        ++m_used;
+    }
+    // The longest stretches between two marks during which the next line was already in the
+    // pipe: the host thread held up with work waiting.
+    void Print(const std::vector<Clock::time_point>& sent, Clock::time_point start) const
+    {
+        struct Held {
+            double ms;
+            std::size_t mark;
+        };
+        std::vector<Held> held;
+        for (std::size_t i = 1; i < m_used; ++i) {
+            const long long line = m_marks[i].messages - 1;
+            if (line < 0 || static_cast<std::size_t>(line) >= sent.size() ||
+                sent[static_cast<std::size_t>(line)] == Clock::time_point{})
+                continue;
+            const Clock::time_point from =
+                std::max(m_marks[i - 1].at, sent[static_cast<std::size_t>(line)]);
+            if (m_marks[i].at > from)
+                held.push_back({Seconds(m_marks[i].at - from) * 1e3, i});
+        }
+        // Page faults after the first second: memory first touched while the day runs.
+        long faults = 0, faultingStretches = 0;
+        std::map<std::string, long> byStep;
+        double faultingMs = 0, longestFaulting = 0;
+        for (std::size_t i = 1; i < m_used; ++i) {
+            const Passage& before = m_marks[m_marks[i].since];
+            if (!m_marks[i].read || before.at - start < std::chrono::seconds(1))
+                continue;
+            const long got = m_marks[i].minorFaults - before.minorFaults;
+            if (got == 0)
+                continue;
+            faults += got;
+            byStep[std::string{m_marks[i - 1].where, m_marks[i].where}] += got;
+            ++faultingStretches;
+            const double ms = Seconds(m_marks[i].at - before.at) * 1e3;
+            faultingMs += ms;
+            longestFaulting = std::max(longestFaulting, ms);
+        }
+        std::printf("  after 1 s: %ld page faults in %ld stretches between readings, %.1f ms in "
+                    "all, the longest %.2f ms (by the marks each stretch ends with:)\n",
+                    faults, faultingStretches, faultingMs, longestFaulting);
+        for (const auto& [step, count] : byStep)
+            std::printf("    %c -> %c: %ld page faults\n", step[0], step[1], count);
+        std::sort(held.begin(), held.end(),
+                  [](const Held& a, const Held& b) { return a.ms > b.ms; });
+        double total = 0;
+        for (const Held& h : held)
+            if (h.ms >= 1)
+                total += h.ms;
+        std::printf("  held up: %.1f ms in stretches of 1 ms or more (T = trade stored, C = "
+                    "engine call returned, B = batch done)\n",
+                    total);
+        // By what kept the thread off the processor: woken late from its wait for input,
+        // preempted by another thread, or neither (the processor itself was not running it).
+        double wokenLate = 0, preempted = 0, neither = 0;
+        for (const Held& h : held) {
+            if (h.ms < 1)
+                continue;
+            const Passage& after = m_marks[h.mark];
+            const Passage& before = m_marks[after.since];
+            if (!after.read)
+                continue;
+            const double onProcessor = (after.cpuUs - before.cpuUs) / 1e3;
+            if (onProcessor > h.ms / 2)
+                continue;
+            if (after.waits > before.waits)
+                wokenLate += h.ms;
+            else if (after.preemptions > before.preemptions)
+                preempted += h.ms;
+            else
+                neither += h.ms;
+        }
+        std::printf("  of which off the processor: woken late %.1f ms, preempted %.1f ms, neither "
+                    "%.1f ms\n",
+                    wokenLate, preempted, neither);
+        for (std::size_t k = 0; k < std::min<std::size_t>(held.size(), 8); ++k) {
+            const Passage& before = m_marks[held[k].mark - 1];
+            const Passage& after = m_marks[held[k].mark];
+            const Passage& read = m_marks[after.since];
+            std::printf("    %7.2f ms  %c line %lld -> %c line %lld, %.3f s into the run; in the "
+                        "%.2f ms since the reading before: on the processor %.2f ms, %ld page "
+                        "faults (%ld major), %ld preemptions, %ld waits\n",
+                        held[k].ms, before.where, before.messages - 1, after.where,
+                        after.messages - 1, Seconds(before.at - start),
+                        Seconds(after.at - read.at) * 1e3, (after.cpuUs - read.cpuUs) / 1e3,
+                        after.minorFaults - read.minorFaults, after.majorFaults - read.majorFaults,
+                        after.preemptions - read.preemptions, after.waits - read.waits);
+        }
+    }
+
+private:
+    struct Passage {
+        Clock::time_point at;
+        long long messages = 0;
+        long long cpuUs = 0; // of this thread, user and system
+        long minorFaults = 0;
+        long majorFaults = 0;
+        long preemptions = 0; // involuntary context switches
+        long waits = 0;       // voluntary ones
+        char where = 0;
+        bool read = false;     // the five above read at this mark
+        std::size_t since = 0; // the mark the reading before was made at
+    };
+    std::vector<Passage> m_marks;
+    std::size_t m_used = 0;
+    std::size_t m_lastRead = 0;
+};
 
 struct LiveResult {
     double seconds = 0;
@@ -207,7 +374,8 @@ struct LiveResult {
 
 // Plays `count` lines of the feed into a pipe at `rate` lines/s (0: as fast as the pipe takes
 // them) while a live session with every stock watched takes them on this thread.
-LiveResult RunLive(const Feed& feed, std::size_t count, double rate, const std::string& sysDir)
+LiveResult RunLive(const Feed& feed, std::size_t count, double rate, const std::string& sysDir,
+                   bool stalls = false)
 {
     int fds[2];
     if (::pipe(fds) != 0)
@@ -231,9 +399,19 @@ LiveResult RunLive(const Feed& feed, std::size_t count, double rate, const std::
     CFeedConnection::ParseAddress("-", address, error);
     CFeedRunner runner(session, address, nullptr);
     runnerPointer = &runner;
+    std::vector<Clock::time_point> sent;
+    std::unique_ptr<CStallProbe> probe;
+    if (stalls) {
+        sent.resize(count);
+        probe = std::make_unique<CStallProbe>(count);
+        session.SetAfterEachTrade(
+            [&](unsigned char, const std::string&) { probe->Mark('T', runner.Messages()); });
+        session.SetAfterEachCall([&] { probe->Mark('C', runner.Messages()); });
+        runner.SetAfterBatch([&] { probe->Mark('B', runner.Messages()); });
+    }
 
     const double stolenBefore = StolenMs();
-    std::thread writer = StartWriter(fds[1], feed, count, rate, written);
+    std::thread writer = StartWriter(fds[1], feed, count, rate, written, stalls ? &sent : nullptr);
     const Clock::time_point start = Clock::now();
     timespec cpuStart{}, cpuEnd{};
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpuStart);
@@ -242,6 +420,17 @@ LiveResult RunLive(const Feed& feed, std::size_t count, double rate, const std::
     const Clock::time_point end = Clock::now();
     writer.join();
     const double stolenAfter = StolenMs();
+    if (probe) {
+        probe->Print(sent, start);
+        if (observer.worstLine >= 0) {
+            const auto line = static_cast<std::size_t>(observer.worstLine);
+            std::printf("  longest wait: line %zu, %.3f s into the run, %.2f ms from its stamp to "
+                        "its write's return, %.2f ms from there to its alert\n",
+                        line, Seconds(written[line] - start),
+                        Seconds(sent[line] - written[line]) * 1e3,
+                        Seconds(observer.worstAt - sent[line]) * 1e3);
+        }
+    }
     session.Finish();
     ::close(stop[0]);
     ::close(stop[1]);
@@ -328,6 +517,8 @@ public:
     CDesktopLatencyObserver(const std::vector<Clock::time_point>& written, const CLiveFeed& feed)
         : m_written(written), m_feed(feed)
     {
+        latencies.reserve(written.size());
+        settled.reserve(written.size());
     }
     void OnAlertRecorded(const Ta_ALERTRECORD&) override
     {
@@ -459,6 +650,7 @@ int main(int argc, char** argv)
     bool desktop = false;
     bool headless = true;
     int rounds = 1;
+    bool stalls = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--desktop")
@@ -469,6 +661,8 @@ int main(int argc, char** argv)
             shape.trades = std::atoll(argv[++i]);
         else if (arg == "--seconds" && i + 1 < argc)
             steadySeconds = std::atof(argv[++i]);
+        else if (arg == "--stalls")
+            stalls = true;
         else if (arg == "--rounds" && i + 1 < argc)
             rounds = std::max(1, std::atoi(argv[++i]));
     }
@@ -509,7 +703,7 @@ int main(int argc, char** argv)
         // 2. Latency at a steady 50,000 messages/s.
         std::vector<LiveResult> runs;
         for (int round = 0; round < rounds; ++round) {
-            LiveResult steady = RunLive(feed, steadyLines, 50000, sysDir);
+            LiveResult steady = RunLive(feed, steadyLines, 50000, sysDir, stalls);
             std::printf(
                 "steady 50k/s     %lld msgs in %.2f s, %zu alerts, faults %lld, host thread "
                 "busy %.0f %%\n",
