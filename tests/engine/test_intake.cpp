@@ -213,15 +213,18 @@ TEST_F(IntakeTest, EveryWidthOfMarketAndCodeFindsItsOwnRecord)
         Quote(stock.market, stock.code, Answer(stock.price, X1Format::Volume(413, 5), 0, 0));
     for (std::size_t i = 0; i < std::size(stocks); ++i) {
         Notify(stocks[i].market, stocks[i].code);
-        for (std::size_t k = 0; k < std::size(stocks); ++k)
-            EXPECT_EQ(System(k).m_fLast, k <= i ? stocks[k].price : 0.0f)
+        for (std::size_t k = 0; k < std::size(stocks); ++k) {
+            // Copied out: the packed record's field may stand at any address.
+            const float last = System(k).m_fLast;
+            EXPECT_EQ(last, k <= i ? stocks[k].price : 0.0f)
                 << "after market " << int(stocks[i].market) << ", record " << k;
+        }
     }
     // A stock of a listed code in a market that is not listed is no stock of the lists.
     Quote(8, "600000", Answer(9.5f, X1Format::Volume(413, 5), 0, 0));
     Notify(8, "600000");
     for (std::size_t k = 0; k < std::size(stocks); ++k)
-        EXPECT_EQ(System(k).m_fLast, stocks[k].price);
+        EXPECT_EQ(+System(k).m_fLast, stocks[k].price);
 }
 
 TEST_F(IntakeTest, SeedingAndPriceAlertsFollowTheListsWhenTheyAreReplacedOrGrow)
