@@ -12,6 +12,7 @@
 #include "hostlibs/CLightMutex.h"
 #include "hostlibs/CTextPool.h"
 #include "platform/core/CShortKeyTable.h"
+#include "platform/core/VelkCopyShort.h"
 
 namespace {
 
@@ -159,20 +160,7 @@ struct CQuoteStore::Impl {
             const std::size_t n = code.size();
             if (n + 1 > CShortKeyTable<Symbol>::kMaxKey)
                 return;
-            const char* from = code.data();
-            char* to = bytes + 1;
-            if (n >= 8) {
-                std::memcpy(to, from, 8);
-                std::memcpy(to + n - 8, from + n - 8, 8);
-            } else if (n >= 4) {
-                std::memcpy(to, from, 4);
-                std::memcpy(to + n - 4, from + n - 4, 4);
-            } else if (n >= 2) {
-                std::memcpy(to, from, 2);
-                std::memcpy(to + n - 2, from + n - 2, 2);
-            } else if (n == 1) {
-                to[0] = from[0];
-            }
+            VelkCopyShort(bytes + 1, code.data(), n);
             bytes[0] = static_cast<char>(market);
             size = n + 1;
         }

@@ -9,6 +9,7 @@
 
 #include "hostapi/KQCommon.h"
 #include "hostlibs/CTextPool.h"
+#include "platform/core/VelkCopyShort.h"
 #include "platform/core/VelkNumber.h"
 
 namespace {
@@ -151,23 +152,11 @@ constexpr std::size_t kShortText = 15;
     return text;
 }
 
-// Copies size <= kShortText bytes to the front of a zeroed block, by two overlapping moves of
-// the widest size that fits instead of a call.
+// Copies size <= kShortText bytes to the front of a zeroed block.
 CString ShortText(const char* bytes, std::size_t size)
 {
     char block[kShortText + 1] = {};
-    if (size >= 8) {
-        std::memcpy(block, bytes, 8);
-        std::memcpy(block + size - 8, bytes + size - 8, 8);
-    } else if (size >= 4) {
-        std::memcpy(block, bytes, 4);
-        std::memcpy(block + size - 4, bytes + size - 4, 4);
-    } else if (size >= 2) {
-        std::memcpy(block, bytes, 2);
-        std::memcpy(block + size - 2, bytes + size - 2, 2);
-    } else if (size == 1) {
-        block[0] = bytes[0];
-    }
+    VelkCopyShort(block, bytes, size);
     return TextFromBlock(block, size);
 }
 

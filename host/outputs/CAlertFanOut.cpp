@@ -39,12 +39,15 @@ void CAlertFanOut::OnAlertRecorded(const Ta_ALERTRECORD& record)
     event.live = m_context.live;
     if (m_pHistory)
         event.historyRun = m_pHistory->CurrentRun();
-    // The frame still grows, so an output that waits gets its own copies of what it lacks.
+    // The frame still grows, so an output that waits gets a copy of what it lacks, in one batch.
     for (std::size_t i = 0; i < m_vecWorkers.size(); ++i) {
         if (!m_vecWorkers[i]->IsIdle())
             continue;
-        for (std::size_t next = m_vecHanded[i]; next < frame.size(); ++next)
-            m_vecWorkers[i]->Push(frame[next]);
+        const std::size_t lacking = frame.size() - m_vecHanded[i];
+        m_vecWorkers[i]->Push(
+            std::make_shared<const std::vector<CAlertEvent>>(
+                frame.begin() + static_cast<std::ptrdiff_t>(m_vecHanded[i]), frame.end()),
+            0, lacking);
         m_vecHanded[i] = frame.size();
     }
 }
