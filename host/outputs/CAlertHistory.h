@@ -27,7 +27,7 @@ struct sqlite3_stmt;
 class CAlertHistory final : public IDeliveryLog {
 public:
     // The newest schema this program writes; older files are brought up to it when opened.
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
 
     struct Filter {
         std::string from; // yyyy-mm-dd, inclusive; empty: no bound
@@ -114,6 +114,14 @@ private:
         std::string at;
     };
 
+    // The ids a run's trading date got in one transaction.
+    struct RunDay {
+        long long run;
+        int tradingDate;
+        long long firstId;
+        long long lastId;
+    };
+
     static constexpr std::size_t kRowsPerInsert = 16;
     static constexpr int kAlertColumns = 11;
 
@@ -143,6 +151,7 @@ private:
     // The same for a group of kRowsPerInsert alerts.
     sqlite3_stmt* m_pInsertAlerts = nullptr;
     sqlite3_stmt* m_pInsertAttempt = nullptr;
+    sqlite3_stmt* m_pWidenRunDay = nullptr;
     long long m_nRun = 0;
     std::string m_strSource = "replay";
     std::string m_strDayFolder;
@@ -160,6 +169,7 @@ private:
     mutable std::condition_variable m_writerDone;
     std::vector<CAlertEvent> m_vecWriting;
     std::vector<Attempt> m_vecWritingAttempts;
+    std::vector<RunDay> m_vecRunDays;
     bool m_bWriting = false;
     bool m_bQuit = false;
     bool m_bWriteFailed = false;

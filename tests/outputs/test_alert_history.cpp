@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -253,7 +254,7 @@ TEST(AlertHistory, AFileOfTheFirstSchemaKeepsEveryRowAndAttemptWhenBroughtUp)
 
     CAlertHistory history;
     ASSERT_TRUE(history.Open(path)) << history.Error();
-    EXPECT_EQ(history.SchemaVersion(), 2);
+    EXPECT_EQ(history.SchemaVersion(), CAlertHistory::kSchemaVersion);
     EXPECT_EQ(FirstSchemaRows(path), before);
 
     std::vector<CAlertHistory::Row> rows;
@@ -290,6 +291,62 @@ TEST(AlertHistory, AFileOfTheFirstSchemaKeepsEveryRowAndAttemptWhenBroughtUp)
     EXPECT_FALSE(history.Query({"2024-1-3", "", "", "", ""}, rows));
     EXPECT_EQ(history.DeleteOlderThan(2, 20240105), 4); // the 2nd and the 3rd
     EXPECT_EQ(CountRows(path, "SELECT count(*) FROM deliveries"), 1);
+}
+
+// A date's rows are found through the ids its runs' days keep: two programs writing to one file
+// in turns (their ids interleaved), a feed that crosses midnight inside one transaction, groups
+// of rows and single ones. Every date range returns exactly the rows of its dates.
+TEST(AlertHistory, ADateRangeFindsEveryRowOfItsDatesWhateverWroteThemBetween)
+{
+    CTempDir dir;
+    const std::string path = dir.File("history.sqlite");
+    CAlertHistory desk;
+    CAlertHistory headless;
+    ASSERT_TRUE(desk.Open(path)) << desk.Error();
+    ASSERT_TRUE(headless.Open(path)) << headless.Error();
+    ASSERT_TRUE(desk.BeginRun(true, ""));
+    ASSERT_TRUE(headless.BeginRun(false, "/days/20240102"));
+    std::map<int, int> written;
+    std::uint64_t sequence = 0;
+    for (int turn = 0; turn < 6; ++turn) {
+        // 37 rows: two groups and five single ones.
+        for (int i = 0; i < 37; ++i) {
+            const int date = i < 20 ? 20240103 + turn / 2 : 20240104 + turn / 2;
+            desk.Add(Event(++sequence, "600103", "青山纸业", 2, date, 34200 + i));
+            ++written[date];
+        }
+        ASSERT_TRUE(desk.Commit()) << desk.Error();
+        for (int i = 0; i < 3; ++i) {
+            headless.Add(Event(++sequence, "000001", "平安银行", 7, 20240102, 34200 + i));
+            ++written[20240102];
+        }
+        ASSERT_TRUE(headless.Commit()) << headless.Error();
+    }
+    std::vector<CAlertHistory::Row> rows;
+    auto countIn = [&](int from, int to) {
+        int count = 0;
+        for (const auto& [date, rowsOfDate] : written)
+            count += date >= from && date <= to ? rowsOfDate : 0;
+        return count;
+    };
+    for (int from = 20240101; from <= 20240107; ++from)
+        for (int to = from; to <= 20240107; ++to) {
+            const std::string fromText = Event(0, "", "", 2, from).DateText();
+            const std::string toText = Event(0, "", "", 2, to).DateText();
+            ASSERT_TRUE(desk.Query({fromText, toText, "", "", ""}, rows)) << desk.Error();
+            EXPECT_EQ(static_cast<int>(rows.size()), countIn(from, to)) << fromText << ".." << toText;
+            for (const auto& row : rows)
+                EXPECT_TRUE(row.tradingDate >= fromText && row.tradingDate <= toText);
+        }
+    ASSERT_TRUE(headless.Query({"2024-01-04", "", "", "", ""}, rows));
+    EXPECT_EQ(static_cast<int>(rows.size()), countIn(20240104, 20991231));
+    ASSERT_TRUE(headless.Query({"", "2024-01-03", "", "", ""}, rows));
+    EXPECT_EQ(static_cast<int>(rows.size()), countIn(0, 20240103));
+    // Once the days before are let go, so are their ranges; what is left is still found.
+    EXPECT_EQ(desk.DeleteOlderThan(2, 20240106), countIn(0, 20240104));
+    EXPECT_EQ(CountRows(path, "SELECT count(*) FROM run_days WHERE trading_date < 20240105"), 0);
+    ASSERT_TRUE(desk.Query({"2024-01-01", "2024-01-31", "", "", ""}, rows));
+    EXPECT_EQ(static_cast<int>(rows.size()), countIn(20240105, 20240106));
 }
 
 TEST(AlertHistory, AFrameThatCannotBeWrittenIsKeptForTheNextCommit)
