@@ -77,10 +77,10 @@ double Seconds(Clock::time_point from, Clock::time_point to)
     return std::chrono::duration<double>(to - from).count();
 }
 
-double CpuSeconds()
+double CpuSeconds(clockid_t clock = CLOCK_PROCESS_CPUTIME_ID)
 {
     timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    clock_gettime(clock, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
@@ -138,6 +138,8 @@ struct RunResult {
     double replay = 0; // engine start, the replay, engine shutdown
     double loadCpu = 0;
     double replayCpu = 0;
+    // The replay's own thread, without the outputs' and the history's threads.
+    double replayThreadCpu = 0;
     long trades = 0;
     long notifications = 0;
     long alerts = 0;
@@ -332,6 +334,7 @@ RunResult RunOnce(const std::string& folder, const std::string& mode, int& argc,
     }
     const Clock::time_point loaded = Clock::now();
     const double loadedCpu = CpuSeconds();
+    const double loadedThreadCpu = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
     result.loadedKb = CurrentRssKb();
 
     // Started where the outputs' threads are: after the day is loaded.
@@ -414,6 +417,7 @@ RunResult RunOnce(const std::string& folder, const std::string& mode, int& argc,
 #endif
     const Clock::time_point done = Clock::now();
     const double doneCpu = CpuSeconds();
+    result.replayThreadCpu = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - loadedThreadCpu;
 
     result.load = Seconds(start, loaded);
     result.replay = Seconds(loaded, done);
@@ -468,6 +472,7 @@ struct ModeSummary {
     double replay = 0;
     double loadCpu = 0;
     double replayCpu = 0;
+    double replayThreadCpu = 0;
     RunResult last;
 };
 
@@ -500,6 +505,7 @@ int RunBenchmark(const Options& options, int& argc, char** argv)
         std::vector<std::vector<double>> allReplays(options.modes.size());
         std::vector<std::vector<double>> allLoadCpus(options.modes.size());
         std::vector<std::vector<double>> allReplayCpus(options.modes.size());
+        std::vector<std::vector<double>> allThreadCpus(options.modes.size());
         for (int run = 0; run < options.runs; ++run) {
             for (std::size_t m = 0; m < options.modes.size(); ++m) {
                 const std::string& mode = options.modes[m];
@@ -512,6 +518,7 @@ int RunBenchmark(const Options& options, int& argc, char** argv)
                 allReplays[m].push_back(result.replay);
                 allLoadCpus[m].push_back(result.loadCpu);
                 allReplayCpus[m].push_back(result.replayCpu);
+                allThreadCpus[m].push_back(result.replayThreadCpu);
                 summaries[m].mode = mode;
                 summaries[m].last = result;
             }
@@ -527,6 +534,7 @@ int RunBenchmark(const Options& options, int& argc, char** argv)
             summary.replay = Median(replays);
             summary.loadCpu = Median(loadCpus);
             summary.replayCpu = Median(replayCpus);
+            summary.replayThreadCpu = Median(allThreadCpus[m]);
             const double cpu = summary.loadCpu + summary.replayCpu;
             const RunResult& r = summary.last;
             const double total = summary.load + summary.replay;
@@ -605,6 +613,17 @@ int RunBenchmark(const Options& options, int& argc, char** argv)
                 (withOutputs->loadCpu + withOutputs->replayCpu) /
                     (watched->loadCpu + watched->replayCpu),
                 withOutputs->replay / watched->replay, withOutputs->replayCpu / watched->replayCpu);
+        // Apart: what the replay's own thread spends more (the alerts handed on, and a second
+        // processor at work beside it), and what the other threads spend.
+        for (const ModeSummary* withThreads : {webhookOnly, withOutputs})
+            if (watched && withThreads)
+                std::printf("%s, the replay's thread: %.3fx cpu; other threads: %.3f s cpu "
+                            "(%.1f%% of the replay without)\n",
+                            withThreads->mode.c_str(),
+                            withThreads->replayThreadCpu / watched->replayThreadCpu,
+                            withThreads->replayCpu - withThreads->replayThreadCpu,
+                            100.0 * (withThreads->replayCpu - withThreads->replayThreadCpu) /
+                                watched->replayCpu);
         if (watched && popup)
             std::printf("pop-up window / without, end to end: %.2fx wall, %.2fx cpu\n",
                         (popup->load + popup->replay) / (watched->load + watched->replay),
