@@ -45,6 +45,11 @@ bool CNatsSubscriber::Subscribe(const std::string& url, const std::string& subje
         status = natsOptions_SetAllowReconnect(options, true);
     if (status == NATS_OK)
         status = natsOptions_SetMaxReconnect(options, -1);
+    // The connect cannot be woken, and closing the program waits for it: a server that has not
+    // greeted the client by then is taken as unreachable (the library would wait 2 s), so that
+    // closing returns within a second whatever the server does.
+    if (status == NATS_OK)
+        status = natsOptions_SetTimeout(options, kConnectTimeoutMs);
     if (status == NATS_OK)
         status = natsConnection_Connect(&m_pConnection, options);
     natsOptions_Destroy(options);

@@ -10,6 +10,9 @@ struct __natsSubscription;
 // thread of its own; a full pipe holds it back rather than dropping messages.
 class CNatsSubscriber {
 public:
+    // How long a server has to greet the client, in each attempt.
+    static constexpr int kConnectTimeoutMs = 700;
+
     CNatsSubscriber() = default;
     ~CNatsSubscriber();
     CNatsSubscriber(const CNatsSubscriber&) = delete;

@@ -341,6 +341,21 @@ TEST_F(LiveFeedTest, ClosingTheWindowWhileTheFeedIsBlockedReturnsWithinASecond)
     EXPECT_LT(closing.elapsed(), 1000);
 }
 
+// A NATS server that takes the connection and never greets it: the client waits in its
+// connect, and closing the window must not wait with it.
+TEST_F(LiveFeedTest, ClosingTheWindowWhileANatsServerNeverAnswersReturnsWithinASecond)
+{
+    ASSERT_TRUE(m_pWindow->LiveFeed()->ConnectTo(
+        QStringLiteral("nats://127.0.0.1:%1/quotes.>").arg(m_server.port)));
+    ASSERT_TRUE(m_server.Accept());
+    QTest::qWait(100);
+    QElapsedTimer closing;
+    closing.start();
+    m_pWindow->close();
+    m_pWindow.reset();
+    EXPECT_LT(closing.elapsed(), 1000);
+}
+
 TEST_F(LiveFeedTest, AFeedThatCannotBeReachedIsToldAndLeavesTheWindowAsItWas)
 {
     int port = 0;

@@ -709,6 +709,52 @@ TEST(HeadlessFeed, SigtermWhileTheFeedIsSilentEndsInOrderWithinASecond)
 #endif
 }
 
+// A NATS server that takes the connection and never greets it holds the client in its connect:
+// a signal then still ends the program within a second, as one that found no server at all.
+TEST(HeadlessFeed, SigtermWhileANatsServerNeverAnswersEndsWithinASecond)
+{
+    CTempDir root;
+    std::filesystem::copy(kDemoSys, root.File("SYS"));
+    CTestServer server;
+    ASSERT_TRUE(server.bound);
+    std::vector<std::string> args = {VELK_HOST_BINARY,
+                                     "--headless",
+                                     "--silent",
+                                     "--root",
+                                     root.Path(),
+                                     "--feed",
+                                     "nats://127.0.0.1:" + std::to_string(server.port)};
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, VELK_HOST_BINARY, &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ASSERT_TRUE(server.Accept());
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+
+    const auto asked = std::chrono::steady_clock::now();
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    bool ended = false;
+    while (!(ended = ::waitpid(pid, &status, WNOHANG) == pid) &&
+           std::chrono::steady_clock::now() - asked < std::chrono::seconds(5))
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const auto took = std::chrono::steady_clock::now() - asked;
+    if (!ended) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+    }
+    EXPECT_LT(took, std::chrono::seconds(1));
+    ASSERT_TRUE(WIFEXITED(status));
+    // Never connected: the feed could not be reached.
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+}
+
 TEST(HeadlessFeed, ANewTradeDateKeepsTheOldDaysAlertsInTheOldDaysFile)
 {
 #ifndef VELK_HOST_HAS_UI
