@@ -29,3 +29,19 @@ void SetTradeItems(CQuoteStore& store, unsigned char market, const CString& code
                               X1Format::Volume(QuoteItem::kAmount, state.amount)};
     store.SetItems(market, code, items);
 }
+
+// A new trading day takes back what trades set: until the stock trades again the quote service
+// has no price, volume, high, low, open, amount or time of it, as for a stock never traded,
+// rather than yesterday's shown as today's.
+inline void ClearTradeItems(CQuoteStore& store, unsigned char market, const CString& code)
+{
+    const X1Format items[] = {X1Format::None(125),
+                              X1Format::None(182),
+                              X1Format::None(413),
+                              X1Format::None(130),
+                              X1Format::None(131),
+                              X1Format::None(143),
+                              X1Format::None(QuoteItem::kOpenPrice),
+                              X1Format::None(QuoteItem::kAmount)};
+    store.SetItems(market, code, items);
+}

@@ -152,7 +152,11 @@ void CLiveSession::StartDay(int tradeDate)
         // The service reports the close the session takes for the new day, so that the rules
         // on the change since the close see what the price checks see.
         m_store.SetItem(fresh.market, fresh.code, X1Format::Price(129, prevClose));
+        ClearTradeItems(m_store, fresh.market, fresh.code);
         symbol = std::move(fresh);
+        // Whoever shows the quotes of traded stocks shows these afresh too.
+        if (m_afterEachTrade)
+            m_afterEachTrade(symbol.market, symbol.code);
     }
     m_nLastSignalMillis = m_nResumeSignalsAfter = m_nNewestMillis = -1;
 }

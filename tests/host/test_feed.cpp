@@ -31,6 +31,7 @@
 #include "host/feed/CLiveSession.h"
 #include "host/feed/CReconnectBackoff.h"
 #include "host/outputs/CAlertHistory.h"
+#include "hostapi/QuoteItems.h"
 #include "hostlibs/CQuoteStore.h"
 #include "platform/core/CVelkFileLock.h"
 #include "platform/core/TextCodec.h"
@@ -370,6 +371,39 @@ TEST(FeedSession, AHelloWithANewDateStartsANewDay)
     CMarketStatus status;
     ASSERT_TRUE(live.store.GetMarketStatus(1, "600000", status));
     EXPECT_EQ(status.m_nTradeDate, 20211202);
+}
+
+// A stock that traded yesterday and not yet today has no quote of today: yesterday's last price
+// is its close, and nothing else of yesterday (volume, high, low, open, amount, time) is shown
+// or read as today's. Whoever shows quotes is told of each such stock.
+TEST(FeedSession, ANewDayTakesBackYesterdaysQuoteOfEveryStockNotYetTraded)
+{
+    LiveFixture live;
+    std::vector<std::string> told;
+    live.session.SetAfterEachTrade(
+        [&](unsigned char, const std::string& code) { told.push_back(code); });
+    live.Take(
+        {kHello, kSymbol,
+         R"({"type":"symbol","market":1,"code":"600103","name":"青山纸业","prev_close":3,"decimals":2})",
+         R"({"type":"trade","time":"14:59:00","market":1,"code":"600000","price":10.5,"volume":100,"amount":1050})",
+         R"({"type":"trade","time":"14:59:30","market":1,"code":"600103","price":3.1,"volume":300})",
+         R"({"type":"hello","version":1,"date":20211202})"});
+    EXPECT_EQ(told, (std::vector<std::string>{"600000", "600103", "600000", "600103"}));
+    const std::vector<unsigned short> wanted{125, 182, 413, 130, 131, 143, QuoteItem::kOpenPrice,
+                                             QuoteItem::kAmount, 129};
+    std::vector<X1Format> values;
+    ASSERT_TRUE(live.store.GetItemDataByItemNo(1, "600000", wanted, values, true));
+    ASSERT_EQ(values.size(), wanted.size());
+    for (std::size_t i = 0; i + 1 < wanted.size(); ++i)
+        EXPECT_EQ(values[i].GetKind(), X1Format::kNone) << "item " << wanted[i];
+    EXPECT_DOUBLE_EQ(static_cast<double>(values.back()), 10.5);
+
+    live.Take(
+        {R"({"type":"trade","time":"09:30:00","market":1,"code":"600103","price":3.2,"volume":200})"});
+    ASSERT_TRUE(live.store.GetItemDataByItemNo(1, "600103", wanted, values, true));
+    EXPECT_DOUBLE_EQ(static_cast<double>(values[2]), 200); // today's volume alone
+    EXPECT_FLOAT_EQ(static_cast<float>(static_cast<double>(values[3])), 3.2f); // today's high
+    EXPECT_FLOAT_EQ(static_cast<float>(static_cast<double>(values[8])), 3.1f); // the close
 }
 
 TEST(FeedReconnect, ASourceThatDropsMidDayAndComesBackDuplicatesNoAlert)
