@@ -94,18 +94,17 @@ const char* const kSchema2Rows =
 // the rows of a run's trading date lie between two ids (a writer's rows follow one another),
 // which `run_days` keeps, so that a query for some dates reads only those ids. Rows of other
 // runs between them are read and left out by their date.
-const char* const kSchema3 =
-    "DROP INDEX alert_rows_by_date;"
-    "CREATE TABLE run_days ("
-    "  run_id INTEGER NOT NULL,"
-    "  trading_date INTEGER NOT NULL,"
-    "  first_id INTEGER NOT NULL,"
-    "  last_id INTEGER NOT NULL,"
-    "  PRIMARY KEY (run_id, trading_date)) WITHOUT ROWID;"
-    "CREATE INDEX run_days_by_date ON run_days(trading_date);"
-    "INSERT INTO run_days (run_id, trading_date, first_id, last_id) "
-    "SELECT run_id, trading_date, min(id), max(id) FROM alert_rows "
-    "GROUP BY run_id, trading_date;";
+const char* const kSchema3 = "DROP INDEX alert_rows_by_date;"
+                             "CREATE TABLE run_days ("
+                             "  run_id INTEGER NOT NULL,"
+                             "  trading_date INTEGER NOT NULL,"
+                             "  first_id INTEGER NOT NULL,"
+                             "  last_id INTEGER NOT NULL,"
+                             "  PRIMARY KEY (run_id, trading_date)) WITHOUT ROWID;"
+                             "CREATE INDEX run_days_by_date ON run_days(trading_date);"
+                             "INSERT INTO run_days (run_id, trading_date, first_id, last_id) "
+                             "SELECT run_id, trading_date, min(id), max(id) FROM alert_rows "
+                             "GROUP BY run_id, trading_date;";
 
 // A transaction's ids of a run's trading date join those already kept.
 const char* const kWidenRunDay =

@@ -389,8 +389,8 @@ TEST(FeedSession, ANewDayTakesBackYesterdaysQuoteOfEveryStockNotYetTraded)
          R"({"type":"trade","time":"14:59:30","market":1,"code":"600103","price":3.1,"volume":300})",
          R"({"type":"hello","version":1,"date":20211202})"});
     EXPECT_EQ(told, (std::vector<std::string>{"600000", "600103", "600000", "600103"}));
-    const std::vector<unsigned short> wanted{125, 182, 413, 130, 131, 143, QuoteItem::kOpenPrice,
-                                             QuoteItem::kAmount, 129};
+    const std::vector<unsigned short> wanted{
+        125, 182, 413, 130, 131, 143, QuoteItem::kOpenPrice, QuoteItem::kAmount, 129};
     std::vector<X1Format> values;
     ASSERT_TRUE(live.store.GetItemDataByItemNo(1, "600000", wanted, values, true));
     ASSERT_EQ(values.size(), wanted.size());

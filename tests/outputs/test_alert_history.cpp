@@ -334,7 +334,8 @@ TEST(AlertHistory, ADateRangeFindsEveryRowOfItsDatesWhateverWroteThemBetween)
             const std::string fromText = Event(0, "", "", 2, from).DateText();
             const std::string toText = Event(0, "", "", 2, to).DateText();
             ASSERT_TRUE(desk.Query({fromText, toText, "", "", ""}, rows)) << desk.Error();
-            EXPECT_EQ(static_cast<int>(rows.size()), countIn(from, to)) << fromText << ".." << toText;
+            EXPECT_EQ(static_cast<int>(rows.size()), countIn(from, to))
+                << fromText << ".." << toText;
             for (const auto& row : rows)
                 EXPECT_TRUE(row.tradingDate >= fromText && row.tradingDate <= toText);
         }
