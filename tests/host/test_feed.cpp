@@ -138,6 +138,44 @@ private:
     int m_nClient = -1;
 };
 
+// velk-host run headless on a feed, its output into outPath; 0 when it could not be started.
+pid_t SpawnHeadless(const std::string& root, const std::string& feed, const std::string& outPath)
+{
+    const CHostSpawnVectors vectors({"--headless", "--silent", "--root", root, "--feed", feed}, {});
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, VELK_HOST_BINARY, &actions, nullptr, vectors.Argv(), vectors.Envp()) != 0)
+        pid = 0;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+struct Terminated {
+    std::chrono::steady_clock::duration took;
+    int status = 0;
+};
+
+// SIGTERM, and the time until the program ended (killed after 5 s, so that no test hangs).
+Terminated TerminateAndWait(pid_t pid)
+{
+    const auto asked = std::chrono::steady_clock::now();
+    ::kill(pid, SIGTERM);
+    Terminated result;
+    bool ended = false;
+    while (!(ended = ::waitpid(pid, &result.status, WNOHANG) == pid) &&
+           std::chrono::steady_clock::now() - asked < std::chrono::seconds(5))
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    result.took = std::chrono::steady_clock::now() - asked;
+    if (!ended) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &result.status, 0);
+    }
+    return result;
+}
+
 // A live session on its own quote service with the demo's conditions, fed line by line.
 struct LiveFixture {
     CTempDir root;
@@ -683,24 +721,9 @@ TEST(HeadlessFeed, SigtermWhileTheFeedIsSilentEndsInOrderWithinASecond)
     ASSERT_TRUE(server.bound);
 
     const std::string outPath = root.File("out.txt");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<std::string> args = {VELK_HOST_BINARY,
-                                     "--headless",
-                                     "--silent",
-                                     "--root",
-                                     root.Path(),
-                                     "--feed",
-                                     "tcp://127.0.0.1:" + std::to_string(server.port)};
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, VELK_HOST_BINARY, &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid =
+        SpawnHeadless(root.Path(), "tcp://127.0.0.1:" + std::to_string(server.port), outPath);
+    ASSERT_GT(pid, 0);
     ASSERT_TRUE(server.Accept());
     // All but the end: the host has alerts to print and then waits on a silent peer.
     std::string all;
@@ -719,21 +742,10 @@ TEST(HeadlessFeed, SigtermWhileTheFeedIsSilentEndsInOrderWithinASecond)
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
 
-    const auto asked = std::chrono::steady_clock::now();
-    ::kill(pid, SIGTERM);
-    int status = 0;
-    bool ended = false;
-    while (!(ended = ::waitpid(pid, &status, WNOHANG) == pid) &&
-           std::chrono::steady_clock::now() - asked < std::chrono::seconds(5))
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    const auto took = std::chrono::steady_clock::now() - asked;
-    if (!ended) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
-    }
-    EXPECT_LT(took, std::chrono::seconds(1));
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const Terminated ended = TerminateAndWait(pid);
+    EXPECT_LT(ended.took, std::chrono::seconds(1));
+    ASSERT_TRUE(WIFEXITED(ended.status));
+    EXPECT_EQ(WEXITSTATUS(ended.status), 0);
     const std::string out = ReadFile(outPath);
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), expected);
 #ifdef VELK_HOST_HAS_UI
@@ -751,42 +763,17 @@ TEST(HeadlessFeed, SigtermWhileANatsServerNeverAnswersEndsWithinASecond)
     std::filesystem::copy(kDemoSys, root.File("SYS"));
     CTestServer server;
     ASSERT_TRUE(server.bound);
-    std::vector<std::string> args = {VELK_HOST_BINARY,
-                                     "--headless",
-                                     "--silent",
-                                     "--root",
-                                     root.Path(),
-                                     "--feed",
-                                     "nats://127.0.0.1:" + std::to_string(server.port)};
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, VELK_HOST_BINARY, &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid =
+        SpawnHeadless(root.Path(), "nats://127.0.0.1:" + std::to_string(server.port), "/dev/null");
+    ASSERT_GT(pid, 0);
     ASSERT_TRUE(server.Accept());
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
 
-    const auto asked = std::chrono::steady_clock::now();
-    ::kill(pid, SIGTERM);
-    int status = 0;
-    bool ended = false;
-    while (!(ended = ::waitpid(pid, &status, WNOHANG) == pid) &&
-           std::chrono::steady_clock::now() - asked < std::chrono::seconds(5))
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    const auto took = std::chrono::steady_clock::now() - asked;
-    if (!ended) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
-    }
-    EXPECT_LT(took, std::chrono::seconds(1));
-    ASSERT_TRUE(WIFEXITED(status));
+    const Terminated ended = TerminateAndWait(pid);
+    EXPECT_LT(ended.took, std::chrono::seconds(1));
+    ASSERT_TRUE(WIFEXITED(ended.status));
     // Never connected: the feed could not be reached.
-    EXPECT_EQ(WEXITSTATUS(status), 3);
+    EXPECT_EQ(WEXITSTATUS(ended.status), 3);
 }
 
 TEST(HeadlessFeed, ANewTradeDateKeepsTheOldDaysAlertsInTheOldDaysFile)
