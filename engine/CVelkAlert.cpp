@@ -194,8 +194,10 @@ void CVelkAlert::WarnUnsavedFiles(const std::vector<std::string>& paths)
     if (paths.empty())
         return;
     std::string text = TextCodec::Utf8ToGbk("以下文件无法保存, 所做的修改只在本次运行中有效:");
-    for (const std::string& path : paths)
-        text += "\n" + TextCodec::Utf8ToGbk(path);
+    for (const std::string& path : paths) {
+        text += '\n';
+        text += TextCodec::Utf8ToGbk(path);
+    }
     MessageBox().Show(text, TextCodec::Utf8ToGbk("警告"),
                       VelkMsgBox::kOk | VelkMsgBox::kIconExclamation);
 }
