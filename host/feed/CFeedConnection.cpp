@@ -149,7 +149,7 @@ int CFeedConnection::Open(int stopFd, std::string& error)
     case Transport::Nats:
         m_pNats = std::make_unique<CNatsSubscriber>();
         if (!m_pNats->Subscribe("nats://" + m_address.host + ":" + m_address.port,
-                                m_address.subject, error)) {
+                                m_address.subject, stopFd, error)) {
             m_pNats.reset();
             return -1;
         }

@@ -10,15 +10,16 @@ struct __natsSubscription;
 // thread of its own; a full pipe holds it back rather than dropping messages.
 class CNatsSubscriber {
 public:
-    // How long a server has to greet the client, in each attempt.
-    static constexpr int kConnectTimeoutMs = 700;
-
     CNatsSubscriber() = default;
     ~CNatsSubscriber();
     CNatsSubscriber(const CNatsSubscriber&) = delete;
     CNatsSubscriber& operator=(const CNatsSubscriber&) = delete;
 
-    bool Subscribe(const std::string& url, const std::string& subject, std::string& error);
+    // Connects and subscribes. A byte on stopFd (-1: none) ends the wait for the server at once
+    // with the error "stopped": the client cannot be woken in its connect, so the connect goes
+    // on in a thread of its own and lets go of whatever it made.
+    bool Subscribe(const std::string& url, const std::string& subject, int stopFd,
+                   std::string& error);
     int ReadFd() const { return m_nRead; }
 
 private:
