@@ -2,8 +2,9 @@
 // stocks on two markets, every one monitored for new highs, new lows and limit prices, 1,000
 // with price alerts) replayed with everything watched, with nothing watched, and with the
 // pop-up option on (the alert list window created on the offscreen platform). Each run is a
-// child process of its own, so its peak memory is its own; the modes take turns run by run, so
-// that the neighbours' load falls on all of them alike; on request (--modes ...,monitor) it also
+// child process of its own, so its peak memory is its own; the modes take turns run by run, in
+// the opposite order every other round, so that the neighbours' load falls on all of them
+// alike; on request (--modes ...,monitor) it also
 // runs watched with every rule of the market monitor on. Prints trades per second, the engine's
 // cost per notification (watched less nothing watched), alerts and peak memory.
 //
@@ -19,7 +20,8 @@
 //
 // The mode "outputs" replays the watched day with velk-host's alert history (an SQLite file
 // committed once a frame) and two webhook outputs whose receiver never answers; it is compared
-// with "watched". The mode "webhooks" has the two dead webhooks alone, without the history.
+// with "watched", as a ratio of the medians and round by round. The mode "webhooks" has the two
+// dead webhooks alone, without the history.
 // The mode "threaded" is "watched" with one more thread that only sleeps: the C library drops
 // its single-thread short cuts (a mutex or malloc without atomic instructions) once a process
 // has a second thread, so this is what any output costs before it does anything.
@@ -507,7 +509,10 @@ int RunBenchmark(const Options& options, int& argc, char** argv)
         std::vector<std::vector<double>> allReplayCpus(options.modes.size());
         std::vector<std::vector<double>> allThreadCpus(options.modes.size());
         for (int run = 0; run < options.runs; ++run) {
-            for (std::size_t m = 0; m < options.modes.size(); ++m) {
+            // Every other round runs the modes backwards, so that a machine slowing down or
+            // speeding up over a round weighs on no mode more than on another.
+            for (std::size_t turn = 0; turn < options.modes.size(); ++turn) {
+                const std::size_t m = run % 2 ? options.modes.size() - 1 - turn : turn;
                 const std::string& mode = options.modes[m];
                 const RunResult result = RunInChild(folder, mode, argc, argv);
                 if (!result.ok) {
@@ -613,6 +618,37 @@ int RunBenchmark(const Options& options, int& argc, char** argv)
                 (withOutputs->loadCpu + withOutputs->replayCpu) /
                     (watched->loadCpu + watched->replayCpu),
                 withOutputs->replay / watched->replay, withOutputs->replayCpu / watched->replayCpu);
+        // The same ratios round by round: each against the run without outputs of its own
+        // round, which a machine whose speed drifts between rounds leaves fairer than a ratio
+        // of medians.
+        auto indexOf = [&](const char* mode) {
+            const auto found = std::find(options.modes.begin(), options.modes.end(), mode);
+            return found == options.modes.end() ? -1
+                                                : static_cast<int>(found - options.modes.begin());
+        };
+        const int without = indexOf("watched");
+        for (const char* mode : {"webhooks", "outputs"}) {
+            const int with = indexOf(mode);
+            if (without < 0 || with < 0)
+                continue;
+            std::vector<double> walls;
+            std::vector<double> cpus;
+            for (int run = 0; run < options.runs; ++run) {
+                const auto w = static_cast<std::size_t>(with);
+                const auto o = static_cast<std::size_t>(without);
+                const auto r = static_cast<std::size_t>(run);
+                walls.push_back((allLoads[w][r] + allReplays[w][r]) /
+                                (allLoads[o][r] + allReplays[o][r]));
+                cpus.push_back((allLoadCpus[w][r] + allReplayCpus[w][r]) /
+                               (allLoadCpus[o][r] + allReplayCpus[o][r]));
+            }
+            std::printf("%s / without, end to end, round by round: median %.3fx wall (%.3f-%.3f), "
+                        "%.3fx cpu (%.3f-%.3f)\n",
+                        mode, Median(walls), *std::min_element(walls.begin(), walls.end()),
+                        *std::max_element(walls.begin(), walls.end()), Median(cpus),
+                        *std::min_element(cpus.begin(), cpus.end()),
+                        *std::max_element(cpus.begin(), cpus.end()));
+        }
         // Apart: what the replay's own thread spends more (the alerts handed on, and a second
         // processor at work beside it), and what the other threads spend.
         for (const ModeSummary* withThreads : {webhookOnly, withOutputs})
