@@ -7,6 +7,7 @@
 #include <mutex>
 #include <nats/nats.h>
 #include <poll.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -49,34 +50,44 @@ natsStatus Connect(natsOptions* options, int stopFd, natsConnection** connection
         std::lock_guard<std::mutex> lock(g_connectsMutex);
         ++g_nConnectsRunning;
     }
-    std::thread([pending, options] {
-        natsConnection* connection = nullptr;
-        const natsStatus status = natsConnection_Connect(&connection, options);
+    std::thread connecting;
+    try {
+        connecting = std::thread([pending, options] {
+            natsConnection* connection = nullptr;
+            const natsStatus status = natsConnection_Connect(&connection, options);
+            natsOptions_Destroy(options);
+            bool abandoned = false;
+            {
+                std::lock_guard<std::mutex> lock(pending->mutex);
+                abandoned = pending->abandoned;
+                if (!abandoned) {
+                    pending->connection = connection;
+                    pending->status = status;
+                    pending->done = true;
+                }
+            }
+            if (abandoned) {
+                if (connection) {
+                    natsConnection_Close(connection);
+                    natsConnection_Destroy(connection);
+                }
+            } else {
+                const char byte = 1;
+                while (::write(pending->wake[1], &byte, 1) < 0 && errno == EINTR) {
+                }
+            }
+            std::lock_guard<std::mutex> lock(g_connectsMutex);
+            --g_nConnectsRunning;
+            g_connectsEnded.notify_all();
+        });
+    } catch (const std::system_error&) {
         natsOptions_Destroy(options);
-        bool abandoned = false;
-        {
-            std::lock_guard<std::mutex> lock(pending->mutex);
-            abandoned = pending->abandoned;
-            if (!abandoned) {
-                pending->connection = connection;
-                pending->status = status;
-                pending->done = true;
-            }
-        }
-        if (abandoned) {
-            if (connection) {
-                natsConnection_Close(connection);
-                natsConnection_Destroy(connection);
-            }
-        } else {
-            const char byte = 1;
-            while (::write(pending->wake[1], &byte, 1) < 0 && errno == EINTR) {
-            }
-        }
         std::lock_guard<std::mutex> lock(g_connectsMutex);
         --g_nConnectsRunning;
         g_connectsEnded.notify_all();
-    }).detach();
+        return NATS_SYS_ERROR;
+    }
+    connecting.detach();
 
     pollfd fds[2] = {{pending->wake[0], POLLIN, 0}, {stopFd, POLLIN, 0}};
     for (;;) {
