@@ -592,32 +592,21 @@ int RunBenchmark(const Options& options, int& argc, char** argv)
                         (monitor->loadCpu + monitor->replayCpu) /
                             (watched->loadCpu + watched->replayCpu),
                         monitor->replayCpu / watched->replayCpu);
-        const ModeSummary* webhookOnly = find("webhooks");
-        if (watched && webhookOnly)
-            std::printf(
-                "two dead webhooks / without, end to end: %.3fx wall, %.3fx cpu; "
-                "replay alone: %.3fx wall, %.3fx cpu\n",
-                (webhookOnly->load + webhookOnly->replay) / (watched->load + watched->replay),
-                (webhookOnly->loadCpu + webhookOnly->replayCpu) /
-                    (watched->loadCpu + watched->replayCpu),
-                webhookOnly->replay / watched->replay, webhookOnly->replayCpu / watched->replayCpu);
-        const ModeSummary* threaded = find("threaded");
-        if (watched && threaded)
-            std::printf(
-                "one idle thread more / without, end to end: %.3fx wall, %.3fx cpu; "
-                "replay alone: %.3fx wall, %.3fx cpu\n",
-                (threaded->load + threaded->replay) / (watched->load + watched->replay),
-                (threaded->loadCpu + threaded->replayCpu) / (watched->loadCpu + watched->replayCpu),
-                threaded->replay / watched->replay, threaded->replayCpu / watched->replayCpu);
-        const ModeSummary* withOutputs = find("outputs");
-        if (watched && withOutputs)
-            std::printf(
-                "history and two outputs / without, end to end: %.3fx wall, %.3fx cpu; "
-                "replay alone: %.3fx wall, %.3fx cpu\n",
-                (withOutputs->load + withOutputs->replay) / (watched->load + watched->replay),
-                (withOutputs->loadCpu + withOutputs->replayCpu) /
-                    (watched->loadCpu + watched->replayCpu),
-                withOutputs->replay / watched->replay, withOutputs->replayCpu / watched->replayCpu);
+        // A mode beside the watched run it adds to: end to end, and the replay alone.
+        auto againstWatched = [&](const char* mode, const char* label) {
+            const ModeSummary* with = find(mode);
+            if (watched && with)
+                std::printf("%s / without, end to end: %.3fx wall, %.3fx cpu; "
+                            "replay alone: %.3fx wall, %.3fx cpu\n",
+                            label, (with->load + with->replay) / (watched->load + watched->replay),
+                            (with->loadCpu + with->replayCpu) /
+                                (watched->loadCpu + watched->replayCpu),
+                            with->replay / watched->replay, with->replayCpu / watched->replayCpu);
+            return with;
+        };
+        const ModeSummary* webhookOnly = againstWatched("webhooks", "two dead webhooks");
+        againstWatched("threaded", "one idle thread more");
+        const ModeSummary* withOutputs = againstWatched("outputs", "history and two outputs");
         // The same ratios round by round: each against the run without outputs of its own
         // round, which a machine whose speed drifts between rounds leaves fairer than a ratio
         // of medians.
