@@ -36,30 +36,40 @@ void Release(CScriptedOutput::Shared& shared)
     shared.changed.notify_all();
 }
 
+// A worker whose output holds alert 1 in its delivery: what is pushed after it waits in the queue.
+std::unique_ptr<COutputWorker> HeldWorker(CScriptedOutput::Shared& shared,
+                                          const COutputWorker::Options& options)
+{
+    shared.hold = true;
+    auto worker = std::make_unique<COutputWorker>(std::make_unique<CScriptedOutput>(shared),
+                                                  options, nullptr);
+    worker->Push(Event(1));
+    WaitHolding(shared);
+    return worker;
+}
+
 } // namespace
 
 TEST(OutputWorker, FullQueueDropsItsOldestAlertsAndCountsThem)
 {
     CScriptedOutput::Shared shared;
-    shared.hold = true;
-    COutputWorker worker(std::make_unique<CScriptedOutput>(shared), FastOptions(4), nullptr);
-    worker.Push(Event(1));
-    WaitHolding(shared); // alert 1 is being delivered; the queue is empty again
+    // Alert 1 is being delivered; the queue is empty again.
+    const auto worker = HeldWorker(shared, FastOptions(4));
     for (std::uint64_t sequence = 2; sequence <= 10; ++sequence)
-        worker.Push(Event(sequence));
-    EXPECT_EQ(worker.GetStatus().dropped, 5);
-    EXPECT_EQ(worker.GetStatus().queued, 4u);
+        worker->Push(Event(sequence));
+    EXPECT_EQ(worker->GetStatus().dropped, 5);
+    EXPECT_EQ(worker->GetStatus().queued, 4u);
     Release(shared);
-    worker.Stop(std::chrono::seconds(10));
+    worker->Stop(std::chrono::seconds(10));
 
-    const COutputWorker::Status status = worker.GetStatus();
+    const COutputWorker::Status status = worker->GetStatus();
     EXPECT_EQ(status.delivered, 5);
     EXPECT_EQ(status.dropped, 5);
     EXPECT_EQ(status.abandoned, 0);
     // The newest alerts are the ones kept, in order.
     EXPECT_EQ(shared.delivered, (std::vector<std::uint64_t>{1, 7, 8, 9, 10}));
     EXPECT_TRUE(shared.closedOnWorker);
-    EXPECT_NE(worker.StatusText().find("5 dropped"), std::string::npos) << worker.StatusText();
+    EXPECT_NE(worker->StatusText().find("5 dropped"), std::string::npos) << worker->StatusText();
 }
 
 namespace {
@@ -79,41 +89,38 @@ COutputWorker::Batch BatchOf(std::uint64_t first, std::size_t count)
 TEST(OutputWorker, QueuedFramesKeepTheNewestAlertsAndNoMoreOfTheFramesThanThose)
 {
     CScriptedOutput::Shared shared;
-    shared.hold = true;
-    COutputWorker worker(std::make_unique<CScriptedOutput>(shared), FastOptions(4), nullptr);
-    worker.Push(Event(1));
-    WaitHolding(shared);
+    const auto worker = HeldWorker(shared, FastOptions(4));
 
     const COutputWorker::Batch first = BatchOf(2, 3);  // 2 3 4
     const COutputWorker::Batch second = BatchOf(5, 3); // 5 6 7
     // The fan-out leaves alone a frame a queue keeps.
-    EXPECT_TRUE(worker.Push(first, 0, 3));
-    EXPECT_TRUE(worker.Push(second, 0, 3));
-    EXPECT_EQ(worker.GetStatus().queued, 4u);
-    EXPECT_EQ(worker.GetStatus().dropped, 2);
+    EXPECT_TRUE(worker->Push(first, 0, 3));
+    EXPECT_TRUE(worker->Push(second, 0, 3));
+    EXPECT_EQ(worker->GetStatus().queued, 4u);
+    EXPECT_EQ(worker->GetStatus().dropped, 2);
     EXPECT_EQ(first.use_count(), 2);
 
     const COutputWorker::Batch large = BatchOf(8, 100); // 8 ... 107
-    EXPECT_FALSE(worker.Push(large, 98, 100));
+    EXPECT_FALSE(worker->Push(large, 98, 100));
     EXPECT_EQ(large.use_count(), 1);
     // Alert 4 fell out, and with it the last of the first frame.
     EXPECT_EQ(first.use_count(), 1);
-    EXPECT_FALSE(worker.Push(second, 1, 1));
-    EXPECT_FALSE(worker.Push(second, 2, 9)); // past the frame's end: ignored
-    const COutputWorker::Status queued = worker.GetStatus();
+    EXPECT_FALSE(worker->Push(second, 1, 1));
+    EXPECT_FALSE(worker->Push(second, 2, 9)); // past the frame's end: ignored
+    const COutputWorker::Status queued = worker->GetStatus();
     EXPECT_EQ(queued.queued, 4u);
     EXPECT_EQ(queued.dropped, 4);
 
     // More than the queue holds in one frame: only the newest are taken.
     const COutputWorker::Batch burst = BatchOf(200, 10);
-    worker.Push(burst, 0, 10);
-    EXPECT_EQ(worker.GetStatus().dropped, 4 + 6 + 4);
+    worker->Push(burst, 0, 10);
+    EXPECT_EQ(worker->GetStatus().dropped, 4 + 6 + 4);
     EXPECT_EQ(second.use_count(), 1);
 
     Release(shared);
-    worker.Stop(std::chrono::seconds(10));
+    worker->Stop(std::chrono::seconds(10));
     EXPECT_EQ(shared.delivered, (std::vector<std::uint64_t>{1, 206, 207, 208, 209}));
-    EXPECT_EQ(worker.GetStatus().delivered, 5);
+    EXPECT_EQ(worker->GetStatus().delivered, 5);
     EXPECT_EQ(burst.use_count(), 1);
 }
 
@@ -149,21 +156,18 @@ TEST(OutputWorker, RetriesUntilDeliveredStopsOnRefusalAndGivesUpAfterFiveAttempt
 TEST(OutputWorker, StopEndsAStuckAttemptAndCountsWhatWasNotDelivered)
 {
     CScriptedOutput::Shared shared;
-    shared.hold = true;
-    COutputWorker worker(std::make_unique<CScriptedOutput>(shared), FastOptions(), nullptr);
-    worker.Push(Event(1));
-    WaitHolding(shared);
+    const auto worker = HeldWorker(shared, FastOptions());
     // The engine's thread goes on pushing whatever the output does.
     for (std::uint64_t sequence = 2; sequence <= 1000; ++sequence)
-        worker.Push(Event(sequence));
-    worker.Stop(std::chrono::milliseconds(20));
-    const COutputWorker::Status status = worker.GetStatus();
+        worker->Push(Event(sequence));
+    worker->Stop(std::chrono::milliseconds(20));
+    const COutputWorker::Status status = worker->GetStatus();
     EXPECT_EQ(status.delivered, 0);
     EXPECT_EQ(status.dropped, 1000 - 1 - 16);
     EXPECT_EQ(status.abandoned, 1 + 16);
     EXPECT_TRUE(status.stopped);
-    worker.Push(Event(1001)); // after the stop: ignored, no crash
-    EXPECT_EQ(worker.GetStatus().queued, 0u);
+    worker->Push(Event(1001)); // after the stop: ignored, no crash
+    EXPECT_EQ(worker->GetStatus().queued, 0u);
 }
 
 TEST(OutputWorker, BackoffWaitEndsAtStop)
