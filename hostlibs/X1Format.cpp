@@ -254,8 +254,6 @@ unsigned short X1Format::GetHour() const
     if (GetKind() == kTime)
         return LoadPayload<std::uint16_t>(m_bytes);
     switch (GetKind()) {
-    case kTime:
-        return LoadPayload<std::uint16_t>(m_bytes);
     case kInteger:
         return static_cast<unsigned short>(
             ClockFromHhmmss(LoadPayload<std::int32_t>(m_bytes)).hour);
@@ -272,8 +270,6 @@ unsigned char X1Format::GetMinute() const
     if (GetKind() == kTime)
         return m_bytes[4];
     switch (GetKind()) {
-    case kTime:
-        return m_bytes[4];
     case kInteger:
         return static_cast<unsigned char>(
             ClockFromHhmmss(LoadPayload<std::int32_t>(m_bytes)).minute);
@@ -290,8 +286,6 @@ unsigned char X1Format::GetSecond() const
     if (GetKind() == kTime)
         return m_bytes[5];
     switch (GetKind()) {
-    case kTime:
-        return m_bytes[5];
     case kInteger:
         return static_cast<unsigned char>(
             ClockFromHhmmss(LoadPayload<std::int32_t>(m_bytes)).second);
