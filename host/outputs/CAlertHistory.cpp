@@ -106,6 +106,48 @@ const char* const kSchema3 = "DROP INDEX alert_rows_by_date;"
                              "SELECT run_id, trading_date, min(id), max(id) FROM alert_rows "
                              "GROUP BY run_id, trading_date;";
 
+// The fourth keeps a stock's market, code and name once, in `stocks`, which a row names by id:
+// the row is all numbers, and a name is converted to UTF-8 once rather than at every alert.
+// The view shows the rows as before.
+const char* const kSchema4 =
+    "CREATE TABLE stocks ("
+    "  id INTEGER PRIMARY KEY,"
+    "  market INTEGER NOT NULL,"
+    "  code TEXT NOT NULL,"
+    "  name TEXT NOT NULL,"
+    "  UNIQUE (market, code, name));"
+    "INSERT INTO stocks (market, code, name) "
+    "SELECT market, code, name FROM alert_rows GROUP BY market, code, name ORDER BY min(id);"
+    "CREATE TABLE alert_rows_4 ("
+    "  id INTEGER PRIMARY KEY,"
+    "  run_id INTEGER NOT NULL,"
+    "  seq INTEGER NOT NULL,"
+    "  trading_date INTEGER NOT NULL,"
+    "  time INTEGER NOT NULL,"
+    "  stock INTEGER NOT NULL,"
+    "  reason_code INTEGER,"
+    "  reason TEXT,"
+    "  price REAL NOT NULL,"
+    "  volume REAL NOT NULL);"
+    "INSERT INTO alert_rows_4 (id, run_id, seq, trading_date, time, stock, reason_code, reason, "
+    "  price, volume) "
+    "SELECT a.id, a.run_id, a.seq, a.trading_date, a.time, s.id, a.reason_code, a.reason, "
+    "  a.price, a.volume "
+    "FROM alert_rows a JOIN stocks s ON s.market = a.market AND s.code = a.code "
+    "  AND s.name = a.name ORDER BY a.id;"
+    "DROP VIEW alerts;"
+    "DROP TABLE alert_rows;"
+    "ALTER TABLE alert_rows_4 RENAME TO alert_rows;"
+    "CREATE VIEW alerts AS SELECT a.id AS id, a.run_id AS run_id, a.seq AS seq, "
+    "  printf('%04d-%02d-%02d', a.trading_date / 10000, a.trading_date / 100 % 100, "
+    "    a.trading_date % 100) AS trading_date, "
+    "  a.time AS time, s.market AS market, s.code AS code, s.name AS name, "
+    "  a.reason_code AS reason_code, coalesce(a.reason, r.text, '') AS reason, "
+    "  a.price AS price, a.volume AS volume, u.source AS source, u.day_folder AS day_folder "
+    "FROM alert_rows a LEFT JOIN stocks s ON s.id = a.stock "
+    "LEFT JOIN reasons r ON r.code = a.reason_code "
+    "LEFT JOIN runs u ON u.id = a.run_id;";
+
 // A transaction's ids of a run's trading date join those already kept.
 const char* const kWidenRunDay =
     "INSERT INTO run_days (run_id, trading_date, first_id, last_id) VALUES (?,?,?,?) "
@@ -176,6 +218,12 @@ void BindText(sqlite3_stmt* statement, int index, const std::string& text)
                       SQLITE_TRANSIENT);
 }
 
+// A record's text field, up to its zero byte or its end.
+template <std::size_t N> std::string_view FieldText(const char (&field)[N])
+{
+    return std::string_view(field, ::strnlen(field, N));
+}
+
 std::string ColumnText(sqlite3_stmt* statement, int index)
 {
     const unsigned char* text = sqlite3_column_text(statement, index);
@@ -227,25 +275,36 @@ bool CAlertHistory::Exec(const char* sql)
     return false;
 }
 
-void CAlertHistory::BindAlert(sqlite3_stmt* s, int first, const CAlertEvent& event)
+void CAlertHistory::BindAlert(sqlite3_stmt* s, int first, const CAlertEvent& event, long long stock)
 {
     sqlite3_bind_int64(s, first + 1, event.historyRun ? event.historyRun : m_nRun);
     sqlite3_bind_int64(s, first + 2, static_cast<sqlite3_int64>(event.sequence));
     sqlite3_bind_int(s, first + 3, event.tradingDate);
     sqlite3_bind_int(s, first + 4, event.record.m_nTime);
-    sqlite3_bind_int(s, first + 5, event.record.m_byMarket);
-    BindField(s, first + 6, event.record.m_szCode);
-    BindField(s, first + 7, event.record.m_szName);
+    sqlite3_bind_int64(s, first + 5, stock);
     if (event.reasonCode >= 0 && event.reasonCode < CAlertEvent::kReasonCount) {
         // The code names its text, which the file keeps once in `reasons`.
-        sqlite3_bind_int(s, first + 8, event.reasonCode);
-        sqlite3_bind_null(s, first + 9);
+        sqlite3_bind_int(s, first + 6, event.reasonCode);
+        sqlite3_bind_null(s, first + 7);
     } else {
-        sqlite3_bind_null(s, first + 8);
-        BindField(s, first + 9, event.record.m_szReason);
+        sqlite3_bind_null(s, first + 6);
+        BindField(s, first + 7, event.record.m_szReason);
     }
-    sqlite3_bind_double(s, first + 10, static_cast<double>(event.record.m_fPrice));
-    sqlite3_bind_double(s, first + 11, static_cast<double>(event.record.m_fVolume));
+    sqlite3_bind_double(s, first + 8, static_cast<double>(event.record.m_fPrice));
+    sqlite3_bind_double(s, first + 9, static_cast<double>(event.record.m_fVolume));
+}
+
+long long CAlertHistory::StockOf(const CAlertEvent& event, std::string& error)
+{
+    const Ta_ALERTRECORD& record = event.record;
+    return m_stocks.IdOf(record.m_byMarket, FieldText(record.m_szCode), FieldText(record.m_szName),
+                         error);
+}
+
+void CAlertHistory::PrefetchStock(const CAlertEvent& event) const
+{
+    const Ta_ALERTRECORD& record = event.record;
+    m_stocks.Prefetch(record.m_byMarket, FieldText(record.m_szCode), FieldText(record.m_szName));
 }
 
 bool CAlertHistory::Open(const std::string& path)
@@ -311,7 +370,8 @@ bool CAlertHistory::Migrate()
         const std::string setVersion = "PRAGMA user_version=" + std::to_string(step + 1);
         const bool done = step == 0   ? Exec(kSchema1)
                           : step == 1 ? MigrateToVersion2()
-                                      : Exec(kSchema3);
+                          : step == 2 ? Exec(kSchema3)
+                                      : Exec(kSchema4);
         if (!done || !Exec(setVersion.c_str())) {
             const std::string error = m_strError;
             Exec("ROLLBACK");
@@ -423,11 +483,11 @@ bool CAlertHistory::MigrateToVersion2()
 bool CAlertHistory::Prepare()
 {
     const std::string insertAlert =
-        "INSERT INTO alert_rows (run_id, seq, trading_date, time, market, code, name, "
-        "reason_code, reason, price, volume) VALUES (?,?,?,?,?,?,?,?,?,?,?)";
+        "INSERT INTO alert_rows (run_id, seq, trading_date, time, stock, reason_code, reason, "
+        "price, volume) VALUES (?,?,?,?,?,?,?,?,?)";
     std::string insertAlerts = insertAlert;
     for (std::size_t row = 1; row < kRowsPerInsert; ++row)
-        insertAlerts += ",(?,?,?,?,?,?,?,?,?,?,?)";
+        insertAlerts += ",(?,?,?,?,?,?,?,?,?)";
     const char* insertAttempt =
         "INSERT INTO deliveries (run_id, seq, trading_date, output, attempt, status, answer, at) "
         "VALUES (?,?,?,?,?,?,?,?)";
@@ -437,6 +497,11 @@ bool CAlertHistory::Prepare()
         sqlite3_prepare_v2(m_pDb, insertAttempt, -1, &m_pInsertAttempt, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v2(m_pDb, kWidenRunDay, -1, &m_pWidenRunDay, nullptr) != SQLITE_OK)
         return Fail("prepare");
+    std::string error;
+    if (!m_stocks.Attach(m_pDb, error)) {
+        m_strError = "prepare: " + error;
+        return false;
+    }
     return true;
 }
 
@@ -459,6 +524,7 @@ void CAlertHistory::Close()
     m_pInsertAlerts = nullptr;
     m_pInsertAttempt = nullptr;
     m_pWidenRunDay = nullptr;
+    m_stocks.Detach();
     if (m_pDb)
         sqlite3_close_v2(m_pDb);
     m_pDb = nullptr;
@@ -600,23 +666,18 @@ bool CAlertHistory::Write(std::string& error)
         sqlite3_free(message);
         return false;
     };
-    if (!exec("BEGIN"))
+    // The write lock from the start: the stocks are looked up before anything is written, and a
+    // snapshot read first could not be written on once another program had written.
+    if (!exec("BEGIN IMMEDIATE"))
         return false;
     bool ok = true;
-    // A feed of new names every day must not grow the cache without end; it is let go only
-    // here, while nothing bound points into it.
+    // A feed of new reason texts every day must not grow the cache without end; it is let go
+    // only here, while nothing bound points into it.
     m_utf8.Trim();
     // Whole groups of alerts go in with one statement, the rest one by one: what running a
     // statement costs besides its rows is paid once a group.
     const std::size_t count = m_vecWriting.size();
     std::size_t next = 0;
-    auto prefetchNames = [&](std::size_t from) {
-        for (std::size_t row = from; row < std::min(count, from + kRowsPerInsert); ++row) {
-            const auto& name = m_vecWriting[row].record.m_szName;
-            m_utf8.Prefetch(std::string_view(name, ::strnlen(name, sizeof name)));
-        }
-    };
-    prefetchNames(0);
     // The ids each run's trading date got in this transaction. SQLite gives a new row the
     // largest id plus one, and the transaction is the file's only writer, so a statement's rows
     // got the ids up to the last one it reports.
@@ -634,20 +695,29 @@ bool CAlertHistory::Write(std::string& error)
                 m_vecRunDays.back().lastId = id;
         }
     };
+    auto prefetchStocks = [&](std::size_t from) {
+        for (std::size_t row = from; row < std::min(count, from + kRowsPerInsert); ++row)
+            PrefetchStock(m_vecWriting[row]);
+    };
+    prefetchStocks(0);
     for (; ok && next + kRowsPerInsert <= count; next += kRowsPerInsert) {
-        // The next group's names load while this group is bound and inserted.
-        prefetchNames(next + kRowsPerInsert);
-        for (std::size_t row = 0; row < kRowsPerInsert; ++row)
-            BindAlert(m_pInsertAlerts, static_cast<int>(row) * kAlertColumns,
-                      m_vecWriting[next + row]);
-        ok = sqlite3_step(m_pInsertAlerts) == SQLITE_DONE;
+        // The next group's stocks load while this group is bound and inserted.
+        prefetchStocks(next + kRowsPerInsert);
+        for (std::size_t row = 0; ok && row < kRowsPerInsert; ++row) {
+            const CAlertEvent& event = m_vecWriting[next + row];
+            const long long stock = StockOf(event, error);
+            ok = stock >= 0;
+            BindAlert(m_pInsertAlerts, static_cast<int>(row) * kAlertColumns, event, stock);
+        }
+        ok = ok && sqlite3_step(m_pInsertAlerts) == SQLITE_DONE;
         sqlite3_reset(m_pInsertAlerts);
         if (ok)
             noteIds(next, kRowsPerInsert);
     }
     for (; ok && next < count; ++next) {
-        BindAlert(m_pInsertAlert, 0, m_vecWriting[next]);
-        ok = sqlite3_step(m_pInsertAlert) == SQLITE_DONE;
+        const long long stock = StockOf(m_vecWriting[next], error);
+        BindAlert(m_pInsertAlert, 0, m_vecWriting[next], stock);
+        ok = stock >= 0 && sqlite3_step(m_pInsertAlert) == SQLITE_DONE;
         sqlite3_reset(m_pInsertAlert);
         if (ok)
             noteIds(next, 1);
@@ -683,10 +753,12 @@ bool CAlertHistory::Write(std::string& error)
         sqlite3_reset(s);
     }
     if (!ok || !exec("COMMIT")) {
-        if (!ok)
+        if (!ok && error.empty())
             error = sqlite3_errmsg(m_pDb);
         error = "commit: " + error;
         exec("ROLLBACK");
+        // The stocks this transaction added are gone with it.
+        m_stocks.Forget();
         // Kept for the next commit.
         return false;
     }
@@ -743,11 +815,11 @@ bool CAlertHistory::Query(const Filter& filter, std::vector<Row>& rows)
     // The connection is the writer's until it has written what it was given.
     WaitWritten();
     std::string sql =
-        "SELECT a.id, a.trading_date, a.time, a.market, a.code, a.name, a.reason_code, "
+        "SELECT a.id, a.trading_date, a.time, s.market, s.code, s.name, a.reason_code, "
         "coalesce(a.reason, r.text, ''), a.price, a.volume, u.source, u.day_folder, a.seq, "
         "(SELECT count(*) FROM deliveries d WHERE d.run_id = a.run_id AND d.seq = a.seq), "
         "(SELECT count(*) FROM deliveries d WHERE d.run_id = a.run_id AND d.seq = a.seq "
-        "AND d.status = 'delivered') FROM alert_rows a "
+        "AND d.status = 'delivered') FROM alert_rows a LEFT JOIN stocks s ON s.id = a.stock "
         "LEFT JOIN reasons r ON r.code = a.reason_code LEFT JOIN runs u ON u.id = a.run_id "
         "WHERE 1";
     // Numbers are bound as numbers, so that the dates are compared as the index has them.
@@ -784,7 +856,7 @@ bool CAlertHistory::Query(const Filter& filter, std::vector<Row>& rows)
                ") AND a.id <= (SELECT coalesce(max(last_id), -1)" + days + ")";
     }
     if (!filter.code.empty())
-        addText(filter.code, " AND a.code = ?");
+        addText(filter.code, " AND a.stock IN (SELECT id FROM stocks WHERE code = ?)");
     if (!filter.reason.empty()) {
         const bool digits = filter.reason.find_first_not_of("0123456789") == std::string::npos;
         addText(filter.reason,

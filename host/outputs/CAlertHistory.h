@@ -12,6 +12,7 @@
 
 #include "host/outputs/CAlertEvent.h"
 #include "host/outputs/CGbkTextCache.h"
+#include "host/outputs/CHistoryStocks.h"
 #include "host/outputs/IDeliveryLog.h"
 
 struct sqlite3;
@@ -27,7 +28,7 @@ struct sqlite3_stmt;
 class CAlertHistory final : public IDeliveryLog {
 public:
     // The newest schema this program writes; older files are brought up to it when opened.
-    static constexpr int kSchemaVersion = 3;
+    static constexpr int kSchemaVersion = 4;
 
     struct Filter {
         std::string from; // yyyy-mm-dd, inclusive; empty: no bound
@@ -123,7 +124,7 @@ private:
     };
 
     static constexpr std::size_t kRowsPerInsert = 16;
-    static constexpr int kAlertColumns = 11;
+    static constexpr int kAlertColumns = 9;
 
     bool Exec(const char* sql);
     // Hands what is pending to the writer; waits for it to be written when asked to.
@@ -132,8 +133,11 @@ private:
     // On the writer's thread: the handed alerts and attempts in one transaction. They are
     // kept when it fails.
     bool Write(std::string& error);
-    // Binds the alert's columns as the parameters after `first`.
-    void BindAlert(sqlite3_stmt* statement, int first, const CAlertEvent& event);
+    // Binds the alert's columns as the parameters after `first`; `stock` is its id in `stocks`.
+    void BindAlert(sqlite3_stmt* statement, int first, const CAlertEvent& event, long long stock);
+    // The writer's: the id of the alert's stock, -1 with the error when SQLite fails.
+    long long StockOf(const CAlertEvent& event, std::string& error);
+    void PrefetchStock(const CAlertEvent& event) const;
     // Binds a GBK field of a pending alert as UTF-8. Neither the field nor the cache changes
     // until the statement has run, so SQLite reads the text where it is instead of copying it.
     template <std::size_t N>
@@ -157,8 +161,11 @@ private:
     std::string m_strDayFolder;
     std::string m_strError;
     std::vector<CAlertEvent> m_vecPending;
-    // The UTF-8 of the GBK fields, converted once: a day repeats its names. The writer's.
+    // The UTF-8 of the reason texts outside the engine's table, converted once: a day repeats
+    // its signals. The writer's.
     CGbkTextCache m_utf8;
+    // The ids of the stocks in the file. The writer's.
+    CHistoryStocks m_stocks;
     std::mutex m_attemptMutex;
     std::vector<Attempt> m_vecAttempts;
 

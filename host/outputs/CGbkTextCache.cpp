@@ -48,12 +48,6 @@ std::string_view CGbkTextCache::Utf8Of(std::string_view gbk)
     return std::string_view(slot.utf8, slot.utf8Size);
 }
 
-void CGbkTextCache::Prefetch(std::string_view gbk) const
-{
-    if (gbk.size() <= sizeof(Slot::gbk) && !m_slots.empty())
-        __builtin_prefetch(&m_slots[HashOf(gbk) & (kSlots - 1)]);
-}
-
 const std::string& CGbkTextCache::LongUtf8Of(std::string_view gbk)
 {
     auto found = m_long.find(gbk);

@@ -8,16 +8,13 @@
 #include <unordered_map>
 #include <vector>
 
-// The UTF-8 of GBK texts that come again and again (the names of a market's stocks), converted
+// The UTF-8 of GBK texts that come again and again (a day's signal texts), converted
 // once. A short text and its UTF-8 share one cache line, so that a lookup costs one memory
 // access where a node map costs three; longer ones are kept in a map. What Utf8Of returns stays
 // where it is until Trim.
 class CGbkTextCache {
 public:
     std::string_view Utf8Of(std::string_view gbk);
-    // Starts loading the place of a text looked up soon: a table of a whole market's names is
-    // larger than the processor's cache, and waiting for memory is most of a lookup's time.
-    void Prefetch(std::string_view gbk) const;
     // Lets everything go once the cache is full; only where nothing it returned is in use.
     void Trim();
     std::size_t Size() const { return m_nUsed + m_long.size(); }

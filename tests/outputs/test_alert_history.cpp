@@ -146,6 +146,94 @@ TEST(AlertHistory, ALargeFrameKeepsEveryRowsOwnFieldsInOrderAcrossRuns)
     }
 }
 
+// A stock is kept once and its rows name it: a whole market's stocks in one frame (more than the
+// history's first table of them holds), one code in two markets, a name longer than a table slot
+// holds, a stock renamed and then seen under its old name again, and a second program writing
+// the same stocks into the file. Every row reads back its own market, code and name.
+TEST(AlertHistory, EveryRowKeepsItsOwnStockWhenStocksAreKeptOnce)
+{
+    CTempDir dir;
+    const std::string path = dir.File("history.sqlite");
+    const std::string longName = "中华人民共和国沿海开发集团股份有限公司"; // 40 bytes of GBK
+    struct Stock {
+        int market;
+        std::string code;
+        std::string name;
+    };
+    std::vector<Stock> written;
+    auto add = [&](CAlertHistory& history, const Stock& stock) {
+        CAlertEvent event = Event(written.size() + 1, stock.code, stock.name);
+        event.record.m_byMarket = static_cast<unsigned char>(stock.market);
+        history.Add(event);
+        written.push_back(stock);
+    };
+    CAlertHistory desk;
+    CAlertHistory other;
+    ASSERT_TRUE(desk.Open(path)) << desk.Error();
+    ASSERT_TRUE(other.Open(path)) << other.Error();
+    ASSERT_TRUE(desk.BeginRun(false, "/days/20240102"));
+    ASSERT_TRUE(other.BeginRun(true, ""));
+    for (int i = 0; i < 5000; ++i)
+        add(desk, {1 + i % 2, std::to_string(600000 + i / 2), "股票" + std::to_string(i / 2)});
+    add(desk, {1, "600001", longName});
+    add(desk, {1, "600000", "*ST股票0"});
+    ASSERT_TRUE(desk.Commit()) << desk.Error();
+    add(desk, {1, "600000", "股票0"});
+    add(desk, {1, "600001", longName});
+    add(desk, {2, "601249", "股票1249"});
+    ASSERT_TRUE(desk.Commit()) << desk.Error();
+    add(other, {1, "600000", "*ST股票0"});
+    add(other, {2, "601249", "股票1249"});
+    add(other, {1, "688001", "新股"});
+    ASSERT_TRUE(other.Commit()) << other.Error();
+    add(desk, {1, "688001", "新股"});
+    ASSERT_TRUE(desk.Commit()) << desk.Error();
+
+    std::vector<CAlertHistory::Row> rows;
+    ASSERT_TRUE(desk.Query({}, rows)) << desk.Error();
+    ASSERT_EQ(rows.size(), written.size());
+    std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.id < b.id; });
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(rows[i].market, written[i].market);
+        EXPECT_EQ(rows[i].code, written[i].code);
+        EXPECT_EQ(rows[i].name, written[i].name);
+    }
+    // 2,500 codes in two markets, the long name, the new name and the new stock.
+    EXPECT_EQ(CountRows(path, "SELECT count(*) FROM stocks"), 5003);
+    ASSERT_TRUE(desk.Query({"", "", "600000", "", ""}, rows));
+    EXPECT_EQ(rows.size(), 5u);
+}
+
+// A transaction that fails takes the stocks it added with it; the ids they had are not used
+// again for them, or a later stock would take one and the kept alerts its name.
+TEST(AlertHistory, AFailedFrameLeavesNoStockIdBehind)
+{
+    CTempDir dir;
+    const std::string path = dir.File("history.sqlite");
+    CAlertHistory history;
+    ASSERT_TRUE(history.Open(path)) << history.Error();
+    ASSERT_TRUE(history.BeginRun(false, ""));
+    // Another program refuses every alert for a while.
+    ASSERT_TRUE(Exec(path, "CREATE TRIGGER refuse BEFORE INSERT ON alert_rows "
+                           "BEGIN SELECT RAISE(ABORT, 'refused'); END;"));
+    history.Add(Event(1, "600103", "青山纸业"));
+    EXPECT_FALSE(history.Commit());
+    EXPECT_NE(history.Error().find("refused"), std::string::npos) << history.Error();
+    EXPECT_EQ(CountRows(path, "SELECT count(*) FROM stocks"), 0);
+    ASSERT_TRUE(Exec(path, "DROP TRIGGER refuse"));
+    history.Add(Event(2, "000001", "平安银行"));
+    ASSERT_TRUE(history.Commit()) << history.Error();
+
+    std::vector<CAlertHistory::Row> rows;
+    ASSERT_TRUE(history.Query({}, rows)) << history.Error();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].code, "600103");
+    EXPECT_EQ(rows[0].name, "青山纸业");
+    EXPECT_EQ(rows[1].code, "000001");
+    EXPECT_EQ(rows[1].name, "平安银行");
+}
+
 TEST(AlertHistory, SchemaIsMigratedFromNothingAndANewerFileIsRefusedUntouched)
 {
     CTempDir dir;
