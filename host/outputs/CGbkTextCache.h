@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "host/outputs/StringViewHash.h"
+
 // The UTF-8 of GBK texts that come again and again (a day's signal texts), converted
 // once. A short text and its UTF-8 share one cache line, so that a lookup costs one memory
 // access where a node map costs three; longer ones are kept in a map. What Utf8Of returns stays
@@ -29,14 +31,6 @@ private:
     };
     static_assert(sizeof(Slot) == 64);
 
-    struct TextHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const
-        {
-            return std::hash<std::string_view>{}(text);
-        }
-    };
-
     static constexpr std::size_t kSlots = 16384;
     // Half full at most, so that probes stay short.
     static constexpr std::size_t kMaxUsed = kSlots / 2;
@@ -46,5 +40,5 @@ private:
 
     std::vector<Slot> m_slots;
     std::size_t m_nUsed = 0;
-    std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> m_long;
+    std::unordered_map<std::string, std::string, StringViewHash, std::equal_to<>> m_long;
 };

@@ -154,10 +154,8 @@ long long CHistoryStocks::Find(int market, const std::string& code, const std::s
 {
     for (sqlite3_stmt* statement : {m_pSelect, m_pInsert}) {
         sqlite3_bind_int(statement, 1, market);
-        sqlite3_bind_text(statement, 2, code.data(), static_cast<int>(code.size()),
-                          SQLITE_STATIC);
-        sqlite3_bind_text(statement, 3, name.data(), static_cast<int>(name.size()),
-                          SQLITE_STATIC);
+        sqlite3_bind_text(statement, 2, code.data(), static_cast<int>(code.size()), SQLITE_STATIC);
+        sqlite3_bind_text(statement, 3, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
         const int step = sqlite3_step(statement);
         long long id = -1;
         if (step == SQLITE_ROW)

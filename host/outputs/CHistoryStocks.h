@@ -7,6 +7,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "host/outputs/StringViewHash.h"
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -52,14 +54,6 @@ private:
     };
     static_assert(sizeof(Slot) == 64);
 
-    struct TextHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const
-        {
-            return std::hash<std::string_view>{}(text);
-        }
-    };
-
     static constexpr std::size_t kFirstSlots = 4096;
     // 16 MB: a table this full is let go rather than grown.
     static constexpr std::size_t kMaxSlots = std::size_t{1} << 18;
@@ -83,5 +77,5 @@ private:
     std::vector<Slot> m_slots;
     std::size_t m_nUsed = 0;
     // Keyed by the market's byte, the code, a zero byte and the name.
-    std::unordered_map<std::string, long long, TextHash, std::equal_to<>> m_long;
+    std::unordered_map<std::string, long long, StringViewHash, std::equal_to<>> m_long;
 };
