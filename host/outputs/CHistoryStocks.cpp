@@ -17,8 +17,8 @@ bool CHistoryStocks::Attach(sqlite3* db, std::string& error)
     m_pDb = db;
     if (sqlite3_prepare_v2(db, "SELECT id FROM stocks WHERE market = ? AND code = ? AND name = ?",
                            -1, &m_pSelect, nullptr) != SQLITE_OK ||
-        sqlite3_prepare_v2(db, "INSERT INTO stocks (market, code, name) VALUES (?,?,?)", -1,
-                           &m_pInsert, nullptr) != SQLITE_OK) {
+        sqlite3_prepare_v2(db, "INSERT OR IGNORE INTO stocks (market, code, name) VALUES (?,?,?)",
+                           -1, &m_pInsert, nullptr) != SQLITE_OK) {
         error = sqlite3_errmsg(db);
         Detach();
         return false;
@@ -152,7 +152,9 @@ void CHistoryStocks::Keep(std::uint32_t hash, int market, std::string_view code,
 long long CHistoryStocks::Find(int market, const std::string& code, const std::string& name,
                                std::string& error)
 {
-    for (sqlite3_stmt* statement : {m_pSelect, m_pInsert}) {
+    // A stock the writer has not seen is mostly new to the file as well: the insert comes
+    // first, and only a stock already there (another run's, another program's) is looked up.
+    for (sqlite3_stmt* statement : {m_pInsert, m_pSelect}) {
         sqlite3_bind_int(statement, 1, market);
         sqlite3_bind_text(statement, 2, code.data(), static_cast<int>(code.size()), SQLITE_STATIC);
         sqlite3_bind_text(statement, 3, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
@@ -160,7 +162,7 @@ long long CHistoryStocks::Find(int market, const std::string& code, const std::s
         long long id = -1;
         if (step == SQLITE_ROW)
             id = sqlite3_column_int64(statement, 0);
-        else if (step == SQLITE_DONE && statement == m_pInsert)
+        else if (step == SQLITE_DONE && statement == m_pInsert && sqlite3_changes(m_pDb) == 1)
             id = sqlite3_last_insert_rowid(m_pDb);
         const bool failed = step != SQLITE_ROW && step != SQLITE_DONE;
         if (failed)
