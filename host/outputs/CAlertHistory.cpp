@@ -822,7 +822,7 @@ bool CAlertHistory::Query(const Filter& filter, std::vector<Row>& rows)
         "AND d.status = 'delivered') FROM alert_rows a LEFT JOIN stocks s ON s.id = a.stock "
         "LEFT JOIN reasons r ON r.code = a.reason_code LEFT JOIN runs u ON u.id = a.run_id "
         "WHERE 1";
-    // Numbers are bound as numbers, so that the dates are compared as the index has them.
+    // Numbers are bound as numbers, so that the dates are compared as the rows keep them.
     std::vector<std::string> values;
     std::vector<int> numbers;
     auto addDate = [&](const std::string& date, const char* test) {
