@@ -320,12 +320,12 @@ TEST(AlertHistory, AFileOfTheFirstSchemaKeepsEveryRowAndAttemptWhenBroughtUp)
         // A reason code beside a text that is not the code's.
         "INSERT INTO alerts VALUES (3, 2, 1, '2024-01-03', 35000, 1, '600103', '青山纸业', 2,"
         "  '改过的文字', 3.10, 300, 'live', '127.0.0.1:9000');"
-        // Its run's source and folder are not its own.
-        "INSERT INTO alerts VALUES (4, 2, 2, '2024-01-03', 35100, 1, '600000', '浦发银行', 2, '" +
+        // Its run's source and folder are not its own; the ids before it were let go.
+        "INSERT INTO alerts VALUES (9, 2, 2, '2024-01-03', 35100, 1, '600000', '浦发银行', 2, '" +
         limitUp +
         "', 8.0, 100, 'replay', '/days/other');"
         // Its run is gone.
-        "INSERT INTO alerts VALUES (5, 7, 1, '2024-01-04', 36000, 1, '600000', '浦发银行', 2, '" +
+        "INSERT INTO alerts VALUES (12, 7, 1, '2024-01-04', 36000, 1, '600000', '浦发银行', 2, '" +
         limitUp +
         "', 8.1, 100, 'live', 'feed');"
         "INSERT INTO deliveries VALUES (1, 1, 2, '2024-01-02', 'hook', 1, 'delivered', 'HTTP 200',"
