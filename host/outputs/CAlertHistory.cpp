@@ -234,24 +234,6 @@ std::string ColumnText(sqlite3_stmt* statement, int index)
 
 CAlertHistory::CAlertHistory() = default;
 
-template <std::size_t N>
-void CAlertHistory::BindField(sqlite3_stmt* statement, int index, const char (&field)[N])
-{
-    const void* end = std::memchr(field, '\0', N);
-    const std::size_t size =
-        end ? static_cast<std::size_t>(static_cast<const char*>(end) - field) : N;
-    // Codes are plain ASCII, which GBK and UTF-8 spell alike.
-    bool ascii = true;
-    for (std::size_t i = 0; i < size && ascii; ++i)
-        ascii = static_cast<unsigned char>(field[i]) < 0x80;
-    if (ascii) {
-        sqlite3_bind_text(statement, index, field, static_cast<int>(size), SQLITE_STATIC);
-        return;
-    }
-    const std::string_view utf8 = m_utf8.Utf8Of(std::string_view(field, size));
-    sqlite3_bind_text(statement, index, utf8.data(), static_cast<int>(utf8.size()), SQLITE_STATIC);
-}
-
 CAlertHistory::~CAlertHistory()
 {
     if (m_pDb)
@@ -273,25 +255,6 @@ bool CAlertHistory::Exec(const char* sql)
     m_strError = message ? message : "SQLite error";
     sqlite3_free(message);
     return false;
-}
-
-void CAlertHistory::BindAlert(sqlite3_stmt* s, int first, const CAlertEvent& event, long long stock)
-{
-    sqlite3_bind_int64(s, first + 1, event.historyRun ? event.historyRun : m_nRun);
-    sqlite3_bind_int64(s, first + 2, static_cast<sqlite3_int64>(event.sequence));
-    sqlite3_bind_int(s, first + 3, event.tradingDate);
-    sqlite3_bind_int(s, first + 4, event.record.m_nTime);
-    sqlite3_bind_int64(s, first + 5, stock);
-    if (event.reasonCode >= 0 && event.reasonCode < CAlertEvent::kReasonCount) {
-        // The code names its text, which the file keeps once in `reasons`.
-        sqlite3_bind_int(s, first + 6, event.reasonCode);
-        sqlite3_bind_null(s, first + 7);
-    } else {
-        sqlite3_bind_null(s, first + 6);
-        BindField(s, first + 7, event.record.m_szReason);
-    }
-    sqlite3_bind_double(s, first + 8, static_cast<double>(event.record.m_fPrice));
-    sqlite3_bind_double(s, first + 9, static_cast<double>(event.record.m_fVolume));
 }
 
 long long CAlertHistory::StockOf(const CAlertEvent& event, std::string& error)
@@ -482,22 +445,21 @@ bool CAlertHistory::MigrateToVersion2()
 
 bool CAlertHistory::Prepare()
 {
-    const std::string insertAlert =
-        "INSERT INTO alert_rows (run_id, seq, trading_date, time, stock, reason_code, reason, "
-        "price, volume) VALUES (?,?,?,?,?,?,?,?,?)";
-    std::string insertAlerts = insertAlert;
-    for (std::size_t row = 1; row < kRowsPerInsert; ++row)
-        insertAlerts += ",(?,?,?,?,?,?,?,?,?)";
+    std::string error;
+    if (!m_frame.Register(m_pDb, error)) {
+        m_strError = "prepare: " + error;
+        return false;
+    }
+    const std::string insertFrame =
+        std::string("INSERT INTO alert_rows (") + CHistoryFrameTable::kColumns + ") SELECT " +
+        CHistoryFrameTable::kColumns + " FROM " + CHistoryFrameTable::kName;
     const char* insertAttempt =
         "INSERT INTO deliveries (run_id, seq, trading_date, output, attempt, status, answer, at) "
         "VALUES (?,?,?,?,?,?,?,?)";
-    if (sqlite3_prepare_v2(m_pDb, insertAlert.c_str(), -1, &m_pInsertAlert, nullptr) != SQLITE_OK ||
-        sqlite3_prepare_v2(m_pDb, insertAlerts.c_str(), -1, &m_pInsertAlerts, nullptr) !=
-            SQLITE_OK ||
+    if (sqlite3_prepare_v2(m_pDb, insertFrame.c_str(), -1, &m_pInsertFrame, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v2(m_pDb, insertAttempt, -1, &m_pInsertAttempt, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v2(m_pDb, kWidenRunDay, -1, &m_pWidenRunDay, nullptr) != SQLITE_OK)
         return Fail("prepare");
-    std::string error;
     if (!m_stocks.Attach(m_pDb, error)) {
         m_strError = "prepare: " + error;
         return false;
@@ -516,12 +478,10 @@ void CAlertHistory::Close()
         m_writer.join();
         m_bQuit = false;
     }
-    sqlite3_finalize(m_pInsertAlert);
-    sqlite3_finalize(m_pInsertAlerts);
+    sqlite3_finalize(m_pInsertFrame);
     sqlite3_finalize(m_pInsertAttempt);
     sqlite3_finalize(m_pWidenRunDay);
-    m_pInsertAlert = nullptr;
-    m_pInsertAlerts = nullptr;
+    m_pInsertFrame = nullptr;
     m_pInsertAttempt = nullptr;
     m_pWidenRunDay = nullptr;
     m_stocks.Detach();
@@ -674,57 +634,42 @@ bool CAlertHistory::Write(std::string& error)
     // A feed of new reason texts every day must not grow the cache without end; it is let go
     // only here, while nothing bound points into it.
     m_utf8.Trim();
-    // Whole groups of alerts go in with one statement, the rest one by one: what running a
-    // statement costs besides its rows is paid once a group.
     const std::size_t count = m_vecWriting.size();
-    std::size_t next = 0;
-    // The ids each run's trading date got in this transaction. SQLite gives a new row the
-    // largest id plus one, and the transaction is the file's only writer, so a statement's rows
-    // got the ids up to the last one it reports.
+    // The stocks first: a new one is written to `stocks` by a statement of its own, which must
+    // not run inside the statement that writes the alerts.
+    m_vecStockIds.resize(count);
+    for (std::size_t row = 0; row < std::min(count, kPrefetchAhead); ++row)
+        PrefetchStock(m_vecWriting[row]);
+    for (std::size_t row = 0; ok && row < count; ++row) {
+        if (row + kPrefetchAhead < count)
+            PrefetchStock(m_vecWriting[row + kPrefetchAhead]);
+        m_vecStockIds[row] = StockOf(m_vecWriting[row], error);
+        ok = m_vecStockIds[row] >= 0;
+    }
+    // Then the alerts, all with one statement. SQLite gives a new row the largest id plus one,
+    // and the transaction is the file's only writer, so the frame's rows got the ids up to the
+    // last one it reports, in order.
     m_vecRunDays.clear();
-    auto noteIds = [&](std::size_t from, std::size_t rows) {
+    if (ok && count > 0) {
+        m_frame.Show(m_vecWriting.data(), m_vecStockIds.data(), count, m_nRun);
+        ok = sqlite3_step(m_pInsertFrame) == SQLITE_DONE;
+        sqlite3_reset(m_pInsertFrame);
+        // Nothing may point at the alerts once they are gone.
+        m_frame.Hide();
+    }
+    if (ok && count > 0) {
         const long long last = sqlite3_last_insert_rowid(m_pDb);
-        for (std::size_t row = 0; row < rows; ++row) {
-            const CAlertEvent& event = m_vecWriting[from + row];
+        for (std::size_t row = 0; row < count; ++row) {
+            const CAlertEvent& event = m_vecWriting[row];
             const long long run = event.historyRun ? event.historyRun : m_nRun;
-            const long long id = last - static_cast<long long>(rows - 1 - row);
+            const long long id = last - static_cast<long long>(count - 1 - row);
             if (m_vecRunDays.empty() || m_vecRunDays.back().run != run ||
                 m_vecRunDays.back().tradingDate != event.tradingDate)
                 m_vecRunDays.push_back({run, event.tradingDate, id, id});
             else
                 m_vecRunDays.back().lastId = id;
         }
-    };
-    auto prefetchStocks = [&](std::size_t from) {
-        for (std::size_t row = from; row < std::min(count, from + kRowsPerInsert); ++row)
-            PrefetchStock(m_vecWriting[row]);
-    };
-    prefetchStocks(0);
-    for (; ok && next + kRowsPerInsert <= count; next += kRowsPerInsert) {
-        // The next group's stocks load while this group is bound and inserted.
-        prefetchStocks(next + kRowsPerInsert);
-        for (std::size_t row = 0; ok && row < kRowsPerInsert; ++row) {
-            const CAlertEvent& event = m_vecWriting[next + row];
-            const long long stock = StockOf(event, error);
-            ok = stock >= 0;
-            BindAlert(m_pInsertAlerts, static_cast<int>(row) * kAlertColumns, event, stock);
-        }
-        ok = ok && sqlite3_step(m_pInsertAlerts) == SQLITE_DONE;
-        sqlite3_reset(m_pInsertAlerts);
-        if (ok)
-            noteIds(next, kRowsPerInsert);
     }
-    for (; ok && next < count; ++next) {
-        const long long stock = StockOf(m_vecWriting[next], error);
-        BindAlert(m_pInsertAlert, 0, m_vecWriting[next], stock);
-        ok = stock >= 0 && sqlite3_step(m_pInsertAlert) == SQLITE_DONE;
-        sqlite3_reset(m_pInsertAlert);
-        if (ok)
-            noteIds(next, 1);
-    }
-    // Nothing may point at the alerts once they are gone.
-    sqlite3_clear_bindings(m_pInsertAlerts);
-    sqlite3_clear_bindings(m_pInsertAlert);
     // A run's date met again later in the transaction (a live feed's days go back and forth
     // only across runs, but nothing relies on it) widens the same row.
     for (const RunDay& runDay : m_vecRunDays) {

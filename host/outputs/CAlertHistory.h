@@ -12,6 +12,7 @@
 
 #include "host/outputs/CAlertEvent.h"
 #include "host/outputs/CGbkTextCache.h"
+#include "host/outputs/CHistoryFrameTable.h"
 #include "host/outputs/CHistoryStocks.h"
 #include "host/outputs/IDeliveryLog.h"
 
@@ -123,8 +124,8 @@ private:
         long long lastId;
     };
 
-    static constexpr std::size_t kRowsPerInsert = 16;
-    static constexpr int kAlertColumns = 9;
+    // How many alerts ahead the writer starts loading a stock's place.
+    static constexpr std::size_t kPrefetchAhead = 16;
 
     bool Exec(const char* sql);
     // Hands what is pending to the writer; waits for it to be written when asked to.
@@ -133,15 +134,9 @@ private:
     // On the writer's thread: the handed alerts and attempts in one transaction. They are
     // kept when it fails.
     bool Write(std::string& error);
-    // Binds the alert's columns as the parameters after `first`; `stock` is its id in `stocks`.
-    void BindAlert(sqlite3_stmt* statement, int first, const CAlertEvent& event, long long stock);
     // The writer's: the id of the alert's stock, -1 with the error when SQLite fails.
     long long StockOf(const CAlertEvent& event, std::string& error);
     void PrefetchStock(const CAlertEvent& event) const;
-    // Binds a GBK field of a pending alert as UTF-8. Neither the field nor the cache changes
-    // until the statement has run, so SQLite reads the text where it is instead of copying it.
-    template <std::size_t N>
-    void BindField(sqlite3_stmt* statement, int index, const char (&field)[N]);
     bool Migrate();
     bool MigrateToVersion2();
     // The reason texts of the engine's codes, as the rows name them by code.
@@ -151,9 +146,8 @@ private:
     bool Fail(const char* what);
 
     sqlite3* m_pDb = nullptr;
-    sqlite3_stmt* m_pInsertAlert = nullptr;
-    // The same for a group of kRowsPerInsert alerts.
-    sqlite3_stmt* m_pInsertAlerts = nullptr;
+    // Takes the frame shown by m_frame into alert_rows.
+    sqlite3_stmt* m_pInsertFrame = nullptr;
     sqlite3_stmt* m_pInsertAttempt = nullptr;
     sqlite3_stmt* m_pWidenRunDay = nullptr;
     long long m_nRun = 0;
@@ -164,6 +158,10 @@ private:
     // The UTF-8 of the reason texts outside the engine's table, converted once: a day repeats
     // its signals. The writer's.
     CGbkTextCache m_utf8;
+    // The alerts being written, as SQLite reads them. The writer's.
+    CHistoryFrameTable m_frame{m_utf8};
+    // The stock id of each alert being written. The writer's.
+    std::vector<long long> m_vecStockIds;
     // The ids of the stocks in the file. The writer's.
     CHistoryStocks m_stocks;
     std::mutex m_attemptMutex;

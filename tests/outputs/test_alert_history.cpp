@@ -108,11 +108,13 @@ TEST(AlertHistory, ALargeFrameKeepsEveryRowsOwnFieldsInOrderAcrossRuns)
         CAlertEvent event =
             Event(static_cast<std::uint64_t>(i + 1), std::to_string(600000 + i), names[i % 4],
                   i % 14, 20240102 + i % 3, 34200 + i, 1.0f + static_cast<float>(i));
+        event.record.m_fVolume = 100.0f * static_cast<float>(i);
         if (i % 11 == 5) {
-            // A magic signal: no reason of the table, and a text outside ASCII.
+            // A magic signal: no reason of the table, its text outside ASCII or (every other
+            // one) within it.
             event.reasonCode = -1;
             VelkCopyText(event.record.m_szReason,
-                         TextCodec::Utf8ToGbk("神奇信号" + std::to_string(i)));
+                         TextCodec::Utf8ToGbk((i % 2 ? "神奇信号" : "MACD ") + std::to_string(i)));
         }
         return event;
     };
@@ -141,6 +143,7 @@ TEST(AlertHistory, ALargeFrameKeepsEveryRowsOwnFieldsInOrderAcrossRuns)
         EXPECT_EQ(row.tradingDate, event.DateText());
         EXPECT_EQ(row.time, 34200 + i);
         EXPECT_FLOAT_EQ(static_cast<float>(row.price), 1.0f + static_cast<float>(i));
+        EXPECT_FLOAT_EQ(static_cast<float>(row.volume), 100.0f * static_cast<float>(i));
         EXPECT_EQ(row.source, i < 53 ? "replay" : "live");
         EXPECT_EQ(row.dayFolder, i < 53 ? "/days/first" : "/days/second");
     }
