@@ -97,11 +97,10 @@ int Rowid(sqlite3_vtab_cursor* cursor, sqlite3_int64* rowid)
     return SQLITE_OK;
 }
 
-// Without xCreate the table can only be used by its name, never made by CREATE VIRTUAL TABLE,
-// so nothing of it is written to the file.
 sqlite3_module MakeModule()
 {
     sqlite3_module module{};
+    module.xCreate = Connect;
     module.xConnect = Connect;
     module.xBestIndex = BestIndex;
     module.xDisconnect = Disconnect;
@@ -117,6 +116,7 @@ sqlite3_module MakeModule()
 }
 
 const sqlite3_module g_module = MakeModule();
+const char* const kModule = "velk_frame";
 
 // A record's text field, up to its zero byte or its end.
 template <std::size_t N> std::string_view FieldText(const char (&field)[N])
@@ -129,14 +129,16 @@ template <std::size_t N> std::string_view FieldText(const char (&field)[N])
 bool CHistoryFrameTable::Register(sqlite3* db, std::string& error)
 {
     Hide();
-    if (sqlite3_create_module_v2(db, kName, &g_module, this, nullptr) == SQLITE_OK)
+    const std::string create = std::string("CREATE VIRTUAL TABLE ") + kName + " USING " + kModule;
+    if (sqlite3_create_module_v2(db, kModule, &g_module, this, nullptr) == SQLITE_OK &&
+        sqlite3_exec(db, create.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK)
         return true;
     error = sqlite3_errmsg(db);
     return false;
 }
 
-void CHistoryFrameTable::Show(const CAlertEvent* events, const long long* stocks,
-                              std::size_t count, long long run)
+void CHistoryFrameTable::Show(const CAlertEvent* events, const long long* stocks, std::size_t count,
+                              long long run)
 {
     m_pEvents = events;
     m_pStocks = stocks;
@@ -147,8 +149,7 @@ void CHistoryFrameTable::Show(const CAlertEvent* events, const long long* stocks
 void CHistoryFrameTable::Column(std::size_t row, int column, sqlite3_context* context)
 {
     const CAlertEvent& event = m_pEvents[row];
-    const bool tableReason =
-        event.reasonCode >= 0 && event.reasonCode < CAlertEvent::kReasonCount;
+    const bool tableReason = event.reasonCode >= 0 && event.reasonCode < CAlertEvent::kReasonCount;
     switch (column) {
     case 0:
         sqlite3_result_int64(context, event.historyRun ? event.historyRun : m_nRun);

@@ -14,12 +14,13 @@ struct sqlite3_context;
 // alert, which costs it less than nine bound parameters an alert and a statement run for every
 // few alerts.
 //
-// The table belongs to one connection and never enters the file's schema: another program
-// opening the file does not see it, and a trigger or view kept in the file cannot read it.
+// The table belongs to one connection, in its temp schema, and never enters the file's: another
+// program opening the file does not see it, a table of the same name in the file does not hide
+// it, and a trigger or view kept in the file cannot read it.
 class CHistoryFrameTable {
 public:
     // Its name in SQL, and its columns in order: those of `alert_rows` after the id.
-    static constexpr const char* kName = "velk_frame_alerts";
+    static constexpr const char* kName = "temp.velk_frame_alerts";
     static constexpr const char* kColumns =
         "run_id, seq, trading_date, time, stock, reason_code, reason, price, volume";
 
@@ -34,8 +35,7 @@ public:
 
     // The rows of the next statements: alert i is kept under stocks[i], and under `run` when it
     // names no run of its own. Read where they are, so neither may change until Hide.
-    void Show(const CAlertEvent* events, const long long* stocks, std::size_t count,
-              long long run);
+    void Show(const CAlertEvent* events, const long long* stocks, std::size_t count, long long run);
     void Hide() { Show(nullptr, nullptr, 0, 0); }
 
     // SQLite's callbacks read the rows through these.

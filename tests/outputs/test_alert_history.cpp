@@ -237,6 +237,28 @@ TEST(AlertHistory, AFailedFrameLeavesNoStockIdBehind)
     EXPECT_EQ(rows[1].name, "平安银行");
 }
 
+// The writer reads a frame's alerts from a table of its own connection, which a table of the
+// same name in the file cannot stand in for.
+TEST(AlertHistory, ATableInTheFileNamedLikeTheFramesTableChangesNothing)
+{
+    CTempDir dir;
+    const std::string path = dir.File("history.sqlite");
+    CAlertHistory history;
+    ASSERT_TRUE(history.Open(path)) << history.Error();
+    ASSERT_TRUE(history.BeginRun(false, ""));
+    ASSERT_TRUE(Exec(path, "CREATE TABLE velk_frame_alerts (run_id, seq, trading_date, time, "
+                           "stock, reason_code, reason, price, volume);"
+                           "INSERT INTO velk_frame_alerts VALUES (1, 99, 20200101, 0, 1, 0, "
+                           "NULL, 1, 1);"));
+    history.Add(Event(1));
+    ASSERT_TRUE(history.Commit()) << history.Error();
+    std::vector<CAlertHistory::Row> rows;
+    ASSERT_TRUE(history.Query({}, rows)) << history.Error();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].sequence, 1);
+    EXPECT_EQ(CountRows(path, "SELECT count(*) FROM velk_frame_alerts"), 1);
+}
+
 TEST(AlertHistory, SchemaIsMigratedFromNothingAndANewerFileIsRefusedUntouched)
 {
     CTempDir dir;
