@@ -632,7 +632,7 @@ bool CAlertHistory::Write(std::string& error)
         return false;
     bool ok = true;
     // A feed of new reason texts every day must not grow the cache without end; it is let go
-    // only here, while nothing bound points into it.
+    // only here, while no statement reads from it.
     m_utf8.Trim();
     const std::size_t count = m_vecWriting.size();
     // The stocks first: a new one is written to `stocks` by a statement of its own, which must
