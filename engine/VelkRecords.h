@@ -6,6 +6,7 @@
 #include <deque>
 #include <limits>
 #include <string>
+#include <string_view>
 
 // Records exchanged with the host and stored in files. They are copied as whole blocks and
 // written raw, so their byte layout is binding: 1-byte packing, little-endian, 32-bit floats.
@@ -172,12 +173,18 @@ template <std::size_t N> inline void VelkCopyText(char (&field)[N], const std::s
     std::memset(field + n, 0, N - n);
 }
 
+// A fixed field's text where it is: the bytes up to the first NUL, never past the field.
+template <std::size_t N> inline std::string_view VelkFieldView(const char (&field)[N])
+{
+    const void* end = std::memchr(field, '\0', N);
+    return std::string_view(
+        field, end ? static_cast<std::size_t>(static_cast<const char*>(end) - field) : N);
+}
+
 // Reads a fixed field as text: the bytes up to the first NUL, never past the field.
 template <std::size_t N> inline std::string VelkFieldText(const char (&field)[N])
 {
-    const void* end = std::memchr(field, '\0', N);
-    return std::string(field,
-                       end ? static_cast<std::size_t>(static_cast<const char*>(end) - field) : N);
+    return std::string(VelkFieldView(field));
 }
 
 // Forces a fixed field read from a file to end inside its width.

@@ -218,12 +218,6 @@ void BindText(sqlite3_stmt* statement, int index, const std::string& text)
                       SQLITE_TRANSIENT);
 }
 
-// A record's text field, up to its zero byte or its end.
-template <std::size_t N> std::string_view FieldText(const char (&field)[N])
-{
-    return std::string_view(field, ::strnlen(field, N));
-}
-
 std::string ColumnText(sqlite3_stmt* statement, int index)
 {
     const unsigned char* text = sqlite3_column_text(statement, index);
@@ -260,14 +254,15 @@ bool CAlertHistory::Exec(const char* sql)
 long long CAlertHistory::StockOf(const CAlertEvent& event, std::string& error)
 {
     const Ta_ALERTRECORD& record = event.record;
-    return m_stocks.IdOf(record.m_byMarket, FieldText(record.m_szCode), FieldText(record.m_szName),
-                         error);
+    return m_stocks.IdOf(record.m_byMarket, VelkFieldView(record.m_szCode),
+                         VelkFieldView(record.m_szName), error);
 }
 
 void CAlertHistory::PrefetchStock(const CAlertEvent& event) const
 {
     const Ta_ALERTRECORD& record = event.record;
-    m_stocks.Prefetch(record.m_byMarket, FieldText(record.m_szCode), FieldText(record.m_szName));
+    m_stocks.Prefetch(record.m_byMarket, VelkFieldView(record.m_szCode),
+                      VelkFieldView(record.m_szName));
 }
 
 bool CAlertHistory::Open(const std::string& path)

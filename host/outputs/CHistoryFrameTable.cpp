@@ -1,6 +1,5 @@
 #include "host/outputs/CHistoryFrameTable.h"
 
-#include <cstring>
 #include <new>
 #include <sqlite3.h>
 #include <string_view>
@@ -118,12 +117,6 @@ sqlite3_module MakeModule()
 const sqlite3_module g_module = MakeModule();
 const char* const kModule = "velk_frame";
 
-// A record's text field, up to its zero byte or its end.
-template <std::size_t N> std::string_view FieldText(const char (&field)[N])
-{
-    return std::string_view(field, ::strnlen(field, N));
-}
-
 } // namespace
 
 bool CHistoryFrameTable::Register(sqlite3* db, std::string& error)
@@ -178,7 +171,7 @@ void CHistoryFrameTable::Column(std::size_t row, int column, sqlite3_context* co
             sqlite3_result_null(context);
             break;
         }
-        const std::string_view gbk = FieldText(event.record.m_szReason);
+        const std::string_view gbk = VelkFieldView(event.record.m_szReason);
         bool ascii = true;
         for (std::size_t i = 0; i < gbk.size() && ascii; ++i)
             ascii = static_cast<unsigned char>(gbk[i]) < 0x80;
