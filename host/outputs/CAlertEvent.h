@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/VelkRecords.h"
 
@@ -44,3 +46,7 @@ struct CAlertEvent {
     // yyyy-mm-dd of the trading date.
     std::string DateText() const;
 };
+
+// A frame's alerts, shared by the history and the outputs that have them; never changed once
+// handed on, so that each reads them where they are rather than from a copy of its own.
+using CAlertFrame = std::shared_ptr<const std::vector<CAlertEvent>>;

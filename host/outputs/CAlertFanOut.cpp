@@ -57,19 +57,15 @@ void CAlertFanOut::HandFrame()
     if (!m_pFrame || m_pFrame->empty())
         return;
     const std::size_t size = m_pFrame->size();
-    // A frame a queue kept is read from its worker's thread from now on and never changed
-    // again; one no queue kept is the fan-out's still.
+    // A frame the history or a queue kept is read from their threads from now on and never
+    // changed again; one nobody kept is the fan-out's still.
     bool shared = false;
-    if (!m_vecWorkers.empty()) {
-        const COutputWorker::Batch batch = m_pFrame;
-        for (std::size_t i = 0; i < m_vecWorkers.size(); ++i)
-            shared = m_vecWorkers[i]->Push(batch, m_vecHanded[i], size) || shared;
-    }
+    const CAlertFrame frame = m_pFrame;
+    for (std::size_t i = 0; i < m_vecWorkers.size(); ++i)
+        shared = m_vecWorkers[i]->Push(frame, m_vecHanded[i], size) || shared;
     if (m_pHistory) {
-        if (shared)
-            m_pHistory->Add(*m_pFrame);
-        else
-            m_pHistory->Add(std::move(*m_pFrame));
+        m_pHistory->Add(frame);
+        shared = true;
     }
     if (shared) {
         m_pFrame = std::make_shared<std::vector<CAlertEvent>>();

@@ -16,7 +16,7 @@ class CAlertHistory;
 // every output. It runs on the engine's thread and never waits for an output. An output that
 // waits for work gets each alert at once; one still busy gets the frame's alerts together when
 // the frame ends, so that a slow or dead output costs one hand-off a frame, not one an alert.
-// The outputs share the frame's alerts instead of each copying them.
+// The history and the outputs share the frame's alerts instead of each copying them.
 class CAlertFanOut final : public IVelkAlertObserver {
 public:
     struct Context {

@@ -510,20 +510,22 @@ bool CAlertHistory::BeginRun(bool live, const std::string& dayFolder)
 
 void CAlertHistory::Add(const CAlertEvent& event)
 {
-    m_vecPending.push_back(event);
+    m_vecLoose.push_back(event);
 }
 
-void CAlertHistory::Add(std::vector<CAlertEvent>&& events)
+void CAlertHistory::Add(CAlertFrame frame)
 {
-    if (m_vecPending.empty())
-        m_vecPending.swap(events);
-    else
-        m_vecPending.insert(m_vecPending.end(), events.begin(), events.end());
+    EndLoose();
+    if (frame && !frame->empty())
+        m_vecPending.push_back(std::move(frame));
 }
 
-void CAlertHistory::Add(const std::vector<CAlertEvent>& events)
+void CAlertHistory::EndLoose()
 {
-    m_vecPending.insert(m_vecPending.end(), events.begin(), events.end());
+    if (m_vecLoose.empty())
+        return;
+    m_vecPending.push_back(std::make_shared<const std::vector<CAlertEvent>>(std::move(m_vecLoose)));
+    m_vecLoose.clear();
 }
 
 void CAlertHistory::OnDeliveryAttempt(const CAlertEvent& event, const std::string& output,
@@ -565,6 +567,7 @@ bool CAlertHistory::Hand(bool wait)
     const bool earlierWritten = !m_bWriteFailed;
     if (!earlierWritten)
         m_strError = m_strWriteError;
+    EndLoose();
     if (m_vecWriting.empty())
         m_vecWriting.swap(m_vecPending);
     else
@@ -629,16 +632,20 @@ bool CAlertHistory::Write(std::string& error)
     // A feed of new reason texts every day must not grow the cache without end; it is let go
     // only here, while no statement reads from it.
     m_utf8.Trim();
-    const std::size_t count = m_vecWriting.size();
+    m_vecRows.clear();
+    for (const CAlertFrame& frame : m_vecWriting)
+        for (const CAlertEvent& event : *frame)
+            m_vecRows.push_back(&event);
+    const std::size_t count = m_vecRows.size();
     // The stocks first: a new one is written to `stocks` by a statement of its own, which must
     // not run inside the statement that writes the alerts.
     m_vecStockIds.resize(count);
     for (std::size_t row = 0; row < std::min(count, kPrefetchAhead); ++row)
-        PrefetchStock(m_vecWriting[row]);
+        PrefetchStock(*m_vecRows[row]);
     for (std::size_t row = 0; ok && row < count; ++row) {
         if (row + kPrefetchAhead < count)
-            PrefetchStock(m_vecWriting[row + kPrefetchAhead]);
-        m_vecStockIds[row] = StockOf(m_vecWriting[row], error);
+            PrefetchStock(*m_vecRows[row + kPrefetchAhead]);
+        m_vecStockIds[row] = StockOf(*m_vecRows[row], error);
         ok = m_vecStockIds[row] >= 0;
     }
     // Then the alerts, all with one statement. SQLite gives a new row the largest id plus one,
@@ -646,7 +653,7 @@ bool CAlertHistory::Write(std::string& error)
     // last one it reports, in order.
     m_vecRunDays.clear();
     if (ok && count > 0) {
-        m_frame.Show(m_vecWriting.data(), m_vecStockIds.data(), count, m_nRun);
+        m_frame.Show(m_vecRows.data(), m_vecStockIds.data(), count, m_nRun);
         ok = sqlite3_step(m_pInsertFrame) == SQLITE_DONE;
         sqlite3_reset(m_pInsertFrame);
         // Nothing may point at the alerts once they are gone.
@@ -655,7 +662,7 @@ bool CAlertHistory::Write(std::string& error)
     if (ok && count > 0) {
         const long long last = sqlite3_last_insert_rowid(m_pDb);
         for (std::size_t row = 0; row < count; ++row) {
-            const CAlertEvent& event = m_vecWriting[row];
+            const CAlertEvent& event = *m_vecRows[row];
             const long long run = event.historyRun ? event.historyRun : m_nRun;
             const long long id = last - static_cast<long long>(count - 1 - row);
             if (m_vecRunDays.empty() || m_vecRunDays.back().run != run ||
@@ -702,6 +709,8 @@ bool CAlertHistory::Write(std::string& error)
         // Kept for the next commit.
         return false;
     }
+    // The last hold on a frame the outputs are done with: it goes here, on the writer's thread.
+    m_vecRows.clear();
     m_vecWriting.clear();
     m_vecWritingAttempts.clear();
     return true;

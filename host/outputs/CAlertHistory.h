@@ -81,9 +81,8 @@ public:
     long long CurrentRun() const { return m_nRun; }
     // From the engine's thread: kept until the next Commit.
     void Add(const CAlertEvent& event);
-    // A frame's alerts at once, in order.
-    void Add(std::vector<CAlertEvent>&& events);
-    void Add(const std::vector<CAlertEvent>& events);
+    // A frame's alerts at once, in order, kept where they are: the outputs may share them.
+    void Add(CAlertFrame frame);
     // From any output's thread.
     void OnDeliveryAttempt(const CAlertEvent& event, const std::string& output, int attempt,
                            const CDeliveryAttempt& result) override;
@@ -128,6 +127,8 @@ private:
     static constexpr std::size_t kPrefetchAhead = 16;
 
     bool Exec(const char* sql);
+    // The alerts added one by one become a frame of their own, after those before them.
+    void EndLoose();
     // Hands what is pending to the writer; waits for it to be written when asked to.
     bool Hand(bool wait);
     void RunWriter();
@@ -154,13 +155,17 @@ private:
     std::string m_strSource = "replay";
     std::string m_strDayFolder;
     std::string m_strError;
-    std::vector<CAlertEvent> m_vecPending;
+    // Alerts added one by one, not yet part of a frame in m_vecPending.
+    std::vector<CAlertEvent> m_vecLoose;
+    std::vector<CAlertFrame> m_vecPending;
     // The UTF-8 of the reason texts outside the engine's table, converted once: a day repeats
     // its signals. The writer's.
     CGbkTextCache m_utf8;
     // The alerts being written, as SQLite reads them. The writer's.
     CHistoryFrameTable m_frame{m_utf8};
-    // The stock id of each alert being written. The writer's.
+    // The alerts being written, in order across their frames, and the stock id of each. The
+    // writer's.
+    std::vector<const CAlertEvent*> m_vecRows;
     std::vector<long long> m_vecStockIds;
     // The ids of the stocks in the file. The writer's.
     CHistoryStocks m_stocks;
@@ -172,7 +177,7 @@ private:
     mutable std::mutex m_writerMutex;
     std::condition_variable m_writerWork;
     mutable std::condition_variable m_writerDone;
-    std::vector<CAlertEvent> m_vecWriting;
+    std::vector<CAlertFrame> m_vecWriting;
     std::vector<Attempt> m_vecWritingAttempts;
     std::vector<RunDay> m_vecRunDays;
     bool m_bWriting = false;

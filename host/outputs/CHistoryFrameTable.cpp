@@ -130,8 +130,8 @@ bool CHistoryFrameTable::Register(sqlite3* db, std::string& error)
     return false;
 }
 
-void CHistoryFrameTable::Show(const CAlertEvent* events, const long long* stocks, std::size_t count,
-                              long long run)
+void CHistoryFrameTable::Show(const CAlertEvent* const* events, const long long* stocks,
+                              std::size_t count, long long run)
 {
     m_pEvents = events;
     m_pStocks = stocks;
@@ -141,7 +141,7 @@ void CHistoryFrameTable::Show(const CAlertEvent* events, const long long* stocks
 
 void CHistoryFrameTable::Column(std::size_t row, int column, sqlite3_context* context)
 {
-    const CAlertEvent& event = m_pEvents[row];
+    const CAlertEvent& event = *m_pEvents[row];
     const bool tableReason = event.reasonCode >= 0 && event.reasonCode < CAlertEvent::kReasonCount;
     switch (column) {
     case 0:

@@ -33,9 +33,10 @@ public:
     // Makes the table known to the connection, empty; false with SQLite's error.
     bool Register(sqlite3* db, std::string& error);
 
-    // The rows of the next statements: alert i is kept under stocks[i], and under `run` when it
-    // names no run of its own. Read where they are, so neither may change until Hide.
-    void Show(const CAlertEvent* events, const long long* stocks, std::size_t count, long long run);
+    // The rows of the next statements: alert *events[i] is kept under stocks[i], and under `run`
+    // when it names no run of its own. Read where they are, so none may change until Hide.
+    void Show(const CAlertEvent* const* events, const long long* stocks, std::size_t count,
+              long long run);
     void Hide() { Show(nullptr, nullptr, 0, 0); }
 
     // SQLite's callbacks read the rows through these.
@@ -45,7 +46,7 @@ public:
 
 private:
     CGbkTextCache& m_utf8;
-    const CAlertEvent* m_pEvents = nullptr;
+    const CAlertEvent* const* m_pEvents = nullptr;
     const long long* m_pStocks = nullptr;
     std::size_t m_nCount = 0;
     long long m_nRun = 0;

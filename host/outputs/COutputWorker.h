@@ -23,8 +23,7 @@
 // whatever the frame's size.
 class COutputWorker {
 public:
-    // A frame's alerts, shared by the outputs that have them queued; never changed once handed.
-    using Batch = std::shared_ptr<const std::vector<CAlertEvent>>;
+    using Batch = CAlertFrame;
 
     struct Options {
         std::size_t capacity = 1024;

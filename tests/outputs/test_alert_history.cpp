@@ -95,8 +95,8 @@ TEST(AlertHistory, AlertsReachTheFileAtCommitInWalModeAndSurviveReopening)
     EXPECT_FLOAT_EQ(static_cast<float>(row.price), 3.04f);
 }
 
-// A frame of many alerts is written in groups and a rest; every row must keep its own fields,
-// whatever date, name, reason and run the alerts around it have.
+// Alerts taken in one by one and as the fan-out's frames, mixed, are written in order; every row
+// must keep its own fields, whatever date, name, reason and run the alerts around it have.
 TEST(AlertHistory, ALargeFrameKeepsEveryRowsOwnFieldsInOrderAcrossRuns)
 {
     CTempDir dir;
@@ -118,13 +118,23 @@ TEST(AlertHistory, ALargeFrameKeepsEveryRowsOwnFieldsInOrderAcrossRuns)
         }
         return event;
     };
+    auto add = [&](int begin, int end) {
+        for (int i = begin; i < end;) {
+            if (i % 3 != 0) {
+                history.Add(eventOf(i++));
+                continue;
+            }
+            auto frame = std::make_shared<std::vector<CAlertEvent>>();
+            for (int k = 0; k < 7 && i < end; ++k)
+                frame->push_back(eventOf(i++));
+            history.Add(frame);
+        }
+    };
     ASSERT_TRUE(history.BeginRun(false, "/days/first"));
-    for (int i = 0; i < 53; ++i)
-        history.Add(eventOf(i));
+    add(0, 53);
     ASSERT_TRUE(history.Commit()) << history.Error();
     ASSERT_TRUE(history.BeginRun(true, "/days/second"));
-    for (int i = 53; i < 90; ++i)
-        history.Add(eventOf(i));
+    add(53, 90);
     ASSERT_TRUE(history.Commit()) << history.Error();
 
     std::vector<CAlertHistory::Row> rows;
