@@ -1,7 +1,9 @@
 #include "host/outputs/CAlertEvent.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/core/TextCodec.h"
 #include "res/VelkStringTable.h"
@@ -10,12 +12,29 @@ namespace {
 
 constexpr int kReasonCount = CAlertEvent::kReasonCount;
 
-const std::array<std::string, kReasonCount>& ReasonTexts()
+// A reason text with its first bytes as one word, which tells most of the texts (many are of one
+// size) apart without a call.
+struct ReasonText {
+    std::string text;
+    std::uint64_t head = 0;
+};
+
+std::uint64_t HeadOf(std::string_view text)
 {
-    static const std::array<std::string, kReasonCount> texts = [] {
-        std::array<std::string, kReasonCount> all;
-        for (int code = 0; code < kReasonCount; ++code)
-            all[static_cast<std::size_t>(code)] = VelkReasonText(code);
+    std::uint64_t head = 0;
+    std::memcpy(&head, text.data(), std::min(text.size(), sizeof head));
+    return head;
+}
+
+const std::array<ReasonText, kReasonCount>& ReasonTexts()
+{
+    static const std::array<ReasonText, kReasonCount> texts = [] {
+        std::array<ReasonText, kReasonCount> all;
+        for (int code = 0; code < kReasonCount; ++code) {
+            ReasonText& reason = all[static_cast<std::size_t>(code)];
+            reason.text = VelkReasonText(code);
+            reason.head = HeadOf(reason.text);
+        }
         return all;
     }();
     return texts;
@@ -27,10 +46,15 @@ int CAlertEvent::ReasonCodeOf(std::string_view reasonGbk)
 {
     if (reasonGbk.empty())
         return -1;
+    // Every alert asks, on the engine's thread.
+    const std::uint64_t head = HeadOf(reasonGbk);
     const auto& texts = ReasonTexts();
-    for (int code = 0; code < kReasonCount; ++code)
-        if (texts[static_cast<std::size_t>(code)] == reasonGbk)
+    for (int code = 0; code < kReasonCount; ++code) {
+        const ReasonText& reason = texts[static_cast<std::size_t>(code)];
+        if (reason.head == head && reason.text.size() == reasonGbk.size() &&
+            std::memcmp(reason.text.data(), reasonGbk.data(), reasonGbk.size()) == 0)
             return code;
+    }
     return -1;
 }
 

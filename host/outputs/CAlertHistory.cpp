@@ -1,5 +1,6 @@
 #include "host/outputs/CAlertHistory.h"
 
+#include <array>
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -251,18 +252,11 @@ bool CAlertHistory::Exec(const char* sql)
     return false;
 }
 
-long long CAlertHistory::StockOf(const CAlertEvent& event, std::string& error)
+CHistoryStocks::Key CAlertHistory::StockKeyOf(const CAlertEvent& event)
 {
     const Ta_ALERTRECORD& record = event.record;
-    return m_stocks.IdOf(record.m_byMarket, VelkFieldView(record.m_szCode),
-                         VelkFieldView(record.m_szName), error);
-}
-
-void CAlertHistory::PrefetchStock(const CAlertEvent& event) const
-{
-    const Ta_ALERTRECORD& record = event.record;
-    m_stocks.Prefetch(record.m_byMarket, VelkFieldView(record.m_szCode),
-                      VelkFieldView(record.m_szName));
+    return CHistoryStocks::KeyOf(record.m_byMarket, VelkFieldView(record.m_szCode),
+                                 VelkFieldView(record.m_szName));
 }
 
 bool CAlertHistory::Open(const std::string& path)
@@ -639,13 +633,22 @@ bool CAlertHistory::Write(std::string& error)
     const std::size_t count = m_vecRows.size();
     // The stocks first: a new one is written to `stocks` by a statement of its own, which must
     // not run inside the statement that writes the alerts.
+    // A row's key is made when its stock is prefetched, kPrefetchAhead rows before it is
+    // looked up, and kept in the ring until then.
     m_vecStockIds.resize(count);
-    for (std::size_t row = 0; row < std::min(count, kPrefetchAhead); ++row)
-        PrefetchStock(*m_vecRows[row]);
+    std::array<CHistoryStocks::Key, kPrefetchAhead> ahead;
+    for (std::size_t row = 0; row < std::min(count, kPrefetchAhead); ++row) {
+        ahead[row] = StockKeyOf(*m_vecRows[row]);
+        m_stocks.Prefetch(ahead[row]);
+    }
     for (std::size_t row = 0; ok && row < count; ++row) {
-        if (row + kPrefetchAhead < count)
-            PrefetchStock(*m_vecRows[row + kPrefetchAhead]);
-        m_vecStockIds[row] = StockOf(*m_vecRows[row], error);
+        CHistoryStocks::Key& slot = ahead[row % kPrefetchAhead];
+        const CHistoryStocks::Key key = slot;
+        if (row + kPrefetchAhead < count) {
+            slot = StockKeyOf(*m_vecRows[row + kPrefetchAhead]);
+            m_stocks.Prefetch(slot);
+        }
+        m_vecStockIds[row] = m_stocks.IdOf(key, error);
         ok = m_vecStockIds[row] >= 0;
     }
     // Then the alerts, all with one statement. SQLite gives a new row the largest id plus one,

@@ -135,9 +135,7 @@ private:
     // On the writer's thread: the handed alerts and attempts in one transaction. They are
     // kept when it fails.
     bool Write(std::string& error);
-    // The writer's: the id of the alert's stock, -1 with the error when SQLite fails.
-    long long StockOf(const CAlertEvent& event, std::string& error);
-    void PrefetchStock(const CAlertEvent& event) const;
+    static CHistoryStocks::Key StockKeyOf(const CAlertEvent& event);
     bool Migrate();
     bool MigrateToVersion2();
     // The reason texts of the engine's codes, as the rows name them by code.

@@ -43,20 +43,42 @@ void CHistoryStocks::Forget()
     m_long.clear();
 }
 
-std::uint32_t CHistoryStocks::HashOf(int market, std::string_view code, std::string_view name)
+namespace {
+
+constexpr std::uint64_t kMultiplier = 0x9e3779b97f4a7c15ull;
+
+// Eight bytes at a time: a code and a name are a few words each, and the writer hashes a stock
+// for every alert.
+std::uint64_t MixIn(std::uint64_t hash, std::string_view text)
 {
-    std::uint32_t hash = 2166136261u ^ static_cast<std::uint8_t>(market);
-    hash *= 16777619u;
-    for (const std::string_view text : {code, name}) {
-        for (const char c : text) {
-            hash ^= static_cast<unsigned char>(c);
-            hash *= 16777619u;
-        }
-        // Code "AB" with name "C" is not code "A" with name "BC".
-        hash ^= 0xffu;
-        hash *= 16777619u;
+    std::size_t at = 0;
+    for (; at + 8 <= text.size(); at += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + at, 8);
+        hash = (hash ^ word) * kMultiplier;
+        hash ^= hash >> 29;
     }
-    return hash | 1u;
+    // The length goes into the last word's free top byte: code "AB" with name "C" is not code
+    // "A" with name "BC".
+    std::uint64_t last = static_cast<std::uint64_t>(text.size()) << 56;
+    for (std::size_t i = 0; at + i < text.size(); ++i)
+        last ^= static_cast<std::uint64_t>(static_cast<unsigned char>(text[at + i])) << (8 * i);
+    hash = (hash ^ last) * kMultiplier;
+    return hash ^ (hash >> 29);
+}
+
+} // namespace
+
+CHistoryStocks::Key CHistoryStocks::KeyOf(int market, std::string_view codeGbk,
+                                          std::string_view nameGbk)
+{
+    Key key{market, codeGbk, nameGbk, 0};
+    if (Fits(codeGbk, nameGbk)) {
+        const std::uint64_t hash =
+            MixIn(MixIn(static_cast<std::uint8_t>(market) * kMultiplier, codeGbk), nameGbk);
+        key.hash = static_cast<std::uint32_t>(hash >> 32) | 1u;
+    }
+    return key;
 }
 
 std::size_t CHistoryStocks::SlotOf(std::uint32_t hash, int market, std::string_view code,
@@ -74,17 +96,19 @@ std::size_t CHistoryStocks::SlotOf(std::uint32_t hash, int market, std::string_v
     }
 }
 
-void CHistoryStocks::Prefetch(int market, std::string_view codeGbk, std::string_view nameGbk) const
+void CHistoryStocks::Prefetch(const Key& key) const
 {
-    if (!m_slots.empty() && Fits(codeGbk, nameGbk))
-        __builtin_prefetch(&m_slots[HashOf(market, codeGbk, nameGbk) & (m_slots.size() - 1)]);
+    if (!m_slots.empty() && key.hash != 0)
+        __builtin_prefetch(&m_slots[key.hash & (m_slots.size() - 1)]);
 }
 
-long long CHistoryStocks::IdOf(int market, std::string_view codeGbk, std::string_view nameGbk,
-                               std::string& error)
+long long CHistoryStocks::IdOf(const Key& key, std::string& error)
 {
-    const bool fits = Fits(codeGbk, nameGbk);
-    const std::uint32_t hash = fits ? HashOf(market, codeGbk, nameGbk) : 0;
+    const int market = key.market;
+    const std::string_view codeGbk = key.code;
+    const std::string_view nameGbk = key.name;
+    const std::uint32_t hash = key.hash;
+    const bool fits = hash != 0;
     std::string longKey;
     if (fits) {
         if (!m_slots.empty()) {

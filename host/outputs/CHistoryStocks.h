@@ -31,13 +31,22 @@ public:
     bool Attach(sqlite3* db, std::string& error);
     void Detach();
 
-    // The id of the stock (code and name as GBK), added to `stocks` when it is new; -1 with
-    // the error when SQLite fails. Within a write transaction only: an id added there is good
-    // only once the transaction commits.
-    long long IdOf(int market, std::string_view codeGbk, std::string_view nameGbk,
-                   std::string& error);
+    // A stock as it is asked for: its code and name as GBK, read where they are, and its hash,
+    // worked out once for both the prefetch and the lookup.
+    struct Key {
+        int market = 0;
+        std::string_view code;
+        std::string_view name;
+        std::uint32_t hash = 0; // 0: too long for a slot, kept in the map instead
+    };
+    static Key KeyOf(int market, std::string_view codeGbk, std::string_view nameGbk);
+
+    // The id of the stock, added to `stocks` when it is new; -1 with the error when SQLite
+    // fails. Within a write transaction only: an id added there is good only once the
+    // transaction commits.
+    long long IdOf(const Key& key, std::string& error);
     // Starts loading the place of a stock asked for soon.
-    void Prefetch(int market, std::string_view codeGbk, std::string_view nameGbk) const;
+    void Prefetch(const Key& key) const;
     // After a rolled-back transaction: the ids it added are gone from the file.
     void Forget();
     std::size_t Size() const { return m_nUsed + m_long.size(); }
@@ -58,7 +67,6 @@ private:
     // 16 MB: a table this full is let go rather than grown.
     static constexpr std::size_t kMaxSlots = std::size_t{1} << 18;
 
-    static std::uint32_t HashOf(int market, std::string_view code, std::string_view name);
     static bool Fits(std::string_view code, std::string_view name)
     {
         return code.size() <= sizeof(Slot::code) && name.size() <= sizeof(Slot::name);
