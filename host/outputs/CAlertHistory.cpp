@@ -1,7 +1,7 @@
 #include "host/outputs/CAlertHistory.h"
 
-#include <array>
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstring>
 #include <ctime>
