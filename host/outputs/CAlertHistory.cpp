@@ -632,9 +632,8 @@ bool CAlertHistory::Write(std::string& error)
             m_vecRows.push_back(&event);
     const std::size_t count = m_vecRows.size();
     // The stocks first: a new one is written to `stocks` by a statement of its own, which must
-    // not run inside the statement that writes the alerts.
-    // A row's key is made when its stock is prefetched, kPrefetchAhead rows before it is
-    // looked up, and kept in the ring until then.
+    // not run inside the statement that writes the alerts. A row's key is made when its stock
+    // is prefetched, kPrefetchAhead rows before it is looked up, and kept in the ring till then.
     m_vecStockIds.resize(count);
     std::array<CHistoryStocks::Key, kPrefetchAhead> ahead;
     for (std::size_t row = 0; row < std::min(count, kPrefetchAhead); ++row) {
