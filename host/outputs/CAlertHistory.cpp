@@ -287,6 +287,7 @@ bool CAlertHistory::Open(const std::string& path)
         return false;
     }
     m_bWriteFailed = false;
+    m_retryPause = kFirstRetryPause;
     m_writer = std::thread([this] { RunWriter(); });
     return true;
 }
@@ -559,8 +560,11 @@ bool CAlertHistory::Hand(bool wait)
     m_writerDone.wait(lock, [this] { return !m_bWriting; });
     // What the writer could not write is still in its hands and goes first.
     const bool earlierWritten = !m_bWriteFailed;
-    if (!earlierWritten)
+    if (!earlierWritten) {
         m_strError = m_strWriteError;
+        if (!wait && m_clock() < m_retryAt)
+            return false;
+    }
     EndLoose();
     if (m_vecWriting.empty())
         m_vecWriting.swap(m_vecPending);
@@ -603,6 +607,12 @@ void CAlertHistory::RunWriter()
         lock.lock();
         m_bWriteFailed = !written;
         m_strWriteError = error;
+        if (written) {
+            m_retryPause = kFirstRetryPause;
+        } else {
+            m_retryAt = m_clock() + m_retryPause;
+            m_retryPause = std::min(m_retryPause * 2, kLongestRetryPause);
+        }
         m_bWriting = false;
         m_writerDone.notify_all();
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -91,11 +92,21 @@ public:
     bool Commit();
     // The same without waiting: once a frame, from the engine's thread. While the writer still
     // writes an earlier frame, what was taken in waits for the next call. False (and Error)
-    // when an earlier frame could not be written.
+    // when an earlier frame could not be written. After a failure the writer tries again only
+    // once a pause has passed (kFirstRetryPause, doubling up to kLongestRetryPause), and what
+    // comes meanwhile waits in memory: a history that cannot be written (a full disk, a file
+    // another program keeps locked) must not cost every frame the rewriting of all it holds.
     bool CommitInBackground();
     // Until what was handed to the writer is written, as a caller that shows lines of alerts
     // does before it shows the next frame's: then at most one frame shown is not yet written.
     void WaitWritten() const;
+
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    // Where the pauses after a failure are measured; steady_clock by default. Called from the
+    // writer's thread and the caller's.
+    void SetClock(Clock clock) { m_clock = std::move(clock); }
+    static constexpr std::chrono::milliseconds kFirstRetryPause{1000};
+    static constexpr std::chrono::milliseconds kLongestRetryPause{60000};
 
     // Keeps the alerts (and their attempts) of the last `days` trading dates up to today
     // (yyyymmdd), today included, and deletes older ones; 0 or less keeps everything. Returns
@@ -182,5 +193,9 @@ private:
     bool m_bQuit = false;
     bool m_bWriteFailed = false;
     std::string m_strWriteError;
+    // After a failed write: not before this is the writer handed work again in the background.
+    std::chrono::steady_clock::time_point m_retryAt;
+    std::chrono::milliseconds m_retryPause = kFirstRetryPause;
+    Clock m_clock = [] { return std::chrono::steady_clock::now(); };
     std::thread m_writer;
 };

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -534,6 +536,73 @@ TEST(AlertHistory, AFrameWrittenInTheBackgroundThatFailsIsToldLaterAndKeptInOrde
     for (const auto& row : rows)
         sequences.push_back(row.sequence);
     EXPECT_EQ(sequences, (std::vector<long long>{1, 2, 3, 4, 5}));
+}
+
+// A history that cannot be written must not cost every frame the rewriting of all it holds:
+// after a failure the writer is handed work again only once a pause has passed, doubling while
+// it fails; what comes meanwhile waits, in order, and a waiting Commit always tries.
+TEST(AlertHistory, AfterAFailedWriteTheNextTryWaitsForAPauseThatGrowsWhileItFails)
+{
+    CTempDir dir;
+    const std::string path = dir.File("history.sqlite");
+    std::atomic<long long> nowMs{0};
+    CAlertHistory history;
+    history.SetClock([&] {
+        return std::chrono::steady_clock::time_point(std::chrono::milliseconds(nowMs.load()));
+    });
+    ASSERT_TRUE(history.Open(path));
+    ASSERT_TRUE(history.BeginRun(false, ""));
+    const char* refuse = "CREATE TRIGGER refuse BEFORE INSERT ON alert_rows "
+                         "BEGIN SELECT RAISE(ABORT, 'refused'); END;";
+    ASSERT_TRUE(Exec(path, refuse));
+    auto frame = [&](std::uint64_t sequence) {
+        history.Add(Event(sequence));
+        const bool told = history.CommitInBackground();
+        history.WaitWritten();
+        return told;
+    };
+    EXPECT_TRUE(frame(1)); // fails in the writer
+    EXPECT_FALSE(frame(2));
+    EXPECT_NE(history.Error().find("refused"), std::string::npos) << history.Error();
+    // The cause is gone, but the pause has not passed: nothing is tried.
+    ASSERT_TRUE(Exec(path, "DROP TRIGGER refuse;"));
+    nowMs = 999;
+    EXPECT_FALSE(frame(3));
+    EXPECT_EQ(CountRows(path, "SELECT count(*) FROM alert_rows"), 0);
+    // Tried once it has, and failing again, the next pause is twice as long.
+    ASSERT_TRUE(Exec(path, refuse));
+    nowMs = 1000;
+    EXPECT_FALSE(frame(4));
+    ASSERT_TRUE(Exec(path, "DROP TRIGGER refuse;"));
+    nowMs = 2999;
+    EXPECT_FALSE(frame(5));
+    EXPECT_EQ(CountRows(path, "SELECT count(*) FROM alert_rows"), 0);
+    nowMs = 3000;
+    EXPECT_FALSE(frame(6)); // still told: this hand-off is the one that writes
+    EXPECT_EQ(CountRows(path, "SELECT count(*) FROM alert_rows"), 6);
+    EXPECT_TRUE(frame(7));
+    // Written again, a new failure starts from the first pause.
+    ASSERT_TRUE(Exec(path, refuse));
+    EXPECT_TRUE(frame(8));
+    ASSERT_TRUE(Exec(path, "DROP TRIGGER refuse;"));
+    nowMs = 3999;
+    EXPECT_FALSE(frame(9));
+    EXPECT_EQ(CountRows(path, "SELECT count(*) FROM alert_rows"), 7);
+    nowMs = 4000;
+    EXPECT_FALSE(frame(10));
+    EXPECT_EQ(CountRows(path, "SELECT count(*) FROM alert_rows"), 10);
+    // A waiting Commit (the last, at closing) tries whatever the pause.
+    ASSERT_TRUE(Exec(path, refuse));
+    EXPECT_TRUE(frame(11));
+    ASSERT_TRUE(Exec(path, "DROP TRIGGER refuse;"));
+    EXPECT_TRUE(history.Commit()) << history.Error();
+    std::vector<CAlertHistory::Row> rows;
+    ASSERT_TRUE(history.Query({}, rows));
+    std::vector<long long> sequences;
+    for (const auto& row : rows)
+        sequences.push_back(row.sequence);
+    std::sort(sequences.begin(), sequences.end());
+    EXPECT_EQ(sequences, (std::vector<long long>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
 }
 
 TEST(AlertHistory, FiltersByDateCodeReasonAndSourceAndCountsDeliveries)
