@@ -102,8 +102,8 @@ public:
     void WaitWritten() const;
 
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
-    // Where the pauses after a failure are measured; steady_clock by default. Called from the
-    // writer's thread and the caller's.
+    // Where the pauses after a failure are measured; steady_clock by default. Set before Open:
+    // the writer's thread calls it as well as the caller's.
     void SetClock(Clock clock) { m_clock = std::move(clock); }
     static constexpr std::chrono::milliseconds kFirstRetryPause{1000};
     static constexpr std::chrono::milliseconds kLongestRetryPause{60000};
