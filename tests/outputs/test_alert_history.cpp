@@ -552,49 +552,45 @@ TEST(AlertHistory, AfterAFailedWriteTheNextTryWaitsForAPauseThatGrowsWhileItFail
     });
     ASSERT_TRUE(history.Open(path));
     ASSERT_TRUE(history.BeginRun(false, ""));
-    const char* refuse = "CREATE TRIGGER refuse BEFORE INSERT ON alert_rows "
-                         "BEGIN SELECT RAISE(ABORT, 'refused'); END;";
-    ASSERT_TRUE(Exec(path, refuse));
-    auto frame = [&](std::uint64_t sequence) {
+    // The file refuses every alert row while the fault is on.
+    auto fault = [&](bool on) {
+        return Exec(path, on ? "CREATE TRIGGER refuse BEFORE INSERT ON alert_rows "
+                               "BEGIN SELECT RAISE(ABORT, 'refused'); END;"
+                             : "DROP TRIGGER refuse;");
+    };
+    // A frame at `ms`: whether the hand-off told of no failure, and the rows written after it.
+    auto frame = [&](long long ms, std::uint64_t sequence) {
+        nowMs = ms;
         history.Add(Event(sequence));
         const bool told = history.CommitInBackground();
         history.WaitWritten();
-        return told;
+        return std::make_pair(told, CountRows(path, "SELECT count(*) FROM alert_rows"));
     };
-    EXPECT_TRUE(frame(1)); // fails in the writer
-    EXPECT_FALSE(frame(2));
+    using Told = std::pair<bool, long long>;
+    ASSERT_TRUE(fault(true));
+    EXPECT_EQ(frame(0, 1), Told(true, 0)); // fails in the writer
+    EXPECT_EQ(frame(0, 2), Told(false, 0));
     EXPECT_NE(history.Error().find("refused"), std::string::npos) << history.Error();
     // The cause is gone, but the pause has not passed: nothing is tried.
-    ASSERT_TRUE(Exec(path, "DROP TRIGGER refuse;"));
-    nowMs = 999;
-    EXPECT_FALSE(frame(3));
-    EXPECT_EQ(CountRows(path, "SELECT count(*) FROM alert_rows"), 0);
+    ASSERT_TRUE(fault(false));
+    EXPECT_EQ(frame(999, 3), Told(false, 0));
     // Tried once it has, and failing again, the next pause is twice as long.
-    ASSERT_TRUE(Exec(path, refuse));
-    nowMs = 1000;
-    EXPECT_FALSE(frame(4));
-    ASSERT_TRUE(Exec(path, "DROP TRIGGER refuse;"));
-    nowMs = 2999;
-    EXPECT_FALSE(frame(5));
-    EXPECT_EQ(CountRows(path, "SELECT count(*) FROM alert_rows"), 0);
-    nowMs = 3000;
-    EXPECT_FALSE(frame(6)); // still told: this hand-off is the one that writes
-    EXPECT_EQ(CountRows(path, "SELECT count(*) FROM alert_rows"), 6);
-    EXPECT_TRUE(frame(7));
+    ASSERT_TRUE(fault(true));
+    EXPECT_EQ(frame(1000, 4), Told(false, 0));
+    ASSERT_TRUE(fault(false));
+    EXPECT_EQ(frame(2999, 5), Told(false, 0));
+    EXPECT_EQ(frame(3000, 6), Told(false, 6)); // still told: this hand-off is the one that writes
+    EXPECT_EQ(frame(3000, 7), Told(true, 7));
     // Written again, a new failure starts from the first pause.
-    ASSERT_TRUE(Exec(path, refuse));
-    EXPECT_TRUE(frame(8));
-    ASSERT_TRUE(Exec(path, "DROP TRIGGER refuse;"));
-    nowMs = 3999;
-    EXPECT_FALSE(frame(9));
-    EXPECT_EQ(CountRows(path, "SELECT count(*) FROM alert_rows"), 7);
-    nowMs = 4000;
-    EXPECT_FALSE(frame(10));
-    EXPECT_EQ(CountRows(path, "SELECT count(*) FROM alert_rows"), 10);
+    ASSERT_TRUE(fault(true));
+    EXPECT_EQ(frame(3000, 8), Told(true, 7));
+    ASSERT_TRUE(fault(false));
+    EXPECT_EQ(frame(3999, 9), Told(false, 7));
+    EXPECT_EQ(frame(4000, 10), Told(false, 10));
     // A waiting Commit (the last, at closing) tries whatever the pause.
-    ASSERT_TRUE(Exec(path, refuse));
-    EXPECT_TRUE(frame(11));
-    ASSERT_TRUE(Exec(path, "DROP TRIGGER refuse;"));
+    ASSERT_TRUE(fault(true));
+    EXPECT_EQ(frame(4000, 11), Told(true, 10));
+    ASSERT_TRUE(fault(false));
     EXPECT_TRUE(history.Commit()) << history.Error();
     std::vector<CAlertHistory::Row> rows;
     ASSERT_TRUE(history.Query({}, rows));
