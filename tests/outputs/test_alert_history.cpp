@@ -50,6 +50,11 @@ std::string QueryText(const std::string& path, const char* sql)
     return text;
 }
 
+// What another program does to refuse every alert row, and to stop refusing.
+const char* const kRefuseRows = "CREATE TRIGGER refuse BEFORE INSERT ON alert_rows "
+                                "BEGIN SELECT RAISE(ABORT, 'refused'); END;";
+const char* const kStopRefusing = "DROP TRIGGER refuse;";
+
 bool Exec(const std::string& path, const char* sql)
 {
     sqlite3* db = nullptr;
@@ -230,13 +235,12 @@ TEST(AlertHistory, AFailedFrameLeavesNoStockIdBehind)
     ASSERT_TRUE(history.Open(path)) << history.Error();
     ASSERT_TRUE(history.BeginRun(false, ""));
     // Another program refuses every alert for a while.
-    ASSERT_TRUE(Exec(path, "CREATE TRIGGER refuse BEFORE INSERT ON alert_rows "
-                           "BEGIN SELECT RAISE(ABORT, 'refused'); END;"));
+    ASSERT_TRUE(Exec(path, kRefuseRows));
     history.Add(Event(1, "600103", "青山纸业"));
     EXPECT_FALSE(history.Commit());
     EXPECT_NE(history.Error().find("refused"), std::string::npos) << history.Error();
     EXPECT_EQ(CountRows(path, "SELECT count(*) FROM stocks"), 0);
-    ASSERT_TRUE(Exec(path, "DROP TRIGGER refuse"));
+    ASSERT_TRUE(Exec(path, kStopRefusing));
     history.Add(Event(2, "000001", "平安银行"));
     ASSERT_TRUE(history.Commit()) << history.Error();
 
@@ -552,12 +556,7 @@ TEST(AlertHistory, AfterAFailedWriteTheNextTryWaitsForAPauseThatGrowsWhileItFail
     });
     ASSERT_TRUE(history.Open(path));
     ASSERT_TRUE(history.BeginRun(false, ""));
-    // The file refuses every alert row while the fault is on.
-    auto fault = [&](bool on) {
-        return Exec(path, on ? "CREATE TRIGGER refuse BEFORE INSERT ON alert_rows "
-                               "BEGIN SELECT RAISE(ABORT, 'refused'); END;"
-                             : "DROP TRIGGER refuse;");
-    };
+    auto fault = [&](bool on) { return Exec(path, on ? kRefuseRows : kStopRefusing); };
     // A frame at `ms`: whether the hand-off told of no failure, and the rows written after it.
     auto frame = [&](long long ms, std::uint64_t sequence) {
         nowMs = ms;
