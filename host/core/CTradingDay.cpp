@@ -16,6 +16,7 @@
 #include "host/core/CPlainTradeLine.h"
 #include "host/core/CQuoteValidator.h"
 #include "platform/core/TextCodec.h"
+#include "platform/core/VelkClockText.h"
 #include "platform/core/VelkFile.h"
 
 namespace {
@@ -85,20 +86,6 @@ private:
     CCsvReader& m_reader;
     std::string m_error;
 };
-
-bool IsValidDate(long long date)
-{
-    int year = static_cast<int>(date / 10000);
-    int month = static_cast<int>(date / 100 % 100);
-    int day = static_cast<int>(date % 100);
-    if (year < 1900 || month < 1 || month > 12 || day < 1)
-        return false;
-    static const int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    if (month == 2 && !leap)
-        return day <= 28;
-    return day <= kDays[month - 1];
-}
 
 } // namespace
 
@@ -192,7 +179,7 @@ bool CTradingDay::LoadDay(const std::string& folder, std::string& error)
             break;
         }
         if (!CQuoteValidator::ParseInteger(fields[0], 19000101, 99991231, date) ||
-            !IsValidDate(date)) {
+            !VelkIsCalendarDate(date)) {
             reader.Fail("trade date " + CQuoteValidator::Quoted(fields[0]) +
                         " is not a date yyyymmdd");
             break;

@@ -1,21 +1,21 @@
 #include "host/outputs/CHistoryCommand.h"
 
+#include <algorithm>
+#include <iterator>
 #include <sys/stat.h>
 
 #include "host/outputs/CHistoryExport.h"
+#include "platform/core/VelkClockText.h"
 
 std::string CHistoryCommand::NormaliseDate(const std::string& text)
 {
     std::string digits;
-    if (text.size() == 8 && text.find_first_not_of("0123456789") == std::string::npos)
+    if (text.size() == 8)
         digits = text;
     else if (text.size() == 10 && text[4] == '-' && text[7] == '-')
         digits = text.substr(0, 4) + text.substr(5, 2) + text.substr(8, 2);
-    if (digits.size() != 8 || digits.find_first_not_of("0123456789") != std::string::npos)
-        return {};
-    const int month = std::stoi(digits.substr(4, 2));
-    const int day = std::stoi(digits.substr(6, 2));
-    if (month < 1 || month > 12 || day < 1 || day > 31)
+    if (digits.size() != 8 || digits.find_first_not_of("0123456789") != std::string::npos ||
+        !VelkIsCalendarDate(std::stoll(digits)))
         return {};
     return digits.substr(0, 4) + '-' + digits.substr(4, 2) + '-' + digits.substr(6, 2);
 }
@@ -25,7 +25,9 @@ bool CHistoryCommand::Parse(const std::vector<std::string>& args)
     *this = CHistoryCommand();
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg.rfind("--", 0) != 0) {
+        static const char* const kOptions[] = {"--from",   "--to",     "--code",
+                                               "--reason", "--source", "--format"};
+        if (std::find(std::begin(kOptions), std::end(kOptions), arg) == std::end(kOptions)) {
             m_strError = "history does not take " + arg;
             return false;
         }
@@ -57,10 +59,12 @@ bool CHistoryCommand::Parse(const std::vector<std::string>& args)
                 return false;
             }
             m_bJson = value == "json";
-        } else {
-            m_strError = "history does not take " + arg;
-            return false;
         }
+    }
+    // Dates in the one form compare as text.
+    if (!m_filter.from.empty() && !m_filter.to.empty() && m_filter.from > m_filter.to) {
+        m_strError = "--from " + m_filter.from + " comes after --to " + m_filter.to;
+        return false;
     }
     return true;
 }

@@ -688,10 +688,20 @@ TEST(HistoryCommand, ParsesDatesAndRefusesWhatMakesNoSense)
     EXPECT_EQ(command.Filter().from, "2024-01-02");
     EXPECT_EQ(command.Filter().to, "2024-01-31");
     EXPECT_TRUE(command.Json());
-    EXPECT_FALSE(command.Parse({"--from", "2024-13-01"}));
-    EXPECT_FALSE(command.Parse({"--from", "yesterday"}));
+    EXPECT_TRUE(command.Parse({"--from", "2024-02-29", "--to", "2024-02-29"}));
+    for (const char* date : {"2024-13-01", "2023-02-29", "2024-04-31", "1899-12-31", "yesterday",
+                             "+2024010", "2024-1-031"}) {
+        EXPECT_FALSE(command.Parse({"--from", date})) << date;
+        EXPECT_NE(command.Error().find("is no date"), std::string::npos) << command.Error();
+    }
+    EXPECT_FALSE(command.Parse({"--from", "2024-02-01", "--to", "20240131"}));
+    EXPECT_EQ(command.Error(), "--from 2024-02-01 comes after --to 2024-01-31");
     EXPECT_FALSE(command.Parse({"--format", "xml"}));
     EXPECT_FALSE(command.Parse({"--code"}));
+    EXPECT_EQ(command.Error(), "--code needs a value");
+    // An option it does not know is named as such, last on the line too.
+    EXPECT_FALSE(command.Parse({"--code", "000001", "--bogus"}));
+    EXPECT_EQ(command.Error(), "history does not take --bogus");
     EXPECT_FALSE(command.Parse({"extra"}));
-    EXPECT_FALSE(command.Error().empty());
+    EXPECT_EQ(command.Error(), "history does not take extra");
 }
