@@ -17,6 +17,7 @@
 
 #include "host/gui/CBoardKeyWizzard.h"
 #include "host/gui/CHistoryModel.h"
+#include "host/gui/CHistorySortModel.h"
 #include "host/gui/CSystemErrorText.h"
 #include "host/outputs/CHistoryExport.h"
 #include "platform/qt/QtText.h"
@@ -81,9 +82,7 @@ CHistoryWindow::CHistoryWindow(CAlertHistory& history, QWidget* parent, Clock to
     filters->addWidget(exportJson);
 
     m_pModel = new CHistoryModel(this);
-    m_pSorted = new QSortFilterProxyModel(this);
-    m_pSorted->setSourceModel(m_pModel);
-    m_pSorted->setSortRole(CHistoryModel::kSortRole);
+    m_pSorted = new CHistorySortModel(*m_pModel, this);
     m_pView = new QTableView(this);
     m_pView->setObjectName(QStringLiteral("historyTable"));
     m_pView->setModel(m_pSorted);
@@ -92,6 +91,8 @@ CHistoryWindow::CHistoryWindow(CAlertHistory& history, QWidget* parent, Clock to
     m_pView->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_pView->verticalHeader()->hide();
+    // Rows as dense as the quote board's.
+    m_pView->verticalHeader()->setDefaultSectionSize(m_pView->fontMetrics().height() + 6);
     m_pView->horizontalHeader()->setStretchLastSection(true);
     m_pStatus = new QLabel(this);
 
@@ -115,6 +116,8 @@ CHistoryWindow::CHistoryWindow(CAlertHistory& history, QWidget* parent, Clock to
     connect(exportJson, &QPushButton::clicked, this, [this] { ChooseExport(false); });
     connect(m_pView, &QTableView::doubleClicked, this, &CHistoryWindow::OnActivated);
     Reload();
+    // Fitted to the rows there are at the start, and left to the user from then on.
+    m_pView->resizeColumnsToContents();
 }
 
 CHistoryWindow::~CHistoryWindow() = default;
