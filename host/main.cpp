@@ -488,9 +488,14 @@ int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
         CDesktopMainWindow window(sysDir, settings.get(), options.Silent() || screenshots);
         VelkSetMainWindow(&window);
         CMarketMonitorDialog::Install(window);
-        // Pictures keep no history and send nothing; the user's runs do both, as headless ones.
+        // The user's runs keep a history and send to the outputs, as headless ones do. Pictures
+        // send nothing, and keep their history in the scratch copy of the data directory, which
+        // goes when they are taken.
         std::unique_ptr<CDesktopAlertOutputs> outputs;
-        if (settings) {
+        if (screenshots) {
+            outputs = std::make_unique<CDesktopAlertOutputs>(
+                window.Session(), CAlertHistory::PathIn(root.Root()), nullptr);
+        } else if (settings) {
             const bool keep = !options.NoHistory() && COutputSettings::HistoryEnabled(*settings);
             const std::string historyPath =
                 keep ? CAlertHistory::PathIn(AbsolutePath(options.Root())) : std::string();
@@ -503,7 +508,8 @@ int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
                                               text.toStdString().c_str());
                              });
         }
-        // Notifications, the tray and the history window; pictures show none of them.
+        // Notifications, the tray and the history window; pictures take the history window
+        // alone.
         std::unique_ptr<CDesktopAlertHub> hub;
         if (!screenshots)
             hub = std::make_unique<CDesktopAlertHub>(window, outputs.get(), settings.get());
@@ -528,6 +534,7 @@ int RunDesktop(const CHostCommandLine& options, int& argc, char** argv)
         }
         if (screenshots) {
             CScreenshots shots(window, QString::fromStdString(pictures), &signals.Flag());
+            shots.SetHistory(outputs ? outputs->History() : nullptr);
             QStringList written;
             QString error;
             if (!shots.Take(written, error)) {

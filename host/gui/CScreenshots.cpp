@@ -1,6 +1,7 @@
 #include "host/gui/CScreenshots.h"
 
 #include <QApplication>
+#include <QDate>
 #include <QDialog>
 #include <QDir>
 #include <QEventLoop>
@@ -13,8 +14,10 @@
 #include <map>
 
 #include "engine/CVelkAlert.h"
+#include "host/core/CTradingDay.h"
 #include "host/gui/CBoardKeyWizzard.h"
 #include "host/gui/CDesktopMainWindow.h"
+#include "host/gui/CHistoryWindow.h"
 #include "host/gui/CIntradayChart.h"
 #include "host/gui/CQuoteBoard.h"
 #include "host/gui/CQuoteBoardModel.h"
@@ -232,6 +235,23 @@ bool CScreenshots::Take(QStringList& written, QString& error)
         painter.end();
         wizard->hide();
         if (!Save(picture, QStringLiteral("keyboard-wizard.png"), written, error))
+            return false;
+    }
+
+    if (m_pHistory) {
+        // The day's last frame is written before the window reads the rows; the window's
+        // dates are those around the day replayed, not the machine's.
+        m_pHistory->WaitWritten();
+        const CTradingDay* day = m_window.Session().Day();
+        const QDate date =
+            day ? QDate::fromString(QString::number(day->TradeDate()), QStringLiteral("yyyyMMdd"))
+                : QDate::currentDate();
+        CHistoryWindow history(*m_pHistory, &m_window, [date] { return date; });
+        history.show();
+        Settle();
+        const bool saved = Save(history.grab(), QStringLiteral("history.png"), written, error);
+        history.close();
+        if (!saved)
             return false;
     }
     return true;

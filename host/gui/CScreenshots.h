@@ -5,13 +5,14 @@
 #include <atomic>
 #include <functional>
 
+class CAlertHistory;
 class CDesktopMainWindow;
 class QPixmap;
 
 // Pictures of velk-host's windows for its documentation: the open day is replayed at full
 // speed, then the main window, the alert list, the chart of the stock with the most alerts, the
-// settings sheet and the ratio page (when the build has their pages) and the keyboard wizard
-// over the board are written as PNG files.
+// settings sheet and the ratio page (when the build has their pages), the keyboard wizard over
+// the board and, when the run keeps one, the history window are written as PNG files.
 class CScreenshots {
 public:
     // The main window's size in the pictures.
@@ -25,6 +26,10 @@ public:
     // left by the application's quit).
     CScreenshots(CDesktopMainWindow& window, QString folder,
                  const std::atomic<bool>* stop = nullptr);
+
+    // The history the run keeps its alerts in, for the picture of the history window; none
+    // without it.
+    void SetHistory(CAlertHistory* history) { m_pHistory = history; }
 
     // The file names written, in order; false with error when a picture could not be taken or
     // the run was stopped.
@@ -41,4 +46,5 @@ private:
     CDesktopMainWindow& m_window;
     QString m_strFolder;
     const std::atomic<bool>* m_pStop;
+    CAlertHistory* m_pHistory = nullptr;
 };

@@ -55,7 +55,8 @@ TEST(HostDesktop, ScreenshotsReplayTheDayAndWriteEveryWindowAtItsSize)
     };
     for (const Expected& e :
          {Expected{"main-window.png", 1280, 800}, Expected{"alert-list.png", 389, 213},
-          Expected{"chart.png", 960, 600}, Expected{"keyboard-wizard.png", 1280, 800}}) {
+          Expected{"chart.png", 960, 600}, Expected{"keyboard-wizard.png", 1280, 800},
+          Expected{"history.png", 900, 520}}) {
         SCOPED_TRACE(e.name);
         const PngSize size = ReadPngSize(dir.File("pics/") + e.name);
         EXPECT_EQ(size.width, e.width);
@@ -69,8 +70,9 @@ TEST(HostDesktop, ScreenshotsReplayTheDayAndWriteEveryWindowAtItsSize)
         }
     }
     // The replay ran on a copy of the data directory: the alert list window wrote the day's
-    // alerts there, and the user's directory has no day file.
+    // alerts there, and so did the history, and the user's directory has neither file.
     EXPECT_FALSE(std::filesystem::exists(dir.File("root/Dat/Alert/20240105.alt")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("root/history.sqlite")));
 }
 
 struct RefusedCase {
