@@ -16,7 +16,8 @@ struct KindEntry {
 
 constexpr KindEntry kKinds[] = {
     {CWebhookConfig::Kind::Generic, "generic", ""},
-    {CWebhookConfig::Kind::Ntfy, "ntfy", "https://ntfy.sh/TOPIC"},
+    // A topic is the user's own: without one, alerts would go to a public topic anyone reads.
+    {CWebhookConfig::Kind::Ntfy, "ntfy", ""},
     {CWebhookConfig::Kind::Telegram, "telegram",
      "https://api.telegram.org/bot{{secret}}/sendMessage"},
     {CWebhookConfig::Kind::DingTalk, "dingtalk",

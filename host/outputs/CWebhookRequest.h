@@ -31,7 +31,8 @@ struct CWebhookConfig {
     static const char* KindName(Kind kind);
     // False for a name that is no kind.
     static bool KindFromName(const std::string& name, Kind& kind);
-    // The URL a preset starts from.
+    // The URL a preset starts from; empty for the generic kind and ntfy, whose URL is the
+    // user's.
     static std::string DefaultUrl(Kind kind);
 };
 

@@ -64,16 +64,18 @@ TEST(OutputSettings, EnabledOutputsAreMadeWithTheirSecretsAndBadEntriesAreReport
     CTempDir dir;
     QSettings settings(QString::fromStdString(dir.File("velk-host.conf")), QSettings::IniFormat);
     CLocalHttpServer server({});
-    std::vector<COutputSettings::Entry> entries(5);
+    std::vector<COutputSettings::Entry> entries(6);
     entries[0] = {true, "dingtalk", "robot", server.Url("/send?access_token={{secret}}"), "", ""};
     entries[1] = {false, "generic", "off", server.Url("/off"), "", ""};
     entries[2] = {true, "fax", "odd", server.Url(), "", ""};
     entries[3] = {true, "wecom", "nokey", server.Url("/wecom?key={{secret}}"), "", ""};
     entries[4] = {true, "generic", "plain", server.Url("/plain"), R"({"t":"{{summary}}"})", ""};
+    // An ntfy topic is the user's: none given is no URL, not some public topic.
+    entries[5] = {true, "ntfy", "topicless", "", "", ""};
     COutputSettings::Save(settings, entries);
     settings.setValue(QStringLiteral("history/retentionDays"), 30);
     settings.sync();
-    ASSERT_EQ(COutputSettings::Load(settings).size(), 5u);
+    ASSERT_EQ(COutputSettings::Load(settings).size(), 6u);
     EXPECT_EQ(COutputSettings::Load(settings)[4].bodyTemplate, R"({"t":"{{summary}}"})");
     EXPECT_EQ(COutputSettings::RetentionDays(settings), 30);
 
@@ -90,6 +92,7 @@ TEST(OutputSettings, EnabledOutputsAreMadeWithTheirSecretsAndBadEntriesAreReport
     const std::string messages = hosttest::ReadFile(logDir.File("log"));
     EXPECT_NE(messages.find("output odd: unknown kind fax"), std::string::npos) << messages;
     EXPECT_NE(messages.find("output nokey: its secret is not set"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("output topicless: no URL"), std::string::npos) << messages;
     EXPECT_EQ(hosttest::ReadFile(dir.File("velk-host.conf")).find("zq-secret-91"),
               std::string::npos);
 
