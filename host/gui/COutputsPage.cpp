@@ -18,7 +18,9 @@
 
 #include "host/gui/CSystemErrorText.h"
 #include "host/outputs/CAlertEvent.h"
+#include "host/outputs/CNatsOutput.h"
 #include "host/outputs/CSecretStore.h"
+#include "host/outputs/CWebhookRequest.h"
 #include "host/outputs/IAlertOutput.h"
 #include "platform/core/TextCodec.h"
 #include "res/VelkStringTable.h"
@@ -26,6 +28,11 @@
 namespace {
 
 const char* const kKinds[] = {"generic", "ntfy", "telegram", "dingtalk", "wecom", "feishu", "nats"};
+
+bool IsWebhook(const QString& kind)
+{
+    return kind != QStringLiteral("nats");
+}
 
 // The alert 测试 sends: what a real one of today looks like.
 CAlertEvent SampleAlert()
@@ -80,9 +87,8 @@ COutputsPage::COutputsPage(QSettings& settings, CSecretStore& secrets, QWidget* 
     m_pName = new QLineEdit(m_pForm);
     m_pKind = new QComboBox(m_pForm);
     for (const char* kind : kKinds)
-        m_pKind->addItem(QString::fromLatin1(kind), QString::fromLatin1(kind));
+        m_pKind->addItem(KindText(QString::fromLatin1(kind)), QString::fromLatin1(kind));
     m_pUrl = new QLineEdit(m_pForm);
-    m_pUrl->setPlaceholderText(tr("URL，密钥处写 {{secret}}"));
     m_pTemplate = new QPlainTextEdit(m_pForm);
     m_pTemplate->setPlaceholderText(
         tr("JSON 模板，如 {\"text\": \"{{summary}}\"}；留空发送整条报警"));
@@ -95,7 +101,7 @@ COutputsPage::COutputsPage(QSettings& settings, CSecretStore& secrets, QWidget* 
     m_pAnswer = new QLabel(m_pForm);
     m_pAnswer->setWordWrap(true);
     m_pAnswer->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* form = new QFormLayout(m_pForm);
+    auto* form = m_pFormLayout = new QFormLayout(m_pForm);
     form->addRow(m_pEnabled);
     form->addRow(tr("名称"), m_pName);
     form->addRow(tr("类型"), m_pKind);
@@ -133,7 +139,10 @@ COutputsPage::COutputsPage(QSettings& settings, CSecretStore& secrets, QWidget* 
         edited();
         UpdateSecretHint();
     });
-    connect(m_pKind, &QComboBox::currentIndexChanged, this, edited);
+    connect(m_pKind, &QComboBox::currentIndexChanged, this, [this, edited] {
+        edited();
+        ShowKindFields();
+    });
     connect(m_pUrl, &QLineEdit::textEdited, this, edited);
     connect(m_pTemplate, &QPlainTextEdit::textChanged, this, edited);
     connect(m_pChatId, &QLineEdit::textEdited, this, edited);
@@ -164,7 +173,7 @@ void COutputsPage::UpdateListText(int index)
         return;
     const COutputSettings::Entry& entry = m_items[static_cast<std::size_t>(index)].entry;
     QString text = QString::fromStdString(EffectiveName(entry)) + QStringLiteral(" (") +
-                   QString::fromStdString(entry.kind) + QLatin1Char(')');
+                   KindText(QString::fromStdString(entry.kind)) + QLatin1Char(')');
     if (!entry.enabled)
         text += QLatin1Char(' ') + tr("[停用]");
     m_pList->item(index)->setText(text);
@@ -202,7 +211,51 @@ void COutputsPage::LoadForm()
     m_pSecret->clear();
     m_pAnswer->clear();
     UpdateSecretHint();
+    ShowKindFields();
     m_bLoading = false;
+}
+
+QString COutputsPage::KindText(const QString& kind)
+{
+    if (kind == QStringLiteral("generic"))
+        return tr("通用 HTTP POST（JSON）");
+    if (kind == QStringLiteral("ntfy"))
+        return tr("ntfy 主题");
+    if (kind == QStringLiteral("telegram"))
+        return tr("Telegram 机器人");
+    if (kind == QStringLiteral("dingtalk"))
+        return tr("钉钉群机器人");
+    if (kind == QStringLiteral("wecom"))
+        return tr("企业微信群机器人");
+    if (kind == QStringLiteral("feishu"))
+        return tr("飞书群机器人");
+    if (kind == QStringLiteral("nats"))
+        return tr("NATS（服务器部署）");
+    // A kind this program does not know, kept as the settings name it.
+    return kind;
+}
+
+void COutputsPage::ShowKindFields()
+{
+    // Each kind shows only what it uses: the template is the generic POST's body, the chat id
+    // Telegram's, and NATS takes neither a secret nor anything but its server's address.
+    const QString kind = m_pKind->currentData().toString();
+    m_pFormLayout->setRowVisible(m_pTemplate, kind == QStringLiteral("generic"));
+    m_pFormLayout->setRowVisible(m_pChatId, kind == QStringLiteral("telegram"));
+    m_pFormLayout->setRowVisible(m_pSecret, IsWebhook(kind));
+    CWebhookConfig::Kind webhook = CWebhookConfig::Kind::Generic;
+    const std::string preset = CWebhookConfig::KindFromName(kind.toStdString(), webhook)
+                                   ? CWebhookConfig::DefaultUrl(webhook)
+                                   : std::string();
+    if (!IsWebhook(kind))
+        m_pUrl->setPlaceholderText(
+            tr("留空即 %1").arg(QString::fromStdString(CNatsOutput::Config().url)));
+    else if (!preset.empty())
+        m_pUrl->setPlaceholderText(tr("留空即 %1").arg(QString::fromStdString(preset)));
+    else if (kind == QStringLiteral("ntfy"))
+        m_pUrl->setPlaceholderText(tr("主题的 URL，如 https://ntfy.sh/你的主题"));
+    else
+        m_pUrl->setPlaceholderText(tr("URL，密钥处写 {{secret}}"));
 }
 
 bool COutputsPage::StoredSecret(const std::string& name, std::string& secret,

@@ -13,6 +13,7 @@
 class CSecretStore;
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -72,6 +73,10 @@ private:
     void LoadForm();
     void UpdateListText(int index);
     void UpdateSecretHint();
+    // Shows the fields the chosen kind uses and the URL it takes when none is given.
+    void ShowKindFields();
+    // The kind as the list and the choice show it.
+    static QString KindText(const QString& kind);
     bool StoredSecret(const std::string& name, std::string& secret, std::string& error) const;
 
     QSettings& m_settings;
@@ -92,6 +97,7 @@ private:
     QPushButton* m_pTest = nullptr;
     QLabel* m_pAnswer = nullptr;
     QWidget* m_pForm = nullptr;
+    QFormLayout* m_pFormLayout = nullptr;
     QThread* m_pTestThread = nullptr;
     std::atomic<bool> m_abortTest{false};
     // The output the test thread sends with, so that closing the page can end its wait.

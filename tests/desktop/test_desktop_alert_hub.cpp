@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFormLayout>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -524,6 +526,41 @@ TEST_F(AlertHubTest, OutputsPageKeepsSecretsOutOfTheSettingsAndTestsTheEntryAsEd
     }
     EXPECT_FALSE(secrets.Lookup(COutputSettings::SecretKey("phone"), kept, error));
     EXPECT_TRUE(COutputSettings::Load(settings).empty());
+}
+
+TEST_F(AlertHubTest, OutputsPageShowsTheFieldsOfTheChosenKindAndKeepsItsSettingsName)
+{
+    QSettings settings(Conf(), QSettings::IniFormat);
+    CSecretStore secrets(m_work.Temp().File("secrets"));
+    secrets.SetUseKeyring(false);
+    COutputsPage page(settings, secrets);
+    page.show();
+    page.AddEntry();
+    auto* form = qobject_cast<QFormLayout*>(page.UrlEdit()->parentWidget()->layout());
+    ASSERT_NE(form, nullptr);
+    auto choose = [&](const char* kind) {
+        page.KindBox()->setCurrentIndex(page.KindBox()->findData(QString::fromLatin1(kind)));
+    };
+    EXPECT_TRUE(form->isRowVisible(page.TemplateEdit()));
+    EXPECT_FALSE(form->isRowVisible(page.ChatIdEdit()));
+
+    choose("telegram");
+    EXPECT_EQ(page.KindBox()->currentText(), QStringLiteral("Telegram 机器人"));
+    EXPECT_FALSE(form->isRowVisible(page.TemplateEdit()));
+    EXPECT_TRUE(form->isRowVisible(page.ChatIdEdit()));
+    EXPECT_TRUE(form->isRowVisible(page.SecretEdit()));
+    EXPECT_NE(page.UrlEdit()->placeholderText().indexOf(QStringLiteral("api.telegram.org")), -1);
+
+    choose("nats");
+    EXPECT_FALSE(form->isRowVisible(page.SecretEdit()));
+    EXPECT_FALSE(form->isRowVisible(page.ChatIdEdit()));
+    EXPECT_NE(page.UrlEdit()->placeholderText().indexOf(QStringLiteral("nats://")), -1);
+
+    choose("dingtalk");
+    ASSERT_TRUE(page.Save());
+    ASSERT_EQ(COutputSettings::Load(settings).size(), 1u);
+    EXPECT_EQ(COutputSettings::Load(settings)[0].kind, "dingtalk");
+    EXPECT_NE(page.List()->item(0)->text().indexOf(QStringLiteral("钉钉群机器人")), -1);
 }
 
 TEST_F(AlertHubTest, OutputsPageTellsARefusalAndAnEntryThatCannotBeSent)

@@ -306,6 +306,10 @@
         <source>显示报警列表</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>其他程序已修改了它</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>CDesktopRoot</name>
@@ -1235,6 +1239,42 @@
     </message>
     <message>
         <source>发送中...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>通用 HTTP POST（JSON）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ntfy 主题</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Telegram 机器人</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>钉钉群机器人</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>企业微信群机器人</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>飞书群机器人</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>NATS（服务器部署）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>留空即 %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>主题的 URL，如 https://ntfy.sh/你的主题</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
