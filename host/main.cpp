@@ -245,8 +245,11 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
                            QStringLiteral("velk-host"));
         const CSecretStore secrets(CSecretStore::DefaultFile());
         COutputSettings::AddConfiguredOutputs(settings, secrets, fanOut, stderr);
+        // The days kept are counted back from the machine's date, as the desktop program
+        // counts them, never from the day replayed: a day folder dated in the future (a typo in
+        // its year) must not take the whole history with it.
         if (history.IsOpen() &&
-            history.DeleteOlderThan(COutputSettings::RetentionDays(settings), day.TradeDate()) < 0)
+            history.DeleteOlderThan(COutputSettings::RetentionDays(settings), TodayYmd()) < 0)
             std::fprintf(stderr, "velk-host: alert history: %s\n", history.Error().c_str());
     }
     // The session's frame is the history's: one clock read a call.

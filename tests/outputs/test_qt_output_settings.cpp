@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QDate>
 #include <QSettings>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sys/stat.h>
 
 #include "host/outputs/CAlertFanOut.h"
+#include "host/outputs/CAlertHistory.h"
 #include "host/outputs/COutputSettings.h"
 #include "host/outputs/CSecretStore.h"
 #include "tests/host/HostTestSupport.h"
@@ -140,4 +142,40 @@ TEST(OutputSettings, AHeadlessRunDeliversToItsWebhooksAndKeepsEveryAttempt)
     for (const auto& row : rows)
         attempts += row["attempts"].get<int>();
     EXPECT_EQ(static_cast<std::size_t>(attempts), server.Requests().size());
+}
+
+// The days a history keeps count back from the machine's date: a day folder dated in the future
+// (a typo in its year) does not take the history's recent alerts with it.
+TEST(OutputSettings, RetentionInAHeadlessReplayCountsFromTodayNotFromTheDayReplayed)
+{
+    CTempDir dir;
+    std::filesystem::copy(std::string(VELK_SOURCE_DIR) + "/data/demo-root", dir.File("root"),
+                          std::filesystem::copy_options::recursive);
+    std::filesystem::copy(std::string(VELK_SOURCE_DIR) + "/data/demo-day", dir.File("day"),
+                          std::filesystem::copy_options::recursive);
+    hosttest::WriteFile(dir.File("day/day.csv"), "trade_date\n20991231\n");
+    const QDate yesterday = QDate::currentDate().addDays(-1);
+    {
+        CAlertHistory history;
+        ASSERT_TRUE(history.Open(CAlertHistory::PathIn(dir.File("root")))) << history.Error();
+        ASSERT_TRUE(history.BeginRun(false, "/days/yesterday"));
+        history.Add(outputstest::Event(1, "600103", "青山纸业", 2,
+                                       yesterday.year() * 10000 + yesterday.month() * 100 +
+                                           yesterday.day()));
+        ASSERT_TRUE(history.Commit()) << history.Error();
+    }
+    QSettings settings(QString::fromStdString(dir.File("config/Velk/velk-host.conf")),
+                       QSettings::IniFormat);
+    COutputSettings::SetRetentionDays(settings, 30);
+    settings.sync();
+
+    const hosttest::HostResult run = hosttest::RunHost(
+        {"--headless", "--silent", "--root", dir.File("root"), "--day", dir.File("day")},
+        {"XDG_CONFIG_HOME=" + dir.File("config"), "DBUS_SESSION_BUS_ADDRESS"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const hosttest::HostResult kept = hosttest::RunHost(
+        {"history", "--root", dir.File("root"), "--to",
+         yesterday.toString(QStringLiteral("yyyy-MM-dd")).toStdString(), "--format", "json"});
+    ASSERT_EQ(kept.status, 0) << kept.err;
+    EXPECT_EQ(nlohmann::json::parse(kept.out).size(), 1u) << kept.out;
 }
