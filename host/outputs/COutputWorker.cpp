@@ -190,7 +190,8 @@ void COutputWorker::DeliverOne(const CAlertEvent& event)
                 return;
             }
         }
-        if (!WaitBackoff(pause)) {
+        if (!WaitBackoff(
+                std::max(pause, std::min(result.retryAfter, m_options.longestRetryAfter)))) {
             std::lock_guard<std::mutex> lock(m_mutex);
             ++m_status.abandoned;
             return;

@@ -30,6 +30,9 @@ public:
         int maxAttempts = 5;
         // The pause after the first failed attempt; it doubles after each further one.
         std::chrono::milliseconds firstBackoff{1000};
+        // The longest pause a receiver's rate limit is granted: one asking for an hour would
+        // otherwise hold every alert queued behind the one refused.
+        std::chrono::milliseconds longestRetryAfter{60000};
     };
 
     // What the worker has done so far; read from any thread.

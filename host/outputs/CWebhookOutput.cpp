@@ -101,6 +101,7 @@ CDeliveryAttempt CWebhookOutput::Deliver(const CAlertEvent& event, const std::at
     }
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const std::string body = reply->readAll().left(4096).toStdString();
+    const std::string retryAfter = reply->rawHeader("Retry-After").trimmed().toStdString();
     const QNetworkReply::NetworkError error = reply->error();
     delete reply;
 
@@ -124,6 +125,11 @@ CDeliveryAttempt CWebhookOutput::Deliver(const CAlertEvent& event, const std::at
         }
     } else if (status >= 500) {
         result.outcome = CDeliveryAttempt::Outcome::Retry;
+    } else if (status == 429) {
+        // Too many requests: unlike the other refusals, one that passes. The receiver may say
+        // when; the worker waits at least that long.
+        result.outcome = CDeliveryAttempt::Outcome::Retry;
+        result.retryAfter = CWebhookRequest::RetryAfter(retryAfter, body);
     } else {
         result.outcome = CDeliveryAttempt::Outcome::Failed;
     }

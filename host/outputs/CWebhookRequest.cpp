@@ -246,6 +246,32 @@ bool CWebhookRequest::AnswerAccepted(CWebhookConfig::Kind kind, const std::strin
     }
 }
 
+std::chrono::milliseconds CWebhookRequest::RetryAfter(const std::string& header,
+                                                      const std::string& body)
+{
+    // A day at most: the number only has to be long enough for the worker's own limit.
+    constexpr long long kLongest = 86400;
+    long long seconds = -1;
+    if (!header.empty() && header.size() <= 9 &&
+        header.find_first_not_of("0123456789") == std::string::npos) {
+        seconds = std::stoll(header);
+    } else {
+        // The date form of Retry-After is not taken: a receiver's clock is not ours.
+        const nlohmann::json answer = nlohmann::json::parse(body, nullptr, false);
+        if (answer.is_object()) {
+            const auto parameters = answer.find("parameters");
+            if (parameters != answer.end() && parameters->is_object()) {
+                const auto after = parameters->find("retry_after");
+                if (after != parameters->end() && after->is_number_integer())
+                    seconds = after->get<long long>();
+            }
+        }
+    }
+    if (seconds <= 0)
+        return std::chrono::milliseconds(0);
+    return std::chrono::seconds(std::min(seconds, kLongest));
+}
+
 std::string CWebhookRequest::Redact(std::string text, const std::string& secret)
 {
     if (secret.empty())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,6 +53,9 @@ struct CWebhookRequest {
     // when the body says the message was not taken.
     static bool AnswerAccepted(CWebhookConfig::Kind kind, const std::string& body,
                                std::string& why);
+    // The pause a rate-limited receiver (HTTP 429) asks for: the Retry-After header in seconds,
+    // else Telegram's parameters.retry_after in the body; zero when neither says.
+    static std::chrono::milliseconds RetryAfter(const std::string& header, const std::string& body);
     // The text with every occurrence of the secret masked.
     static std::string Redact(std::string text, const std::string& secret);
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <string>
 
 #include "host/outputs/CAlertEvent.h"
@@ -17,6 +18,9 @@ struct CDeliveryAttempt {
     Outcome outcome = Outcome::Failed;
     // The receiver's answer or the error, short and fit for a log: never a secret.
     std::string answer;
+    // With Retry: the pause the receiver asked for before the next attempt (a rate limit's
+    // Retry-After); zero when it asked for none.
+    std::chrono::milliseconds retryAfter{0};
 };
 
 // A place alerts go to besides the window: a webhook, a message bus, the desktop. Deliver runs

@@ -50,6 +50,12 @@ public:
     }
 
     int Port() const { return m_port; }
+    // Header lines ("Name: value\r\n") every answer carries besides the server's own.
+    void SetAnswerHeaders(std::string lines)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_answerHeaders = std::move(lines);
+    }
     std::string Url(const std::string& path = "/hook") const
     {
         return "http://127.0.0.1:" + std::to_string(m_port) + path;
@@ -76,9 +82,11 @@ private:
                 continue;
             }
             int status = 200;
+            std::string extraHeaders;
             {
                 std::lock_guard<std::mutex> lock(m_mutex);
                 m_requests.push_back(request);
+                extraHeaders = m_answerHeaders;
                 if (!m_statuses.empty()) {
                     status = m_statuses.front();
                     m_statuses.pop_front();
@@ -88,11 +96,11 @@ private:
                 m_silent.push_back(client); // held open, never answered
                 continue;
             }
-            const std::string answer = "HTTP/1.1 " + std::to_string(status) +
-                                       " Status\r\nContent-Type: application/json\r\n"
-                                       "Connection: close\r\nContent-Length: " +
-                                       std::to_string(m_answerBody.size()) + "\r\n\r\n" +
-                                       m_answerBody;
+            const std::string answer =
+                "HTTP/1.1 " + std::to_string(status) +
+                " Status\r\nContent-Type: application/json\r\n" + extraHeaders +
+                "Connection: close\r\nContent-Length: " + std::to_string(m_answerBody.size()) +
+                "\r\n\r\n" + m_answerBody;
             (void)!::write(client, answer.data(), answer.size());
             ::close(client);
         }
@@ -146,6 +154,7 @@ private:
 
     std::deque<int> m_statuses;
     std::string m_answerBody;
+    std::string m_answerHeaders;
     int m_listen = -1;
     int m_port = 0;
     std::atomic<bool> m_stop{false};

@@ -77,6 +77,49 @@ TEST(Webhook, AClientErrorIsNotRetried)
     EXPECT_EQ(server.Requests().size(), 1u);
 }
 
+// A rate limit (429) passes, unlike other refusals: the alert is sent again once the pause the
+// receiver asks for is over, and a pause longer than the worker grants is cut to its limit.
+TEST(Webhook, ARateLimitIsRetriedAfterThePauseTheReceiverAsksFor)
+{
+    {
+        CLocalHttpServer server({429, 200});
+        server.SetAnswerHeaders("Retry-After: 1\r\n");
+        CRecordingLog log;
+        COutputWorker worker(
+            std::make_unique<CWebhookOutput>(Hook(CWebhookConfig::Kind::Generic, server.Url())),
+            QuickRetries(), &log);
+        const auto start = std::chrono::steady_clock::now();
+        worker.Push(Event(1));
+        worker.Stop(std::chrono::seconds(30));
+        // The worker's own first pause is 10 ms here.
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+        EXPECT_EQ(worker.GetStatus().attempts, 2);
+        EXPECT_EQ(worker.GetStatus().delivered, 1);
+        const auto entries = log.Entries();
+        ASSERT_EQ(entries.size(), 2u);
+        EXPECT_EQ(entries[0].outcome, Outcome::Retry);
+    }
+    {
+        // Telegram says it in the body. An hour would outlast the stop's grace below.
+        CLocalHttpServer server(
+            {429, 200}, R"({"ok":false,"error_code":429,"parameters":{"retry_after":3600}})");
+        COutputWorker::Options options = QuickRetries();
+        options.longestRetryAfter = std::chrono::milliseconds(200);
+        COutputWorker worker(
+            std::make_unique<CWebhookOutput>(Hook(CWebhookConfig::Kind::Telegram, server.Url())),
+            options, nullptr);
+        worker.Push(Event(1));
+        worker.Stop(std::chrono::seconds(30));
+        EXPECT_EQ(server.Requests().size(), 2u);
+    }
+    EXPECT_EQ(CWebhookRequest::RetryAfter("120", ""), std::chrono::seconds(120));
+    EXPECT_EQ(CWebhookRequest::RetryAfter("", R"({"parameters":{"retry_after":7}})"),
+              std::chrono::seconds(7));
+    for (const char* header : {"Wed, 21 Oct 2015 07:28:00 GMT", "-5", "0", "1e3"})
+        EXPECT_EQ(CWebhookRequest::RetryAfter(header, "{}"), std::chrono::milliseconds(0))
+            << header;
+}
+
 TEST(Webhook, ATimeoutIsRetriedAndAServerThatNeverAnswersIsGivenUpAfterFiveAttempts)
 {
     CLocalHttpServer server({0, 0, 0, 0, 0, 0});
