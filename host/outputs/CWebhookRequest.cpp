@@ -1,5 +1,10 @@
 #include "host/outputs/CWebhookRequest.h"
 
+#include <QByteArray>
+#include <QCryptographicHash>
+#include <QMessageAuthenticationCode>
+#include <QUrl>
+#include <chrono>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
@@ -169,9 +174,50 @@ std::string CWebhookRequest::Fill(const std::string& text, const CAlertEvent& ev
 
 CWebhookRequest CWebhookRequest::Build(const CWebhookConfig& config, const CAlertEvent& event)
 {
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    return Build(config, event, std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+CWebhookRequest CWebhookRequest::Build(const CWebhookConfig& config, const CAlertEvent& event,
+                                       long long nowMs)
+{
     using Kind = CWebhookConfig::Kind;
     CWebhookRequest request;
-    request.url = Fill(config.url, event, config.secret, false);
+    std::string urlSecret = config.secret;
+    std::string signKey;
+    if (config.kind == Kind::DingTalk || config.kind == Kind::Feishu) {
+        const std::size_t space = config.secret.find_first_of(" \t\r\n");
+        if (space != std::string::npos) {
+            urlSecret = config.secret.substr(0, space);
+            const std::size_t key = config.secret.find_first_not_of(" \t\r\n", space);
+            if (key != std::string::npos)
+                signKey =
+                    config.secret.substr(key, config.secret.find_first_of(" \t\r\n", key) - key);
+        } else if (config.url.find("{{secret}}") == std::string::npos) {
+            signKey = config.secret;
+            urlSecret.clear();
+        }
+    }
+    request.url = Fill(config.url, event, urlSecret, false);
+    // DingTalk signs "ms\nkey" with the key and takes it in the URL; Feishu signs nothing with
+    // "s\nkey" as the key and takes it in the body.
+    std::string feishuTimestamp;
+    std::string feishuSign;
+    if (!signKey.empty() && config.kind == Kind::DingTalk) {
+        const QByteArray key = QByteArray::fromStdString(signKey);
+        const QByteArray text = QByteArray::number(nowMs) + '\n' + key;
+        const QByteArray sign =
+            QMessageAuthenticationCode::hash(text, key, QCryptographicHash::Sha256).toBase64();
+        request.url += request.url.find('?') == std::string::npos ? '?' : '&';
+        request.url += "timestamp=" + std::to_string(nowMs) +
+                       "&sign=" + QUrl::toPercentEncoding(QString::fromLatin1(sign)).toStdString();
+    } else if (!signKey.empty() && config.kind == Kind::Feishu) {
+        feishuTimestamp = std::to_string(nowMs / 1000);
+        const QByteArray key = QByteArray::fromStdString(feishuTimestamp + '\n' + signKey);
+        feishuSign = QMessageAuthenticationCode::hash(QByteArray(), key, QCryptographicHash::Sha256)
+                         .toBase64()
+                         .toStdString();
+    }
     const std::string message = Message(event);
     nlohmann::ordered_json body;
     switch (config.kind) {
@@ -201,6 +247,10 @@ CWebhookRequest CWebhookRequest::Build(const CWebhookConfig& config, const CAler
         body["text"]["content"] = message;
         break;
     case Kind::Feishu:
+        if (!feishuSign.empty()) {
+            body["timestamp"] = feishuTimestamp;
+            body["sign"] = feishuSign;
+        }
         body["msg_type"] = "text";
         body["content"]["text"] = message;
         break;
@@ -274,10 +324,21 @@ std::chrono::milliseconds CWebhookRequest::RetryAfter(const std::string& header,
 
 std::string CWebhookRequest::Redact(std::string text, const std::string& secret)
 {
-    if (secret.empty())
-        return text;
-    for (std::size_t at = text.find(secret); at != std::string::npos;
-         at = text.find(secret, at + 3))
-        text.replace(at, secret.size(), "***");
+    auto mask = [&text](const std::string& part) {
+        if (part.empty())
+            return;
+        for (std::size_t at = text.find(part); at != std::string::npos;
+             at = text.find(part, at + 3))
+            text.replace(at, part.size(), "***");
+    };
+    mask(secret);
+    const char* const kSpace = " \t\r\n";
+    for (std::size_t at = secret.find_first_not_of(kSpace); at != std::string::npos;) {
+        const std::size_t end = secret.find_first_of(kSpace, at);
+        if (at == 0 && end == std::string::npos)
+            break;
+        mask(secret.substr(at, end == std::string::npos ? std::string::npos : end - at));
+        at = end == std::string::npos ? end : secret.find_first_not_of(kSpace, end);
+    }
     return text;
 }

@@ -43,7 +43,13 @@ struct CWebhookRequest {
     std::vector<std::pair<std::string, std::string>> headers;
     std::string body;
 
+    // The request of an attempt made now. DingTalk's and Feishu's robots may demand a signature
+    // made with a key of their own: the secret is then that key when the URL does not take
+    // {{secret}}, or "TOKEN KEY" (two words) when it does, the token filling the URL.
     static CWebhookRequest Build(const CWebhookConfig& config, const CAlertEvent& event);
+    // The same at nowMs (milliseconds since 1970), the time the signature is made for.
+    static CWebhookRequest Build(const CWebhookConfig& config, const CAlertEvent& event,
+                                 long long nowMs);
     // Replaces {{field}} by the alert's field (date, time, market, code, name, reason,
     // reason_code, price, volume, sequence, source, summary, details, secret), escaped for a
     // JSON string when jsonEscape; {{json}} by the whole alert object. Unknown names stay.
@@ -56,6 +62,6 @@ struct CWebhookRequest {
     // The pause a rate-limited receiver (HTTP 429) asks for: the Retry-After header in seconds,
     // else Telegram's parameters.retry_after in the body; zero when neither says.
     static std::chrono::milliseconds RetryAfter(const std::string& header, const std::string& body);
-    // The text with every occurrence of the secret masked.
+    // The text with every occurrence of the secret, and of each word of a two-word one, masked.
     static std::string Redact(std::string text, const std::string& secret);
 };

@@ -246,6 +246,41 @@ TEST(WebhookRequest, PresetsSpeakTheirReceiversDialects)
     EXPECT_TRUE(CWebhookRequest::AnswerAccepted(CWebhookConfig::Kind::WeCom, "not json", why));
 }
 
+// Robots set to sign: the expected signatures are those of the receivers' own examples, worked
+// out apart from this code.
+TEST(WebhookRequest, DingTalkAndFeishuRobotsAreSignedWithTheirKey)
+{
+    const CAlertEvent alert = Event(1);
+    const std::string signedUrl = "https://oapi.dingtalk.com/robot/send?access_token=TOK"
+                                  "&timestamp=1700000000000"
+                                  "&sign=N5P09a4%2Bp1AMJIJWnIvQd2Yxw9%2Bfu%2FoEBnPrjCcsLXk%3D";
+    // The whole URL given: the secret is the key.
+    CWebhookConfig ding = Hook(CWebhookConfig::Kind::DingTalk,
+                               "https://oapi.dingtalk.com/robot/send?access_token=TOK");
+    ding.secret = "SECabc123";
+    EXPECT_EQ(CWebhookRequest::Build(ding, alert, 1700000000000).url, signedUrl);
+    // The preset's URL: the token and the key, in that order.
+    ding.url = CWebhookConfig::DefaultUrl(CWebhookConfig::Kind::DingTalk);
+    ding.secret = "TOK  SECabc123";
+    EXPECT_EQ(CWebhookRequest::Build(ding, alert, 1700000000000).url, signedUrl);
+    ding.secret = "TOK";
+    EXPECT_EQ(CWebhookRequest::Build(ding, alert, 1700000000000).url,
+              "https://oapi.dingtalk.com/robot/send?access_token=TOK");
+
+    CWebhookConfig feishu =
+        Hook(CWebhookConfig::Kind::Feishu, "https://open.feishu.cn/open-apis/bot/v2/hook/HOOK");
+    feishu.secret = "fs-key";
+    const auto body =
+        nlohmann::json::parse(CWebhookRequest::Build(feishu, alert, 1700000000123).body);
+    EXPECT_EQ(body["timestamp"], "1700000000");
+    EXPECT_EQ(body["sign"], "HX0zcjq5xjR9Z8aQ7f7R7eoXsXSH2/nkCDcPjR1+Fs0=");
+    EXPECT_EQ(body["msg_type"], "text");
+
+    // Neither word of a two-word secret reaches an answer shown or kept.
+    EXPECT_EQ(CWebhookRequest::Redact("token TOK, key SECabc123", "TOK  SECabc123"),
+              "token ***, key ***");
+}
+
 TEST(WebhookRequest, TemplateFieldsAreEscapedForJsonAndUnknownNamesStay)
 {
     CAlertEvent event = Event(3, "600103", "名\"字\\");

@@ -1277,6 +1277,14 @@
         <source>主题的 URL，如 https://ntfy.sh/你的主题</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>URL 留空时填机器人的令牌；机器人设了“加签”时，在令牌后空一格填加签的密钥。URL 填了完整地址时，只填加签的密钥。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>填入 URL 或模板里 {{secret}} 处的内容，存于密钥库，不写入设置文件。</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>CQuoteBoard</name>
