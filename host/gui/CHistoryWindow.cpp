@@ -176,15 +176,21 @@ void CHistoryWindow::SetSource(const std::string& source)
 bool CHistoryWindow::Reload()
 {
     std::vector<CAlertHistory::Row> rows;
+    CAlertHistory::Filter filter = CurrentFilter();
+    filter.limit = m_nRowLimit;
+    bool more = false;
     // What the engine raised this frame is written before it is read.
-    if (!m_history.Commit() || !m_history.Query(CurrentFilter(), rows)) {
+    if (!m_history.Commit() || !m_history.Query(filter, rows, &more)) {
         m_pModel->SetRows({});
         m_pStatus->setText(
             tr("无法读取报警历史: %1").arg(CSystemErrorText::Translate(m_history.Error())));
         return false;
     }
     m_pModel->SetRows(std::move(rows));
-    m_pStatus->setText(tr("%1 条报警").arg(m_pModel->rowCount()));
+    m_pStatus->setText(
+        more ? tr("最新的 %1 条报警；更早的请以日期等条件筛选，或用 velk-host history 导出全部")
+                   .arg(m_pModel->rowCount())
+             : tr("%1 条报警").arg(m_pModel->rowCount()));
     return true;
 }
 

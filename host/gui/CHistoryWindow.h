@@ -53,6 +53,12 @@ public:
     CBoardKeyWizzard* Wizard() const { return m_pWizard.get(); }
     QString StatusText() const;
 
+    // The window shows the newest rows the filter takes, this many at most: a whole market
+    // watched for weeks keeps millions, which would take the window seconds and gigabytes to
+    // show. The status line tells when older rows were left out.
+    static constexpr std::size_t kRowLimit = 100000;
+    void SetRowLimit(std::size_t limit) { m_nRowLimit = limit; }
+
 Q_SIGNALS:
     // tradingDate yyyymmdd, time seconds since midnight.
     void ChartRequested(unsigned char market, const QString& code, int tradingDate, int time,
@@ -68,6 +74,7 @@ private:
 
     CAlertHistory& m_history;
     Clock m_today;
+    std::size_t m_nRowLimit = kRowLimit;
     CHistoryModel* m_pModel = nullptr;
     QSortFilterProxyModel* m_pSorted = nullptr;
     QTableView* m_pView = nullptr;

@@ -768,21 +768,26 @@ int CAlertHistory::DeleteOlderThan(int days, int todayYmd)
     return deleted;
 }
 
-bool CAlertHistory::Query(const Filter& filter, std::vector<Row>& rows)
+bool CAlertHistory::Query(const Filter& filter, std::vector<Row>& rows, bool* more)
 {
     rows.clear();
+    if (more)
+        *more = false;
     if (!m_pDb)
         return Fail("query");
     // The connection is the writer's until it has written what it was given.
     WaitWritten();
-    std::string sql =
+    const std::string select =
         "SELECT a.id, a.trading_date, a.time, s.market, s.code, s.name, a.reason_code, "
         "coalesce(a.reason, r.text, ''), a.price, a.volume, u.source, u.day_folder, a.seq, "
         "(SELECT count(*) FROM deliveries d WHERE d.run_id = a.run_id AND d.seq = a.seq), "
         "(SELECT count(*) FROM deliveries d WHERE d.run_id = a.run_id AND d.seq = a.seq "
-        "AND d.status = 'delivered') FROM alert_rows a LEFT JOIN stocks s ON s.id = a.stock "
-        "LEFT JOIN reasons r ON r.code = a.reason_code LEFT JOIN runs u ON u.id = a.run_id "
-        "WHERE 1";
+        "AND d.status = 'delivered') ";
+    const std::string joined = "FROM alert_rows a LEFT JOIN stocks s ON s.id = a.stock "
+                               "LEFT JOIN reasons r ON r.code = a.reason_code "
+                               "LEFT JOIN runs u ON u.id = a.run_id ";
+    // The rows' filter; what the query selects is put around it at the end.
+    std::string sql = "WHERE 1";
     // Numbers are bound as numbers, so that the dates are compared as the rows keep them.
     std::vector<std::string> values;
     std::vector<int> numbers;
@@ -825,7 +830,16 @@ bool CAlertHistory::Query(const Filter& filter, std::vector<Row>& rows)
     }
     if (!filter.source.empty())
         addText(filter.source, " AND u.source = ?");
-    sql += " ORDER BY a.trading_date, a.time, a.id";
+    // With a limit the newest are read, one more than asked to tell whether there are more,
+    // and turned round below. Their ids are picked first: the attempts are counted for the
+    // rows shown, not for every row the filter takes.
+    if (filter.limit > 0) {
+        const char* const kNewest = " ORDER BY a.trading_date DESC, a.time DESC, a.id DESC";
+        sql = select + joined + "WHERE a.id IN (SELECT a.id " + joined + sql + kNewest + " LIMIT " +
+              std::to_string(filter.limit + 1) + ")" + kNewest;
+    } else {
+        sql = select + joined + sql + " ORDER BY a.trading_date, a.time, a.id";
+    }
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(m_pDb, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
         return Fail("query");
@@ -861,6 +875,14 @@ bool CAlertHistory::Query(const Filter& filter, std::vector<Row>& rows)
     if (step != SQLITE_DONE) {
         rows.clear();
         return Fail("query");
+    }
+    if (filter.limit > 0) {
+        if (rows.size() > filter.limit) {
+            rows.pop_back();
+            if (more)
+                *more = true;
+        }
+        std::reverse(rows.begin(), rows.end());
     }
     return true;
 }

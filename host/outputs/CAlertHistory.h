@@ -40,6 +40,8 @@ public:
         std::string reason;
         // "live" or "replay"; empty: both
         std::string source;
+        // The newest rows at most; 0: every row.
+        std::size_t limit = 0;
     };
 
     struct Row {
@@ -113,7 +115,9 @@ public:
     // the alerts deleted, -1 on failure.
     int DeleteOlderThan(int days, int todayYmd);
 
-    bool Query(const Filter& filter, std::vector<Row>& rows);
+    // The rows the filter takes, oldest first; more (when given) tells whether the limit left
+    // older ones out.
+    bool Query(const Filter& filter, std::vector<Row>& rows, bool* more = nullptr);
 
 private:
     struct Attempt {

@@ -159,6 +159,17 @@ TEST_F(AlertHubTest, HistoryWindowFiltersSortsColoursAndExportsTheRowsShown)
     for (const auto& row : window.ShownRows())
         times.push_back(row.time);
     EXPECT_EQ(times, (std::vector<int>{50000, 35000, 36000, 34200}));
+    // Held to its newest rows, it says that older ones were left out.
+    window.SetRowLimit(2);
+    ASSERT_TRUE(window.Reload());
+    ASSERT_EQ(window.ShownRows().size(), 2u);
+    EXPECT_EQ(window.ShownRows()[0].tradingDate, "2024-01-05");
+    EXPECT_EQ(window.ShownRows()[1].tradingDate, "2024-01-03");
+    EXPECT_TRUE(window.StatusText().startsWith(QStringLiteral("最新的 2 条报警")))
+        << window.StatusText().toStdString();
+    window.SetRowLimit(4);
+    ASSERT_TRUE(window.Reload());
+    EXPECT_EQ(window.StatusText(), QStringLiteral("4 条报警"));
 
     window.SetSource("live");
     ASSERT_EQ(window.ShownRows().size(), 1u);

@@ -673,6 +673,10 @@
         <source>导出失败: %1</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>最新的 %1 条报警；更早的请以日期等条件筛选，或用 velk-host history 导出全部</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>CHostOptionsDialog</name>
