@@ -773,6 +773,23 @@ bool CAlertHistory::Query(const Filter& filter, std::vector<Row>& rows, bool* mo
     rows.clear();
     if (more)
         *more = false;
+    if (!Query(filter, [&rows](Row& row) { rows.push_back(std::move(row)); })) {
+        rows.clear();
+        return false;
+    }
+    if (filter.limit > 0) {
+        if (rows.size() > filter.limit) {
+            rows.pop_back();
+            if (more)
+                *more = true;
+        }
+        std::reverse(rows.begin(), rows.end());
+    }
+    return true;
+}
+
+bool CAlertHistory::Query(const Filter& filter, const std::function<void(Row&)>& each)
+{
     if (!m_pDb)
         return Fail("query");
     // The connection is the writer's until it has written what it was given.
@@ -869,20 +886,8 @@ bool CAlertHistory::Query(const Filter& filter, std::vector<Row>& rows, bool* mo
         row.sequence = sqlite3_column_int64(statement, 12);
         row.attempts = sqlite3_column_int(statement, 13);
         row.delivered = sqlite3_column_int(statement, 14);
-        rows.push_back(std::move(row));
+        each(row);
     }
     sqlite3_finalize(statement);
-    if (step != SQLITE_DONE) {
-        rows.clear();
-        return Fail("query");
-    }
-    if (filter.limit > 0) {
-        if (rows.size() > filter.limit) {
-            rows.pop_back();
-            if (more)
-                *more = true;
-        }
-        std::reverse(rows.begin(), rows.end());
-    }
-    return true;
+    return step == SQLITE_DONE || Fail("query");
 }

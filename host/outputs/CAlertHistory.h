@@ -118,6 +118,10 @@ public:
     // The rows the filter takes, oldest first; more (when given) tells whether the limit left
     // older ones out.
     bool Query(const Filter& filter, std::vector<Row>& rows, bool* more = nullptr);
+    // The same row by row as they are read, without keeping them: oldest first, or with a
+    // limit the newest first and one more than the limit when there are more. Returns false on
+    // failure, when some rows may have been handed on already.
+    bool Query(const Filter& filter, const std::function<void(Row&)>& each);
 
 private:
     struct Attempt {

@@ -78,12 +78,31 @@ int CHistoryCommand::Run(const std::string& path, std::FILE* out, std::FILE* err
         return 1;
     }
     CAlertHistory history;
-    std::vector<CAlertHistory::Row> rows;
-    if (!history.Open(path) || !history.Query(m_filter, rows)) {
+    if (!history.Open(path)) {
         std::fprintf(err, "velk-host: %s\n", history.Error().c_str());
         return 1;
     }
-    const std::string text = m_bJson ? CHistoryExport::Json(rows) : CHistoryExport::Csv(rows);
-    std::fwrite(text.data(), 1, text.size(), out);
-    return std::fflush(out) == 0 ? 0 : 1;
+    // Each row is written as it is read: a history of millions of alerts is printed in the
+    // memory of one.
+    bool written = true;
+    auto write = [&](const std::string& text) {
+        written = written && std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    };
+    bool first = true;
+    write(m_bJson ? CHistoryExport::JsonStart() : CHistoryExport::CsvStart());
+    const bool read = history.Query(m_filter, [&](const CAlertHistory::Row& row) {
+        write(m_bJson ? CHistoryExport::JsonRow(row, first) : CHistoryExport::CsvRow(row));
+        first = false;
+    });
+    if (m_bJson)
+        write(CHistoryExport::JsonEnd(first));
+    if (!read) {
+        std::fprintf(err, "velk-host: %s\n", history.Error().c_str());
+        return 1;
+    }
+    if (std::fflush(out) != 0 || !written) {
+        std::fprintf(err, "velk-host: the alerts could not all be written\n");
+        return 1;
+    }
+    return 0;
 }

@@ -705,3 +705,38 @@ TEST(HistoryCommand, ParsesDatesAndRefusesWhatMakesNoSense)
     EXPECT_FALSE(command.Parse({"extra"}));
     EXPECT_EQ(command.Error(), "history does not take extra");
 }
+
+// The rows go out as they are read; output that cannot be written is told, not lost quietly.
+TEST(HistoryCommand, PrintsEveryRowAndTellsOutputThatCannotBeWritten)
+{
+    CTempDir dir;
+    const std::string path = dir.File("history.sqlite");
+    {
+        CAlertHistory history;
+        ASSERT_TRUE(history.Open(path)) << history.Error();
+        ASSERT_TRUE(history.BeginRun(false, ""));
+        for (int i = 1; i <= 3; ++i)
+            history.Add(Event(static_cast<std::uint64_t>(i)));
+        ASSERT_TRUE(history.Commit()) << history.Error();
+    }
+    CHistoryCommand command;
+    ASSERT_TRUE(command.Parse({"--format", "json"}));
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    ASSERT_EQ(command.Run(path, out, err), 0);
+    std::rewind(out);
+    std::string text(4096, '\0');
+    text.resize(std::fread(text.data(), 1, text.size(), out));
+    EXPECT_EQ(nlohmann::json::parse(text).size(), 3u);
+    std::fclose(out);
+
+    std::FILE* full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    EXPECT_EQ(command.Run(path, full, err), 1);
+    std::fclose(full);
+    std::rewind(err);
+    std::string said(256, '\0');
+    said.resize(std::fread(said.data(), 1, said.size(), err));
+    EXPECT_NE(said.find("could not all be written"), std::string::npos) << said;
+    std::fclose(err);
+}
