@@ -14,6 +14,8 @@
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <set>
+#include <string_view>
 
 #include "host/gui/CBoardKeyWizzard.h"
 #include "host/gui/CHistoryModel.h"
@@ -130,9 +132,12 @@ CAlertHistory::Filter CHistoryWindow::CurrentFilter() const
         filter.to = DateText(m_pTo->date());
     }
     filter.code = m_strCode;
-    const int reason = m_pReason->currentData().toInt();
-    if (reason >= 0)
-        filter.reason = std::to_string(reason);
+    // A reason of the engine's table by its code, any other (a signal's name) by its text.
+    const QVariant reason = m_pReason->currentData();
+    if (reason.typeId() == QMetaType::QString)
+        filter.reason = reason.toString().toStdString();
+    else if (reason.toInt() >= 0)
+        filter.reason = std::to_string(reason.toInt());
     filter.source = m_pSource->currentData().toString().toStdString();
     return filter;
 }
@@ -168,6 +173,11 @@ void CHistoryWindow::SetReason(int reasonCode)
     m_pReason->setCurrentIndex(std::max(0, m_pReason->findData(reasonCode)));
 }
 
+void CHistoryWindow::SetReason(const QString& text)
+{
+    m_pReason->setCurrentIndex(std::max(0, m_pReason->findData(text)));
+}
+
 void CHistoryWindow::SetSource(const std::string& source)
 {
     m_pSource->setCurrentIndex(std::max(0, m_pSource->findData(QString::fromStdString(source))));
@@ -185,6 +195,18 @@ bool CHistoryWindow::Reload()
         m_pStatus->setText(
             tr("无法读取报警历史: %1").arg(CSystemErrorText::Translate(m_history.Error())));
         return false;
+    }
+    // The reasons outside the engine's table (the signals watched) join the choice as the
+    // rows of any reason bring them.
+    if (m_pReason->currentIndex() == 0) {
+        std::set<std::string_view> seen;
+        for (const CAlertHistory::Row& row : rows) {
+            if (row.reasonCode >= 0 || row.reason.empty() || !seen.insert(row.reason).second)
+                continue;
+            const QString text = QString::fromStdString(row.reason);
+            if (m_pReason->findData(text) < 0)
+                m_pReason->addItem(text, text);
+        }
     }
     m_pModel->SetRows(std::move(rows));
     m_pStatus->setText(

@@ -38,6 +38,8 @@ public:
     void SetStock(unsigned char market, const std::string& code);
     // A reason code of the table, -1 for any.
     void SetReason(int reasonCode);
+    // A reason outside the table (a signal's name), once a reload has shown it.
+    void SetReason(const QString& text);
     // "live", "replay", or empty for both.
     void SetSource(const std::string& source);
 

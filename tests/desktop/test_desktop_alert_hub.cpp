@@ -167,7 +167,7 @@ TEST_F(AlertHubTest, HistoryWindowFiltersSortsColoursAndExportsTheRowsShown)
     EXPECT_EQ(window.ShownRows()[1].tradingDate, "2024-01-03");
     EXPECT_TRUE(window.StatusText().startsWith(QStringLiteral("最新的 2 条报警")))
         << window.StatusText().toStdString();
-    window.SetRowLimit(4);
+    window.SetRowLimit(CHistoryWindow::kRowLimit);
     ASSERT_TRUE(window.Reload());
     EXPECT_EQ(window.StatusText(), QStringLiteral("4 条报警"));
 
@@ -239,6 +239,19 @@ TEST_F(AlertHubTest, HistoryWindowFiltersSortsColoursAndExportsTheRowsShown)
     EXPECT_EQ(chart[0][2].toInt(), 20240103);
     EXPECT_EQ(chart[0][3].toInt(), 35000);
     EXPECT_EQ(chart[0][4].toString(), QStringLiteral("/live/20240103"));
+
+    // A watched signal's name, which no reason of the table has, can be chosen once shown.
+    CAlertEvent signal = outputstest::Event(1, "600103", "青山纸业", 0, 20240105, 51000);
+    VelkCopyText(signal.record.m_szReason, TextCodec::Utf8ToGbk("MACD金叉"));
+    signal.reasonCode = -1;
+    ASSERT_TRUE(history.BeginRun(false, "/days/20240105"));
+    history.Add(signal);
+    ASSERT_TRUE(history.Commit());
+    window.SetStock(0, "");
+    EXPECT_EQ(window.ShownRows().size(), 5u);
+    window.SetReason(QStringLiteral("MACD金叉"));
+    ASSERT_EQ(window.ShownRows().size(), 1u);
+    EXPECT_EQ(window.ShownRows()[0].reason, "MACD金叉");
 }
 
 TEST_F(AlertHubTest, HistoryStockFilterIsPickedWithTheKeyboardWizard)
