@@ -292,6 +292,50 @@ bool CAlertHistory::Open(const std::string& path)
     return true;
 }
 
+bool CAlertHistory::OpenForReading(const std::string& path)
+{
+    Close();
+    m_strError.clear();
+    auto open = [this, &path](const std::string& name, int flags) {
+        if (sqlite3_open_v2(name.c_str(), &m_pDb,
+                            SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | flags,
+                            nullptr) == SQLITE_OK) {
+            sqlite3_busy_timeout(m_pDb, 2000);
+            const int version = SchemaVersion();
+            if (version >= 0)
+                return version;
+        }
+        m_strError = path + ": " + (m_pDb ? sqlite3_errmsg(m_pDb) : "cannot be opened");
+        sqlite3_close_v2(m_pDb);
+        m_pDb = nullptr;
+        return -1;
+    };
+    int version = open(path, 0);
+    if (version < 0) {
+        // A log that is not there and cannot be made, in a folder this user may not write:
+        // nobody can be writing the file then, and it is read as it stands.
+        std::string uri = "file:";
+        for (const char c : path) {
+            if (c == '%' || c == '?' || c == '#')
+                uri += c == '%' ? "%25" : c == '?' ? "%3f" : "%23";
+            else
+                uri += c;
+        }
+        version = open(uri + "?immutable=1", SQLITE_OPEN_URI);
+    }
+    if (version < 0)
+        return false;
+    if (version != kSchemaVersion) {
+        m_strError = path + ": kept by " +
+                     (version > kSchemaVersion ? std::string("a newer") : std::string("an older")) +
+                     " velk-host (schema " + std::to_string(version) + ", this one reads " +
+                     std::to_string(kSchemaVersion) + ")";
+        Close();
+        return false;
+    }
+    return true;
+}
+
 int CAlertHistory::SchemaVersion() const
 {
     if (!m_pDb)

@@ -73,6 +73,10 @@ public:
     // Opens or creates the file and brings its schema up to date. A file of a newer schema
     // than this program knows is refused rather than written.
     bool Open(const std::string& path);
+    // Opens the file to be read only, as it stands: nothing is created, written or brought up
+    // to date, so that a file this user may not write (a copy kept elsewhere, another user's)
+    // can still be queried. A file of another schema than this program's is refused.
+    bool OpenForReading(const std::string& path);
     bool IsOpen() const { return m_pDb != nullptr; }
     int SchemaVersion() const;
     const std::string& Error() const { return m_strError; }

@@ -77,8 +77,10 @@ int CHistoryCommand::Run(const std::string& path, std::FILE* out, std::FILE* err
         std::fprintf(err, "velk-host: no alert history at %s\n", path.c_str());
         return 1;
     }
+    // Opened as the program opens it, which brings an older file up to date; a file this user
+    // may not write is read as it stands.
     CAlertHistory history;
-    if (!history.Open(path)) {
+    if (!history.Open(path) && !history.OpenForReading(path)) {
         std::fprintf(err, "velk-host: %s\n", history.Error().c_str());
         return 1;
     }

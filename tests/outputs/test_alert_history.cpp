@@ -14,6 +14,7 @@
 #include "host/outputs/CHistoryExport.h"
 #include "tests/outputs/OutputsTestSupport.h"
 #include "tests/support/CTempDir.h"
+#include "tests/support/CUnprivilegedRun.h"
 
 using namespace outputstest;
 
@@ -704,6 +705,43 @@ TEST(HistoryCommand, ParsesDatesAndRefusesWhatMakesNoSense)
     EXPECT_EQ(command.Error(), "history does not take --bogus");
     EXPECT_FALSE(command.Parse({"extra"}));
     EXPECT_EQ(command.Error(), "history does not take extra");
+}
+
+// A history this user may not write (a copy kept elsewhere, another user's) is still printed,
+// and nothing is made beside it.
+TEST(HistoryCommand, PrintsAHistoryThisUserMayNotWrite)
+{
+    CTempDir dir;
+    const std::string folder = dir.File("kept");
+    const std::string path = folder + "/history.sqlite";
+    {
+        CAlertHistory history;
+        ASSERT_TRUE(history.Open(path)) << history.Error();
+        ASSERT_TRUE(history.BeginRun(false, ""));
+        history.Add(Event(1));
+        history.Add(Event(2));
+        ASSERT_TRUE(history.Commit()) << history.Error();
+    }
+    ::chmod(dir.Path().c_str(), 0755);
+    ::chmod(path.c_str(), 0444);
+    ::chmod(folder.c_str(), 0555);
+    CHistoryCommand command;
+    ASSERT_TRUE(command.Parse({"--format", "json"}));
+    const std::optional<bool> printed = RunUnprivileged([&] {
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        if (!out || !err || command.Run(path, out, err) != 0)
+            return false;
+        std::rewind(out);
+        std::string text(4096, '\0');
+        text.resize(std::fread(text.data(), 1, text.size(), out));
+        return nlohmann::json::parse(text, nullptr, false).size() == 2;
+    });
+    ::chmod(folder.c_str(), 0755);
+    if (!printed)
+        GTEST_SKIP() << "no unprivileged user to run as";
+    EXPECT_TRUE(*printed);
+    EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
 }
 
 // The rows go out as they are read; output that cannot be written is told, not lost quietly.
