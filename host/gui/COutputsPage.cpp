@@ -27,7 +27,20 @@
 
 namespace {
 
-const char* const kKinds[] = {"generic", "ntfy", "telegram", "dingtalk", "wecom", "feishu", "nats"};
+// The kinds as the settings name them and as the page shows them.
+struct KindName {
+    const char* kind;
+    const char* text;
+};
+const KindName kKinds[] = {
+    {"generic", QT_TRANSLATE_NOOP("COutputsPage", "通用 HTTP POST（JSON）")},
+    {"ntfy", QT_TRANSLATE_NOOP("COutputsPage", "ntfy 主题")},
+    {"telegram", QT_TRANSLATE_NOOP("COutputsPage", "Telegram 机器人")},
+    {"dingtalk", QT_TRANSLATE_NOOP("COutputsPage", "钉钉群机器人")},
+    {"wecom", QT_TRANSLATE_NOOP("COutputsPage", "企业微信群机器人")},
+    {"feishu", QT_TRANSLATE_NOOP("COutputsPage", "飞书群机器人")},
+    {"nats", QT_TRANSLATE_NOOP("COutputsPage", "NATS（服务器部署）")},
+};
 
 bool IsWebhook(const QString& kind)
 {
@@ -86,8 +99,8 @@ COutputsPage::COutputsPage(QSettings& settings, CSecretStore& secrets, QWidget* 
     m_pEnabled = new QCheckBox(tr("启用"), m_pForm);
     m_pName = new QLineEdit(m_pForm);
     m_pKind = new QComboBox(m_pForm);
-    for (const char* kind : kKinds)
-        m_pKind->addItem(KindText(QString::fromLatin1(kind)), QString::fromLatin1(kind));
+    for (const KindName& kind : kKinds)
+        m_pKind->addItem(tr(kind.text), QString::fromLatin1(kind.kind));
     m_pUrl = new QLineEdit(m_pForm);
     m_pTemplate = new QPlainTextEdit(m_pForm);
     m_pTemplate->setPlaceholderText(
@@ -217,20 +230,9 @@ void COutputsPage::LoadForm()
 
 QString COutputsPage::KindText(const QString& kind)
 {
-    if (kind == QStringLiteral("generic"))
-        return tr("通用 HTTP POST（JSON）");
-    if (kind == QStringLiteral("ntfy"))
-        return tr("ntfy 主题");
-    if (kind == QStringLiteral("telegram"))
-        return tr("Telegram 机器人");
-    if (kind == QStringLiteral("dingtalk"))
-        return tr("钉钉群机器人");
-    if (kind == QStringLiteral("wecom"))
-        return tr("企业微信群机器人");
-    if (kind == QStringLiteral("feishu"))
-        return tr("飞书群机器人");
-    if (kind == QStringLiteral("nats"))
-        return tr("NATS（服务器部署）");
+    for (const KindName& known : kKinds)
+        if (kind == QLatin1String(known.kind))
+            return tr(known.text);
     // A kind this program does not know, kept as the settings name it.
     return kind;
 }

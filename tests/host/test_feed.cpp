@@ -36,6 +36,7 @@
 #include "platform/core/CVelkFileLock.h"
 #include "platform/core/TextCodec.h"
 #include "tests/host/HostTestSupport.h"
+#include "tests/support/FileContents.h"
 
 using namespace hosttest;
 using Problem = CFeedParser::Problem;
@@ -197,16 +198,7 @@ struct LiveFixture {
         session.Finish();
         std::fclose(log);
     }
-    std::string Log() const
-    {
-        std::fflush(log);
-        std::rewind(log);
-        std::string text;
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, log)) > 0;)
-            text.append(buffer, n);
-        return text;
-    }
+    std::string Log() const { return FileContents(log); }
     void Take(std::initializer_list<const char*> lines)
     {
         for (const char* line : lines)

@@ -13,19 +13,9 @@
 #include "platform/core/TextCodec.h"
 #include "platform/qt/MessageBoxService.h"
 #include "platform/qt/RegisteredMessages.h"
+#include "tests/support/FileContents.h"
 
 namespace {
-
-std::string Contents(std::FILE* file)
-{
-    std::fflush(file);
-    std::rewind(file);
-    std::string text;
-    char buffer[256];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-        text.append(buffer, n);
-    return text;
-}
 
 TEST(QtHostSession, MainWindowTakesTheWindowsMessagesAndBoxesAnswerWithoutWaiting)
 {
@@ -48,7 +38,7 @@ TEST(QtHostSession, MainWindowTakesTheWindowsMessagesAndBoxesAnswerWithoutWaitin
                   0);
         EXPECT_TRUE(VelkPostMessage(VelkMainWindow(), VelkCommandMessage(), 668, 0));
         // The command is posted: it arrives with the next round of events, not before.
-        EXPECT_EQ(Contents(log), "analyse 2 000001\n");
+        EXPECT_EQ(FileContents(log), "analyse 2 000001\n");
         session.ProcessEvents();
 
         // The engine's boxes go through the dispatcher to whatever service is installed.
@@ -68,10 +58,10 @@ TEST(QtHostSession, MainWindowTakesTheWindowsMessagesAndBoxesAnswerWithoutWaitin
         EXPECT_NE(sounding.pSound, nullptr);
     }
     EXPECT_EQ(VelkMainWindow(), nullptr);
-    EXPECT_EQ(Contents(log), "analyse 2 000001\n"
-                             "command 668\n"
-                             "message box [警告] 不能添加指数! -> ok\n"
-                             "message box [提示] 是否保存? -> yes\n");
+    EXPECT_EQ(FileContents(log), "analyse 2 000001\n"
+                                 "command 668\n"
+                                 "message box [警告] 不能添加指数! -> ok\n"
+                                 "message box [提示] 是否保存? -> yes\n");
     std::fclose(log);
 }
 

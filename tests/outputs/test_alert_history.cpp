@@ -15,6 +15,7 @@
 #include "tests/outputs/OutputsTestSupport.h"
 #include "tests/support/CTempDir.h"
 #include "tests/support/CUnprivilegedRun.h"
+#include "tests/support/FileContents.h"
 
 using namespace outputstest;
 
@@ -63,6 +64,17 @@ bool Exec(const std::string& path, const char* sql)
               sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_close(db);
     return ok;
+}
+
+// A closed history file holding alerts 1 .. count of one replay.
+void KeepAlerts(const std::string& path, int count)
+{
+    CAlertHistory history;
+    ASSERT_TRUE(history.Open(path)) << history.Error();
+    ASSERT_TRUE(history.BeginRun(false, ""));
+    for (int i = 1; i <= count; ++i)
+        history.Add(Event(static_cast<std::uint64_t>(i)));
+    ASSERT_TRUE(history.Commit()) << history.Error();
 }
 
 } // namespace
@@ -714,14 +726,7 @@ TEST(HistoryCommand, PrintsAHistoryThisUserMayNotWrite)
     CTempDir dir;
     const std::string folder = dir.File("kept");
     const std::string path = folder + "/history.sqlite";
-    {
-        CAlertHistory history;
-        ASSERT_TRUE(history.Open(path)) << history.Error();
-        ASSERT_TRUE(history.BeginRun(false, ""));
-        history.Add(Event(1));
-        history.Add(Event(2));
-        ASSERT_TRUE(history.Commit()) << history.Error();
-    }
+    KeepAlerts(path, 2);
     ::chmod(dir.Path().c_str(), 0755);
     ::chmod(path.c_str(), 0444);
     ::chmod(folder.c_str(), 0555);
@@ -732,10 +737,7 @@ TEST(HistoryCommand, PrintsAHistoryThisUserMayNotWrite)
         std::FILE* err = std::tmpfile();
         if (!out || !err || command.Run(path, out, err) != 0)
             return false;
-        std::rewind(out);
-        std::string text(4096, '\0');
-        text.resize(std::fread(text.data(), 1, text.size(), out));
-        return nlohmann::json::parse(text, nullptr, false).size() == 2;
+        return nlohmann::json::parse(FileContents(out), nullptr, false).size() == 2;
     });
     ::chmod(folder.c_str(), 0755);
     if (!printed)
@@ -749,32 +751,20 @@ TEST(HistoryCommand, PrintsEveryRowAndTellsOutputThatCannotBeWritten)
 {
     CTempDir dir;
     const std::string path = dir.File("history.sqlite");
-    {
-        CAlertHistory history;
-        ASSERT_TRUE(history.Open(path)) << history.Error();
-        ASSERT_TRUE(history.BeginRun(false, ""));
-        for (int i = 1; i <= 3; ++i)
-            history.Add(Event(static_cast<std::uint64_t>(i)));
-        ASSERT_TRUE(history.Commit()) << history.Error();
-    }
+    KeepAlerts(path, 3);
     CHistoryCommand command;
     ASSERT_TRUE(command.Parse({"--format", "json"}));
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
     ASSERT_EQ(command.Run(path, out, err), 0);
-    std::rewind(out);
-    std::string text(4096, '\0');
-    text.resize(std::fread(text.data(), 1, text.size(), out));
-    EXPECT_EQ(nlohmann::json::parse(text).size(), 3u);
+    EXPECT_EQ(nlohmann::json::parse(FileContents(out)).size(), 3u);
     std::fclose(out);
 
     std::FILE* full = std::fopen("/dev/full", "w");
     ASSERT_NE(full, nullptr);
     EXPECT_EQ(command.Run(path, full, err), 1);
     std::fclose(full);
-    std::rewind(err);
-    std::string said(256, '\0');
-    said.resize(std::fread(said.data(), 1, said.size(), err));
+    const std::string said = FileContents(err);
     EXPECT_NE(said.find("could not all be written"), std::string::npos) << said;
     std::fclose(err);
 }
