@@ -250,8 +250,9 @@ void COutputsPage::ShowKindFields()
             tr("URL 留空时填机器人的令牌；机器人设了“加签”时，在令牌后空一格填加签的密钥。"
                "URL 填了完整地址时，只填加签的密钥。"));
     else
-        m_pSecret->setToolTip(
-            tr("填入 URL 或模板里 {{secret}} 处的内容，存于密钥库，不写入设置文件。"));
+        m_pSecret->setToolTip(tr("填入 URL 或模板里 {{secret}} "
+                                 "处的内容；存于密钥库（没有密钥库时存于只有本人可读的文件），"
+                                 "不写入设置文件。"));
     CWebhookConfig::Kind webhook = CWebhookConfig::Kind::Generic;
     const std::string preset = CWebhookConfig::KindFromName(kind.toStdString(), webhook)
                                    ? CWebhookConfig::DefaultUrl(webhook)

@@ -1286,7 +1286,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>填入 URL 或模板里 {{secret}} 处的内容，存于密钥库，不写入设置文件。</source>
+        <source>填入 URL 或模板里 {{secret}} 处的内容；存于密钥库（没有密钥库时存于只有本人可读的文件），不写入设置文件。</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
