@@ -42,6 +42,11 @@ QVariant CHistoryModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     const CAlertHistory::Row& row = RowAt(index.row());
+    if (role == Qt::ToolTipRole) {
+        if (index.column() == Deliveries && row.attempts > 0 && m_deliveriesText)
+            return m_deliveriesText(row);
+        return {};
+    }
     if (role == Qt::ForegroundRole) {
         if (CAlertEvent::IsRisingReason(row.reasonCode))
             return QColor(Qt::red);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <functional>
 #include <vector>
 
 #include "host/outputs/CAlertHistory.h"
@@ -17,6 +18,11 @@ public:
     explicit CHistoryModel(QObject* parent = nullptr);
 
     void SetRows(std::vector<CAlertHistory::Row> rows);
+    // The tooltip of a row's deliveries, asked for when it is shown (a row with attempts only).
+    void SetDeliveriesText(std::function<QString(const CAlertHistory::Row&)> text)
+    {
+        m_deliveriesText = std::move(text);
+    }
     const std::vector<CAlertHistory::Row>& Rows() const { return m_rows; }
     const CAlertHistory::Row& RowAt(int row) const { return m_rows[static_cast<std::size_t>(row)]; }
 
@@ -28,4 +34,5 @@ public:
 
 private:
     std::vector<CAlertHistory::Row> m_rows;
+    std::function<QString(const CAlertHistory::Row&)> m_deliveriesText;
 };

@@ -85,6 +85,21 @@ CHistoryWindow::CHistoryWindow(CAlertHistory& history, QWidget* parent, Clock to
 
     m_pModel = new CHistoryModel(this);
     m_pSorted = new CHistorySortModel(*m_pModel, this);
+    // Why an output did not deliver is the first thing asked of a row that says 0/3.
+    m_pModel->SetDeliveriesText([this](const CAlertHistory::Row& row) {
+        std::vector<CAlertHistory::Delivery> attempts;
+        if (!m_history.Deliveries(row, attempts))
+            return tr("无法读取送达记录: %1").arg(CSystemErrorText::Translate(m_history.Error()));
+        QStringList lines;
+        for (const CAlertHistory::Delivery& attempt : attempts)
+            lines << tr("%1 第 %2 次 %3 %4: %5")
+                         .arg(QString::fromStdString(attempt.output))
+                         .arg(attempt.attempt)
+                         .arg(QString::fromStdString(attempt.at),
+                              QString::fromStdString(attempt.status),
+                              QString::fromStdString(attempt.answer));
+        return lines.join(QLatin1Char('\n'));
+    });
     m_pView = new QTableView(this);
     m_pView->setObjectName(QStringLiteral("historyTable"));
     m_pView->setModel(m_pSorted);

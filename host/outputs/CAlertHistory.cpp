@@ -843,7 +843,7 @@ bool CAlertHistory::Query(const Filter& filter, const std::function<void(Row&)>&
         "coalesce(a.reason, r.text, ''), a.price, a.volume, u.source, u.day_folder, a.seq, "
         "(SELECT count(*) FROM deliveries d WHERE d.run_id = a.run_id AND d.seq = a.seq), "
         "(SELECT count(*) FROM deliveries d WHERE d.run_id = a.run_id AND d.seq = a.seq "
-        "AND d.status = 'delivered') ";
+        "AND d.status = 'delivered'), a.run_id ";
     const std::string joined = "FROM alert_rows a LEFT JOIN stocks s ON s.id = a.stock "
                                "LEFT JOIN reasons r ON r.code = a.reason_code "
                                "LEFT JOIN runs u ON u.id = a.run_id ";
@@ -930,8 +930,41 @@ bool CAlertHistory::Query(const Filter& filter, const std::function<void(Row&)>&
         row.sequence = sqlite3_column_int64(statement, 12);
         row.attempts = sqlite3_column_int(statement, 13);
         row.delivered = sqlite3_column_int(statement, 14);
+        row.runId = sqlite3_column_int64(statement, 15);
         each(row);
     }
     sqlite3_finalize(statement);
     return step == SQLITE_DONE || Fail("query");
+}
+
+bool CAlertHistory::Deliveries(const Row& row, std::vector<Delivery>& attempts)
+{
+    attempts.clear();
+    if (!m_pDb)
+        return Fail("deliveries");
+    WaitWritten();
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(m_pDb,
+                           "SELECT output, attempt, status, answer, at FROM deliveries "
+                           "WHERE run_id = ? AND seq = ? ORDER BY id",
+                           -1, &statement, nullptr) != SQLITE_OK)
+        return Fail("deliveries");
+    sqlite3_bind_int64(statement, 1, row.runId);
+    sqlite3_bind_int64(statement, 2, row.sequence);
+    int step = SQLITE_ROW;
+    while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+        Delivery attempt;
+        attempt.output = ColumnText(statement, 0);
+        attempt.attempt = sqlite3_column_int(statement, 1);
+        attempt.status = ColumnText(statement, 2);
+        attempt.answer = ColumnText(statement, 3);
+        attempt.at = ColumnText(statement, 4);
+        attempts.push_back(std::move(attempt));
+    }
+    sqlite3_finalize(statement);
+    if (step != SQLITE_DONE) {
+        attempts.clear();
+        return Fail("deliveries");
+    }
+    return true;
 }

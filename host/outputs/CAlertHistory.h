@@ -60,6 +60,16 @@ public:
         long long sequence = 0;
         int attempts = 0;  // delivery attempts of all outputs
         int delivered = 0; // outputs that delivered it
+        long long runId = 0;
+    };
+
+    // One attempt of an output to hand an alert on.
+    struct Delivery {
+        std::string output;
+        int attempt = 0;
+        std::string status; // "delivered", "retry" or "failed"
+        std::string answer;
+        std::string at; // local time, yyyy-mm-dd hh:mm:ss
     };
 
     CAlertHistory();
@@ -126,6 +136,8 @@ public:
     // limit the newest first and one more than the limit when there are more. Returns false on
     // failure, when some rows may have been handed on already.
     bool Query(const Filter& filter, const std::function<void(Row&)>& each);
+    // The delivery attempts kept for a row, in the order they were made.
+    bool Deliveries(const Row& row, std::vector<Delivery>& attempts);
 
 private:
     struct Attempt {

@@ -245,13 +245,22 @@ TEST_F(AlertHubTest, HistoryWindowFiltersSortsColoursAndExportsTheRowsShown)
     VelkCopyText(signal.record.m_szReason, TextCodec::Utf8ToGbk("MACD金叉"));
     signal.reasonCode = -1;
     ASSERT_TRUE(history.BeginRun(false, "/days/20240105"));
+    signal.historyRun = history.CurrentRun();
     history.Add(signal);
+    // An output's refusal, shown over the row's deliveries.
+    history.OnDeliveryAttempt(
+        signal, "desk", 1,
+        CDeliveryAttempt{CDeliveryAttempt::Outcome::Failed, "HTTP 200, errcode 310000"});
     ASSERT_TRUE(history.Commit());
     window.SetStock(0, "");
     EXPECT_EQ(window.ShownRows().size(), 5u);
     window.SetReason(QStringLiteral("MACD金叉"));
     ASSERT_EQ(window.ShownRows().size(), 1u);
     EXPECT_EQ(window.ShownRows()[0].reason, "MACD金叉");
+    const QString tip = model->index(0, CHistoryModel::Deliveries).data(Qt::ToolTipRole).toString();
+    EXPECT_NE(tip.indexOf(QStringLiteral("desk 第 1 次")), -1) << tip.toStdString();
+    EXPECT_NE(tip.indexOf(QStringLiteral("failed: HTTP 200, errcode 310000")), -1)
+        << tip.toStdString();
 }
 
 TEST_F(AlertHubTest, HistoryStockFilterIsPickedWithTheKeyboardWizard)

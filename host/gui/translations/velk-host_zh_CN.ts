@@ -677,6 +677,14 @@
         <source>最新的 %1 条报警；更早的请以日期等条件筛选，或用 velk-host history 导出全部</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>无法读取送达记录: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 第 %2 次 %3 %4: %5</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>CHostOptionsDialog</name>
