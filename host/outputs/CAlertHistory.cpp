@@ -155,6 +155,15 @@ const char* const kWidenRunDay =
     "ON CONFLICT (run_id, trading_date) DO UPDATE SET "
     "first_id = min(first_id, excluded.first_id), last_id = max(last_id, excluded.last_id)";
 
+// Why a file of another schema version than this program's is not taken.
+std::string OtherSchemaText(int version)
+{
+    return std::string("written by ") +
+           (version > CAlertHistory::kSchemaVersion ? "a newer" : "an older") +
+           " velk-host (schema " + std::to_string(version) + ", this one knows up to " +
+           std::to_string(CAlertHistory::kSchemaVersion) + ")";
+}
+
 std::string NowText()
 {
     const std::time_t now = std::time(nullptr);
@@ -326,10 +335,7 @@ bool CAlertHistory::OpenForReading(const std::string& path)
     if (version < 0)
         return false;
     if (version != kSchemaVersion) {
-        m_strError = path + ": kept by " +
-                     (version > kSchemaVersion ? std::string("a newer") : std::string("an older")) +
-                     " velk-host (schema " + std::to_string(version) + ", this one reads " +
-                     std::to_string(kSchemaVersion) + ")";
+        m_strError = path + ": " + OtherSchemaText(version);
         Close();
         return false;
     }
@@ -357,10 +363,7 @@ bool CAlertHistory::Migrate()
     const int version = SchemaVersion();
     if (version < 0 || version > kSchemaVersion) {
         Exec("ROLLBACK");
-        m_strError = version < 0
-                         ? "cannot read the schema version"
-                         : "written by a newer velk-host (schema " + std::to_string(version) +
-                               ", this one knows up to " + std::to_string(kSchemaVersion) + ")";
+        m_strError = version < 0 ? "cannot read the schema version" : OtherSchemaText(version);
         return false;
     }
     for (int step = version; step < kSchemaVersion; ++step) {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <vector>
 
 #include "engine/VelkPriceText.h"
 #include "host/outputs/CAlertJson.h"
@@ -74,6 +75,19 @@ std::string HeaderText(const std::string& utf8)
         if (static_cast<unsigned char>(c) >= 0x80 || c == '\r' || c == '\n')
             return "=?UTF-8?B?" + Base64(utf8) + "?=";
     return utf8;
+}
+
+// The words of a secret, which for a DingTalk or Feishu robot may be "TOKEN KEY".
+std::vector<std::string> Words(const std::string& text)
+{
+    const char* const kSpace = " \t\r\n";
+    std::vector<std::string> words;
+    for (std::size_t at = text.find_first_not_of(kSpace); at != std::string::npos;) {
+        const std::size_t end = text.find_first_of(kSpace, at);
+        words.push_back(text.substr(at, end == std::string::npos ? end : end - at));
+        at = end == std::string::npos ? end : text.find_first_not_of(kSpace, end);
+    }
+    return words;
 }
 
 std::string Message(const CAlertEvent& event)
@@ -186,13 +200,10 @@ CWebhookRequest CWebhookRequest::Build(const CWebhookConfig& config, const CAler
     std::string urlSecret = config.secret;
     std::string signKey;
     if (config.kind == Kind::DingTalk || config.kind == Kind::Feishu) {
-        const std::size_t space = config.secret.find_first_of(" \t\r\n");
-        if (space != std::string::npos) {
-            urlSecret = config.secret.substr(0, space);
-            const std::size_t key = config.secret.find_first_not_of(" \t\r\n", space);
-            if (key != std::string::npos)
-                signKey =
-                    config.secret.substr(key, config.secret.find_first_of(" \t\r\n", key) - key);
+        const std::vector<std::string> words = Words(config.secret);
+        if (words.size() > 1) {
+            urlSecret = words[0];
+            signKey = words[1];
         } else if (config.url.find("{{secret}}") == std::string::npos) {
             signKey = config.secret;
             urlSecret.clear();
@@ -332,13 +343,9 @@ std::string CWebhookRequest::Redact(std::string text, const std::string& secret)
             text.replace(at, part.size(), "***");
     };
     mask(secret);
-    const char* const kSpace = " \t\r\n";
-    for (std::size_t at = secret.find_first_not_of(kSpace); at != std::string::npos;) {
-        const std::size_t end = secret.find_first_of(kSpace, at);
-        if (at == 0 && end == std::string::npos)
-            break;
-        mask(secret.substr(at, end == std::string::npos ? std::string::npos : end - at));
-        at = end == std::string::npos ? end : secret.find_first_not_of(kSpace, end);
-    }
+    const std::vector<std::string> words = Words(secret);
+    if (words.size() > 1)
+        for (const std::string& word : words)
+            mask(word);
     return text;
 }

@@ -66,6 +66,18 @@ bool Exec(const std::string& path, const char* sql)
     return ok;
 }
 
+// The sequence numbers of every row the history keeps, oldest first; empty when it cannot be
+// read.
+std::vector<long long> Sequences(CAlertHistory& history)
+{
+    std::vector<CAlertHistory::Row> rows;
+    std::vector<long long> sequences;
+    if (history.Query({}, rows))
+        for (const auto& row : rows)
+            sequences.push_back(row.sequence);
+    return sequences;
+}
+
 // A closed history file holding alerts 1 .. count of one replay.
 void KeepAlerts(const std::string& path, int count)
 {
@@ -547,12 +559,7 @@ TEST(AlertHistory, AFrameWrittenInTheBackgroundThatFailsIsToldLaterAndKeptInOrde
     sqlite3_close(other);
     history.Add(Event(5));
     ASSERT_TRUE(history.Commit()) << history.Error();
-    std::vector<CAlertHistory::Row> rows;
-    ASSERT_TRUE(history.Query({}, rows));
-    std::vector<long long> sequences;
-    for (const auto& row : rows)
-        sequences.push_back(row.sequence);
-    EXPECT_EQ(sequences, (std::vector<long long>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(Sequences(history), (std::vector<long long>{1, 2, 3, 4, 5}));
 }
 
 // A history that cannot be written must not cost every frame the rewriting of all it holds:
@@ -604,11 +611,7 @@ TEST(AlertHistory, AfterAFailedWriteTheNextTryWaitsForAPauseThatGrowsWhileItFail
     EXPECT_EQ(frame(4000, 11), Told(true, 10));
     ASSERT_TRUE(fault(false));
     EXPECT_TRUE(history.Commit()) << history.Error();
-    std::vector<CAlertHistory::Row> rows;
-    ASSERT_TRUE(history.Query({}, rows));
-    std::vector<long long> sequences;
-    for (const auto& row : rows)
-        sequences.push_back(row.sequence);
+    std::vector<long long> sequences = Sequences(history);
     std::sort(sequences.begin(), sequences.end());
     EXPECT_EQ(sequences, (std::vector<long long>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
 }
