@@ -4,7 +4,9 @@
 
 COutputWorker::COutputWorker(std::unique_ptr<IAlertOutput> output, const Options& options,
                              IDeliveryLog* log)
-    : m_pOutput(std::move(output)), m_name(m_pOutput->Name()), m_options(options), m_pLog(log)
+    : m_pOutput(std::move(output)), m_name(m_pOutput->Name()), m_options(options), m_pLog(log),
+      m_nPerMinute(std::max(0, m_pOutput->MessagesPerMinute())),
+      m_nMostFolded(std::max<std::size_t>(1, m_pOutput->MostFolded()))
 {
     m_thread = std::thread([this] { Run(); });
 }
@@ -131,10 +133,10 @@ std::string COutputWorker::StatusText() const
 
 void COutputWorker::Run()
 {
+    std::vector<CAlertEvent> events;
+    // Batches let go here, not under the lock, when their last alert queued was taken.
+    std::vector<Batch> done;
     for (;;) {
-        CAlertEvent event;
-        // A batch let go here, not under the lock, when this was its last alert queued.
-        Batch done;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
             m_bIdle = m_queue.empty();
@@ -142,16 +144,30 @@ void COutputWorker::Run()
             m_bIdle = false;
             if (m_bAbort || m_queue.empty())
                 break;
-            Span& front = m_queue.front();
-            event = (*front.batch)[front.begin++];
-            --m_nQueued;
-            if (front.begin == front.end) {
-                done = std::move(front.batch);
-                m_queue.pop_front();
+        }
+        // Alerts that come while the receiver's limit holds the worker back go together.
+        if (!WaitTurn())
+            break;
+        events.clear();
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            while (!m_queue.empty() && events.size() < m_nMostFolded) {
+                Span& front = m_queue.front();
+                const std::size_t take =
+                    std::min(front.end - front.begin, m_nMostFolded - events.size());
+                events.insert(events.end(), front.batch->begin() + front.begin,
+                              front.batch->begin() + front.begin + take);
+                front.begin += take;
+                m_nQueued -= take;
+                if (front.begin == front.end) {
+                    done.push_back(std::move(front.batch));
+                    m_queue.pop_front();
+                }
             }
         }
-        done.reset();
-        DeliverOne(event);
+        done.clear();
+        if (!events.empty())
+            DeliverMessage(events);
     }
     std::deque<Span> left;
     {
@@ -165,39 +181,60 @@ void COutputWorker::Run()
     m_pOutput->CloseOnWorker();
 }
 
-void COutputWorker::DeliverOne(const CAlertEvent& event)
+void COutputWorker::DeliverMessage(const std::vector<CAlertEvent>& events)
 {
+    const auto count = static_cast<long long>(events.size());
     std::chrono::milliseconds pause = m_options.firstBackoff;
     for (int attempt = 1;; ++attempt) {
-        if (m_bAbort) {
+        if (m_bAbort || !WaitTurn()) {
             std::lock_guard<std::mutex> lock(m_mutex);
-            ++m_status.abandoned;
+            m_status.abandoned += count;
             return;
         }
-        const CDeliveryAttempt result = m_pOutput->Deliver(event, m_bAbort);
-        if (m_pLog)
-            m_pLog->OnDeliveryAttempt(event, m_name, attempt, result);
+        if (m_nPerMinute > 0)
+            m_sent.push_back(std::chrono::steady_clock::now());
+        const CDeliveryAttempt result = events.size() == 1
+                                            ? m_pOutput->Deliver(events.front(), m_bAbort)
+                                            : m_pOutput->DeliverFolded(events, m_bAbort);
+        if (m_pLog) {
+            for (const CAlertEvent& event : events)
+                m_pLog->OnDeliveryAttempt(event, m_name, attempt, result);
+        }
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             ++m_status.attempts;
             if (result.outcome == CDeliveryAttempt::Outcome::Delivered) {
-                ++m_status.delivered;
+                m_status.delivered += count;
                 return;
             }
             if (result.outcome == CDeliveryAttempt::Outcome::Failed ||
                 attempt >= m_options.maxAttempts) {
-                ++m_status.failed;
+                m_status.failed += count;
                 return;
             }
         }
         if (!WaitBackoff(
                 std::max(pause, std::min(result.retryAfter, m_options.longestRetryAfter)))) {
             std::lock_guard<std::mutex> lock(m_mutex);
-            ++m_status.abandoned;
+            m_status.abandoned += count;
             return;
         }
         pause *= 2;
     }
+}
+
+bool COutputWorker::WaitTurn()
+{
+    if (m_nPerMinute == 0)
+        return true;
+    const auto now = std::chrono::steady_clock::now();
+    while (!m_sent.empty() && now - m_sent.front() >= m_options.paceWindow)
+        m_sent.pop_front();
+    if (m_sent.size() < static_cast<std::size_t>(m_nPerMinute))
+        return true;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return !m_stopCv.wait_until(lock, m_sent.front() + m_options.paceWindow,
+                                [this] { return m_bAbort.load(); });
 }
 
 bool COutputWorker::WaitBackoff(std::chrono::milliseconds pause)

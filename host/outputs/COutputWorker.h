@@ -17,6 +17,9 @@
 // One output's queue and the thread that empties it. The engine's thread only puts alerts into
 // the queue; a full queue lets its oldest alert go, so a slow or dead receiver never holds the
 // engine back. Failed attempts are tried again after a growing pause, while the queue waits.
+// A receiver that takes only so many messages a minute is sent no more; what queues meanwhile
+// goes in one message where the output can carry several, so that a burst at the open is late
+// rather than lost.
 //
 // The queue holds parts of frames that every output shares rather than copies of the alerts: a
 // frame handed to a stuck output costs a place in its queue and a count of what fell out of it,
@@ -33,6 +36,8 @@ public:
         // The longest pause a receiver's rate limit is granted: one asking for an hour would
         // otherwise hold every alert queued behind the one refused.
         std::chrono::milliseconds longestRetryAfter{60000};
+        // The minute over which a receiver's limit of messages is counted.
+        std::chrono::milliseconds paceWindow{60000};
     };
 
     // What the worker has done so far; read from any thread.
@@ -78,13 +83,21 @@ private:
     void Run();
     // Waits for the pause before the next attempt; false when the worker is to stop instead.
     bool WaitBackoff(std::chrono::milliseconds pause);
-    // Every attempt for one alert, until it is delivered, refused or out of attempts.
-    void DeliverOne(const CAlertEvent& event);
+    // Every attempt for the alerts of one message, until it is delivered, refused or out of
+    // attempts.
+    void DeliverMessage(const std::vector<CAlertEvent>& events);
+    // Waits until the receiver's limit of messages allows one more; false when the worker is
+    // to stop instead.
+    bool WaitTurn();
 
     std::unique_ptr<IAlertOutput> m_pOutput;
     const std::string m_name;
     const Options m_options;
     IDeliveryLog* m_pLog;
+    const int m_nPerMinute;
+    const std::size_t m_nMostFolded;
+    // When the messages of the last paceWindow were sent; the worker's own.
+    std::deque<std::chrono::steady_clock::time_point> m_sent;
 
     mutable std::mutex m_mutex;
     // Work has come (the queue was empty), or the worker is to stop.

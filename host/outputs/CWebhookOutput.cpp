@@ -6,6 +6,7 @@
 #include <QNetworkRequest>
 #include <QTimer>
 #include <QUrl>
+#include <chrono>
 
 namespace {
 
@@ -38,9 +39,33 @@ void CWebhookOutput::CloseOnWorker()
 
 CDeliveryAttempt CWebhookOutput::Deliver(const CAlertEvent& event, const std::atomic<bool>& abort)
 {
+    return Post(CWebhookRequest::Build(m_config, event), abort);
+}
+
+int CWebhookOutput::MessagesPerMinute() const
+{
+    return CWebhookConfig::MessagesPerMinute(m_config.kind);
+}
+
+std::size_t CWebhookOutput::MostFolded() const
+{
+    return CWebhookConfig::MostFolded(m_config.kind);
+}
+
+CDeliveryAttempt CWebhookOutput::DeliverFolded(const std::vector<CAlertEvent>& events,
+                                               const std::atomic<bool>& abort)
+{
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    return Post(
+        CWebhookRequest::Build(m_config, events,
+                               std::chrono::duration_cast<std::chrono::milliseconds>(now).count()),
+        abort);
+}
+
+CDeliveryAttempt CWebhookOutput::Post(const CWebhookRequest& built, const std::atomic<bool>& abort)
+{
     CDeliveryAttempt result;
     result.outcome = CDeliveryAttempt::Outcome::Retry;
-    const CWebhookRequest built = CWebhookRequest::Build(m_config, event);
     const QUrl url(QString::fromStdString(built.url), QUrl::StrictMode);
     if (!url.isValid() ||
         (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {

@@ -4,6 +4,7 @@
 #include <QCryptographicHash>
 #include <QMessageAuthenticationCode>
 #include <QUrl>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -18,21 +19,34 @@ struct KindEntry {
     CWebhookConfig::Kind kind;
     const char* name;
     const char* url;
+    int perMinute;
+    std::size_t mostFolded;
 };
 
+// The robots take 20 messages a minute (Feishu's 100) and shut a sender out for minutes past
+// that; Telegram takes 20 a minute into a group. A text of 20 alerts stays within DingTalk's,
+// Feishu's and Telegram's lengths, one of 8 within WeCom's 2,048 bytes.
 constexpr KindEntry kKinds[] = {
-    {CWebhookConfig::Kind::Generic, "generic", ""},
+    {CWebhookConfig::Kind::Generic, "generic", "", 0, 1},
     // A topic is the user's own: without one, alerts would go to a public topic anyone reads.
-    {CWebhookConfig::Kind::Ntfy, "ntfy", ""},
+    {CWebhookConfig::Kind::Ntfy, "ntfy", "", 0, 1},
     {CWebhookConfig::Kind::Telegram, "telegram",
-     "https://api.telegram.org/bot{{secret}}/sendMessage"},
+     "https://api.telegram.org/bot{{secret}}/sendMessage", 20, 20},
     {CWebhookConfig::Kind::DingTalk, "dingtalk",
-     "https://oapi.dingtalk.com/robot/send?access_token={{secret}}"},
+     "https://oapi.dingtalk.com/robot/send?access_token={{secret}}", 20, 20},
     {CWebhookConfig::Kind::WeCom, "wecom",
-     "https://qyapi.weixin.qq.com/cgi-bin/webhook/send?key={{secret}}"},
+     "https://qyapi.weixin.qq.com/cgi-bin/webhook/send?key={{secret}}", 20, 8},
     {CWebhookConfig::Kind::Feishu, "feishu",
-     "https://open.feishu.cn/open-apis/bot/v2/hook/{{secret}}"},
+     "https://open.feishu.cn/open-apis/bot/v2/hook/{{secret}}", 100, 20},
 };
+
+const KindEntry* EntryOf(CWebhookConfig::Kind kind)
+{
+    for (const KindEntry& entry : kKinds)
+        if (entry.kind == kind)
+            return &entry;
+    return nullptr;
+}
 
 std::string JsonEscaped(const std::string& text)
 {
@@ -99,10 +113,8 @@ std::string Message(const CAlertEvent& event)
 
 const char* CWebhookConfig::KindName(Kind kind)
 {
-    for (const KindEntry& entry : kKinds)
-        if (entry.kind == kind)
-            return entry.name;
-    return "generic";
+    const KindEntry* entry = EntryOf(kind);
+    return entry ? entry->name : "generic";
 }
 
 bool CWebhookConfig::KindFromName(const std::string& name, Kind& kind)
@@ -117,10 +129,20 @@ bool CWebhookConfig::KindFromName(const std::string& name, Kind& kind)
 
 std::string CWebhookConfig::DefaultUrl(Kind kind)
 {
-    for (const KindEntry& entry : kKinds)
-        if (entry.kind == kind)
-            return entry.url;
-    return {};
+    const KindEntry* entry = EntryOf(kind);
+    return entry ? entry->url : std::string();
+}
+
+int CWebhookConfig::MessagesPerMinute(Kind kind)
+{
+    const KindEntry* entry = EntryOf(kind);
+    return entry ? entry->perMinute : 0;
+}
+
+std::size_t CWebhookConfig::MostFolded(Kind kind)
+{
+    const KindEntry* entry = EntryOf(kind);
+    return entry ? entry->mostFolded : 1;
 }
 
 std::string CWebhookRequest::Fill(const std::string& text, const CAlertEvent& event,
@@ -195,7 +217,14 @@ CWebhookRequest CWebhookRequest::Build(const CWebhookConfig& config, const CAler
 CWebhookRequest CWebhookRequest::Build(const CWebhookConfig& config, const CAlertEvent& event,
                                        long long nowMs)
 {
+    return Build(config, std::vector<CAlertEvent>{event}, nowMs);
+}
+
+CWebhookRequest CWebhookRequest::Build(const CWebhookConfig& config,
+                                       const std::vector<CAlertEvent>& events, long long nowMs)
+{
     using Kind = CWebhookConfig::Kind;
+    const CAlertEvent& event = events.front();
     CWebhookRequest request;
     std::string urlSecret = config.secret;
     std::string signKey;
@@ -229,7 +258,12 @@ CWebhookRequest CWebhookRequest::Build(const CWebhookConfig& config, const CAler
                          .toBase64()
                          .toStdString();
     }
-    const std::string message = Message(event);
+    std::string message;
+    const std::size_t folded = std::min(events.size(), CWebhookConfig::MostFolded(config.kind));
+    if (folded > 1)
+        message = std::to_string(folded) + " 条预警";
+    for (std::size_t i = 0; i < folded; ++i)
+        message += (message.empty() ? "" : "\n\n") + Message(events[i]);
     nlohmann::ordered_json body;
     switch (config.kind) {
     case Kind::Generic:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,9 +36,15 @@ struct CWebhookConfig {
     // The URL a preset starts from; empty for the generic kind and ntfy, whose URL is the
     // user's.
     static std::string DefaultUrl(Kind kind);
+    // The messages a minute the kind's receiver takes from one sender (the group robots' and
+    // Telegram's published limits); 0 where it sets none or answers 429 itself.
+    static int MessagesPerMinute(Kind kind);
+    // How many alerts one text message of the kind carries, within the receiver's length limit
+    // (WeCom's 2,048 bytes the smallest); 1 where a message is one alert (generic, ntfy).
+    static std::size_t MostFolded(Kind kind);
 };
 
-// One HTTP POST for one alert.
+// One HTTP POST for one alert, or for several in one text message.
 struct CWebhookRequest {
     std::string url;
     std::vector<std::pair<std::string, std::string>> headers;
@@ -50,6 +57,10 @@ struct CWebhookRequest {
     // The same at nowMs (milliseconds since 1970), the time the signature is made for.
     static CWebhookRequest Build(const CWebhookConfig& config, const CAlertEvent& event,
                                  long long nowMs);
+    // One message for events (oldest first, none empty): their texts one after the other under
+    // a line that counts them. A kind whose MostFolded is 1 sends the first alone.
+    static CWebhookRequest Build(const CWebhookConfig& config,
+                                 const std::vector<CAlertEvent>& events, long long nowMs);
     // Replaces {{field}} by the alert's field (date, time, market, code, name, reason,
     // reason_code, price, volume, sequence, source, summary, details, secret), escaped for a
     // JSON string when jsonEscape; {{json}} by the whole alert object. Unknown names stay.

@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include "host/outputs/CAlertEvent.h"
 
@@ -33,6 +35,19 @@ public:
     // One attempt. It must come back by itself within a bounded time, and soon once abort
     // turns true (the program is closing).
     virtual CDeliveryAttempt Deliver(const CAlertEvent& event, const std::atomic<bool>& abort) = 0;
+    // A receiver that takes only so many messages a minute (a group robot limits its senders,
+    // and shuts one out for minutes past the limit): the worker sends it no more, and the
+    // alerts that come meanwhile wait to go together. Zero: no limit.
+    virtual int MessagesPerMinute() const { return 0; }
+    // How many waiting alerts one message may carry; 1 sends each alert alone.
+    virtual std::size_t MostFolded() const { return 1; }
+    // One attempt for 1 to MostFolded() alerts in one message, oldest first. An output that
+    // sends each alert alone is only ever handed one.
+    virtual CDeliveryAttempt DeliverFolded(const std::vector<CAlertEvent>& events,
+                                           const std::atomic<bool>& abort)
+    {
+        return Deliver(events.front(), abort);
+    }
     // Called from another thread, as a rule right after abort has turned true: an attempt that
     // waits for an answer is to come back now, undelivered, rather than at its next look at the
     // flag.

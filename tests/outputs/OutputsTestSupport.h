@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -49,6 +50,12 @@ public:
         // late by itself.
         bool heedsOnlyInterrupt = false;
         bool interrupted = false;
+        // As a receiver limited in messages a minute, whose messages carry several alerts.
+        int perMinute = 0;
+        std::size_t mostFolded = 1;
+        // The sequences of each attempt, and when it began.
+        std::vector<std::vector<std::uint64_t>> messages;
+        std::vector<std::chrono::steady_clock::time_point> sentAt;
     };
 
     explicit CScriptedOutput(Shared& shared, std::string name = "scripted")
@@ -58,8 +65,20 @@ public:
     std::string Name() const override { return m_name; }
     CDeliveryAttempt Deliver(const CAlertEvent& event, const std::atomic<bool>& abort) override
     {
+        return DeliverFolded({event}, abort);
+    }
+    int MessagesPerMinute() const override { return m_shared.perMinute; }
+    std::size_t MostFolded() const override { return m_shared.mostFolded; }
+    CDeliveryAttempt DeliverFolded(const std::vector<CAlertEvent>& events,
+                                   const std::atomic<bool>& abort) override
+    {
         std::unique_lock<std::mutex> lock(m_shared.mutex);
-        m_shared.delivered.push_back(event.sequence);
+        m_shared.messages.emplace_back();
+        m_shared.sentAt.push_back(std::chrono::steady_clock::now());
+        for (const CAlertEvent& event : events) {
+            m_shared.delivered.push_back(event.sequence);
+            m_shared.messages.back().push_back(event.sequence);
+        }
         m_shared.holding = true;
         m_shared.changed.notify_all();
         while (m_shared.hold &&

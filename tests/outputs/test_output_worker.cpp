@@ -191,6 +191,46 @@ TEST(OutputWorker, BackoffWaitEndsAtStop)
     EXPECT_EQ(worker.GetStatus().attempts, 1);
 }
 
+// A group robot takes so many messages a minute: the worker sends no more, retries included,
+// and the alerts that wait meanwhile go together, as many as a message carries.
+TEST(OutputWorker, AReceiverLimitedInMessagesGetsTheAlertsThatWaitTogether)
+{
+    using std::chrono::milliseconds;
+    CScriptedOutput::Shared shared;
+    shared.perMinute = 2;
+    shared.mostFolded = 3;
+    shared.script = {Outcome::Retry, Outcome::Delivered};
+    COutputWorker::Options options = FastOptions();
+    options.paceWindow = milliseconds(300);
+    CRecordingLog log;
+    COutputWorker worker(std::make_unique<CScriptedOutput>(shared), options, &log);
+    worker.Push(BatchOf(1, 8), 0, 8);
+    worker.Stop(std::chrono::seconds(10));
+
+    EXPECT_EQ(shared.messages,
+              (std::vector<std::vector<std::uint64_t>>{{1, 2, 3}, {1, 2, 3}, {4, 5, 6}, {7, 8}}));
+    ASSERT_EQ(shared.sentAt.size(), 4u);
+    EXPECT_GE(shared.sentAt[2] - shared.sentAt[0], options.paceWindow);
+    EXPECT_GE(shared.sentAt[3] - shared.sentAt[1], options.paceWindow);
+    const COutputWorker::Status status = worker.GetStatus();
+    EXPECT_EQ(status.delivered, 8);
+    EXPECT_EQ(status.attempts, 4);
+    // Each alert's attempts are kept for it, as if it had gone alone.
+    EXPECT_EQ(log.Entries().size(), 3u + 3u + 3u + 2u);
+
+    // A stop ends the wait for the receiver's next minute; what waits is not delivered.
+    CScriptedOutput::Shared slow;
+    slow.perMinute = 1;
+    slow.mostFolded = 2;
+    options.paceWindow = std::chrono::hours(1);
+    COutputWorker limited(std::make_unique<CScriptedOutput>(slow), options, nullptr);
+    limited.Push(BatchOf(1, 5), 0, 5);
+    limited.Stop(milliseconds(50)); // would hang for an hour without the wake-up
+    EXPECT_EQ(slow.messages, (std::vector<std::vector<std::uint64_t>>{{1, 2}}));
+    EXPECT_EQ(limited.GetStatus().delivered, 2);
+    EXPECT_EQ(limited.GetStatus().abandoned, 3);
+}
+
 class CCollector final : public IVelkAlertObserver {
 public:
     void OnAlertRecorded(const Ta_ALERTRECORD& record) override

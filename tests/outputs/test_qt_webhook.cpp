@@ -296,3 +296,68 @@ TEST(WebhookRequest, TemplateFieldsAreEscapedForJsonAndUnknownNamesStay)
     EXPECT_EQ(CWebhookRequest::Fill("{{unclosed", event, "", true), "{{unclosed");
     EXPECT_EQ(CWebhookRequest::Redact("a KEY b KEYKEY", "KEY"), "a *** b ******");
 }
+
+// Alerts that wait for a robot go in one text, each as it would go alone, under a line that
+// counts them; no more than the robot's length limit carries. A template's receiver gets each
+// alert alone.
+TEST(WebhookRequest, RobotsCarryTheAlertsThatWaitInOneText)
+{
+    std::vector<CAlertEvent> waiting;
+    for (std::uint64_t sequence = 1; sequence <= 25; ++sequence)
+        waiting.push_back(Event(sequence, std::to_string(600100 + sequence)));
+    const std::string one = nlohmann::json::parse(
+        CWebhookRequest::Build(Hook(CWebhookConfig::Kind::WeCom, "http://127.0.0.1/"), waiting[0])
+            .body)["text"]["content"];
+    const std::string alone = one.substr(one.find(' ') + 1);
+
+    auto text = [&](CWebhookConfig::Kind kind, std::size_t count) {
+        const std::vector<CAlertEvent> events(waiting.begin(), waiting.begin() + count);
+        const auto body = nlohmann::json::parse(
+            CWebhookRequest::Build(Hook(kind, "http://127.0.0.1/"), events, 0).body);
+        return kind == CWebhookConfig::Kind::Telegram ? body["text"].get<std::string>()
+                                                      : body["text"]["content"].get<std::string>();
+    };
+    const std::string wecom = text(CWebhookConfig::Kind::WeCom, 25);
+    EXPECT_EQ(wecom.rfind("8 条预警\n\n青山纸业 600101 达到涨停价\n", 0), 0u) << wecom;
+    EXPECT_NE(wecom.find("\n\n青山纸业 600108 "), std::string::npos);
+    EXPECT_EQ(wecom.find("600109"), std::string::npos);
+    EXPECT_LE(wecom.size(), 2048u);
+    EXPECT_EQ(text(CWebhookConfig::Kind::Telegram, 2),
+              "2 条预警\n\n" + one + "\n\n青山纸业 600102 " + alone.substr(alone.find(' ') + 1));
+    EXPECT_EQ(text(CWebhookConfig::Kind::DingTalk, 1), one);
+
+    const auto generic = nlohmann::json::parse(
+        CWebhookRequest::Build(Hook(CWebhookConfig::Kind::Generic, "http://127.0.0.1/"), waiting, 0)
+            .body);
+    EXPECT_EQ(generic["code"], "600101");
+    EXPECT_EQ(CWebhookConfig::MostFolded(CWebhookConfig::Kind::Ntfy), 1u);
+    EXPECT_EQ(CWebhookConfig::MessagesPerMinute(CWebhookConfig::Kind::DingTalk), 20);
+    EXPECT_EQ(CWebhookConfig::MessagesPerMinute(CWebhookConfig::Kind::Generic), 0);
+}
+
+// A burst for a WeCom robot held to its limit: the alerts queued behind the first message go in
+// as few messages as its length allows, each alert recorded as delivered.
+TEST(Webhook, ABurstForARobotGoesInFewMessages)
+{
+    CLocalHttpServer server({200, 200, 200}, R"({"errcode":0,"errmsg":"ok"})");
+    CRecordingLog log;
+    COutputWorker worker(std::make_unique<CWebhookOutput>(
+                             Hook(CWebhookConfig::Kind::WeCom, server.Url("/send?key=k"))),
+                         QuickRetries(), &log);
+    auto burst = std::make_shared<std::vector<CAlertEvent>>();
+    for (std::uint64_t sequence = 1; sequence <= 10; ++sequence)
+        burst->push_back(Event(sequence));
+    worker.Push(burst, 0, burst->size());
+    worker.Stop(std::chrono::seconds(30));
+
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    auto content = [&](std::size_t i) {
+        return nlohmann::json::parse(requests[i].body)["text"]["content"].get<std::string>();
+    };
+    EXPECT_EQ(content(0).rfind("8 条预警\n\n", 0), 0u) << content(0);
+    EXPECT_EQ(content(1).rfind("2 条预警\n\n", 0), 0u) << content(1);
+    EXPECT_EQ(worker.GetStatus().delivered, 10);
+    EXPECT_EQ(worker.GetStatus().attempts, 2);
+    EXPECT_EQ(log.Entries().size(), 10u);
+}
