@@ -14,6 +14,8 @@ constexpr int kAnswerShown = 300; // bytes of the receiver's answer kept with an
 // How often an attempt looks at the abort flag by itself, for a caller that sets it without
 // Interrupt. Rare, so that a dead receiver does not wake the worker many times a second.
 constexpr int kAbortLookMs = 250;
+// A robot counts its limit by the minute.
+constexpr std::chrono::milliseconds kRobotLimitPause{60000};
 
 } // namespace
 
@@ -145,6 +147,10 @@ CDeliveryAttempt CWebhookOutput::Post(const CWebhookRequest& built, const std::a
             result.outcome = CDeliveryAttempt::Outcome::Delivered;
         } else {
             result.outcome = CDeliveryAttempt::Outcome::Failed;
+            if (CWebhookRequest::AnswerRateLimited(m_config.kind, body)) {
+                result.outcome = CDeliveryAttempt::Outcome::Retry;
+                result.retryAfter = kRobotLimitPause;
+            }
             result.answer = CWebhookRequest::Redact("HTTP " + std::to_string(status) + ", " + why,
                                                     m_config.secret);
         }

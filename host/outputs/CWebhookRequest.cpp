@@ -341,6 +341,22 @@ bool CWebhookRequest::AnswerAccepted(CWebhookConfig::Kind kind, const std::strin
     }
 }
 
+bool CWebhookRequest::AnswerRateLimited(CWebhookConfig::Kind kind, const std::string& body)
+{
+    long long limited = 0;
+    if (kind == CWebhookConfig::Kind::DingTalk)
+        limited = 130101;
+    else if (kind == CWebhookConfig::Kind::WeCom)
+        limited = 45009;
+    else
+        return false;
+    const nlohmann::json answer = nlohmann::json::parse(body, nullptr, false);
+    if (!answer.is_object())
+        return false;
+    const auto code = answer.find("errcode");
+    return code != answer.end() && code->is_number_integer() && code->get<long long>() == limited;
+}
+
 std::chrono::milliseconds CWebhookRequest::RetryAfter(const std::string& header,
                                                       const std::string& body)
 {

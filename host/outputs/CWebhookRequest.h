@@ -70,6 +70,10 @@ struct CWebhookRequest {
     // when the body says the message was not taken.
     static bool AnswerAccepted(CWebhookConfig::Kind kind, const std::string& body,
                                std::string& why);
+    // A robot that answers 200 with its own "too many messages" (DingTalk's errcode 130101,
+    // WeCom's 45009), shared with another sender that used up its minute: worth another
+    // attempt, after a minute.
+    static bool AnswerRateLimited(CWebhookConfig::Kind kind, const std::string& body);
     // The pause a rate-limited receiver (HTTP 429) asks for: the Retry-After header in seconds,
     // else Telegram's parameters.retry_after in the body; zero when neither says.
     static std::chrono::milliseconds RetryAfter(const std::string& header, const std::string& body);
