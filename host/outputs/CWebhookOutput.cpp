@@ -141,16 +141,16 @@ CDeliveryAttempt CWebhookOutput::Post(const CWebhookRequest& built, const std::a
     if (!body.empty())
         answer += ": " + body.substr(0, kAnswerShown);
     result.answer = CWebhookRequest::Redact(answer, m_config.secret);
-    if (status >= 200 && status < 300) {
+    if (CWebhookRequest::AnswerRateLimited(m_config.kind, body)) {
+        // A robot's own "too many messages", whatever the status it comes with.
+        result.outcome = CDeliveryAttempt::Outcome::Retry;
+        result.retryAfter = kRobotLimitPause;
+    } else if (status >= 200 && status < 300) {
         std::string why;
         if (CWebhookRequest::AnswerAccepted(m_config.kind, body, why)) {
             result.outcome = CDeliveryAttempt::Outcome::Delivered;
         } else {
             result.outcome = CDeliveryAttempt::Outcome::Failed;
-            if (CWebhookRequest::AnswerRateLimited(m_config.kind, body)) {
-                result.outcome = CDeliveryAttempt::Outcome::Retry;
-                result.retryAfter = kRobotLimitPause;
-            }
             result.answer = CWebhookRequest::Redact("HTTP " + std::to_string(status) + ", " + why,
                                                     m_config.secret);
         }

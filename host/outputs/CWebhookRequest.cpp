@@ -343,17 +343,26 @@ bool CWebhookRequest::AnswerAccepted(CWebhookConfig::Kind kind, const std::strin
 
 bool CWebhookRequest::AnswerRateLimited(CWebhookConfig::Kind kind, const std::string& body)
 {
+    const char* key = "errcode";
     long long limited = 0;
-    if (kind == CWebhookConfig::Kind::DingTalk)
-        limited = 130101;
-    else if (kind == CWebhookConfig::Kind::WeCom)
-        limited = 45009;
-    else
+    switch (kind) {
+    case CWebhookConfig::Kind::DingTalk:
+        limited = 130101; // "send too fast, exceed 20 times per minute"
+        break;
+    case CWebhookConfig::Kind::WeCom:
+        limited = 45009; // "api freq out of limit"
+        break;
+    case CWebhookConfig::Kind::Feishu:
+        key = "code";
+        limited = 9499; // "too many request", with HTTP 400
+        break;
+    default:
         return false;
+    }
     const nlohmann::json answer = nlohmann::json::parse(body, nullptr, false);
     if (!answer.is_object())
         return false;
-    const auto code = answer.find("errcode");
+    const auto code = answer.find(key);
     return code != answer.end() && code->is_number_integer() && code->get<long long>() == limited;
 }
 

@@ -70,9 +70,9 @@ struct CWebhookRequest {
     // when the body says the message was not taken.
     static bool AnswerAccepted(CWebhookConfig::Kind kind, const std::string& body,
                                std::string& why);
-    // A robot that answers 200 with its own "too many messages" (DingTalk's errcode 130101,
-    // WeCom's 45009), shared with another sender that used up its minute: worth another
-    // attempt, after a minute.
+    // A robot's own "too many messages" in its answer (DingTalk's errcode 130101 and WeCom's
+    // 45009 with HTTP 200, Feishu's code 9499 with 400), as when another sender shares it:
+    // worth another attempt, after a minute.
     static bool AnswerRateLimited(CWebhookConfig::Kind kind, const std::string& body);
     // The pause a rate-limited receiver (HTTP 429) asks for: the Retry-After header in seconds,
     // else Telegram's parameters.retry_after in the body; zero when neither says.

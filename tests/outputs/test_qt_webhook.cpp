@@ -112,27 +112,36 @@ TEST(Webhook, ARateLimitIsRetriedAfterThePauseTheReceiverAsksFor)
         worker.Stop(std::chrono::seconds(30));
         EXPECT_EQ(server.Requests().size(), 2u);
     }
-    {
-        // A WeCom robot says it with 200 and an errcode of its own, and counts by the minute.
-        CLocalHttpServer server({200, 200},
-                                R"({"errcode":45009,"errmsg":"api freq out of limit"})");
+    // Robots say it in their answer: WeCom with 200, Feishu with 400. They count by the minute.
+    const struct {
+        CWebhookConfig::Kind kind;
+        int status;
+        const char* answer;
+    } robots[] = {
+        {CWebhookConfig::Kind::WeCom, 200, R"({"errcode":45009,"errmsg":"api freq out of limit"})"},
+        {CWebhookConfig::Kind::Feishu, 400, R"({"code":9499,"msg":"too many request"})"},
+    };
+    for (const auto& robot : robots) {
+        CLocalHttpServer server({robot.status, robot.status}, robot.answer);
         COutputWorker::Options options = QuickRetries();
         options.maxAttempts = 2;
         options.longestRetryAfter = std::chrono::milliseconds(300);
-        COutputWorker worker(
-            std::make_unique<CWebhookOutput>(Hook(CWebhookConfig::Kind::WeCom, server.Url())),
-            options, nullptr);
+        COutputWorker worker(std::make_unique<CWebhookOutput>(Hook(robot.kind, server.Url())),
+                             options, nullptr);
         const auto start = std::chrono::steady_clock::now();
         worker.Push(Event(1));
         worker.Stop(std::chrono::seconds(30));
         EXPECT_GE(std::chrono::steady_clock::now() - start, options.longestRetryAfter);
-        EXPECT_EQ(server.Requests().size(), 2u);
+        EXPECT_EQ(server.Requests().size(), 2u) << robot.answer;
         EXPECT_EQ(worker.GetStatus().failed, 1);
     }
     EXPECT_TRUE(CWebhookRequest::AnswerRateLimited(
         CWebhookConfig::Kind::DingTalk, R"({"errcode":130101,"errmsg":"send too fast"})"));
+    // Another robot's code, or a receiver with no codes of its own, says nothing.
     EXPECT_FALSE(
         CWebhookRequest::AnswerRateLimited(CWebhookConfig::Kind::WeCom, R"({"errcode":130101})"));
+    EXPECT_FALSE(
+        CWebhookRequest::AnswerRateLimited(CWebhookConfig::Kind::Generic, R"({"errcode":45009})"));
     EXPECT_EQ(CWebhookRequest::RetryAfter("120", ""), std::chrono::seconds(120));
     EXPECT_EQ(CWebhookRequest::RetryAfter("", R"({"parameters":{"retry_after":7}})"),
               std::chrono::seconds(7));
