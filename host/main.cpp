@@ -69,6 +69,16 @@ std::string RootLockPath(const std::string& sysDir)
     return VelkJoinPath(sysDir, "velk-host.lock");
 }
 
+// The configured outputs of a headless run; an entry left out is told on standard error.
+void AddOutputs(QSettings& settings, CAlertFanOut& fanOut)
+{
+    const CSecretStore secrets(CSecretStore::DefaultFile());
+    std::vector<std::string> problems;
+    COutputSettings::AddConfiguredOutputs(settings, secrets, fanOut, problems);
+    for (const std::string& problem : problems)
+        std::fprintf(stderr, "velk-host: %s\n", problem.c_str());
+}
+
 void PrintJson(const nlohmann::ordered_json& value)
 {
     // Texts come out of GBK conversion and are valid UTF-8; replace keeps a stray byte from
@@ -243,8 +253,7 @@ int RunReplay(const CHostCommandLine& options, int& argc, char** argv)
         // The desktop program's settings: its outputs, and how long the history keeps alerts.
         QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Velk"),
                            QStringLiteral("velk-host"));
-        const CSecretStore secrets(CSecretStore::DefaultFile());
-        COutputSettings::AddConfiguredOutputs(settings, secrets, fanOut, stderr);
+        AddOutputs(settings, fanOut);
         // The days kept are counted back from the machine's date, as the desktop program
         // counts them, never from the day replayed: a day folder dated in the future (a typo in
         // its year) must not take the whole history with it.
@@ -340,8 +349,7 @@ int RunFeed(const CHostCommandLine& options, int& argc, char** argv)
     {
         QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Velk"),
                            QStringLiteral("velk-host"));
-        const CSecretStore secrets(CSecretStore::DefaultFile());
-        COutputSettings::AddConfiguredOutputs(settings, secrets, fanOut, stderr);
+        AddOutputs(settings, fanOut);
         if (history.IsOpen() &&
             history.DeleteOlderThan(COutputSettings::RetentionDays(settings), TodayYmd()) < 0)
             std::fprintf(stderr, "velk-host: alert history: %s\n", history.Error().c_str());

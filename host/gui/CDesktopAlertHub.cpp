@@ -16,6 +16,7 @@
 #include "host/gui/CHistoryWindow.h"
 #include "host/gui/CHostOptionsDialog.h"
 #include "host/gui/CHostPrompt.h"
+#include "host/gui/COutputsStatusLabel.h"
 #include "host/gui/CReplayController.h"
 #include "host/gui/CTrayIcon.h"
 #include "host/gui/HostSettingKeys.h"
@@ -62,6 +63,11 @@ CDesktopAlertHub::CDesktopAlertHub(CDesktopMainWindow& window, CDesktopAlertOutp
         m_pActOptions->setObjectName(QStringLiteral("actionOutputOptions"));
         connect(m_pActOptions, &QAction::triggered, this, &CDesktopAlertHub::OpenOptions);
     }
+    // The fan-out goes before the window does: the label goes with the hub.
+    if (m_pOutputs && !m_pOutputs->FanOut().Workers().empty()) {
+        m_pOutputsStatus = new COutputsStatusLabel(m_pOutputs->FanOut(), &window);
+        window.statusBar()->addPermanentWidget(m_pOutputsStatus);
+    }
     window.installEventFilter(this);
     UseTray(CTrayIcon::TrayAvailable());
 }
@@ -70,6 +76,7 @@ CDesktopAlertHub::~CDesktopAlertHub()
 {
     m_window.removeEventFilter(this);
     delete m_pHistory.data();
+    delete m_pOutputsStatus.data();
 }
 
 void CDesktopAlertHub::UseTray(bool use)

@@ -12,6 +12,7 @@ class CDesktopAlertOutputs;
 class CDesktopMainWindow;
 class CDesktopNotifier;
 class CHistoryWindow;
+class COutputsStatusLabel;
 class CSecretStore;
 class CTrayIcon;
 class QAction;
@@ -85,6 +86,8 @@ private:
     std::unique_ptr<CTrayIcon> m_pTray;
     std::unique_ptr<CSecretStore> m_pSecrets;
     QPointer<CHistoryWindow> m_pHistory;
+    // In the window's status bar while outputs are configured.
+    QPointer<COutputsStatusLabel> m_pOutputsStatus;
     QAction* m_pActHistory = nullptr;
     QAction* m_pActOptions = nullptr;
     bool m_bUseTray = false;

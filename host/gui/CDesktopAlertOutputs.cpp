@@ -1,7 +1,9 @@
 #include "host/gui/CDesktopAlertOutputs.h"
 
 #include <QSettings>
-#include <cstdio>
+#include <QStringList>
+#include <string>
+#include <vector>
 
 #include "host/core/CDayReplay.h"
 #include "host/core/CTradingDay.h"
@@ -31,7 +33,17 @@ CDesktopAlertOutputs::CDesktopAlertOutputs(CDaySession& session, const std::stri
     }
     if (settings) {
         const CSecretStore secrets(CSecretStore::DefaultFile());
-        COutputSettings::AddConfiguredOutputs(*settings, secrets, *m_pFanOut, stderr);
+        std::vector<std::string> problems;
+        COutputSettings::AddConfiguredOutputs(*settings, secrets, *m_pFanOut, problems);
+        // An output left out would otherwise be silent to a trader who never sees stderr.
+        if (!problems.empty()) {
+            QStringList texts;
+            for (const std::string& problem : problems)
+                texts << QString::fromStdString(problem);
+            QTimer::singleShot(0, this, [this, texts] {
+                Q_EMIT Problem(tr("推送未启用: %1").arg(texts.join(QStringLiteral("; "))));
+            });
+        }
     }
     session.AddAlertObserver(this);
     connect(&session, &CDaySession::DayOpened, this, &CDesktopAlertOutputs::OnDayOpened);

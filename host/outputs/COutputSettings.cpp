@@ -99,7 +99,7 @@ COutputSettings::MakeOutput(const Entry& entry, const std::string& secret, std::
 }
 
 int COutputSettings::AddConfiguredOutputs(QSettings& settings, const CSecretStore& secrets,
-                                          CAlertFanOut& fanOut, std::FILE* err)
+                                          CAlertFanOut& fanOut, std::vector<std::string>& problems)
 {
     COutputWorker::Options options;
     options.capacity = QueueCapacity(settings);
@@ -112,12 +112,12 @@ int COutputSettings::AddConfiguredOutputs(QSettings& settings, const CSecretStor
         std::string error;
         if (entry.kind != "nats" && !secrets.Lookup(SecretKey(name), secret, error) &&
             !error.empty()) {
-            std::fprintf(err, "velk-host: output %s: %s\n", name.c_str(), error.c_str());
+            problems.push_back("output " + name + ": " + error);
             continue;
         }
         std::unique_ptr<IAlertOutput> output = MakeOutput(entry, secret, error);
         if (!output) {
-            std::fprintf(err, "velk-host: output %s: %s\n", name.c_str(), error.c_str());
+            problems.push_back("output " + name + ": " + error);
             continue;
         }
         fanOut.AddOutput(std::move(output), options);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,8 +40,8 @@ public:
                                                     std::string& error);
 
     // Adds every enabled output to the fan-out, with its secret; an entry that makes no sense
-    // (no URL, an unknown kind, an unreadable secret) is left out with a message to err.
-    // Returns the outputs added.
+    // (no URL, an unknown kind, an unreadable secret) is left out, and problems gets
+    // "output NAME: why" for it. Returns the outputs added.
     static int AddConfiguredOutputs(QSettings& settings, const CSecretStore& secrets,
-                                    CAlertFanOut& fanOut, std::FILE* err);
+                                    CAlertFanOut& fanOut, std::vector<std::string>& problems);
 };

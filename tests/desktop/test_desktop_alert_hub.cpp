@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -42,6 +43,7 @@
 #include "host/gui/CTrayIcon.h"
 #include "host/gui/HostSettingKeys.h"
 #include "host/outputs/CDesktopNotifier.h"
+#include "host/outputs/COutputSettings.h"
 #include "host/outputs/CSecretStore.h"
 #include "hostlibs/CQuoteStore.h"
 #include "tests/desktop/CRecordingPrompt.h"
@@ -624,4 +626,37 @@ TEST_F(AlertHubTest, OutputsPageTellsARefusalAndAnEntryThatCannotBeSent)
     QString error;
     EXPECT_FALSE(page.Save(&error));
     EXPECT_NE(error.indexOf(QStringLiteral("输出1")), -1);
+}
+
+// A trader who never sees standard error learns that an output was left out, and sees in the
+// status bar what the others delivered and what they failed to.
+TEST_F(AlertHubTest, StatusBarTellsOutputsLeftOutAndWhatTheOthersFailedToDeliver)
+{
+    CLocalHttpServer server({400, 400, 400, 400});
+    QSettings settings(Conf(), QSettings::IniFormat);
+    std::vector<COutputSettings::Entry> entries(2);
+    entries[0] = {true, "generic", "refusing", server.Url("/hook"), "", ""};
+    entries[1] = {true, "ntfy", "topicless", "", "", ""};
+    COutputSettings::Save(settings, entries);
+
+    CRecordingPrompt prompt;
+    CDesktopMainWindow window(Sys(), nullptr, true);
+    CScopedMainWindow mainScope(&window);
+    CDesktopAlertOutputs outputs(window.Session(), HistoryPath(), &settings);
+    QSignalSpy problems(&outputs, &CDesktopAlertOutputs::Problem);
+    CDesktopAlertHub hub(window, &outputs, nullptr);
+    ASSERT_TRUE(problems.wait(5000));
+    const QString problem = problems[0][0].toString();
+    EXPECT_NE(problem.indexOf(QStringLiteral("topicless: no URL")), -1) << problem.toStdString();
+
+    auto* label = window.findChild<QLabel*>(QStringLiteral("outputsStatus"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), QStringLiteral("推送 0"));
+    ASSERT_TRUE(window.Session().OpenDay(QString::fromStdString(Day())));
+    PlayToEnd(window.Session());
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return label->text().contains(QStringLiteral("失败 2")); }, 10000))
+        << label->text().toStdString();
+    EXPECT_TRUE(label->styleSheet().contains(QStringLiteral("color")));
+    EXPECT_EQ(label->toolTip(), QStringLiteral("refusing: 送达 0, 失败 2, 丢弃 0, 等待 0"));
 }

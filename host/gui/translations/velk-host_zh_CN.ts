@@ -71,6 +71,10 @@
         <source>报警历史无法记录本次运行: %1</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>推送未启用: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>CDesktopLiveFeed</name>
@@ -1295,6 +1299,29 @@
     </message>
     <message>
         <source>填入 URL 或模板里 {{secret}} 处的内容；存于密钥库（没有密钥库时存于只有本人可读的文件），不写入设置文件。</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>COutputsStatusLabel</name>
+    <message>
+        <source>%1: 送达 %2, 失败 %3, 丢弃 %4, 等待 %5</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>推送 %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> 等待 %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> 失败 %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> 丢弃 %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
