@@ -257,6 +257,14 @@ void COutputsPage::ShowKindFields()
     const std::string preset = CWebhookConfig::KindFromName(kind.toStdString(), webhook)
                                    ? CWebhookConfig::DefaultUrl(webhook)
                                    : std::string();
+    // The robots' pace, so that alerts that come later than they happened are not a surprise.
+    // (webhook stays the generic kind, which has no limit, for NATS and unknown kinds.)
+    const int perMinute = CWebhookConfig::MessagesPerMinute(webhook);
+    m_pKind->setToolTip(perMinute > 0 ? tr("接收方每分钟只收 %1 条消息：超出时报警稍后发送，"
+                                           "其间的报警合为一条，每条至多 %2 个。")
+                                            .arg(perMinute)
+                                            .arg(CWebhookConfig::MostFolded(webhook))
+                                      : QString());
     if (!IsWebhook(kind))
         m_pUrl->setPlaceholderText(
             tr("留空即 %1").arg(QString::fromStdString(CNatsOutput::Config().url)));

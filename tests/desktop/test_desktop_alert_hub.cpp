@@ -585,11 +585,13 @@ TEST_F(AlertHubTest, OutputsPageShowsTheFieldsOfTheChosenKindAndKeepsItsSettings
     EXPECT_TRUE(form->isRowVisible(page.ChatIdEdit()));
     EXPECT_TRUE(form->isRowVisible(page.SecretEdit()));
     EXPECT_NE(page.UrlEdit()->placeholderText().indexOf(QStringLiteral("api.telegram.org")), -1);
+    EXPECT_NE(page.KindBox()->toolTip().indexOf(QStringLiteral("每分钟只收 20 条")), -1);
 
     choose("nats");
     EXPECT_FALSE(form->isRowVisible(page.SecretEdit()));
     EXPECT_FALSE(form->isRowVisible(page.ChatIdEdit()));
     EXPECT_NE(page.UrlEdit()->placeholderText().indexOf(QStringLiteral("nats://")), -1);
+    EXPECT_TRUE(page.KindBox()->toolTip().isEmpty());
 
     choose("dingtalk");
     ASSERT_TRUE(page.Save());

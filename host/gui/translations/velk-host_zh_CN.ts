@@ -1301,6 +1301,10 @@
         <source>填入 URL 或模板里 {{secret}} 处的内容；存于密钥库（没有密钥库时存于只有本人可读的文件），不写入设置文件。</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>接收方每分钟只收 %1 条消息：超出时报警稍后发送，其间的报警合为一条，每条至多 %2 个。</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>COutputsStatusLabel</name>
