@@ -69,6 +69,7 @@ std::string RootLockPath(const std::string& sysDir)
     return VelkJoinPath(sysDir, "velk-host.lock");
 }
 
+#ifdef VELK_HOST_HAS_UI
 // The configured outputs of a headless run; an entry left out is told on standard error.
 void AddOutputs(QSettings& settings, CAlertFanOut& fanOut)
 {
@@ -78,6 +79,7 @@ void AddOutputs(QSettings& settings, CAlertFanOut& fanOut)
     for (const std::string& problem : problems)
         std::fprintf(stderr, "velk-host: %s\n", problem.c_str());
 }
+#endif
 
 void PrintJson(const nlohmann::ordered_json& value)
 {
