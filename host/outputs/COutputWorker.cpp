@@ -6,6 +6,7 @@ COutputWorker::COutputWorker(std::unique_ptr<IAlertOutput> output, const Options
                              IDeliveryLog* log)
     : m_pOutput(std::move(output)), m_name(m_pOutput->Name()), m_options(options), m_pLog(log),
       m_nPerMinute(std::max(0, m_pOutput->MessagesPerMinute())),
+      m_nPerSecond(std::max(0, m_pOutput->MessagesPerSecond())),
       m_nMostFolded(std::max<std::size_t>(1, m_pOutput->MostFolded()))
 {
     m_thread = std::thread([this] { Run(); });
@@ -191,7 +192,7 @@ void COutputWorker::DeliverMessage(const std::vector<CAlertEvent>& events)
             m_status.abandoned += count;
             return;
         }
-        if (m_nPerMinute > 0)
+        if (m_nPerMinute > 0 || m_nPerSecond > 0)
             m_sent.push_back(std::chrono::steady_clock::now());
         const CDeliveryAttempt result = events.size() == 1
                                             ? m_pOutput->Deliver(events.front(), m_bAbort)
@@ -225,16 +226,25 @@ void COutputWorker::DeliverMessage(const std::vector<CAlertEvent>& events)
 
 bool COutputWorker::WaitTurn()
 {
-    if (m_nPerMinute == 0)
+    if (m_nPerMinute == 0 && m_nPerSecond == 0)
         return true;
-    const auto now = std::chrono::steady_clock::now();
-    while (!m_sent.empty() && now - m_sent.front() >= m_options.paceWindow)
-        m_sent.pop_front();
-    if (m_sent.size() < static_cast<std::size_t>(m_nPerMinute))
-        return true;
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return !m_stopCv.wait_until(lock, m_sent.front() + m_options.paceWindow,
-                                [this] { return m_bAbort.load(); });
+    const auto second = m_options.paceWindow / 60;
+    for (;;) {
+        const auto now = std::chrono::steady_clock::now();
+        while (!m_sent.empty() && now - m_sent.front() >= m_options.paceWindow)
+            m_sent.pop_front();
+        // The moment the oldest message that holds the next one back leaves its window.
+        auto until = now;
+        if (m_nPerMinute > 0 && m_sent.size() >= static_cast<std::size_t>(m_nPerMinute))
+            until = std::max(until, m_sent[m_sent.size() - m_nPerMinute] + m_options.paceWindow);
+        if (m_nPerSecond > 0 && m_sent.size() >= static_cast<std::size_t>(m_nPerSecond))
+            until = std::max(until, m_sent[m_sent.size() - m_nPerSecond] + second);
+        if (until <= now)
+            return true;
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (m_stopCv.wait_until(lock, until, [this] { return m_bAbort.load(); }))
+            return false;
+    }
 }
 
 bool COutputWorker::WaitBackoff(std::chrono::milliseconds pause)

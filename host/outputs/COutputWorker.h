@@ -36,7 +36,8 @@ public:
         // The longest pause a receiver's rate limit is granted: one asking for an hour would
         // otherwise hold every alert queued behind the one refused.
         std::chrono::milliseconds longestRetryAfter{60000};
-        // The minute over which a receiver's limit of messages is counted.
+        // The minute over which a receiver's limit of messages is counted; its sixtieth is the
+        // second of a limit a second.
         std::chrono::milliseconds paceWindow{60000};
     };
 
@@ -95,6 +96,7 @@ private:
     const Options m_options;
     IDeliveryLog* m_pLog;
     const int m_nPerMinute;
+    const int m_nPerSecond;
     const std::size_t m_nMostFolded;
     // When the messages of the last paceWindow were sent; the worker's own.
     std::deque<std::chrono::steady_clock::time_point> m_sent;

@@ -49,6 +49,11 @@ int CWebhookOutput::MessagesPerMinute() const
     return CWebhookConfig::MessagesPerMinute(m_config.kind);
 }
 
+int CWebhookOutput::MessagesPerSecond() const
+{
+    return CWebhookConfig::MessagesPerSecond(m_config.kind);
+}
+
 std::size_t CWebhookOutput::MostFolded() const
 {
     return CWebhookConfig::MostFolded(m_config.kind);

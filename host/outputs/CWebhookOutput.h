@@ -22,6 +22,7 @@ public:
     std::string Name() const override { return m_config.name; }
     CDeliveryAttempt Deliver(const CAlertEvent& event, const std::atomic<bool>& abort) override;
     int MessagesPerMinute() const override;
+    int MessagesPerSecond() const override;
     std::size_t MostFolded() const override;
     CDeliveryAttempt DeliverFolded(const std::vector<CAlertEvent>& events,
                                    const std::atomic<bool>& abort) override;

@@ -20,24 +20,25 @@ struct KindEntry {
     const char* name;
     const char* url;
     int perMinute;
+    int perSecond;
     std::size_t mostFolded;
 };
 
-// The robots take 20 messages a minute (Feishu's 100) and shut a sender out for minutes past
-// that; Telegram takes 20 a minute into a group. A text of 20 alerts stays within DingTalk's,
-// Feishu's and Telegram's lengths, one of 8 within WeCom's 2,048 bytes.
+// The robots take 20 messages a minute (Feishu's 100, and 5 a second) and shut a sender out for
+// minutes past that; Telegram takes 20 a minute into a group. A text of 20 alerts stays within
+// DingTalk's, Feishu's and Telegram's lengths, one of 8 within WeCom's 2,048 bytes.
 constexpr KindEntry kKinds[] = {
-    {CWebhookConfig::Kind::Generic, "generic", "", 0, 1},
+    {CWebhookConfig::Kind::Generic, "generic", "", 0, 0, 1},
     // A topic is the user's own: without one, alerts would go to a public topic anyone reads.
-    {CWebhookConfig::Kind::Ntfy, "ntfy", "", 0, 1},
+    {CWebhookConfig::Kind::Ntfy, "ntfy", "", 0, 0, 1},
     {CWebhookConfig::Kind::Telegram, "telegram",
-     "https://api.telegram.org/bot{{secret}}/sendMessage", 20, 20},
+     "https://api.telegram.org/bot{{secret}}/sendMessage", 20, 0, 20},
     {CWebhookConfig::Kind::DingTalk, "dingtalk",
-     "https://oapi.dingtalk.com/robot/send?access_token={{secret}}", 20, 20},
+     "https://oapi.dingtalk.com/robot/send?access_token={{secret}}", 20, 0, 20},
     {CWebhookConfig::Kind::WeCom, "wecom",
-     "https://qyapi.weixin.qq.com/cgi-bin/webhook/send?key={{secret}}", 20, 8},
+     "https://qyapi.weixin.qq.com/cgi-bin/webhook/send?key={{secret}}", 20, 0, 8},
     {CWebhookConfig::Kind::Feishu, "feishu",
-     "https://open.feishu.cn/open-apis/bot/v2/hook/{{secret}}", 100, 20},
+     "https://open.feishu.cn/open-apis/bot/v2/hook/{{secret}}", 100, 5, 20},
 };
 
 const KindEntry* EntryOf(CWebhookConfig::Kind kind)
@@ -137,6 +138,12 @@ int CWebhookConfig::MessagesPerMinute(Kind kind)
 {
     const KindEntry* entry = EntryOf(kind);
     return entry ? entry->perMinute : 0;
+}
+
+int CWebhookConfig::MessagesPerSecond(Kind kind)
+{
+    const KindEntry* entry = EntryOf(kind);
+    return entry ? entry->perSecond : 0;
 }
 
 std::size_t CWebhookConfig::MostFolded(Kind kind)

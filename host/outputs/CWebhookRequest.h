@@ -39,6 +39,8 @@ struct CWebhookConfig {
     // The messages a minute the kind's receiver takes from one sender (the group robots' and
     // Telegram's published limits); 0 where it sets none or answers 429 itself.
     static int MessagesPerMinute(Kind kind);
+    // The same within any second (Feishu's 5); 0 where only the minute counts.
+    static int MessagesPerSecond(Kind kind);
     // How many alerts one text message of the kind carries, within the receiver's length limit
     // (WeCom's 2,048 bytes the smallest); 1 where a message is one alert (generic, ntfy).
     static std::size_t MostFolded(Kind kind);

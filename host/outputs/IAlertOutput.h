@@ -39,6 +39,8 @@ public:
     // and shuts one out for minutes past the limit): the worker sends it no more, and the
     // alerts that come meanwhile wait to go together. Zero: no limit.
     virtual int MessagesPerMinute() const { return 0; }
+    // The same within any second, for a receiver that also refuses bursts; zero: no limit.
+    virtual int MessagesPerSecond() const { return 0; }
     // How many waiting alerts one message may carry; 1 sends each alert alone.
     virtual std::size_t MostFolded() const { return 1; }
     // One attempt for 1 to MostFolded() alerts in one message, oldest first. An output that

@@ -52,6 +52,7 @@ public:
         bool interrupted = false;
         // As a receiver limited in messages a minute, whose messages carry several alerts.
         int perMinute = 0;
+        int perSecond = 0;
         std::size_t mostFolded = 1;
         // The sequences of each attempt, and when it began.
         std::vector<std::vector<std::uint64_t>> messages;
@@ -68,6 +69,7 @@ public:
         return DeliverFolded({event}, abort);
     }
     int MessagesPerMinute() const override { return m_shared.perMinute; }
+    int MessagesPerSecond() const override { return m_shared.perSecond; }
     std::size_t MostFolded() const override { return m_shared.mostFolded; }
     CDeliveryAttempt DeliverFolded(const std::vector<CAlertEvent>& events,
                                    const std::atomic<bool>& abort) override

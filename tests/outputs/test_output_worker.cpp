@@ -218,6 +218,19 @@ TEST(OutputWorker, AReceiverLimitedInMessagesGetsTheAlertsThatWaitTogether)
     // Each alert's attempts are kept for it, as if it had gone alone.
     EXPECT_EQ(log.Entries().size(), 3u + 3u + 3u + 2u);
 
+    // A receiver that also refuses bursts (Feishu: 5 a second) gets no more in any second,
+    // here a sixtieth of a 6 s window.
+    CScriptedOutput::Shared bursty;
+    bursty.perSecond = 2;
+    options.paceWindow = milliseconds(6000);
+    COutputWorker paced(std::make_unique<CScriptedOutput>(bursty), options, nullptr);
+    paced.Push(BatchOf(1, 5), 0, 5);
+    paced.Stop(std::chrono::seconds(10));
+    ASSERT_EQ(bursty.sentAt.size(), 5u);
+    EXPECT_GE(bursty.sentAt[2] - bursty.sentAt[0], milliseconds(100));
+    EXPECT_GE(bursty.sentAt[4] - bursty.sentAt[2], milliseconds(100));
+    EXPECT_EQ(paced.GetStatus().delivered, 5);
+
     // A stop ends the wait for the receiver's next minute; what waits is not delivered.
     CScriptedOutput::Shared slow;
     slow.perMinute = 1;

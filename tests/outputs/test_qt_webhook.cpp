@@ -363,6 +363,7 @@ TEST(WebhookRequest, RobotsCarryTheAlertsThatWaitInOneText)
     EXPECT_EQ(CWebhookConfig::MostFolded(CWebhookConfig::Kind::Ntfy), 1u);
     EXPECT_EQ(CWebhookConfig::MessagesPerMinute(CWebhookConfig::Kind::DingTalk), 20);
     EXPECT_EQ(CWebhookConfig::MessagesPerMinute(CWebhookConfig::Kind::Generic), 0);
+    EXPECT_EQ(CWebhookConfig::MessagesPerSecond(CWebhookConfig::Kind::Feishu), 5);
 }
 
 // A burst for a WeCom robot held to its limit: the alerts queued behind the first message go in
