@@ -41,7 +41,7 @@ void CWebhookOutput::CloseOnWorker()
 
 CDeliveryAttempt CWebhookOutput::Deliver(const CAlertEvent& event, const std::atomic<bool>& abort)
 {
-    return Post(CWebhookRequest::Build(m_config, event), abort);
+    return DeliverFolded({event}, abort);
 }
 
 int CWebhookOutput::MessagesPerMinute() const

@@ -22,23 +22,28 @@ struct KindEntry {
     int perMinute;
     int perSecond;
     std::size_t mostFolded;
+    // The field and code of the receiver's own "too many messages"; none: null.
+    const char* limitedKey;
+    long long limitedCode;
 };
 
 // The robots take 20 messages a minute (Feishu's 100, and 5 a second) and shut a sender out for
 // minutes past that; Telegram takes 20 a minute into a group. A text of 20 alerts stays within
-// DingTalk's, Feishu's and Telegram's lengths, one of 8 within WeCom's 2,048 bytes.
+// DingTalk's, Feishu's and Telegram's lengths, one of 8 within WeCom's 2,048 bytes. The robots'
+// rate-limit answers: DingTalk's "send too fast, exceed 20 times per minute", WeCom's "api freq
+// out of limit", both with HTTP 200, and Feishu's "too many request", with HTTP 400.
 constexpr KindEntry kKinds[] = {
-    {CWebhookConfig::Kind::Generic, "generic", "", 0, 0, 1},
+    {CWebhookConfig::Kind::Generic, "generic", "", 0, 0, 1, nullptr, 0},
     // A topic is the user's own: without one, alerts would go to a public topic anyone reads.
-    {CWebhookConfig::Kind::Ntfy, "ntfy", "", 0, 0, 1},
+    {CWebhookConfig::Kind::Ntfy, "ntfy", "", 0, 0, 1, nullptr, 0},
     {CWebhookConfig::Kind::Telegram, "telegram",
-     "https://api.telegram.org/bot{{secret}}/sendMessage", 20, 0, 20},
+     "https://api.telegram.org/bot{{secret}}/sendMessage", 20, 0, 20, nullptr, 0},
     {CWebhookConfig::Kind::DingTalk, "dingtalk",
-     "https://oapi.dingtalk.com/robot/send?access_token={{secret}}", 20, 0, 20},
+     "https://oapi.dingtalk.com/robot/send?access_token={{secret}}", 20, 0, 20, "errcode", 130101},
     {CWebhookConfig::Kind::WeCom, "wecom",
-     "https://qyapi.weixin.qq.com/cgi-bin/webhook/send?key={{secret}}", 20, 0, 8},
+     "https://qyapi.weixin.qq.com/cgi-bin/webhook/send?key={{secret}}", 20, 0, 8, "errcode", 45009},
     {CWebhookConfig::Kind::Feishu, "feishu",
-     "https://open.feishu.cn/open-apis/bot/v2/hook/{{secret}}", 100, 5, 20},
+     "https://open.feishu.cn/open-apis/bot/v2/hook/{{secret}}", 100, 5, 20, "code", 9499},
 };
 
 const KindEntry* EntryOf(CWebhookConfig::Kind kind)
@@ -350,27 +355,15 @@ bool CWebhookRequest::AnswerAccepted(CWebhookConfig::Kind kind, const std::strin
 
 bool CWebhookRequest::AnswerRateLimited(CWebhookConfig::Kind kind, const std::string& body)
 {
-    const char* key = "errcode";
-    long long limited = 0;
-    switch (kind) {
-    case CWebhookConfig::Kind::DingTalk:
-        limited = 130101; // "send too fast, exceed 20 times per minute"
-        break;
-    case CWebhookConfig::Kind::WeCom:
-        limited = 45009; // "api freq out of limit"
-        break;
-    case CWebhookConfig::Kind::Feishu:
-        key = "code";
-        limited = 9499; // "too many request", with HTTP 400
-        break;
-    default:
+    const KindEntry* entry = EntryOf(kind);
+    if (!entry || !entry->limitedKey)
         return false;
-    }
     const nlohmann::json answer = nlohmann::json::parse(body, nullptr, false);
     if (!answer.is_object())
         return false;
-    const auto code = answer.find(key);
-    return code != answer.end() && code->is_number_integer() && code->get<long long>() == limited;
+    const auto code = answer.find(entry->limitedKey);
+    return code != answer.end() && code->is_number_integer() &&
+           code->get<long long>() == entry->limitedCode;
 }
 
 std::chrono::milliseconds CWebhookRequest::RetryAfter(const std::string& header,
