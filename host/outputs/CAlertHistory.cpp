@@ -889,8 +889,9 @@ bool CAlertHistory::Query(const Filter& filter, const std::function<void(Row&)>&
         addText(filter.code, " AND a.stock IN (SELECT id FROM stocks WHERE code = ?)");
     if (!filter.reason.empty()) {
         const bool digits = filter.reason.find_first_not_of("0123456789") == std::string::npos;
-        addText(filter.reason,
-                digits ? " AND a.reason_code = ?" : " AND coalesce(a.reason, r.text) = ?");
+        addText(filter.reason, digits              ? " AND a.reason_code = ?"
+                               : filter.reasonPart ? " AND instr(coalesce(a.reason, r.text), ?) > 0"
+                                                   : " AND coalesce(a.reason, r.text) = ?");
     }
     if (!filter.source.empty())
         addText(filter.source, " AND u.source = ?");

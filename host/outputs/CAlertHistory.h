@@ -42,6 +42,9 @@ public:
         std::string source;
         // The newest rows at most; 0: every row.
         std::size_t limit = 0;
+        // The reason text is a part of the reasons to take ("涨停" takes 达到涨停价 and
+        // 涨停板打开) rather than the whole of one.
+        bool reasonPart = false;
     };
 
     struct Row {

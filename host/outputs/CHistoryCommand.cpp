@@ -46,7 +46,10 @@ bool CHistoryCommand::Parse(const std::vector<std::string>& args)
         } else if (arg == "--code") {
             m_filter.code = value;
         } else if (arg == "--reason") {
+            // A code, or a part of the text: nobody types "达到涨停价" whole to find the
+            // limit-ups.
             m_filter.reason = value;
+            m_filter.reasonPart = true;
         } else if (arg == "--source") {
             if (value != "live" && value != "replay") {
                 m_strError = "--source is live or replay";

@@ -431,6 +431,18 @@ TEST(AlertHistory, AFileOfTheFirstSchemaKeepsEveryRowAndAttemptWhenBroughtUp)
     ASSERT_TRUE(history.Query({"", "", "", limitUp, "replay"}, rows));
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1].code, "600000");
+    // A part of the text takes the rows whose own text or code's text holds it.
+    CAlertHistory::Filter part;
+    part.reasonPart = true;
+    for (const auto& [text, ids] : std::vector<std::pair<std::string, std::vector<long long>>>{
+             {"涨停", {1, 9, 12}}, {"金叉", {2}}, {"改过的文字", {3}}, {"跌停", {}}}) {
+        part.reason = text;
+        ASSERT_TRUE(history.Query(part, rows)) << history.Error();
+        std::vector<long long> found;
+        for (const auto& row : rows)
+            found.push_back(row.id);
+        EXPECT_EQ(found, ids) << text;
+    }
 
     // The file goes on in the new schema: a new row beside the old ones, the dates compared as
     // dates, and the retention counts the new rows.
@@ -703,6 +715,7 @@ TEST(HistoryCommand, ParsesDatesAndRefusesWhatMakesNoSense)
                                "--reason", "达到涨停价", "--format", "json"}));
     EXPECT_EQ(command.Filter().from, "2024-01-02");
     EXPECT_EQ(command.Filter().to, "2024-01-31");
+    EXPECT_TRUE(command.Filter().reasonPart);
     EXPECT_TRUE(command.Json());
     EXPECT_TRUE(command.Parse({"--from", "2024-02-29", "--to", "2024-02-29"}));
     for (const char* date : {"2024-13-01", "2023-02-29", "2024-04-31", "1899-12-31", "yesterday",
