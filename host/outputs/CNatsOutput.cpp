@@ -59,6 +59,7 @@ bool CNatsOutput::Connect(std::string& error)
         error = "connect: " + StatusText(status);
         return false;
     }
+    std::lock_guard<std::mutex> lock(m_connectionMutex);
     m_pConnection = new Connection{connection};
     return true;
 }
@@ -74,6 +75,13 @@ CDeliveryAttempt CNatsOutput::Deliver(const CAlertEvent& event, const std::atomi
     std::string error;
     if (!Connect(error)) {
         result.answer = error;
+        return result;
+    }
+    // The program began closing while the connect was under way: Interrupt found no connection
+    // to close then, and a flush now would wait out its timeout.
+    if (abort) {
+        CloseOnWorker();
+        result.answer = "closing";
         return result;
     }
     const std::string subject = Subject(event);
@@ -94,17 +102,29 @@ CDeliveryAttempt CNatsOutput::Deliver(const CAlertEvent& event, const std::atomi
         result.answer = "published " + subject;
         return result;
     }
-    result.answer = "publish: " + StatusText(status);
+    result.answer = abort ? std::string("closing") : "publish: " + StatusText(status);
     // A connection that failed once is made again for the next attempt.
     CloseOnWorker();
     return result;
 }
 
+void CNatsOutput::Interrupt()
+{
+    std::lock_guard<std::mutex> lock(m_connectionMutex);
+    if (m_pConnection)
+        natsConnection_Close(m_pConnection->connection);
+}
+
 void CNatsOutput::CloseOnWorker()
 {
-    if (!m_pConnection)
+    Connection* connection = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_connectionMutex);
+        connection = m_pConnection;
+        m_pConnection = nullptr;
+    }
+    if (!connection)
         return;
-    natsConnection_Destroy(m_pConnection->connection);
-    delete m_pConnection;
-    m_pConnection = nullptr;
+    natsConnection_Destroy(connection->connection);
+    delete connection;
 }

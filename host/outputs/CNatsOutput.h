@@ -1,5 +1,6 @@
 #pragma once
 
+#include <mutex>
 #include <string>
 
 #include "host/outputs/IAlertOutput.h"
@@ -21,6 +22,9 @@ public:
 
     std::string Name() const override { return m_config.name; }
     CDeliveryAttempt Deliver(const CAlertEvent& event, const std::atomic<bool>& abort) override;
+    // Closes the connection, which ends a flush that waits for a server gone silent. A connect
+    // under way cannot be cut short: it ends within the timeout.
+    void Interrupt() override;
     void CloseOnWorker() override;
 
     // alerts.<market>.<code>, with what NATS reads as separators or wildcards in a code made
@@ -33,6 +37,8 @@ private:
     bool Connect(std::string& error);
 
     Config m_config;
-    // Made and closed on the worker thread.
+    // Made and destroyed on the worker thread, and used there without the lock; the lock keeps
+    // Interrupt, from another thread, from closing one that is being destroyed.
+    std::mutex m_connectionMutex;
     Connection* m_pConnection = nullptr;
 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -149,4 +150,67 @@ TEST(NatsOutput, NoServerIsRetriedAndGivenUp)
     EXPECT_EQ(worker.GetStatus().failed, 1);
     for (const auto& entry : log.Entries())
         EXPECT_EQ(entry.outcome, CDeliveryAttempt::Outcome::Retry);
+}
+
+// A server that takes the connection and then falls silent (a network gone, a server hung):
+// the flush that confirms a message would wait its whole timeout, and the program's close with
+// it. Closing cuts it short.
+TEST(NatsOutput, AFlushToAServerGoneSilentEndsWhenTheProgramCloses)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    std::atomic<bool> published{false};
+    std::thread server([listener, &published] {
+        const int client = ::accept(listener, nullptr, nullptr);
+        if (client < 0)
+            return;
+        const std::string info = "INFO {\"server_id\":\"silent\",\"version\":\"2.9.10\",\"proto\":"
+                                 "1,\"headers\":true,\"max_payload\":1048576}\r\n";
+        ::send(client, info.data(), info.size(), MSG_NOSIGNAL);
+        // The handshake's PING gets its PONG; nothing after it is answered.
+        std::string received;
+        char buffer[4096];
+        bool answered = false;
+        for (;;) {
+            const ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
+            if (got <= 0)
+                break;
+            received.append(buffer, static_cast<std::size_t>(got));
+            if (!answered && received.find("PING\r\n") != std::string::npos) {
+                ::send(client, "PONG\r\n", 6, MSG_NOSIGNAL);
+                answered = true;
+            }
+            if (received.find("HPUB alerts.") != std::string::npos)
+                published = true;
+        }
+        ::close(client);
+    });
+
+    CNatsOutput::Config config;
+    config.url = "nats://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    config.timeoutMs = 20000;
+    CRecordingLog log;
+    auto worker = std::make_unique<COutputWorker>(std::make_unique<CNatsOutput>(config),
+                                                  COutputWorker::Options{}, &log);
+    worker->Push(Event(1));
+    for (int i = 0; i < 500 && !published; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(published);
+    const auto start = std::chrono::steady_clock::now();
+    worker->Stop(std::chrono::milliseconds(0));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_EQ(worker->GetStatus().delivered, 0);
+    EXPECT_EQ(worker->GetStatus().abandoned, 1);
+    ASSERT_EQ(log.Entries().size(), 1u);
+    EXPECT_EQ(log.Entries()[0].outcome, CDeliveryAttempt::Outcome::Retry);
+    worker.reset();
+    ::shutdown(listener, SHUT_RDWR);
+    ::close(listener);
+    server.join();
 }
