@@ -107,8 +107,12 @@ bool OpenRunHistory(const CHostCommandLine& options, bool live, const std::strin
 {
     if (options.NoHistory())
         return true;
-    if (history.Open(CAlertHistory::PathIn(AbsolutePath(options.Root()))) &&
-        history.BeginRun(live, source)) {
+    const bool opened = history.Open(CAlertHistory::PathIn(AbsolutePath(options.Root())),
+                                     CAlertHistory::Damaged::SetAside);
+    if (opened && !history.SetAsidePath().empty())
+        std::fprintf(stderr, "velk-host: alert history: %s; kept as %s, a new history begins\n",
+                     history.SetAsideReason().c_str(), history.SetAsidePath().c_str());
+    if (opened && history.BeginRun(live, source)) {
         fanOut.SetHistory(&history);
         return true;
     }

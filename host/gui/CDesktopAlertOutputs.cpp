@@ -18,8 +18,17 @@ CDesktopAlertOutputs::CDesktopAlertOutputs(CDaySession& session, const std::stri
       m_pFanOut(std::make_unique<CAlertFanOut>(CAlertFanOut::Context{}))
 {
     if (!historyPath.empty()) {
-        if (m_history.Open(historyPath)) {
+        if (m_history.Open(historyPath, CAlertHistory::Damaged::SetAside)) {
             m_pFanOut->SetHistory(&m_history);
+            if (!m_history.SetAsidePath().empty()) {
+                QTimer::singleShot(
+                    0, this,
+                    [this, aside = m_history.SetAsidePath(), reason = m_history.SetAsideReason()] {
+                        Q_EMIT Problem(tr("报警历史文件已损坏(%1)，已移到 %2，新的历史从现在记起")
+                                           .arg(CSystemErrorText::Translate(reason),
+                                                QString::fromStdString(aside)));
+                    });
+            }
         } else {
             m_bHistoryFailed = true;
             QTimer::singleShot(0, this, [this, error = m_history.Error()] {

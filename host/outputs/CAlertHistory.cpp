@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include "platform/core/TextCodec.h"
 #include "platform/core/VelkFile.h"
@@ -245,8 +248,15 @@ CAlertHistory::~CAlertHistory()
     Close();
 }
 
+void CAlertHistory::NoteDamage()
+{
+    const int code = m_pDb ? sqlite3_errcode(m_pDb) : SQLITE_OK;
+    m_bDamaged = m_bDamaged || code == SQLITE_NOTADB || code == SQLITE_CORRUPT;
+}
+
 bool CAlertHistory::Fail(const char* what)
 {
+    NoteDamage();
     m_strError = std::string(what) + ": " + (m_pDb ? sqlite3_errmsg(m_pDb) : "no database");
     return false;
 }
@@ -256,6 +266,7 @@ bool CAlertHistory::Exec(const char* sql)
     char* message = nullptr;
     if (sqlite3_exec(m_pDb, sql, nullptr, nullptr, &message) == SQLITE_OK)
         return true;
+    NoteDamage();
     m_strError = message ? message : "SQLite error";
     sqlite3_free(message);
     return false;
@@ -268,10 +279,53 @@ CHistoryStocks::Key CAlertHistory::StockKeyOf(const CAlertEvent& event)
                                  VelkFieldView(record.m_szName));
 }
 
-bool CAlertHistory::Open(const std::string& path)
+bool CAlertHistory::Open(const std::string& path, Damaged damaged)
+{
+    m_strSetAside.clear();
+    m_strSetAsideReason.clear();
+    if (OpenFile(path))
+        return true;
+    if (damaged != Damaged::SetAside || !m_bDamaged)
+        return false;
+    // Nothing of the damaged file is lost: it keeps its name but for the suffix, its log and
+    // index beside it under the same, so that a recovery tool finds the three together.
+    const std::string reason = m_strError;
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, ".damaged-%Y%m%d-%H%M%S", &local);
+    std::string aside = path + stamp;
+    for (int n = 2; ::access(aside.c_str(), F_OK) == 0; ++n)
+        aside = path + stamp + "-" + std::to_string(n);
+    // The log goes first: one left behind would be read into the new file. What was moved is
+    // moved back if the rest cannot be.
+    std::vector<std::string> moved;
+    for (const char* part : {"-wal", "-shm", ""}) {
+        const std::string from = path + part;
+        if (*part && ::access(from.c_str(), F_OK) != 0)
+            continue;
+        if (std::rename(from.c_str(), (aside + part).c_str()) != 0) {
+            m_strError = reason + "; it cannot be set aside: " + std::strerror(errno);
+            for (const std::string& back : moved)
+                if (std::rename((aside + back).c_str(), (path + back).c_str()) != 0)
+                    m_strError += " (" + aside + back + " is left where it was moved)";
+            return false;
+        }
+        moved.push_back(part);
+    }
+    if (!OpenFile(path))
+        return false;
+    m_strSetAside = aside;
+    m_strSetAsideReason = reason;
+    return true;
+}
+
+bool CAlertHistory::OpenFile(const std::string& path)
 {
     Close();
     m_strError.clear();
+    m_bDamaged = false;
     const std::size_t slash = path.rfind('/');
     if (slash != std::string::npos && slash > 0 && !VelkCreateDirectories(path.substr(0, slash))) {
         m_strError = "cannot create the folder of " + path;

@@ -83,9 +83,20 @@ public:
     // The history of a data directory (by default $XDG_DATA_HOME/velk-host).
     static std::string PathIn(const std::string& root) { return root + "/history.sqlite"; }
 
+    // What Open does with a file that is no SQLite database, or one SQLite finds damaged.
+    enum class Damaged {
+        Refuse,
+        // Renamed to PATH.damaged-yyyymmdd-hhmmss (its log beside it, for a recovery tool) and
+        // a new history begun: a program that writes the history as it runs keeps writing one.
+        SetAside,
+    };
+
     // Opens or creates the file and brings its schema up to date. A file of a newer schema
     // than this program knows is refused rather than written.
-    bool Open(const std::string& path);
+    bool Open(const std::string& path, Damaged damaged = Damaged::Refuse);
+    // After an Open that set a damaged file aside: where it went, and what was wrong with it.
+    const std::string& SetAsidePath() const { return m_strSetAside; }
+    const std::string& SetAsideReason() const { return m_strSetAsideReason; }
     // Opens the file to be read only, as it stands: nothing is created, written or brought up
     // to date, so that a file this user may not write (a copy kept elsewhere, another user's)
     // can still be queried. A file of another schema than this program's is refused.
@@ -165,6 +176,9 @@ private:
     static constexpr std::size_t kPrefetchAhead = 16;
 
     bool Exec(const char* sql);
+    bool OpenFile(const std::string& path);
+    // Notes whether the connection's last error says the file is damaged.
+    void NoteDamage();
     // The alerts added one by one become a frame of their own, after those before them.
     void EndLoose();
     // Hands what is pending to the writer; waits for it to be written when asked to.
@@ -191,6 +205,10 @@ private:
     std::string m_strSource = "replay";
     std::string m_strDayFolder;
     std::string m_strError;
+    // An error while opening said the file is no database or is damaged.
+    bool m_bDamaged = false;
+    std::string m_strSetAside;
+    std::string m_strSetAsideReason;
     // Alerts added one by one, not yet part of a frame in m_vecPending.
     std::vector<CAlertEvent> m_vecLoose;
     std::vector<CAlertFrame> m_vecPending;

@@ -24,6 +24,8 @@
 #include <QSpinBox>
 #include <QTableView>
 #include <QTest>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "host/core/CDayReplay.h"
@@ -630,10 +632,12 @@ TEST_F(AlertHubTest, OutputsPageTellsARefusalAndAnEntryThatCannotBeSent)
     EXPECT_NE(error.indexOf(QStringLiteral("输出1")), -1);
 }
 
-// A trader who never sees standard error learns that an output was left out, and sees in the
-// status bar what the others delivered and what they failed to.
-TEST_F(AlertHubTest, StatusBarTellsOutputsLeftOutAndWhatTheOthersFailedToDeliver)
+// A trader who never sees standard error learns that an output was left out, or a damaged
+// history set aside, and sees in the status bar what the outputs delivered and failed to.
+TEST_F(AlertHubTest, StatusBarTellsWhatWasLeftOutOrSetAsideAndWhatTheOutputsFailedToDeliver)
 {
+    std::filesystem::create_directories(std::filesystem::path(HistoryPath()).parent_path());
+    std::ofstream(HistoryPath(), std::ios::binary) << std::string(4096, 'Z');
     CLocalHttpServer server({400, 400, 400, 400});
     QSettings settings(Conf(), QSettings::IniFormat);
     std::vector<COutputSettings::Entry> entries(2);
@@ -647,8 +651,13 @@ TEST_F(AlertHubTest, StatusBarTellsOutputsLeftOutAndWhatTheOthersFailedToDeliver
     CDesktopAlertOutputs outputs(window.Session(), HistoryPath(), &settings);
     QSignalSpy problems(&outputs, &CDesktopAlertOutputs::Problem);
     CDesktopAlertHub hub(window, &outputs, nullptr);
-    ASSERT_TRUE(problems.wait(5000));
-    const QString problem = problems[0][0].toString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return problems.size() >= 2; }, 5000));
+    const QString aside = problems[0][0].toString();
+    EXPECT_NE(aside.indexOf(
+                  QStringLiteral("已移到 %1.damaged-").arg(QString::fromStdString(HistoryPath()))),
+              -1)
+        << aside.toStdString();
+    const QString problem = problems[1][0].toString();
     EXPECT_NE(problem.indexOf(QStringLiteral("topicless: no URL")), -1) << problem.toStdString();
 
     auto* label = window.findChild<QLabel*>(QStringLiteral("outputsStatus"));

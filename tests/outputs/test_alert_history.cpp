@@ -4,6 +4,8 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sqlite3.h>
@@ -313,7 +315,9 @@ TEST(AlertHistory, SchemaIsMigratedFromNothingAndANewerFileIsRefusedUntouched)
     const std::string newer = dir.File("newer.sqlite");
     ASSERT_TRUE(Exec(newer, "CREATE TABLE future(x); PRAGMA user_version=99;"));
     CAlertHistory refused;
-    EXPECT_FALSE(refused.Open(newer));
+    // Newer is not damaged: it is never set aside.
+    EXPECT_FALSE(refused.Open(newer, CAlertHistory::Damaged::SetAside));
+    EXPECT_TRUE(refused.SetAsidePath().empty());
     EXPECT_NE(refused.Error().find("newer"), std::string::npos) << refused.Error();
     EXPECT_FALSE(refused.IsOpen());
     EXPECT_EQ(CountRows(newer, "PRAGMA user_version"), 99);
@@ -323,6 +327,44 @@ TEST(AlertHistory, SchemaIsMigratedFromNothingAndANewerFileIsRefusedUntouched)
     std::filesystem::create_directories(dir.File("adir/history.sqlite"));
     EXPECT_FALSE(notAFile.Open(dir.File("adir/history.sqlite")));
     EXPECT_FALSE(notAFile.Error().empty());
+}
+
+// A file that is no database (or its header damaged) stops the history of every later run
+// until somebody deletes it by hand. The programs that write the history set it aside whole and
+// begin a new one; the history command only tells.
+TEST(AlertHistory, ADamagedFileIsSetAsideAndANewOneBegun)
+{
+    CTempDir dir;
+    const std::string path = dir.File("history.sqlite");
+    const std::string garbage(4096, '\x5a');
+    std::ofstream(path, std::ios::binary) << garbage;
+    CAlertHistory reader;
+    EXPECT_FALSE(reader.Open(path));
+    EXPECT_NE(reader.Error().find("not a database"), std::string::npos) << reader.Error();
+    EXPECT_TRUE(reader.SetAsidePath().empty());
+
+    std::string aside;
+    {
+        CAlertHistory writer;
+        ASSERT_TRUE(writer.Open(path, CAlertHistory::Damaged::SetAside)) << writer.Error();
+        aside = writer.SetAsidePath();
+        EXPECT_EQ(aside.rfind(path + ".damaged-", 0), 0u) << aside;
+        EXPECT_NE(writer.SetAsideReason().find("not a database"), std::string::npos);
+        std::ifstream kept(aside, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), garbage);
+        ASSERT_TRUE(writer.BeginRun(false, "/days/20240102"));
+        writer.Add(Event(1));
+        ASSERT_TRUE(writer.Commit()) << writer.Error();
+        std::vector<CAlertHistory::Row> rows;
+        ASSERT_TRUE(writer.Query({}, rows));
+        EXPECT_EQ(rows.size(), 1u);
+    }
+    // Another damaged file, within the same second as likely as not, goes beside the first.
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << garbage;
+    CAlertHistory writer;
+    ASSERT_TRUE(writer.Open(path, CAlertHistory::Damaged::SetAside)) << writer.Error();
+    EXPECT_NE(writer.SetAsidePath(), aside);
+    EXPECT_TRUE(std::filesystem::exists(aside));
 }
 
 // Every row of a file of the first schema, read through SQL as that schema had it.

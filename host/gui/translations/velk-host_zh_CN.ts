@@ -75,6 +75,10 @@
         <source>推送未启用: %1</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>报警历史文件已损坏(%1)，已移到 %2，新的历史从现在记起</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>CDesktopLiveFeed</name>
