@@ -32,8 +32,10 @@ std::string CNatsOutput::Subject(const CAlertEvent& event)
     for (char& c : code)
         if (c == '.' || c == '*' || c == '>' || c == ' ' || c == '\t')
             c = '_';
+    // Pushed rather than assigned: GCC 12 sees an overlap that is not there in assigning a
+    // literal to a string here, and warns.
     if (code.empty())
-        code = "_";
+        code.push_back('_');
     return "alerts." + std::to_string(event.record.m_byMarket) + '.' + code;
 }
 
