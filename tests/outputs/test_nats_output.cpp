@@ -176,18 +176,11 @@ TEST(NatsOutput, AFlushToAServerGoneSilentEndsWhenTheProgramCloses)
         // The handshake's PING gets its PONG; nothing after it is answered.
         std::string received;
         char buffer[4096];
-        bool answered = false;
-        for (;;) {
-            const ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
-            if (got <= 0)
-                break;
-            received.append(buffer, static_cast<std::size_t>(got));
-            if (!answered && received.find("PING\r\n") != std::string::npos) {
+        for (ssize_t got = 0; (got = ::recv(client, buffer, sizeof buffer, 0)) > 0;) {
+            if (received.empty())
                 ::send(client, "PONG\r\n", 6, MSG_NOSIGNAL);
-                answered = true;
-            }
-            if (received.find("HPUB alerts.") != std::string::npos)
-                published = true;
+            received.append(buffer, static_cast<std::size_t>(got));
+            published = received.find("HPUB alerts.") != std::string::npos;
         }
         ::close(client);
     });
@@ -195,21 +188,17 @@ TEST(NatsOutput, AFlushToAServerGoneSilentEndsWhenTheProgramCloses)
     CNatsOutput::Config config;
     config.url = "nats://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
     config.timeoutMs = 20000;
-    CRecordingLog log;
-    auto worker = std::make_unique<COutputWorker>(std::make_unique<CNatsOutput>(config),
-                                                  COutputWorker::Options{}, &log);
-    worker->Push(Event(1));
-    for (int i = 0; i < 500 && !published; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_TRUE(published);
-    const auto start = std::chrono::steady_clock::now();
-    worker->Stop(std::chrono::milliseconds(0));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
-    EXPECT_EQ(worker->GetStatus().delivered, 0);
-    EXPECT_EQ(worker->GetStatus().abandoned, 1);
-    ASSERT_EQ(log.Entries().size(), 1u);
-    EXPECT_EQ(log.Entries()[0].outcome, CDeliveryAttempt::Outcome::Retry);
-    worker.reset();
+    {
+        COutputWorker worker(std::make_unique<CNatsOutput>(config), {}, nullptr);
+        worker.Push(Event(1));
+        for (int i = 0; i < 500 && !published; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_TRUE(published);
+        const auto start = std::chrono::steady_clock::now();
+        worker.Stop(std::chrono::milliseconds(0));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+        EXPECT_EQ(worker.GetStatus().abandoned, 1);
+    }
     ::shutdown(listener, SHUT_RDWR);
     ::close(listener);
     server.join();
