@@ -949,50 +949,105 @@ bool CAlertHistory::Query(const Filter& filter, const std::function<void(Row&)>&
     }
     if (!filter.source.empty())
         addText(filter.source, " AND u.source = ?");
-    // With a limit the newest are read, one more than asked to tell whether there are more,
-    // and turned round below. Their ids are picked first: the attempts are counted for the
-    // rows shown, not for every row the filter takes.
-    if (filter.limit > 0) {
+    auto bind = [&](sqlite3_stmt* statement) {
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (numbers[i] >= 0)
+                sqlite3_bind_int(statement, static_cast<int>(i + 1), numbers[i]);
+            else
+                BindText(statement, static_cast<int>(i + 1), values[i]);
+        }
+    };
+    // Hands on the rows of a statement, at most `most`; the number handed on, -1 on failure.
+    auto read = [&](sqlite3_stmt* statement, std::size_t most) -> long long {
+        long long count = 0;
+        int step = SQLITE_ROW;
+        while (static_cast<std::size_t>(count) < most &&
+               (step = sqlite3_step(statement)) == SQLITE_ROW) {
+            Row row = RowOf(statement);
+            each(row);
+            ++count;
+        }
+        return step == SQLITE_ROW || step == SQLITE_DONE ? count : -1;
+    };
+    // Every row in order; or the newest of one stock, whose rows are few: picked from the whole
+    // file at once, as a date by date read would cost a statement a date for a handful of rows.
+    // Their attempts are counted for the rows picked alone.
+    if (filter.limit == 0 || !filter.code.empty()) {
         const char* const kNewest = " ORDER BY a.trading_date DESC, a.time DESC, a.id DESC";
-        sql = select + joined + "WHERE a.id IN (SELECT a.id " + joined + sql + kNewest + " LIMIT " +
-              std::to_string(filter.limit + 1) + ")" + kNewest;
-    } else {
-        sql = select + joined + sql + " ORDER BY a.trading_date, a.time, a.id";
+        sql = filter.limit == 0
+                  ? select + joined + sql + " ORDER BY a.trading_date, a.time, a.id"
+                  : select + joined + "WHERE a.id IN (SELECT a.id " + joined + sql + kNewest +
+                        " LIMIT " + std::to_string(filter.limit + 1) + ")" + kNewest;
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(m_pDb, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
+            return Fail("query");
+        bind(statement);
+        const long long count = read(statement, static_cast<std::size_t>(-1));
+        sqlite3_finalize(statement);
+        return count >= 0 || Fail("query");
     }
+    // Otherwise the newest are read, one more than asked to tell whether there are more, date
+    // by date from the newest. A date's rows lie between the first and last ids its runs'
+    // days keep, so that each date's rows alone are read and sorted: sorting every row of the
+    // file for the newest took seconds once it held a month of the whole market.
+    const int first = filter.from.empty() ? 0 : DateNumber(filter.from);
+    const int last = filter.to.empty() ? 99999999 : DateNumber(filter.to);
+    sql = select + joined + sql +
+          " AND a.trading_date = ? AND a.id BETWEEN ? AND ? ORDER BY a.time DESC, a.id DESC";
+    sqlite3_stmt* dates = nullptr;
     sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(m_pDb, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(m_pDb,
+                           "SELECT trading_date, min(first_id), max(last_id) FROM run_days "
+                           "WHERE trading_date BETWEEN ? AND ? GROUP BY trading_date "
+                           "ORDER BY trading_date DESC",
+                           -1, &dates, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(m_pDb, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(dates);
         return Fail("query");
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (numbers[i] >= 0)
-            sqlite3_bind_int(statement, static_cast<int>(i + 1), numbers[i]);
-        else
-            BindText(statement, static_cast<int>(i + 1), values[i]);
     }
+    sqlite3_bind_int(dates, 1, first);
+    sqlite3_bind_int(dates, 2, last);
+    bind(statement);
+    const int dateParameter = static_cast<int>(values.size()) + 1;
+    std::size_t left = filter.limit + 1;
+    bool ok = true;
     int step = SQLITE_ROW;
-    while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
-        Row row;
-        row.id = sqlite3_column_int64(statement, 0);
-        row.tradingDate = DateText(sqlite3_column_int(statement, 1));
-        row.time = sqlite3_column_int(statement, 2);
-        row.market = sqlite3_column_int(statement, 3);
-        row.code = ColumnText(statement, 4);
-        row.name = ColumnText(statement, 5);
-        row.reasonCode = sqlite3_column_type(statement, 6) == SQLITE_NULL
-                             ? -1
-                             : sqlite3_column_int(statement, 6);
-        row.reason = ColumnText(statement, 7);
-        row.price = sqlite3_column_double(statement, 8);
-        row.volume = sqlite3_column_double(statement, 9);
-        row.source = ColumnText(statement, 10);
-        row.dayFolder = ColumnText(statement, 11);
-        row.sequence = sqlite3_column_int64(statement, 12);
-        row.attempts = sqlite3_column_int(statement, 13);
-        row.delivered = sqlite3_column_int(statement, 14);
-        row.runId = sqlite3_column_int64(statement, 15);
-        each(row);
+    while (ok && left > 0 && (step = sqlite3_step(dates)) == SQLITE_ROW) {
+        sqlite3_bind_int(statement, dateParameter, sqlite3_column_int(dates, 0));
+        sqlite3_bind_int64(statement, dateParameter + 1, sqlite3_column_int64(dates, 1));
+        sqlite3_bind_int64(statement, dateParameter + 2, sqlite3_column_int64(dates, 2));
+        const long long count = read(statement, left);
+        sqlite3_reset(statement);
+        ok = count >= 0;
+        left -= ok ? static_cast<std::size_t>(count) : 0;
     }
+    ok = ok && (step == SQLITE_ROW || step == SQLITE_DONE);
     sqlite3_finalize(statement);
-    return step == SQLITE_DONE || Fail("query");
+    sqlite3_finalize(dates);
+    return ok || Fail("query");
+}
+
+CAlertHistory::Row CAlertHistory::RowOf(sqlite3_stmt* statement)
+{
+    Row row;
+    row.id = sqlite3_column_int64(statement, 0);
+    row.tradingDate = DateText(sqlite3_column_int(statement, 1));
+    row.time = sqlite3_column_int(statement, 2);
+    row.market = sqlite3_column_int(statement, 3);
+    row.code = ColumnText(statement, 4);
+    row.name = ColumnText(statement, 5);
+    row.reasonCode =
+        sqlite3_column_type(statement, 6) == SQLITE_NULL ? -1 : sqlite3_column_int(statement, 6);
+    row.reason = ColumnText(statement, 7);
+    row.price = sqlite3_column_double(statement, 8);
+    row.volume = sqlite3_column_double(statement, 9);
+    row.source = ColumnText(statement, 10);
+    row.dayFolder = ColumnText(statement, 11);
+    row.sequence = sqlite3_column_int64(statement, 12);
+    row.attempts = sqlite3_column_int(statement, 13);
+    row.delivered = sqlite3_column_int(statement, 14);
+    row.runId = sqlite3_column_int64(statement, 15);
+    return row;
 }
 
 bool CAlertHistory::Deliveries(const Row& row, std::vector<Delivery>& attempts)

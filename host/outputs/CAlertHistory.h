@@ -176,6 +176,8 @@ private:
     static constexpr std::size_t kPrefetchAhead = 16;
 
     bool Exec(const char* sql);
+    // The row a query's statement stands on.
+    static Row RowOf(sqlite3_stmt* statement);
     bool OpenFile(const std::string& path);
     // Notes whether the connection's last error says the file is damaged.
     void NoteDamage();

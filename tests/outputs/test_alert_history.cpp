@@ -538,6 +538,24 @@ TEST(AlertHistory, ADateRangeFindsEveryRowOfItsDatesWhateverWroteThemBetween)
             for (const auto& row : rows)
                 EXPECT_TRUE(row.tradingDate >= fromText && row.tradingDate <= toText);
         }
+    // The newest so many, as the history window asks, are the last of them all in order, the
+    // filter's too, however the dates' ids lie.
+    for (const CAlertHistory::Filter& base :
+         {CAlertHistory::Filter{}, CAlertHistory::Filter{"2024-01-04", "", "", "2", "live"},
+          CAlertHistory::Filter{"2024-01-03", "2024-01-04", "600103", "", ""}}) {
+        std::vector<CAlertHistory::Row> all;
+        ASSERT_TRUE(desk.Query(base, all));
+        for (const std::size_t limit : {1, 19, 20, 41, 150, 1000}) {
+            CAlertHistory::Filter newest = base;
+            newest.limit = limit;
+            bool more = false;
+            ASSERT_TRUE(desk.Query(newest, rows, &more)) << desk.Error();
+            ASSERT_EQ(rows.size(), std::min(limit, all.size())) << limit;
+            EXPECT_EQ(more, limit < all.size());
+            for (std::size_t i = 0; i < rows.size(); ++i)
+                ASSERT_EQ(rows[i].id, all[all.size() - rows.size() + i].id) << limit << " " << i;
+        }
+    }
     ASSERT_TRUE(headless.Query({"2024-01-04", "", "", "", ""}, rows));
     EXPECT_EQ(static_cast<int>(rows.size()), countIn(20240104, 20991231));
     ASSERT_TRUE(headless.Query({"", "2024-01-03", "", "", ""}, rows));
