@@ -841,10 +841,13 @@ int CAlertHistory::DeleteOlderThan(int days, int todayYmd)
     int deleted = -1;
     if (!Exec("BEGIN"))
         return -1;
-    // The alerts go last: theirs is the count returned.
-    for (const char* sql : {"DELETE FROM deliveries WHERE trading_date < ?",
+    // The alerts go first, their count the one returned, while their days still tell where
+    // they end: the rows after the last of the old days' ids are not read (the file may hold
+    // months of the whole market, and this runs as the program starts).
+    for (const char* sql : {"DELETE FROM alert_rows WHERE trading_date < ?1 AND id <= "
+                            "(SELECT max(last_id) FROM run_days WHERE trading_date < ?1)",
                             "DELETE FROM run_days WHERE trading_date < ?",
-                            "DELETE FROM alert_rows WHERE trading_date < ?"}) {
+                            "DELETE FROM deliveries WHERE trading_date < ?"}) {
         if (sqlite3_prepare_v2(m_pDb, sql, -1, &statement, nullptr) != SQLITE_OK) {
             Fail("delete");
             Exec("ROLLBACK");
@@ -862,7 +865,8 @@ int CAlertHistory::DeleteOlderThan(int days, int todayYmd)
             Exec("ROLLBACK");
             return -1;
         }
-        deleted = sqlite3_changes(m_pDb);
+        if (deleted < 0)
+            deleted = sqlite3_changes(m_pDb);
     }
     if (!Exec("COMMIT"))
         return -1;
