@@ -191,7 +191,7 @@ int CMarketMonitor::TradeDate(unsigned char market, const std::string& code) con
     if (BK_bGetMarketStatus(DA_byConvert2Level1ServiceID(market), code, status, nullptr) &&
         status.m_nTradeDate > 0)
         return status.m_nTradeDate;
-    const Ta_LOCALTIME now = m_clock.Now();
+    const VelkLocalTime now = m_clock.Now();
     return now.year * 10000 + now.month * 100 + now.day;
 }
 

@@ -180,7 +180,8 @@ std::unique_ptr<CVelkFileLock> TakeRootLock(const CHostCommandLine& options,
     return std::make_unique<CVelkFileLock>(RootLockPath(sysDir));
 }
 
-// Today as yyyymmdd, local time.
+#ifdef VELK_HOST_HAS_UI
+// Today as yyyymmdd, local time; the retention the desktop settings give counts from it.
 int TodayYmd()
 {
     const std::time_t now = std::time(nullptr);
@@ -188,6 +189,7 @@ int TodayYmd()
     localtime_r(&now, &local);
     return (local.tm_year + 1900) * 10000 + (local.tm_mon + 1) * 100 + local.tm_mday;
 }
+#endif
 
 // A replay that watches nothing prints nothing: say so, and where the conditions were sought.
 void WarnIfNothingWatched(const CDayReplay::Totals& totals, const std::string& sysDir)
