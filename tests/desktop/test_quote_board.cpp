@@ -162,8 +162,9 @@ TEST_F(QuoteBoardTest, RowsAtTheirLimitsAreMarkedAndSaySo)
         EXPECT_EQ(spoken.contains(VelkFromUtf8("涨停")) || spoken.contains(VelkFromUtf8("跌停")),
                   c.said != nullptr)
             << spoken.toStdString();
-        if (c.said)
+        if (c.said) {
             EXPECT_TRUE(spoken.startsWith(VelkFromUtf8(c.said)));
+        }
     }
     // Off the limit again, the mark goes at the next flush.
     Trade("600001", 10.40, 6000, 9 * 3600 + 41 * 60);

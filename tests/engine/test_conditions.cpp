@@ -524,8 +524,9 @@ TEST_F(ConditionFiles, TheRatioPagesRecordIsTakenByTheEngineWhichAnswersForItsFi
         EXPECT_EQ(windowing.m_lastResult.strReasonGbk.empty(), outcome != kNotANumber) << what;
         std::string alertFile;
         EXPECT_EQ(VelkReadFile(sys.File("alert.cfg"), alertFile), outcome == kStored) << what;
-        if (outcome == kStored)
+        if (outcome == kStored) {
             EXPECT_EQ(alertFile.substr(0, sizeof(Ta_ALERTSETTING)), RawBytes(SampleSetting()));
+        }
         EXPECT_EQ(result.unsavedFiles, outcome == kUnwritable
                                            ? std::vector<std::string>{sys.File("alert.cfg")}
                                            : std::vector<std::string>{})
