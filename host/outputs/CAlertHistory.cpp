@@ -167,13 +167,14 @@ std::string OtherSchemaText(int version)
            std::to_string(CAlertHistory::kSchemaVersion) + ")";
 }
 
-std::string NowText()
+// The local time now, as the format writes it.
+std::string NowText(const char* format = "%Y-%m-%d %H:%M:%S")
 {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
     char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    std::strftime(text, sizeof text, format, &local);
     return text;
 }
 
@@ -290,11 +291,7 @@ bool CAlertHistory::Open(const std::string& path, Damaged damaged)
     // Nothing of the damaged file is lost: it keeps its name but for the suffix, its log and
     // index beside it under the same, so that a recovery tool finds the three together.
     const std::string reason = m_strError;
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, ".damaged-%Y%m%d-%H%M%S", &local);
+    const std::string stamp = NowText(".damaged-%Y%m%d-%H%M%S");
     std::string aside = path + stamp;
     for (int n = 2; ::access(aside.c_str(), F_OK) == 0; ++n)
         aside = path + stamp + "-" + std::to_string(n);
